@@ -1,0 +1,30 @@
+# Source files are found by folder: everything under a "win32" folder is Windows-only and is
+# compiled only when the target is Windows. New units are picked up without editing any list.
+function(kestrova_collect_sources out_var)
+  set(result)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp")
+    foreach(f IN LISTS found)
+      if(f MATCHES "/win32/")
+        if(WIN32)
+          list(APPEND result "${f}")
+        endif()
+      else()
+        list(APPEND result "${f}")
+      endif()
+    endforeach()
+  endforeach()
+  set(${out_var} ${result} PARENT_SCOPE)
+endfunction()
+
+# Folders named "native" hold code for the Linux build only (for example the tests' choice of the
+# in-memory machine as the backend under test).
+function(kestrova_filter_native out_var)
+  set(result)
+  foreach(f IN LISTS ${out_var})
+    if(NOT (WIN32 AND f MATCHES "/native/"))
+      list(APPEND result "${f}")
+    endif()
+  endforeach()
+  set(${out_var} ${result} PARENT_SCOPE)
+endfunction()

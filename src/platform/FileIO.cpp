@@ -1,0 +1,85 @@
+#include "platform/FileIO.h"
+
+namespace kplat {
+
+bool TFileFind::First(const std::wstring& aPattern, TFindData& aData) {
+  Close();
+  return Platform().Files().FindFirst(aPattern, FHandle, aData) == err::Success;
+}
+
+bool TFileFind::Next(TFindData& aData) {
+  return FHandle != kNoFindHandle && Platform().Files().FindNext(FHandle, aData) == err::Success;
+}
+
+void TFileFind::Close() {
+  if (FHandle != kNoFindHandle) {
+    Platform().Files().FindClose(FHandle);
+    FHandle = kNoFindHandle;
+  }
+}
+
+namespace {
+bool Attributes(const std::wstring& aPath, uint32_t& aAttributes) {
+  return !aPath.empty() && Platform().Files().GetAttributes(aPath, aAttributes) == err::Success;
+}
+} // namespace
+
+bool FileExists(const std::wstring& aPath) {
+  uint32_t attributes = 0;
+  return Attributes(aPath, attributes) && (attributes & fileattr::Directory) == 0;
+}
+
+bool FolderExists(const std::wstring& aPath) {
+  uint32_t attributes = 0;
+  return Attributes(aPath, attributes) && (attributes & fileattr::Directory) != 0;
+}
+
+bool PathExists(const std::wstring& aPath) {
+  uint32_t attributes = 0;
+  return Attributes(aPath, attributes);
+}
+
+bool IsDotEntry(const TFindData& aData) { return aData.Name == L"." || aData.Name == L".."; }
+
+TErrorCode ForceFolders(const std::wstring& aPath) {
+  std::wstring path = aPath;
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
+    path.pop_back();
+  }
+  if (path.empty()) {
+    return err::InvalidName;
+  }
+  if (FolderExists(path)) {
+    return err::Success;
+  }
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash != std::wstring::npos && slash > 0) {
+    const std::wstring parent = path.substr(0, slash);
+    // A drive ("C:") or a share root ("\\server\share") is not created, only used.
+    if (!(parent.size() == 2 && parent[1] == L':') && parent.find_first_not_of(L'\\') != 0) {
+      if (const TErrorCode rc = ForceFolders(parent); rc != err::Success) {
+        return rc;
+      }
+    }
+  }
+  const TErrorCode rc = Platform().Files().CreateFolder(path);
+  if (rc == err::AlreadyExists && FolderExists(path)) {
+    return err::Success; // created meanwhile by someone else
+  }
+  return rc;
+}
+
+TErrorCode WriteFileAtomic(const std::wstring& aPath, const std::vector<uint8_t>& aData) {
+  const std::wstring temp = aPath + L".kestrova-new";
+  IFileSystem& files = Platform().Files();
+  TErrorCode rc = files.WriteFile(temp, aData);
+  if (rc == err::Success) {
+    rc = files.ReplaceFile(temp, aPath);
+  }
+  if (rc != err::Success) {
+    files.DeleteFile(temp);
+  }
+  return rc;
+}
+
+} // namespace kplat

@@ -1,0 +1,42 @@
+#pragma once
+// File-system conveniences on top of IFileSystem: a find handle that closes itself, existence
+// tests, and the safe ways to write a file the user depends on.
+
+#include "platform/Platform.h"
+
+#include <string>
+#include <vector>
+
+namespace kplat {
+
+class TFileFind {
+public:
+  TFileFind() = default;
+  ~TFileFind() { Close(); }
+  TFileFind(const TFileFind&) = delete;
+  TFileFind& operator=(const TFileFind&) = delete;
+
+  // False when nothing matches or the folder cannot be read.
+  bool First(const std::wstring& aPattern, TFindData& aData);
+  bool Next(TFindData& aData);
+  void Close();
+
+private:
+  TFindHandle FHandle = kNoFindHandle;
+};
+
+bool FileExists(const std::wstring& aPath);   // a file, not a folder
+bool FolderExists(const std::wstring& aPath); // a folder
+bool PathExists(const std::wstring& aPath);   // either
+// "." and "..", which find-first/next report in every folder but a drive's root.
+bool IsDotEntry(const TFindData& aData);
+
+// Creates a folder and any missing parents; success when it exists afterwards.
+TErrorCode ForceFolders(const std::wstring& aPath);
+
+// Writes the whole file through a temporary file in the same folder and a replacing rename, so
+// that a crash or a full disk leaves either the old file or the new one, never a part. On failure
+// the old file is untouched and the temporary file is removed.
+TErrorCode WriteFileAtomic(const std::wstring& aPath, const std::vector<uint8_t>& aData);
+
+} // namespace kplat

@@ -1,0 +1,185 @@
+#pragma once
+// The one way Kestrova's own code reaches the operating system. Two backends implement it: win32
+// (the real API, Windows build only) and fake (an in-memory machine for tests). The program sets
+// the backend once at start with SetPlatform; everything else calls Platform().
+//
+// Every call reports failure by its result, a system error code (kplat::err), never by exception.
+// Backends are safe to call from any thread.
+
+#include "platform/PlatformTypes.h"
+
+#include <string>
+#include <vector>
+
+namespace kplat {
+
+class IRegistry {
+public:
+  virtual ~IRegistry() = default;
+
+  // Opens an existing key below aParent (a root or an open key); never creates it. An empty
+  // aSubKey opens aParent again.
+  virtual TErrorCode OpenKey(TRegHandle aParent, const std::wstring& aSubKey, TRegAccess aAccess,
+                             TRegView aView, TRegHandle& aKey) = 0;
+  // Opens a key, creating it and any missing parents. aCreated tells whether it was new.
+  virtual TErrorCode CreateKey(TRegHandle aParent, const std::wstring& aSubKey, TRegView aView,
+                               TRegHandle& aKey, bool* aCreated = nullptr) = 0;
+  virtual void CloseKey(TRegHandle aKey) = 0;
+
+  // Names in the order the system enumerates them.
+  virtual TErrorCode EnumSubKeys(TRegHandle aKey, std::vector<std::wstring>& aNames) = 0;
+  virtual TErrorCode EnumValues(TRegHandle aKey, std::vector<std::wstring>& aNames) = 0;
+  virtual TErrorCode QueryInfo(TRegHandle aKey, TRegKeyInfo& aInfo) = 0;
+
+  // An empty name is the key's default value.
+  virtual TErrorCode QueryValue(TRegHandle aKey, const std::wstring& aName, TRegValue& aValue) = 0;
+  virtual TErrorCode SetValue(TRegHandle aKey, const std::wstring& aName,
+                              const TRegValue& aValue) = 0;
+  virtual TErrorCode DeleteValue(TRegHandle aKey, const std::wstring& aName) = 0;
+  // Deletes aSubKey of aParent with all its sub-keys and values; aSubKey must not be empty.
+  virtual TErrorCode DeleteKeyTree(TRegHandle aParent, const std::wstring& aSubKey,
+                                   TRegView aView) = 0;
+};
+
+class IFileSystem {
+public:
+  virtual ~IFileSystem() = default;
+
+  // Find-first/find-next over a pattern such as "C:\Temp\*.tmp" (wildcards * and ? in the last
+  // part). FindFirst reports FileNotFound when nothing matches; FindNext reports NoMoreItems.
+  virtual TErrorCode FindFirst(const std::wstring& aPattern, TFindHandle& aFind,
+                               TFindData& aData) = 0;
+  virtual TErrorCode FindNext(TFindHandle aFind, TFindData& aData) = 0;
+  virtual void FindClose(TFindHandle aFind) = 0;
+
+  virtual TErrorCode GetAttributes(const std::wstring& aPath, uint32_t& aAttributes) = 0;
+  virtual TErrorCode SetAttributes(const std::wstring& aPath, uint32_t aAttributes) = 0;
+  // Size of a file that can be opened for reading.
+  virtual TErrorCode GetFileSize(const std::wstring& aPath, uint64_t& aSize) = 0;
+  // Creation time of a file or a folder.
+  virtual TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) = 0;
+
+  virtual TErrorCode DeleteFile(const std::wstring& aPath) = 0;
+  virtual TErrorCode RemoveFolder(const std::wstring& aPath) = 0; // an empty folder
+  virtual TErrorCode CreateFolder(const std::wstring& aPath) = 0; // one level; parents must exist
+
+  // Whole-file read; a file larger than aMaxBytes is refused with NotEnoughMemory.
+  virtual TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
+                              uint64_t aMaxBytes) = 0;
+  // Creates or truncates the file and writes the data, flushed to disk before returning.
+  virtual TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) = 0;
+  // Appends to the file (creating it), flushed before returning.
+  virtual TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) = 0;
+  // Moves aFrom onto aTo, replacing aTo in one step (the atomic half of a safe write).
+  virtual TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) = 0;
+
+  // The long-path form of an existing path (8.3 names expanded).
+  virtual TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) = 0;
+  // Whether the current user may write into the file or folder (an access check against its
+  // security descriptor for generic write access).
+  virtual TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) = 0;
+};
+
+class ISystem {
+public:
+  virtual ~ISystem() = default;
+
+  virtual bool GetEnv(const std::wstring& aName, std::wstring& aValue) = 0;
+  virtual TErrorCode SetEnv(const std::wstring& aName, const std::wstring& aValue) = 0;
+  // Replaces every %NAME% of a defined variable by its value; undefined ones stay as written.
+  virtual std::wstring ExpandEnvironmentStrings(const std::wstring& aText) = 0;
+
+  virtual TOSVersion GetVersion() = 0;
+  virtual uint16_t GetSystemDefaultLangID() = 0;
+
+  virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
+  virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it
+  virtual std::wstring GetWindowsFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetSystemFolder() = 0;   // without trailing backslash
+  virtual std::wstring GetCurrentFolder() = 0;  // without trailing backslash
+};
+
+class IProcesses {
+public:
+  virtual ~IProcesses() = default;
+
+  // Starts a process and waits up to aStart.WaitMs for it to end.
+  virtual TErrorCode StartProcess(const TProcessStart& aStart, TProcessResult& aResult) = 0;
+  // Shell execution with a verb; failure (including a refused elevation) is reported.
+  virtual TErrorCode ShellExecute(const TShellExecute& aRequest) = 0;
+};
+
+class IShellLinks {
+public:
+  virtual ~IShellLinks() = default;
+
+  // Reads a shortcut (.lnk) file. Component-object initialisation is handled per thread.
+  virtual TErrorCode ReadShortcut(const std::wstring& aPath, TShortcut& aShortcut) = 0;
+  virtual TErrorCode WriteShortcut(const std::wstring& aPath, const TShortcut& aShortcut) = 0;
+};
+
+class ISystemRestore {
+public:
+  virtual ~ISystemRestore() = default;
+
+  // Loads "SRCLIENT.DLL" once for the process and looks up its two entry points:
+  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point is.
+  virtual TErrorCode LoadLibrary(std::wstring& aMissingEntryPoint) = 0;
+  // "SRSetRestorePointW": true when the call succeeded; aStatus is filled either way.
+  virtual bool SetRestorePoint(const TRestorePointInfo& aInfo, TRestorePointStatus& aStatus) = 0;
+};
+
+class IClock {
+public:
+  virtual ~IClock() = default;
+
+  virtual TFileTime NowUtc() = 0;
+  virtual TFileTime UtcToLocal(TFileTime aUtc) = 0;
+  // Milliseconds since an arbitrary start; never goes backwards.
+  virtual uint64_t TickMs() = 0;
+  virtual void SleepMs(uint32_t aMs) = 0;
+};
+
+class IDebugOutput {
+public:
+  virtual ~IDebugOutput() = default;
+  // Sends one text to the system's debug channel (a debug viewer on Windows). The tag names the
+  // part of the program that speaks, such as "Settings".
+  virtual void Output(const std::wstring& aTag, const std::wstring& aText) = 0;
+};
+
+class IPlatform {
+public:
+  virtual ~IPlatform() = default;
+  virtual IRegistry& Registry() = 0;
+  virtual IFileSystem& Files() = 0;
+  virtual ISystem& System() = 0;
+  virtual IProcesses& Processes() = 0;
+  virtual IShellLinks& ShellLinks() = 0;
+  virtual ISystemRestore& SystemRestore() = 0;
+  virtual IClock& Clock() = 0;
+  virtual IDebugOutput& Debug() = 0;
+};
+
+// The backend in use. Set once at start (and by tests around each case); not owned.
+IPlatform& Platform();
+IPlatform* SetPlatform(IPlatform* aPlatform); // returns the previous one
+
+// Installs a backend for the lifetime of the object and puts the previous one back.
+class TScopedPlatform {
+public:
+  explicit TScopedPlatform(IPlatform& aPlatform) : FPrevious(SetPlatform(&aPlatform)) {}
+  ~TScopedPlatform() { SetPlatform(FPrevious); }
+  TScopedPlatform(const TScopedPlatform&) = delete;
+  TScopedPlatform& operator=(const TScopedPlatform&) = delete;
+
+private:
+  IPlatform* FPrevious;
+};
+
+// Debug channel: lines are sent only while debug mode is on.
+void SetDebugEnabled(bool aEnabled);
+bool DebugEnabled();
+void DebugLog(const std::wstring& aTag, const std::wstring& aText);
+
+} // namespace kplat

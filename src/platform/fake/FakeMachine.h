@@ -1,0 +1,148 @@
+#pragma once
+// An in-memory Windows machine: registry, drives and files, environment, processes, shell links,
+// System Restore, a virtual clock and the debug channel. Native tests run the whole program
+// against it; Windows tests may use it too. It behaves as Wine does wherever the conformance
+// suite pins a behaviour down.
+//
+// Seeding and inspection methods (AddFile, SetRegValue, ...) bypass failure injection and are
+// meant for tests; the IPlatform side behaves like the real system.
+
+#include "platform/Platform.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kplat::fake {
+
+// What a fake process launch does. The handler may change the machine (for example import a
+// registry file) and decides the outcome; returning an error means the process did not start.
+using TLaunchHandler = std::function<TErrorCode(const TProcessStart&, TProcessResult&)>;
+using TShellHandler = std::function<TErrorCode(const TShellExecute&)>;
+
+struct TDebugLine {
+  std::wstring Tag;
+  std::wstring Text;
+};
+
+class TFakeMachine : public IPlatform {
+public:
+  // A 64-bit Windows 10 machine for user "User" with the usual folders, environment variables
+  // and the "Shell Folders" values of the current user and the local machine; the program runs
+  // as "C:\Program Files\Kestrova\Kestrova.exe".
+  TFakeMachine();
+  ~TFakeMachine() override;
+  TFakeMachine(const TFakeMachine&) = delete;
+  TFakeMachine& operator=(const TFakeMachine&) = delete;
+
+  IRegistry& Registry() override;
+  IFileSystem& Files() override;
+  ISystem& System() override;
+  IProcesses& Processes() override;
+  IShellLinks& ShellLinks() override;
+  ISystemRestore& SystemRestore() override;
+  IClock& Clock() override;
+  IDebugOutput& Debug() override;
+
+  // --- Registry seeding and inspection. aRoot is a predefined root; keys are created as needed.
+  void AddRegKey(TRegHandle aRoot, const std::wstring& aSubKey);
+  void SetRegValue(TRegHandle aRoot, const std::wstring& aSubKey, const std::wstring& aName,
+                   const TRegValue& aValue);
+  void SetRegString(TRegHandle aRoot, const std::wstring& aSubKey, const std::wstring& aName,
+                    const std::wstring& aText, uint32_t aType = regtype::Sz);
+  void SetRegDword(TRegHandle aRoot, const std::wstring& aSubKey, const std::wstring& aName,
+                   uint32_t aValue);
+  bool RegKeyExists(TRegHandle aRoot, const std::wstring& aSubKey) const;
+  std::optional<TRegValue> GetRegValue(TRegHandle aRoot, const std::wstring& aSubKey,
+                                       const std::wstring& aName) const;
+  std::optional<std::wstring> GetRegString(TRegHandle aRoot, const std::wstring& aSubKey,
+                                           const std::wstring& aName) const;
+  void RemoveRegKey(TRegHandle aRoot, const std::wstring& aSubKey);
+  // Number of keys opened through the interface and not closed yet (leak checks).
+  size_t OpenRegHandleCount() const;
+
+  // --- Files. Paths are Windows paths ("C:\Dir\File.txt"); folders are created as needed.
+  // A file made with a size only has no content (reads give zero bytes of that length).
+  void AddFile(const std::wstring& aPath, uint64_t aSize = 0,
+               uint32_t aAttributes = fileattr::Archive);
+  void AddFileContent(const std::wstring& aPath, const std::vector<uint8_t>& aContent,
+                      uint32_t aAttributes = fileattr::Archive);
+  void AddTextFile(const std::wstring& aPath, const std::string& aUtf8Text);
+  void AddFolder(const std::wstring& aPath, uint32_t aAttributes = fileattr::Directory);
+  void SetCreationTime(const std::wstring& aPath, TFileTime aTime);
+  bool HasFile(const std::wstring& aPath) const;
+  bool HasFolder(const std::wstring& aPath) const;
+  std::optional<std::vector<uint8_t>> FileContent(const std::wstring& aPath) const;
+  // Names in a folder (files and sub-folders), in enumeration order; empty when missing.
+  std::vector<std::wstring> ListFolder(const std::wstring& aPath) const;
+  size_t OpenFindHandleCount() const;
+
+  // --- System.
+  void SetEnvVar(const std::wstring& aName, const std::wstring& aValue);
+  void SetVersion(const TOSVersion& aVersion);
+  void SetLangID(uint16_t aLangID);
+  void SetProgramPath(const std::wstring& aPath); // also creates the file
+  void SetTempFolder(const std::wstring& aPath);  // with trailing backslash
+  void SetCurrentFolder(const std::wstring& aPath);
+  // Maps a short (8.3) path to its long form for GetLongPath.
+  void AddShortName(const std::wstring& aShortPath, const std::wstring& aLongPath);
+  // Marks a file or folder as not writeable for the current user (CheckWriteAccess).
+  void SetWriteProtected(const std::wstring& aPath, bool aProtected);
+
+  // --- Failure injection, through the IPlatform side only.
+  void FailOpenKey(TRegHandle aRoot, const std::wstring& aSubKey,
+                   TErrorCode aError = err::AccessDenied);
+  void FailDeleteValue(TRegHandle aRoot, const std::wstring& aSubKey, const std::wstring& aName,
+                       TErrorCode aError = err::AccessDenied);
+  void FailSetValue(TRegHandle aRoot, const std::wstring& aSubKey,
+                    TErrorCode aError = err::AccessDenied);
+  void FailDeleteKey(TRegHandle aRoot, const std::wstring& aSubKey,
+                     TErrorCode aError = err::AccessDenied);
+  void FailDeleteFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation);
+  void FailOpenFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation);
+  // Every write, append, folder creation and replace fails with DiskFull while set.
+  void SetDiskFull(bool aFull);
+  // Writes fail after this many more bytes have been written in total (a disk that fills up
+  // part way through a file); the part written stays on disk, as it would on a real one.
+  void SetDiskSpace(std::optional<uint64_t> aBytesLeft);
+
+  // --- Processes and the shell. Without a handler a launch starts and ends with exit code 0.
+  void SetLaunchHandler(TLaunchHandler aHandler);
+  void SetShellHandler(TShellHandler aHandler);
+  std::vector<TProcessStart> Launches() const;
+  std::vector<TShellExecute> ShellExecutions() const;
+
+  // --- System Restore: whether "SRCLIENT.DLL" and its entry points are there, and the status
+  // code every SetRestorePoint call reports (0: success). Calls are recorded.
+  void SetRestoreLibrary(TErrorCode aLoadResult, const std::wstring& aMissingEntryPoint = L"");
+  void SetRestorePointStatus(uint32_t aStatus);
+  std::vector<TRestorePointInfo> RestorePointCalls() const;
+
+  // --- Virtual clock: sleeps advance it at once, nothing waits.
+  void SetNow(TFileTime aUtc);
+  void AdvanceMs(uint64_t aMs);
+  void SetLocalOffsetMinutes(int aMinutes);
+
+  // --- Debug channel.
+  std::vector<TDebugLine> DebugLines() const;
+
+private:
+  struct TImpl;
+  std::unique_ptr<TImpl> FImpl;
+};
+
+// A fixture helper: a fresh machine installed as the process's platform for its lifetime.
+class TFakeMachineScope {
+public:
+  TFakeMachineScope() : FScope(FMachine) {}
+  TFakeMachine& Machine() { return FMachine; }
+
+private:
+  TFakeMachine FMachine;
+  TScopedPlatform FScope;
+};
+
+} // namespace kplat::fake
