@@ -1,0 +1,51 @@
+#pragma once
+// Component-object support: one apartment per thread that uses the shell, and an owning pointer.
+
+#include "platform/win32/Win32Handle.h"
+
+#include <objbase.h>
+
+namespace kplat::win32 {
+
+// Initialises COM on the calling thread once (apartment-threaded) and uninitialises it when the
+// thread ends. A thread already in the multi-threaded apartment keeps it; COM works there too.
+// Returns false only when COM cannot be used on this thread at all.
+bool EnsureComApartment();
+
+// An HRESULT as a system error code: Win32 failures by their own number, others as they are.
+inline TErrorCode HResultToError(HRESULT aResult) {
+  if (SUCCEEDED(aResult)) {
+    return err::Success;
+  }
+  if (HRESULT_FACILITY(aResult) == FACILITY_WIN32) {
+    return static_cast<TErrorCode>(HRESULT_CODE(aResult));
+  }
+  return static_cast<TErrorCode>(aResult);
+}
+
+template <typename T> class TComPtr {
+public:
+  TComPtr() = default;
+  ~TComPtr() { Close(); }
+  TComPtr(const TComPtr&) = delete;
+  TComPtr& operator=(const TComPtr&) = delete;
+
+  T* operator->() const { return FPtr; }
+  T* Get() const { return FPtr; }
+  // For the out parameter of CoCreateInstance and QueryInterface.
+  void** Receive() {
+    Close();
+    return reinterpret_cast<void**>(&FPtr);
+  }
+  void Close() {
+    if (FPtr != nullptr) {
+      FPtr->Release();
+      FPtr = nullptr;
+    }
+  }
+
+private:
+  T* FPtr = nullptr;
+};
+
+} // namespace kplat::win32

@@ -1,0 +1,264 @@
+#include "platform/win32/Win32Handle.h"
+#include "platform/win32/Win32Parts.h"
+
+namespace kplat::win32 {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Reads and writes go in pieces a DWORD can count.
+constexpr DWORD kChunk = 1u << 20;
+
+void FillFindData(const WIN32_FIND_DATAW& aFound, TFindData& aData) {
+  aData.Name = aFound.cFileName;
+  aData.Attributes = aFound.dwFileAttributes;
+  aData.Size = ToUInt64(aFound.nFileSizeHigh, aFound.nFileSizeLow);
+  aData.CreationTime = ToFileTime(aFound.ftCreationTime);
+  aData.LastWriteTime = ToFileTime(aFound.ftLastWriteTime);
+}
+
+TErrorCode WriteAll(HANDLE aFile, const std::vector<uint8_t>& aData) {
+  size_t done = 0;
+  while (done < aData.size()) {
+    const DWORD part = static_cast<DWORD>(std::min<size_t>(aData.size() - done, kChunk));
+    DWORD written = 0;
+    if (!::WriteFile(aFile, aData.data() + done, part, &written, nullptr)) {
+      return LastError();
+    }
+    if (written == 0) {
+      return err::DiskFull;
+    }
+    done += written;
+  }
+  return ::FlushFileBuffers(aFile) ? err::Success : LastError();
+}
+
+// Security information GetFileSecurityW reads for the access check.
+constexpr SECURITY_INFORMATION kSecurityParts =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+class TWin32Files : public IFileSystem {
+public:
+  TErrorCode FindFirst(const std::wstring& aPattern, TFindHandle& aFind,
+                       TFindData& aData) override {
+    aFind = kNoFindHandle;
+    WIN32_FIND_DATAW found;
+    const HANDLE handle = ::FindFirstFileW(aPattern.c_str(), &found);
+    if (handle == INVALID_HANDLE_VALUE) {
+      return LastError(err::FileNotFound);
+    }
+    aFind = reinterpret_cast<TFindHandle>(handle);
+    FillFindData(found, aData);
+    return err::Success;
+  }
+
+  TErrorCode FindNext(TFindHandle aFind, TFindData& aData) override {
+    if (aFind == kNoFindHandle) {
+      return err::InvalidHandle;
+    }
+    WIN32_FIND_DATAW found;
+    if (!::FindNextFileW(reinterpret_cast<HANDLE>(aFind), &found)) {
+      return LastError(err::NoMoreItems);
+    }
+    FillFindData(found, aData);
+    return err::Success;
+  }
+
+  void FindClose(TFindHandle aFind) override {
+    if (aFind != kNoFindHandle) {
+      ::FindClose(reinterpret_cast<HANDLE>(aFind));
+    }
+  }
+
+  TErrorCode GetAttributes(const std::wstring& aPath, uint32_t& aAttributes) override {
+    const DWORD attributes = ::GetFileAttributesW(aPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      aAttributes = fileattr::Invalid;
+      return LastError(err::FileNotFound);
+    }
+    aAttributes = attributes;
+    return err::Success;
+  }
+
+  TErrorCode SetAttributes(const std::wstring& aPath, uint32_t aAttributes) override {
+    return ::SetFileAttributesW(aPath.c_str(), aAttributes) ? err::Success : LastError();
+  }
+
+  TErrorCode GetFileSize(const std::wstring& aPath, uint64_t& aSize) override {
+    aSize = 0;
+    THandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size)) {
+      return LastError();
+    }
+    aSize = static_cast<uint64_t>(size.QuadPart);
+    return err::Success;
+  }
+
+  TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) override {
+    aTime = 0;
+    THandle file(::CreateFileW(aPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      const TErrorCode rc = LastError();
+      // A folder opens only with backup semantics; a file keeps the first answer.
+      const DWORD attributes = ::GetFileAttributesW(aPath.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return rc;
+      }
+      *file.Receive() = ::CreateFileW(aPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      if (!file.IsValid()) {
+        return LastError();
+      }
+    }
+    FILETIME created;
+    if (!::GetFileTime(file.Get(), &created, nullptr, nullptr)) {
+      return LastError();
+    }
+    aTime = ToFileTime(created);
+    return err::Success;
+  }
+
+  TErrorCode DeleteFile(const std::wstring& aPath) override {
+    return ::DeleteFileW(aPath.c_str()) ? err::Success : LastError();
+  }
+
+  TErrorCode RemoveFolder(const std::wstring& aPath) override {
+    return ::RemoveDirectoryW(aPath.c_str()) ? err::Success : LastError();
+  }
+
+  TErrorCode CreateFolder(const std::wstring& aPath) override {
+    return ::CreateDirectoryW(aPath.c_str(), nullptr) ? err::Success : LastError();
+  }
+
+  TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
+                      uint64_t aMaxBytes) override {
+    aData.clear();
+    THandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size)) {
+      return LastError();
+    }
+    if (static_cast<uint64_t>(size.QuadPart) > aMaxBytes) {
+      return err::NotEnoughMemory;
+    }
+    // Others may write while we read (the share mode allows it): read to the end rather than to
+    // the size seen at the start, and hold the bound all the way.
+    std::vector<uint8_t> data;
+    data.reserve(static_cast<size_t>(size.QuadPart));
+    for (;;) {
+      const size_t done = data.size();
+      data.resize(done + kChunk);
+      DWORD got = 0;
+      if (!::ReadFile(file.Get(), data.data() + done, kChunk, &got, nullptr)) {
+        return LastError();
+      }
+      data.resize(done + got);
+      if (got == 0) {
+        break;
+      }
+      if (data.size() > aMaxBytes) {
+        return err::NotEnoughMemory;
+      }
+    }
+    aData = std::move(data);
+    return err::Success;
+  }
+
+  TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override {
+    THandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    return WriteAll(file.Get(), aData);
+  }
+
+  TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override {
+    // Append access alone makes every write go to the end, even with other appenders.
+    THandle file(::CreateFileW(aPath.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    return WriteAll(file.Get(), aData);
+  }
+
+  TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) override {
+    return ::MoveFileExW(aFrom.c_str(), aTo.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? err::Success
+               : LastError();
+  }
+
+  TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) override {
+    const bool ok = ReadGrowingText(
+        [&aPath](wchar_t* aBuffer, DWORD aSize) {
+          return ::GetLongPathNameW(aPath.c_str(), aBuffer, aSize);
+        },
+        aLongPath);
+    return ok ? err::Success : LastError();
+  }
+
+  TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) override {
+    aWriteable = false;
+    DWORD needed = 0;
+    ::GetFileSecurityW(aPath.c_str(), kSecurityParts, nullptr, 0, &needed);
+    if (needed == 0) {
+      return LastError();
+    }
+    // The descriptor can change between the size query and the read: loop while it grows.
+    std::vector<uint8_t> descriptor;
+    for (;;) {
+      descriptor.resize(needed);
+      if (::GetFileSecurityW(aPath.c_str(), kSecurityParts, descriptor.data(), needed, &needed)) {
+        break;
+      }
+      if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size()) {
+        return LastError();
+      }
+    }
+    THandle processToken;
+    if (!::OpenProcessToken(::GetCurrentProcess(),
+                            TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_DUPLICATE |
+                                STANDARD_RIGHTS_READ,
+                            processToken.Receive())) {
+      return LastError();
+    }
+    THandle token;
+    if (!::DuplicateToken(processToken.Get(), SecurityImpersonation, token.Receive())) {
+      return LastError();
+    }
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                               FILE_ALL_ACCESS};
+    DWORD desired = GENERIC_WRITE;
+    ::MapGenericMask(&desired, &mapping);
+    PRIVILEGE_SET privileges;
+    DWORD privilegesSize = sizeof(privileges);
+    DWORD granted = 0;
+    BOOL status = FALSE;
+    if (!::AccessCheck(descriptor.data(), token.Get(), desired, &mapping, &privileges,
+                       &privilegesSize, &granted, &status)) {
+      return LastError();
+    }
+    aWriteable = status != FALSE;
+    return err::Success;
+  }
+};
+
+} // namespace
+
+std::unique_ptr<IFileSystem> MakeWin32Files() {
+  return std::make_unique<TWin32Files>();
+}
+
+} // namespace kplat::win32

@@ -1,0 +1,133 @@
+#include "platform/win32/Win32Handle.h"
+#include "platform/win32/Win32Parts.h"
+
+namespace kplat::win32 {
+
+namespace {
+
+// "C:\Windows\" becomes "C:\Windows"; a drive's root keeps its backslash, it names the root.
+std::wstring WithoutTrailingBackslash(std::wstring aPath) {
+  while (aPath.size() > 1 && aPath.back() == L'\\' && !(aPath.size() == 3 && aPath[1] == L':')) {
+    aPath.pop_back();
+  }
+  return aPath;
+}
+
+template <typename TCall> std::wstring TextOrEmpty(TCall aCall) {
+  std::wstring text;
+  if (!ReadGrowingText(aCall, text)) {
+    text.clear();
+  }
+  return text;
+}
+
+using TRtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+
+bool QueryVersion(OSVERSIONINFOEXW& aInfo) {
+  aInfo = OSVERSIONINFOEXW{};
+  aInfo.dwOSVersionInfoSize = sizeof(aInfo);
+  // GetVersionExW reports the version the program's manifest claims to know, not the real one;
+  // the kernel's own call does not lie.
+  if (const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll"); ntdll != nullptr) {
+    const auto rtlGetVersion = reinterpret_cast<TRtlGetVersion>(
+        reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+    if (rtlGetVersion != nullptr && rtlGetVersion(&aInfo) == 0) {
+      return true;
+    }
+  }
+  aInfo = OSVERSIONINFOEXW{};
+  aInfo.dwOSVersionInfoSize = sizeof(aInfo);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  return ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&aInfo)) != FALSE;
+#pragma GCC diagnostic pop
+}
+
+class TWin32System : public ISystem {
+public:
+  bool GetEnv(const std::wstring& aName, std::wstring& aValue) override {
+    const bool found = ReadGrowingText(
+        [&aName](wchar_t* aBuffer, DWORD aSize) {
+          return ::GetEnvironmentVariableW(aName.c_str(), aBuffer, aSize);
+        },
+        aValue);
+    if (!found) {
+      aValue.clear();
+    }
+    return found;
+  }
+
+  TErrorCode SetEnv(const std::wstring& aName, const std::wstring& aValue) override {
+    return ::SetEnvironmentVariableW(aName.c_str(), aValue.c_str()) ? err::Success : LastError();
+  }
+
+  std::wstring ExpandEnvironmentStrings(const std::wstring& aText) override {
+    // The answer counts the terminating NUL, both when it fits and when it does not; the
+    // environment can change between two calls, so loop.
+    std::wstring buffer(aText.size() + MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD needed = ::ExpandEnvironmentStringsW(aText.c_str(), buffer.data(),
+                                                       static_cast<DWORD>(buffer.size()));
+      if (needed == 0) {
+        return aText;
+      }
+      if (needed <= buffer.size()) {
+        buffer.resize(needed - 1);
+        return buffer;
+      }
+      buffer.assign(needed, L'\0');
+    }
+  }
+
+  TOSVersion GetVersion() override {
+    TOSVersion version;
+    OSVERSIONINFOEXW info;
+    if (QueryVersion(info)) {
+      version.Major = info.dwMajorVersion;
+      version.Minor = info.dwMinorVersion;
+      version.Build = info.dwBuildNumber;
+      version.ServicePack = info.szCSDVersion;
+      version.ProductType = info.wProductType;
+    }
+    SYSTEM_INFO system;
+    ::GetNativeSystemInfo(&system);
+    version.ProcessorArchitecture = system.wProcessorArchitecture;
+    return version;
+  }
+
+  uint16_t GetSystemDefaultLangID() override { return ::GetSystemDefaultLangID(); }
+
+  std::wstring GetProgramPath() override {
+    return TextOrEmpty([](wchar_t* aBuffer, DWORD aSize) {
+      return ::GetModuleFileNameW(nullptr, aBuffer, aSize);
+    });
+  }
+
+  std::wstring GetTempFolder() override {
+    return TextOrEmpty(
+        [](wchar_t* aBuffer, DWORD aSize) { return ::GetTempPathW(aSize, aBuffer); });
+  }
+
+  std::wstring GetWindowsFolder() override {
+    return WithoutTrailingBackslash(TextOrEmpty(
+        [](wchar_t* aBuffer, DWORD aSize) { return ::GetWindowsDirectoryW(aBuffer, aSize); }));
+  }
+
+  std::wstring GetSystemFolder() override {
+    return WithoutTrailingBackslash(TextOrEmpty(
+        [](wchar_t* aBuffer, DWORD aSize) { return ::GetSystemDirectoryW(aBuffer, aSize); }));
+  }
+
+  std::wstring GetCurrentFolder() override {
+    return WithoutTrailingBackslash(TextOrEmpty(
+        [](wchar_t* aBuffer, DWORD aSize) { return ::GetCurrentDirectoryW(aSize, aBuffer); }));
+  }
+};
+
+} // namespace
+
+std::unique_ptr<ISystem> MakeWin32System() {
+  return std::make_unique<TWin32System>();
+}
+
+} // namespace kplat::win32
