@@ -129,8 +129,10 @@ public:
   // --- Debug channel.
   std::vector<TDebugLine> DebugLines() const;
 
-private:
+  // The machine's state, shared by the files that implement it.
   struct TImpl;
+
+private:
   std::unique_ptr<TImpl> FImpl;
 };
 

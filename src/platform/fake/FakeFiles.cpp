@@ -1,0 +1,781 @@
+#include "platform/fake/FakeMachineImpl.h"
+
+#include <algorithm>
+
+namespace kplat::fake {
+
+namespace {
+
+using TGuard = std::lock_guard<std::recursive_mutex>;
+
+// Attributes a program may change; the others (folder, reparse point) belong to the object.
+constexpr uint32_t kSettableAttributes = fileattr::ReadOnly | fileattr::Hidden | fileattr::System |
+                                         fileattr::Archive | fileattr::Temporary | 0x1000u |
+                                         0x2000u;
+
+uint32_t ReportedAttributes(const TFsNode& aNode) {
+  if (aNode.IsFolder) {
+    return aNode.Attributes | fileattr::Directory;
+  }
+  return aNode.Attributes == 0 ? fileattr::Normal : aNode.Attributes;
+}
+
+uint32_t StoredFileAttributes(uint32_t aAttributes) {
+  return aAttributes & ~(fileattr::Normal | fileattr::Directory);
+}
+
+bool IsValidName(const std::wstring& aName) {
+  return !aName.empty() && aName.find_first_of(L"<>:\"/\\|?*") == std::wstring::npos &&
+         std::none_of(aName.begin(), aName.end(), [](wchar_t c) { return c < 0x20; });
+}
+
+// Case-insensitive matching of * (any run) and ? (any one character).
+bool Glob(const std::wstring& aMask, const std::wstring& aName) {
+  size_t m = 0;
+  size_t n = 0;
+  size_t starMask = std::wstring::npos;
+  size_t starName = 0;
+  while (n < aName.size()) {
+    if (m < aMask.size() && (aMask[m] == L'?' || aMask[m] == aName[n])) {
+      ++m;
+      ++n;
+    } else if (m < aMask.size() && aMask[m] == L'*') {
+      starMask = m++;
+      starName = n;
+    } else if (starMask != std::wstring::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < aMask.size() && aMask[m] == L'*') {
+    ++m;
+  }
+  return m == aMask.size();
+}
+
+// The system's matching rules: "*.*" is everything, and a trailing ".*" also matches a name
+// without any extension ("readme.*" finds "readme").
+bool MatchesMask(const std::wstring& aMask, const std::wstring& aName) {
+  const std::wstring mask = UpperCase(aMask);
+  const std::wstring name = UpperCase(aName);
+  if (mask == L"*" || mask == L"*.*") {
+    return true;
+  }
+  if (Glob(mask, name)) {
+    return true;
+  }
+  return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, L".*") == 0 &&
+         name.find(L'.') == std::wstring::npos && Glob(mask.substr(0, mask.size() - 2), name);
+}
+
+TFindData MakeFindData(const std::wstring& aName, const TFsNode& aNode) {
+  TFindData data;
+  data.Name = aName;
+  data.Attributes = ReportedAttributes(aNode);
+  data.Size = aNode.IsFolder ? 0 : aNode.Size;
+  data.CreationTime = aNode.CreationTime;
+  data.LastWriteTime = aNode.LastWriteTime;
+  return data;
+}
+
+std::vector<uint8_t> ContentOf(const TFsNode& aNode) {
+  if (aNode.Content) {
+    return *aNode.Content;
+  }
+  return std::vector<uint8_t>(static_cast<size_t>(aNode.Size), 0);
+}
+
+} // namespace
+
+// --- Paths.
+
+bool TFakeMachine::TImpl::ParsePath(const std::wstring& aPath, TFsPath& aParsed) const {
+  std::wstring path = aPath;
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  if (path.rfind(L"\\\\?\\", 0) == 0) {
+    path.erase(0, 4);
+  }
+  if (path.empty() || path.rfind(L"\\\\", 0) == 0) {
+    return false; // network paths are not part of this machine
+  }
+  std::wstring rest;
+  if (path.size() >= 2 && path[1] == L':') {
+    const wchar_t letter = AsciiUpper(path[0]);
+    if (letter < L'A' || letter > L'Z') {
+      return false;
+    }
+    aParsed.Drive = letter;
+    rest = path.substr(2);
+  } else {
+    if (CurrentFolder.size() < 2 || CurrentFolder[1] != L':') {
+      return false;
+    }
+    aParsed.Drive = AsciiUpper(CurrentFolder[0]);
+    rest = path[0] == L'\\' ? path : CurrentFolder.substr(2) + L"\\" + path;
+  }
+  aParsed.Names.clear();
+  for (std::wstring& name : SplitKeyPath(rest)) {
+    if (name == L".") {
+      continue;
+    }
+    if (name == L"..") {
+      if (!aParsed.Names.empty()) {
+        aParsed.Names.pop_back();
+      }
+      continue;
+    }
+    aParsed.Names.push_back(std::move(name));
+  }
+  return true;
+}
+
+std::wstring TFakeMachine::TImpl::FormatPath(const TFsPath& aPath) {
+  std::wstring out{aPath.Drive, L':'};
+  if (aPath.Names.empty()) {
+    return out + L'\\';
+  }
+  for (const std::wstring& name : aPath.Names) {
+    out += L'\\';
+    out += name;
+  }
+  return out;
+}
+
+TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath) const {
+  const auto drive = Drives.find(aPath.Drive);
+  if (drive == Drives.end()) {
+    return nullptr;
+  }
+  TFsNode* node = drive->second.get();
+  for (const std::wstring& name : aPath.Names) {
+    if (!node->IsFolder) {
+      return nullptr;
+    }
+    const auto it = node->Children.find(name);
+    if (it == node->Children.end()) {
+      return nullptr;
+    }
+    node = it->second.get();
+  }
+  return node;
+}
+
+TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aParent) const {
+  aParent = nullptr;
+  if (aPath.Names.empty()) {
+    return err::AccessDenied; // the drive's root has no parent
+  }
+  TFsPath parent = aPath;
+  parent.Names.pop_back();
+  TFsNode* node = FindNode(parent);
+  if (node == nullptr || !node->IsFolder) {
+    return err::PathNotFound;
+  }
+  aParent = node;
+  return err::Success;
+}
+
+TFsNode* TFakeMachine::TImpl::MakeFolders(const TFsPath& aPath) {
+  auto& drive = Drives[aPath.Drive];
+  if (!drive) {
+    drive = std::make_unique<TFsNode>();
+    drive->Name = std::wstring{aPath.Drive, L':'};
+    drive->IsFolder = true;
+    drive->CreationTime = drive->LastWriteTime = Now;
+  }
+  TFsNode* node = drive.get();
+  for (const std::wstring& name : aPath.Names) {
+    auto& child = node->Children[name];
+    if (!child) {
+      child = std::make_unique<TFsNode>();
+      child->Name = name;
+      child->CreationTime = child->LastWriteTime = Now;
+    }
+    child->IsFolder = true;
+    node = child.get();
+  }
+  return node;
+}
+
+TFsNode* TFakeMachine::TImpl::MakeFileNode(const std::wstring& aPath) {
+  TFsPath path;
+  if (!ParsePath(aPath, path) || path.Names.empty()) {
+    return nullptr;
+  }
+  const std::wstring name = path.Names.back();
+  path.Names.pop_back();
+  TFsNode* folder = MakeFolders(path);
+  auto node = std::make_unique<TFsNode>();
+  node->Name = name;
+  node->CreationTime = node->LastWriteTime = Now;
+  TFsNode* result = node.get();
+  folder->Children.erase(name);
+  folder->Children.emplace(name, std::move(node));
+  return result;
+}
+
+uint64_t TFakeMachine::TImpl::TakeSpace(uint64_t aWanted) {
+  if (!DiskSpace) {
+    return aWanted;
+  }
+  const uint64_t taken = std::min(aWanted, *DiskSpace);
+  *DiskSpace -= taken;
+  return taken;
+}
+
+// --- The IFileSystem side.
+
+TErrorCode TFakeFiles::FindFirst(const std::wstring& aPattern, TFindHandle& aFind,
+                                 TFindData& aData) {
+  TGuard guard(FMachine.Lock);
+  aFind = kNoFindHandle;
+  std::wstring pattern = aPattern;
+  std::replace(pattern.begin(), pattern.end(), L'/', L'\\');
+  const size_t slash = pattern.find_last_of(L'\\');
+  const std::wstring mask = slash == std::wstring::npos ? pattern : pattern.substr(slash + 1);
+  if (mask.empty()) {
+    return err::FileNotFound;
+  }
+  TFsPath folderPath;
+  const std::wstring folderText =
+      slash == std::wstring::npos ? std::wstring() : pattern.substr(0, slash + 1);
+  if (!FMachine.ParsePath(folderText.empty() ? L"." : folderText, folderPath)) {
+    return err::PathNotFound;
+  }
+  TFsNode* folder = FMachine.FindNode(folderPath);
+  if (folder == nullptr || !folder->IsFolder) {
+    return err::PathNotFound;
+  }
+  TFindState state;
+  if (mask.find_first_of(L"*?") == std::wstring::npos) {
+    const auto it = folder->Children.find(mask);
+    if (it != folder->Children.end()) {
+      state.Entries.push_back(MakeFindData(it->second->Name, *it->second));
+    }
+  } else {
+    if (!folderPath.Names.empty()) {
+      for (const wchar_t* dot : {L".", L".."}) {
+        if (MatchesMask(mask, dot)) {
+          state.Entries.push_back(MakeFindData(dot, *folder));
+        }
+      }
+    }
+    for (const auto& [key, child] : folder->Children) {
+      if (MatchesMask(mask, child->Name)) {
+        state.Entries.push_back(MakeFindData(child->Name, *child));
+      }
+    }
+  }
+  if (state.Entries.empty()) {
+    return err::FileNotFound;
+  }
+  aData = state.Entries.front();
+  state.Next = 1;
+  aFind = FMachine.NextFindHandle;
+  FMachine.NextFindHandle += 4;
+  FMachine.Finds[aFind] = std::move(state);
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::FindNext(TFindHandle aFind, TFindData& aData) {
+  TGuard guard(FMachine.Lock);
+  const auto it = FMachine.Finds.find(aFind);
+  if (it == FMachine.Finds.end()) {
+    return err::InvalidHandle;
+  }
+  TFindState& state = it->second;
+  if (state.Next >= state.Entries.size()) {
+    return err::NoMoreItems;
+  }
+  aData = state.Entries[state.Next++];
+  return err::Success;
+}
+
+void TFakeFiles::FindClose(TFindHandle aFind) {
+  TGuard guard(FMachine.Lock);
+  FMachine.Finds.erase(aFind);
+}
+
+TErrorCode TFakeFiles::GetAttributes(const std::wstring& aPath, uint32_t& aAttributes) {
+  TGuard guard(FMachine.Lock);
+  aAttributes = fileattr::Invalid;
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  const TFsNode* node = FMachine.FindNode(path);
+  if (node == nullptr) {
+    TFsNode* parent = nullptr;
+    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
+                                                             : err::PathNotFound;
+  }
+  aAttributes = ReportedAttributes(*node);
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::SetAttributes(const std::wstring& aPath, uint32_t aAttributes) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  TFsNode* node = FMachine.FindNode(path);
+  if (node == nullptr) {
+    TFsNode* parent = nullptr;
+    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
+                                                             : err::PathNotFound;
+  }
+  if (node->WriteProtected) {
+    return err::AccessDenied;
+  }
+  node->Attributes =
+      (node->Attributes & ~kSettableAttributes) | (aAttributes & kSettableAttributes);
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::GetFileSize(const std::wstring& aPath, uint64_t& aSize) {
+  TGuard guard(FMachine.Lock);
+  aSize = 0;
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
+      fail != FMachine.FailOpenFile.end()) {
+    return fail->second;
+  }
+  const TFsNode* node = FMachine.FindNode(path);
+  if (node == nullptr) {
+    TFsNode* parent = nullptr;
+    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
+                                                             : err::PathNotFound;
+  }
+  if (node->IsFolder) {
+    return err::AccessDenied;
+  }
+  aSize = node->Size;
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::GetCreationTime(const std::wstring& aPath, TFileTime& aTime) {
+  TGuard guard(FMachine.Lock);
+  aTime = 0;
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  const TFsNode* node = FMachine.FindNode(path);
+  if (node == nullptr) {
+    TFsNode* parent = nullptr;
+    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
+                                                             : err::PathNotFound;
+  }
+  aTime = node->CreationTime;
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::DeleteFile(const std::wstring& aPath) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  TFsNode* parent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
+    return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
+  }
+  const auto it = parent->Children.find(path.Names.back());
+  if (it == parent->Children.end()) {
+    return err::FileNotFound;
+  }
+  if (const auto fail = FMachine.FailDeleteFile.find(TFakeMachine::TImpl::FormatPath(path));
+      fail != FMachine.FailDeleteFile.end()) {
+    return fail->second;
+  }
+  const TFsNode& node = *it->second;
+  if (node.IsFolder || (node.Attributes & fileattr::ReadOnly) != 0 || node.WriteProtected ||
+      parent->WriteProtected) {
+    return err::AccessDenied;
+  }
+  parent->Children.erase(it);
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::RemoveFolder(const std::wstring& aPath) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  TFsNode* parent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
+    return rc;
+  }
+  const auto it = parent->Children.find(path.Names.back());
+  if (it == parent->Children.end()) {
+    return err::FileNotFound;
+  }
+  const TFsNode& node = *it->second;
+  if (!node.IsFolder) {
+    return kErrorNotAFolder;
+  }
+  if (const auto fail = FMachine.FailDeleteFile.find(TFakeMachine::TImpl::FormatPath(path));
+      fail != FMachine.FailDeleteFile.end()) {
+    return fail->second;
+  }
+  if (!node.Children.empty()) {
+    return err::DirNotEmpty;
+  }
+  if (node.WriteProtected || parent->WriteProtected) {
+    return err::AccessDenied;
+  }
+  parent->Children.erase(it);
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::CreateFolder(const std::wstring& aPath) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  TFsNode* parent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
+    return rc == err::AccessDenied ? err::AlreadyExists : rc;
+  }
+  const std::wstring& name = path.Names.back();
+  if (parent->Children.count(name) != 0) {
+    return err::AlreadyExists;
+  }
+  if (!IsValidName(name)) {
+    return err::InvalidName;
+  }
+  if (FMachine.DiskFull) {
+    return err::DiskFull;
+  }
+  if (parent->WriteProtected) {
+    return err::AccessDenied;
+  }
+  auto node = std::make_unique<TFsNode>();
+  node->Name = name;
+  node->IsFolder = true;
+  node->CreationTime = node->LastWriteTime = FMachine.Now;
+  parent->Children.emplace(name, std::move(node));
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
+                                uint64_t aMaxBytes) {
+  TGuard guard(FMachine.Lock);
+  aData.clear();
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
+      fail != FMachine.FailOpenFile.end()) {
+    return fail->second;
+  }
+  const TFsNode* node = FMachine.FindNode(path);
+  if (node == nullptr) {
+    TFsNode* parent = nullptr;
+    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
+                                                             : err::PathNotFound;
+  }
+  if (node->IsFolder) {
+    return err::AccessDenied;
+  }
+  if (node->Size > aMaxBytes) {
+    return err::NotEnoughMemory;
+  }
+  aData = ContentOf(*node);
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::Write(const std::wstring& aPath, const std::vector<uint8_t>& aData,
+                             bool aAppend) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  TFsNode* parent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
+    return rc;
+  }
+  const std::wstring& name = path.Names.back();
+  if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
+      fail != FMachine.FailOpenFile.end()) {
+    return fail->second;
+  }
+  auto it = parent->Children.find(name);
+  if (it == parent->Children.end()) {
+    if (!IsValidName(name)) {
+      return err::InvalidName;
+    }
+    if (parent->WriteProtected) {
+      return err::AccessDenied;
+    }
+  } else if (it->second->IsFolder || (it->second->Attributes & fileattr::ReadOnly) != 0 ||
+             it->second->WriteProtected) {
+    return err::AccessDenied;
+  }
+  if (FMachine.DiskFull) {
+    return err::DiskFull;
+  }
+  if (it == parent->Children.end()) {
+    auto node = std::make_unique<TFsNode>();
+    node->Name = name;
+    node->Attributes = fileattr::Archive;
+    node->CreationTime = FMachine.Now;
+    it = parent->Children.emplace(name, std::move(node)).first;
+  }
+  TFsNode& node = *it->second;
+  std::vector<uint8_t> content = aAppend ? ContentOf(node) : std::vector<uint8_t>();
+  const uint64_t fits = FMachine.TakeSpace(aData.size());
+  content.insert(content.end(), aData.begin(), aData.begin() + static_cast<ptrdiff_t>(fits));
+  node.Size = content.size();
+  node.Content = std::move(content);
+  node.Attributes |= fileattr::Archive;
+  node.LastWriteTime = FMachine.Now;
+  return fits == aData.size() ? err::Success : err::DiskFull;
+}
+
+TErrorCode TFakeFiles::WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) {
+  return Write(aPath, aData, false);
+}
+
+TErrorCode TFakeFiles::AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) {
+  return Write(aPath, aData, true);
+}
+
+TErrorCode TFakeFiles::ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) {
+  TGuard guard(FMachine.Lock);
+  TFsPath from;
+  TFsPath to;
+  if (!FMachine.ParsePath(aFrom, from) || !FMachine.ParsePath(aTo, to)) {
+    return err::PathNotFound;
+  }
+  TFsNode* fromParent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(from, fromParent); rc != err::Success) {
+    return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
+  }
+  const auto source = fromParent->Children.find(from.Names.back());
+  if (source == fromParent->Children.end()) {
+    return err::FileNotFound;
+  }
+  TFsNode* toParent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(to, toParent); rc != err::Success) {
+    return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
+  }
+  for (const TFsPath* side : {&from, &to}) {
+    if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(*side));
+        fail != FMachine.FailOpenFile.end()) {
+      return fail->second;
+    }
+  }
+  const std::wstring fromText = UpperCase(TFakeMachine::TImpl::FormatPath(from));
+  const std::wstring toText = UpperCase(TFakeMachine::TImpl::FormatPath(to));
+  if (fromText == toText) {
+    return err::Success;
+  }
+  if (source->second->IsFolder && toText.rfind(fromText + L'\\', 0) == 0) {
+    return err::AccessDenied; // a folder cannot move into itself
+  }
+  const auto target = toParent->Children.find(to.Names.back());
+  if (target != toParent->Children.end()) {
+    const TFsNode& old = *target->second;
+    if (old.IsFolder || source->second->IsFolder || (old.Attributes & fileattr::ReadOnly) != 0 ||
+        old.WriteProtected) {
+      return err::AccessDenied;
+    }
+  } else if (!IsValidName(to.Names.back())) {
+    return err::InvalidName;
+  }
+  if (toParent->WriteProtected || fromParent->WriteProtected) {
+    return err::AccessDenied;
+  }
+  if (FMachine.DiskFull) {
+    return err::DiskFull;
+  }
+  std::unique_ptr<TFsNode> node = std::move(source->second);
+  fromParent->Children.erase(source);
+  toParent->Children.erase(to.Names.back());
+  node->Name = to.Names.back();
+  toParent->Children.emplace(node->Name, std::move(node));
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) {
+  TGuard guard(FMachine.Lock);
+  aLongPath.clear();
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  std::wstring result = aPath;
+  for (size_t count = path.Names.size(); count > 0; --count) {
+    TFsPath prefix{path.Drive, {path.Names.begin(), path.Names.begin() + count}};
+    const auto it = FMachine.ShortNames.find(TFakeMachine::TImpl::FormatPath(prefix));
+    if (it != FMachine.ShortNames.end()) {
+      result = it->second;
+      for (size_t i = count; i < path.Names.size(); ++i) {
+        result += L'\\' + path.Names[i];
+      }
+      break;
+    }
+  }
+  TFsPath resolved;
+  if (!FMachine.ParsePath(result, resolved) || FMachine.FindNode(resolved) == nullptr) {
+    return err::FileNotFound;
+  }
+  aLongPath = result;
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) {
+  TGuard guard(FMachine.Lock);
+  aWriteable = false;
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  const TFsNode* node = FMachine.FindNode(path);
+  if (node == nullptr) {
+    return err::FileNotFound;
+  }
+  aWriteable = !node->WriteProtected;
+  return err::Success;
+}
+
+// --- Seeding and inspection.
+
+void TFakeMachine::AddFile(const std::wstring& aPath, uint64_t aSize, uint32_t aAttributes) {
+  TGuard guard(FImpl->Lock);
+  if (TFsNode* node = FImpl->MakeFileNode(aPath)) {
+    node->Size = aSize;
+    node->Attributes = StoredFileAttributes(aAttributes);
+  }
+}
+
+void TFakeMachine::AddFileContent(const std::wstring& aPath, const std::vector<uint8_t>& aContent,
+                                  uint32_t aAttributes) {
+  TGuard guard(FImpl->Lock);
+  if (TFsNode* node = FImpl->MakeFileNode(aPath)) {
+    node->Size = aContent.size();
+    node->Content = aContent;
+    node->Attributes = StoredFileAttributes(aAttributes);
+  }
+}
+
+void TFakeMachine::AddTextFile(const std::wstring& aPath, const std::string& aUtf8Text) {
+  AddFileContent(aPath, std::vector<uint8_t>(aUtf8Text.begin(), aUtf8Text.end()));
+}
+
+void TFakeMachine::AddFolder(const std::wstring& aPath, uint32_t aAttributes) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (FImpl->ParsePath(aPath, path)) {
+    FImpl->MakeFolders(path)->Attributes = aAttributes & ~fileattr::Normal;
+  }
+}
+
+void TFakeMachine::SetCreationTime(const std::wstring& aPath, TFileTime aTime) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (FImpl->ParsePath(aPath, path)) {
+    if (TFsNode* node = FImpl->FindNode(path)) {
+      node->CreationTime = aTime;
+    }
+  }
+}
+
+bool TFakeMachine::HasFile(const std::wstring& aPath) const {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  const TFsNode* node = FImpl->ParsePath(aPath, path) ? FImpl->FindNode(path) : nullptr;
+  return node != nullptr && !node->IsFolder;
+}
+
+bool TFakeMachine::HasFolder(const std::wstring& aPath) const {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  const TFsNode* node = FImpl->ParsePath(aPath, path) ? FImpl->FindNode(path) : nullptr;
+  return node != nullptr && node->IsFolder;
+}
+
+std::optional<std::vector<uint8_t>> TFakeMachine::FileContent(const std::wstring& aPath) const {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  const TFsNode* node = FImpl->ParsePath(aPath, path) ? FImpl->FindNode(path) : nullptr;
+  if (node == nullptr || node->IsFolder) {
+    return std::nullopt;
+  }
+  return ContentOf(*node);
+}
+
+std::vector<std::wstring> TFakeMachine::ListFolder(const std::wstring& aPath) const {
+  TGuard guard(FImpl->Lock);
+  std::vector<std::wstring> names;
+  TFsPath path;
+  const TFsNode* node = FImpl->ParsePath(aPath, path) ? FImpl->FindNode(path) : nullptr;
+  if (node != nullptr && node->IsFolder) {
+    for (const auto& [key, child] : node->Children) {
+      names.push_back(child->Name);
+    }
+  }
+  return names;
+}
+
+size_t TFakeMachine::OpenFindHandleCount() const {
+  TGuard guard(FImpl->Lock);
+  return FImpl->Finds.size();
+}
+
+void TFakeMachine::AddShortName(const std::wstring& aShortPath, const std::wstring& aLongPath) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (FImpl->ParsePath(aShortPath, path)) {
+    FImpl->ShortNames[TImpl::FormatPath(path)] = aLongPath;
+  }
+}
+
+void TFakeMachine::SetWriteProtected(const std::wstring& aPath, bool aProtected) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (FImpl->ParsePath(aPath, path)) {
+    if (TFsNode* node = FImpl->FindNode(path)) {
+      node->WriteProtected = aProtected;
+    }
+  }
+}
+
+void TFakeMachine::FailDeleteFile(const std::wstring& aPath, TErrorCode aError) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (FImpl->ParsePath(aPath, path)) {
+    FImpl->FailDeleteFile[TImpl::FormatPath(path)] = aError;
+  }
+}
+
+void TFakeMachine::FailOpenFile(const std::wstring& aPath, TErrorCode aError) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (FImpl->ParsePath(aPath, path)) {
+    FImpl->FailOpenFile[TImpl::FormatPath(path)] = aError;
+  }
+}
+
+void TFakeMachine::SetDiskFull(bool aFull) {
+  TGuard guard(FImpl->Lock);
+  FImpl->DiskFull = aFull;
+}
+
+void TFakeMachine::SetDiskSpace(std::optional<uint64_t> aBytesLeft) {
+  TGuard guard(FImpl->Lock);
+  FImpl->DiskSpace = aBytesLeft;
+}
+
+} // namespace kplat::fake
