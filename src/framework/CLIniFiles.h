@@ -12,7 +12,8 @@
 // - "[name]" starts a section (text after "]" is ignored); a "[" line without "]" is an ordinary
 //   line; lines before the first section belong to the unnamed section "";
 // - "key=value" with blanks around the key and the value removed; a line without "=" is kept
-//   but is no key (reading it gives the default); lines starting with ";" are comments;
+//   but is no key (reading it gives the default); lines starting with ";" are comments, left
+//   out of every listing (the system still answers a query for such a name);
 // - section and key names are compared without regard to case; for a duplicate section only
 //   the first counts, for a duplicate key in it only the first;
 // - reading a value removes one pair of enclosing double or single quotes.
@@ -105,6 +106,9 @@ public:
   // Every distinct key of the section in file order, with the value ReadString gives for it.
   std::vector<std::pair<std::wstring, std::wstring>>
   ReadSectionValues(std::wstring_view aSection) const;
+  // The section's lines as GetPrivateProfileSectionW gives them: "key=value" with quotes kept,
+  // lines without "=" as they are, no comments.
+  std::vector<std::wstring> ReadSectionLines(std::wstring_view aSection) const;
   // Names of the named sections in file order (duplicates once).
   std::vector<std::wstring> ReadSections() const;
 
@@ -186,6 +190,6 @@ private:
   bool Store(std::wstring_view aSection, std::wstring_view aKey, std::wstring aStoredValue);
 
   std::wstring FFileName;
-  std::vector<TIniSection> FSections;
+  std::vector<TIniSection> FSections = std::vector<TIniSection>(1); // [0] is the unnamed one
   TIniEncoding FLoadedEncoding = TIniEncoding::Utf16Le;
 };
