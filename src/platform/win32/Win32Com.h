@@ -12,7 +12,9 @@ namespace kplat::win32 {
 // Returns false only when COM cannot be used on this thread at all.
 bool EnsureComApartment();
 
-// An HRESULT as a system error code: Win32 failures by their own number, others as they are.
+// An HRESULT as a system error code: Win32 failures by their own number; the few generic COM
+// failures by their nearest system code; anything else (a file the object cannot parse, E_FAIL)
+// as invalid data, so that callers only ever see system error numbers.
 inline TErrorCode HResultToError(HRESULT aResult) {
   if (SUCCEEDED(aResult)) {
     return err::Success;
@@ -20,7 +22,19 @@ inline TErrorCode HResultToError(HRESULT aResult) {
   if (HRESULT_FACILITY(aResult) == FACILITY_WIN32) {
     return static_cast<TErrorCode>(HRESULT_CODE(aResult));
   }
-  return static_cast<TErrorCode>(aResult);
+  switch (aResult) {
+  case E_OUTOFMEMORY:
+    return err::NotEnoughMemory;
+  case E_INVALIDARG:
+  case E_POINTER:
+    return err::InvalidParameter;
+  case REGDB_E_CLASSNOTREG:
+  case CO_E_NOTINITIALIZED:
+  case E_NOINTERFACE:
+    return err::NotSupported;
+  default:
+    return ERROR_INVALID_DATA;
+  }
 }
 
 template <typename T> class TComPtr {
