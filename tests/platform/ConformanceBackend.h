@@ -23,7 +23,10 @@ public:
   virtual void MakeFile(const std::wstring& aPath, uint64_t aSize) = 0;
   // Marks a folder as a reparse point (a junction) to the target; false when not possible.
   virtual bool MakeJunction(const std::wstring& aLink, const std::wstring& aTarget) = 0;
+  // Whether real programs run ("cmd.exe /c exit 3" ends with exit code 3).
+  virtual bool RunsRealPrograms() const { return false; }
 };
 
-// Made fresh for each test case; defined once per backend.
+// Made fresh for each test case and installed as the process's platform (kplat::Platform()) for
+// its lifetime; defined once per backend.
 std::unique_ptr<TConformanceBackend> MakeConformanceBackend();

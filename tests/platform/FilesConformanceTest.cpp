@@ -1,0 +1,187 @@
+#include "platform/ConformanceFixture.h"
+
+#include "platform/FileIO.h"
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+#include <map>
+
+using namespace kplat;
+
+namespace {
+std::vector<uint8_t> Bytes(const std::string& aText) {
+  return {aText.begin(), aText.end()};
+}
+
+std::vector<std::wstring> WithoutDots(std::vector<std::wstring> aNames) {
+  aNames.erase(std::remove_if(aNames.begin(), aNames.end(),
+                              [](const std::wstring& n) { return n == L"." || n == L".."; }),
+               aNames.end());
+  std::sort(aNames.begin(), aNames.end(),
+            [](const std::wstring& a, const std::wstring& b) { return CompareText(a, b) < 0; });
+  return aNames;
+}
+} // namespace
+
+class FilesConformance : public Conformance {};
+
+TEST_F(FilesConformance, FindReportsAttributesSizesAndNames) {
+  ASSERT_EQ(Files().WriteFile(Path(L"hidden.txt"), Bytes("12345")), err::Success);
+  ASSERT_EQ(Files().WriteFile(Path(L"system.txt"), Bytes("")), err::Success);
+  ASSERT_EQ(Files().WriteFile(Path(L"readonly.txt"), Bytes("x")), err::Success);
+  ASSERT_EQ(Files().CreateFolder(Path(L"Folder")), err::Success);
+  ASSERT_EQ(Files().SetAttributes(Path(L"hidden.txt"), fileattr::Hidden), err::Success);
+  ASSERT_EQ(Files().SetAttributes(Path(L"system.txt"), fileattr::System), err::Success);
+  ASSERT_EQ(Files().SetAttributes(Path(L"readonly.txt"), fileattr::ReadOnly), err::Success);
+  const bool junction = Backend().MakeJunction(Path(L"Junction"), Path(L"Folder"));
+
+  std::map<std::wstring, TFindData> found;
+  TFindHandle find = kNoFindHandle;
+  TFindData data;
+  ASSERT_EQ(Files().FindFirst(Path(L"*"), find, data), err::Success);
+  do {
+    found[data.Name] = data;
+  } while (Files().FindNext(find, data) == err::Success);
+  Files().FindClose(find);
+
+  constexpr uint32_t kChecked = fileattr::Hidden | fileattr::System | fileattr::ReadOnly |
+                                fileattr::Directory | fileattr::ReparsePoint;
+  EXPECT_EQ(found[L"hidden.txt"].Attributes & kChecked, fileattr::Hidden);
+  EXPECT_EQ(found[L"hidden.txt"].Size, 5u);
+  EXPECT_EQ(found[L"system.txt"].Attributes & kChecked, fileattr::System);
+  EXPECT_EQ(found[L"readonly.txt"].Attributes & kChecked, fileattr::ReadOnly);
+  EXPECT_EQ(found[L"Folder"].Attributes & kChecked, fileattr::Directory);
+  if (junction) {
+    EXPECT_EQ(found[L"Junction"].Attributes & kChecked,
+              fileattr::Directory | fileattr::ReparsePoint);
+  }
+  uint32_t attributes = 0;
+  ASSERT_EQ(Files().GetAttributes(Path(L"Folder\\"), attributes), err::Success);
+  EXPECT_NE(attributes & fileattr::Directory, 0u);
+  ASSERT_EQ(Files().SetAttributes(Path(L"readonly.txt"), fileattr::Normal), err::Success);
+}
+
+TEST_F(FilesConformance, DotEntriesComeFirstExceptAtADriveRoot) {
+  ASSERT_EQ(Files().WriteFile(Path(L"a.txt"), Bytes("a")), err::Success);
+  const std::vector<std::wstring> names = Find(Path(L"*"));
+  ASSERT_GE(names.size(), 3u);
+  EXPECT_EQ(names[0], L".");
+  EXPECT_EQ(names[1], L"..");
+  const std::vector<std::wstring> root = Find(L"C:\\*");
+  ASSERT_FALSE(root.empty());
+  EXPECT_EQ(std::count(root.begin(), root.end(), L"."), 0);
+  EXPECT_EQ(std::count(root.begin(), root.end(), L".."), 0);
+}
+
+TEST_F(FilesConformance, WildcardsFollowTheSystemsRules) {
+  for (const wchar_t* name : {L"a.txt", L"B.TXT", L"ab.txt", L"noext", L"c.tmp", L"a.txt.bak"}) {
+    ASSERT_EQ(Files().WriteFile(Path(name), Bytes("x")), err::Success);
+  }
+  EXPECT_EQ(WithoutDots(Find(Path(L"*.txt"))),
+            (std::vector<std::wstring>{L"a.txt", L"ab.txt", L"B.TXT"}));
+  EXPECT_EQ(WithoutDots(Find(Path(L"?.txt"))), (std::vector<std::wstring>{L"a.txt", L"B.TXT"}));
+  EXPECT_EQ(WithoutDots(Find(Path(L"*.*"))).size(), 6u); // "noext" too
+  EXPECT_EQ(WithoutDots(Find(Path(L"A*"))),
+            (std::vector<std::wstring>{L"a.txt", L"a.txt.bak", L"ab.txt"}));
+  EXPECT_EQ(Find(Path(L"b.txt")), std::vector<std::wstring>{L"B.TXT"});
+  // "/" is a separator as well.
+  std::wstring slashed = Path(L"*.tmp");
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+  EXPECT_EQ(WithoutDots(Find(slashed)), std::vector<std::wstring>{L"c.tmp"});
+
+  TFindHandle find = kNoFindHandle;
+  TFindData data;
+  EXPECT_EQ(Files().FindFirst(Path(L"*.none"), find, data), err::FileNotFound);
+  EXPECT_EQ(Files().FindFirst(Path(L"Missing\\*"), find, data), err::PathNotFound);
+}
+
+TEST_F(FilesConformance, DeletingRefusesReadOnlyFilesAndFolders) {
+  ASSERT_EQ(Files().WriteFile(Path(L"locked.txt"), Bytes("x")), err::Success);
+  ASSERT_EQ(Files().SetAttributes(Path(L"locked.txt"), fileattr::ReadOnly), err::Success);
+  EXPECT_EQ(Files().DeleteFile(Path(L"locked.txt")), err::AccessDenied);
+  EXPECT_TRUE(FileExists(Path(L"locked.txt")));
+  ASSERT_EQ(Files().SetAttributes(Path(L"locked.txt"), fileattr::Normal), err::Success);
+  EXPECT_EQ(Files().DeleteFile(Path(L"locked.txt")), err::Success);
+  EXPECT_FALSE(PathExists(Path(L"locked.txt")));
+  EXPECT_EQ(Files().DeleteFile(Path(L"locked.txt")), err::FileNotFound);
+
+  ASSERT_EQ(Files().CreateFolder(Path(L"Folder")), err::Success);
+  EXPECT_EQ(Files().DeleteFile(Path(L"Folder")), err::AccessDenied);
+  EXPECT_TRUE(FolderExists(Path(L"Folder")));
+}
+
+TEST_F(FilesConformance, FoldersAreCreatedOneLevelAndRemovedOnlyWhenEmpty) {
+  EXPECT_EQ(Files().CreateFolder(Path(L"No\\Parent")), err::PathNotFound);
+  ASSERT_EQ(Files().CreateFolder(Path(L"Full")), err::Success);
+  EXPECT_EQ(Files().CreateFolder(Path(L"Full")), err::AlreadyExists);
+  ASSERT_EQ(Files().WriteFile(Path(L"Full\\file.txt"), Bytes("x")), err::Success);
+  EXPECT_EQ(Files().RemoveFolder(Path(L"Full")), err::DirNotEmpty);
+  ASSERT_EQ(Files().DeleteFile(Path(L"Full\\file.txt")), err::Success);
+  EXPECT_EQ(Files().RemoveFolder(Path(L"Full\\")), err::Success);
+  EXPECT_FALSE(PathExists(Path(L"Full")));
+  EXPECT_EQ(Files().RemoveFolder(Path(L"Full")), err::FileNotFound);
+}
+
+TEST_F(FilesConformance, ReadFileHonoursItsBound) {
+  ASSERT_EQ(Files().WriteFile(Path(L"ten.bin"), Bytes("0123456789")), err::Success);
+  std::vector<uint8_t> data;
+  EXPECT_EQ(Files().ReadFile(Path(L"ten.bin"), data, 9), err::NotEnoughMemory);
+  ASSERT_EQ(Files().ReadFile(Path(L"ten.bin"), data, 10), err::Success);
+  EXPECT_EQ(data, Bytes("0123456789"));
+  EXPECT_EQ(Files().ReadFile(Path(L"missing.bin"), data, 10), err::FileNotFound);
+  EXPECT_EQ(Files().ReadFile(Path(L"Missing\\x.bin"), data, 10), err::PathNotFound);
+}
+
+TEST_F(FilesConformance, WriteAppendAndReplace) {
+  const std::wstring file = Path(L"data.txt");
+  std::vector<uint8_t> data;
+  ASSERT_EQ(Files().AppendFile(file, Bytes("one")), err::Success); // creates the file
+  ASSERT_EQ(Files().AppendFile(file, Bytes("two")), err::Success);
+  ASSERT_EQ(Files().ReadFile(file, data, 100), err::Success);
+  EXPECT_EQ(data, Bytes("onetwo"));
+  ASSERT_EQ(Files().WriteFile(file, Bytes("new")), err::Success); // truncates
+  uint64_t size = 0;
+  ASSERT_EQ(Files().GetFileSize(file, size), err::Success);
+  EXPECT_EQ(size, 3u);
+
+  ASSERT_EQ(Files().WriteFile(Path(L"other.txt"), Bytes("replacement")), err::Success);
+  ASSERT_EQ(Files().ReplaceFile(Path(L"other.txt"), file), err::Success);
+  ASSERT_EQ(Files().ReadFile(file, data, 100), err::Success);
+  EXPECT_EQ(data, Bytes("replacement"));
+  EXPECT_FALSE(PathExists(Path(L"other.txt")));
+  EXPECT_EQ(Files().ReplaceFile(Path(L"other.txt"), file), err::FileNotFound);
+  EXPECT_EQ(Files().WriteFile(Path(L"Missing\\x.txt"), Bytes("x")), err::PathNotFound);
+}
+
+TEST_F(FilesConformance, ForceFoldersAndAtomicWritesLeaveNothingBehind) {
+  const std::wstring deep = Path(L"A\\B\\C");
+  ASSERT_EQ(ForceFolders(deep), err::Success);
+  EXPECT_TRUE(FolderExists(deep));
+  EXPECT_EQ(ForceFolders(deep + L"\\"), err::Success);
+
+  const std::wstring file = deep + L"\\settings.ini";
+  ASSERT_EQ(WriteFileAtomic(file, Bytes("old")), err::Success);
+  ASSERT_EQ(WriteFileAtomic(file, Bytes("new content")), err::Success);
+  std::vector<uint8_t> data;
+  ASSERT_EQ(Files().ReadFile(file, data, 100), err::Success);
+  EXPECT_EQ(data, Bytes("new content"));
+  EXPECT_EQ(WithoutDots(Find(deep + L"\\*")), std::vector<std::wstring>{L"settings.ini"});
+}
+
+TEST_F(FilesConformance, SizesAboveFourGigabytesAreReported) {
+  if (!Backend().CanMakeHugeFiles()) {
+    GTEST_SKIP() << "the backend cannot make huge files cheaply";
+  }
+  const uint64_t huge = (5ull << 30) + 17;
+  Backend().MakeFile(Path(L"huge.bin"), huge);
+  uint64_t size = 0;
+  ASSERT_EQ(Files().GetFileSize(Path(L"huge.bin"), size), err::Success);
+  EXPECT_EQ(size, huge);
+  TFindHandle find = kNoFindHandle;
+  TFindData data;
+  ASSERT_EQ(Files().FindFirst(Path(L"huge.bin"), find, data), err::Success);
+  Files().FindClose(find);
+  EXPECT_EQ(data.Size, huge);
+  std::vector<uint8_t> content;
+  EXPECT_EQ(Files().ReadFile(Path(L"huge.bin"), content, 1u << 20), err::NotEnoughMemory);
+}
