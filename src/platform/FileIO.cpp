@@ -56,7 +56,7 @@ TErrorCode ForceFolders(const std::wstring& aPath) {
   if (slash != std::wstring::npos && slash > 0) {
     const std::wstring parent = path.substr(0, slash);
     // A drive ("C:") or a share root ("\\server\share") is not created, only used.
-    if (!(parent.size() == 2 && parent[1] == L':') && parent.find_first_not_of(L'\\') != 0) {
+    if (!(parent.size() == 2 && parent[1] == L':') && parent.find_first_not_of(L'\\') == 0) {
       if (const TErrorCode rc = ForceFolders(parent); rc != err::Success) {
         return rc;
       }
