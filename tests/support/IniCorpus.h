@@ -11,6 +11,8 @@ struct TIniCorpusFile {
   std::string Name;           // also the file name, with ".ini" appended
   std::vector<uint8_t> Bytes; // the file's exact content
   // Names worth asking about (cross product of both); includes missing ones and case variants.
+  // Case variants stay ASCII: Wine folds only ASCII letters in profile names, Windows and our
+  // readers fold others too.
   std::vector<std::wstring> Sections;
   std::vector<std::wstring> Keys;
 };
