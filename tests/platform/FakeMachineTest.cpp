@@ -166,6 +166,10 @@ TEST_F(FakeMachine, LaunchesAreRecordedAndDecidedByTheHandler) {
   EXPECT_TRUE(result.Finished);
   start.CommandLine = L"nothing.exe";
   EXPECT_EQ(processes.StartProcess(start, result), err::FileNotFound);
+  start.CommandLine = L"C:\\Nowhere\\nothing.exe";
+  EXPECT_EQ(processes.StartProcess(start, result), err::PathNotFound);
+  start.CommandLine.clear();
+  EXPECT_EQ(processes.StartProcess(start, result), err::InvalidParameter);
 
   M().SetLaunchHandler([this](const TProcessStart& aStart, TProcessResult& aResult) {
     M().AddTextFile(L"C:\\ran.txt", ToUtf8(aStart.CommandLine));
@@ -177,7 +181,7 @@ TEST_F(FakeMachine, LaunchesAreRecordedAndDecidedByTheHandler) {
   ASSERT_EQ(processes.StartProcess(start, result), err::Success);
   EXPECT_EQ(result.ExitCode, 9u);
   EXPECT_EQ(M().FileContent(L"C:\\ran.txt"), Bytes("tool.exe --go"));
-  ASSERT_EQ(M().Launches().size(), 3u);
+  ASSERT_EQ(M().Launches().size(), 5u);
   EXPECT_EQ(M().Launches()[0].CommandLine, L"regedit.exe /s \"C:\\x.reg\"");
 
   TShellExecute shell;
@@ -226,6 +230,10 @@ TEST_F(FakeMachine, ShortNamesShortcutsRestorePointsAndDebugLines) {
   EXPECT_EQ(read.Target, link.Target);
   EXPECT_EQ(read.Arguments, link.Arguments);
   EXPECT_EQ(read.WorkingFolder, link.WorkingFolder);
+  M().AddTextFile(L"C:\\Users\\User\\Desktop\\bad.lnk", "not a shortcut");
+  EXPECT_EQ(Platform().ShellLinks().ReadShortcut(L"C:\\Users\\User\\Desktop\\bad.lnk", read),
+            13); // ERROR_INVALID_DATA
+  EXPECT_EQ(Platform().ShellLinks().ReadShortcut(L"C:\\Nowhere\\x.lnk", read), err::PathNotFound);
 
   std::wstring missing;
   M().SetRestoreLibrary(err::ProcNotFound, L"SRRemoveRestorePoint");
@@ -238,7 +246,12 @@ TEST_F(FakeMachine, ShortNamesShortcutsRestorePointsAndDebugLines) {
   M().SetRestorePointStatus(1058);
   EXPECT_FALSE(Platform().SystemRestore().SetRestorePoint({101, 0, 5, L""}, status));
   EXPECT_EQ(status.Status, 1058u);
-  EXPECT_EQ(M().RestorePointCalls().size(), 2u);
+  // Refused with a success status, as Wine's stub answers.
+  M().SetRestorePointStatus(0);
+  M().SetRestorePointRefused(true);
+  EXPECT_FALSE(Platform().SystemRestore().SetRestorePoint({100, 0, 0, L"Before"}, status));
+  EXPECT_EQ(status.Status, 0u);
+  EXPECT_EQ(M().RestorePointCalls().size(), 3u);
 
   Platform().Debug().Output(L"Settings", L"loaded");
   ASSERT_EQ(M().DebugLines().size(), 1u);

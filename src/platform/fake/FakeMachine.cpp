@@ -274,6 +274,11 @@ void TFakeMachine::SetRestorePointStatus(uint32_t aStatus) {
   FImpl->RestoreStatus = aStatus;
 }
 
+void TFakeMachine::SetRestorePointRefused(bool aRefused) {
+  TGuard guard(FImpl->Lock);
+  FImpl->RestoreRefused = aRefused;
+}
+
 std::vector<TRestorePointInfo> TFakeMachine::RestorePointCalls() const {
   TGuard guard(FImpl->Lock);
   return FImpl->RestoreCalls;

@@ -119,6 +119,9 @@ public:
   // code every SetRestorePoint call reports (0: success). Calls are recorded.
   void SetRestoreLibrary(TErrorCode aLoadResult, const std::wstring& aMissingEntryPoint = L"");
   void SetRestorePointStatus(uint32_t aStatus);
+  // Makes every SetRestorePoint call fail while still reporting the status set above; Wine's
+  // stub answers this way (false with status 0).
+  void SetRestorePointRefused(bool aRefused);
   std::vector<TRestorePointInfo> RestorePointCalls() const;
 
   // --- Virtual clock: sleeps advance it at once, nothing waits.

@@ -26,6 +26,8 @@ struct TNameLess {
 
 // Windows' error for a folder operation on something that is not a folder (ERROR_DIRECTORY).
 constexpr TErrorCode kErrorNotAFolder = 267;
+// What a shortcut file that is not one reports (ERROR_INVALID_DATA).
+constexpr TErrorCode kErrorInvalidData = 13;
 
 struct TRegNode {
   std::wstring Name;
@@ -260,6 +262,7 @@ struct TFakeMachine::TImpl {
   TErrorCode RestoreLoadResult = err::Success;
   std::wstring RestoreMissingEntryPoint;
   uint32_t RestoreStatus = 0;
+  bool RestoreRefused = false;
   int64_t RestoreSequence = 100;
   std::vector<TRestorePointInfo> RestoreCalls;
   TFileTime Now = 0;

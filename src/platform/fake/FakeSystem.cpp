@@ -148,6 +148,9 @@ TErrorCode TFakeProcesses::StartProcess(const TProcessStart& aStart, TProcessRes
   if (handler) {
     return handler(aStart, aResult);
   }
+  if (aStart.Application.empty() && aStart.CommandLine.empty()) {
+    return err::InvalidParameter;
+  }
   const std::wstring program = ProgramOf(aStart);
   if (program.empty()) {
     return err::FileNotFound;
@@ -189,6 +192,12 @@ TErrorCode TFakeProcesses::StartProcess(const TProcessStart& aStart, TProcessRes
       }
     }
   }
+  // A named folder that is missing altogether is reported as such, as CreateProcess does.
+  uint32_t attributes = 0;
+  if (candidates.size() == 1 && !FolderOf(program).empty() &&
+      FMachine.FilesPart.GetAttributes(FolderOf(program), attributes) != err::Success) {
+    return err::PathNotFound;
+  }
   return err::FileNotFound;
 }
 
@@ -221,7 +230,7 @@ TErrorCode TFakeShellLinks::ReadShortcut(const std::wstring& aPath, TShortcut& a
   }
   if (data.size() < sizeof(kShortcutMagic) ||
       !std::equal(std::begin(kShortcutMagic), std::end(kShortcutMagic), data.begin())) {
-    return err::InvalidParameter;
+    return kErrorInvalidData;
   }
   const std::wstring text =
       DecodeUtf16Le(data.data() + sizeof(kShortcutMagic), data.size() - sizeof(kShortcutMagic));
@@ -264,7 +273,7 @@ bool TFakeSystemRestore::SetRestorePoint(const TRestorePointInfo& aInfo,
     return false;
   }
   aStatus.Status = FMachine.RestoreStatus;
-  if (aStatus.Status != 0) {
+  if (aStatus.Status != 0 || FMachine.RestoreRefused) {
     aStatus.SequenceNumber = 0;
     return false;
   }
