@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace kplat;
 using kplat::fake::TFakeMachineScope;
 
@@ -256,4 +258,25 @@ TEST_F(FakeMachine, ShortNamesShortcutsRestorePointsAndDebugLines) {
   Platform().Debug().Output(L"Settings", L"loaded");
   ASSERT_EQ(M().DebugLines().size(), 1u);
   EXPECT_EQ(M().DebugLines()[0].Tag, L"Settings");
+}
+
+TEST_F(FakeMachine, ConcurrentCallersSeeEveryChange) {
+  auto work = [this](int aThread) {
+    for (int i = 0; i < 200; ++i) {
+      const std::wstring name = std::to_wstring(aThread) + L"-" + std::to_wstring(i);
+      TRegKey key;
+      if (key.Create(regroot::CurrentUser, L"Software\\Threads") == err::Success) {
+        key.WriteDword(name, static_cast<uint32_t>(i));
+      }
+      Files().WriteFile(L"C:\\Threads\\" + name, Bytes("x"));
+    }
+  };
+  M().AddFolder(L"C:\\Threads");
+  std::thread other(work, 1);
+  work(2);
+  other.join();
+  TRegKey key;
+  ASSERT_EQ(key.Open(regroot::CurrentUser, L"Software\\Threads"), err::Success);
+  EXPECT_EQ(key.ValueNames().size(), 400u);
+  EXPECT_EQ(M().ListFolder(L"C:\\Threads").size(), 400u);
 }
