@@ -55,6 +55,14 @@ struct TFsNode {
   std::map<std::wstring, std::unique_ptr<TFsNode>, TNameLess> Children;
 };
 
+// A file's bytes; a file made with a size only reads as that many zero bytes.
+inline std::vector<uint8_t> ContentOf(const TFsNode& aNode) {
+  if (aNode.Content) {
+    return *aNode.Content;
+  }
+  return std::vector<uint8_t>(static_cast<size_t>(aNode.Size), 0);
+}
+
 // A parsed absolute path: the drive letter (upper case) and the names below the root.
 struct TFsPath {
   wchar_t Drive = 0;
