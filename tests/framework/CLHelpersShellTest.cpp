@@ -85,14 +85,6 @@ TEST_F(CLHelpersShell, ShellFolderFallsBackToTheMachine) {
   EXPECT_EQ(GetShellFolder(L"No Such Folder"), L"");
 }
 
-TEST_F(CLHelpersShell, WindowsMajorVersion) {
-  kplat::TOSVersion version;
-  version.Major = 6;
-  version.Minor = 1;
-  FMachine.SetVersion(version);
-  EXPECT_EQ(GetWindowsMajorVersion(), 6u);
-}
-
 TEST_F(CLHelpersShell, BrowserCommandWithoutPlaceholderGetsTheQuotedAddress) {
   EXPECT_EQ(BrowserLaunch(kBrowser, L"http://example.com/a b"),
             std::wstring(kBrowser) + L"  \"http://example.com/a b\"");

@@ -167,4 +167,6 @@ TEST(CLHelpersWin, MailWithoutAnnouncedLibraryTellsTheUser) {
             L"email account creation first and try again.");
   EXPECT_EQ(GShownBox.Type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
   EXPECT_TRUE(IsWindowEnabled(window.Handle()));
+  // Without the announcement the mail library is not even loaded.
+  EXPECT_EQ(GetModuleHandleW(L"MAPI32.DLL"), nullptr);
 }
