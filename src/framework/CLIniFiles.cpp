@@ -165,14 +165,17 @@ std::vector<std::wstring> TIniProfile::ReadSections() const {
 
 namespace {
 
-const TIniEntry* FindEntryIn(const TIniSection& aSection, std::wstring_view aKey) {
+// The first line of the key, for a const or a changeable section.
+template <typename TSection> auto FindEntryIn(TSection& aSection, std::wstring_view aKey) {
   const std::wstring_view key = ini::Trim(aKey);
-  for (const TIniEntry& entry : aSection.Entries) {
+  decltype(&aSection.Entries.front()) found = nullptr;
+  for (auto& entry : aSection.Entries) {
     if (kplat::SameText(entry.Key, key)) {
-      return &entry;
+      found = &entry;
+      break;
     }
   }
-  return nullptr;
+  return found;
 }
 
 bool IsStorableSection(std::wstring_view aSection) {
@@ -305,7 +308,7 @@ bool TCLMemIniFile::Store(std::wstring_view aSection, std::wstring_view aKey,
     FSections.push_back({std::wstring(sectionName), {}});
     section = &FSections.back();
   }
-  if (auto* entry = const_cast<TIniEntry*>(FindEntryIn(*section, key))) {
+  if (TIniEntry* entry = FindEntryIn(*section, key)) {
     entry->Value = std::move(aStoredValue);
     entry->HasValue = true;
   } else {
