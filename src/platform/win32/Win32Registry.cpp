@@ -150,9 +150,22 @@ public:
     if (aValue.Data.size() > MAXDWORD) {
       return err::InvalidParameter;
     }
-    return ::RegSetValueExW(ToHKey(aKey), aName.c_str(), 0, aValue.Type,
-                            aValue.Data.empty() ? nullptr : aValue.Data.data(),
-                            static_cast<DWORD>(aValue.Data.size()));
+    const DWORD size = static_cast<DWORD>(aValue.Data.size());
+    if (size == 0) {
+      return ::RegSetValueExW(ToHKey(aKey), aName.c_str(), 0, aValue.Type, nullptr, 0);
+    }
+    // For string types the system reads the character after the data and, when that is a NUL,
+    // stores it too ("the caller forgot the terminator"): past the end of our buffer, and the
+    // stored data would no longer be what was given. A non-zero character there keeps it exact.
+    const bool stringType = aValue.Type == regtype::Sz || aValue.Type == regtype::ExpandSz ||
+                            aValue.Type == regtype::MultiSz;
+    if (!stringType) {
+      return ::RegSetValueExW(ToHKey(aKey), aName.c_str(), 0, aValue.Type, aValue.Data.data(),
+                              size);
+    }
+    std::vector<uint8_t> guarded = aValue.Data;
+    guarded.insert(guarded.end(), {0xFF, 0xFF});
+    return ::RegSetValueExW(ToHKey(aKey), aName.c_str(), 0, aValue.Type, guarded.data(), size);
   }
 
   TErrorCode DeleteValue(TRegHandle aKey, const std::wstring& aName) override {

@@ -1,4 +1,5 @@
-#include "platform/win32/Win32Handle.h"
+#include "platform/win32/Win32SystemRestore.h"
+
 #include "platform/win32/Win32Parts.h"
 
 #include <algorithm>
@@ -7,24 +8,6 @@
 namespace kplat::win32 {
 
 namespace {
-
-// The records as SRSetRestorePointW takes and fills them: packed, without padding.
-#pragma pack(push, 1)
-struct TRestorePointInfoW {
-  DWORD dwEventType;
-  DWORD dwRestorePtType;
-  INT64 llSequenceNumber;
-  WCHAR szDescription[256];
-};
-struct TStateMgrStatus {
-  DWORD nStatus;
-  INT64 llSequenceNumber;
-};
-#pragma pack(pop)
-static_assert(sizeof(TRestorePointInfoW) == 528 && sizeof(TStateMgrStatus) == 12);
-
-// The system keeps only so much of a description; the field is larger.
-constexpr size_t kMaxDescription = 128;
 
 using TSetRestorePointW = BOOL(WINAPI*)(TRestorePointInfoW*, TStateMgrStatus*);
 using TRemoveRestorePoint = DWORD(WINAPI*)(DWORD);
@@ -94,17 +77,7 @@ public:
       aStatus.Status = static_cast<uint32_t>(library.Result());
       return false;
     }
-    TRestorePointInfoW info{};
-    info.dwEventType = aInfo.EventType;
-    info.dwRestorePtType = aInfo.RestorePointType;
-    info.llSequenceNumber = aInfo.SequenceNumber;
-    size_t length = std::min(aInfo.Description.size(), kMaxDescription);
-    // Never keep half of a surrogate pair at the cut.
-    if (length > 0 && length < aInfo.Description.size() &&
-        IS_HIGH_SURROGATE(aInfo.Description[length - 1])) {
-      --length;
-    }
-    std::copy_n(aInfo.Description.data(), length, info.szDescription);
+    TRestorePointInfoW info = MakeRestorePointRecord(aInfo);
     TStateMgrStatus status{};
     const BOOL ok = library.SetRestorePoint()(&info, &status);
     aStatus.Status = status.nStatus;
@@ -114,6 +87,21 @@ public:
 };
 
 } // namespace
+
+TRestorePointInfoW MakeRestorePointRecord(const TRestorePointInfo& aInfo) {
+  TRestorePointInfoW record{};
+  record.dwEventType = aInfo.EventType;
+  record.dwRestorePtType = aInfo.RestorePointType;
+  record.llSequenceNumber = aInfo.SequenceNumber;
+  size_t length = std::min(aInfo.Description.size(), kMaxRestoreDescription);
+  // Never keep half of a surrogate pair at the cut.
+  if (length > 0 && length < aInfo.Description.size() &&
+      IS_HIGH_SURROGATE(aInfo.Description[length - 1])) {
+    --length;
+  }
+  std::copy_n(aInfo.Description.data(), length, record.szDescription);
+  return record;
+}
 
 std::unique_ptr<ISystemRestore> MakeWin32SystemRestore() {
   return std::make_unique<TWin32SystemRestore>();

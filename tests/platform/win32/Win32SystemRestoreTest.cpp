@@ -1,8 +1,10 @@
 #include "platform/ConformanceBackend.h"
 
-#include "platform/win32/Win32Handle.h"
+#include "platform/win32/Win32SystemRestore.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -44,6 +46,28 @@ TEST_F(Win32SystemRestore, RefusedCallIsReportedAsRefused) {
   kplat::TRestorePointInfo end;
   end.EventType = 101;
   EXPECT_FALSE(FRestore.SetRestorePoint(end, status));
+}
+
+TEST(Win32RestorePointRecord, DescriptionIsCutAt128AndTheRestIsZero) {
+  kplat::TRestorePointInfo info;
+  info.EventType = 101;
+  info.SequenceNumber = 0x123456789A;
+  info.Description = std::wstring(127, L'a') + L"bc" + std::wstring(100, L'z');
+  const kplat::win32::TRestorePointInfoW record = kplat::win32::MakeRestorePointRecord(info);
+  EXPECT_EQ(101u, record.dwEventType);
+  EXPECT_EQ(0u, record.dwRestorePtType);
+  EXPECT_EQ(0x123456789A, record.llSequenceNumber);
+  EXPECT_EQ(std::wstring(127, L'a') + L"b", std::wstring(record.szDescription, 128));
+  EXPECT_TRUE(std::all_of(record.szDescription + 128, record.szDescription + 256,
+                          [](WCHAR aChar) { return aChar == 0; }));
+
+  // A pair that would be split at the cut is left out whole.
+  info.Description = std::wstring(127, L'a') + L"\U0001F600";
+  const kplat::win32::TRestorePointInfoW cut = kplat::win32::MakeRestorePointRecord(info);
+  EXPECT_EQ(std::wstring(127, L'a'), std::wstring(cut.szDescription));
+
+  info.Description.clear();
+  EXPECT_EQ(0, kplat::win32::MakeRestorePointRecord(info).szDescription[0]);
 }
 
 } // namespace
