@@ -9,7 +9,6 @@ class Win32Processes : public ::testing::Test {
 protected:
   std::unique_ptr<TConformanceBackend> FBackend = MakeConformanceBackend();
   kplat::IPlatform& FPlatform = FBackend->Platform();
-  kplat::TScopedPlatform FScope{FPlatform};
   std::wstring FCmd = FPlatform.System().GetSystemFolder() + L"\\cmd.exe";
 };
 

@@ -16,7 +16,6 @@ protected:
   }
 
   std::unique_ptr<TConformanceBackend> FBackend = MakeConformanceBackend();
-  kplat::TScopedPlatform FScope{FBackend->Platform()};
   kplat::IRegistry& FRegistry = FBackend->Platform().Registry();
   kplat::TRegKey FScratch;
 };
