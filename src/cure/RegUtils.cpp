@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdio>
-#include <optional>
 
 namespace {
 

@@ -51,8 +51,11 @@ public:
   void AddRegItem(const std::wstring& aRoot, const std::wstring& aKey,
                   const std::wstring& aSectionValue);
   // Appends the backup of value aSection (the default value when empty) of key aKey as it is
-  // now, so that importing the entry recreates it. False, with nothing appended, when the key
-  // cannot be opened or the value does not exist.
+  // now, so that importing the entry recreates it (REG_EXPAND_SZ comes back as REG_SZ). What has
+  // no short notation (multi-strings, QWORDs and other types, DWORD data that is not 4 bytes long,
+  // strings holding a line break) is written as "hex(n):" with its type so that it imports back
+  // unchanged. False, with nothing appended, when the key cannot be opened, the value does not
+  // exist, or the key or value name holds a line break.
   bool AddItem(const std::wstring& aRoot, const std::wstring& aKey, const std::wstring& aSection);
 
   // Writes the whole content to aFileName atomically, creating or replacing it. On failure the
