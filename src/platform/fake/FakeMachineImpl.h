@@ -6,7 +6,9 @@
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cwctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,6 +26,28 @@ struct TNameLess {
   }
 };
 
+// The registry's enumeration order as Wine keeps it: names compared lower-cased, so "_x" comes
+// before "a" (Windows compares upper-cased and puts it after "Z"; only the order differs).
+struct TRegNameLess {
+  bool operator()(const std::wstring& aLeft, const std::wstring& aRight) const {
+    const size_t n = std::min(aLeft.size(), aRight.size());
+    for (size_t i = 0; i < n; ++i) {
+      const wchar_t l = Lower(aLeft[i]);
+      const wchar_t r = Lower(aRight[i]);
+      if (l != r) {
+        return l < r;
+      }
+    }
+    return aLeft.size() < aRight.size();
+  }
+  static wchar_t Lower(wchar_t aChar) {
+    if (aChar < 0x80) {
+      return (aChar >= L'A' && aChar <= L'Z') ? static_cast<wchar_t>(aChar + 32) : aChar;
+    }
+    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(aChar)));
+  }
+};
+
 // Windows' error for a folder operation on something that is not a folder (ERROR_DIRECTORY).
 constexpr TErrorCode kErrorNotAFolder = 267;
 // What a shortcut file that is not one reports (ERROR_INVALID_DATA).
@@ -31,8 +55,8 @@ constexpr TErrorCode kErrorInvalidData = 13;
 
 struct TRegNode {
   std::wstring Name;
-  std::map<std::wstring, std::shared_ptr<TRegNode>, TNameLess> SubKeys;
-  std::map<std::wstring, std::pair<std::wstring, TRegValue>, TNameLess> Values;
+  std::map<std::wstring, std::shared_ptr<TRegNode>, TRegNameLess> SubKeys;
+  std::map<std::wstring, std::pair<std::wstring, TRegValue>, TRegNameLess> Values;
   bool Deleted = false;
 };
 
