@@ -32,7 +32,9 @@ class TFakeMachine : public IPlatform {
 public:
   // A 64-bit Windows 10 machine for user "User" with the usual folders, environment variables
   // and the "Shell Folders" values of the current user and the local machine; the program runs
-  // as "C:\Program Files\Kestrova\Kestrova.exe".
+  // as "C:\Program Files\Kestrova\Kestrova.exe", whose folder is the current one. The usual
+  // system programs (regedit.exe, cmd.exe, ...) exist as files, so launches by name find them. The
+  // clock starts at 2026-03-02 09:00 UTC with local time one hour ahead.
   TFakeMachine();
   ~TFakeMachine() override;
   TFakeMachine(const TFakeMachine&) = delete;
