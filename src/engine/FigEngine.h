@@ -34,10 +34,10 @@ public:
   TFigEngine& operator=(const TFigEngine&) = delete;
 
   // --- The topic database.
-  // Reads the topics of a topic database into an empty list. False, with LastError naming the
-  // file and the cause, when the file is missing or unreadable, its MAGICWORD is not "FIG" or its
-  // DATETIME is no month/day/year date; then nothing changes. Reading stops at the first
-  // TOPIC_n without a NAME. OnTopicLoaded follows when at least one topic was read.
+  // Replaces the topic list with the topics of a topic database, read up to the first TOPIC_n
+  // without a NAME; OnTopicLoaded follows when at least one topic was read. False, with
+  // LastError naming the file and the cause, when the file is missing or unreadable, its
+  // MAGICWORD is not "FIG" or its DATETIME is no month/day/year date: then nothing changes.
   bool LoadTopics(const std::wstring& aFileName);
   // Writes a new topic database with today's date: never over an existing file (false then).
   // Topics without a name are left out and the others numbered without gaps, so that the file
