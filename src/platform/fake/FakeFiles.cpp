@@ -287,18 +287,33 @@ void TFakeFiles::FindClose(TFindHandle aFind) {
   FMachine.Finds.erase(aFind);
 }
 
-TErrorCode TFakeFiles::GetAttributes(const std::wstring& aPath, uint32_t& aAttributes) {
-  TGuard guard(FMachine.Lock);
-  aAttributes = fileattr::Invalid;
+TErrorCode TFakeFiles::Locate(const std::wstring& aPath, bool aOpening, TFsNode*& aNode) {
+  aNode = nullptr;
   TFsPath path;
   if (!FMachine.ParsePath(aPath, path)) {
     return err::PathNotFound;
   }
-  const TFsNode* node = FMachine.FindNode(path);
-  if (node == nullptr) {
+  if (aOpening) {
+    if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
+        fail != FMachine.FailOpenFile.end()) {
+      return fail->second;
+    }
+  }
+  aNode = FMachine.FindNode(path);
+  if (aNode == nullptr) {
     TFsNode* parent = nullptr;
     return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
                                                              : err::PathNotFound;
+  }
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::GetAttributes(const std::wstring& aPath, uint32_t& aAttributes) {
+  TGuard guard(FMachine.Lock);
+  aAttributes = fileattr::Invalid;
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, false, node); rc != err::Success) {
+    return rc;
   }
   aAttributes = ReportedAttributes(*node);
   return err::Success;
@@ -306,15 +321,9 @@ TErrorCode TFakeFiles::GetAttributes(const std::wstring& aPath, uint32_t& aAttri
 
 TErrorCode TFakeFiles::SetAttributes(const std::wstring& aPath, uint32_t aAttributes) {
   TGuard guard(FMachine.Lock);
-  TFsPath path;
-  if (!FMachine.ParsePath(aPath, path)) {
-    return err::PathNotFound;
-  }
-  TFsNode* node = FMachine.FindNode(path);
-  if (node == nullptr) {
-    TFsNode* parent = nullptr;
-    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
-                                                             : err::PathNotFound;
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, false, node); rc != err::Success) {
+    return rc;
   }
   if (node->WriteProtected) {
     return err::AccessDenied;
@@ -327,19 +336,9 @@ TErrorCode TFakeFiles::SetAttributes(const std::wstring& aPath, uint32_t aAttrib
 TErrorCode TFakeFiles::GetFileSize(const std::wstring& aPath, uint64_t& aSize) {
   TGuard guard(FMachine.Lock);
   aSize = 0;
-  TFsPath path;
-  if (!FMachine.ParsePath(aPath, path)) {
-    return err::PathNotFound;
-  }
-  if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
-      fail != FMachine.FailOpenFile.end()) {
-    return fail->second;
-  }
-  const TFsNode* node = FMachine.FindNode(path);
-  if (node == nullptr) {
-    TFsNode* parent = nullptr;
-    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
-                                                             : err::PathNotFound;
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, true, node); rc != err::Success) {
+    return rc;
   }
   if (node->IsFolder) {
     return err::AccessDenied;
@@ -351,15 +350,9 @@ TErrorCode TFakeFiles::GetFileSize(const std::wstring& aPath, uint64_t& aSize) {
 TErrorCode TFakeFiles::GetCreationTime(const std::wstring& aPath, TFileTime& aTime) {
   TGuard guard(FMachine.Lock);
   aTime = 0;
-  TFsPath path;
-  if (!FMachine.ParsePath(aPath, path)) {
-    return err::PathNotFound;
-  }
-  const TFsNode* node = FMachine.FindNode(path);
-  if (node == nullptr) {
-    TFsNode* parent = nullptr;
-    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
-                                                             : err::PathNotFound;
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, false, node); rc != err::Success) {
+    return rc;
   }
   aTime = node->CreationTime;
   return err::Success;
@@ -459,19 +452,9 @@ TErrorCode TFakeFiles::ReadFile(const std::wstring& aPath, std::vector<uint8_t>&
                                 uint64_t aMaxBytes) {
   TGuard guard(FMachine.Lock);
   aData.clear();
-  TFsPath path;
-  if (!FMachine.ParsePath(aPath, path)) {
-    return err::PathNotFound;
-  }
-  if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
-      fail != FMachine.FailOpenFile.end()) {
-    return fail->second;
-  }
-  const TFsNode* node = FMachine.FindNode(path);
-  if (node == nullptr) {
-    TFsNode* parent = nullptr;
-    return FMachine.FindParent(path, parent) == err::Success ? err::FileNotFound
-                                                             : err::PathNotFound;
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, true, node); rc != err::Success) {
+    return rc;
   }
   if (node->IsFolder) {
     return err::AccessDenied;

@@ -141,6 +141,9 @@ public:
   TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) override;
 
 private:
+  // The node a path names: PathNotFound when the path is malformed or its folder is missing,
+  // FileNotFound when only the last part is. With aOpening an injected open failure answers first.
+  TErrorCode Locate(const std::wstring& aPath, bool aOpening, TFsNode*& aNode);
   TErrorCode Write(const std::wstring& aPath, const std::vector<uint8_t>& aData, bool aAppend);
   TFakeMachine::TImpl& FMachine;
 };
