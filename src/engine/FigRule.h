@@ -1,9 +1,10 @@
 #pragma once
-// Rule styles and the reasons a rule reports, and the two records every part of the program
-// shares: a rule's verdict at one place and the place itself, which is also a finding once the
-// verdict is filled in.
+// Rule styles and the reasons a rule reports, the two records every part of the program shares
+// (a rule's verdict at one place and the place itself, which is also a finding once the verdict
+// is filled in), and the rule processor that judges one place by a topic's rule.
 
 #include "engine/FigTopic.h"
+#include "framework/CLStrings.h"
 
 #include <array>
 #include <cstdint>
@@ -133,4 +134,92 @@ struct TFigScanedItem {
   int32_t CurrentPer = 0;
   bool ValueCheck = false; // the finding concerns the single value ScanedSection, not the key
   bool Checked = false;    // selected for repair
+};
+
+// --- Steps the rule checks share
+// -----------------------------------------------------------------------------
+
+// Whether the program or library a command line or path value names exists as a file.
+// aTestedPath receives the path as the classic resolution reads it: text after the first comma
+// dropped, "RUNDLL32.EXE" and "RUNDLL32" removed, the file name cut at its first quote, blank or
+// comma, quotes removed, the first environment variable expanded; upper-cased apart from that
+// variable's value. When that path is no file, the line is also read the way Windows starts it
+// (a quoted program, or the shortest blank-separated start that is a file, the command after
+// rundll32, a bare name in the system or Windows folder), so that a program with blanks in its
+// folder or with backslashes in its arguments is not judged missing; a path found so becomes
+// aTestedPath.
+bool ResolveCommandFile(const std::wstring& aCommand, std::wstring& aTestedPath);
+// The text split at every "%": with fewer than three pieces unchanged, otherwise the value of
+// the variable named by piece 1 followed by piece 2 (what stands before the first "%" and from
+// the third on is dropped).
+std::wstring ExpandFirstEnvVar(const std::wstring& aText);
+// Whether the folder part of aText (up to its last backslash or colon), quotes removed, is a
+// folder.
+bool SourceFolderExists(const std::wstring& aText);
+// JoinPath for a path whose existence is tested: below a network base ("\\server\share") the
+// parts are joined with a backslash instead of leaving the relative part alone, and a relative
+// path that is itself a network path is kept whole.
+std::wstring JoinCheckedPath(const std::wstring& aBase, const std::wstring& aRelative);
+
+// --- TFigRuleProcessor
+// ---------------------------------------------------------------------------------------
+// Judges one place by one topic's rule. Created for a single check on the scan worker; keeps no
+// shared state and opens registry keys for reading only.
+
+class TFigRuleProcessor {
+public:
+  TFigRuleProcessor(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
+                    TLocationStyle aLocationStyle, const std::wstring& aRoot,
+                    const std::wstring& aPath, const std::wstring& aSection,
+                    const std::wstring& aName, const TStringList& aRegItemList,
+                    TTopicStatus aTopicStatus, const std::wstring& aTopicExceptOptions);
+
+  // Clears aRet's MatchFlag. True for a finding, with Msg and Reason (for junk files also
+  // MatchFlag) set; false at once for a cured topic or a rule without a valid style. Level is
+  // the caller's.
+  bool DoSearch(TFigResultItem& aRet) const;
+
+  const std::wstring& RuleString() const { return FRuleString; }
+  const std::wstring& RuleCaption() const { return FRuleCaption; }
+  TLocationStyle LocationStyle() const { return FLocationStyle; }
+  const std::wstring& RootName() const { return FRoot; }
+  const std::wstring& PathName() const { return FPath; }
+  const std::wstring& Section() const { return FSection; }
+  const std::wstring& Name() const { return FName; }
+  // No valid value (IsValidEnum false) for an empty rule or an unknown style name.
+  TRuleStyle RuleStyle() const { return FRuleStyle; }
+  // The rule split at every comma, blanks kept; line 0 is the style name.
+  const TStringList& RuleParams() const { return FRuleParams; }
+
+private:
+  bool CheckRegistryBoostOrFix(TFigResultItem& aRet) const;
+  bool CheckActiveX(TFigResultItem& aRet) const;
+  bool CheckUninstall(TFigResultItem& aRet) const;
+  bool CheckAppPaths(TFigResultItem& aRet) const;
+  bool CheckFonts(TFigResultItem& aRet) const;
+  bool CheckSharedDlls(TFigResultItem& aRet) const;
+  bool CheckHelp(TFigResultItem& aRet) const;
+  bool CheckDrivers(TFigResultItem& aRet) const;
+  bool CheckShortcuts(TFigResultItem& aRet) const;
+  bool CheckHistoryNMRU(TFigResultItem& aRet) const;
+  bool CheckStartup(TFigResultItem& aRet) const;
+  bool CheckFileType(TFigResultItem& aRet) const;
+  bool CheckEmptyKey(TFigResultItem& aRet) const;
+  bool CheckJunkFile(TFigResultItem& aRet) const;
+  // A registry place without any value (a key visited on its own): nothing for the value rules
+  // to judge.
+  bool IsBareKey() const { return FSection.empty() && FName.empty(); }
+
+  std::wstring FRuleString;
+  std::wstring FRuleCaption;
+  TLocationStyle FLocationStyle;
+  std::wstring FRoot;
+  std::wstring FPath;
+  std::wstring FSection;
+  std::wstring FName;
+  TRuleStyle FRuleStyle;
+  TStringList FRuleParams;
+  TStringList FRegItemList;
+  TTopicStatus FTopicStatus;
+  TStringList FExceptOptions;
 };

@@ -1,0 +1,296 @@
+// The checks of the rule styles that look at the registry or the disk.
+
+#include "cure/RegUtils.h"
+#include "engine/FigRule.h"
+#include "engine/FigRuleText.h"
+#include "framework/CLHelpers.h"
+#include "platform/FileIO.h"
+#include "platform/RegKey.h"
+#include "platform/TextCodec.h"
+
+using figrule::Contains;
+using figrule::TrimText;
+using kplat::Platform;
+
+namespace {
+
+constexpr const wchar_t* kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const wchar_t* kAppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const wchar_t* kFileExtsKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+constexpr const wchar_t* kComDlg32Key =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32";
+constexpr const wchar_t* kUserAssistKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist";
+constexpr const wchar_t* kEmptyMark = L"@Empty";
+
+bool OpenForReading(kplat::TRegHandle aRoot, const std::wstring& aPath, kplat::TRegKey& aKey) {
+  return aKey.Open(aRoot, aPath, kplat::TRegAccess::Read) == kplat::err::Success;
+}
+
+// A key the user may not read still exists: only "not found" counts as missing, so that a
+// protected registration is never reported (and deleted) as gone.
+bool KeyExists(kplat::TRegHandle aRoot, const std::wstring& aPath) {
+  kplat::TRegKey key;
+  const kplat::TErrorCode rc = key.Open(aRoot, aPath, kplat::TRegAccess::Read);
+  return rc != kplat::err::FileNotFound && rc != kplat::err::PathNotFound;
+}
+
+// A value's text; "" when it is missing or not a string.
+std::wstring ReadText(const kplat::TRegKey& aKey, const std::wstring& aName) {
+  return aKey.ReadString(aName).value_or(std::wstring());
+}
+
+std::wstring LastPart(const std::wstring& aPath) {
+  const size_t pos = aPath.rfind(L'\\');
+  return pos == std::wstring::npos ? aPath : aPath.substr(pos + 1);
+}
+
+std::wstring FileExtension(const std::wstring& aName) {
+  const size_t dot = aName.rfind(L'.');
+  return dot == std::wstring::npos ? std::wstring() : aName.substr(dot);
+}
+
+std::wstring FontsFolder() {
+  const std::wstring folder = GetShellFolder(L"Fonts");
+  // Without the shell folder every font would be looked for in the current folder.
+  return folder.empty() ? GetWindowsDir() + L"Fonts" : folder;
+}
+
+} // namespace
+
+bool TFigRuleProcessor::CheckRegistryBoostOrFix(TFigResultItem& aRet) const {
+  const TRegValueText current = FormatRegValue(FRoot, FPath, FSection);
+  const int line = FRegItemList.IndexOfName(current.NamePart);
+  const std::wstring wanted = line < 0 ? std::wstring() : FRegItemList.ValueFromIndex(line);
+  if (wanted.empty() || kplat::SameText(wanted, current.DataPart)) {
+    return false;
+  }
+  aRet.Reason = frNeedRegistryBoostOrFix;
+  aRet.Msg = L"Need Reg Boost";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckActiveX(TFigResultItem& aRet) const {
+  const kplat::TRegHandle root = kplat::regroot::ClassesRoot;
+  kplat::TRegKey key;
+  if (kplat::SameText(FPath, L"CLSID") || !OpenForReading(root, FPath, key)) {
+    return false;
+  }
+  kplat::TRegKeyInfo info;
+  if (key.Info(info) != kplat::err::Success) {
+    return false;
+  }
+  if (info.SubKeyCount == 0) {
+    const auto values = key.ValueNames();
+    if (values.empty() || (values.size() == 1 && values[0].empty() && FName.empty())) {
+      aRet.Reason = frActiveXEmptyKey;
+      aRet.Msg = L"Empty key.";
+      return true;
+    }
+  }
+  bool missing = false;
+  kplat::TRegKey typeLibKey;
+  const std::wstring typeLib = OpenForReading(root, FPath + L"\\TypeLib", typeLibKey)
+                                   ? TrimText(ReadText(typeLibKey, L""))
+                                   : std::wstring();
+  if (!typeLib.empty() && typeLib != L"{}" && !KeyExists(root, L"TypeLib\\" + typeLib)) {
+    missing = true;
+  } else {
+    const std::wstring appId = TrimText(ReadText(key, L"AppID"));
+    missing = !appId.empty() && !KeyExists(root, L"AppID\\" + appId);
+  }
+  if (!missing) {
+    return false;
+  }
+  aRet.Reason = frActiveXTypeLibNotExists;
+  aRet.Msg = L"TypeLib and AppID is not exists.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckUninstall(TFigResultItem& aRet) const {
+  if (kplat::SameText(FPath, kUninstallKey)) {
+    return false;
+  }
+  if (kplat::SameText(FName, kEmptyMark)) {
+    aRet.Reason = frEmptyUninstallInfo;
+    aRet.Msg = L"Empty uninstall info";
+    return true;
+  }
+  kplat::TRegKey key;
+  if (!OpenForReading(kplat::regroot::LocalMachine, FPath, key) ||
+      key.ValueExists(L"SystemComponent")) {
+    return false;
+  }
+  std::wstring tested;
+  if (ResolveCommandFile(ReadText(key, L"UninstallString"), tested) ||
+      kplat::SameText(tested, L"MsiExec.exe")) {
+    return false;
+  }
+  const std::wstring upper = kplat::UpperCase(tested);
+  if (Contains(upper, L".EXE") || Contains(upper, L".DLL") ||
+      SourceFolderExists(ReadText(key, L"InstallSource"))) {
+    return false;
+  }
+  aRet.Reason = frUninstallFileNotExists;
+  aRet.Msg = L"Uninstall file [" + tested + L"] is not exists";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckAppPaths(TFigResultItem& aRet) const {
+  const std::wstring keyName = LastPart(FPath);
+  if (kplat::SameText(FPath, kAppPathsKey) || kplat::SameText(keyName, L"install.exe")) {
+    return false;
+  }
+  kplat::TRegKey key;
+  OpenForReading(kplat::regroot::LocalMachine, FPath, key);
+  std::wstring tested;
+  if (ResolveCommandFile(FName, tested)) {
+    return false;
+  }
+  if (Contains(kplat::UpperCase(tested), L"CMMGR32.EXE") ||
+      key.ValueExists(L"RunAsOnNonAdminInstall")) {
+    return false;
+  }
+  const std::wstring folder = ReadText(key, L"Path");
+  std::wstring ignored;
+  if (ResolveCommandFile(JoinCheckedPath(folder, FName), ignored) ||
+      ResolveCommandFile(JoinCheckedPath(folder, keyName), ignored)) {
+    return false;
+  }
+  aRet.Reason = frAppPathNotExists;
+  aRet.Msg = L"File [" + FPath + L"] is not Exists.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckFonts(TFigResultItem& aRet) const {
+  if (IsBareKey() || kplat::FileExists(JoinCheckedPath(FontsFolder(), FName))) {
+    return false;
+  }
+  aRet.Reason = frFontNotFound;
+  aRet.Msg = L"Font not found.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckSharedDlls(TFigResultItem& aRet) const {
+  if (IsBareKey()) {
+    return false;
+  }
+  if (kplat::SameText(FName, L"0")) {
+    aRet.Reason = frSharedDllIsNotUsed;
+    aRet.Msg = L"Shared Dll [" + FSection + L"] is not used.";
+    return true;
+  }
+  if (kplat::FileExists(FSection)) {
+    return false;
+  }
+  aRet.Reason = frSharedDllNotFound;
+  aRet.Msg = L"Shared Dll [" + FSection + L"] not found.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckHelp(TFigResultItem& aRet) const {
+  if (IsBareKey() || kplat::FileExists(JoinCheckedPath(FName, FSection))) {
+    return false;
+  }
+  aRet.Reason = frHelpFileNotFound;
+  aRet.Msg = L"Help not found.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckDrivers(TFigResultItem& aRet) const {
+  if (IsBareKey() || kplat::FileExists(FName)) {
+    return false;
+  }
+  const std::wstring expanded = ExpandFirstEnvVar(L"%systemroot%\\system32\\" + FName);
+  if (kplat::FileExists(expanded)) {
+    return false;
+  }
+  aRet.Reason = frDriverNotFound;
+  aRet.Msg = L"Driver [" + expanded + L"] not found.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckShortcuts(TFigResultItem& aRet) const {
+  const std::wstring link = JoinCheckedPath(FPath, FName);
+  if (!kplat::SameText(FileExtension(FName), L".lnk") || !kplat::FileExists(link)) {
+    return false;
+  }
+  kplat::TShortcut shortcut;
+  // A link the shell cannot read, or one to something that is no file (a printer, a control
+  // panel item), has no target path to test; it is not judged broken.
+  if (Platform().ShellLinks().ReadShortcut(link, shortcut) != kplat::err::Success ||
+      TrimText(shortcut.Target).empty() || kplat::PathExists(shortcut.Target)) {
+    return false;
+  }
+  std::wstring tested;
+  if (ResolveCommandFile(shortcut.Target, tested)) {
+    return false;
+  }
+  aRet.Reason = frShortcutLinkError;
+  aRet.Msg = L"Shortfile [" + tested + L"] is not correct";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckHistoryNMRU(TFigResultItem& aRet) const {
+  if (!Contains(FPath, kComDlg32Key) && !Contains(FPath, kUserAssistKey)) {
+    return false;
+  }
+  aRet.Reason = frHistoryNMRU;
+  aRet.Msg = L"History";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckStartup(TFigResultItem& aRet) const {
+  std::wstring tested;
+  if (IsBareKey() || kplat::SameText(FName, kEmptyMark) || ResolveCommandFile(FName, tested) ||
+      ResolveCommandFile(L"%Systemroot%\\" + FName, tested)) {
+    return false;
+  }
+  aRet.Reason = frStartupItemNotCorrect;
+  aRet.Msg = L"Startup [" + tested + L"]Item is not correct.";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckFileType(TFigResultItem& aRet) const {
+  const kplat::TRegHandle root = RootKeyFromName(FRoot);
+  kplat::TRegKey key;
+  // The extension's own key must be there: a key that vanished or cannot be read says nothing
+  // about its programs.
+  if (kplat::SameText(FPath, kFileExtsKey) || !OpenForReading(root, FPath, key) ||
+      KeyExists(root, FPath + L"\\OpenWithProgids") || KeyExists(root, FPath + L"\\OpenWithList")) {
+    return false;
+  }
+  aRet.Reason = frNoAppOpenWithFile;
+  aRet.Msg = JoinPath(FPath, L"OpenWithProgids");
+  return true;
+}
+
+bool TFigRuleProcessor::CheckEmptyKey(TFigResultItem& aRet) const {
+  if (Contains(FPath, L"Software\\Microsoft") || !kplat::SameText(FName, kEmptyMark)) {
+    return false;
+  }
+  aRet.Reason = frEmptyKey;
+  aRet.Msg = L"Empty key";
+  return true;
+}
+
+bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
+  if (kplat::FolderExists(JoinCheckedPath(FRoot, FName))) {
+    return false;
+  }
+  const std::wstring extension = FileExtension(FName);
+  bool listed = false;
+  for (int i = 1; i < FRuleParams.Count() && !listed; ++i) {
+    // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written.
+    const std::wstring param = TrimText(FRuleParams.Strings(i));
+    listed = param == L".*" || kplat::SameText(param, extension);
+  }
+  if (!listed || FExceptOptions.IndexOf(kplat::UpperCase(FName)) >= 0) {
+    return false;
+  }
+  aRet.Reason = frJunkFile;
+  aRet.Msg = FRuleParams.Strings(0);
+  aRet.MatchFlag = true;
+  return true;
+}
