@@ -51,6 +51,12 @@ std::wstring FileExtension(const std::wstring& aName) {
   return dot == std::wstring::npos ? std::wstring() : aName.substr(dot);
 }
 
+// Registry data names files with variables left in ("%SystemRoot%\\Help" in an expandable
+// string); as written such a path would never exist.
+std::wstring Expanded(const std::wstring& aPath) {
+  return Platform().System().ExpandEnvironmentStrings(aPath);
+}
+
 std::wstring FontsFolder() {
   const std::wstring folder = GetShellFolder(L"Fonts");
   // Without the shell folder every font would be looked for in the current folder.
@@ -164,7 +170,7 @@ bool TFigRuleProcessor::CheckAppPaths(TFigResultItem& aRet) const {
 }
 
 bool TFigRuleProcessor::CheckFonts(TFigResultItem& aRet) const {
-  if (IsBareKey() || kplat::FileExists(JoinCheckedPath(FontsFolder(), FName))) {
+  if (IsBareKey() || kplat::FileExists(JoinCheckedPath(FontsFolder(), Expanded(FName)))) {
     return false;
   }
   aRet.Reason = frFontNotFound;
@@ -181,7 +187,7 @@ bool TFigRuleProcessor::CheckSharedDlls(TFigResultItem& aRet) const {
     aRet.Msg = L"Shared Dll [" + FSection + L"] is not used.";
     return true;
   }
-  if (kplat::FileExists(FSection)) {
+  if (kplat::FileExists(Expanded(FSection))) {
     return false;
   }
   aRet.Reason = frSharedDllNotFound;
@@ -190,7 +196,7 @@ bool TFigRuleProcessor::CheckSharedDlls(TFigResultItem& aRet) const {
 }
 
 bool TFigRuleProcessor::CheckHelp(TFigResultItem& aRet) const {
-  if (IsBareKey() || kplat::FileExists(JoinCheckedPath(FName, FSection))) {
+  if (IsBareKey() || kplat::FileExists(JoinCheckedPath(Expanded(FName), Expanded(FSection)))) {
     return false;
   }
   aRet.Reason = frHelpFileNotFound;
@@ -199,7 +205,7 @@ bool TFigRuleProcessor::CheckHelp(TFigResultItem& aRet) const {
 }
 
 bool TFigRuleProcessor::CheckDrivers(TFigResultItem& aRet) const {
-  if (IsBareKey() || kplat::FileExists(FName)) {
+  if (IsBareKey() || kplat::FileExists(Expanded(FName))) {
     return false;
   }
   const std::wstring expanded = ExpandFirstEnvVar(L"%systemroot%\\system32\\" + FName);

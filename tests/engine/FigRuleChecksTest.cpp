@@ -56,6 +56,7 @@ TEST_F(FigRuleChecksTest, RegistryBoostOrFixComparesTheExportNotationWithTheWant
   FRegItems.Add(L"\"MenuShowDelay\"=\"200\"");
   FRegItems.Add(L"\"Count\"=dword:000000c8");
   FRegItems.Add(L"@=\"wanted\"");
+  FRegItems.Add(L"\"Missing\"=\"on\"");
   auto judge = [&](const std::wstring& aName) {
     return Judge(L"rsRegistryBoostOrFix", lsRegistryItem, L"HKEY_CURRENT_USER", key, aName,
                  L"whole line");
@@ -82,20 +83,14 @@ TEST_F(FigRuleChecksTest, RegistryBoostOrFixComparesTheExportNotationWithTheWant
   Machine().SetRegString(CurrentUser, key, L"", L"WANTED");
   EXPECT_FALSE(judge(L"").Found);
 
+  EXPECT_TRUE(judge(L"missing").Found) << "a listed value that is missing renders as Not Found!";
   EXPECT_FALSE(judge(L"Unlisted").Found);
   Machine().SetRegValue(CurrentUser, key, L"Unlisted", kplat::TRegValue{kplat::regtype::Qword, {}});
+  EXPECT_TRUE(judge(L"missing").Found) << "a listed value that is missing renders as Not Found!";
   EXPECT_FALSE(judge(L"Unlisted").Found);
 
   Machine().RemoveRegKey(CurrentUser, key);
   EXPECT_TRUE(judge(L"MenuShowDelay").Found) << "no key: a missing value is a finding";
-}
-
-TEST_F(FigRuleChecksTest, RegistryBoostOrFixFindsAMissingListedValue) {
-  Machine().AddRegKey(CurrentUser, L"Software\\Policy");
-  FRegItems.Add(L"\"NoTrack\"=dword:00000001");
-  const TVerdict missing = Judge(L"rsRegistryBoostOrFix", lsRegistryItem, L"HKEY_CURRENT_USER",
-                                 L"Software\\Policy", L"NoTrack", L"\"NoTrack\"=dword:00000001");
-  EXPECT_TRUE(missing.Found);
 }
 
 TEST_F(FigRuleChecksTest, ActiveXReportsEmptyKeysAndMissingTypeLibOrAppID) {
@@ -234,6 +229,8 @@ TEST_F(FigRuleChecksTest, SharedDllsReportsAnUnusedCountBeforeAMissingFile) {
     return JudgeValue(L"rsSharedDlls", L"HKEY_LOCAL_MACHINE", key, aDll, aCount);
   };
   EXPECT_FALSE(judge(L"C:\\Common\\used.dll", L"3").Found);
+  Machine().SetEnvVar(L"CommonFiles", L"C:\\Common");
+  EXPECT_FALSE(judge(L"%CommonFiles%\\used.dll", L"1").Found);
   const TVerdict missing = judge(L"C:\\Common\\gone.dll", L"2");
   EXPECT_TRUE(missing.Found);
   EXPECT_EQ(missing.Result.Reason, frSharedDllNotFound);
@@ -254,6 +251,8 @@ TEST_F(FigRuleChecksTest, HelpJoinsTheFolderWithTheHelpFile) {
   };
   EXPECT_FALSE(judge(L"tool.hlp", L"C:\\Docs\\").Found);
   EXPECT_FALSE(judge(L"tool.hlp", L"C:\\Docs").Found);
+  Machine().AddFile(L"C:\\Windows\\Help\\win.hlp");
+  EXPECT_FALSE(judge(L"win.hlp", L"%SystemRoot%\\Help").Found) << "an expandable folder";
   const TVerdict missing = judge(L"gone.hlp", L"C:\\Docs");
   EXPECT_TRUE(missing.Found);
   EXPECT_EQ(missing.Result.Reason, frHelpFileNotFound);
