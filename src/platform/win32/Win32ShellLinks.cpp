@@ -55,9 +55,10 @@ public:
     }
     TShortcut shortcut;
     if (SUCCEEDED(hr)) {
-      // Without SLGP_RAWPATH the target comes back with its environment variables expanded.
+      // Without SLGP_RAWPATH the target comes back with its environment variables expanded; a
+      // target on a network share is given in its UNC form rather than as a mapped drive.
       hr = ReadLinkText(kMaxLinkPath, shortcut.Target, [&object](wchar_t* aBuffer, int aSize) {
-        return object.Link->GetPath(aBuffer, aSize, nullptr, 0);
+        return object.Link->GetPath(aBuffer, aSize, nullptr, SLGP_UNCPRIORITY);
       });
     }
     if (SUCCEEDED(hr)) {
