@@ -215,19 +215,23 @@ TCLMainThreadQueue::~TCLMainThreadQueue() {
   FQueue.Shutdown();
 }
 
+bool TCLCallQueue::Synchronize(bool aOnMainThread, TMainThreadProc aProc, std::stop_token aStop) {
+  if (!aOnMainThread) {
+    return Call(std::move(aProc), std::move(aStop));
+  }
+  if (aStop.stop_requested() || ShuttingDown()) {
+    return false;
+  }
+  aProc();
+  return true;
+}
+
 bool TCLMainThreadQueue::IsMainThread() const {
   return std::this_thread::get_id() == FMainThreadId;
 }
 
 bool TCLMainThreadQueue::Synchronize(TMainThreadProc aProc, std::stop_token aStop) {
-  if (!IsMainThread()) {
-    return FQueue.Call(std::move(aProc), std::move(aStop));
-  }
-  if (aStop.stop_requested() || FQueue.ShuttingDown()) {
-    return false;
-  }
-  aProc();
-  return true;
+  return FQueue.Synchronize(IsMainThread(), std::move(aProc), std::move(aStop));
 }
 
 bool TCLMainThreadQueue::Post(TMainThreadProc aProc) {

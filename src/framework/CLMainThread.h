@@ -101,6 +101,9 @@ public:
 
   // Queues aProc and waits until it has run (true) or was refused (false); see Synchronize.
   bool Call(TMainThreadProc aProc, std::stop_token aStop);
+  // Synchronize for a dispatcher built on this queue: on the main thread the call runs at once,
+  // from any other thread it is queued and waited for.
+  bool Synchronize(bool aOnMainThread, TMainThreadProc aProc, std::stop_token aStop);
   bool Post(TMainThreadProc aProc);
   // Runs the calls queued before it started; calls queued meanwhile wait for the next round, so
   // a handler that posts again cannot keep the main thread here. Main thread only.

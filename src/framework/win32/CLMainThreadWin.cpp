@@ -57,14 +57,7 @@ bool TCLMainThreadWin::IsMainThread() const {
 }
 
 bool TCLMainThreadWin::Synchronize(TMainThreadProc aProc, std::stop_token aStop) {
-  if (!IsMainThread()) {
-    return FQueue.Call(std::move(aProc), std::move(aStop));
-  }
-  if (aStop.stop_requested() || FQueue.ShuttingDown()) {
-    return false;
-  }
-  aProc();
-  return true;
+  return FQueue.Synchronize(IsMainThread(), std::move(aProc), std::move(aStop));
 }
 
 bool TCLMainThreadWin::Post(TMainThreadProc aProc) {
