@@ -7,6 +7,7 @@
 #include "framework/CLStrings.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,20 @@ struct TFigSummary {
   int64_t MatchedFileCount = 0;
   int64_t MatchedFileSizeCount = 0;
   bool operator==(const TFigSummary&) const = default;
+};
+
+// The repair manager's report that a topic's finding was repaired.
+using TOnTopicCuredEvent =
+    std::function<void(const std::wstring& aTopicName, TTopicStatus aStatus)>;
+
+// What the scan engine needs of the repair manager: it hands over every finding, in SID order,
+// and listens for cured topics.
+class TFigCureLink : public TObject {
+public:
+  // Appends a copy of the finding to the manager's list.
+  virtual void AddMatchedItem(const TFigScanedItem& aItem) = 0;
+
+  TOnTopicCuredEvent OnTopicCured;
 };
 
 // The date DATETIME holds when the topic database gives none.
