@@ -70,6 +70,9 @@ public:
   virtual TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) = 0;
   // Appends to the file (creating it), flushed before returning.
   virtual TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) = 0;
+  // Cuts an existing file to its first aSize bytes, flushed before returning; a size beyond the
+  // end is refused with InvalidParameter. It needs no room, so it works on a full disk too.
+  virtual TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) = 0;
   // Moves aFrom onto aTo, replacing aTo in one step (the atomic half of a safe write).
   virtual TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) = 0;
 

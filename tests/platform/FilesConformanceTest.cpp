@@ -153,6 +153,20 @@ TEST_F(FilesConformance, WriteAppendAndReplace) {
   EXPECT_EQ(Files().WriteFile(Path(L"Missing\\x.txt"), Bytes("x")), err::PathNotFound);
 }
 
+TEST_F(FilesConformance, TruncateFileOnlyShortens) {
+  const std::wstring file = Path(L"cut.txt");
+  ASSERT_EQ(Files().WriteFile(file, Bytes("abcdef")), err::Success);
+  EXPECT_EQ(Files().TruncateFile(file, 7), err::InvalidParameter);
+  ASSERT_EQ(Files().TruncateFile(file, 3), err::Success);
+  std::vector<uint8_t> data;
+  ASSERT_EQ(Files().ReadFile(file, data, 100), err::Success);
+  EXPECT_EQ(data, Bytes("abc"));
+  ASSERT_EQ(Files().AppendFile(file, Bytes("z")), err::Success);
+  ASSERT_EQ(Files().ReadFile(file, data, 100), err::Success);
+  EXPECT_EQ(data, Bytes("abcz"));
+  EXPECT_EQ(Files().TruncateFile(Path(L"missing.txt"), 0), err::FileNotFound);
+}
+
 TEST_F(FilesConformance, ForceFoldersAndAtomicWritesLeaveNothingBehind) {
   const std::wstring deep = Path(L"A\\B\\C");
   ASSERT_EQ(ForceFolders(deep), err::Success);

@@ -523,6 +523,26 @@ TErrorCode TFakeFiles::AppendFile(const std::wstring& aPath, const std::vector<u
   return Write(aPath, aData, true);
 }
 
+TErrorCode TFakeFiles::TruncateFile(const std::wstring& aPath, uint64_t aSize) {
+  TGuard guard(FMachine.Lock);
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, true, node); rc != err::Success) {
+    return rc;
+  }
+  if (node->IsFolder || (node->Attributes & fileattr::ReadOnly) != 0 || node->WriteProtected) {
+    return err::AccessDenied;
+  }
+  if (aSize > node->Size) {
+    return err::InvalidParameter;
+  }
+  std::vector<uint8_t> content = ContentOf(*node);
+  content.resize(static_cast<size_t>(aSize));
+  node->Size = aSize;
+  node->Content = std::move(content);
+  node->LastWriteTime = FMachine.Now;
+  return err::Success;
+}
+
 TErrorCode TFakeFiles::ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) {
   TGuard guard(FMachine.Lock);
   TFsPath from;

@@ -136,6 +136,7 @@ public:
                       uint64_t aMaxBytes) override;
   TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override;
   TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override;
+  TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) override;
   TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) override;
   TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) override;
   TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) override;

@@ -193,6 +193,27 @@ public:
     return WriteAll(file.Get(), aData);
   }
 
+  TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) override {
+    THandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size)) {
+      return LastError();
+    }
+    if (aSize > static_cast<uint64_t>(size.QuadPart)) {
+      return err::InvalidParameter;
+    }
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(aSize);
+    if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.Get())) {
+      return LastError();
+    }
+    return ::FlushFileBuffers(file.Get()) ? err::Success : LastError();
+  }
+
   TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) override {
     return ::MoveFileExW(aFrom.c_str(), aTo.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
