@@ -1,13 +1,202 @@
 #pragma once
+// The repair manager and its worker. The scan engine hands the manager every finding, the user
+// ticks findings, and a repair run walks them on a worker thread: for each ticked finding, on the
+// main thread, whatever it is about to change is first written to the run's backup file on disk,
+// then the key, value or file is deleted, the sweep helper is started or the optimisation line is
+// queued in the registry fix file, which the registry editor imports when all findings are done.
+//
+// The backup file is a registry export file that is valid and flushed after every entry, so a
+// run that ends in a crash or a killed process still leaves a backup of every change it made.
+// Each run gets a backup file of its own, and a line in the backup index "info.rec".
 
+#include "cure/RegUtils.h"
+#include "engine/FigEngine.h"
+#include "engine/FigRule.h"
 #include "engine/FigTopic.h"
+#include "framework/CLDateUtils.h"
+#include "framework/CLStrings.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
 
 enum TFigCureStatus : uint8_t { csUncured, csCured, csIgnored };
 
 template <> struct TFigEnumNames<TFigCureStatus> {
   static constexpr std::array<std::wstring_view, 3> Names = {L"csUncured", L"csCured",
                                                              L"csIgnored"};
+};
+
+// How a run's registry fix lines reached the registry.
+enum TFigImportStatus : uint8_t {
+  isNone,     // no import: the run was aborted or ended by an error, or has not ended yet
+  isImported, // the registry editor ended and reported success
+  isFailed,   // the editor could not be started or reported a failure
+  isTimedOut  // the editor had not ended within the wait; the fix file was left for it
+};
+
+// One finding's outcome; aCurrentIndex is its index in the list, aMax the findings of the run.
+using TFigOnCuredEvent = std::function<void(const TFigScanedItem& aItem, TFigCureStatus aStatus,
+                                            int aCurrentIndex, int aMax)>;
+
+// The file name of the backup index in the backup folder.
+inline constexpr std::wstring_view kBackupIndexName = L"info.rec";
+// How long a run waits for the registry editor to import its fix file.
+inline constexpr uint32_t kFixImportWaitMs = 300000;
+
+class TFigCureThread;
+
+class TFigCure : public TFigCureLink {
+public:
+  TFigCure();
+  // Asks every run still under way to stop and waits for its worker, serving the main thread;
+  // no event fires any more. Main thread only.
+  ~TFigCure() override;
+  TFigCure(const TFigCure&) = delete;
+  TFigCure& operator=(const TFigCure&) = delete;
+
+  // --- The findings. A run works on its own copy, so these never affect a run under way.
+  void AddMatchedItem(const TFigScanedItem& aItem) override;
+  // An index outside 0 to ItemCount() - 1 is ignored.
+  void SetChecked(int aIndex, bool aChecked);
+  // A copy of the finding; an empty record out of range.
+  TFigScanedItem GetMatchedItem(int aIndex) const;
+  // The number of ticked findings.
+  int GetCheckedItem() const;
+  void Clear();
+  int ItemCount() const { return FItemCount; }
+
+  // --- Runs.
+  // Aborts a run under way, gives this run a backup file no earlier run used (written with its
+  // header at once), appends the run's line to the backup index, fires OnStarted and starts the
+  // worker. False, with LastError() saying which file could not be written and why, when the
+  // backup file or the index cannot be written or the index cannot be read: then nothing has
+  // changed, no event has fired and no run has started.
+  bool StartCure();
+  // Asks the current run to stop at the start of its next finding and forgets it; IsRunning()
+  // stays true until its worker has ended (after OnAbort and OnFinished).
+  void Abort();
+  // Without effect: a run can only be stopped.
+  void Pause() {}
+  void Resume() {}
+
+  // True from StartCure until every worker started has ended.
+  bool IsRunning() const { return FRunningCount > 0; }
+  TDateTime StartTime() const { return FStartTime; }
+  // The last failure of StartCure, or of the last run's import of its fix lines; "" when none.
+  const std::wstring& LastError() const { return FLastError; }
+  // How the last run that ended applied its fix lines.
+  TFigImportStatus LastImportStatus() const { return FLastImportStatus; }
+  // The full path of the last run's backup file; "" before the first run.
+  const std::wstring& LastBackupFile() const { return FLastBackupFile; }
+
+  const std::wstring& BackupPath() const { return FBackupPath; }
+  void SetBackupPath(const std::wstring& aPath) { FBackupPath = aPath; }
+  // Whether a run gives each finding a minimum slot (12000 / count ms), so that a run lasts at
+  // least about 12 seconds. On by default; measurements turn it off.
+  bool Paced() const { return FPaced; }
+  void SetPaced(bool aPaced) { FPaced = aPaced; }
+
+  TFigOnCuredEvent OnCured;
+  TNotifyEvent OnFinished; // sender: the worker
+  TNotifyEvent OnAbort;    // sender: the worker
+  TNotifyEvent OnStarted;  // sender: the manager
+
+private:
+  friend class TFigCureThread;
+
+  // The worker's end, on the main thread.
+  void CureThreadTerminated(TFigCureThread& aWorker);
+  // Joins the workers that have ended.
+  void ReleaseFinishedWorkers();
+  // A backup file name of the run starting at aNow that neither a file nor a line of the index
+  // already uses.
+  std::wstring FreeBackupName(TDateTime aNow, const std::string& aIndex) const;
+
+  std::vector<TFigScanedItem> FItems;
+  int FItemCount = 0;
+  std::wstring FBackupPath;
+  TFigCureThread* FFigCureThread = nullptr;
+  TDateTime FStartTime = 0;
+  int FRunningCount = 0;
+  bool FPaced = true;
+  std::wstring FLastError;
+  TFigImportStatus FLastImportStatus = isNone;
+  std::wstring FLastBackupFile;
+  // Every worker not joined yet; the current one is among them.
+  std::vector<std::unique_ptr<TFigCureThread>> FWorkers;
+};
+
+// The worker of one repair run. Created by StartCure with the run's backup file (already holding
+// its header) and a copy of the manager's findings and handlers.
+class TFigCureThread : public TObject {
+public:
+  TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure);
+  ~TFigCureThread() override;
+  TFigCureThread(const TFigCureThread&) = delete;
+  TFigCureThread& operator=(const TFigCureThread&) = delete;
+
+  void Start();
+  // Asks the run to stop at the start of its next finding.
+  void Terminate() { FStop.request_stop(); }
+  bool Terminated() const { return FStop.stop_requested(); }
+  // Refuses the worker's remaining calls into the main thread, so no event fires any more; its
+  // owner is going away.
+  void Release() { FRelease.request_stop(); }
+  // Set as the worker's very last step.
+  bool Finished() const { return FFinished; }
+  std::thread& Thread() { return FThread; }
+
+  const std::wstring& RegBkFileName() const { return FRegBkFileName; }
+  const std::wstring& RegCureFileName() const { return FRegCureFileName; }
+  TFigImportStatus ImportStatus() const { return FImportStatus; }
+
+private:
+  void Execute();
+  // Main thread: backs up and repairs the finding at FCurrentIndex and reports it.
+  void CureCurrentItem();
+  TFigCureStatus CureItem(const TFigScanedItem& aItem);
+  // Writes the backup entries of what repairing aItem changes to the backup file, flushed. False
+  // when something that would change cannot be backed up: then it must not change.
+  bool BackupItem(const TFigScanedItem& aItem);
+  // Appends entries (a registry export file's body) to the backup file, flushed. On failure the
+  // file is cut back to its last whole entry, so it stays a valid export file.
+  bool AppendBackup(const std::vector<uint8_t>& aEntries);
+  // Cuts off what a failed append left behind; false while that is not done.
+  bool RepairBackup();
+  void StartSweepHelper(const TFigScanedItem& aItem);
+  void ImportFixFile();
+  void DoAbort();
+  void DoFinished();
+
+  TFigCure& FFigCure;
+  std::vector<TFigScanedItem> FItems;
+  int FItemCount = 0;
+  int FCurrentIndex = 0;
+  TFigCureStatus FCurrentItemStatus = csIgnored;
+  TFigOnCuredEvent FOnCured;
+  TOnTopicCuredEvent FOnTopicCured;
+  TNotifyEvent FOnFinished;
+  TNotifyEvent FOnAbort;
+  // The collected fix lines; the backup goes to disk entry by entry.
+  TRegExporter FRegCureExporter;
+  uint64_t FRegBkSize = 0;    // the bytes of whole entries in the backup file
+  bool FRegBkDamaged = false; // the file may end in a partly written entry
+  std::wstring FRegBkFileName;
+  std::wstring FRegCureFileName;
+  uint64_t FBeginTime = 0; // tick of the current slot's start
+  uint32_t FMinSlotMs = 0;
+  TFigImportStatus FImportStatus = isNone;
+  std::wstring FImportError;
+
+  std::stop_source FStop;    // the abort request
+  std::stop_source FRelease; // the owner is going away
+  std::atomic<bool> FFinished = false;
+  std::thread FThread;
 };

@@ -1,0 +1,208 @@
+// The repair manager: the findings, the backup index and the start of a repair run.
+
+#include "cure/FigCure.h"
+
+#include "framework/CLHelpers.h"
+#include "framework/CLMainThread.h"
+#include "platform/FileIO.h"
+
+#include <cstdio>
+
+using kplat::Platform;
+
+namespace {
+
+// A backup index larger than this is not ours; it is refused rather than read.
+constexpr uint64_t kMaxIndexBytes = 16ull * 1024 * 1024;
+// The destructor's wait for a worker; it may be in the registry editor's import.
+constexpr uint32_t kWorkerWaitMs = kFixImportWaitMs + 60000;
+
+TDateParts NowParts(TDateTime aNow) {
+  return DecodeDateTime(aNow).value_or(TDateParts{});
+}
+
+std::wstring TwoDigits(int aValue) {
+  wchar_t text[8];
+  std::swprintf(text, 8, L"%02d", aValue);
+  return text;
+}
+
+// "mmddyyyyhhmmss", the stem of a run's backup file name.
+std::wstring BackupStem(TDateTime aNow) {
+  const TDateParts p = NowParts(aNow);
+  wchar_t year[8];
+  std::swprintf(year, 8, L"%04d", p.Year);
+  return TwoDigits(p.Month) + TwoDigits(p.Day) + year + TwoDigits(p.Hour) + TwoDigits(p.Minute) +
+         TwoDigits(p.Second);
+}
+
+// "yyyy-mm-dd HH:MM:SS", the first field of an index line.
+std::wstring IndexTime(TDateTime aNow) {
+  const TDateParts p = NowParts(aNow);
+  wchar_t year[8];
+  std::swprintf(year, 8, L"%04d", p.Year);
+  return std::wstring(year) + L'-' + TwoDigits(p.Month) + L'-' + TwoDigits(p.Day) + L' ' +
+         TwoDigits(p.Hour) + L':' + TwoDigits(p.Minute) + L':' + TwoDigits(p.Second);
+}
+
+// Whether a line of the index (8-bit text) names aName in its third field.
+bool IndexNames(const std::string& aIndex, const std::string& aName) {
+  const std::string field = "," + aName;
+  for (size_t pos = aIndex.find(field); pos != std::string::npos;
+       pos = aIndex.find(field, pos + 1)) {
+    const size_t end = pos + field.size();
+    if (end == aIndex.size() || aIndex[end] == '\r' || aIndex[end] == '\n') {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::wstring FileError(const std::wstring& aWhat, const std::wstring& aPath,
+                       kplat::TErrorCode aError) {
+  return L"Cannot " + aWhat + L" \"" + aPath + L"\": " + SystemErrorMessage(aError);
+}
+
+} // namespace
+
+TFigCure::TFigCure() = default;
+
+TFigCure::~TFigCure() {
+  for (const auto& worker : FWorkers) {
+    worker->Release();
+    worker->Terminate();
+  }
+  for (const auto& worker : FWorkers) {
+    TFigCureThread& w = *worker;
+    if (!GetCLMainThread().WaitForWorker(
+            w.Thread(), [&w] { return w.Finished(); }, kWorkerWaitMs) &&
+        w.Thread().joinable()) {
+      // Released, the worker calls nothing on this thread any more; it only has its files to
+      // finish.
+      w.Thread().join();
+    }
+  }
+}
+
+void TFigCure::AddMatchedItem(const TFigScanedItem& aItem) {
+  if (FItemCount == static_cast<int>(FItems.size())) {
+    FItems.resize(FItems.size() + 16);
+  }
+  FItems[static_cast<size_t>(FItemCount)] = aItem;
+  ++FItemCount;
+}
+
+void TFigCure::SetChecked(int aIndex, bool aChecked) {
+  if (aIndex >= 0 && aIndex < FItemCount) {
+    FItems[static_cast<size_t>(aIndex)].Checked = aChecked;
+  }
+}
+
+TFigScanedItem TFigCure::GetMatchedItem(int aIndex) const {
+  if (aIndex < 0 || aIndex >= FItemCount) {
+    return TFigScanedItem();
+  }
+  return FItems[static_cast<size_t>(aIndex)];
+}
+
+int TFigCure::GetCheckedItem() const {
+  int count = 0;
+  for (int i = 0; i < FItemCount; ++i) {
+    if (FItems[static_cast<size_t>(i)].Checked) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+void TFigCure::Clear() {
+  FItems.clear();
+  FItemCount = 0;
+}
+
+std::wstring TFigCure::FreeBackupName(TDateTime aNow, const std::string& aIndex) const {
+  const std::wstring stem = BackupStem(aNow);
+  std::wstring name = stem + L".reg";
+  // Two runs in one second would share the name: the later one takes the next free number.
+  for (int n = 2;
+       kplat::PathExists(JoinPath(FBackupPath, name)) || IndexNames(aIndex, WideToAnsi(name));
+       ++n) {
+    name = stem + L'_' + std::to_wstring(n) + L".reg";
+  }
+  return name;
+}
+
+bool TFigCure::StartCure() {
+  Abort();
+  ReleaseFinishedWorkers();
+  FLastError.clear();
+
+  const std::wstring indexFile = JoinPath(FBackupPath, std::wstring(kBackupIndexName));
+  std::vector<uint8_t> index;
+  if (const kplat::TErrorCode rc = Platform().Files().ReadFile(indexFile, index, kMaxIndexBytes);
+      rc != kplat::err::Success && kplat::PathExists(indexFile)) {
+    // Writing the index back without its old lines would lose every earlier run.
+    FLastError = FileError(L"read the backup index", indexFile, rc);
+    return false;
+  }
+
+  const std::wstring name = FreeBackupName(Now(), std::string(index.begin(), index.end()));
+  const std::wstring backupFile = JoinPath(FBackupPath, name);
+  const TRegExporter header;
+  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(backupFile, header.Stream());
+      rc != kplat::err::Success) {
+    FLastError = FileError(L"write the backup file", backupFile, rc);
+    return false;
+  }
+
+  if (!index.empty() && index.back() != '\n') {
+    index.push_back('\r');
+    index.push_back('\n');
+  }
+  const std::string line =
+      WideToAnsi(IndexTime(Now()) + L',' + std::to_wstring(FItemCount) + L',' + name) + "\r\n";
+  index.insert(index.end(), line.begin(), line.end());
+  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(indexFile, index);
+      rc != kplat::err::Success) {
+    Platform().Files().DeleteFile(backupFile);
+    FLastError = FileError(L"write the backup index", indexFile, rc);
+    return false;
+  }
+
+  if (OnStarted) {
+    OnStarted(*this);
+  }
+  ++FRunningCount;
+  FLastBackupFile = backupFile;
+  FLastImportStatus = isNone;
+  FWorkers.push_back(std::make_unique<TFigCureThread>(backupFile, *this));
+  FFigCureThread = FWorkers.back().get();
+  FFigCureThread->Start();
+  FStartTime = Now();
+  return true;
+}
+
+void TFigCure::Abort() {
+  if (FFigCureThread != nullptr) {
+    FFigCureThread->Terminate();
+    FFigCureThread = nullptr;
+  }
+}
+
+void TFigCure::CureThreadTerminated(TFigCureThread& aWorker) {
+  --FRunningCount;
+  if (FFigCureThread == &aWorker) {
+    FFigCureThread = nullptr;
+  }
+}
+
+void TFigCure::ReleaseFinishedWorkers() {
+  for (auto it = FWorkers.begin(); it != FWorkers.end();) {
+    if ((*it)->Finished()) {
+      (*it)->Thread().join();
+      it = FWorkers.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}

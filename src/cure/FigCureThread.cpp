@@ -1,0 +1,292 @@
+// The repair worker: pacing, the repair of each finding on the main thread with its backup on
+// disk first, the import of the fix lines and the final step that every run takes.
+
+#include "cure/FigCure.h"
+
+#include "framework/CLHelpers.h"
+#include "framework/CLMainThread.h"
+#include "platform/FileIO.h"
+#include "platform/RegKey.h"
+
+#include <cmath>
+#include <exception>
+
+using kplat::Platform;
+
+namespace {
+
+constexpr uint32_t kPollMs = 40;
+constexpr size_t kHeaderBytes = 82; // the byte-order mark and the header of an export file
+
+// The entries of an exporter: its content after the header.
+std::vector<uint8_t> Entries(const TRegExporter& aExporter) {
+  const auto& stream = aExporter.Stream();
+  return std::vector<uint8_t>(stream.begin() + kHeaderBytes, stream.end());
+}
+
+// Backs up every value of aKey and of each of its sub-keys into aExporter, the key's own values
+// first. False when a value or a sub-key that exists cannot be read or backed up.
+bool BackupKeyTree(const std::wstring& aRoot, const std::wstring& aKey, TRegExporter& aExporter) {
+  kplat::TRegKey key;
+  if (key.Open(RootKeyFromName(aRoot), aKey) != kplat::err::Success) {
+    return false;
+  }
+  std::vector<std::wstring> values;
+  std::vector<std::wstring> subKeys;
+  if (Platform().Registry().EnumValues(key.Handle(), values) != kplat::err::Success ||
+      Platform().Registry().EnumSubKeys(key.Handle(), subKeys) != kplat::err::Success) {
+    return false;
+  }
+  for (const std::wstring& name : values) {
+    if (!aExporter.AddItem(aRoot, aKey, name)) {
+      return false;
+    }
+  }
+  for (const std::wstring& subKey : subKeys) {
+    if (!BackupKeyTree(aRoot, aKey + L'\\' + subKey, aExporter)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ValueExists(const std::wstring& aRoot, const std::wstring& aKey, const std::wstring& aName) {
+  kplat::TRegKey key;
+  return key.Open(RootKeyFromName(aRoot), aKey) == kplat::err::Success && key.ValueExists(aName);
+}
+
+// The second line of a rule's parameter text (each field ended by CR LF).
+std::wstring SecondLine(const std::wstring& aText) {
+  const size_t first = aText.find(L'\n');
+  if (first == std::wstring::npos) {
+    return std::wstring();
+  }
+  const size_t end = aText.find_first_of(L"\r\n", first + 1);
+  return aText.substr(first + 1, end == std::wstring::npos ? std::wstring::npos : end - first - 1);
+}
+
+} // namespace
+
+TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
+    : FFigCure(aFigCure),
+      FItems(aFigCure.FItems.begin(), aFigCure.FItems.begin() + aFigCure.FItemCount),
+      FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
+      FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
+      FOnAbort(aFigCure.OnAbort), FRegBkSize(kHeaderBytes), FRegBkFileName(aRegFile) {
+  if (aFigCure.Paced() && FItemCount > 0) {
+    FMinSlotMs = static_cast<uint32_t>(std::lround(12.0 / FItemCount * 1000));
+  }
+}
+
+TFigCureThread::~TFigCureThread() {
+  if (FThread.joinable()) {
+    FThread.join();
+  }
+}
+
+void TFigCureThread::Start() {
+  FThread = std::thread([this] { Execute(); });
+}
+
+void TFigCureThread::Execute() {
+  kplat::IClock& clock = Platform().Clock();
+  TCLMainThread& main = GetCLMainThread();
+  bool aborted = false;
+  bool completed = false;
+  try {
+    FRegCureFileName = MakeUniqueTempName(GetTempDir(), L"regcure", L"reg");
+    int index = 0;
+    for (; index < FItemCount; ++index) {
+      FBeginTime = clock.TickMs();
+      if (FStop.stop_requested()) {
+        aborted = true;
+        break;
+      }
+      FCurrentIndex = index;
+      if (!main.Synchronize([this] { CureCurrentItem(); }, FStop.get_token())) {
+        // Refused: a stop request came while the call waited, or the main thread is going away.
+        aborted = FStop.stop_requested();
+        break;
+      }
+      while (clock.TickMs() - FBeginTime < FMinSlotMs) {
+        clock.SleepMs(kPollMs);
+      }
+    }
+    completed = index == FItemCount;
+    if (aborted) {
+      main.Synchronize([this] { DoAbort(); }, FRelease.get_token());
+    } else if (completed) {
+      ImportFixFile();
+    }
+  } catch (...) {
+    // An error during a finding ends the run there, without OnAbort; the final step still runs.
+  }
+  // The final step of every run. The backup is on disk already, unless a failed append left a
+  // partial entry that could not be cut off yet.
+  RepairBackup();
+  // An editor that did not end may still read the fix file; it is left to it.
+  if (FImportStatus != isTimedOut && !FRegCureFileName.empty()) {
+    Platform().Files().DeleteFile(FRegCureFileName);
+  }
+  main.Synchronize([this] { DoFinished(); }, FRelease.get_token());
+  main.Synchronize([this] { FFigCure.CureThreadTerminated(*this); }, FRelease.get_token());
+  FFinished = true;
+}
+
+void TFigCureThread::ImportFixFile() {
+  const kplat::TErrorCode saved = FRegCureExporter.SaveToFile(FRegCureFileName);
+  if (saved != kplat::err::Success) {
+    FImportStatus = isFailed;
+    FImportError = L"Cannot write the registry fix file \"" + FRegCureFileName + L"\": " +
+                   SystemErrorMessage(saved);
+    return;
+  }
+  // The editor reads the file while it runs: the file stays until the editor has ended.
+  const std::wstring editor = JoinPath(GetWindowsDir(), L"RegEdit.exe");
+  kplat::TProcessStart start;
+  start.CommandLine = L'"' + editor + L"\" /s \"" + FRegCureFileName + L'"';
+  start.WorkingFolder = ExtractFileDir(editor);
+  start.Hidden = true;
+  start.WaitMs = kFixImportWaitMs;
+  kplat::TProcessResult result;
+  const kplat::TErrorCode rc = Platform().Processes().StartProcess(start, result);
+  if (rc != kplat::err::Success) {
+    FImportStatus = isFailed;
+    FImportError =
+        L"Cannot start the registry editor \"" + editor + L"\": " + SystemErrorMessage(rc);
+  } else if (!result.Finished) {
+    FImportStatus = isTimedOut;
+    FImportError = L"The registry editor did not finish importing \"" + FRegCureFileName +
+                   L"\" within " + std::to_wstring(kFixImportWaitMs / 1000) + L" seconds.";
+  } else if (result.ExitCode != 0) {
+    FImportStatus = isFailed;
+    FImportError = L"The registry editor could not import \"" + FRegCureFileName +
+                   L"\" (exit code " + std::to_wstring(result.ExitCode) + L").";
+  } else {
+    FImportStatus = isImported;
+  }
+}
+
+void TFigCureThread::CureCurrentItem() {
+  if (FCurrentIndex < 0 || FCurrentIndex >= FItemCount) {
+    return;
+  }
+  const TFigScanedItem& item = FItems[static_cast<size_t>(FCurrentIndex)];
+  if (!item.Checked) {
+    return;
+  }
+  // Nothing changes unless its backup is on disk.
+  FCurrentItemStatus = BackupItem(item) ? CureItem(item) : csUncured;
+  if (FOnCured) {
+    FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
+  }
+  if (FOnTopicCured) {
+    FOnTopicCured(item.TopicName, tsCured);
+  }
+}
+
+bool TFigCureThread::BackupItem(const TFigScanedItem& aItem) {
+  if (aItem.LocationStyle != lsRegistry && aItem.LocationStyle != lsRegistryItem) {
+    return true;
+  }
+  TRegExporter entries;
+  if (aItem.LocationStyle == lsRegistry && !aItem.ValueCheck && aItem.ScanedPath.empty()) {
+    return true; // a root is never deleted (CureItem refuses it), so there is nothing to save
+  }
+  if (aItem.LocationStyle == lsRegistry && !aItem.ValueCheck) {
+    // The whole tree goes; a key that does not open has nothing to lose (and will not delete).
+    kplat::TRegKey key;
+    if (key.Open(RootKeyFromName(aItem.ScanedRoot), aItem.ScanedPath) == kplat::err::Success &&
+        !BackupKeyTree(aItem.ScanedRoot, aItem.ScanedPath, entries)) {
+      return false;
+    }
+  } else if (!entries.AddItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection) &&
+             ValueExists(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection)) {
+    return false; // there, but it cannot be written down
+  }
+  return entries.Stream().size() == kHeaderBytes || AppendBackup(Entries(entries));
+}
+
+bool TFigCureThread::AppendBackup(const std::vector<uint8_t>& aEntries) {
+  if (!RepairBackup()) {
+    return false;
+  }
+  if (Platform().Files().AppendFile(FRegBkFileName, aEntries) == kplat::err::Success) {
+    FRegBkSize += aEntries.size();
+    return true;
+  }
+  // A failed append may have left part of the entries behind.
+  FRegBkDamaged = true;
+  RepairBackup();
+  return false;
+}
+
+bool TFigCureThread::RepairBackup() {
+  if (FRegBkDamaged &&
+      Platform().Files().TruncateFile(FRegBkFileName, FRegBkSize) == kplat::err::Success) {
+    FRegBkDamaged = false;
+  }
+  return !FRegBkDamaged;
+}
+
+TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
+  switch (aItem.LocationStyle) {
+  case lsRegistry: {
+    const kplat::TRegHandle root = RootKeyFromName(aItem.ScanedRoot);
+    if (!aItem.ValueCheck) {
+      return !aItem.ScanedPath.empty() &&
+                     Platform().Registry().DeleteKeyTree(
+                         root, aItem.ScanedPath, kplat::TRegView::Default) == kplat::err::Success
+                 ? csCured
+                 : csUncured;
+    }
+    kplat::TRegKey key;
+    if (key.Open(root, aItem.ScanedPath, kplat::TRegAccess::FullAccess) != kplat::err::Success) {
+      return csIgnored;
+    }
+    return key.DeleteValue(aItem.ScanedSection) == kplat::err::Success ? csCured : csUncured;
+  }
+  case lsDisk: {
+    if (aItem.RuleStyle == rsSweepHelper) {
+      StartSweepHelper(aItem);
+      return csIgnored;
+    }
+    // Joined so that a file in a network folder is the one that is deleted.
+    const std::wstring file = JoinCheckedPath(aItem.ScanedPath, aItem.ScanedName);
+    if (!kplat::FileExists(file)) {
+      return csIgnored;
+    }
+    return Platform().Files().DeleteFile(file) == kplat::err::Success ? csCured : csUncured;
+  }
+  case lsRegistryItem:
+    FRegCureExporter.AddRegItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedName);
+    return csIgnored;
+  default:
+    return csIgnored;
+  }
+}
+
+void TFigCureThread::StartSweepHelper(const TFigScanedItem& aItem) {
+  const std::wstring parameters = SecondLine(aItem.RuleParams);
+  if (GetWindowsMajorVersion() > 6) {
+    RunAsAdmin(aItem.ScanedRoot, parameters); // throws when refused: the run ends here
+  } else {
+    RunProcess(L"", aItem.ScanedRoot + L' ' + parameters, L"", false, false, 0);
+  }
+}
+
+void TFigCureThread::DoAbort() {
+  if (FOnAbort) {
+    FOnAbort(*this);
+  }
+}
+
+void TFigCureThread::DoFinished() {
+  FFigCure.FLastImportStatus = FImportStatus;
+  if (!FImportError.empty()) {
+    FFigCure.FLastError = FImportError;
+  }
+  if (FOnFinished) {
+    FOnFinished(*this);
+  }
+}

@@ -1,0 +1,426 @@
+#include "cure/FigCure.h"
+#include "cure/RegFileReader.h"
+#include "framework/CLMainThread.h"
+#include "platform/RegKey.h"
+#include "platform/TextCodec.h"
+#include "platform/fake/FakeMachine.h"
+#include "support/FakeRegEdit.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kplat;
+
+const std::wstring kBackup = L"C:\\Users\\User\\AppData\\Roaming\\Kestrova\\backup";
+const std::wstring kIndex = kBackup + L"\\info.rec";
+const std::wstring kHKCU = L"HKEY_CURRENT_USER";
+constexpr uint32_t kRunLimitMs = 600000;
+
+TFigScanedItem KeyFinding(const std::wstring& aPath, const std::wstring& aSection = L"") {
+  TFigScanedItem item;
+  item.TopicName = L"Keys";
+  item.LocationStyle = lsRegistry;
+  item.ScanedRoot = kHKCU;
+  item.ScanedPath = aPath;
+  item.ScanedSection = aSection;
+  item.Checked = true;
+  return item;
+}
+
+TFigScanedItem ValueFinding(const std::wstring& aPath, const std::wstring& aSection) {
+  TFigScanedItem item = KeyFinding(aPath, aSection);
+  item.TopicName = L"Values";
+  item.ValueCheck = true;
+  return item;
+}
+
+TFigScanedItem FileFinding(const std::wstring& aFolder, const std::wstring& aName) {
+  TFigScanedItem item;
+  item.TopicName = L"Junk";
+  item.LocationStyle = lsDisk;
+  item.RuleStyle = rsJunkFile;
+  item.ScanedRoot = aFolder;
+  item.ScanedPath = aFolder;
+  item.ScanedName = aName;
+  item.Checked = true;
+  return item;
+}
+
+TFigScanedItem FixFinding(const std::wstring& aPath, const std::wstring& aSection,
+                          const std::wstring& aLine) {
+  TFigScanedItem item = KeyFinding(aPath, aSection);
+  item.TopicName = L"Boost";
+  item.LocationStyle = lsRegistryItem;
+  item.ScanedName = aLine;
+  return item;
+}
+
+TFigScanedItem SweepFinding() {
+  TFigScanedItem item;
+  item.TopicName = L"Sweep";
+  item.LocationStyle = lsDisk;
+  item.RuleStyle = rsSweepHelper;
+  item.ScanedRoot = L"C:\\Program Files\\Kestrova\\sweephelper.exe";
+  item.RuleParams = L"rsSweepHelper\r\n/clean history\r\n";
+  item.Checked = true;
+  return item;
+}
+
+class FigCureTest : public testing::Test {
+protected:
+  FigCureTest() {
+    Machine().AddFolder(kBackup);
+    InstallFakeRegEdit(Machine());
+    FCure->SetBackupPath(kBackup);
+    FCure->OnStarted = [this](TObject&) { FLog.push_back(L"started"); };
+    FCure->OnCured = [this](const TFigScanedItem& aItem, TFigCureStatus aStatus, int aIndex,
+                            int aMax) {
+      FLog.push_back(L"cured " + std::to_wstring(aIndex) + L"/" + std::to_wstring(aMax) + L" " +
+                     GetEnumName(aStatus));
+      FCuredTicks.push_back(Platform().Clock().TickMs());
+      FCuredItems.push_back(aItem);
+    };
+    FCure->OnTopicCured = [this](const std::wstring& aTopic, TTopicStatus aStatus) {
+      FLog.push_back(L"topic " + aTopic + L" " + GetEnumName(aStatus));
+    };
+    FCure->OnAbort = [this](TObject&) { FLog.push_back(L"abort"); };
+    FCure->OnFinished = [this](TObject&) { FLog.push_back(L"finished"); };
+  }
+
+  fake::TFakeMachine& Machine() { return FScope.Machine(); }
+
+  // Starts a run and serves the main thread until it has ended.
+  void Run() {
+    ASSERT_TRUE(FCure->StartCure()) << ToUtf8(FCure->LastError());
+    ASSERT_TRUE(FMain.RunUntil([this] { return !FCure->IsRunning(); }, kRunLimitMs));
+  }
+
+  std::string Index() {
+    const auto bytes = Machine().FileContent(kIndex);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+  }
+
+  // The backup file's keys as the registry editor would read them; the file must be valid.
+  std::vector<TRegFileKey> BackupKeys(const std::wstring& aFile) {
+    TRegFileReader reader;
+    const auto bytes = Machine().FileContent(aFile);
+    EXPECT_TRUE(bytes.has_value());
+    EXPECT_TRUE(reader.LoadFromBytes(bytes.value_or(std::vector<uint8_t>())))
+        << ToUtf8(reader.Error().Message);
+    EXPECT_EQ(reader.Format(), TRegFileFormat::Version5);
+    return reader.Keys();
+  }
+
+  fake::TFakeMachineScope FScope;
+  TCLMainThreadQueue FMain;
+  TCLScopedMainThread FMainScope{FMain};
+  std::unique_ptr<TFigCure> FCure = std::make_unique<TFigCure>();
+  std::vector<std::wstring> FLog;
+  std::vector<uint64_t> FCuredTicks;
+  std::vector<TFigScanedItem> FCuredItems;
+};
+
+TEST_F(FigCureTest, FindingsListIgnoresIndicesOutOfRange) {
+  for (int i = 0; i < 20; ++i) {
+    TFigScanedItem item = ValueFinding(L"K", L"v" + std::to_wstring(i));
+    item.SID = i;
+    item.Checked = i % 2 == 0;
+    FCure->AddMatchedItem(item);
+  }
+  EXPECT_EQ(FCure->ItemCount(), 20);
+  EXPECT_EQ(FCure->GetCheckedItem(), 10);
+  FCure->SetChecked(1, true);
+  FCure->SetChecked(20, true);
+  FCure->SetChecked(-1, true);
+  EXPECT_EQ(FCure->GetCheckedItem(), 11);
+  EXPECT_EQ(FCure->GetMatchedItem(19).ScanedSection, L"v19");
+  EXPECT_EQ(FCure->GetMatchedItem(20).ScanedSection, L"");
+  EXPECT_EQ(FCure->GetMatchedItem(-1).SID, 0);
+  FCure->Clear();
+  EXPECT_EQ(FCure->ItemCount(), 0);
+  EXPECT_EQ(FCure->GetCheckedItem(), 0);
+}
+
+TEST_F(FigCureTest, RunRepairsEveryKindOfFindingInOrder) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\Dead", L"", L"gone");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\Vals", L"a", L"1");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\Vals", L"keep", L"2");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\Opt", L"Speed", L"slow");
+  Machine().AddFile(L"C:\\Temp\\junk.tmp", 10);
+  Machine().AddFile(L"C:\\Temp\\kept.tmp", 10);
+
+  FCure->AddMatchedItem(KeyFinding(L"Soft\\Dead"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\Vals", L"a"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\Missing", L"a"));
+  TFigScanedItem unchecked = FileFinding(L"C:\\Temp\\", L"kept.tmp");
+  unchecked.Checked = false;
+  FCure->AddMatchedItem(unchecked);
+  FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\", L"junk.tmp"));
+  FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\", L"gone.tmp"));
+  FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"Speed", L"\"Speed\"=\"fast\""));
+  FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"N", L"\"N\"=DWORD:00000002"));
+  const uint64_t start = Platform().Clock().TickMs();
+  Run();
+
+  const std::vector<std::wstring> expected = {L"started",
+                                              L"cured 0/8 csCured",
+                                              L"topic Keys tsCured",
+                                              L"cured 1/8 csCured",
+                                              L"topic Values tsCured",
+                                              L"cured 2/8 csIgnored",
+                                              L"topic Values tsCured",
+                                              L"cured 4/8 csCured",
+                                              L"topic Junk tsCured",
+                                              L"cured 5/8 csIgnored",
+                                              L"topic Junk tsCured",
+                                              L"cured 6/8 csIgnored",
+                                              L"topic Boost tsCured",
+                                              L"cured 7/8 csIgnored",
+                                              L"topic Boost tsCured",
+                                              L"finished"};
+  EXPECT_EQ(FLog, expected);
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\Dead"));
+  EXPECT_FALSE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\Vals", L"a"));
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\Vals", L"keep"));
+  EXPECT_FALSE(Machine().HasFile(L"C:\\Temp\\junk.tmp"));
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\kept.tmp"));
+  // The fix lines reached the registry at the end, and their file is gone.
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\Opt", L"Speed"), L"fast");
+  EXPECT_EQ(FCure->LastImportStatus(), isImported);
+  const auto launches = Machine().Launches();
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_TRUE(launches[0].Hidden);
+  EXPECT_GE(launches[0].WaitMs, 60000u);
+  EXPECT_NE(launches[0].CommandLine.find(L"\" /s \"C:\\Users\\User\\AppData\\Local\\Temp\\regcure"),
+            std::wstring::npos);
+  EXPECT_TRUE(Machine().ListFolder(L"C:\\Users\\User\\AppData\\Local\\Temp").empty());
+  // Each of the 8 slots took at least 1500 ms, the unchecked one too.
+  EXPECT_GE(Platform().Clock().TickMs() - start, 12000u);
+  EXPECT_GE(FCuredTicks[3] - FCuredTicks[2], 3000u);
+
+  // One entry per value about to change: the dead key's value, the deleted value and the value
+  // the fix line changed; nothing for what was not there.
+  const auto keys = BackupKeys(FCure->LastBackupFile());
+  ASSERT_EQ(keys.size(), 3u);
+  EXPECT_EQ(keys[0].SubKey, L"Soft\\Dead");
+  EXPECT_EQ(keys[1].SubKey, L"Soft\\Vals");
+  ASSERT_EQ(keys[1].Values.size(), 1u);
+  EXPECT_EQ(keys[1].Values[0].Name, L"a");
+  EXPECT_EQ(keys[2].Values[0].Value.Data, MakeStringValue(L"slow").Data);
+}
+
+TEST_F(FigCureTest, KeyDeletionBacksUpTheWholeTreeAndRestoresIt) {
+  const std::wstring key = L"Software\\Dead App";
+  Machine().SetRegString(regroot::CurrentUser, key, L"", L"default");
+  Machine().SetRegString(regroot::CurrentUser, key, L"back\\slash", L"say \"hi\"");
+  Machine().SetRegValue(regroot::CurrentUser, key, L"multi", MakeMultiStringValue({L"a", L"b"}));
+  Machine().SetRegDword(regroot::CurrentUser, key + L"\\Sub", L"n", 7);
+  Machine().SetRegValue(regroot::CurrentUser, key + L"\\Sub\\Deeper", L"bin",
+                        TRegValue{regtype::Binary, {1, 0xAB}});
+  Machine().AddRegKey(regroot::CurrentUser, key + L"\\Empty");
+  FCure->AddMatchedItem(KeyFinding(key, L"missing"));
+  Run();
+  ASSERT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, key));
+
+  TRegFileError error;
+  ASSERT_TRUE(ImportRegFileDirect(FCure->LastBackupFile(), error)) << ToUtf8(error.Message);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, key, L""), L"default");
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, key, L"back\\slash"), L"say \"hi\"");
+  EXPECT_EQ(Machine().GetRegValue(regroot::CurrentUser, key, L"multi")->Data,
+            MakeMultiStringValue({L"a", L"b"}).Data);
+  EXPECT_EQ(Machine().GetRegValue(regroot::CurrentUser, key + L"\\Sub", L"n")->Data,
+            MakeDwordValue(7).Data);
+  EXPECT_EQ(Machine().GetRegValue(regroot::CurrentUser, key + L"\\Sub\\Deeper", L"bin")->Data,
+            (std::vector<uint8_t>{1, 0xAB}));
+  // A key without values has no entry to come back from.
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, key + L"\\Empty"));
+}
+
+TEST_F(FigCureTest, EachBackupEntryIsOnDiskBeforeItsChange) {
+  for (int i = 0; i < 5; ++i) {
+    Machine().SetRegDword(regroot::CurrentUser, L"Soft\\V", L"v" + std::to_wstring(i), i);
+    FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"v" + std::to_wstring(i)));
+  }
+  std::vector<size_t> entriesOnDisk;
+  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus, int, int) {
+    const auto keys = BackupKeys(FCure->LastBackupFile());
+    entriesOnDisk.push_back(keys.size());
+    EXPECT_EQ(keys.back().Values[0].Name, L"v" + std::to_wstring(keys.size() - 1));
+  };
+  Run();
+  EXPECT_EQ(entriesOnDisk, (std::vector<size_t>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(FigCureTest, EveryRunGetsItsOwnBackupFileAndIndexLine) {
+  Machine().AddTextFile(kIndex, "2026-03-01 08:00:00,3,03012026080000.reg");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"first");
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\", L"x.tmp"));
+  const TFileTime start = Platform().Clock().NowUtc();
+  Run();
+  const std::wstring first = FCure->LastBackupFile();
+  // The second run starts in the same second as the first.
+  Machine().SetNow(start);
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"b", L"second");
+  FCure->SetChecked(0, false);
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"b"));
+  Run();
+  EXPECT_EQ(first, kBackup + L"\\03022026100000.reg");
+  EXPECT_EQ(FCure->LastBackupFile(), kBackup + L"\\03022026100000_2.reg");
+  EXPECT_EQ(Index(), "2026-03-01 08:00:00,3,03012026080000.reg\r\n"
+                     "2026-03-02 10:00:00,2,03022026100000.reg\r\n"
+                     "2026-03-02 10:00:00,3,03022026100000_2.reg\r\n");
+  const auto firstKeys = BackupKeys(first);
+  ASSERT_EQ(firstKeys.size(), 1u);
+  EXPECT_EQ(firstKeys[0].Values[0].Name, L"a");
+  const auto secondKeys = BackupKeys(FCure->LastBackupFile());
+  ASSERT_EQ(secondKeys.size(), 1u);
+  EXPECT_EQ(secondKeys[0].Values[0].Name, L"b");
+}
+
+TEST_F(FigCureTest, StartFailsBeforeAnyChangeWhenTheIndexOrBackupCannotBeWritten) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+
+  Machine().FailOpenFile(kIndex, err::AccessDenied);
+  EXPECT_FALSE(FCure->StartCure());
+  EXPECT_NE(FCure->LastError().find(kIndex), std::wstring::npos) << ToUtf8(FCure->LastError());
+  EXPECT_NE(FCure->LastError().find(L"Access is denied"), std::wstring::npos);
+  EXPECT_TRUE(Machine().ListFolder(kBackup).empty());
+
+  fake::TFakeMachineScope fresh;
+  fresh.Machine().AddFolder(kBackup);
+  fresh.Machine().SetDiskFull(true);
+  EXPECT_FALSE(FCure->StartCure());
+  EXPECT_NE(FCure->LastError().find(L"backup file"), std::wstring::npos);
+
+  EXPECT_FALSE(FCure->IsRunning());
+  EXPECT_TRUE(FLog.empty());
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
+}
+
+TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\K", L"", L"x");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"b", std::wstring(200, L'b'));
+  Machine().AddFile(L"C:\\Temp\\locked.tmp", 1);
+  Machine().FailDeleteKey(regroot::CurrentUser, L"Soft\\K");
+  Machine().FailDeleteValue(regroot::CurrentUser, L"Soft\\V", L"a");
+  Machine().FailDeleteFile(L"C:\\Temp\\locked.tmp");
+  FCure->AddMatchedItem(KeyFinding(L"Soft\\K"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\", L"locked.tmp"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"b"));
+  // The disk fills up part way through the last backup entry.
+  FCure->OnTopicCured = nullptr;
+  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus aStatus, int aIndex, int) {
+    FLog.push_back(GetEnumName(aStatus));
+    if (aIndex == 2) {
+      Machine().SetDiskSpace(100);
+    }
+  };
+  Run();
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"csUncured", L"csUncured", L"csUncured",
+                                             L"csUncured", L"finished"}));
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\K"));
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"b"));
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\locked.tmp"));
+  // Still a valid export file, without a partial entry for the value that stayed.
+  EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 2u);
+}
+
+TEST_F(FigCureTest, AbortStopsAtTheNextFindingAndAppliesNoFixLines) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"b", L"2");
+  FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"N", L"\"N\"=DWORD:00000002"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"b"));
+  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus, int aIndex, int) {
+    FLog.push_back(L"cured " + std::to_wstring(aIndex));
+    if (aIndex == 1) {
+      FCure->Abort();
+      EXPECT_TRUE(FCure->IsRunning());
+    }
+  };
+  Run();
+  EXPECT_EQ(FLog,
+            (std::vector<std::wstring>{L"started", L"cured 0", L"topic Boost tsCured", L"cured 1",
+                                       L"topic Values tsCured", L"abort", L"finished"}));
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"b"));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\Opt"));
+  EXPECT_TRUE(Machine().Launches().empty());
+  EXPECT_EQ(FCure->LastImportStatus(), isNone);
+  EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 1u);
+}
+
+TEST_F(FigCureTest, SweepHelperStartsElevatedAboveWindowsSixAndARefusalEndsTheRun) {
+  FCure->AddMatchedItem(SweepFinding());
+  Run();
+  auto shell = Machine().ShellExecutions();
+  ASSERT_EQ(shell.size(), 1u);
+  EXPECT_EQ(shell[0].Verb, L"runas");
+  EXPECT_EQ(shell[0].File, L"C:\\Program Files\\Kestrova\\sweephelper.exe");
+  EXPECT_EQ(shell[0].Parameters, L"/clean history");
+  EXPECT_TRUE(shell[0].NoErrorUi);
+  EXPECT_FALSE(shell[0].Hidden);
+
+  FCure->Clear();
+  FLog.clear();
+  Machine().SetShellHandler([](const TShellExecute&) { return TErrorCode{1223}; });
+  FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"N", L"\"N\"=DWORD:00000002"));
+  FCure->AddMatchedItem(SweepFinding());
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+  Run();
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"cured 0/3 csIgnored",
+                                             L"topic Boost tsCured", L"finished"}));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\Opt"));
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
+
+  FCure->Clear();
+  TOSVersion seven;
+  seven.Major = 6;
+  seven.Minor = 1;
+  Machine().SetVersion(seven);
+  FCure->AddMatchedItem(SweepFinding());
+  Run();
+  const auto launches = Machine().Launches();
+  ASSERT_GE(launches.size(), 2u);
+  const TProcessStart& helper = launches[launches.size() - 2]; // then the import
+  EXPECT_EQ(helper.CommandLine, L"C:\\Program Files\\Kestrova\\sweephelper.exe /clean history");
+  EXPECT_FALSE(helper.Hidden);
+  EXPECT_EQ(helper.WaitMs, kNoWait);
+}
+
+TEST_F(FigCureTest, ImportThatFailsOrDoesNotEndIsReported) {
+  FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"N", L"\"N\"=DWORD:00000002"));
+  Machine().SetLaunchHandler([](const TProcessStart&, TProcessResult& aResult) {
+    aResult.Finished = false;
+    return err::Success;
+  });
+  Run();
+  EXPECT_EQ(FCure->LastImportStatus(), isTimedOut);
+  EXPECT_NE(FCure->LastError().find(L"did not finish"), std::wstring::npos);
+  // The editor may still be reading the fix file: it stays.
+  EXPECT_EQ(Machine().ListFolder(L"C:\\Users\\User\\AppData\\Local\\Temp").size(), 1u);
+
+  Machine().SetLaunchHandler([](const TProcessStart&, TProcessResult& aResult) {
+    aResult.Finished = true;
+    aResult.ExitCode = 1;
+    return err::Success;
+  });
+  Run();
+  EXPECT_EQ(FCure->LastImportStatus(), isFailed);
+  Machine().SetLaunchHandler(
+      [](const TProcessStart&, TProcessResult&) { return err::FileNotFound; });
+  Run();
+  EXPECT_EQ(FCure->LastImportStatus(), isFailed);
+  EXPECT_NE(FCure->LastError().find(L"Cannot start the registry editor"), std::wstring::npos);
+}
+
+} // namespace
