@@ -1,0 +1,355 @@
+#include "framework/CLEngine.h"
+
+#include "framework/CLHelpers.h"
+#include "framework/CLIniFiles.h"
+#include "framework/CLSettings.h"
+#include "platform/FileIO.h"
+#include "platform/Platform.h"
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+TCLEngine* GEngine = nullptr;
+
+constexpr wchar_t kLibSection[] = L"LibRes";
+constexpr wchar_t kAppSection[] = L"AppRes";
+constexpr wchar_t kSkinSection[] = L"SkinRes";
+constexpr wchar_t kDefaultSkin[] = L"Default";
+constexpr wchar_t kDefaultLanguage[] = L"English";
+constexpr wchar_t kShowFlagCaption[] = L"Do not display this message again";
+constexpr wchar_t kExePathToken[] = L"%exepath%";
+
+// Every occurrence of aToken, in any case, replaced by aValue.
+std::wstring ReplaceTextAll(const std::wstring& aText, const std::wstring& aToken,
+                            const std::wstring& aValue) {
+  const std::wstring upperText = kplat::UpperCase(aText);
+  const std::wstring upperToken = kplat::UpperCase(aToken);
+  std::wstring result;
+  size_t start = 0;
+  for (size_t found = upperText.find(upperToken); found != std::wstring::npos;
+       found = upperText.find(upperToken, start)) {
+    result.append(aText, start, found - start);
+    result += aValue;
+    start = found + aToken.size();
+  }
+  result.append(aText, start, std::wstring::npos);
+  return result;
+}
+
+bool IsBlankText(const std::wstring& aText) {
+  return std::all_of(aText.begin(), aText.end(), [](wchar_t c) { return c <= L' '; });
+}
+
+// The HTTP form encoding of a parameter value, in the system's ANSI code page.
+std::wstring EncodeParam(const std::wstring& aValue) {
+  return AnsiToWide(HTTPEncode(WideToAnsi(aValue)));
+}
+
+// The current local time as two-digit seconds and three-digit milliseconds.
+std::wstring TimeToken() {
+  kplat::IClock& clock = kplat::Platform().Clock();
+  const uint64_t ms = clock.UtcToLocal(clock.NowUtc()) / 10000;
+  wchar_t token[8];
+  std::swprintf(token, 8, L"%02u%03u", static_cast<unsigned>(ms / 1000 % 60),
+                static_cast<unsigned>(ms % 1000));
+  return token;
+}
+
+// Two upper-case hexadecimal digits per UTF-16 unit: its low byte.
+std::wstring HexOfUnits(const std::wstring& aText) {
+  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  const std::vector<uint8_t> units = kplat::EncodeUtf16Le(aText);
+  std::wstring hex;
+  for (size_t i = 0; i < units.size(); i += 2) {
+    hex += kDigits[units[i] >> 4];
+    hex += kDigits[units[i] & 0xF];
+  }
+  return hex;
+}
+
+// The distribution channel: "CHL" below the local machine's "Software\" + "App.RegPath".
+std::wstring ChannelName() {
+  std::wstring channel = ReadRegString(
+      kplat::regroot::LocalMachine,
+      L"Software\\" + GetCLSettings().GetSettingString(L"App.RegPath"), L"CHL", L"unknow");
+  std::erase(channel, L'"');
+  return ExtractFileName(channel);
+}
+
+std::wstring FolderSetting(const std::wstring& aName) {
+  return GetAppPath() + GetCLSettings().GetSettingString(aName);
+}
+
+// The names of the files in aFolder matching aPattern, sorted without regard to case.
+std::vector<std::wstring> SortedFileNames(const std::wstring& aFolder,
+                                          const std::wstring& aPattern) {
+  std::vector<std::wstring> names;
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(aFolder + L"\\" + aPattern, data); found; found = find.Next(data)) {
+    if ((data.Attributes & kplat::fileattr::Directory) == 0) {
+      names.push_back(data.Name);
+    }
+  }
+  std::sort(names.begin(), names.end(), [](const std::wstring& aLeft, const std::wstring& aRight) {
+    return kplat::CompareText(aLeft, aRight) < 0;
+  });
+  return names;
+}
+
+std::wstring WithoutExtension(const std::wstring& aName) {
+  const size_t dot = aName.rfind(L'.');
+  return dot == std::wstring::npos ? aName : aName.substr(0, dot);
+}
+
+} // namespace
+
+TCLEngine::TCLEngine() : FDebug(kplat::DebugEnabled()) {
+  FSettingDefault.Add(L"Path.Skins=skins");
+  FSettingDefault.Add(L"Path.Languages=lang");
+  if (GEngine == nullptr) {
+    GEngine = this;
+  }
+}
+
+TCLEngine::~TCLEngine() {
+  if (GEngine == this) {
+    GEngine = nullptr;
+  }
+}
+
+TCLEngine* GetCLEngine() {
+  return GEngine;
+}
+
+// --- Texts
+
+std::wstring TCLEngine::GetText(const std::wstring& aSection, const std::wstring& strName) const {
+  std::wstring value;
+  if (FLanguageData == nullptr || !FLanguageData->GetText(aSection, strName, value)) {
+    return std::wstring();
+  }
+  return value;
+}
+
+std::wstring TCLEngine::GetLibString(const std::wstring& strName) const {
+  return GetText(kLibSection, strName);
+}
+
+std::wstring TCLEngine::GetAppString(const std::wstring& strName) const {
+  return GetText(kAppSection, strName);
+}
+
+std::wstring TCLEngine::GetLibStringEx(const std::wstring& strName,
+                                       const std::vector<std::wstring>& aArgs) const {
+  return FormatArgs(GetLibString(strName), aArgs);
+}
+
+std::wstring TCLEngine::GetAppStringEx(const std::wstring& strName,
+                                       const std::vector<std::wstring>& aArgs) const {
+  return FormatArgs(GetAppString(strName), aArgs);
+}
+
+std::wstring TCLEngine::GetAppName() const {
+  std::wstring name = FLanguageData != nullptr ? FLanguageData->AppName() : std::wstring();
+  return name.empty() ? GetCLSettings().GetSettingString(L"App.Name") : name;
+}
+
+void TCLEngine::SetTitleIncludeVer(bool aValue) {
+  FTitleIncludeVer = aValue;
+  UpdateTitle();
+}
+
+void TCLEngine::UpdateTitle() {
+  TCLSettings& settings = GetCLSettings();
+  FAppTitle = GetAppName();
+  if (FTitleIncludeVer) {
+    FAppTitle += L"  " + settings.GetSettingString(L"App.Ver");
+  }
+  if (!settings.GetSettingBool(L"App.NoAutoTitle") && OnTitleChange) {
+    OnTitleChange(*this);
+  }
+}
+
+// --- Message service
+
+std::wstring TCLEngine::GetMessageText(const std::wstring& strName, bool bLib) const {
+  const std::wstring text = bLib ? GetLibString(strName) : GetAppString(strName);
+  if (!text.empty()) {
+    return text;
+  }
+  return (bLib ? L"[LibRes]" : L"[AppRes]") + strName;
+}
+
+TModalResult TCLEngine::ShowMessageEx(const std::wstring& strName,
+                                      const std::vector<std::wstring>& aArgs, bool bLib,
+                                      TModalResult aDefaultResult, TMsgDlgButtons aButtons,
+                                      TMsgDlgType aDlgType, int32_t aShowAgain) {
+  TCLSettings& settings = GetCLSettings();
+  if (aShowAgain != 0 && !settings.GetMessageShowAgainFlag(aShowAgain)) {
+    return aDefaultResult != mr::None ? aDefaultResult
+                                      : settings.GetMessageShowAgainResult(aShowAgain);
+  }
+  if (FMessageDlg == nullptr) {
+    return mr::None;
+  }
+  TCLMessageRequest request;
+  request.Text = FormatArgs(GetMessageText(strName, bLib), aArgs);
+  request.Caption = GetAppName();
+  request.DlgType = aDlgType;
+  request.Buttons = aButtons;
+  if (aShowAgain != 0) {
+    request.ShowFlagCaption = GetText(kSkinSection, L"MSG_CAP_SHOWFLAG");
+    if (request.ShowFlagCaption.empty()) {
+      request.ShowFlagCaption = kShowFlagCaption;
+    }
+  }
+  bool checked = false;
+  const TModalResult result = FMessageDlg->Show(request, checked);
+  if (aShowAgain != 0 && checked) {
+    settings.SetMessageShowAgainFlag(aShowAgain, false);
+    settings.SetMessageShowAgainResult(aShowAgain, result);
+  }
+  return result;
+}
+
+TModalResult TCLEngine::ShowErrorMessage(const std::wstring& strError,
+                                         const std::wstring& strErrorParam, bool bLib) {
+  return ShowMessageEx(strError, {strErrorParam}, bLib, mr::None, mb::OK, TMsgDlgType::mtError, 0);
+}
+
+// --- Web addresses
+
+std::wstring TCLEngine::GetURL(const std::wstring& strPage, bool bAddParams) const {
+  TCLSettings& settings = GetCLSettings();
+  std::wstring address = settings.GetSettingString(L"URL." + strPage);
+  if (!IsBlankText(address)) {
+    address = ReplaceTextAll(address, kExePathToken, GetAppPathNoSlash());
+  } else {
+    address = settings.GetSettingString(L"URL.Redirect");
+  }
+  if (bAddParams && StartsText(address, L"http")) {
+    const std::wstring query = L"ACTION=" + strPage + L"&" + GetURLParam();
+    if (address.find(L'?') == std::wstring::npos) {
+      address += L"?";
+    } else if (!address.ends_with(L'&') && !address.ends_with(L'?')) {
+      address += L"&";
+    }
+    address += query;
+  }
+  return address;
+}
+
+std::wstring TCLEngine::GetURLParam() const {
+  TCLSettings& settings = GetCLSettings();
+  const kplat::TOSVersion version = kplat::Platform().System().GetVersion();
+  std::wstring params = EncodeParam(TimeToken());
+  params += L"&LANG=" + EncodeParam(settings.GetSettingString(L"Language"));
+  params += L"&DAY=" + EncodeParam(std::to_wstring(settings.GetRunDays()));
+  params += L"&RUNTIME=" + EncodeParam(std::to_wstring(settings.RunTimes()));
+  params += L"&VER=" + EncodeParam(PackVersion(settings.GetSettingString(L"App.Ver")));
+  params += L"&SVER=" + EncodeParam(std::to_wstring(settings.GetSettingInteger(L"App.SubVer")));
+  params += L"&WVER=" + EncodeParam(std::to_wstring(version.Major) + L"_" +
+                                    std::to_wstring(version.Minor) + L"_" + version.ServicePack);
+  params += L"&WLANG=" +
+            EncodeParam(std::to_wstring(kplat::Platform().System().GetSystemDefaultLangID()));
+  params += L"&CHL=" + EncodeParam(HexOfUnits(ChannelName()));
+  return params;
+}
+
+void TCLEngine::ShowPage(const std::wstring& strPage) const {
+  ShowPageByURL(GetURL(strPage, true));
+}
+
+bool TCLEngine::ShowPageByURL(const std::wstring& strURL) const {
+  return OpenURLInBrowser(strURL);
+}
+
+void TCLEngine::WebBeforeNavigate2(const std::wstring& URL, bool& Cancel) const {
+  if (!StartsText(URL, L"wcme:")) {
+    return;
+  }
+  Cancel = true;
+  std::vector<std::wstring> params;
+  ParseURLParams(URL, params, true);
+  for (const std::wstring& param : params) {
+    const size_t equals = param.find(L'=');
+    if (kplat::SameText(param.substr(0, equals), L"PAGE") && equals != std::wstring::npos &&
+        equals + 1 < param.size()) {
+      ShowPage(param.substr(equals + 1));
+      return;
+    }
+  }
+}
+
+// --- Skins and languages
+
+const TStringList& TCLEngine::GetSkinList() {
+  if (!FSkinListBuilt) {
+    FSkinListBuilt = true;
+    FSkinList.Add(kDefaultSkin);
+    for (const std::wstring& file : SortedFileNames(FolderSetting(L"Path.Skins"), L"*.skn")) {
+      // "Blue.skn" and "Blue.nsf.skn" (a skin that keeps the native frame) both name Blue.
+      std::wstring name = WithoutExtension(WithoutExtension(file));
+      if (!kplat::SameText(name, kDefaultSkin)) {
+        FSkinList.Add(std::move(name));
+      }
+    }
+  }
+  return FSkinList;
+}
+
+const TStringList& TCLEngine::GetLanguageList() {
+  if (!FLanguageListBuilt) {
+    FLanguageListBuilt = true;
+    FLanguageList.Add(kDefaultLanguage);
+    for (const std::wstring& file : SortedFileNames(FolderSetting(L"Path.Languages"), L"*.lan")) {
+      std::wstring name = WithoutExtension(file);
+      if (!kplat::SameText(name, kDefaultLanguage)) {
+        FLanguageList.Add(std::move(name));
+      }
+    }
+  }
+  return FLanguageList;
+}
+
+void TCLEngine::SetLanguage(const std::wstring& Value) {
+  const std::wstring name = Value.empty() ? L"Default" : Value;
+  if (FLanguageData == nullptr || name == FLanguage) {
+    return;
+  }
+  const std::wstring file = FolderSetting(L"Path.Languages") + L"\\" + name + L".lan";
+  if (kplat::FileExists(file)) {
+    FLanguageData->LoadCurrentFromFile(file);
+    FLanguage = name;
+  } else {
+    if (!FLanguage.empty()) {
+      FLanguageData->ClearCurrentAll();
+    }
+    FLanguage = kDefaultLanguage;
+  }
+  GetCLSettings().SetSettingstring(L"Language", FLanguage);
+  if (OnLanguageChanged) {
+    OnLanguageChanged(*this);
+  }
+  UpdateTitle();
+}
+
+std::wstring PackVersion(const std::wstring& aVersion) {
+  std::vector<std::wstring> parts;
+  SplitText(aVersion.substr(0, aVersion.find(L' ')), L'.', parts);
+  uint32_t packed = 0;
+  if (parts.size() == 4) {
+    for (const std::wstring& part : parts) {
+      // a * 2^24 keeps only a mod 256 in 32 bits, like the other parts.
+      const uint32_t number = static_cast<uint32_t>(ParseIniInteger(part).value_or(0));
+      packed = (packed << 8) | (number & 0xFF);
+    }
+  }
+  wchar_t hex[12];
+  std::swprintf(hex, 12, L"%08X", static_cast<unsigned>(packed));
+  return hex;
+}

@@ -1,0 +1,182 @@
+#pragma once
+// The application engine: the program's interface texts, window title, web addresses, skin and
+// language lists and choice, and the message service that remembers a "Do not display this
+// message again" answer. One engine exists per process; the first one made is the process-wide
+// engine that GetCLEngine returns, through which the settings store reaches its overwrite and
+// default lists.
+//
+// Texts come from the language data (ICLLanguageData): the current language, falling back to the
+// built-in English. The message box itself is behind ICLMessageBox, so that the service's
+// decisions work without a window. GUI thread only.
+
+#include "framework/CLStrings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What the engine needs of the language data.
+class ICLLanguageData {
+public:
+  virtual ~ICLLanguageData() = default;
+  // The decoded value of aName in aSection ("LibRes", "AppRes", "SkinRes"): the current
+  // language's, else the default language's; false when neither has the name.
+  virtual bool GetText(const std::wstring& aSection, const std::wstring& aName,
+                       std::wstring& aValue) = 0;
+  // "AppName" of section "AppRes".
+  virtual std::wstring AppName() = 0;
+  // Makes the file the current language, or empties the current language so that every lookup
+  // falls back to the default one.
+  virtual void LoadCurrentFromFile(const std::wstring& aFileName) = 0;
+  virtual void ClearCurrentAll() = 0;
+};
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+
+// The buttons of a message box, a set of bits.
+using TMsgDlgButtons = uint32_t;
+namespace mb {
+constexpr TMsgDlgButtons Yes = 0x1;
+constexpr TMsgDlgButtons No = 0x2;
+constexpr TMsgDlgButtons OK = 0x4;
+constexpr TMsgDlgButtons Cancel = 0x8;
+constexpr TMsgDlgButtons Abort = 0x10;
+constexpr TMsgDlgButtons Retry = 0x20;
+constexpr TMsgDlgButtons Ignore = 0x40;
+constexpr TMsgDlgButtons YesNo = Yes | No;
+constexpr TMsgDlgButtons OKCancel = OK | Cancel;
+} // namespace mb
+
+// Dialog results.
+using TModalResult = int32_t;
+namespace mr {
+constexpr TModalResult None = 0;
+constexpr TModalResult OK = 1;
+constexpr TModalResult Cancel = 2;
+constexpr TModalResult Abort = 3;
+constexpr TModalResult Retry = 4;
+constexpr TModalResult Ignore = 5;
+constexpr TModalResult Yes = 6;
+constexpr TModalResult No = 7;
+} // namespace mr
+
+struct TCLMessageRequest {
+  std::wstring Text;
+  std::wstring Caption;
+  TMsgDlgType DlgType = TMsgDlgType::mtInformation;
+  TMsgDlgButtons Buttons = mb::OK;
+  // The "do not display this message again" box and its caption; hidden when empty.
+  std::wstring ShowFlagCaption;
+};
+
+// The modal message box.
+class ICLMessageBox {
+public:
+  virtual ~ICLMessageBox() = default;
+  // Shows the box and returns the dialog result; aFlagChecked tells whether the user ticked the
+  // "do not display again" box (false when it was hidden).
+  virtual TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) = 0;
+};
+
+class TCLEngine : public TObject {
+public:
+  TCLEngine();
+  ~TCLEngine() override;
+  TCLEngine(const TCLEngine&) = delete;
+  TCLEngine& operator=(const TCLEngine&) = delete;
+
+  // name=value lines that beat every settings file, and those used when no file has the name
+  // (created holding "Path.Skins=skins" and "Path.Languages=lang"). The setters copy the list.
+  const TStringList& SettingOverwrite() const { return FSettingOverwrite; }
+  void SetSettingOverwrite(const TStringList& aList) { FSettingOverwrite = aList; }
+  const TStringList& SettingDefault() const { return FSettingDefault; }
+  void SetSettingDefault(const TStringList& aList) { FSettingDefault = aList; }
+
+  // Not owned; must outlive the engine or be unset first.
+  ICLLanguageData* LanguageData() const { return FLanguageData; }
+  void SetLanguageData(ICLLanguageData* aData) { FLanguageData = aData; }
+  ICLMessageBox* MessageBox() const { return FMessageDlg; }
+  void SetMessageBox(ICLMessageBox* aBox) { FMessageDlg = aBox; }
+
+  bool Debug() const { return FDebug; }
+
+  // --- Texts. Empty when the language data has no such name.
+  std::wstring GetLibString(const std::wstring& strName) const; // section "LibRes"
+  std::wstring GetAppString(const std::wstring& strName) const; // section "AppRes"
+  // With "{1}", "{2}", ... replaced by the arguments.
+  std::wstring GetLibStringEx(const std::wstring& strName,
+                              const std::vector<std::wstring>& aArgs) const;
+  std::wstring GetAppStringEx(const std::wstring& strName,
+                              const std::vector<std::wstring>& aArgs) const;
+  // The language's "AppName", else setting "App.Name".
+  std::wstring GetAppName() const;
+
+  // --- Title: the application name, with "  " and setting "App.Ver" when TitleIncludeVer.
+  const std::wstring& AppTitle() const { return FAppTitle; }
+  bool TitleIncludeVer() const { return FTitleIncludeVer; }
+  void SetTitleIncludeVer(bool aValue);
+  // Recomposes the title; unless setting "App.NoAutoTitle" is true, OnTitleChange fires.
+  void UpdateTitle();
+  TNotifyEvent OnTitleChange;
+
+  // --- Message service. With a show-again number the box offers "do not display again"; once
+  // the user ticked it, nothing is shown and aDefaultResult (when non-zero) or the stored answer
+  // is returned. Without a message box nothing is shown and the result is mr::None.
+  TModalResult ShowMessageEx(const std::wstring& strName, const std::vector<std::wstring>& aArgs,
+                             bool bLib, TModalResult aDefaultResult, TMsgDlgButtons aButtons,
+                             TMsgDlgType aDlgType, int32_t aShowAgain);
+  TModalResult ShowErrorMessage(const std::wstring& strError, const std::wstring& strErrorParam,
+                                bool bLib);
+
+  // --- Web addresses.
+  // Setting "URL." + strPage ("%exepath%" made the program's folder), else "URL.Redirect"; with
+  // aAddParams an http address gets "ACTION=" + strPage + "&" + GetURLParam() as its query.
+  std::wstring GetURL(const std::wstring& strPage, bool bAddParams) const;
+  // The program's identification parameters, starting with a token that makes each unique.
+  std::wstring GetURLParam() const;
+  void ShowPage(const std::wstring& strPage) const;
+  bool ShowPageByURL(const std::wstring& strURL) const;
+  // The embedded browser's before-navigate event: a "wcme:" address is the program's own,
+  // opening the page named by its PAGE parameter, and is never navigated to.
+  void WebBeforeNavigate2(const std::wstring& URL, bool& Cancel) const;
+
+  // --- Skins and languages.
+  // "Default", then the "*.skn" files of the skins folder, sorted, without their last two
+  // extensions; built once.
+  const TStringList& GetSkinList();
+  // "English", then the "*.lan" files of the languages folder, sorted, without extension; built
+  // once.
+  const TStringList& GetLanguageList();
+  const std::wstring& Language() const { return FLanguage; }
+  // Loads the named language (empty: "Default") from the languages folder, or goes back to the
+  // built-in English when it has no file; a name equal to the current one, in the same case,
+  // changes nothing. Stores the choice in setting "Language".
+  void SetLanguage(const std::wstring& Value);
+  TNotifyEvent OnLanguageChanged;
+
+private:
+  std::wstring GetText(const std::wstring& aSection, const std::wstring& strName) const;
+  std::wstring GetMessageText(const std::wstring& strName, bool bLib) const;
+
+  bool FDebug = false;
+  TStringList FSettingOverwrite;
+  TStringList FSettingDefault;
+  std::wstring FAppTitle;
+  bool FTitleIncludeVer = true;
+  TStringList FSkinList;
+  bool FSkinListBuilt = false;
+  std::wstring FLanguage;
+  ICLLanguageData* FLanguageData = nullptr;
+  TStringList FLanguageList;
+  bool FLanguageListBuilt = false;
+  ICLMessageBox* FMessageDlg = nullptr;
+};
+
+// The process-wide engine, or nothing while none exists.
+TCLEngine* GetCLEngine();
+
+// "App.Ver" packed for the address parameters: the text before the first blank split at ".";
+// four parts a.b.c.d give a * 2^24 + (b mod 256) * 2^16 + (c mod 256) * 2^8 + (d mod 256) as
+// eight upper-case hexadecimal digits, anything else "00000000".
+std::wstring PackVersion(const std::wstring& aVersion);
