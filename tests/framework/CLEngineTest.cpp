@@ -1,0 +1,277 @@
+#include "framework/CLEngine.h"
+
+#include "framework/CLSettings.h"
+#include "platform/fake/FakeMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
+
+// Language data of two layers, as the language files give them: current, then default.
+class TFakeLanguageData : public ICLLanguageData {
+public:
+  bool GetText(const std::wstring& aSection, const std::wstring& aName,
+               std::wstring& aValue) override {
+    for (const auto* layer : {&Current, &Default}) {
+      if (const auto found = layer->find(aSection + L"/" + aName); found != layer->end()) {
+        aValue = found->second;
+        return true;
+      }
+    }
+    return false;
+  }
+  std::wstring AppName() override {
+    std::wstring name;
+    GetText(L"AppRes", L"AppName", name);
+    return name;
+  }
+  void LoadCurrentFromFile(const std::wstring& aFileName) override {
+    Loads.push_back(aFileName);
+    Current = {{L"AppRes/AppName", L"Kestrova DE"}};
+  }
+  void ClearCurrentAll() override {
+    ++Clears;
+    Current.clear();
+  }
+
+  std::map<std::wstring, std::wstring> Current;
+  std::map<std::wstring, std::wstring> Default;
+  Lines Loads;
+  int Clears = 0;
+};
+
+class TFakeMessageBox : public ICLMessageBox {
+public:
+  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
+    Shown.push_back(aRequest);
+    aFlagChecked = Tick;
+    return Answer;
+  }
+  std::vector<TCLMessageRequest> Shown;
+  bool Tick = false;
+  TModalResult Answer = mr::OK;
+};
+
+class CLEngine : public ::testing::Test {
+protected:
+  CLEngine() {
+    FLanguage.Default = {{L"AppRes/AppName", L"Kestrova"},
+                         {L"AppRes/MSGBox.CureAfterScan", L"Cure {1} items of {1}? {2}"},
+                         {L"LibRes/btnOk.Caption", L"OK"}};
+    FEngine.SetLanguageData(&FLanguage);
+    FEngine.SetMessageBox(&FBox);
+  }
+  ~CLEngine() override { FreeCLSettings(); }
+
+  void SetConst(const std::string& aLines) {
+    FMachine.AddTextFile(kProgramFolder + L"const.dat", "[setting]\n" + aLines);
+  }
+
+  kplat::fake::TFakeMachineScope FScope;
+  kplat::fake::TFakeMachine& FMachine = FScope.Machine();
+  TFakeLanguageData FLanguage;
+  TFakeMessageBox FBox;
+  TCLEngine FEngine;
+};
+
+} // namespace
+
+TEST_F(CLEngine, TextsComeFromTheirSectionsWithArguments) {
+  EXPECT_EQ(FEngine.GetLibString(L"btnOk.Caption"), L"OK");
+  EXPECT_EQ(FEngine.GetAppString(L"btnOk.Caption"), L"");
+  EXPECT_EQ(FEngine.GetAppStringEx(L"MSGBox.CureAfterScan", {L"{2}", L"now"}),
+            L"Cure {2} items of {2}? now");
+  EXPECT_EQ(FEngine.GetAppStringEx(L"MSGBox.CureAfterScan", {L"3"}), L"Cure 3 items of 3? {2}");
+
+  FLanguage.Current[L"AppRes/AppName"] = L"Kestrova FR";
+  EXPECT_EQ(FEngine.GetAppName(), L"Kestrova FR");
+  FLanguage.Current[L"AppRes/AppName"] = L"";
+  FLanguage.Default.erase(L"AppRes/AppName");
+  SetConst("App.Name=Kestrova Setting\n");
+  EXPECT_EQ(FEngine.GetAppName(), L"Kestrova Setting");
+}
+
+TEST_F(CLEngine, TitleCarriesTheVersionUnlessTurnedOff) {
+  SetConst("App.Ver=1.2.3.4\n");
+  int changes = 0;
+  FEngine.OnTitleChange = [&changes](TObject&) { ++changes; };
+  FEngine.UpdateTitle();
+  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova  1.2.3.4");
+  FEngine.SetTitleIncludeVer(false);
+  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova");
+  EXPECT_EQ(changes, 2);
+
+  GetCLSettings().SetSettingBool(L"App.NoAutoTitle", true);
+  FEngine.SetTitleIncludeVer(true);
+  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova  1.2.3.4");
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(CLEngine, MessageBoxShowsTheTextOrItsMarker) {
+  EXPECT_EQ(FEngine.ShowMessageEx(L"MSGBox.CureAfterScan", {L"5", L"!"}, false, mr::None, mb::YesNo,
+                                  TMsgDlgType::mtInformation, 0),
+            mr::OK);
+  ASSERT_EQ(FBox.Shown.size(), 1u);
+  EXPECT_EQ(FBox.Shown[0].Text, L"Cure 5 items of 5? !");
+  EXPECT_EQ(FBox.Shown[0].Caption, L"Kestrova");
+  EXPECT_EQ(FBox.Shown[0].Buttons, mb::YesNo);
+  EXPECT_EQ(FBox.Shown[0].ShowFlagCaption, L"");
+
+  FEngine.ShowErrorMessage(L"Update.NetError", L"404", true);
+  ASSERT_EQ(FBox.Shown.size(), 2u);
+  EXPECT_EQ(FBox.Shown[1].Text, L"[LibRes]Update.NetError");
+  EXPECT_EQ(FBox.Shown[1].DlgType, TMsgDlgType::mtError);
+  EXPECT_EQ(FBox.Shown[1].Buttons, mb::OK);
+  FEngine.ShowMessageEx(L"MSGBox.Missing", {}, false, mr::None, mb::OK, TMsgDlgType::mtWarning, 0);
+  EXPECT_EQ(FBox.Shown[2].Text, L"[AppRes]MSGBox.Missing");
+
+  FEngine.SetMessageBox(nullptr);
+  EXPECT_EQ(FEngine.ShowMessageEx(L"MSGBox.CureAfterScan", {}, false, mr::Yes, mb::YesNo,
+                                  TMsgDlgType::mtInformation, 0),
+            mr::None);
+}
+
+TEST_F(CLEngine, TickedMessageIsAnsweredFromTheSettings) {
+  const auto ask = [this](TModalResult aDefault) {
+    return FEngine.ShowMessageEx(L"MSGBox.CureAfterScan", {}, false, aDefault, mb::YesNo,
+                                 TMsgDlgType::mtInformation, 10);
+  };
+  FBox.Answer = mr::No;
+  EXPECT_EQ(ask(mr::None), mr::No);
+  ASSERT_EQ(FBox.Shown.size(), 1u);
+  EXPECT_EQ(FBox.Shown[0].ShowFlagCaption, L"Do not display this message again");
+  EXPECT_TRUE(GetCLSettings().GetMessageShowAgainFlag(10));
+
+  FLanguage.Current[L"SkinRes/MSG_CAP_SHOWFLAG"] = L"Nicht mehr anzeigen";
+  FBox.Tick = true;
+  FBox.Answer = mr::Yes;
+  EXPECT_EQ(ask(mr::None), mr::Yes);
+  EXPECT_EQ(FBox.Shown[1].ShowFlagCaption, L"Nicht mehr anzeigen");
+
+  // From now on nothing is shown: the given default wins, else the stored answer.
+  EXPECT_EQ(ask(mr::None), mr::Yes);
+  EXPECT_EQ(ask(mr::Cancel), mr::Cancel);
+  EXPECT_EQ(FBox.Shown.size(), 2u);
+  FreeCLSettings();
+  EXPECT_EQ(GetCLSettings().GetMessageShowAgainResult(10), mr::Yes);
+  EXPECT_FALSE(GetCLSettings().GetMessageShowAgainFlag(10));
+}
+
+TEST_F(CLEngine, AddressesOfPages) {
+  SetConst("URL.Help=%EXEPATH%\\help\\index.html\n"
+           "URL.Buy=  \n"
+           "URL.Redirect=http://r.example/go\n"
+           "URL.News=https://news.example/list?id=4\n"
+           "URL.Forum=http://forum.example/?\n"
+           "URL.Local=file://%exepath%/a?x=1\n");
+  EXPECT_EQ(FEngine.GetURL(L"Help", true), L"C:\\Program Files\\Kestrova\\help\\index.html");
+  const std::wstring params = FEngine.GetURLParam();
+  EXPECT_EQ(FEngine.GetURL(L"Buy", false), L"http://r.example/go");
+  EXPECT_EQ(FEngine.GetURL(L"Buy", true), L"http://r.example/go?ACTION=Buy&" + params);
+  EXPECT_EQ(FEngine.GetURL(L"News", true), L"https://news.example/list?id=4&ACTION=News&" + params);
+  EXPECT_EQ(FEngine.GetURL(L"Forum", true), L"http://forum.example/?ACTION=Forum&" + params);
+  EXPECT_EQ(FEngine.GetURL(L"Local", true), L"file://C:\\Program Files\\Kestrova/a?x=1");
+}
+
+TEST_F(CLEngine, AddressParametersIdentifyTheProgram) {
+  SetConst("Language=Deutsch Süd\nApp.Ver=1.2.3.4 beta\nApp.SubVer=77\nApp.RegPath=Kestrova\n");
+  kplat::TOSVersion version;
+  version.Major = 5;
+  version.Minor = 1;
+  version.ServicePack = L"Service Pack 3";
+  FMachine.SetVersion(version);
+  FMachine.SetLangID(1031);
+  FMachine.AdvanceMs(7042);
+  GetCLSettings(); // the first start: no earlier runs
+
+  EXPECT_EQ(FEngine.GetURLParam(), L"07042&LANG=Deutsch+S%FCd&DAY=0&RUNTIME=0&VER=01020304"
+                                   L"&SVER=77&WVER=5_1_Service+Pack+3&WLANG=1031"
+                                   L"&CHL=756E6B6E6F77");
+
+  FMachine.SetRegString(kplat::regroot::LocalMachine, L"Software\\Kestrova", L"CHL",
+                        L"\"C:\\Setup\\chan1\"");
+  const std::wstring params = FEngine.GetURLParam();
+  EXPECT_EQ(params.substr(params.find(L"&CHL=")), L"&CHL=6368616E31");
+
+  EXPECT_EQ(PackVersion(L"1.2.3"), L"00000000");
+  EXPECT_EQ(PackVersion(L"300.256.257.x"), L"2C000100");
+}
+
+TEST_F(CLEngine, OwnProtocolOpensPagesAndNeverNavigates) {
+  SetConst("URL.support=http://support.example/\n");
+  bool cancel = false;
+  FEngine.WebBeforeNavigate2(L"http://www.example/", cancel);
+  EXPECT_FALSE(cancel);
+  FEngine.WebBeforeNavigate2(L"WCME:open?other=1&PAGE=", cancel);
+  EXPECT_TRUE(cancel);
+  EXPECT_TRUE(FMachine.ShellExecutions().empty());
+
+  cancel = false;
+  FEngine.WebBeforeNavigate2(L"wcme:open?x=%ZZ&PAGE=sup%70ort", cancel);
+  EXPECT_TRUE(cancel);
+  ASSERT_EQ(FMachine.ShellExecutions().size(), 1u);
+  EXPECT_TRUE(
+      FMachine.ShellExecutions()[0].File.starts_with(L"http://support.example/?ACTION=support&"));
+}
+
+TEST_F(CLEngine, SkinAndLanguageListsAreSortedOnce) {
+  for (const wchar_t* name :
+       {L"Blue.skn", L"Blue.nsf.skn", L"default.skn", L"aqua.skn", L"My.Theme.skn", L"x.txt"}) {
+    FMachine.AddFile(kProgramFolder + L"skins\\" + name);
+  }
+  FMachine.AddFolder(kProgramFolder + L"skins\\Folder.skn");
+  for (const wchar_t* name : {L"German.lan", L"english.lan", L"french.lan"}) {
+    FMachine.AddFile(kProgramFolder + L"lang\\" + name);
+  }
+  const auto lines = [](const TStringList& aList) {
+    Lines result;
+    for (int i = 0; i < aList.Count(); ++i) {
+      result.push_back(aList.Strings(i));
+    }
+    return result;
+  };
+  EXPECT_EQ(lines(FEngine.GetSkinList()), (Lines{L"Default", L"aqua", L"Blue", L"Blue", L"My"}));
+  EXPECT_EQ(lines(FEngine.GetLanguageList()), (Lines{L"English", L"french", L"German"}));
+  FMachine.AddFile(kProgramFolder + L"lang\\Dutch.lan");
+  EXPECT_EQ(FEngine.GetLanguageList().Count(), 3);
+}
+
+TEST_F(CLEngine, LanguageChoiceLoadsOnlyExistingFiles) {
+  FMachine.AddFile(kProgramFolder + L"lang\\German.lan");
+  int changes = 0;
+  FEngine.OnLanguageChanged = [&changes](TObject&) { ++changes; };
+
+  // The first choice without a file needs nothing emptied.
+  FEngine.SetLanguage(L"");
+  EXPECT_EQ(FEngine.Language(), L"English");
+  EXPECT_EQ(FLanguage.Clears, 0);
+  EXPECT_EQ(GetCLSettings().GetSettingString(L"Language"), L"English");
+
+  FEngine.SetLanguage(L"German");
+  EXPECT_EQ(FLanguage.Loads, (Lines{kProgramFolder + L"lang\\German.lan"}));
+  EXPECT_EQ(FEngine.Language(), L"German");
+  EXPECT_EQ(FEngine.AppTitle().substr(0, 11), L"Kestrova DE");
+  FEngine.SetLanguage(L"German");
+  EXPECT_EQ(FLanguage.Loads.size(), 1u);
+  FEngine.SetLanguage(L"GERMAN");
+  EXPECT_EQ(FLanguage.Loads.size(), 2u);
+  EXPECT_EQ(changes, 3);
+
+  FEngine.SetLanguage(L"Klingon");
+  EXPECT_EQ(FLanguage.Clears, 1);
+  EXPECT_EQ(FEngine.Language(), L"English");
+  EXPECT_EQ(GetCLSettings().GetSettingString(L"Language"), L"English");
+  EXPECT_EQ(changes, 4);
+
+  FEngine.SetLanguageData(nullptr);
+  FEngine.SetLanguage(L"German");
+  EXPECT_EQ(FEngine.Language(), L"English");
+}
