@@ -107,7 +107,7 @@ std::wstring WithoutExtension(const std::wstring& aName) {
 
 } // namespace
 
-TCLEngine::TCLEngine() : FDebug(kplat::DebugEnabled()) {
+TCLEngine::TCLEngine(TComponent* aOwner) : TComponent(aOwner), FDebug(kplat::DebugEnabled()) {
   FSettingDefault.Add(L"Path.Skins=skins");
   FSettingDefault.Add(L"Path.Languages=lang");
   if (GEngine == nullptr) {
@@ -125,11 +125,31 @@ TCLEngine* GetCLEngine() {
   return GEngine;
 }
 
+void TCLEngine::SetLanguageData(TCLMultiLangData* aData) {
+  if (aData == FLanguageData) {
+    return;
+  }
+  if (FLanguageData != nullptr) {
+    RemoveFreeNotification(FLanguageData);
+  }
+  FLanguageData = aData;
+  if (FLanguageData != nullptr) {
+    FreeNotification(FLanguageData);
+  }
+}
+
+void TCLEngine::Notification(TComponent& aComponent, TOperation aOperation) {
+  TComponent::Notification(aComponent, aOperation);
+  if (aOperation == TOperation::opRemove && &aComponent == FLanguageData) {
+    FLanguageData = nullptr;
+  }
+}
+
 // --- Texts
 
 std::wstring TCLEngine::GetText(const std::wstring& aSection, const std::wstring& strName) const {
   std::wstring value;
-  if (FLanguageData == nullptr || !FLanguageData->GetText(aSection, strName, value)) {
+  if (FLanguageData == nullptr || !FLanguageData->GetProp(aSection, L"", strName, value)) {
     return std::wstring();
   }
   return value;
@@ -322,8 +342,9 @@ void TCLEngine::SetLanguage(const std::wstring& Value) {
     return;
   }
   const std::wstring file = FolderSetting(L"Path.Languages") + L"\\" + name + L".lan";
-  if (kplat::FileExists(file)) {
-    FLanguageData->LoadCurrentFromFile(file);
+  // A file that is there but cannot be read counts as missing, so that the name stored is
+  // always that of the texts shown.
+  if (kplat::FileExists(file) && FLanguageData->LoadCurrentFromFile(file)) {
     FLanguage = name;
   } else {
     if (!FLanguage.empty()) {

@@ -5,32 +5,18 @@
 // engine that GetCLEngine returns, through which the settings store reaches its overwrite and
 // default lists.
 //
-// Texts come from the language data (ICLLanguageData): the current language, falling back to the
-// built-in English. The message box itself is behind ICLMessageBox, so that the service's
+// Texts come from the language data (TCLMultiLangData): the current language, falling back to
+// the built-in English. The message box itself is behind ICLMessageBox, so that the service's
 // decisions work without a window. GUI thread only.
 
+#include "framework/CLMultiLang.h"
 #include "framework/CLStrings.h"
+#include "ui/CLComponents.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-// What the engine needs of the language data.
-class ICLLanguageData {
-public:
-  virtual ~ICLLanguageData() = default;
-  // The decoded value of aName in aSection ("LibRes", "AppRes", "SkinRes"): the current
-  // language's, else the default language's; false when neither has the name.
-  virtual bool GetText(const std::wstring& aSection, const std::wstring& aName,
-                       std::wstring& aValue) = 0;
-  // "AppName" of section "AppRes".
-  virtual std::wstring AppName() = 0;
-  // Makes the file the current language, or empties the current language so that every lookup
-  // falls back to the default one.
-  virtual void LoadCurrentFromFile(const std::wstring& aFileName) = 0;
-  virtual void ClearCurrentAll() = 0;
-};
 
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 
@@ -79,10 +65,13 @@ public:
   virtual TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) = 0;
 };
 
-class TCLEngine : public TObject {
+class TCLEngine : public TComponent {
 public:
-  TCLEngine();
+  // aOwner is the main window.
+  explicit TCLEngine(TComponent* aOwner);
   ~TCLEngine() override;
+
+  std::wstring ClassName() const override { return L"TCLEngine"; }
   TCLEngine(const TCLEngine&) = delete;
   TCLEngine& operator=(const TCLEngine&) = delete;
 
@@ -93,9 +82,10 @@ public:
   const TStringList& SettingDefault() const { return FSettingDefault; }
   void SetSettingDefault(const TStringList& aList) { FSettingDefault = aList; }
 
+  // Not owned; the engine lets go of language data that is freed.
+  TCLMultiLangData* LanguageData() const { return FLanguageData; }
+  void SetLanguageData(TCLMultiLangData* aData);
   // Not owned; must outlive the engine or be unset first.
-  ICLLanguageData* LanguageData() const { return FLanguageData; }
-  void SetLanguageData(ICLLanguageData* aData) { FLanguageData = aData; }
   ICLMessageBox* MessageBox() const { return FMessageDlg; }
   void SetMessageBox(ICLMessageBox* aBox) { FMessageDlg = aBox; }
 
@@ -155,6 +145,9 @@ public:
   void SetLanguage(const std::wstring& Value);
   TNotifyEvent OnLanguageChanged;
 
+protected:
+  void Notification(TComponent& aComponent, TOperation aOperation) override;
+
 private:
   std::wstring GetText(const std::wstring& aSection, const std::wstring& strName) const;
   std::wstring GetMessageText(const std::wstring& strName, bool bLib) const;
@@ -167,7 +160,7 @@ private:
   TStringList FSkinList;
   bool FSkinListBuilt = false;
   std::wstring FLanguage;
-  ICLLanguageData* FLanguageData = nullptr;
+  TCLMultiLangData* FLanguageData = nullptr;
   TStringList FLanguageList;
   bool FLanguageListBuilt = false;
   ICLMessageBox* FMessageDlg = nullptr;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,39 +14,6 @@ namespace {
 using Lines = std::vector<std::wstring>;
 
 const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
-
-// Language data of two layers, as the language files give them: current, then default.
-class TFakeLanguageData : public ICLLanguageData {
-public:
-  bool GetText(const std::wstring& aSection, const std::wstring& aName,
-               std::wstring& aValue) override {
-    for (const auto* layer : {&Current, &Default}) {
-      if (const auto found = layer->find(aSection + L"/" + aName); found != layer->end()) {
-        aValue = found->second;
-        return true;
-      }
-    }
-    return false;
-  }
-  std::wstring AppName() override {
-    std::wstring name;
-    GetText(L"AppRes", L"AppName", name);
-    return name;
-  }
-  void LoadCurrentFromFile(const std::wstring& aFileName) override {
-    Loads.push_back(aFileName);
-    Current = {{L"AppRes/AppName", L"Kestrova DE"}};
-  }
-  void ClearCurrentAll() override {
-    ++Clears;
-    Current.clear();
-  }
-
-  std::map<std::wstring, std::wstring> Current;
-  std::map<std::wstring, std::wstring> Default;
-  Lines Loads;
-  int Clears = 0;
-};
 
 class TFakeMessageBox : public ICLMessageBox {
 public:
@@ -63,9 +30,11 @@ public:
 class CLEngine : public ::testing::Test {
 protected:
   CLEngine() {
-    FLanguage.Default = {{L"AppRes/AppName", L"Kestrova"},
-                         {L"AppRes/MSGBox.CureAfterScan", L"Cure {1} items of {1}? {2}"},
-                         {L"LibRes/btnOk.Caption", L"OK"}};
+    FLanguage.DefaultData().LoadFromString(L"[AppRes]\n"
+                                           L"AppName=Kestrova\n"
+                                           L"MSGBox.CureAfterScan=Cure {1} items of {1}? {2}\n"
+                                           L"[LibRes]\n"
+                                           L"btnOk.Caption=OK\n");
     FEngine.SetLanguageData(&FLanguage);
     FEngine.SetMessageBox(&FBox);
   }
@@ -77,9 +46,9 @@ protected:
 
   kplat::fake::TFakeMachineScope FScope;
   kplat::fake::TFakeMachine& FMachine = FScope.Machine();
-  TFakeLanguageData FLanguage;
+  TCLMultiLangData FLanguage{nullptr};
   TFakeMessageBox FBox;
-  TCLEngine FEngine;
+  TCLEngine FEngine{nullptr};
 };
 
 } // namespace
@@ -91,10 +60,10 @@ TEST_F(CLEngine, TextsComeFromTheirSectionsWithArguments) {
             L"Cure {2} items of {2}? now");
   EXPECT_EQ(FEngine.GetAppStringEx(L"MSGBox.CureAfterScan", {L"3"}), L"Cure 3 items of 3? {2}");
 
-  FLanguage.Current[L"AppRes/AppName"] = L"Kestrova FR";
+  FLanguage.CurrentData().LoadFromString(L"[AppRes]\nAppName=Kestrova FR\n");
   EXPECT_EQ(FEngine.GetAppName(), L"Kestrova FR");
-  FLanguage.Current[L"AppRes/AppName"] = L"";
-  FLanguage.Default.erase(L"AppRes/AppName");
+  FLanguage.CurrentData().ClearAll();
+  FLanguage.DefaultData().ClearAll();
   SetConst("App.Name=Kestrova Setting\n");
   EXPECT_EQ(FEngine.GetAppName(), L"Kestrova Setting");
 }
@@ -150,7 +119,7 @@ TEST_F(CLEngine, TickedMessageIsAnsweredFromTheSettings) {
   EXPECT_EQ(FBox.Shown[0].ShowFlagCaption, L"Do not display this message again");
   EXPECT_TRUE(GetCLSettings().GetMessageShowAgainFlag(10));
 
-  FLanguage.Current[L"SkinRes/MSG_CAP_SHOWFLAG"] = L"Nicht mehr anzeigen";
+  FLanguage.CurrentData().LoadFromString(L"[SkinRes]\nMSG_CAP_SHOWFLAG=Nicht mehr anzeigen\n");
   FBox.Tick = true;
   FBox.Answer = mr::Yes;
   EXPECT_EQ(ask(mr::None), mr::Yes);
@@ -244,34 +213,44 @@ TEST_F(CLEngine, SkinAndLanguageListsAreSortedOnce) {
   EXPECT_EQ(FEngine.GetLanguageList().Count(), 3);
 }
 
-TEST_F(CLEngine, LanguageChoiceLoadsOnlyExistingFiles) {
-  FMachine.AddFile(kProgramFolder + L"lang\\German.lan");
+TEST_F(CLEngine, LanguageChoiceLoadsOnlyReadableFiles) {
+  const std::wstring german = kProgramFolder + L"lang\\German.lan";
+  FMachine.AddTextFile(german, "[AppRes]\nAppName=Kestrova DE\nMSGBox.CureAfterScan=Jetzt?\n");
+  FMachine.AddTextFile(kProgramFolder + L"lang\\Broken.lan", "[AppRes]\nAppName=Broken\n");
+  FMachine.FailOpenFile(kProgramFolder + L"lang\\Broken.lan");
   int changes = 0;
   FEngine.OnLanguageChanged = [&changes](TObject&) { ++changes; };
 
-  // The first choice without a file needs nothing emptied.
   FEngine.SetLanguage(L"");
   EXPECT_EQ(FEngine.Language(), L"English");
-  EXPECT_EQ(FLanguage.Clears, 0);
   EXPECT_EQ(GetCLSettings().GetSettingString(L"Language"), L"English");
 
   FEngine.SetLanguage(L"German");
-  EXPECT_EQ(FLanguage.Loads, (Lines{kProgramFolder + L"lang\\German.lan"}));
   EXPECT_EQ(FEngine.Language(), L"German");
-  EXPECT_EQ(FEngine.AppTitle().substr(0, 11), L"Kestrova DE");
+  EXPECT_EQ(FEngine.GetAppString(L"MSGBox.CureAfterScan"), L"Jetzt?");
+  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova DE  ");
+  // The same name in the same case is no change; in another case the file is read again.
+  FMachine.AddTextFile(german, "[AppRes]\nMSGBox.CureAfterScan=Sofort?\n");
   FEngine.SetLanguage(L"German");
-  EXPECT_EQ(FLanguage.Loads.size(), 1u);
+  EXPECT_EQ(FEngine.GetAppString(L"MSGBox.CureAfterScan"), L"Jetzt?");
   FEngine.SetLanguage(L"GERMAN");
-  EXPECT_EQ(FLanguage.Loads.size(), 2u);
+  EXPECT_EQ(FEngine.GetAppString(L"MSGBox.CureAfterScan"), L"Sofort?");
   EXPECT_EQ(changes, 3);
 
-  FEngine.SetLanguage(L"Klingon");
-  EXPECT_EQ(FLanguage.Clears, 1);
-  EXPECT_EQ(FEngine.Language(), L"English");
-  EXPECT_EQ(GetCLSettings().GetSettingString(L"Language"), L"English");
-  EXPECT_EQ(changes, 4);
+  // Without a readable file the built-in texts come back.
+  for (const wchar_t* name : {L"Klingon", L"Broken"}) {
+    FEngine.SetLanguage(L"German");
+    FEngine.SetLanguage(name);
+    EXPECT_EQ(FEngine.Language(), L"English");
+    EXPECT_EQ(FEngine.GetAppName(), L"Kestrova");
+    EXPECT_EQ(GetCLSettings().GetSettingString(L"Language"), L"English");
+  }
 
-  FEngine.SetLanguageData(nullptr);
+  // Language data that is freed is let go of.
+  auto data = std::make_unique<TCLMultiLangData>(nullptr);
+  FEngine.SetLanguageData(data.get());
+  data.reset();
+  EXPECT_EQ(FEngine.LanguageData(), nullptr);
   FEngine.SetLanguage(L"German");
   EXPECT_EQ(FEngine.Language(), L"English");
 }

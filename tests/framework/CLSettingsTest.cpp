@@ -56,7 +56,7 @@ TEST_F(CLSettings, DataFoldersFollowTheConfigPathWord) {
   settings.reset();
 
   // An engine made before the store beats the files with its overwrite list.
-  TCLEngine engine;
+  TCLEngine engine(nullptr);
   TStringList overwrite;
   overwrite.Add(L"App.ConfigPath=Forced");
   engine.SetSettingOverwrite(overwrite);
@@ -69,7 +69,7 @@ TEST_F(CLSettings, FirstLayerThatHasTheNameWins) {
                        "[setting]\nBoth=const\nConstOnly=c\nEmptied=const\nOverwritten=const\n");
   FMachine.AddTextFile(kProgramFolder + L"oem.const.dat", "[setting]\nBoth=oem\n");
   FMachine.AddTextFile(kMachineFolder + L"setting.dat", "[setting]\nEmptied=\n");
-  TCLEngine engine;
+  TCLEngine engine(nullptr);
   TStringList overwrite;
   overwrite.Add(L"overwritten=engine");
   engine.SetSettingOverwrite(overwrite);

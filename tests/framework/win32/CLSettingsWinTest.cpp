@@ -100,7 +100,7 @@ protected:
 
   kplat::win32::TWin32Platform FPlatform;
   kplat::TScopedPlatform FScope{FPlatform};
-  TCLEngine FEngine;
+  TCLEngine FEngine{nullptr};
   std::wstring FWord = L"KestrovaSettingsTest-" + std::to_wstring(GetCurrentProcessId());
   std::wstring FUserFolder = KnownFolder(CSIDL_APPDATA) + L"\\" + FWord;
   std::wstring FMachineFolder = KnownFolder(CSIDL_COMMON_APPDATA) + L"\\" + FWord;
