@@ -5,11 +5,19 @@
 #include "engine/FigTopic.h"
 #include "framework/CLDateUtils.h"
 #include "framework/CLStrings.h"
+#include "platform/PlatformTypes.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 // Counters of one scan: places looked at, then findings; the two sizes are sums of file sizes in
 // bytes.
@@ -42,9 +50,25 @@ public:
 // The date DATETIME holds when the topic database gives none.
 inline constexpr std::wstring_view kDefaultTopicDateText = L"5/31/2010";
 
+using TOnCategoryEvent = std::function<void(TTopicCategory aCategory)>;
+using TOnTopicProcessing = std::function<void(
+    const std::wstring& aTopicName, TLocationStyle aLocationStyle, const std::wstring& aRoot,
+    const std::wstring& aPath, const std::wstring& aSection, const std::wstring& aName,
+    int32_t aCurrentPer)>;
+using TOnTopicMatched = std::function<void(const TFigScanedItem& aMatchedItem)>;
+using TOnTopicFinished = std::function<void(TFigTopic& aTopic)>;
+
+// The least time a topic of a list of aTopicCount topics takes, so that a full scan lasts about
+// 20 seconds: 20000 / aTopicCount milliseconds rounded to the nearest integer, halves to even.
+int32_t MinimumTopicTimeMs(int aTopicCount);
+
+class TFigScanThread;
+
 class TFigEngine : public TObject {
 public:
   TFigEngine() = default;
+  // Aborts a running scan and waits until its worker has ended; no event fires from then on.
+  ~TFigEngine() override;
   TFigEngine(const TFigEngine&) = delete;
   TFigEngine& operator=(const TFigEngine&) = delete;
 
@@ -96,11 +120,197 @@ public:
   // The repair manager's report that a topic was cured; no topic of that name, no effect.
   void SetTopicStatusByName(std::wstring_view aTopicName, TTopicStatus aStatus);
 
+  // --- Scanning. Main thread only; events fire on the main thread.
+  // Aborts a scan still running, fires OnStarted, and scans copies of the topics on a worker:
+  // changing the topics meanwhile does not reach the running scan.
+  void StartScan();
+  // The scan stops at its next check and ends with OnAbort; IsScanning turns false at once.
+  void Abort();
+  void Pause();
+  void Resume();
+  // A worker is known that has neither finished nor been asked to stop.
+  bool IsScanning() const;
+  // From StartScan until the last worker has ended, after its final event.
+  bool IsRunning() const { return FIsRunning; }
+  void SetIsRunning(bool aIsRunning) { FIsRunning = aIsRunning; }
+  // Whole seconds the last scan took.
+  int32_t ProcessedTime() const { return FProcessedTime; }
+  void SetProcessedTime(int32_t aSeconds) { FProcessedTime = aSeconds; }
+  // The counters of the last scan that ended, also of one aborted.
+  const TFigSummary& Summary() const { return FSummary; }
+  // Every finding goes to the repair manager, which reports cured topics back; not owned.
+  TFigCureLink* FigCure() const { return FFigCure; }
+  void SetFigCure(TFigCureLink* aFigCure);
+  // Whether each topic lasts its minimum time (on by default); scripts and benchmarks turn it
+  // off. Taken by the worker when a scan starts.
+  bool Pacing() const { return FPacing; }
+  void SetPacing(bool aPacing) { FPacing = aPacing; }
+
   TNotifyEvent OnTopicLoaded;
+  TNotifyEvent OnStarted;
+  TOnCategoryEvent OnCategoryStarted;
+  TOnCategoryEvent OnCategoryFinished;
+  // Sampled from the worker's progress every 150 ms by a main-thread timer.
+  TOnTopicProcessing OnTopicProcessing;
+  TOnTopicMatched OnTopicMatched;
+  TOnTopicFinished OnTopicFinished;
+  TNotifyEvent OnFinished;
+  TNotifyEvent OnAbort;
 
 private:
+  friend class TFigScanThread;
+
+  void WorkerTopicMatched(const TFigScanedItem& aItem);
+  void WorkerFinished(TFigScanThread& aWorker);
+  void WorkerTerminated(TFigScanThread& aWorker);
+  void WorkerEnded(TFigScanThread& aWorker);
+  void TakeResults(const TFigScanThread& aWorker);
+  void ItemScanTimerTick();
+  // Frees the workers whose threads have ended.
+  void ReapWorkers();
+
   TFigTopicList FTopicList;
   int FMaxProcessingCount = 0;
   TDateTime FTopicDateTime = 0;
   std::wstring FLastError;
+
+  // Workers stay owned until their threads end: an aborted one is forgotten (FFigScanThread) at
+  // once but still finishes its last report.
+  std::vector<std::unique_ptr<TFigScanThread>> FWorkers;
+  TFigScanThread* FFigScanThread = nullptr;
+  // The worker of the latest StartScan; the reports of one it replaced are not passed on.
+  TFigScanThread* FLatestWorker = nullptr;
+  uint32_t FItemScanTimer = 0; // made on the first scan
+  kplat::TFileTime FStartTime = 0;
+  int32_t FProcessedTime = 0;
+  TFigSummary FSummary;
+  TFigCureLink* FFigCure = nullptr;
+  bool FIsRunning = false;
+  bool FPacing = true;
+  bool FDestroying = false;
+};
+
+// --- TFigScanThread
+// ------------------------------------------------------------------------------- One scan on its
+// own thread, over its own copies of the engine's topics. The location scanners are its routines:
+// they walk each location of a topic and hand every place to CheckItem. Everything it reports goes
+// through the main thread while the worker waits; a stop request releases a waiting report.
+
+class TFigScanThread {
+public:
+  // Copies every topic of the engine and the engine's category and topic-finished handlers.
+  explicit TFigScanThread(TFigEngine& aEngine);
+  virtual ~TFigScanThread();
+  TFigScanThread(const TFigScanThread&) = delete;
+  TFigScanThread& operator=(const TFigScanThread&) = delete;
+
+  void Start();
+  // Asks the worker to stop; a paused worker is released.
+  void Terminate();
+  bool Terminated() const { return FStop.stop_requested(); }
+  // The thread has made its last report and is about to end.
+  bool Finished() const { return FFinished.load(); }
+  // The end of the thread has reached the main thread (main thread only).
+  bool EndReported() const { return FEndReported; }
+  bool ItemScaned() const { return FItemScaned.load(); }
+  bool PauseFlag() const { return FPauseFlag.load(); }
+  void SetPauseFlag(bool aPaused);
+  // The place being checked, copied under the worker's lock.
+  TFigScanedItem ScannedItem() const;
+  // Written only by the worker; read while it waits in its final report, or after it ended.
+  const TFigSummary& Summary() const { return FSummary; }
+  int TopicCount() const { return FTopicList.Count(); }
+  std::thread& Thread() { return FThread; }
+
+  // The scan loop; Start runs it on the worker's thread.
+  void Execute();
+  // Runs every location of topic aIndex; false when the scan must stop.
+  bool ScanTopic(int aIndex);
+  // Counts one place and judges it by the topic's rule; false when the scan must stop.
+  // aFileSize is the size of a disk place when the caller knows it (-1 for a folder); otherwise
+  // it is read from the file.
+  virtual bool CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
+                         const std::wstring& aRoot, const std::wstring& aPath,
+                         const std::wstring& aSection, const std::wstring& aName,
+                         int32_t aCurrentPer, int64_t aFileSize = kUnknownFileSize);
+
+  static constexpr int64_t kUnknownFileSize = -2;
+
+  // Set by the engine to its own handlers.
+  std::function<void(TFigScanThread&)> OnScanTerminated;
+  std::function<void(TFigScanThread&)> OnFinished;
+  std::function<void(const TFigScanedItem&)> OnTopicMatched;
+  // The end of the thread, after its final report.
+  std::function<void(TFigScanThread&)> OnThreadEnded;
+  // Copies of the engine's handlers.
+  TOnTopicFinished OnTopicFinished;
+  TOnCategoryEvent OnCategoryFinished;
+  TOnCategoryEvent OnCategoryStarted;
+
+private:
+  // The topic values a check reads, looked up once per topic rather than once per place.
+  struct TTopicValues {
+    const TFigTopic* Topic = nullptr;
+    std::wstring Name;
+    std::wstring Rule;
+    std::wstring RuleCaption;
+    std::wstring ExceptOptions;
+    TStringList RegItems;
+    TTopicCategory Category = tcUnknow;
+    int32_t WorkingPercent = 0;
+    int32_t Level = 0;
+    bool CheckValues = true;
+  };
+  // How a location is walked.
+  struct TWalkValues {
+    int32_t FolderDepth = -1;
+    bool IncludeSubFolder = false;
+    bool CheckValues = false;
+  };
+
+  const TTopicValues& ValuesOf(const TFigTopic& aTopic);
+  static TWalkValues WalkValuesOf(const TFigTopic& aTopic);
+
+  // Waits while the scan is paused; false when the scan must stop.
+  bool Proceed();
+  // Runs aProc on the main thread while the worker waits; false when the call was refused
+  // because the scan was asked to stop or the program is ending.
+  bool Report(const std::function<void()>& aProc);
+  void CategoryStarted();
+  void CategoryFinished();
+  int EnabledCountOf(TTopicCategory aCategory) const;
+  void PaceTopic(int32_t aMinimumMs);
+
+  bool ScanRegistryLocation(TFigTopic& aTopic, const TWalkValues& aWalk,
+                            const std::wstring& aLocation);
+  // Recursive; aCount is the location's running count, shared by every level.
+  bool WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk, kplat::TRegHandle aRoot,
+                       const std::wstring& aRootName, const std::wstring& aKey, int32_t aDepth,
+                       int32_t& aCount);
+  // Recursive; a sub-folder starts from its parent's count and its increases do not come back.
+  bool ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWalk, const std::wstring& aLocation,
+                        int32_t aDepth, int32_t aCount);
+  bool ScanRegistryItems(TFigTopic& aTopic, const std::wstring& aLocation);
+
+  TFigTopicList FTopicList;
+  TFigTopic* FCurrentTopic = nullptr;
+  TTopicCategory FCurrentCategory = tcUnknow;
+  uint64_t FBeginTime = 0; // clock ticks
+  int32_t FCurrentPercent = 0;
+  TFigScanedItem FFigScannedItem;
+  TFigScanedItem FFigMatchedItem;
+  mutable std::mutex FLock; // guards the two item records
+  TFigSummary FSummary;
+  int32_t FSid = 0;
+  bool FPacing = true;
+  TTopicValues FTopicValues;
+
+  std::atomic<bool> FItemScaned{false};
+  std::atomic<bool> FPauseFlag{false};
+  std::atomic<bool> FFinished{false};
+  bool FEndReported = false; // main thread only
+  std::mutex FPauseLock;
+  std::condition_variable_any FPauseChanged;
+  std::stop_source FStop;
+  std::thread FThread;
 };

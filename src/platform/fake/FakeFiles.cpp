@@ -80,17 +80,38 @@ TFindData MakeFindData(const std::wstring& aName, const TFsNode& aNode) {
 
 // --- Paths.
 
+// Network shares are kept in the drive map under keys no drive letter has.
+constexpr wchar_t kFirstShareKey = 0xE000;
+
 bool TFakeMachine::TImpl::ParsePath(const std::wstring& aPath, TFsPath& aParsed) const {
   std::wstring path = aPath;
   std::replace(path.begin(), path.end(), L'/', L'\\');
-  if (path.rfind(L"\\\\?\\", 0) == 0) {
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    path.replace(0, 8, L"\\\\");
+  } else if (path.rfind(L"\\\\?\\", 0) == 0) {
     path.erase(0, 4);
   }
-  if (path.empty() || path.rfind(L"\\\\", 0) == 0) {
-    return false; // network paths are not part of this machine
+  if (path.empty()) {
+    return false;
   }
   std::wstring rest;
-  if (path.size() >= 2 && path[1] == L':') {
+  aParsed.Share.clear();
+  if (path.rfind(L"\\\\", 0) == 0) {
+    const size_t serverEnd = path.find(L'\\', 2);
+    const size_t shareEnd =
+        serverEnd == std::wstring::npos ? serverEnd : path.find(L'\\', serverEnd + 1);
+    if (serverEnd == std::wstring::npos || serverEnd == 2 || shareEnd == serverEnd + 1) {
+      return false; // "\\server" alone is no folder
+    }
+    const std::wstring share = path.substr(0, shareEnd);
+    auto [it, added] = Shares.try_emplace(UpperCase(share));
+    if (added) {
+      it->second = {static_cast<wchar_t>(kFirstShareKey + Shares.size() - 1), share};
+    }
+    aParsed.Drive = it->second.first;
+    aParsed.Share = it->second.second;
+    rest = shareEnd == std::wstring::npos ? L"" : path.substr(shareEnd);
+  } else if (path.size() >= 2 && path[1] == L':') {
     const wchar_t letter = AsciiUpper(path[0]);
     if (letter < L'A' || letter > L'Z') {
       return false;
@@ -121,7 +142,7 @@ bool TFakeMachine::TImpl::ParsePath(const std::wstring& aPath, TFsPath& aParsed)
 }
 
 std::wstring TFakeMachine::TImpl::FormatPath(const TFsPath& aPath) {
-  std::wstring out{aPath.Drive, L':'};
+  std::wstring out = aPath.Share.empty() ? std::wstring{aPath.Drive, L':'} : aPath.Share;
   if (aPath.Names.empty()) {
     return out + L'\\';
   }
@@ -170,7 +191,7 @@ TFsNode* TFakeMachine::TImpl::MakeFolders(const TFsPath& aPath) {
   auto& drive = Drives[aPath.Drive];
   if (!drive) {
     drive = std::make_unique<TFsNode>();
-    drive->Name = std::wstring{aPath.Drive, L':'};
+    drive->Name = aPath.Share.empty() ? std::wstring{aPath.Drive, L':'} : aPath.Share;
     drive->IsFolder = true;
     drive->CreationTime = drive->LastWriteTime = Now;
   }
@@ -609,7 +630,7 @@ TErrorCode TFakeFiles::GetLongPath(const std::wstring& aPath, std::wstring& aLon
   }
   std::wstring result = aPath;
   for (size_t count = path.Names.size(); count > 0; --count) {
-    TFsPath prefix{path.Drive, {path.Names.begin(), path.Names.begin() + count}};
+    TFsPath prefix{path.Drive, path.Share, {path.Names.begin(), path.Names.begin() + count}};
     const auto it = FMachine.ShortNames.find(TFakeMachine::TImpl::FormatPath(prefix));
     if (it != FMachine.ShortNames.end()) {
       result = it->second;

@@ -87,9 +87,11 @@ inline std::vector<uint8_t> ContentOf(const TFsNode& aNode) {
   return std::vector<uint8_t>(static_cast<size_t>(aNode.Size), 0);
 }
 
-// A parsed absolute path: the drive letter (upper case) and the names below the root.
+// A parsed absolute path: the drive letter (upper case) and the names below the root. A network
+// share ("\\server\share") stands in the drive map under a private key of its own.
 struct TFsPath {
   wchar_t Drive = 0;
+  std::wstring Share; // "\\server\share" as first written, for a path on a network share
   std::vector<std::wstring> Names;
 };
 
@@ -260,6 +262,9 @@ struct TFakeMachine::TImpl {
 
   // --- Files.
   std::map<wchar_t, std::unique_ptr<TFsNode>> Drives;
+  // Network shares met so far, by upper-case "\\SERVER\SHARE": their key in Drives and the
+  // name as first written.
+  mutable std::map<std::wstring, std::pair<wchar_t, std::wstring>> Shares;
   std::map<TFindHandle, TFindState> Finds;
   TFindHandle NextFindHandle = 0x2000;
   std::map<std::wstring, std::wstring, TNameLess> ShortNames;

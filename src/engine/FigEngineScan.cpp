@@ -1,0 +1,508 @@
+// The scan: the engine's side on the main thread, and the worker's loop and per-place check.
+
+#include "engine/FigEngine.h"
+
+#include "framework/CLHelpers.h"
+#include "framework/CLMainThread.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kItemScanIntervalMs = 150;
+constexpr uint32_t kPaceStepMs = 40;
+constexpr int32_t kScanTopicTimeMs = 20000;
+constexpr int32_t kDefaultWorkingPercent = 50;
+constexpr int32_t kDefaultLevel = 1;
+// How long destroying the engine waits for an aborted worker: it stops at its next check, so
+// only a platform call that hangs can keep it longer.
+constexpr uint32_t kWorkerEndLimitMs = 30000;
+
+constexpr std::wstring_view kKeyWorkingPercent = L"WorkingPercent";
+
+bool IsRegistryStyle(TLocationStyle aStyle) {
+  return aStyle == lsRegistry || aStyle == lsRegistryItem;
+}
+
+kplat::TFileTime NowUtc() {
+  return kplat::Platform().Clock().NowUtc();
+}
+
+int32_t WholeSecondsSince(kplat::TFileTime aStart) {
+  const kplat::TFileTime now = NowUtc();
+  return now > aStart ? static_cast<int32_t>((now - aStart) / 10000000) : 0;
+}
+
+} // namespace
+
+int32_t MinimumTopicTimeMs(int aTopicCount) {
+  if (aTopicCount <= 0) {
+    return 0;
+  }
+  int32_t quotient = kScanTopicTimeMs / aTopicCount;
+  const int32_t twiceRemainder = 2 * (kScanTopicTimeMs % aTopicCount);
+  if (twiceRemainder > aTopicCount || (twiceRemainder == aTopicCount && quotient % 2 != 0)) {
+    ++quotient;
+  }
+  return quotient;
+}
+
+// --- TFigEngine: the scan
+// -------------------------------------------------------------------------
+
+TFigEngine::~TFigEngine() {
+  Abort();
+  for (auto& worker : FWorkers) {
+    // Nothing may reach this engine or its owner any more; the handlers run on the main thread
+    // only, so clearing them here cannot race with the worker.
+    worker->OnScanTerminated = nullptr;
+    worker->OnFinished = nullptr;
+    worker->OnTopicMatched = nullptr;
+    worker->OnThreadEnded = nullptr;
+    worker->OnTopicFinished = nullptr;
+    worker->OnCategoryFinished = nullptr;
+    worker->OnCategoryStarted = nullptr;
+    TFigScanThread* running = worker.get();
+    if (!GetCLMainThread().WaitForWorker(
+            running->Thread(), [running] { return running->Finished(); }, kWorkerEndLimitMs)) {
+      // A worker stuck in the system: let it end on its own; it touches nothing of ours.
+      running->Thread().detach();
+      static_cast<void>(worker.release());
+    }
+  }
+  FWorkers.clear();
+  if (FItemScanTimer != 0) {
+    GetCLMainThread().DestroyTimer(FItemScanTimer);
+  }
+}
+
+void TFigEngine::StartScan() {
+  Abort();
+  ReapWorkers();
+  FIsRunning = true;
+  if (OnStarted) {
+    OnStarted(*this);
+  }
+  auto worker = std::make_unique<TFigScanThread>(*this);
+  worker->OnFinished = [this](TFigScanThread& aWorker) { WorkerFinished(aWorker); };
+  worker->OnTopicMatched = [this](const TFigScanedItem& aItem) { WorkerTopicMatched(aItem); };
+  worker->OnScanTerminated = [this](TFigScanThread& aWorker) { WorkerTerminated(aWorker); };
+  worker->OnThreadEnded = [this](TFigScanThread& aWorker) { WorkerEnded(aWorker); };
+  FFigScanThread = worker.get();
+  FLatestWorker = worker.get();
+  FWorkers.push_back(std::move(worker));
+  if (FItemScanTimer == 0) {
+    FItemScanTimer = GetCLMainThread().CreateTimer(
+        kItemScanIntervalMs, [this] { ItemScanTimerTick(); }, false);
+  }
+  FStartTime = NowUtc();
+  FFigScanThread->Start();
+  GetCLMainThread().SetTimerEnabled(FItemScanTimer, true);
+}
+
+void TFigEngine::Abort() {
+  if (FItemScanTimer != 0) {
+    GetCLMainThread().SetTimerEnabled(FItemScanTimer, false);
+  }
+  if (FFigScanThread == nullptr) {
+    return;
+  }
+  TFigScanThread* worker = FFigScanThread;
+  worker->SetPauseFlag(false);
+  FFigScanThread = nullptr;
+  if (!worker->Terminated()) {
+    worker->Terminate();
+  }
+}
+
+void TFigEngine::Pause() {
+  if (FFigScanThread != nullptr) {
+    FFigScanThread->SetPauseFlag(true);
+    GetCLMainThread().SetTimerEnabled(FItemScanTimer, false);
+  }
+}
+
+void TFigEngine::Resume() {
+  if (FFigScanThread != nullptr) {
+    FFigScanThread->SetPauseFlag(false);
+    GetCLMainThread().SetTimerEnabled(FItemScanTimer, true);
+  }
+}
+
+bool TFigEngine::IsScanning() const {
+  return FFigScanThread != nullptr && !FFigScanThread->Finished() && !FFigScanThread->Terminated();
+}
+
+void TFigEngine::SetFigCure(TFigCureLink* aFigCure) {
+  FFigCure = aFigCure;
+  if (FFigCure != nullptr) {
+    FFigCure->OnTopicCured = [this](const std::wstring& aTopicName, TTopicStatus aStatus) {
+      SetTopicStatusByName(aTopicName, aStatus);
+    };
+  }
+}
+
+void TFigEngine::WorkerTopicMatched(const TFigScanedItem& aItem) {
+  if (OnTopicMatched) {
+    OnTopicMatched(aItem);
+  }
+  if (FFigCure != nullptr) {
+    FFigCure->AddMatchedItem(aItem);
+  }
+}
+
+void TFigEngine::TakeResults(const TFigScanThread& aWorker) {
+  FProcessedTime = WholeSecondsSince(FStartTime);
+  FSummary = aWorker.Summary();
+}
+
+void TFigEngine::WorkerFinished(TFigScanThread& aWorker) {
+  TakeResults(aWorker);
+  if (FFigScanThread == &aWorker) {
+    FFigScanThread = nullptr;
+  }
+  if (OnFinished) {
+    OnFinished(*this);
+  }
+}
+
+void TFigEngine::WorkerTerminated(TFigScanThread& aWorker) {
+  // A scan replaced by a newer StartScan ends silently: its report would describe the wrong scan.
+  if (&aWorker != FLatestWorker) {
+    return;
+  }
+  TakeResults(aWorker);
+  if (FFigScanThread == &aWorker) {
+    FFigScanThread = nullptr;
+  }
+  if (OnAbort) {
+    OnAbort(*this);
+  }
+}
+
+void TFigEngine::WorkerEnded(TFigScanThread& aWorker) {
+  // A worker replaced by a newer scan must not declare the newer one over.
+  const bool othersAlive = std::any_of(FWorkers.begin(), FWorkers.end(), [&](const auto& aOther) {
+    return aOther.get() != &aWorker && !aOther->EndReported();
+  });
+  if (!othersAlive) {
+    FIsRunning = false;
+  }
+}
+
+void TFigEngine::ItemScanTimerTick() {
+  TFigScanThread* worker = FFigScanThread;
+  if (worker == nullptr) {
+    GetCLMainThread().SetTimerEnabled(FItemScanTimer, false);
+    return;
+  }
+  if (worker->Terminated() || worker->PauseFlag()) {
+    GetCLMainThread().SetTimerEnabled(FItemScanTimer, false);
+    return;
+  }
+  if (worker->ItemScaned() && OnTopicProcessing && IsScanning()) {
+    const TFigScanedItem item = worker->ScannedItem();
+    OnTopicProcessing(item.TopicName, item.LocationStyle, item.ScanedRoot, item.ScanedPath,
+                      item.ScanedSection, item.ScanedName, item.CurrentPer);
+  }
+}
+
+void TFigEngine::ReapWorkers() {
+  std::erase_if(FWorkers, [](std::unique_ptr<TFigScanThread>& aWorker) {
+    if (!aWorker->Finished()) {
+      return false;
+    }
+    if (aWorker->Thread().joinable()) {
+      aWorker->Thread().join();
+    }
+    return true;
+  });
+}
+
+// --- TFigScanThread: the loop
+// ---------------------------------------------------------------------
+
+TFigScanThread::TFigScanThread(TFigEngine& aEngine)
+    : OnTopicFinished(aEngine.OnTopicFinished), OnCategoryFinished(aEngine.OnCategoryFinished),
+      OnCategoryStarted(aEngine.OnCategoryStarted) {
+  FTopicList.Assign(aEngine.TopicList());
+  FPacing = aEngine.Pacing();
+}
+
+TFigScanThread::~TFigScanThread() {
+  if (FThread.joinable()) {
+    Terminate();
+    FThread.join();
+  }
+}
+
+void TFigScanThread::Start() {
+  FThread = std::thread([this] {
+    // An error escaping the loop ends the scan without its final report; the end of the thread
+    // is still reported, so that the engine knows it is over.
+    try {
+      Execute();
+    } catch (...) {
+    }
+    try {
+      GetCLMainThread().Synchronize([this] {
+        FEndReported = true;
+        if (OnThreadEnded) {
+          OnThreadEnded(*this);
+        }
+      });
+    } catch (...) {
+    }
+    FFinished.store(true);
+  });
+}
+
+void TFigScanThread::Terminate() {
+  {
+    std::lock_guard lock(FPauseLock);
+    FStop.request_stop();
+  }
+  FPauseChanged.notify_all();
+}
+
+void TFigScanThread::SetPauseFlag(bool aPaused) {
+  {
+    std::lock_guard lock(FPauseLock);
+    FPauseFlag.store(aPaused);
+  }
+  FPauseChanged.notify_all();
+}
+
+TFigScanedItem TFigScanThread::ScannedItem() const {
+  std::lock_guard lock(FLock);
+  return FFigScannedItem;
+}
+
+bool TFigScanThread::Proceed() {
+  if (FPauseFlag.load()) {
+    std::unique_lock lock(FPauseLock);
+    const std::stop_token stop = FStop.get_token();
+    FPauseChanged.wait(lock, stop, [this] { return !FPauseFlag.load(); });
+  }
+  return !Terminated();
+}
+
+bool TFigScanThread::Report(const std::function<void()>& aProc) {
+  return GetCLMainThread().Synchronize(aProc, FStop.get_token());
+}
+
+int TFigScanThread::EnabledCountOf(TTopicCategory aCategory) const {
+  int count = 0;
+  for (int i = 0; i < FTopicList.Count(); ++i) {
+    const TFigTopic* topic = FTopicList.Items(i);
+    if (topic->Enabled() && topic->Category() == aCategory) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+void TFigScanThread::CategoryStarted() {
+  const TTopicCategory category = FCurrentTopic->Category();
+  if (EnabledCountOf(category) > 0) {
+    Report([this, category] {
+      if (OnCategoryStarted) {
+        OnCategoryStarted(category);
+      }
+    });
+  }
+}
+
+void TFigScanThread::CategoryFinished() {
+  const TTopicCategory category = FCurrentCategory;
+  if (EnabledCountOf(category) > 0) {
+    Report([this, category] {
+      if (OnCategoryFinished) {
+        OnCategoryFinished(category);
+      }
+    });
+  }
+}
+
+void TFigScanThread::PaceTopic(int32_t aMinimumMs) {
+  kplat::IClock& clock = kplat::Platform().Clock();
+  while (!Terminated() && clock.TickMs() - FBeginTime < static_cast<uint64_t>(aMinimumMs)) {
+    clock.SleepMs(kPaceStepMs);
+  }
+}
+
+void TFigScanThread::Execute() {
+  FCurrentPercent = 0;
+  if (FTopicList.Count() > 1) {
+    FCurrentTopic = FTopicList.Items(0);
+    FCurrentCategory = FCurrentTopic->Category();
+    CategoryStarted();
+  } else {
+    FCurrentCategory = tcUnknow;
+  }
+  int64_t total = 0;
+  const int32_t minimumMs = MinimumTopicTimeMs(FTopicList.Count());
+  bool aborted = false;
+  for (int i = 0; i < FTopicList.Count() && !aborted; ++i) {
+    FBeginTime = kplat::Platform().Clock().TickMs();
+    FCurrentTopic = FTopicList.Items(i);
+    if (FCurrentTopic->Category() != FCurrentCategory) {
+      CategoryFinished();
+      CategoryStarted();
+      FCurrentCategory = FCurrentTopic->Category();
+    }
+    if (!Proceed()) {
+      aborted = true;
+      break;
+    }
+    if (!FCurrentTopic->Enabled()) {
+      continue;
+    }
+    if (!Proceed() || !ScanTopic(i)) {
+      aborted = true;
+      break;
+    }
+    total += FCurrentTopic->GetInteger(kKeyWorkingPercent, kDefaultWorkingPercent);
+    FCurrentPercent = static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
+    TFigTopic* finished = FCurrentTopic;
+    Report([this, finished] {
+      if (OnTopicFinished) {
+        OnTopicFinished(*finished);
+      }
+    });
+    if (FPacing) {
+      PaceTopic(minimumMs);
+    }
+  }
+  // A stop that came during the last topic still ends the scan as aborted, never as finished.
+  bool finished = false;
+  if (!aborted && !Terminated()) {
+    CategoryFinished();
+    finished = Report([this] {
+      if (OnFinished) {
+        OnFinished(*this);
+      }
+    });
+  }
+  if (!finished) {
+    GetCLMainThread().Synchronize([this] {
+      if (OnScanTerminated) {
+        OnScanTerminated(*this);
+      }
+    });
+  }
+}
+
+// --- TFigScanThread: one place
+// --------------------------------------------------------------------
+
+const TFigScanThread::TTopicValues& TFigScanThread::ValuesOf(const TFigTopic& aTopic) {
+  if (FTopicValues.Topic != &aTopic) {
+    FTopicValues.Topic = &aTopic;
+    FTopicValues.Name = aTopic.Name();
+    FTopicValues.Category = aTopic.Category();
+    FTopicValues.Rule = aTopic.GetValue(kTopicKeyRule);
+    FTopicValues.RuleCaption = aTopic.GetValue(kTopicKeyRuleCaption);
+    FTopicValues.ExceptOptions = aTopic.GetValue(kTopicKeyExceptOptions);
+    FTopicValues.RegItems = aTopic.RegItem();
+    FTopicValues.WorkingPercent = aTopic.GetInteger(kKeyWorkingPercent, kDefaultWorkingPercent);
+    FTopicValues.Level = aTopic.GetInteger(kTopicKeyLevel, kDefaultLevel);
+    FTopicValues.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, true);
+  }
+  return FTopicValues;
+}
+
+bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
+                               const std::wstring& aRoot, const std::wstring& aPath,
+                               const std::wstring& aSection, const std::wstring& aName,
+                               int32_t aCurrentPer, int64_t aFileSize) {
+  if (!Proceed()) {
+    return false;
+  }
+  const TTopicValues& values = ValuesOf(aTopic);
+  TFigScanedItem item;
+  item.TopicName = values.Name;
+  item.Category = values.Category;
+  item.LocationStyle = aLocationStyle;
+  item.ScanedRoot = aRoot;
+  item.ScanedPath = aPath;
+  item.ScanedSection = aSection;
+  item.ScanedName = aName;
+  item.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
+  {
+    std::lock_guard lock(FLock);
+    FFigScannedItem = item;
+  }
+  if (!Proceed()) {
+    return false;
+  }
+
+  int64_t fileSize = -1;
+  ++FSummary.AllCount;
+  if (IsRegistryStyle(aLocationStyle)) {
+    ++FSummary.RegistryItemCount;
+  } else if (aLocationStyle == lsDisk) {
+    // A place in a network folder is joined to that folder, never looked for in the current one.
+    fileSize = aFileSize == kUnknownFileSize ? GetFileSizeByName(JoinCheckedPath(aPath, aName))
+                                             : aFileSize;
+    ++FSummary.FileCount;
+    if (fileSize >= 0) {
+      FSummary.FileSizeCount += fileSize;
+    }
+  }
+  if (!Proceed()) {
+    return false;
+  }
+
+  const TFigRuleProcessor processor(values.Rule, values.RuleCaption, aLocationStyle, aRoot, aPath,
+                                    aSection, aName, values.RegItems, aTopic.Status(),
+                                    values.ExceptOptions);
+  TFigResultItem result;
+  if (processor.DoSearch(result)) {
+    result.Level = values.Level;
+    item.Checked = values.Level > 1;
+    if (!Proceed()) {
+      return false;
+    }
+    item.SID = FSid;
+    item.RuleStyle = processor.RuleStyle();
+    item.RuleCaption = processor.RuleCaption();
+    item.RuleParams = processor.RuleParams().Text();
+    item.FigResult = result;
+    item.ValueCheck = values.CheckValues;
+    {
+      std::lock_guard lock(FLock);
+      FFigMatchedItem = std::move(item);
+    }
+    if (!Proceed()) {
+      return false;
+    }
+    const TFigSummary counted = FSummary;
+    ++FSummary.MatchedAllCount;
+    if (IsRegistryStyle(aLocationStyle)) {
+      ++FSummary.MatchedRegItemCount;
+    } else if (aLocationStyle == lsDisk) {
+      ++FSummary.MatchedFileCount;
+      if (fileSize >= 0) {
+        FSummary.MatchedFileSizeCount += fileSize;
+      }
+    }
+    const bool delivered = Report([this] {
+      if (OnTopicMatched) {
+        OnTopicMatched(FFigMatchedItem);
+      }
+    });
+    if (!delivered) {
+      // Stopped before the finding reached the main thread: the counts hold only what did.
+      FSummary = counted;
+      return false;
+    }
+    ++FSid;
+  }
+  if (!Proceed()) {
+    return false;
+  }
+  FItemScaned.store(true);
+  return true;
+}

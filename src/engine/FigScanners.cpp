@@ -1,0 +1,311 @@
+// The location scanners of the scan worker: a topic's LOCATION_n lines name registry keys,
+// folders or one key whose REGITEM_n lines are checked; every place found goes to CheckItem.
+
+#include "engine/FigEngine.h"
+
+#include "cure/RegUtils.h"
+#include "framework/CLHelpers.h"
+#include "platform/FileIO.h"
+#include "platform/Platform.h"
+#include "platform/RegKey.h"
+
+namespace {
+
+constexpr std::wstring_view kSweepHelperName = L"sweephelper.exe";
+constexpr std::wstring_view kBinaryDataText = L"Binary Data";
+
+// The value's data as the rules read it: strings as they are, numbers in decimal, binary data
+// by a fixed text, anything else empty.
+std::wstring DataText(const kplat::TRegValue& aValue) {
+  switch (aValue.Type) {
+  case kplat::regtype::Sz:
+  case kplat::regtype::ExpandSz:
+    return kplat::RegDataToString(aValue.Data);
+  case kplat::regtype::Dword:
+  case kplat::regtype::Qword: {
+    uint64_t number = 0;
+    const size_t size = aValue.Type == kplat::regtype::Dword ? 4 : 8;
+    for (size_t i = 0; i < size && i < aValue.Data.size(); ++i) {
+      number |= static_cast<uint64_t>(aValue.Data[i]) << (8 * i);
+    }
+    return std::to_wstring(number);
+  }
+  case kplat::regtype::Binary:
+    return std::wstring(kBinaryDataText);
+  default:
+    return L"";
+  }
+}
+
+// A drive path ("C:\...") or a network path ("\\server\share..."). Anything else would be
+// looked for in the current folder, which no scan may do.
+bool IsAbsolutePath(const std::wstring& aPath) {
+  if (aPath.size() >= 3 && aPath[1] == L':' && (aPath[2] == L'\\' || aPath[2] == L'/')) {
+    return true;
+  }
+  return aPath.starts_with(L"\\\\");
+}
+
+std::wstring SystemRootFolder() {
+  std::wstring root;
+  if (!kplat::Platform().System().GetEnv(L"SYSTEMROOT", root) || root.empty()) {
+    root = GetWindowsDir();
+  }
+  return root;
+}
+
+// A disk location's folder: "@Name" names a shell folder or one of the temporary and debug
+// folders; anything else is the folder itself.
+std::wstring ResolveDiskFolder(const std::wstring& aLocation) {
+  if (!aLocation.starts_with(L"@")) {
+    return aLocation;
+  }
+  const std::wstring name = aLocation.substr(1);
+  const std::wstring shellFolder = GetShellFolder(name);
+  if (!shellFolder.empty() && kplat::FolderExists(shellFolder)) {
+    return shellFolder;
+  }
+  if (kplat::SameText(name, L"Temp")) {
+    return GetTempDir();
+  }
+  if (kplat::SameText(name, L"WindowsTemp")) {
+    return JoinCheckedPath(SystemRootFolder(), L"Temp");
+  }
+  if (kplat::SameText(name, L"WindowsDebug")) {
+    return JoinCheckedPath(SystemRootFolder(), L"Debug");
+  }
+  return name;
+}
+
+// The key path of a registry location: the location without its leading root name.
+std::wstring LocationKeyPath(const std::wstring& aLocation, const std::wstring& aRootName) {
+  if (aLocation == aRootName) {
+    return L"";
+  }
+  const std::wstring prefix = aRootName + L"\\";
+  return aLocation.starts_with(prefix) ? aLocation.substr(prefix.size()) : aLocation;
+}
+
+std::wstring RootNameOf(const std::wstring& aLocation) {
+  std::vector<std::wstring> pieces;
+  SplitText(aLocation, L'\\', pieces);
+  return pieces.empty() ? aLocation + L"\\" : pieces[0];
+}
+
+} // namespace
+
+TFigScanThread::TWalkValues TFigScanThread::WalkValuesOf(const TFigTopic& aTopic) {
+  TWalkValues walk;
+  walk.FolderDepth = aTopic.GetInteger(kTopicKeyFolderDepth, -1);
+  walk.IncludeSubFolder = aTopic.GetBool(kTopicKeyIncludeSubFolder, false);
+  walk.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, false);
+  return walk;
+}
+
+bool TFigScanThread::ScanTopic(int aIndex) {
+  TFigTopic* topic = FTopicList.Items(aIndex);
+  if (topic == nullptr) {
+    return true;
+  }
+  const TWalkValues walk = WalkValuesOf(*topic);
+  for (int n = 0; n < topic->LocationsCount(); ++n) {
+    if (!Proceed()) {
+      return false;
+    }
+    std::vector<std::wstring> fields;
+    SplitText(topic->GetLocation(n), L',', fields);
+    const TLocationStyle style =
+        fields.size() < 2 ? lsUnknow : StrToEnum<TLocationStyle>(fields[0]);
+    if (!Proceed()) {
+      return false;
+    }
+    bool proceed = true;
+    switch (style) {
+    case lsRegistry:
+      proceed = ScanRegistryLocation(*topic, walk, fields[1]);
+      break;
+    case lsDisk:
+      proceed = ScanDiskLocation(*topic, walk, fields[1], walk.FolderDepth, 0);
+      break;
+    case lsRegistryItem:
+      proceed = ScanRegistryItems(*topic, fields[1]);
+      break;
+    default:
+      break;
+    }
+    // A walk stops early when asked to; that must end the scan, whatever the walk returned.
+    if (!proceed || Terminated()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TFigScanThread::ScanRegistryLocation(TFigTopic& aTopic, const TWalkValues& aWalk,
+                                          const std::wstring& aLocation) {
+  if (!Proceed()) {
+    return false;
+  }
+  const std::wstring rootName = RootNameOf(aLocation);
+  const kplat::TRegHandle root = RootKeyFromName(rootName);
+  const std::wstring keyPath = LocationKeyPath(aLocation, rootName);
+  if (!Proceed()) {
+    return false;
+  }
+  int32_t count = 0;
+  if (root != kplat::kNoRegHandle) {
+    WalkRegistryKey(aTopic, aWalk, root, rootName, keyPath, aWalk.FolderDepth, count);
+  }
+  return !Terminated();
+}
+
+bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk,
+                                     kplat::TRegHandle aRoot, const std::wstring& aRootName,
+                                     const std::wstring& aKey, int32_t aDepth, int32_t& aCount) {
+  if (aDepth == 0) {
+    return true;
+  }
+  kplat::TRegKey key;
+  if (key.Open(aRoot, aKey, kplat::TRegAccess::Read) != kplat::err::Success) {
+    return false;
+  }
+  if (!Proceed()) {
+    return false;
+  }
+  kplat::TRegKeyInfo info;
+  const bool hasSubKeys = key.Info(info) == kplat::err::Success && info.SubKeyCount > 0;
+  std::vector<std::wstring> names = key.ValueNames();
+  if (names.empty()) {
+    names.emplace_back();
+  }
+  for (const std::wstring& name : names) {
+    if (!Proceed()) {
+      return false;
+    }
+    kplat::TRegValue value;
+    if (key.Query(name, value) == kplat::err::Success) {
+      const std::wstring data = DataText(value);
+      if (!Proceed()) {
+        return false;
+      }
+      ++aCount;
+      if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, name, data, aCount)) {
+        return false;
+      }
+      if (!aWalk.CheckValues) {
+        break;
+      }
+    } else if (hasSubKeys) {
+      ++aCount;
+      if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, L"", L"", aCount)) {
+        return false;
+      }
+    } else {
+      // A key with nothing in it: checked as a place only when values are not looked at.
+      ++aCount;
+      if (aWalk.CheckValues) {
+        return false;
+      }
+      if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, L"", L"", aCount)) {
+        return false;
+      }
+    }
+  }
+  if (!hasSubKeys || !aWalk.IncludeSubFolder) {
+    return true;
+  }
+  const std::vector<std::wstring> subKeys = key.SubKeyNames();
+  // The sub-keys are walked with their own handles; this one is not needed any more.
+  key.Close();
+  for (const std::wstring& subKey : subKeys) {
+    if (!Proceed()) {
+      return false;
+    }
+    WalkRegistryKey(aTopic, aWalk, aRoot, aRootName, aKey.empty() ? subKey : aKey + L"\\" + subKey,
+                    aDepth - 1, aCount);
+  }
+  return true;
+}
+
+bool TFigScanThread::ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWalk,
+                                      const std::wstring& aLocation, int32_t aDepth,
+                                      int32_t aCount) {
+  if (kplat::SameText(aLocation, kSweepHelperName)) {
+    const std::wstring path = JoinCheckedPath(GetAppPath(), aLocation);
+    // The helper is a place to act on, not a file whose size is cleaned up.
+    if (!CheckItem(aTopic, lsDisk, path, path, path, aLocation, aCount, -1)) {
+      return false;
+    }
+  }
+  if (aDepth == 0) {
+    return true;
+  }
+  std::wstring folder = ResolveDiskFolder(aLocation);
+  if (!IsAbsolutePath(folder) || !kplat::FolderExists(folder)) {
+    return true;
+  }
+  folder = NormalizeFolder(folder);
+
+  // One enumeration serves both steps: every entry is checked first, then the sub-folders are
+  // walked in the order found.
+  std::vector<std::wstring> subFolders;
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(folder + L"*.*", data); found; found = find.Next(data)) {
+    if (!Proceed()) {
+      return false;
+    }
+    const bool isFolder = (data.Attributes & kplat::fileattr::Directory) != 0;
+    if (!isFolder) {
+      ++aCount;
+    }
+    if (kplat::IsDotEntry(data)) {
+      continue;
+    }
+    // A junction or symbolic link may lead back up the tree or into another folder whose files
+    // are not this location's to clean: it is neither a place nor walked.
+    if (isFolder && (data.Attributes & kplat::fileattr::ReparsePoint) != 0) {
+      continue;
+    }
+    const int64_t size = isFolder ? -1 : static_cast<int64_t>(data.Size);
+    if (!CheckItem(aTopic, lsDisk, folder, folder, aLocation, data.Name, aCount, size)) {
+      return false;
+    }
+    if (isFolder && aWalk.IncludeSubFolder) {
+      subFolders.push_back(data.Name);
+    }
+  }
+  find.Close();
+  for (const std::wstring& subFolder : subFolders) {
+    if (!Proceed()) {
+      return false;
+    }
+    ScanDiskLocation(aTopic, aWalk, JoinCheckedPath(folder, subFolder), aDepth - 1, aCount);
+  }
+  return true;
+}
+
+bool TFigScanThread::ScanRegistryItems(TFigTopic& aTopic, const std::wstring& aLocation) {
+  if (!Proceed()) {
+    return false;
+  }
+  const std::wstring rootName = RootNameOf(aLocation);
+  const std::wstring keyPath = LocationKeyPath(aLocation, rootName);
+  for (int n = 0; n < aTopic.RegItemsCount(); ++n) {
+    const std::wstring line = aTopic.GetRegItem(n);
+    std::wstring name = line.substr(0, line.find(L'='));
+    if (name == L"@") {
+      name.clear();
+    }
+    if (name.starts_with(L"\"")) {
+      name.erase(0, 1);
+    }
+    if (name.ends_with(L"\"")) {
+      name.pop_back();
+    }
+    if (!CheckItem(aTopic, lsRegistryItem, rootName, keyPath, name, line, 0)) {
+      return false;
+    }
+  }
+  return true;
+}
