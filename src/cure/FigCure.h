@@ -162,9 +162,13 @@ private:
   // Main thread: backs up and repairs the finding at FCurrentIndex and reports it.
   void CureCurrentItem();
   TFigCureStatus CureItem(const TFigScanedItem& aItem);
-  // Writes the backup entries of what repairing aItem changes to the backup file, flushed. False
+  // Whether the backup entries of what repairing finding aIndex changes are in the backup file,
+  // flushed; they are written, with those of the next few findings, when they are not yet. False
   // when something that would change cannot be backed up: then it must not change.
-  bool BackupItem(const TFigScanedItem& aItem);
+  bool BackupItem(int aIndex);
+  // Adds the entries of a ticked finding to aEntries; false when something it would change
+  // cannot be backed up.
+  bool CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries) const;
   // Appends entries (a registry export file's body) to the backup file, flushed. On failure the
   // file is cut back to its last whole entry, so it stays a valid export file.
   bool AppendBackup(const std::vector<uint8_t>& aEntries);
@@ -186,8 +190,11 @@ private:
   TNotifyEvent FOnAbort;
   // The collected fix lines; the backup goes to disk entry by entry.
   TRegExporter FRegCureExporter;
-  uint64_t FRegBkSize = 0;    // the bytes of whole entries in the backup file
-  bool FRegBkDamaged = false; // the file may end in a partly written entry
+  std::vector<bool> FBackupSaved; // per finding, once its entries were collected
+  int FBackupEnd = 0;             // the findings before it have had their entries collected
+  int FBackupBatch = 1;           // findings whose entries are flushed together
+  uint64_t FRegBkSize = 0;        // the bytes of whole entries in the backup file
+  bool FRegBkDamaged = false;     // the file may end in a partly written entry
   std::wstring FRegBkFileName;
   std::wstring FRegCureFileName;
   uint64_t FBeginTime = 0; // tick of the current slot's start

@@ -8,6 +8,7 @@
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -17,6 +18,11 @@ namespace {
 
 constexpr uint32_t kPollMs = 40;
 constexpr size_t kHeaderBytes = 82; // the byte-order mark and the header of an export file
+// Backup entries are flushed together for the findings of at most this many milliseconds of
+// slots, and at most this many findings: one flush per finding would make a run of thousands of
+// findings take minutes.
+constexpr uint32_t kBackupBatchMs = 250;
+constexpr int kMaxBackupBatch = 256;
 
 // The entries of an exporter: its content after the header.
 std::vector<uint8_t> Entries(const TRegExporter& aExporter) {
@@ -72,10 +78,14 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
       FItems(aFigCure.FItems.begin(), aFigCure.FItems.begin() + aFigCure.FItemCount),
       FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
       FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
-      FOnAbort(aFigCure.OnAbort), FRegBkSize(kHeaderBytes), FRegBkFileName(aRegFile) {
+      FOnAbort(aFigCure.OnAbort), FBackupSaved(static_cast<size_t>(FItemCount)),
+      FRegBkSize(kHeaderBytes), FRegBkFileName(aRegFile) {
   if (aFigCure.Paced() && FItemCount > 0) {
     FMinSlotMs = static_cast<uint32_t>(std::lround(12.0 / FItemCount * 1000));
   }
+  FBackupBatch = FMinSlotMs == 0 ? kMaxBackupBatch
+                                 : std::clamp(static_cast<int>(kBackupBatchMs / FMinSlotMs), 1,
+                                              kMaxBackupBatch);
 }
 
 TFigCureThread::~TFigCureThread() {
@@ -176,7 +186,7 @@ void TFigCureThread::CureCurrentItem() {
     return;
   }
   // Nothing changes unless its backup is on disk.
-  FCurrentItemStatus = BackupItem(item) ? CureItem(item) : csUncured;
+  FCurrentItemStatus = BackupItem(FCurrentIndex) ? CureItem(item) : csUncured;
   if (FOnCured) {
     FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
   }
@@ -185,26 +195,47 @@ void TFigCureThread::CureCurrentItem() {
   }
 }
 
-bool TFigCureThread::BackupItem(const TFigScanedItem& aItem) {
-  if (aItem.LocationStyle != lsRegistry && aItem.LocationStyle != lsRegistryItem) {
+bool TFigCureThread::CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries) const {
+  if (!aItem.Checked ||
+      (aItem.LocationStyle != lsRegistry && aItem.LocationStyle != lsRegistryItem)) {
     return true;
   }
-  TRegExporter entries;
-  if (aItem.LocationStyle == lsRegistry && !aItem.ValueCheck && aItem.ScanedPath.empty()) {
-    return true; // a root is never deleted (CureItem refuses it), so there is nothing to save
-  }
   if (aItem.LocationStyle == lsRegistry && !aItem.ValueCheck) {
+    if (aItem.ScanedPath.empty()) {
+      return true; // a root is never deleted (CureItem refuses it), so there is nothing to save
+    }
     // The whole tree goes; a key that does not open has nothing to lose (and will not delete).
     kplat::TRegKey key;
-    if (key.Open(RootKeyFromName(aItem.ScanedRoot), aItem.ScanedPath) == kplat::err::Success &&
-        !BackupKeyTree(aItem.ScanedRoot, aItem.ScanedPath, entries)) {
-      return false;
-    }
-  } else if (!entries.AddItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection) &&
-             ValueExists(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection)) {
-    return false; // there, but it cannot be written down
+    return key.Open(RootKeyFromName(aItem.ScanedRoot), aItem.ScanedPath) != kplat::err::Success ||
+           BackupKeyTree(aItem.ScanedRoot, aItem.ScanedPath, aEntries);
   }
-  return entries.Stream().size() == kHeaderBytes || AppendBackup(Entries(entries));
+  // A value that is there but cannot be written down must stay.
+  return aEntries.AddItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection) ||
+         !ValueExists(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection);
+}
+
+bool TFigCureThread::BackupItem(int aIndex) {
+  if (aIndex < FBackupEnd) {
+    return FBackupSaved[static_cast<size_t>(aIndex)];
+  }
+  // One flush for the findings of the next moments: each of them is on disk before its change.
+  const int end = std::min(FItemCount, aIndex + FBackupBatch);
+  TRegExporter entries;
+  for (int i = aIndex; i < end; ++i) {
+    FBackupSaved[static_cast<size_t>(i)] = CollectBackup(FItems[static_cast<size_t>(i)], entries);
+  }
+  if (entries.Stream().size() == kHeaderBytes || AppendBackup(Entries(entries))) {
+    FBackupEnd = end;
+    return FBackupSaved[static_cast<size_t>(aIndex)];
+  }
+  // Not on disk; this finding alone may still fit.
+  FBackupEnd = aIndex + 1;
+  TRegExporter single;
+  const bool collected = CollectBackup(FItems[static_cast<size_t>(aIndex)], single);
+  FBackupSaved[static_cast<size_t>(aIndex)] =
+      end - aIndex > 1 && collected &&
+      (single.Stream().size() == kHeaderBytes || AppendBackup(Entries(single)));
+  return FBackupSaved[static_cast<size_t>(aIndex)];
 }
 
 bool TFigCureThread::AppendBackup(const std::vector<uint8_t>& aEntries) {

@@ -242,18 +242,29 @@ TEST_F(FigCureTest, KeyDeletionBacksUpTheWholeTreeAndRestoresIt) {
 }
 
 TEST_F(FigCureTest, EachBackupEntryIsOnDiskBeforeItsChange) {
-  for (int i = 0; i < 5; ++i) {
-    Machine().SetRegDword(regroot::CurrentUser, L"Soft\\V", L"v" + std::to_wstring(i), i);
-    FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"v" + std::to_wstring(i)));
+  // Paced, each finding's entry is flushed in its own slot; without pacing, entries are flushed
+  // for several findings at once, but always before the first of their changes.
+  for (const bool paced : {true, false}) {
+    for (int i = 0; i < 5; ++i) {
+      Machine().SetRegDword(regroot::CurrentUser, L"Soft\\V", L"v" + std::to_wstring(i), i);
+    }
+    FCure->Clear();
+    for (int i = 0; i < 5; ++i) {
+      FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"v" + std::to_wstring(i)));
+    }
+    std::vector<size_t> entriesOnDisk;
+    FCure->OnCured = [&](const TFigScanedItem& aItem, TFigCureStatus aStatus, int aIndex, int) {
+      EXPECT_EQ(aStatus, csCured);
+      const auto keys = BackupKeys(FCure->LastBackupFile());
+      entriesOnDisk.push_back(keys.size());
+      ASSERT_GT(keys.size(), static_cast<size_t>(aIndex));
+      EXPECT_EQ(keys[static_cast<size_t>(aIndex)].Values[0].Name, aItem.ScanedSection);
+    };
+    FCure->SetPaced(paced);
+    Run();
+    EXPECT_EQ(entriesOnDisk,
+              paced ? (std::vector<size_t>{1, 2, 3, 4, 5}) : (std::vector<size_t>{5, 5, 5, 5, 5}));
   }
-  std::vector<size_t> entriesOnDisk;
-  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus, int, int) {
-    const auto keys = BackupKeys(FCure->LastBackupFile());
-    entriesOnDisk.push_back(keys.size());
-    EXPECT_EQ(keys.back().Values[0].Name, L"v" + std::to_wstring(keys.size() - 1));
-  };
-  Run();
-  EXPECT_EQ(entriesOnDisk, (std::vector<size_t>{1, 2, 3, 4, 5}));
 }
 
 TEST_F(FigCureTest, EveryRunGetsItsOwnBackupFileAndIndexLine) {
