@@ -189,7 +189,13 @@ void TCLEngine::UpdateTitle() {
   if (FTitleIncludeVer) {
     FAppTitle += L"  " + settings.GetSettingString(L"App.Ver");
   }
-  if (!settings.GetSettingBool(L"App.NoAutoTitle") && OnTitleChange) {
+  if (settings.GetSettingBool(L"App.NoAutoTitle")) {
+    return;
+  }
+  if (Owner() != nullptr) {
+    Owner()->SetPropText(L"Caption", FAppTitle);
+  }
+  if (OnTitleChange) {
     OnTitleChange(*this);
   }
 }

@@ -106,7 +106,8 @@ public:
   const std::wstring& AppTitle() const { return FAppTitle; }
   bool TitleIncludeVer() const { return FTitleIncludeVer; }
   void SetTitleIncludeVer(bool aValue);
-  // Recomposes the title; unless setting "App.NoAutoTitle" is true, OnTitleChange fires.
+  // Recomposes the title; unless setting "App.NoAutoTitle" is true it becomes the owner's
+  // "Caption" and OnTitleChange fires.
   void UpdateTitle();
   TNotifyEvent OnTitleChange;
 

@@ -27,6 +27,18 @@ public:
   TModalResult Answer = mr::OK;
 };
 
+// A window as far as the title goes.
+class TCaptioned : public TComponent {
+public:
+  TCaptioned() : TComponent(nullptr) {
+    PublishString(
+        L"Caption", [this] { return Caption; },
+        [this](const std::wstring& aText) { Caption = aText; }, L"TCaption");
+  }
+  std::wstring ClassName() const override { return L"TfrmMain"; }
+  std::wstring Caption;
+};
+
 class CLEngine : public ::testing::Test {
 protected:
   CLEngine() {
@@ -70,17 +82,22 @@ TEST_F(CLEngine, TextsComeFromTheirSectionsWithArguments) {
 
 TEST_F(CLEngine, TitleCarriesTheVersionUnlessTurnedOff) {
   SetConst("App.Ver=1.2.3.4\n");
+  TCaptioned window;
+  TCLEngine& engine = *new TCLEngine(&window);
+  engine.SetLanguageData(&FLanguage);
   int changes = 0;
-  FEngine.OnTitleChange = [&changes](TObject&) { ++changes; };
-  FEngine.UpdateTitle();
-  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova  1.2.3.4");
-  FEngine.SetTitleIncludeVer(false);
-  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova");
+  engine.OnTitleChange = [&changes](TObject&) { ++changes; };
+  engine.UpdateTitle();
+  EXPECT_EQ(engine.AppTitle(), L"Kestrova  1.2.3.4");
+  EXPECT_EQ(window.Caption, L"Kestrova  1.2.3.4");
+  engine.SetTitleIncludeVer(false);
+  EXPECT_EQ(engine.AppTitle(), L"Kestrova");
   EXPECT_EQ(changes, 2);
 
   GetCLSettings().SetSettingBool(L"App.NoAutoTitle", true);
-  FEngine.SetTitleIncludeVer(true);
-  EXPECT_EQ(FEngine.AppTitle(), L"Kestrova  1.2.3.4");
+  engine.SetTitleIncludeVer(true);
+  EXPECT_EQ(engine.AppTitle(), L"Kestrova  1.2.3.4");
+  EXPECT_EQ(window.Caption, L"Kestrova");
   EXPECT_EQ(changes, 2);
 }
 
