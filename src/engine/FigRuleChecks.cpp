@@ -16,6 +16,11 @@ namespace {
 
 constexpr const wchar_t* kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const wchar_t* kAppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+// The same lists as 32-bit programs see them.
+constexpr const wchar_t* kUninstallKey32 =
+    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const wchar_t* kAppPathsKey32 =
+    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr const wchar_t* kFileExtsKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 constexpr const wchar_t* kComDlg32Key =
@@ -115,7 +120,8 @@ bool TFigRuleProcessor::CheckActiveX(TFigResultItem& aRet) const {
 }
 
 bool TFigRuleProcessor::CheckUninstall(TFigResultItem& aRet) const {
-  if (kplat::SameText(FPath, kUninstallKey)) {
+  // The list itself is no entry: judged as one it would be removed with every entry in it.
+  if (kplat::SameText(FPath, kUninstallKey) || kplat::SameText(FPath, kUninstallKey32)) {
     return false;
   }
   if (kplat::SameText(FName, kEmptyMark)) {
@@ -145,7 +151,8 @@ bool TFigRuleProcessor::CheckUninstall(TFigResultItem& aRet) const {
 
 bool TFigRuleProcessor::CheckAppPaths(TFigResultItem& aRet) const {
   const std::wstring keyName = LastPart(FPath);
-  if (kplat::SameText(FPath, kAppPathsKey) || kplat::SameText(keyName, L"install.exe")) {
+  if (kplat::SameText(FPath, kAppPathsKey) || kplat::SameText(FPath, kAppPathsKey32) ||
+      kplat::SameText(keyName, L"install.exe")) {
     return false;
   }
   kplat::TRegKey key;
@@ -262,9 +269,11 @@ bool TFigRuleProcessor::CheckFileType(TFigResultItem& aRet) const {
   const kplat::TRegHandle root = RootKeyFromName(FRoot);
   kplat::TRegKey key;
   // The extension's own key must be there: a key that vanished or cannot be read says nothing
-  // about its programs.
+  // about its programs. The program the user chose (UserChoice) is a program too; removing the
+  // key would lose that choice.
   if (kplat::SameText(FPath, kFileExtsKey) || !OpenForReading(root, FPath, key) ||
-      KeyExists(root, FPath + L"\\OpenWithProgids") || KeyExists(root, FPath + L"\\OpenWithList")) {
+      KeyExists(root, FPath + L"\\OpenWithProgids") || KeyExists(root, FPath + L"\\OpenWithList") ||
+      KeyExists(root, FPath + L"\\UserChoice")) {
     return false;
   }
   aRet.Reason = frNoAppOpenWithFile;
