@@ -248,12 +248,3 @@ TEST_F(CLSettings, SlowLanguageStringReadsTheChosenFile) {
   EXPECT_EQ(settings->SlowGetLanguageString(L"appres", L"state.ready", L"Ready"), L"Prêt");
   EXPECT_EQ(settings->SlowGetLanguageString(L"AppRes", L"Missing", L"dflt"), L"dflt");
 }
-
-TEST_F(CLSettings, ProcessWideStoreLivesUntilFreed) {
-  TCLSettings& first = GetCLSettings();
-  EXPECT_EQ(&GetCLSettings(), &first);
-  EXPECT_EQ(first.RunTimes(), 0);
-  FreeCLSettings();
-  EXPECT_EQ(GetCLSettings().RunTimes(), 1);
-  FreeCLSettings();
-}
