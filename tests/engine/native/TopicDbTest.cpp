@@ -5,6 +5,7 @@
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
 #include "framework/CLHelpers.h"
+#include "framework/CLIniFiles.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
@@ -24,9 +25,10 @@ namespace regroot = kplat::regroot;
 
 const std::wstring kTopicDb = L"C:\\Program Files\\Kestrova\\data\\topic.db";
 
-std::string ShippedTopicDb() {
+// A file as the build ships it, relative to the folder of the test program.
+std::string ShippedFile(const char* aRelative) {
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-  std::ifstream in(exe.parent_path() / "data" / "topic.db", std::ios::binary);
+  std::ifstream in(exe.parent_path() / aRelative, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -59,7 +61,7 @@ bool Judge(const TFigTopic& aTopic, TLocationStyle aStyle, const std::wstring& a
 class TopicDb : public ::testing::Test {
 protected:
   void SetUp() override {
-    FText = ShippedTopicDb();
+    FText = ShippedFile("data/topic.db");
     ASSERT_FALSE(FText.empty()) << "data/topic.db is not beside the test program";
     Machine().AddTextFile(kTopicDb, FText);
     ASSERT_TRUE(FEngine.LoadTopics(kTopicDb)) << kplat::ToUtf8(FEngine.LastError());
@@ -278,6 +280,76 @@ TEST_F(TopicDb, JunkTopicsSpareFilesInUse) {
   const TFigTopic& recent = Topic(L"RecentDocsFiles");
   EXPECT_TRUE(Judge(recent, lsDisk, folder, folder, L"@Recent", L"Report.docx.lnk"));
   EXPECT_FALSE(Judge(recent, lsDisk, folder, folder, L"@Recent", L"desktop.ini"));
+}
+
+// The fixed-values file holds every product value and default the program reads from it, and
+// the per-topic choices of every topic the topic database has.
+TEST_F(TopicDb, FixedValuesCoverProductAndTopics) {
+  const std::string text = ShippedFile("const.dat");
+  ASSERT_FALSE(text.empty()) << "const.dat is not beside the test program";
+  TIniProfile constDat;
+  constDat.LoadFromText(kplat::FromUtf8(text));
+  std::vector<std::wstring> keys = {L"App.Name",
+                                    L"App.Ver",
+                                    L"App.SubVer",
+                                    L"App.GUID",
+                                    L"App.ID",
+                                    L"App.Copyright",
+                                    L"App.MagicWord",
+                                    L"App.RegPath",
+                                    L"App.Splash",
+                                    L"URL.home",
+                                    L"URL.help",
+                                    L"URL.Update",
+                                    L"URL.UpdateInfoURL",
+                                    L"URL.InfoHeight",
+                                    L"Update.AutoCheck",
+                                    L"Update.NoAutoCheck",
+                                    L"Update.Days",
+                                    L"Update.AutoClose",
+                                    L"Update.BeginAuto",
+                                    L"Update.DelaySeconds",
+                                    L"MainForm.W",
+                                    L"MainForm.H",
+                                    L"Switch.RegistryFix",
+                                    L"Switch.PrivacySweep",
+                                    L"Switch.JunkFilesClean",
+                                    L"Switch.SystemOptimization",
+                                    L"SystemOptimization.CO",
+                                    L"SystemOptimization.NO",
+                                    L"Backup.MaxBackup",
+                                    L"Recommend.General.Minimize",
+                                    L"Recommend.General.Startup",
+                                    L"Recommend.General.CleanedShutdown",
+                                    L"Recommend.General.ShowGuide",
+                                    L"Recommend.General.ShowBalloon",
+                                    L"Recommend.SystemOptimization.CO",
+                                    L"Recommend.SystemOptimization.NO",
+                                    L"Recommend.Backup.MaxBackup"};
+  for (const wchar_t* family : {L"Container.", L"ButtonPanel.", L"llRestore.", L"llSettings."}) {
+    for (const wchar_t* side : {L"L", L"T", L"W", L"H"}) {
+      if (std::wstring(family).starts_with(L"ll") && (side[0] == L'W' || side[0] == L'H')) {
+        continue;
+      }
+      keys.push_back(std::wstring(family) + side);
+    }
+  }
+  for (int i = 0; i < FEngine.TopicCount(); ++i) {
+    const TFigTopic& topic = *FEngine.GetTopic(i);
+    const wchar_t* prefix = topic.Category() == tcARegFix         ? L"RegFix."
+                            : topic.Category() == tcBPrivacySweep ? L"PrivacySweep."
+                            : topic.Category() == tcCJunkFile     ? L"JunkFiles."
+                                                                  : nullptr;
+    if (prefix) {
+      keys.push_back(prefix + topic.Name());
+      keys.push_back(L"Recommend." + (prefix + topic.Name()));
+    }
+  }
+  for (const std::wstring& key : keys) {
+    EXPECT_TRUE(constDat.ValueExists(L"setting", key)) << kplat::ToUtf8(key);
+  }
+  EXPECT_EQ(constDat.ReadString(L"setting", L"App.Name", L""), L"Kestrova");
+  EXPECT_EQ(Split(constDat.ReadString(L"setting", L"App.Ver", L""), L'.').size(), 4u);
 }
 
 } // namespace
