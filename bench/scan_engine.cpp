@@ -1,0 +1,222 @@
+// How much the scan engine adds to the raw cost of walking the registry and the disk.
+//
+// Builds a registry tree and a folder tree (100,000 keys and files by default; the first argument
+// changes it), then times, in one run, a bare walk that opens, enumerates and reads the same keys,
+// values and folders through the platform layer, and a scan of the same tree by the engine with
+// pacing off. Natively it runs on the in-memory machine; built for Windows it runs on the real
+// registry and disk (under Wine: the prefix's) and removes its trees afterwards. Prints the
+// ratio engine / bare walk and places per second; each figure is the best of three rounds.
+
+#include "engine/FigEngine.h"
+#include "framework/CLHelpers.h"
+#include "framework/CLMainThread.h"
+#include "platform/FileIO.h"
+#include "platform/RegKey.h"
+
+#ifdef _WIN32
+#include "platform/win32/Win32Platform.h"
+#else
+#include "platform/fake/FakeMachine.h"
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace {
+
+using kplat::Platform;
+using kplat::regroot::CurrentUser;
+
+const std::wstring kBenchKey = L"Software\\KestrovaBench";
+constexpr int kPerGroup = 1000;
+constexpr int kRounds = 3;
+
+double BestSeconds(const std::function<void()>& aRun) {
+  double best = 1e300;
+  for (int round = 0; round < kRounds; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    aRun();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+std::wstring Numbered(const wchar_t* aPrefix, int aNumber) {
+  return aPrefix + std::to_wstring(100000 + aNumber).substr(1);
+}
+
+void MakeRegistryTree(int aKeys) {
+  kplat::TRegKey group;
+  for (int i = 0; i < aKeys; ++i) {
+    if (i % kPerGroup == 0) {
+      group.Create(CurrentUser, kBenchKey + L"\\" + Numbered(L"g", i / kPerGroup));
+    }
+    kplat::TRegKey key;
+    key.Create(group.Handle(), Numbered(L"k", i));
+    key.WriteString(L"Path", L"C:\\Program Files\\Bench\\tool" + std::to_wstring(i) + L".exe");
+  }
+}
+
+// Files named .log, one in a hundred .tmp, so that the junk rule judges every one and finds some.
+void MakeFolderTree(const std::wstring& aRoot, int aFiles) {
+  std::wstring folder;
+  const std::vector<uint8_t> content(16, 'x');
+  for (int i = 0; i < aFiles; ++i) {
+    if (i % kPerGroup == 0) {
+      folder = aRoot + Numbered(L"d", i / kPerGroup) + L"\\";
+      kplat::ForceFolders(folder);
+    }
+    const wchar_t* extension = i % 100 == 0 ? L".tmp" : L".log";
+    Platform().Files().WriteFile(folder + Numbered(L"f", i) + extension, content);
+  }
+}
+
+void RemoveFolderTree(const std::wstring& aFolder) {
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(aFolder + L"*", data); found; found = find.Next(data)) {
+    if (kplat::IsDotEntry(data)) {
+      continue;
+    }
+    if (data.Attributes & kplat::fileattr::Directory) {
+      RemoveFolderTree(aFolder + data.Name + L"\\");
+    } else {
+      Platform().Files().DeleteFile(aFolder + data.Name);
+    }
+  }
+  find.Close();
+  Platform().Files().RemoveFolder(aFolder.substr(0, aFolder.size() - 1));
+}
+
+int64_t BareRegistryWalk(const std::wstring& aKey) {
+  kplat::TRegKey key;
+  if (key.Open(CurrentUser, aKey) != kplat::err::Success) {
+    return 0;
+  }
+  int64_t places = 0;
+  for (const std::wstring& name : key.ValueNames()) {
+    kplat::TRegValue value;
+    key.Query(name, value);
+    ++places;
+  }
+  const std::vector<std::wstring> subKeys = key.SubKeyNames();
+  key.Close();
+  for (const std::wstring& subKey : subKeys) {
+    places += BareRegistryWalk(aKey + L"\\" + subKey);
+  }
+  return std::max<int64_t>(places, 1);
+}
+
+int64_t BareFolderWalk(const std::wstring& aFolder) {
+  int64_t places = 0;
+  std::vector<std::wstring> subFolders;
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(aFolder + L"*.*", data); found; found = find.Next(data)) {
+    if (kplat::IsDotEntry(data)) {
+      continue;
+    }
+    ++places;
+    if (data.Attributes & kplat::fileattr::Directory) {
+      subFolders.push_back(data.Name);
+    }
+  }
+  find.Close();
+  for (const std::wstring& subFolder : subFolders) {
+    places += BareFolderWalk(aFolder + subFolder + L"\\");
+  }
+  return places;
+}
+
+struct TScanResult {
+  int64_t Places = 0;
+  int64_t Findings = 0;
+};
+
+TScanResult EngineScan(TCLMainThread& aMain, const std::vector<std::wstring>& aLines) {
+  TFigEngine engine;
+  engine.SetPacing(false);
+  TFigTopic* topic = engine.GetTopic(engine.AddTopic(L"Bench"));
+  topic->SetCategory(tcARegFix);
+  topic->SetEnabled(true);
+  for (const std::wstring& line : aLines) {
+    const size_t equals = line.find(L'=');
+    topic->ValueList().SetValue(line.substr(0, equals), line.substr(equals + 1));
+  }
+  engine.StartScan();
+  if (!aMain.RunUntil([&] { return !engine.IsRunning(); }, 3600000)) {
+    std::fputs("the scan did not end within an hour\n", stderr);
+    std::exit(1);
+  }
+  return TScanResult{engine.Summary().AllCount, engine.Summary().MatchedAllCount};
+}
+
+void Report(const char* aWhat, double aBare, double aEngine, const TScanResult& aResult) {
+  std::printf("%-34s bare %7.3f s  engine %7.3f s  ratio %5.2f  %9.0f places/s  %lld places, "
+              "%lld findings\n",
+              aWhat, aBare, aEngine, aEngine / aBare, static_cast<double>(aResult.Places) / aEngine,
+              static_cast<long long>(aResult.Places), static_cast<long long>(aResult.Findings));
+}
+
+int Run(int aCount) {
+#ifdef _WIN32
+  kplat::win32::InstallWin32Platform();
+  const char* where = "the real registry and disk";
+#else
+  kplat::fake::TFakeMachineScope machine;
+  const char* where = "the in-memory machine";
+#endif
+  const int count = std::max(1000, aCount);
+  TCLMainThreadQueue mainThread(TCLIdleWait::WaitForCall);
+  TCLScopedMainThread mainScope(mainThread);
+
+  const std::wstring folder = GetTempDir() + L"KestrovaBench\\";
+  Platform().Registry().DeleteKeyTree(CurrentUser, kBenchKey, kplat::TRegView::Default);
+  RemoveFolderTree(folder);
+  std::printf("scan engine on %s: %d keys with one value, %d files\n", where, count, count);
+  MakeRegistryTree(count);
+  MakeFolderTree(folder, count);
+
+  int64_t barePlaces = 0;
+  const double bareRegistry = BestSeconds([&] { barePlaces = BareRegistryWalk(kBenchKey); });
+  const std::wstring location = L"LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\" + kBenchKey;
+  for (const wchar_t* checkValues : {L"0", L"1"}) {
+    TScanResult result;
+    const double scan = BestSeconds([&] {
+      result = EngineScan(mainThread, {L"Rule=rsHistoryNMRU", location, L"IncludeSubFolder=1",
+                                       std::wstring(L"CHECKVALUES=") + checkValues});
+    });
+    Report(checkValues[0] == L'0' ? "registry, CHECKVALUES false" : "registry, CHECKVALUES true",
+           bareRegistry, scan, result);
+  }
+
+  const double bareDisk = BestSeconds([&] { barePlaces = BareFolderWalk(folder); });
+  TScanResult diskResult;
+  const double diskScan = BestSeconds([&] {
+    diskResult = EngineScan(mainThread, {L"Rule=rsJunkFile,.tmp", L"LOCATION_0=lsDisk," + folder,
+                                         L"IncludeSubFolder=1"});
+  });
+  Report("disk, junk rule", bareDisk, diskScan, diskResult);
+
+  Platform().Registry().DeleteKeyTree(CurrentUser, kBenchKey, kplat::TRegView::Default);
+  RemoveFolderTree(folder);
+  return 0;
+}
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  return Run(argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 100000);
+}
+#else
+int main(int argc, char** argv) {
+  return Run(argc > 1 ? std::atoi(argv[1]) : 100000);
+}
+#endif

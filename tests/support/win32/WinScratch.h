@@ -1,0 +1,20 @@
+#pragma once
+// Scratch files for the Windows tests.
+
+#include <windows.h>
+
+#include <string>
+
+namespace ktest::win32 {
+
+// The system's temporary folder, with its trailing backslash.
+std::wstring TempFolder();
+// Removes a file or a folder with everything in it. A reparse point is removed as the link it
+// is, never followed: a junction out of a scratch folder must not take its target with it.
+void RemoveTree(const std::wstring& aPath);
+bool IsReparsePoint(const std::wstring& aPath);
+// Makes aLink (created when missing) a junction to the folder aTarget, or else a directory
+// symbolic link; false when the system allows neither.
+bool MakeJunction(const std::wstring& aLink, const std::wstring& aTarget);
+
+} // namespace ktest::win32
