@@ -227,8 +227,8 @@ public:
   // Runs every location of topic aIndex; false when the scan must stop.
   bool ScanTopic(int aIndex);
   // Counts one place and judges it by the topic's rule; false when the scan must stop.
-  // aFileSize is the size of a disk place when the caller knows it (-1 for a folder); otherwise
-  // it is read from the file.
+  // aFileSize is the size of a disk place when the caller knows it (-1: the place is a folder);
+  // otherwise it is read from the file.
   virtual bool CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
                          const std::wstring& aRoot, const std::wstring& aPath,
                          const std::wstring& aSection, const std::wstring& aName,
@@ -252,10 +252,7 @@ private:
   struct TTopicValues {
     const TFigTopic* Topic = nullptr;
     std::wstring Name;
-    std::wstring Rule;
-    std::wstring RuleCaption;
-    std::wstring ExceptOptions;
-    TStringList RegItems;
+    std::unique_ptr<TFigRuleSetup> Rule;
     TTopicCategory Category = tcUnknow;
     int32_t WorkingPercent = 0;
     int32_t Level = 0;

@@ -402,10 +402,9 @@ const TFigScanThread::TTopicValues& TFigScanThread::ValuesOf(const TFigTopic& aT
     FTopicValues.Topic = &aTopic;
     FTopicValues.Name = aTopic.Name();
     FTopicValues.Category = aTopic.Category();
-    FTopicValues.Rule = aTopic.GetValue(kTopicKeyRule);
-    FTopicValues.RuleCaption = aTopic.GetValue(kTopicKeyRuleCaption);
-    FTopicValues.ExceptOptions = aTopic.GetValue(kTopicKeyExceptOptions);
-    FTopicValues.RegItems = aTopic.RegItem();
+    FTopicValues.Rule = std::make_unique<TFigRuleSetup>(
+        aTopic.GetValue(kTopicKeyRule), aTopic.GetValue(kTopicKeyRuleCaption), aTopic.RegItem(),
+        aTopic.Status(), aTopic.GetValue(kTopicKeyExceptOptions));
     FTopicValues.WorkingPercent = aTopic.GetInteger(kKeyWorkingPercent, kDefaultWorkingPercent);
     FTopicValues.Level = aTopic.GetInteger(kTopicKeyLevel, kDefaultLevel);
     FTopicValues.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, true);
@@ -421,18 +420,18 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     return false;
   }
   const TTopicValues& values = ValuesOf(aTopic);
-  TFigScanedItem item;
-  item.TopicName = values.Name;
-  item.Category = values.Category;
-  item.LocationStyle = aLocationStyle;
-  item.ScanedRoot = aRoot;
-  item.ScanedPath = aPath;
-  item.ScanedSection = aSection;
-  item.ScanedName = aName;
-  item.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
   {
+    // Filled in place: the strings keep their room from place to place.
     std::lock_guard lock(FLock);
-    FFigScannedItem = item;
+    TFigScanedItem& item = FFigScannedItem;
+    item.TopicName = values.Name;
+    item.Category = values.Category;
+    item.LocationStyle = aLocationStyle;
+    item.ScanedRoot = aRoot;
+    item.ScanedPath = aPath;
+    item.ScanedSection = aSection;
+    item.ScanedName = aName;
+    item.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
   }
   if (!Proceed()) {
     return false;
@@ -455,11 +454,15 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     return false;
   }
 
-  const TFigRuleProcessor processor(values.Rule, values.RuleCaption, aLocationStyle, aRoot, aPath,
-                                    aSection, aName, values.RegItems, aTopic.Status(),
-                                    values.ExceptOptions);
+  TFigPlaceKind kind = TFigPlaceKind::Unknown;
+  if (aLocationStyle == lsDisk && aFileSize != kUnknownFileSize) {
+    kind = aFileSize < 0 ? TFigPlaceKind::Folder : TFigPlaceKind::File;
+  }
+  const TFigRuleProcessor processor(*values.Rule, aLocationStyle, aRoot, aPath, aSection, aName,
+                                    kind);
   TFigResultItem result;
   if (processor.DoSearch(result)) {
+    TFigScanedItem item = ScannedItem();
     result.Level = values.Level;
     item.Checked = values.Level > 1;
     if (!Proceed()) {

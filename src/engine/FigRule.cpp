@@ -158,6 +158,23 @@ std::wstring JoinCheckedPath(const std::wstring& aBase, const std::wstring& aRel
   return JoinPath(aBase, aRelative);
 }
 
+TFigRuleSetup::TFigRuleSetup(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
+                             const TStringList& aRegItemList, TTopicStatus aTopicStatus,
+                             const std::wstring& aTopicExceptOptions)
+    : RuleString(aRuleString), RuleCaption(aRuleCaption),
+      RuleStyle(static_cast<TRuleStyle>(kNoEnumValue)), RegItemList(aRegItemList),
+      TopicStatus(aTopicStatus) {
+  std::vector<std::wstring> params;
+  SplitText(aRuleString, L',', params);
+  for (auto& param : params) {
+    RuleParams.Add(std::move(param));
+  }
+  if (!RuleParams.Empty()) {
+    RuleStyle = StrToEnum<TRuleStyle>(RuleParams.Strings(0));
+  }
+  ExceptOptions.SetCommaText(kplat::UpperCase(aTopicExceptOptions));
+}
+
 TFigRuleProcessor::TFigRuleProcessor(const std::wstring& aRuleString,
                                      const std::wstring& aRuleCaption,
                                      TLocationStyle aLocationStyle, const std::wstring& aRoot,
@@ -165,20 +182,23 @@ TFigRuleProcessor::TFigRuleProcessor(const std::wstring& aRuleString,
                                      const std::wstring& aName, const TStringList& aRegItemList,
                                      TTopicStatus aTopicStatus,
                                      const std::wstring& aTopicExceptOptions)
-    : FRuleString(aRuleString), FRuleCaption(aRuleCaption), FLocationStyle(aLocationStyle),
-      FRoot(aRoot), FPath(aPath), FSection(aSection), FName(aName),
-      FRuleStyle(static_cast<TRuleStyle>(kNoEnumValue)), FRegItemList(aRegItemList),
-      FTopicStatus(aTopicStatus) {
-  std::vector<std::wstring> params;
-  SplitText(aRuleString, L',', params);
-  for (auto& param : params) {
-    FRuleParams.Add(std::move(param));
-  }
-  if (!FRuleParams.Empty()) {
-    FRuleStyle = StrToEnum<TRuleStyle>(FRuleParams.Strings(0));
-  }
-  FExceptOptions.SetCommaText(kplat::UpperCase(aTopicExceptOptions));
-}
+    : FOwnedSetup(std::make_unique<TFigRuleSetup>(aRuleString, aRuleCaption, aRegItemList,
+                                                  aTopicStatus, aTopicExceptOptions)),
+      FSetup(*FOwnedSetup), FRuleString(FSetup.RuleString), FRuleCaption(FSetup.RuleCaption),
+      FLocationStyle(aLocationStyle), FRoot(aRoot), FPath(aPath), FSection(aSection), FName(aName),
+      FPlaceKind(TFigPlaceKind::Unknown), FRuleStyle(FSetup.RuleStyle),
+      FRuleParams(FSetup.RuleParams), FRegItemList(FSetup.RegItemList),
+      FTopicStatus(FSetup.TopicStatus), FExceptOptions(FSetup.ExceptOptions) {}
+
+TFigRuleProcessor::TFigRuleProcessor(const TFigRuleSetup& aSetup, TLocationStyle aLocationStyle,
+                                     const std::wstring& aRoot, const std::wstring& aPath,
+                                     const std::wstring& aSection, const std::wstring& aName,
+                                     TFigPlaceKind aPlaceKind)
+    : FSetup(aSetup), FRuleString(FSetup.RuleString), FRuleCaption(FSetup.RuleCaption),
+      FLocationStyle(aLocationStyle), FRoot(aRoot), FPath(aPath), FSection(aSection), FName(aName),
+      FPlaceKind(aPlaceKind), FRuleStyle(FSetup.RuleStyle), FRuleParams(FSetup.RuleParams),
+      FRegItemList(FSetup.RegItemList), FTopicStatus(FSetup.TopicStatus),
+      FExceptOptions(FSetup.ExceptOptions) {}
 
 bool TFigRuleProcessor::DoSearch(TFigResultItem& aRet) const {
   aRet.MatchFlag = false;

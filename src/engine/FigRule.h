@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 enum TRuleStyle : uint8_t {
@@ -166,6 +167,24 @@ std::wstring JoinCheckedPath(const std::wstring& aBase, const std::wstring& aRel
 // Judges one place by one topic's rule. Created for a single check on the scan worker; keeps no
 // shared state and opens registry keys for reading only.
 
+// What a rule reads of its topic, read once for all the places a scan judges by that topic.
+struct TFigRuleSetup {
+  TFigRuleSetup(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
+                const TStringList& aRegItemList, TTopicStatus aTopicStatus,
+                const std::wstring& aTopicExceptOptions);
+
+  std::wstring RuleString;
+  std::wstring RuleCaption;
+  TRuleStyle RuleStyle;
+  TStringList RuleParams;
+  TStringList RegItemList;
+  TTopicStatus TopicStatus;
+  TStringList ExceptOptions; // upper case
+};
+
+// What the caller knows of a disk place, so that the rule need not ask the file system.
+enum class TFigPlaceKind : uint8_t { Unknown, File, Folder };
+
 class TFigRuleProcessor {
 public:
   TFigRuleProcessor(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
@@ -173,6 +192,13 @@ public:
                     const std::wstring& aPath, const std::wstring& aSection,
                     const std::wstring& aName, const TStringList& aRegItemList,
                     TTopicStatus aTopicStatus, const std::wstring& aTopicExceptOptions);
+  // The same over a setup that outlives the processor.
+  TFigRuleProcessor(const TFigRuleSetup& aSetup, TLocationStyle aLocationStyle,
+                    const std::wstring& aRoot, const std::wstring& aPath,
+                    const std::wstring& aSection, const std::wstring& aName,
+                    TFigPlaceKind aPlaceKind = TFigPlaceKind::Unknown);
+  TFigRuleProcessor(const TFigRuleProcessor&) = delete;
+  TFigRuleProcessor& operator=(const TFigRuleProcessor&) = delete;
 
   // Clears aRet's MatchFlag. True for a finding, with Msg and Reason (for junk files also
   // MatchFlag) set; false at once for a cured topic or a rule without a valid style. Level is
@@ -210,16 +236,19 @@ private:
   // to judge.
   bool IsBareKey() const { return FSection.empty() && FName.empty(); }
 
-  std::wstring FRuleString;
-  std::wstring FRuleCaption;
+  std::unique_ptr<const TFigRuleSetup> FOwnedSetup; // when made from the topic's values
+  const TFigRuleSetup& FSetup;
+  const std::wstring& FRuleString;
+  const std::wstring& FRuleCaption;
   TLocationStyle FLocationStyle;
   std::wstring FRoot;
   std::wstring FPath;
   std::wstring FSection;
   std::wstring FName;
-  TRuleStyle FRuleStyle;
-  TStringList FRuleParams;
-  TStringList FRegItemList;
-  TTopicStatus FTopicStatus;
-  TStringList FExceptOptions;
+  TFigPlaceKind FPlaceKind;
+  const TRuleStyle FRuleStyle;
+  const TStringList& FRuleParams;
+  const TStringList& FRegItemList;
+  const TTopicStatus FTopicStatus;
+  const TStringList& FExceptOptions;
 };

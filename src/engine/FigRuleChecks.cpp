@@ -291,7 +291,8 @@ bool TFigRuleProcessor::CheckEmptyKey(TFigResultItem& aRet) const {
 }
 
 bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
-  if (kplat::FolderExists(JoinCheckedPath(FRoot, FName))) {
+  if (FPlaceKind == TFigPlaceKind::Folder || (FPlaceKind == TFigPlaceKind::Unknown &&
+                                              kplat::FolderExists(JoinCheckedPath(FRoot, FName)))) {
     return false;
   }
   const std::wstring extension = FileExtension(FName);

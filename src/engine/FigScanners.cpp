@@ -232,8 +232,7 @@ bool TFigScanThread::ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWal
                                       int32_t aCount) {
   if (kplat::SameText(aLocation, kSweepHelperName)) {
     const std::wstring path = JoinCheckedPath(GetAppPath(), aLocation);
-    // The helper is a place to act on, not a file whose size is cleaned up.
-    if (!CheckItem(aTopic, lsDisk, path, path, path, aLocation, aCount, -1)) {
+    if (!CheckItem(aTopic, lsDisk, path, path, path, aLocation, aCount)) {
       return false;
     }
   }
