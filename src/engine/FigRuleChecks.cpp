@@ -85,7 +85,9 @@ bool TFigRuleProcessor::CheckRegistryBoostOrFix(TFigResultItem& aRet) const {
 bool TFigRuleProcessor::CheckActiveX(TFigResultItem& aRet) const {
   const kplat::TRegHandle root = kplat::regroot::ClassesRoot;
   kplat::TRegKey key;
-  if (kplat::SameText(FPath, L"CLSID") || !OpenForReading(root, FPath, key)) {
+  // The class list of either view is no class: an empty one must not be removed as an empty key.
+  if (kplat::SameText(FPath, L"CLSID") || kplat::SameText(FPath, L"Wow6432Node\\CLSID") ||
+      !OpenForReading(root, FPath, key)) {
     return false;
   }
   kplat::TRegKeyInfo info;

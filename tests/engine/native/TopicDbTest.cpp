@@ -225,6 +225,10 @@ TEST_F(TopicDb, ListKeysAreNeverFindings) {
     }
     for (int n = 0; n < topic.LocationsCount(); ++n) {
       const TRegPlace place = RegPlace(Split(topic.GetLocation(n), L',')[1]);
+      // Empty, as on a system where no program of that kind registered, and with an entry.
+      Machine().AddRegKey(RootKeyFromName(place.Root), place.Path);
+      EXPECT_FALSE(Judge(topic, lsRegistry, place.Root, place.Path, L"", L""))
+          << kplat::ToUtf8(topic.Name()) << " reports the empty " << kplat::ToUtf8(place.Path);
       Machine().AddRegKey(RootKeyFromName(place.Root), place.Path + L"\\Entry");
       EXPECT_FALSE(Judge(topic, lsRegistry, place.Root, place.Path, L"", L""))
           << kplat::ToUtf8(topic.Name()) << " reports " << kplat::ToUtf8(place.Path);
