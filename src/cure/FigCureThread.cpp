@@ -152,28 +152,19 @@ void TFigCureThread::ImportFixFile() {
     return;
   }
   // The editor reads the file while it runs: the file stays until the editor has ended.
-  const std::wstring editor = JoinPath(GetWindowsDir(), L"RegEdit.exe");
-  kplat::TProcessStart start;
-  start.CommandLine = L'"' + editor + L"\" /s \"" + FRegCureFileName + L'"';
-  start.WorkingFolder = ExtractFileDir(editor);
-  start.Hidden = true;
-  start.WaitMs = kFixImportWaitMs;
-  kplat::TProcessResult result;
-  const kplat::TErrorCode rc = Platform().Processes().StartProcess(start, result);
-  if (rc != kplat::err::Success) {
-    FImportStatus = isFailed;
-    FImportError =
-        L"Cannot start the registry editor \"" + editor + L"\": " + SystemErrorMessage(rc);
-  } else if (!result.Finished) {
-    FImportStatus = isTimedOut;
-    FImportError = L"The registry editor did not finish importing \"" + FRegCureFileName +
-                   L"\" within " + std::to_wstring(kFixImportWaitMs / 1000) + L" seconds.";
-  } else if (result.ExitCode != 0) {
-    FImportStatus = isFailed;
-    FImportError = L"The registry editor could not import \"" + FRegCureFileName +
-                   L"\" (exit code " + std::to_wstring(result.ExitCode) + L").";
-  } else {
+  const TRegEditResult result = RunRegEditImport(FRegCureFileName, kFixImportWaitMs);
+  FImportError = result.Message;
+  switch (result.Outcome) {
+  case TRegEditOutcome::Imported:
     FImportStatus = isImported;
+    break;
+  case TRegEditOutcome::TimedOut:
+    FImportStatus = isTimedOut;
+    break;
+  case TRegEditOutcome::NotStarted:
+  case TRegEditOutcome::Failed:
+    FImportStatus = isFailed;
+    break;
   }
 }
 

@@ -213,3 +213,31 @@ bool ImportRegFile(const std::wstring& aFileName) {
   return RunProgram(JoinPath(GetWindowsDir(), L"RegEdit.exe"), L"/s \"" + aFileName + L"\"", true,
                     kImportWaitMs);
 }
+
+TRegEditResult RunRegEditImport(const std::wstring& aFileName, uint32_t aWaitMs) {
+  const std::wstring editor = JoinPath(GetWindowsDir(), L"RegEdit.exe");
+  kplat::TProcessStart start;
+  start.CommandLine = L'"' + editor + L"\" /s \"" + aFileName + L'"';
+  start.WorkingFolder = ExtractFileDir(editor);
+  start.Hidden = true;
+  start.WaitMs = aWaitMs;
+  kplat::TProcessResult result;
+  TRegEditResult outcome;
+  const kplat::TErrorCode rc = kplat::Platform().Processes().StartProcess(start, result);
+  if (rc != kplat::err::Success) {
+    outcome.Outcome = TRegEditOutcome::NotStarted;
+    outcome.Message =
+        L"Cannot start the registry editor \"" + editor + L"\": " + SystemErrorMessage(rc);
+  } else if (!result.Finished) {
+    outcome.Outcome = TRegEditOutcome::TimedOut;
+    outcome.Message = L"The registry editor did not finish importing \"" + aFileName +
+                      L"\" within " + std::to_wstring(aWaitMs / 1000) + L" seconds.";
+  } else if (result.ExitCode != 0) {
+    outcome.Outcome = TRegEditOutcome::Failed;
+    outcome.Message = L"The registry editor could not import \"" + aFileName + L"\" (exit code " +
+                      std::to_wstring(result.ExitCode) + L").";
+  } else {
+    outcome.Outcome = TRegEditOutcome::Imported;
+  }
+  return outcome;
+}

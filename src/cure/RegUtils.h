@@ -78,3 +78,21 @@ private:
 // it at most 3000 ms. The editor reports nothing: false means only that the file is missing (then
 // nothing is started) or that the editor could not be started.
 bool ImportRegFile(const std::wstring& aFileName);
+
+// How a run of the registry editor over one file ended.
+enum class TRegEditOutcome : uint8_t {
+  Imported,   // the editor ended with exit code 0
+  NotStarted, // the editor could not be started
+  TimedOut,   // the editor had not ended within the wait; it may still read the file
+  Failed      // the editor ended with a non-zero exit code
+};
+
+struct TRegEditResult {
+  TRegEditOutcome Outcome = TRegEditOutcome::NotStarted;
+  std::wstring Message; // what went wrong, naming the editor or the file; "" when imported
+};
+
+// Hands aFileName to "RegEdit.exe" in the Windows folder, started hidden with "/s" in that
+// folder, and waits at most aWaitMs for it to end. The editor itself reports nothing about what
+// it imported: callers that must know read the registry afterwards.
+TRegEditResult RunRegEditImport(const std::wstring& aFileName, uint32_t aWaitMs);

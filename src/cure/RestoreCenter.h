@@ -1,0 +1,76 @@
+#pragma once
+// The backups that repair runs left: the listing of the backup index "info.rec" newest first,
+// pruned to the user's limit, the restore of one backup through the registry editor with a check
+// of what the registry holds afterwards, and the deletion of one backup. The Restore Center window
+// and the command-line program both work through it.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The number of entries of a backup file as decimal text: its text lines after the two header
+// lines, divided by 3 (a bracket line, a value line and a blank line each). "" when the file
+// does not exist or cannot be read.
+std::wstring GetBackupChangeCount(const std::wstring& aFileName);
+
+// How long a restore waits for the registry editor to end.
+inline constexpr uint32_t kRestoreImportWaitMs = 300000;
+
+// One listed backup.
+struct TBackupRow {
+  std::wstring DateTime; // the index line's first field
+  std::wstring Changes;  // GetBackupChangeCount of the file
+  std::wstring FileName; // the backup file's full path
+  int IndexLine = 0;     // the index line the row was made from
+};
+
+// What a restore found in the registry afterwards.
+struct TRestoreResult {
+  bool Imported = false;            // the registry editor ran over the file and ended
+  int Entries = 0;                  // entries of the backup file
+  int Verified = 0;                 // entries the registry holds as the file says
+  std::vector<std::wstring> Failed; // "[key] name" of every other entry, in file order
+  std::wstring Error;               // why nothing was imported, or what the editor reported
+  // Every entry is back.
+  bool Complete() const { return Imported && Error.empty() && Verified == Entries; }
+};
+
+class TRestoreCenter {
+public:
+  explicit TRestoreCenter(std::wstring aBackupPath) : FBackupPath(std::move(aBackupPath)) {}
+
+  // Reads the index and lists its backups newest first. Lines are counted from the newest, every
+  // line whatever becomes of it; a line with fewer than three comma-separated fields or whose
+  // file is missing is kept but not listed; a backup past aMaxBackup is deleted with its line;
+  // one without entries is kept but not listed. A missing index is created empty. The new index
+  // is written before any file is deleted: when it cannot be written (or the index cannot be
+  // read) the result is false with LastError, nothing is deleted and the rows are those the index
+  // on disk holds, unpruned.
+  bool Load(int aMaxBackup);
+  const std::vector<TBackupRow>& Rows() const { return FRows; }
+  const std::wstring& LastError() const { return FLastError; }
+
+  // Deletes row aRow's own index line, then its file (a file that cannot be deleted is not
+  // reported). False, with LastError and nothing changed, for a row out of range or an index
+  // that cannot be written.
+  bool Delete(int aRow);
+
+  // Imports row aRow's backup file through the registry editor, waiting until it has ended, and
+  // then reads every entry of the file back from the registry. A file that cannot be read or is
+  // malformed is not handed to the editor.
+  TRestoreResult Restore(int aRow) const;
+
+private:
+  std::wstring IndexFileName() const;
+  bool WriteIndex(const std::vector<std::string>& aLines);
+
+  std::wstring FBackupPath;
+  std::vector<std::string> FInfoFile; // the index lines as last read or written, 8-bit text
+  std::vector<TBackupRow> FRows;
+  std::wstring FLastError;
+};
+
+// Imports aFileName through the registry editor and checks the registry against every entry of
+// the file, as TRestoreCenter::Restore does.
+TRestoreResult RestoreBackupFile(const std::wstring& aFileName);

@@ -1,0 +1,198 @@
+#include "cure/RestoreCenter.h"
+#include "cure/RegUtils.h"
+#include "platform/RegKey.h"
+#include "platform/TextCodec.h"
+#include "platform/fake/FakeMachine.h"
+#include "support/FakeRegEdit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kplat;
+
+const std::wstring kBackup = L"C:\\Users\\User\\AppData\\Roaming\\Kestrova\\backup";
+const std::wstring kIndex = kBackup + L"\\info.rec";
+const std::wstring kKey = L"Software\\RestoreTest";
+
+class RestoreCenterTest : public testing::Test {
+protected:
+  RestoreCenterTest() {
+    Machine().AddFolder(kBackup);
+    InstallFakeRegEdit(Machine());
+  }
+
+  fake::TFakeMachine& Machine() { return FScope.Machine(); }
+
+  // A backup file of aEntries values "V0", "V1", ... of kKey, written as a repair run would.
+  std::wstring AddBackup(const std::wstring& aName, int aEntries) {
+    TRegExporter exporter;
+    for (int i = 0; i < aEntries; ++i) {
+      const std::wstring name = L"V" + std::to_wstring(i);
+      Machine().SetRegString(regroot::CurrentUser, kKey, name, L"data " + name);
+      EXPECT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, name));
+    }
+    const std::wstring file = kBackup + L"\\" + aName;
+    EXPECT_EQ(exporter.SaveToFile(file), err::Success);
+    return file;
+  }
+
+  static void DeleteTestKey() {
+    ASSERT_EQ(Platform().Registry().DeleteKeyTree(regroot::CurrentUser, kKey, TRegView::Default),
+              err::Success);
+  }
+
+  void SetIndex(const std::string& aText) { Machine().AddTextFile(kIndex, aText); }
+  std::string Index() {
+    const auto bytes = Machine().FileContent(kIndex);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("(none)");
+  }
+
+  // Five one-entry backups b1 (oldest) to b5.
+  void AddFiveBackups() {
+    std::string index;
+    for (int i = 1; i <= 5; ++i) {
+      const std::string name = "b" + std::to_string(i) + ".reg";
+      AddBackup(std::wstring(name.begin(), name.end()), 1);
+      index += "2026-03-0" + std::to_string(i) + " 10:00:00,1," + name + "\r\n";
+    }
+    SetIndex(index);
+  }
+
+  static std::vector<std::wstring> Files(const TRestoreCenter& aCenter) {
+    std::vector<std::wstring> names;
+    for (const TBackupRow& row : aCenter.Rows()) {
+      names.push_back(row.FileName.substr(kBackup.size() + 1));
+    }
+    return names;
+  }
+
+  fake::TFakeMachineScope FScope;
+};
+
+TEST_F(RestoreCenterTest, ChangeCountIsTheEntriesAfterTheHeader) {
+  EXPECT_EQ(GetBackupChangeCount(AddBackup(L"none.reg", 0)), L"0");
+  EXPECT_EQ(GetBackupChangeCount(AddBackup(L"one.reg", 1)), L"1");
+  EXPECT_EQ(GetBackupChangeCount(AddBackup(L"three.reg", 3)), L"3");
+  EXPECT_EQ(GetBackupChangeCount(kBackup + L"\\missing.reg"), L"");
+}
+
+TEST_F(RestoreCenterTest, MissingIndexIsCreatedEmpty) {
+  TRestoreCenter center(kBackup);
+  EXPECT_TRUE(center.Load(10));
+  EXPECT_TRUE(center.Rows().empty());
+  EXPECT_EQ(Index(), "");
+}
+
+TEST_F(RestoreCenterTest, ListsNewestFirstAndPrunesCountingEveryLine) {
+  // MaxBackup 3 with five backups: the two oldest go with their lines.
+  AddFiveBackups();
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(3));
+  EXPECT_EQ(Files(center), (std::vector<std::wstring>{L"b5.reg", L"b4.reg", L"b3.reg"}));
+  EXPECT_EQ(center.Rows()[0].DateTime, L"2026-03-05 10:00:00");
+  EXPECT_EQ(center.Rows()[0].Changes, L"1");
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b1.reg"));
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b2.reg"));
+  EXPECT_EQ(Index(), "2026-03-03 10:00:00,1,b3.reg\r\n2026-03-04 10:00:00,1,b4.reg\r\n"
+                     "2026-03-05 10:00:00,1,b5.reg\r\n");
+
+  // A line without commas, a header-only backup and a line whose file is missing are kept and
+  // not listed, but each counts toward the limit.
+  AddBackup(L"empty.reg", 0);
+  SetIndex("x,1,b3.reg\r\nno commas\r\nx,0,empty.reg\r\nx,1,gone.reg\r\ny,1,b5.reg\r\n");
+  ASSERT_TRUE(center.Load(3));
+  EXPECT_EQ(Files(center), (std::vector<std::wstring>{L"b5.reg"}));
+  EXPECT_TRUE(Machine().HasFile(kBackup + L"\\empty.reg"));
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b3.reg"));
+  EXPECT_EQ(Index(), "no commas\r\nx,0,empty.reg\r\nx,1,gone.reg\r\ny,1,b5.reg\r\n");
+
+  // MaxBackup 0: every existing file goes; the line of a missing one stays.
+  ASSERT_TRUE(center.Load(0));
+  EXPECT_TRUE(center.Rows().empty());
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b5.reg"));
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\empty.reg"));
+  EXPECT_EQ(Index(), "no commas\r\nx,1,gone.reg\r\n");
+}
+
+TEST_F(RestoreCenterTest, IndexThatCannotBeWrittenDeletesNothing) {
+  AddFiveBackups();
+  const std::string before = Index();
+  Machine().SetDiskFull(true);
+  TRestoreCenter center(kBackup);
+  EXPECT_FALSE(center.Load(3));
+  EXPECT_NE(center.LastError().find(L"info.rec"), std::wstring::npos);
+  EXPECT_EQ(center.Rows().size(), 5u);
+  EXPECT_TRUE(Machine().HasFile(kBackup + L"\\b1.reg"));
+  EXPECT_EQ(Index(), before);
+
+  // Deleting then fails the same way and keeps the row, its line and its file.
+  EXPECT_FALSE(center.Delete(1));
+  EXPECT_EQ(center.Rows().size(), 5u);
+  EXPECT_TRUE(Machine().HasFile(kBackup + L"\\b4.reg"));
+  EXPECT_EQ(Index(), before);
+}
+
+TEST_F(RestoreCenterTest, DeleteRemovesExactlyTheRowsLineAndFile) {
+  AddFiveBackups();
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(10));
+  EXPECT_FALSE(center.Delete(5));
+  EXPECT_FALSE(center.Delete(-1));
+  ASSERT_TRUE(center.Delete(1));
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b4.reg"));
+  EXPECT_EQ(Files(center), (std::vector<std::wstring>{L"b5.reg", L"b3.reg", L"b2.reg", L"b1.reg"}));
+  // The rows after it still name their own lines.
+  ASSERT_TRUE(center.Delete(3));
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b1.reg"));
+  EXPECT_EQ(Index(), "2026-03-02 10:00:00,1,b2.reg\r\n2026-03-03 10:00:00,1,b3.reg\r\n"
+                     "2026-03-05 10:00:00,1,b5.reg\r\n");
+  TRestoreCenter reopened(kBackup);
+  ASSERT_TRUE(reopened.Load(10));
+  EXPECT_EQ(Files(reopened), (std::vector<std::wstring>{L"b5.reg", L"b3.reg", L"b2.reg"}));
+}
+
+TEST_F(RestoreCenterTest, RestoreReportsWhatTheRegistryHoldsAfterwards) {
+  AddBackup(L"run.reg", 3);
+  SetIndex("2026-03-02 10:00:00,3,run.reg\r\n");
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(10));
+  EXPECT_FALSE(center.Restore(1).Complete());
+
+  DeleteTestKey();
+  TRestoreResult result = center.Restore(0);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Entries, 3);
+  EXPECT_EQ(result.Verified, 3);
+  TRegKey key;
+  ASSERT_EQ(key.Open(regroot::CurrentUser, kKey), err::Success);
+  EXPECT_EQ(key.ReadString(L"V2").value_or(L""), L"data V2");
+
+  // A value the editor cannot write is named, and the restore is not complete.
+  DeleteTestKey();
+  Machine().AddRegKey(regroot::CurrentUser, kKey);
+  Machine().FailSetValue(regroot::CurrentUser, kKey);
+  result = center.Restore(0);
+  EXPECT_FALSE(result.Complete());
+  EXPECT_EQ(result.Verified, 0);
+  EXPECT_EQ(result.Failed.front(), L"[HKEY_CURRENT_USER\\Software\\RestoreTest] V0");
+}
+
+TEST_F(RestoreCenterTest, CorruptBackupIsNotImported) {
+  const std::wstring file = AddBackup(L"bad.reg", 2);
+  std::vector<uint8_t> bytes = EncodeUtf16Le(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                                             L"[HKEY_CURRENT_USER\\Software\\RestoreTest]\r\n"
+                                             L"\"V0\"=dword:zz\r\n\r\n");
+  Machine().AddFileContent(file, bytes);
+  const size_t launches = Machine().Launches().size();
+  const TRestoreResult result = RestoreBackupFile(file);
+  EXPECT_FALSE(result.Complete());
+  EXPECT_FALSE(result.Imported);
+  EXPECT_NE(result.Error.find(L"bad.reg"), std::wstring::npos);
+  EXPECT_EQ(Machine().Launches().size(), launches);
+}
+
+} // namespace
