@@ -5,7 +5,9 @@
 // values and folders through the platform layer, and a scan of the same tree by the engine with
 // pacing off. Natively it runs on the in-memory machine; built for Windows it runs on the real
 // registry and disk (under Wine: the prefix's) and removes its trees afterwards. Prints the
-// ratio engine / bare walk and places per second; each figure is the best of three rounds.
+// ratio engine / bare walk and places per second. Each figure is the best of three rounds, and
+// the rounds of the bare walk and the scans take turns, so that a change in the machine's load
+// meets them alike.
 
 #include "engine/FigEngine.h"
 #include "framework/CLHelpers.h"
@@ -36,13 +38,16 @@ const std::wstring kBenchKey = L"Software\\KestrovaBench";
 constexpr int kPerGroup = 1000;
 constexpr int kRounds = 3;
 
-double BestSeconds(const std::function<void()>& aRun) {
-  double best = 1e300;
+// Runs each job once per round, taking turns, and returns each one's best time in seconds.
+std::vector<double> BestSeconds(const std::vector<std::function<void()>>& aJobs) {
+  std::vector<double> best(aJobs.size(), 1e300);
   for (int round = 0; round < kRounds; ++round) {
-    const auto start = std::chrono::steady_clock::now();
-    aRun();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    best = std::min(best, took.count());
+    for (size_t job = 0; job < aJobs.size(); ++job) {
+      const auto start = std::chrono::steady_clock::now();
+      aJobs[job]();
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      best[job] = std::min(best[job], took.count());
+    }
   }
   return best;
 }
@@ -183,26 +188,33 @@ int Run(int aCount) {
   MakeRegistryTree(count);
   MakeFolderTree(folder, count);
 
-  int64_t barePlaces = 0;
-  const double bareRegistry = BestSeconds([&] { barePlaces = BareRegistryWalk(kBenchKey); });
   const std::wstring location = L"LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\" + kBenchKey;
-  for (const wchar_t* checkValues : {L"0", L"1"}) {
-    TScanResult result;
-    const double scan = BestSeconds([&] {
-      result = EngineScan(mainThread, {L"Rule=rsHistoryNMRU", location, L"IncludeSubFolder=1",
-                                       std::wstring(L"CHECKVALUES=") + checkValues});
-    });
-    Report(checkValues[0] == L'0' ? "registry, CHECKVALUES false" : "registry, CHECKVALUES true",
-           bareRegistry, scan, result);
-  }
-
-  const double bareDisk = BestSeconds([&] { barePlaces = BareFolderWalk(folder); });
-  TScanResult diskResult;
-  const double diskScan = BestSeconds([&] {
-    diskResult = EngineScan(mainThread, {L"Rule=rsJunkFile,.tmp", L"LOCATION_0=lsDisk," + folder,
-                                         L"IncludeSubFolder=1"});
+  TScanResult valuesOff;
+  TScanResult valuesOn;
+  const std::vector<double> registry = BestSeconds({
+      [&] { BareRegistryWalk(kBenchKey); },
+      [&] {
+        valuesOff = EngineScan(
+            mainThread, {L"Rule=rsHistoryNMRU", location, L"IncludeSubFolder=1", L"CHECKVALUES=0"});
+      },
+      [&] {
+        valuesOn = EngineScan(
+            mainThread, {L"Rule=rsHistoryNMRU", location, L"IncludeSubFolder=1", L"CHECKVALUES=1"});
+      },
   });
-  Report("disk, junk rule", bareDisk, diskScan, diskResult);
+  Report("registry, CHECKVALUES false", registry[0], registry[1], valuesOff);
+  Report("registry, CHECKVALUES true", registry[0], registry[2], valuesOn);
+
+  TScanResult diskResult;
+  const std::vector<double> disk = BestSeconds({
+      [&] { BareFolderWalk(folder); },
+      [&] {
+        diskResult =
+            EngineScan(mainThread, {L"Rule=rsJunkFile,.tmp", L"LOCATION_0=lsDisk," + folder,
+                                    L"IncludeSubFolder=1"});
+      },
+  });
+  Report("disk, junk rule", disk[0], disk[1], diskResult);
 
   Platform().Registry().DeleteKeyTree(CurrentUser, kBenchKey, kplat::TRegView::Default);
   RemoveFolderTree(folder);

@@ -9,6 +9,8 @@
 #include "platform/Platform.h"
 #include "platform/RegKey.h"
 
+#include <optional>
+
 namespace {
 
 constexpr std::wstring_view kSweepHelperName = L"sweephelper.exe";
@@ -172,8 +174,14 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
   if (!Proceed()) {
     return false;
   }
-  kplat::TRegKeyInfo info;
-  const bool hasSubKeys = key.Info(info) == kplat::err::Success && info.SubKeyCount > 0;
+  // Sub-key names are read once, and only when the walk needs them.
+  std::optional<std::vector<std::wstring>> subKeys;
+  const auto hasSubKeys = [&] {
+    if (!subKeys) {
+      subKeys = key.SubKeyNames();
+    }
+    return !subKeys->empty();
+  };
   std::vector<std::wstring> names = key.ValueNames();
   if (names.empty()) {
     names.emplace_back();
@@ -195,7 +203,7 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
       if (!aWalk.CheckValues) {
         break;
       }
-    } else if (hasSubKeys) {
+    } else if (hasSubKeys()) {
       ++aCount;
       if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, L"", L"", aCount)) {
         return false;
@@ -211,13 +219,12 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
       }
     }
   }
-  if (!hasSubKeys || !aWalk.IncludeSubFolder) {
+  if (!aWalk.IncludeSubFolder || !hasSubKeys()) {
     return true;
   }
-  const std::vector<std::wstring> subKeys = key.SubKeyNames();
   // The sub-keys are walked with their own handles; this one is not needed any more.
   key.Close();
-  for (const std::wstring& subKey : subKeys) {
+  for (const std::wstring& subKey : *subKeys) {
     if (!Proceed()) {
       return false;
     }
