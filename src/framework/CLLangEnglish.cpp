@@ -50,6 +50,26 @@ Update.NetError=The update server could not be reached. Your computer may be off
 
 [AppRes]
 AppName=Kestrova
+CLI.BackupFile=Backup file: {1}
+CLI.BackupHeadings=No.|Datetime|Changes|File
+CLI.BackupsFailed=The backups cannot be listed: {1}
+CLI.CureFailed=The repair did not complete: {1}
+CLI.FindingHeadings=No.|Checked|Category|Reason|Message|Location|Status
+CLI.No=no
+CLI.NoBackups=There are no backups.
+CLI.NoSuchBackup=There is no backup number {1}; {2} backup(s) are listed.
+CLI.NoTopics=the file holds no topic.
+CLI.Repairing=Repairing {1} of {2}...
+CLI.RestoreIncomplete={1} of the {2} entries of {3} are not as the backup holds them:
+CLI.RestoreVerified=All {1} entries of {2} are restored.
+CLI.RunTooLong=The run did not end in time and was stopped.
+CLI.Status.csCured=Cured
+CLI.Status.csIgnored=Ignored
+CLI.Status.csUncured=Not cured
+CLI.Summary=Checked {1} places ({2} registry items, {3} files of {4} bytes); found {5} problem(s) ({6} registry items, {7} files of {8} bytes).
+CLI.TopicDbError=The topic database cannot be used: {1}
+CLI.TopicHeadings=Topic|Category|Rule|Enabled|Locations
+CLI.Yes=yes
 EMAIL.Body=Hello,<BR><BR>I use {AppName} to keep my computer clean and fast. Have a look at it.
 EMAIL.Subject=Try {AppName}
 MsgBox.LoadResourceError=Some of the program's pictures could not be loaded. Please reinstall {AppName}.

@@ -1,0 +1,50 @@
+#pragma once
+// The command-line front end: scan, cure, backups, restore and topics over the same engine,
+// repair manager, settings store and data files as the main window. Runs on the process's
+// main-thread dispatcher, which the program installs before calling RunKestrovaCli.
+
+#include "engine/FigTopic.h"
+
+#include <string>
+#include <vector>
+
+// Where the program writes; the program's entry point decides the encoding.
+class ICliConsole {
+public:
+  virtual ~ICliConsole() = default;
+  virtual void Out(const std::wstring& aText) = 0;
+  virtual void Err(const std::wstring& aText) = 0;
+  // Progress is shown only on a console.
+  virtual bool ErrIsConsole() const = 0;
+};
+
+// Exit codes.
+inline constexpr int kCliSuccess = 0;
+inline constexpr int kCliFailed = 1;
+inline constexpr int kCliUsageError = 2;
+inline constexpr int kCliTopicDbError = 3;
+
+struct TCliOptions {
+  std::wstring Command; // "scan", "cure", "backups", "restore", "topics", "help", "version"
+  std::wstring TopicFile;
+  std::vector<TTopicCategory> Categories;
+  bool AllTopics = false;
+  bool All = false; // cure every finding, not only the checked ones
+  bool Json = false;
+  bool Pace = false;
+  int BackupNumber = 0; // restore: 1 is the newest backup
+};
+
+// False, with aError saying what is wrong, when the arguments (without the program name) are no
+// valid command line.
+bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
+                  std::wstring& aError);
+
+// The usage text.
+std::wstring CliUsage();
+
+// Text as a JSON string literal, quotes included.
+std::wstring JsonString(const std::wstring& aText);
+
+// Runs the command line (without the program name) and returns the exit code.
+int RunKestrovaCli(const std::vector<std::wstring>& aArgs, ICliConsole& aConsole);
