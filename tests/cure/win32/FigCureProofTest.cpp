@@ -4,6 +4,7 @@
 
 #include "cure/FigCure.h"
 #include "cure/RegFileReader.h"
+#include "engine/FigEngine.h"
 #include "framework/CLHelpers.h"
 #include "framework/CLMainThread.h"
 #include "platform/FileIO.h"
@@ -36,15 +37,16 @@ std::wstring Pid() {
   return std::to_wstring(GetCurrentProcessId());
 }
 
-TFigScanedItem Finding(const std::wstring& aKey, const std::wstring& aSection, bool aValueCheck) {
+// A finding of one value, as the scan reports it.
+TFigScanedItem ValueFinding(const std::wstring& aKey, const std::wstring& aSection) {
   TFigScanedItem item;
-  item.TopicName = aValueCheck ? L"Values" : L"Keys";
+  item.TopicName = L"Values";
   item.LocationStyle = lsRegistry;
-  item.RuleStyle = rsEmptyKey;
+  item.RuleStyle = rsRegistryHistory;
   item.ScanedRoot = kHKCU;
   item.ScanedPath = aKey;
   item.ScanedSection = aSection;
-  item.ValueCheck = aValueCheck;
+  item.ValueCheck = true;
   item.Checked = true;
   return item;
 }
@@ -57,6 +59,18 @@ bool RunAndWait(const std::wstring& aCommandLine) {
   start.WaitMs = kLimitMs;
   TProcessResult result;
   return Platform().Processes().StartProcess(start, result) == err::Success && result.Finished;
+}
+
+// A privacy topic whose rule takes every value (or, without CHECKVALUES, every key) it visits.
+void AddHistoryTopic(TFigEngine& aEngine, const std::wstring& aName, const std::wstring& aKey,
+                     bool aCheckValues) {
+  TFigTopic* topic = aEngine.GetTopic(aEngine.AddTopic(aName));
+  topic->SetCategory(tcBPrivacySweep);
+  topic->SetEnabled(true);
+  topic->ValueList().SetValue(L"LOCATION_0", L"lsRegistry," + kHKCU + L"\\" + aKey);
+  topic->ValueList().SetValue(L"Rule", L"rsRegistryHistory,History");
+  topic->ValueList().SetValue(L"LEVEL", L"2");
+  topic->ValueList().SetValue(L"CHECKVALUES", aCheckValues ? L"-1" : L"0");
 }
 
 std::wstring RegEdit() {
@@ -165,13 +179,24 @@ TEST_F(FigCureOnWindows, RestoringTheBackupUndoesEveryRepair) {
   ASSERT_EQ(empty.Create(regroot::CurrentUser, tree + L"\\Empty"), err::Success);
   empty.Close();
 
+  // The scan finds every value of one key and the other key as a whole.
+  TFigEngine engine;
+  AddHistoryTopic(engine, L"Values", values, true);
+  AddHistoryTopic(engine, L"Keys", tree, false);
   TFigCure cure;
+  engine.SetFigCure(&cure);
+  engine.SetPacing(false);
+  engine.StartScan();
+  ASSERT_TRUE(FMain.RunUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+  ASSERT_EQ(cure.ItemCount(), static_cast<int>(kinds.size()) + 2);
+  for (int i = 0; i < cure.ItemCount(); ++i) {
+    if (cure.GetMatchedItem(i).ScanedSection == L"untouched") {
+      cure.SetChecked(i, false);
+    }
+  }
+  EXPECT_EQ(cure.GetCheckedItem(), static_cast<int>(kinds.size()) + 1);
   cure.SetBackupPath(FFolder);
   cure.SetPaced(false);
-  cure.AddMatchedItem(Finding(tree, L"", false));
-  for (const auto& [name, value] : kinds) {
-    cure.AddMatchedItem(Finding(values, name, true));
-  }
   const TTree before = Export(L"before.reg");
   ASSERT_EQ(before.count(UpperCase(tree + L"\\Sub \x00e4\\Deeper")), 1u);
   ASSERT_EQ(before.at(UpperCase(values)).size(), kinds.size() + 1);
@@ -217,7 +242,7 @@ TEST_F(FigCureOnWindows, KilledRunChild) {
   TFigCure cure;
   cure.SetBackupPath(text.substr(bar + 1));
   for (int i = 0; i < kKillValues; ++i) {
-    cure.AddMatchedItem(Finding(text.substr(0, bar), L"v" + std::to_wstring(i), true));
+    cure.AddMatchedItem(ValueFinding(text.substr(0, bar), L"v" + std::to_wstring(i)));
   }
   Run(cure);
 }
