@@ -124,8 +124,8 @@ std::wstring TFigCure::FreeBackupName(TDateTime aNow, const std::string& aIndex)
   const std::wstring stem = BackupStem(aNow);
   std::wstring name = stem + L".reg";
   // Two runs in one second would share the name: the later one takes the next free number.
-  for (int n = 2;
-       kplat::PathExists(JoinPath(FBackupPath, name)) || IndexNames(aIndex, WideToAnsi(name));
+  for (int n = 2; kplat::PathExists(JoinCheckedPath(FBackupPath, name)) ||
+                  IndexNames(aIndex, WideToAnsi(name));
        ++n) {
     name = stem + L'_' + std::to_wstring(n) + L".reg";
   }
@@ -137,7 +137,7 @@ bool TFigCure::StartCure() {
   ReleaseFinishedWorkers();
   FLastError.clear();
 
-  const std::wstring indexFile = JoinPath(FBackupPath, std::wstring(kBackupIndexName));
+  const std::wstring indexFile = JoinCheckedPath(FBackupPath, std::wstring(kBackupIndexName));
   std::vector<uint8_t> index;
   if (const kplat::TErrorCode rc = Platform().Files().ReadFile(indexFile, index, kMaxIndexBytes);
       rc != kplat::err::Success && kplat::PathExists(indexFile)) {
@@ -147,7 +147,7 @@ bool TFigCure::StartCure() {
   }
 
   const std::wstring name = FreeBackupName(Now(), std::string(index.begin(), index.end()));
-  const std::wstring backupFile = JoinPath(FBackupPath, name);
+  const std::wstring backupFile = JoinCheckedPath(FBackupPath, name);
   const TRegExporter header;
   if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(backupFile, header.Stream());
       rc != kplat::err::Success) {

@@ -294,6 +294,21 @@ TEST_F(FigCureTest, EveryRunGetsItsOwnBackupFileAndIndexLine) {
   EXPECT_EQ(secondKeys[0].Values[0].Name, L"b");
 }
 
+TEST_F(FigCureTest, ABackupFolderOnANetworkShareKeepsItsFilesThere) {
+  // A roaming profile puts the user data folder, and so the backups, on a server.
+  const std::wstring share = L"\\\\server\\profiles\\User\\backup";
+  Machine().AddFolder(share);
+  Machine().SetCurrentFolder(L"C:\\Work");
+  FCure->SetBackupPath(share);
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"first");
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  Run();
+  EXPECT_EQ(FCure->LastBackupFile(), share + L"\\03022026100000.reg");
+  EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 1u);
+  EXPECT_TRUE(Machine().HasFile(share + L"\\info.rec"));
+  EXPECT_FALSE(Machine().HasFile(L"C:\\Work\\info.rec"));
+}
+
 TEST_F(FigCureTest, StartFailsBeforeAnyChangeWhenTheIndexOrBackupCannotBeWritten) {
   Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
   FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
