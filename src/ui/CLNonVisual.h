@@ -140,8 +140,9 @@ private:
   int FPopupY = 0;
 };
 
-// A main-thread timer (on the dispatcher of CLMainThread.h), ticking while enabled with a
-// non-zero interval.
+// A main-thread timer (on the dispatcher of CLMainThread.h, which must be installed before the
+// first timer is made), ticking while enabled with a non-zero interval. Like the window system's
+// timers it starts enabled, every 1000 ms.
 class TTimer : public TComponent {
 public:
   explicit TTimer(TComponent* aOwner);
