@@ -242,3 +242,46 @@ TEST_F(ControlsTest, LanguageTextsReachCaptionsItemsAndColumns) {
   EXPECT_FALSE(data.CurrentData().GetProp(L"TfrmSettings", L"edtHour", L"Text", value));
   EXPECT_FALSE(data.CurrentData().GetProp(L"TfrmSettings", L"btnOk", L"Name", value));
 }
+
+TEST_F(ControlsTest, UserChoicesFireChangeAndCodeDoesNot) {
+  TForm form(nullptr);
+  auto* pc = NewComponent<TPageControl>(&form, L"pcMaintain");
+  auto* tsFunction = NewComponent<TTabSheet>(&form, L"tsFunction");
+  auto* tsSettings = NewComponent<TTabSheet>(&form, L"tsSettings");
+  tsFunction->SetPageControl(pc);
+  tsSettings->SetPageControl(pc);
+  int changes = 0;
+  pc->OnChange = [&changes, pc, tsFunction](TObject&) {
+    ++changes;
+    pc->SetActivePage(tsFunction);
+  };
+  EXPECT_EQ(pc->ActivePage(), tsFunction);
+  pc->SelectByUser(1);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(pc->ActivePageIndex(), 0);
+  pc->SetActivePageIndex(1);
+  EXPECT_EQ(changes, 1);
+  delete tsSettings;
+  EXPECT_EQ(pc->PageCount(), 1);
+  EXPECT_EQ(pc->ActivePage(), tsFunction);
+
+  auto* combo = NewComponent<TComboBox>(&form, L"cbSONO");
+  combo->Items().Assign({L"Basic", L"DSL"});
+  int picks = 0;
+  combo->OnChange = [&picks](TObject&) { ++picks; };
+  combo->SetItemIndex(1);
+  combo->SelectByUser(0);
+  combo->SetItemIndex(5);
+  EXPECT_EQ(picks, 1);
+  EXPECT_EQ(combo->ItemIndex(), -1);
+
+  auto* spin = NewComponent<TSpinEdit>(&form, L"edtMaxBackupFile");
+  spin->SetRange(1, 100);
+  spin->SetText(L"250");
+  EXPECT_EQ(spin->Value(), 100);
+  spin->SetText(L"x");
+  EXPECT_EQ(spin->Value(), 1);
+  spin->SetValue(20);
+  spin->StepUp();
+  EXPECT_EQ(spin->Text(), L"21");
+}
