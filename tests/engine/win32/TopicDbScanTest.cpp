@@ -103,7 +103,8 @@ TEST_F(TopicDbScan, FindingsOfThisMachine) {
     }
   }
   EXPECT_EQ(FEngine.Summary().MatchedAllCount, static_cast<int64_t>(found.size()));
-  EXPECT_GT(FEngine.Summary().AllCount, 1000);
+  // The walks really ran over this machine's class list, programs and folders.
+  EXPECT_GT(FEngine.Summary().RegistryItemCount, 100);
 }
 
 // The leftovers of an uninstalled program, a history, a junk file and a value off its
