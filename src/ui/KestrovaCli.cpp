@@ -108,7 +108,9 @@ std::wstring PlaceText(const TFigScanedItem& aItem) {
     return text;
   }
   case lsDisk:
-    return JoinPath(aItem.ScanedRoot, aItem.ScanedName);
+    // A sweep's place is the sweep helper itself.
+    return aItem.RuleStyle == rsSweepHelper ? aItem.ScanedRoot
+                                            : JoinPath(aItem.ScanedRoot, aItem.ScanedName);
   default:
     return aItem.ScanedPath;
   }
@@ -120,6 +122,7 @@ class TCliSession {
 public:
   TCliSession(const TCliOptions& aOptions, ICliConsole& aConsole)
       : FOptions(aOptions), FConsole(aConsole), FLanguage(nullptr), FEngine(nullptr) {
+    UseWindowDataFolder(FEngine);
     FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
     FEngine.SetLanguageData(&FLanguage);
     FEngine.SetLanguage(GetCLSettings().GetSettingString(L"Language"));
@@ -145,6 +148,8 @@ private:
 
   int Topics();
   int ScanOrCure(bool aCure);
+  // Lists the backups as the Restore Center does; false, reported, when that fails.
+  bool LoadBackups(TRestoreCenter& aCenter);
   int Backups();
   int Restore();
 
@@ -412,16 +417,23 @@ void TCliSession::PrintFindings(const TFigSummary& aSummary,
   FConsole.Out(text);
 }
 
+bool TCliSession::LoadBackups(TRestoreCenter& aCenter) {
+  const std::wstring folder = BackupFolder();
+  if (const kplat::TErrorCode rc = kplat::ForceFolders(folder); rc != kplat::err::Success) {
+    Fail(Text(L"CLI.BackupsFailed", {L"\"" + folder + L"\": " + SystemErrorMessage(rc)}));
+    return false;
+  }
+  if (!aCenter.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"))) {
+    Fail(Text(L"CLI.BackupsFailed", {aCenter.LastError()}));
+    return false;
+  }
+  return true;
+}
+
 int TCliSession::Backups() {
   TRestoreCenter center(BackupFolder());
-  if (const kplat::TErrorCode rc = kplat::ForceFolders(BackupFolder()); rc != kplat::err::Success) {
-    Fail(Text(L"CLI.BackupsFailed", {L"\"" + BackupFolder() + L"\": " + SystemErrorMessage(rc)}));
-    return kCliFailed;
-  }
-  const bool loaded = center.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"));
-  if (!loaded) {
-    Fail(Text(L"CLI.BackupsFailed", {center.LastError()}));
-  }
+  // An index that cannot be written still lists what it holds.
+  const bool loaded = LoadBackups(center);
   const std::vector<TBackupRow>& rows = center.Rows();
   if (FOptions.Json) {
     std::wstring json = L"[";
@@ -447,8 +459,7 @@ int TCliSession::Backups() {
 
 int TCliSession::Restore() {
   TRestoreCenter center(BackupFolder());
-  if (!center.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"))) {
-    Fail(Text(L"CLI.BackupsFailed", {center.LastError()}));
+  if (!LoadBackups(center)) {
     return kCliFailed;
   }
   const int count = static_cast<int>(center.Rows().size());
@@ -605,6 +616,17 @@ bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
     return false;
   }
   return true;
+}
+
+void UseWindowDataFolder(TCLEngine& aEngine) {
+  // The store names its folder after the full path of the program that creates it.
+  std::wstring word = JoinPath(GetAppPath(), L"Kestrova.exe");
+  std::replace_if(
+      word.begin(), word.end(), [](wchar_t c) { return c == L'\\' || c == L':' || c == L'/'; },
+      L'_');
+  TStringList defaults = aEngine.SettingDefault();
+  defaults.SetValue(L"App.ConfigPath", word);
+  aEngine.SetSettingDefault(defaults);
 }
 
 int RunKestrovaCli(const std::vector<std::wstring>& aArgs, ICliConsole& aConsole) {

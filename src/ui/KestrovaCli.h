@@ -46,5 +46,12 @@ std::wstring CliUsage();
 // Text as a JSON string literal, quotes included.
 std::wstring JsonString(const std::wstring& aText);
 
+class TCLEngine;
+
+// Makes the settings store created next use the main window's user data folder, so that both
+// programs share their settings and backups: its folder name is derived from "Kestrova.exe"
+// beside this program, unless a settings file names one ("App.ConfigPath").
+void UseWindowDataFolder(TCLEngine& aEngine);
+
 // Runs the command line (without the program name) and returns the exit code.
 int RunKestrovaCli(const std::vector<std::wstring>& aArgs, ICliConsole& aConsole);

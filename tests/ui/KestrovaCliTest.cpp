@@ -176,6 +176,14 @@ TEST_F(KestrovaCliTest, ScanCureBackupsAndRestoreRoundTrip) {
   EXPECT_TRUE(Has(L"  [HKEY_CURRENT_USER\\Software\\KestrovaCli\\App Paths\\gone.exe] @"));
 }
 
+TEST_F(KestrovaCliTest, SharesTheWindowsDataFolder) {
+  Machine().SetProgramPath(kProgram + L"kestrova-cli.exe");
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  const std::wstring folder = L"\\C__Program Files_Kestrova_Kestrova.exe\\backup\\info.rec";
+  EXPECT_TRUE(Machine().HasFile(L"C:\\ProgramData" + folder) ||
+              Machine().HasFile(L"C:\\Users\\User\\AppData\\Roaming" + folder));
+}
+
 TEST(FigEngineSettings, EnablesTheUsersChoicesPerCategoryAndProfile) {
   fake::TFakeMachineScope scope;
   scope.Machine().AddTextFile(kProgram + L"const.dat",

@@ -1,0 +1,254 @@
+// kestrova-cli as a script runs it, on the real registry and drive: a topic file written here, a
+// stale application path and a junk file seeded, then scan, cure, backups and restore, each
+// judged by its exit code, its output and what the registry and the disk hold afterwards.
+
+#include "ui/KestrovaCli.h"
+#include "framework/CLEngine.h"
+#include "framework/CLHelpers.h"
+#include "framework/CLSettings.h"
+#include "platform/TextCodec.h"
+#include "platform/win32/Win32Platform.h"
+#include "support/win32/WinScratch.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const std::wstring kTestKey = L"Software\\KestrovaCliTest";
+const std::wstring kAppPaths = kTestKey + L"\\App Paths";
+const std::wstring kStale = kAppPaths + L"\\gone.exe";
+
+struct TRun {
+  DWORD ExitCode = 0xFFFFFFFF;
+  std::string Output;
+  std::string Errors;
+};
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::wstring file(path, length);
+  return file.substr(0, file.find_last_of(L'\\') + 1);
+}
+
+std::string ReadAll(const std::wstring& aFile) {
+  std::ifstream file(aFile.c_str(), std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const std::wstring& aFile, const std::string& aText) {
+  std::ofstream file(aFile.c_str(), std::ios::binary | std::ios::trunc);
+  file << aText;
+}
+
+HANDLE InheritableFile(const std::wstring& aFile) {
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  return CreateFileW(aFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string Escaped(const std::wstring& aText) {
+  std::string text;
+  for (const char c : kplat::ToUtf8(aText)) {
+    text += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  }
+  return text;
+}
+
+class KestrovaCli : public testing::Test {
+protected:
+  KestrovaCli() : FScratch(ktest::win32::TempFolder() + L"KestrovaCliTest\\") {
+    kplat::win32::InstallWin32Platform();
+    {
+      // Where the window keeps its backups.
+      TCLEngine engine(nullptr);
+      UseWindowDataFolder(engine);
+      FBackup = JoinPath(GetCLSettings().UserDataPath(), L"backup");
+      FreeCLSettings();
+    }
+    ktest::win32::RemoveTree(FScratch);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey.c_str());
+    CreateDirectoryW(FScratch.c_str(), nullptr);
+    CreateDirectoryW((FScratch + L"junk").c_str(), nullptr);
+    WriteAll(FScratch + L"junk\\old.tmp", "junk");
+    // The list's own key names a program that exists, so that only the entry below is stale.
+    SetDefault(kAppPaths, L"C:\\windows\\regedit.exe");
+    SetDefault(kStale, L"C:\\KestrovaCliTest\\missing\\gone.exe");
+    FTopics = FScratch + L"topics.db";
+    WriteAll(FTopics, "[GLOBAL]\r\nMAGICWORD=FIG\r\nDATETIME=12/9/2026\r\n"
+                      "[TOPIC_0]\r\nNAME=TestAppPaths\r\nCategory=tcARegFix\r\nENABLED=1\r\n"
+                      "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\" +
+                          kplat::ToUtf8(kAppPaths) +
+                          "\r\nRule=rsAppPaths\r\nLEVEL=2\r\nCHECKVALUES=0\r\nFolderDepth=2\r\n"
+                          "IncludeSubFolder=1\r\n"
+                          "[TOPIC_1]\r\nNAME=TestJunk\r\nCategory=tcCJunkFile\r\nENABLED=1\r\n"
+                          "LOCATION_0=lsDisk," +
+                          kplat::ToUtf8(FScratch) + "junk\r\nRule=rsJunkFile,.tmp\r\nLEVEL=2\r\n");
+    FIndexBefore = ReadAll(FBackup + L"\\info.rec");
+  }
+
+  ~KestrovaCli() override {
+    // The backups this test made go, and the index is as it was.
+    if (!FBackupMade.empty()) {
+      DeleteFileW((FBackup + L"\\" + FBackupMade).c_str());
+      WriteAll(FBackup + L"\\info.rec", FIndexBefore);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey.c_str());
+    ktest::win32::RemoveTree(FScratch);
+  }
+
+  static void SetDefault(const std::wstring& aKey, const std::wstring& aText) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, aKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(aText.c_str()),
+                   static_cast<DWORD>((aText.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+
+  static std::wstring ReadDefault(const std::wstring& aKey) {
+    wchar_t data[MAX_PATH] = {};
+    DWORD size = sizeof(data);
+    if (RegGetValueW(HKEY_CURRENT_USER, aKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS) {
+      return L"(missing)";
+    }
+    return data;
+  }
+
+  TRun Run(const std::wstring& aArguments) {
+    TRun run;
+    // Files of their own for every run: Wine may close a child's copies of the handles only
+    // after its end was signalled.
+    ++FRuns;
+    const std::wstring out = FScratch + L"out" + std::to_wstring(FRuns) + L".txt";
+    const std::wstring err = FScratch + L"err" + std::to_wstring(FRuns) + L".txt";
+    HANDLE outFile = InheritableFile(out);
+    HANDLE errFile = InheritableFile(err);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = outFile;
+    startup.hStdError = errFile;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + ProgramFolder() + L"kestrova-cli.exe\" " + aArguments;
+    const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    CloseHandle(outFile);
+    CloseHandle(errFile);
+    EXPECT_TRUE(started) << "kestrova-cli.exe is not beside the test program";
+    if (started) {
+      EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+      GetExitCodeProcess(process.hProcess, &run.ExitCode);
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+    run.Output = ReadAll(out);
+    run.Errors = ReadAll(err);
+    return run;
+  }
+
+  std::wstring FScratch;
+  std::wstring FTopics;
+  std::wstring FBackup;
+  std::string FIndexBefore;
+  std::wstring FBackupMade;
+  int FRuns = 0;
+};
+
+TEST_F(KestrovaCli, ScanCureBackupsAndVerifiedRestore) {
+  EXPECT_NE(FBackup.find(L"_Kestrova.exe\\"), std::wstring::npos) << kplat::ToUtf8(FBackup);
+  const std::wstring topics = L" --topics \"" + FTopics + L"\"";
+  TRun run = Run(L"scan" + topics + L" --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_NE(run.Output.find("\"reason\": \"frAppPathNotExists\", \"message\": \"File [" +
+                            Escaped(kStale) + "] is not Exists.\""),
+            std::string::npos)
+      << run.Output;
+  EXPECT_NE(run.Output.find("\"reason\": \"frJunkFile\", \"message\": \"rsJunkFile\""),
+            std::string::npos);
+  EXPECT_NE(run.Output.find("\"name\": \"old.tmp\""), std::string::npos);
+  EXPECT_NE(run.Output.find("\"MatchedAllCount\": 2"), std::string::npos);
+  EXPECT_EQ(ReadDefault(kStale), L"C:\\KestrovaCliTest\\missing\\gone.exe");
+
+  run = Run(L"cure" + topics + L" --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_EQ(run.Output.find("\"status\": \"csUncured\""), std::string::npos) << run.Output;
+  const size_t backupAt = run.Output.find("\"backup\": \"");
+  ASSERT_NE(backupAt, std::string::npos) << run.Output;
+  const size_t nameAt = backupAt + 11;
+  FBackupMade = kplat::FromUtf8(run.Output.substr(nameAt, run.Output.find('"', nameAt) - nameAt));
+  EXPECT_EQ(ReadDefault(kStale), L"(missing)");
+  EXPECT_EQ(GetFileAttributesW((FScratch + L"junk\\old.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW((FBackup + L"\\" + FBackupMade).c_str()), INVALID_FILE_ATTRIBUTES);
+  const std::string line = kplat::ToUtf8(L"," + FBackupMade + L"\r\n");
+  EXPECT_NE(ReadAll(FBackup + L"\\info.rec").find(line), std::string::npos);
+
+  run = Run(L"backups --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_NE(run.Output.find("{\"index\": 1, "), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("\"changes\": 1, \"file\": \"" + kplat::ToUtf8(FBackupMade) + "\"}"),
+            std::string::npos)
+      << run.Output;
+  run = Run(L"backups");
+  EXPECT_NE(run.Output.find(kplat::ToUtf8(FBackupMade)), std::string::npos) << run.Output;
+
+  run = Run(L"restore 1 --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Output << run.Errors;
+  EXPECT_NE(run.Output.find("\"entries\": 1, \"verified\": 1, \"failed\": []"), std::string::npos)
+      << run.Output;
+  EXPECT_EQ(ReadDefault(kStale), L"C:\\KestrovaCliTest\\missing\\gone.exe");
+}
+
+TEST_F(KestrovaCli, UsageAndTopicDatabaseErrors) {
+  TRun run = Run(L"restore");
+  EXPECT_EQ(run.ExitCode, 2u);
+  EXPECT_NE(run.Errors.find("Usage:"), std::string::npos);
+  EXPECT_EQ(Run(L"scan --category windows").ExitCode, 2u);
+  EXPECT_EQ(Run(L"").ExitCode, 2u);
+
+  const std::wstring missing = FScratch + L"none.db";
+  run = Run(L"scan --topics \"" + missing + L"\"");
+  EXPECT_EQ(run.ExitCode, 3u);
+  EXPECT_NE(run.Errors.find(kplat::ToUtf8(missing)), std::string::npos) << run.Errors;
+  WriteAll(FScratch + L"bad.db", "[GLOBAL]\r\nMAGICWORD=NOPE\r\n");
+  run = Run(L"topics --topics \"" + FScratch + L"bad.db\"");
+  EXPECT_EQ(run.ExitCode, 3u);
+  EXPECT_NE(run.Errors.find("bad.db"), std::string::npos) << run.Errors;
+}
+
+TEST_F(KestrovaCli, CorruptBackupIsReportedAndNothingImported) {
+  // A first entry that would import, then a line the registry editor cannot read.
+  FBackupMade = L"corrupt-cli-test.reg";
+  std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                      kTestKey + L"]\r\n\"Corrupt\"=\"imported\"\r\n\r\n[HKEY_CURRENT_USER\\" +
+                      kTestKey + L"]\r\n\"Other\"=dword:nothex\r\n\r\n";
+  const std::vector<uint8_t> bytes = kplat::EncodeUtf16Le(text);
+  WriteAll(FBackup + L"\\" + FBackupMade, std::string(bytes.begin(), bytes.end()));
+  std::string index = FIndexBefore;
+  if (!index.empty() && index.back() != '\n') {
+    index += "\r\n";
+  }
+  WriteAll(FBackup + L"\\info.rec",
+           index + "2030-01-01 00:00:00,2," + kplat::ToUtf8(FBackupMade) + "\r\n");
+
+  const TRun run = Run(L"restore 1");
+  EXPECT_EQ(run.ExitCode, 1u) << run.Output;
+  EXPECT_NE(run.Errors.find(kplat::ToUtf8(FBackupMade)), std::string::npos) << run.Errors;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    EXPECT_NE(RegQueryValueExW(key, L"Corrupt", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+}
+
+} // namespace
