@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Colours as the window system stores them: $00BBGGRR.
@@ -251,6 +252,14 @@ protected:
   virtual void Notification(TComponent& aComponent, TOperation aOperation);
   // Tells the binding that a property changed.
   void Changed(std::wstring_view aProperty);
+  // Stores a new value of a property and tells the binding, unless the value is the same.
+  template <class TField, class TValue>
+  void SetProperty(TField& aField, TValue&& aValue, std::wstring_view aProperty) {
+    if (aField != aValue) {
+      aField = std::forward<TValue>(aValue);
+      Changed(aProperty);
+    }
+  }
   void MarkLoaded() { FLoaded = true; }
 
 private:

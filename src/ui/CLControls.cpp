@@ -80,60 +80,34 @@ void TControl::SetBounds(int aLeft, int aTop, int aWidth, int aHeight) {
 }
 
 void TControl::SetVisible(bool aValue) {
-  if (FVisible != aValue) {
-    FVisible = aValue;
-    Changed(L"Visible");
-  }
+  SetProperty(FVisible, aValue, L"Visible");
 }
 
 void TControl::SetEnabled(bool aValue) {
-  if (FEnabled != aValue) {
-    FEnabled = aValue;
-    Changed(L"Enabled");
-  }
+  SetProperty(FEnabled, aValue, L"Enabled");
 }
 
 void TControl::SetCaption(const std::wstring& aValue) {
-  if (FCaption != aValue) {
-    FCaption = aValue;
-    Changed(L"Caption");
-  }
+  SetProperty(FCaption, aValue, L"Caption");
 }
 
 void TControl::SetHint(const std::wstring& aValue) {
-  if (FHint != aValue) {
-    FHint = aValue;
-    Changed(L"Hint");
-  }
+  SetProperty(FHint, aValue, L"Hint");
 }
 
 void TControl::SetColor(TColor aValue) {
-  if (FColor != aValue) {
-    FColor = aValue;
-    Changed(L"Color");
-  }
+  SetProperty(FColor, aValue, L"Color");
 }
 
 void TControl::SetFontColor(TColor aValue) {
-  if (FFontColor != aValue) {
-    FFontColor = aValue;
-    Changed(L"Font.Color");
-  }
+  SetProperty(FFontColor, aValue, L"Font.Color");
 }
 
 void TControl::SetAction(TAction* aAction) {
-  if (FAction == aAction)
+  if (!TAction::Relink(*this, FAction, aAction))
     return;
-  if (FAction != nullptr) {
-    FAction->RemoveClient(this);
-    RemoveFreeNotification(FAction);
-  }
-  FAction = aAction;
-  if (FAction != nullptr) {
-    FreeNotification(FAction);
-    FAction->AddClient(this);
+  if (FAction != nullptr)
     ActionChanged(*FAction);
-  }
   Changed(L"Action");
 }
 
@@ -228,17 +202,11 @@ void TForm::Loaded() {
 }
 
 void TForm::SetStayOnTop(bool aValue) {
-  if (FStayOnTop != aValue) {
-    FStayOnTop = aValue;
-    Changed(L"FormStyle");
-  }
+  SetProperty(FStayOnTop, aValue, L"FormStyle");
 }
 
 void TForm::SetWindowState(TWindowState aValue) {
-  if (FWindowState != aValue) {
-    FWindowState = aValue;
-    Changed(L"WindowState");
-  }
+  SetProperty(FWindowState, aValue, L"WindowState");
 }
 
 void TForm::ShowForm() {
@@ -299,10 +267,7 @@ TLabel::TLabel(TComponent* aOwner) : TControl(aOwner) {
 }
 
 void TLabel::SetWordWrap(bool aValue) {
-  if (FWordWrap != aValue) {
-    FWordWrap = aValue;
-    Changed(L"WordWrap");
-  }
+  SetProperty(FWordWrap, aValue, L"WordWrap");
 }
 
 TButton::TButton(TComponent* aOwner) : TWinControl(aOwner) {
@@ -566,10 +531,7 @@ int TTabSheet::PageIndex() const {
 }
 
 void TTabSheet::SetTabVisible(bool aValue) {
-  if (FTabVisible != aValue) {
-    FTabVisible = aValue;
-    Changed(L"TabVisible");
-  }
+  SetProperty(FTabVisible, aValue, L"TabVisible");
 }
 
 TPageControl::TPageControl(TComponent* aOwner) : TWinControl(aOwner) {

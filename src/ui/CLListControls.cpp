@@ -115,31 +115,19 @@ TListView::TListView(TComponent* aOwner) : TWinControl(aOwner) {
 }
 
 void TListView::SetCheckboxes(bool aValue) {
-  if (FCheckboxes != aValue) {
-    FCheckboxes = aValue;
-    Changed(L"Checkboxes");
-  }
+  SetProperty(FCheckboxes, aValue, L"Checkboxes");
 }
 
 void TListView::SetRowSelect(bool aValue) {
-  if (FRowSelect != aValue) {
-    FRowSelect = aValue;
-    Changed(L"RowSelect");
-  }
+  SetProperty(FRowSelect, aValue, L"RowSelect");
 }
 
 void TListView::SetReadOnly(bool aValue) {
-  if (FReadOnly != aValue) {
-    FReadOnly = aValue;
-    Changed(L"ReadOnly");
-  }
+  SetProperty(FReadOnly, aValue, L"ReadOnly");
 }
 
 void TListView::SetViewStyle(TViewStyle aValue) {
-  if (FViewStyle != aValue) {
-    FViewStyle = aValue;
-    Changed(L"ViewStyle");
-  }
+  SetProperty(FViewStyle, aValue, L"ViewStyle");
 }
 
 void TListView::SetSmallImages(TImageList* aImages) {
@@ -285,10 +273,7 @@ TTreeView::TTreeView(TComponent* aOwner) : TWinControl(aOwner) {
 }
 
 void TTreeView::SetCheckboxes(bool aValue) {
-  if (FCheckboxes != aValue) {
-    FCheckboxes = aValue;
-    Changed(L"Checkboxes");
-  }
+  SetProperty(FCheckboxes, aValue, L"Checkboxes");
 }
 
 void TTreeView::SetSelected(TTreeNode* aNode) {

@@ -81,6 +81,21 @@ void TAction::RemoveClient(TComponent* aClient) {
   std::erase(FClients, aClient);
 }
 
+bool TAction::Relink(TComponent& aClient, TAction*& aField, TAction* aAction) {
+  if (aField == aAction)
+    return false;
+  if (aField != nullptr) {
+    aField->RemoveClient(&aClient);
+    aClient.RemoveFreeNotification(aField);
+  }
+  aField = aAction;
+  if (aField != nullptr) {
+    aClient.FreeNotification(aField);
+    aField->AddClient(&aClient);
+  }
+  return true;
+}
+
 void TAction::Notification(TComponent& aComponent, TOperation aOperation) {
   if (aOperation == TOperation::opRemove)
     RemoveClient(&aComponent);
@@ -122,17 +137,11 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::SetCaption(const std::wstring& aValue) {
-  if (FCaption != aValue) {
-    FCaption = aValue;
-    Changed(L"Caption");
-  }
+  SetProperty(FCaption, aValue, L"Caption");
 }
 
 void TMenuItem::SetHint(const std::wstring& aValue) {
-  if (FHint != aValue) {
-    FHint = aValue;
-    Changed(L"Hint");
-  }
+  SetProperty(FHint, aValue, L"Hint");
 }
 
 void TMenuItem::SetChecked(bool aValue) {
@@ -149,39 +158,22 @@ void TMenuItem::SetChecked(bool aValue) {
 }
 
 void TMenuItem::SetEnabled(bool aValue) {
-  if (FEnabled != aValue) {
-    FEnabled = aValue;
-    Changed(L"Enabled");
-  }
+  SetProperty(FEnabled, aValue, L"Enabled");
 }
 
 void TMenuItem::SetVisible(bool aValue) {
-  if (FVisible != aValue) {
-    FVisible = aValue;
-    Changed(L"Visible");
-  }
+  SetProperty(FVisible, aValue, L"Visible");
 }
 
 void TMenuItem::SetImageIndex(int aValue) {
-  if (FImageIndex != aValue) {
-    FImageIndex = aValue;
-    Changed(L"ImageIndex");
-  }
+  SetProperty(FImageIndex, aValue, L"ImageIndex");
 }
 
 void TMenuItem::SetAction(TAction* aAction) {
-  if (FAction == aAction)
+  if (!TAction::Relink(*this, FAction, aAction))
     return;
-  if (FAction != nullptr) {
-    FAction->RemoveClient(this);
-    RemoveFreeNotification(FAction);
-  }
-  FAction = aAction;
-  if (FAction != nullptr) {
-    FreeNotification(FAction);
-    FAction->AddClient(this);
+  if (FAction != nullptr)
     ActionChanged(*FAction);
-  }
   Changed(L"Action");
 }
 
@@ -316,17 +308,11 @@ TTrayIcon::TTrayIcon(TComponent* aOwner) : TComponent(aOwner) {
 TTrayIcon::~TTrayIcon() = default;
 
 void TTrayIcon::SetHint(const std::wstring& aValue) {
-  if (FHint != aValue) {
-    FHint = aValue;
-    Changed(L"Hint");
-  }
+  SetProperty(FHint, aValue, L"Hint");
 }
 
 void TTrayIcon::SetVisible(bool aValue) {
-  if (FVisible != aValue) {
-    FVisible = aValue;
-    Changed(L"Visible");
-  }
+  SetProperty(FVisible, aValue, L"Visible");
 }
 
 bool TTrayIcon::LoadIcon(const std::wstring& aFileName) {

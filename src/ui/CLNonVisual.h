@@ -44,6 +44,9 @@ public:
   // Used by the linked controls (they also ask for a free notification).
   void AddClient(TComponent* aClient);
   void RemoveClient(TComponent* aClient);
+  // Moves aClient's link, held in aField, to aAction (which may be none); false when it is the
+  // same action. The client then shows the new action's state.
+  static bool Relink(TComponent& aClient, TAction*& aField, TAction* aAction);
 
 protected:
   void Notification(TComponent& aComponent, TOperation aOperation) override;
