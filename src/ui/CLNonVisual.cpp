@@ -24,45 +24,27 @@ TAction::TAction(TComponent* aOwner) : TComponent(aOwner) {
 }
 
 void TAction::SetCaption(const std::wstring& aValue) {
-  if (FCaption != aValue) {
-    FCaption = aValue;
-    Propagate(L"Caption");
-  }
+  SetState(FCaption, aValue, L"Caption");
 }
 
 void TAction::SetHint(const std::wstring& aValue) {
-  if (FHint != aValue) {
-    FHint = aValue;
-    Propagate(L"Hint");
-  }
+  SetState(FHint, aValue, L"Hint");
 }
 
 void TAction::SetChecked(bool aValue) {
-  if (FChecked != aValue) {
-    FChecked = aValue;
-    Propagate(L"Checked");
-  }
+  SetState(FChecked, aValue, L"Checked");
 }
 
 void TAction::SetEnabled(bool aValue) {
-  if (FEnabled != aValue) {
-    FEnabled = aValue;
-    Propagate(L"Enabled");
-  }
+  SetState(FEnabled, aValue, L"Enabled");
 }
 
 void TAction::SetVisible(bool aValue) {
-  if (FVisible != aValue) {
-    FVisible = aValue;
-    Propagate(L"Visible");
-  }
+  SetState(FVisible, aValue, L"Visible");
 }
 
 void TAction::SetImageIndex(int aValue) {
-  if (FImageIndex != aValue) {
-    FImageIndex = aValue;
-    Propagate(L"ImageIndex");
-  }
+  SetState(FImageIndex, aValue, L"ImageIndex");
 }
 
 bool TAction::Execute() {

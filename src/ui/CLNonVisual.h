@@ -53,6 +53,14 @@ protected:
 
 private:
   void Propagate(std::wstring_view aProperty);
+  // Stores a new value and passes the change on, unless the value is the same.
+  template <class TField, class TValue>
+  void SetState(TField& aField, TValue&& aValue, std::wstring_view aProperty) {
+    if (aField != aValue) {
+      aField = std::forward<TValue>(aValue);
+      Propagate(aProperty);
+    }
+  }
 
   std::wstring FCaption;
   std::wstring FHint;
