@@ -1,5 +1,6 @@
 # The two commands: `make test` runs every suite, `make run` starts Kestrova under Wine.
-.PHONY: test run deps native native-asan mingw format
+# `make fuzz` fuzzes every reader of outside input for FUZZ_SECONDS (default 60) each.
+.PHONY: test run deps native native-asan mingw format fuzz
 
 deps:
 	@tools/install-deps
@@ -12,6 +13,9 @@ native native-asan mingw: deps
 
 run: deps
 	@tools/run-demo
+
+fuzz: deps
+	@tools/run-fuzz
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
