@@ -97,7 +97,7 @@ bool TFigEngine::SaveTopics(const std::wstring& aFileName) {
   int index = 0;
   for (int i = 0; i < FTopicList.Count(); ++i) {
     const TFigTopic& topic = *FTopicList.Items(i);
-    if (topic.Name().empty())
+    if (!topic.HasStoredName())
       continue;
     if (!topic.Save(ini, index)) {
       FLastError = L"The topic " + Quoted(topic.Name()) +

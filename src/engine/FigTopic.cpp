@@ -79,8 +79,12 @@ void TFigTopic::Load(const TIniProfile& aIni, int aIdx) {
     FValues.Add(key + L'=' + value);
 }
 
+bool TFigTopic::HasStoredName() const {
+  return !TrimBlanks(Name()).empty();
+}
+
 bool TFigTopic::Save(TCLMemIniFile& aIni, int aIdx) const {
-  if (Name().empty())
+  if (!HasStoredName())
     return true;
   const std::wstring section = TopicSectionName(aIdx);
   for (int i = 0; i < FValues.Count(); ++i) {

@@ -135,8 +135,11 @@ public:
 
   // Replaces the value list with every key and value of section TOPIC_aIdx.
   void Load(const TIniProfile& aIni, int aIdx);
+  // Whether the name is still there once saved: not empty after blanks and control characters
+  // are trimmed away. A topic without one is never written, so that no saved list ends early.
+  bool HasStoredName() const;
   // Writes every name=value line into section TOPIC_aIdx, each value upper-cased, trimmed and in
-  // double quotes. A topic without a name writes nothing. False when a line cannot be stored
+  // double quotes. A topic without a stored name writes nothing. False when a line cannot be stored
   // (the INI file refuses it); the lines before it are written.
   bool Save(TCLMemIniFile& aIni, int aIdx) const;
   // Copies the value list and the status.

@@ -146,7 +146,10 @@ TEST_F(FigEngineTopics, SaveWritesANewFileThatLoadsAgain) {
   machine.SetNow(static_cast<kplat::TFileTime>(utcDays) * 864000000000ull +
                  (23 * 60 + 30) * 600000000ull);
 
-  AddTopics({{L"Fonts", tcARegFix}, {L"", tcARegFix}, {L"Cookies", tcBPrivacySweep}});
+  AddTopics({{L"Fonts", tcARegFix},
+             {L"", tcARegFix},
+             {L"\x01 \x1f", tcARegFix},
+             {L"Cookies", tcBPrivacySweep}});
   FEngine.GetTopic(0)->ValueList().Add(L"Rule_Caption=Missing font");
   ASSERT_TRUE(FEngine.SaveTopics(kTopicDb)) << kplat::ToUtf8(FEngine.LastError());
 
@@ -154,7 +157,8 @@ TEST_F(FigEngineTopics, SaveWritesANewFileThatLoadsAgain) {
   ASSERT_TRUE(ini.LoadFromFile(kTopicDb));
   EXPECT_EQ(ini.ReadString(L"GLOBAL", L"MAGICWORD", L""), L"FIG");
   EXPECT_EQ(ini.ReadString(L"GLOBAL", L"DATETIME", L""), L"3/5/2026");
-  // The nameless topic is left out without leaving a gap that would end the list.
+  // The nameless topics (also one whose name is trimmed away) are left out without leaving a gap
+  // that would end the list.
   EXPECT_EQ(ini.ReadString(L"TOPIC_1", L"NAME", L""), L"COOKIES");
   EXPECT_FALSE(ini.SectionExists(L"TOPIC_2"));
 
