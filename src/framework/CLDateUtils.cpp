@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cwctype>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -188,4 +191,243 @@ std::wstring DateToStr(TDateTime aDateTime, TDateOrder aOrder, wchar_t aSeparato
     break;
   }
   return year + aSeparator + month + aSeparator + day;
+}
+
+namespace {
+
+struct TPatternToken {
+  wchar_t Letter = 0; // 0 for literal text
+  size_t Count = 0;
+  std::wstring Text;
+};
+
+bool IsPatternLetter(wchar_t aChar) {
+  return std::wstring_view(L"dMyhHmstg").find(aChar) != std::wstring_view::npos;
+}
+
+std::vector<TPatternToken> TokenizePattern(std::wstring_view aPattern) {
+  std::vector<TPatternToken> tokens;
+  auto literal = [&tokens](wchar_t aChar) {
+    if (tokens.empty() || tokens.back().Letter != 0)
+      tokens.emplace_back();
+    tokens.back().Text += aChar;
+  };
+  for (size_t i = 0; i < aPattern.size();) {
+    const wchar_t c = aPattern[i];
+    if (c == L'\'') {
+      // Quoted text up to the closing quote; two quotes in a row are one quote.
+      ++i;
+      if (i < aPattern.size() && aPattern[i] == L'\'') {
+        literal(L'\'');
+        ++i;
+        continue;
+      }
+      while (i < aPattern.size()) {
+        if (aPattern[i] == L'\'') {
+          if (i + 1 < aPattern.size() && aPattern[i + 1] == L'\'') {
+            literal(L'\'');
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        literal(aPattern[i++]);
+      }
+      continue;
+    }
+    if (!IsPatternLetter(c)) {
+      literal(c);
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < aPattern.size() && aPattern[end] == c)
+      ++end;
+    tokens.push_back({c, end - i, {}});
+    i = end;
+  }
+  return tokens;
+}
+
+std::wstring Padded(int aValue, size_t aDigits) {
+  std::wstring text = std::to_wstring(aValue);
+  if (text.size() < aDigits)
+    text.insert(0, aDigits - text.size(), L'0');
+  return text;
+}
+
+bool StartsWithNoCase(std::wstring_view aText, std::wstring_view aPrefix) {
+  if (aPrefix.empty() || aText.size() < aPrefix.size())
+    return false;
+  for (size_t i = 0; i < aPrefix.size(); ++i)
+    if (std::towupper(aText[i]) != std::towupper(aPrefix[i]))
+      return false;
+  return true;
+}
+
+// Reads one to aMaxDigits digits; -1 when there is none.
+int ReadNumber(std::wstring_view& aText, size_t aMaxDigits) {
+  size_t length = 0;
+  int value = 0;
+  while (length < aMaxDigits && length < aText.size() && aText[length] >= L'0' &&
+         aText[length] <= L'9')
+    value = value * 10 + (aText[length++] - L'0');
+  if (length == 0)
+    return -1;
+  aText.remove_prefix(length);
+  return value;
+}
+
+} // namespace
+
+std::wstring FormatDateTimePattern(TDateTime aDateTime, std::wstring_view aPattern,
+                                   const kplat::TDateTimeFormats& aFormats) {
+  const std::optional<TDateParts> parts = DecodeDateTime(aDateTime);
+  if (!parts)
+    return std::wstring();
+  const std::wstring& designator = parts->Hour < 12 ? aFormats.TimeAM : aFormats.TimePM;
+  std::wstring text;
+  for (const TPatternToken& token : TokenizePattern(aPattern)) {
+    const size_t digits = token.Count > 1 ? 2 : 1;
+    switch (token.Letter) {
+    case 0:
+      text += token.Text;
+      break;
+    case L'd':
+      if (token.Count <= 2)
+        text += Padded(parts->Day, digits);
+      break;
+    case L'M':
+      text += Padded(parts->Month, digits);
+      break;
+    case L'y':
+      text += token.Count <= 2 ? Padded(parts->Year % 100, digits) : Padded(parts->Year, 4);
+      break;
+    case L'h':
+      text += Padded(parts->Hour % 12 == 0 ? 12 : parts->Hour % 12, digits);
+      break;
+    case L'H':
+      text += Padded(parts->Hour, digits);
+      break;
+    case L'm':
+      text += Padded(parts->Minute, digits);
+      break;
+    case L's':
+      text += Padded(parts->Second, digits);
+      break;
+    case L't':
+      text += token.Count == 1 ? designator.substr(0, 1) : designator;
+      break;
+    default: // the era is left out
+      break;
+    }
+  }
+  return text;
+}
+
+namespace {
+
+std::optional<TDateTime> ParseTokens(std::wstring_view aText,
+                                     const std::vector<TPatternToken>& aTokens,
+                                     const kplat::TDateTimeFormats& aFormats) {
+  aText = TrimBlanks(aText);
+  TDateParts parts{1899, 12, 30, 0, 0, 0, 0};
+  int hour12 = -1;
+  std::optional<bool> afternoon;
+  for (const TPatternToken& token : aTokens) {
+    if (token.Letter == 0) {
+      if (aText.substr(0, token.Text.size()) != token.Text)
+        return std::nullopt;
+      aText.remove_prefix(token.Text.size());
+      continue;
+    }
+    if (token.Letter == L't') {
+      const std::wstring am = token.Count == 1 ? aFormats.TimeAM.substr(0, 1) : aFormats.TimeAM;
+      const std::wstring pm = token.Count == 1 ? aFormats.TimePM.substr(0, 1) : aFormats.TimePM;
+      // The longer text first, where one begins with the other.
+      const bool pmFirst = pm.size() > am.size();
+      for (int pass = 0; pass < 2 && !afternoon; ++pass) {
+        const bool tryPm = (pass == 0) == pmFirst;
+        if (StartsWithNoCase(aText, tryPm ? pm : am)) {
+          aText.remove_prefix((tryPm ? pm : am).size());
+          afternoon = tryPm;
+        }
+      }
+      if (!afternoon && !(am.empty() && pm.empty()))
+        return std::nullopt;
+      continue;
+    }
+    if ((token.Letter == L'd' && token.Count > 2) || token.Letter == L'g')
+      continue;
+    const bool fullYear = token.Letter == L'y' && token.Count > 2;
+    const int value = ReadNumber(aText, fullYear ? 4 : 2);
+    if (value < 0)
+      return std::nullopt;
+    switch (token.Letter) {
+    case L'd':
+      parts.Day = value;
+      break;
+    case L'M':
+      parts.Month = value;
+      break;
+    case L'y':
+      parts.Year = fullYear ? value : value < 30 ? 2000 + value : 1900 + value;
+      break;
+    case L'h':
+      if (value < 1 || value > 12)
+        return std::nullopt;
+      hour12 = value;
+      break;
+    case L'H':
+      parts.Hour = value;
+      break;
+    case L'm':
+      parts.Minute = value;
+      break;
+    default:
+      parts.Second = value;
+      break;
+    }
+  }
+  if (!aText.empty())
+    return std::nullopt;
+  if (hour12 >= 0)
+    parts.Hour = afternoon ? hour12 % 12 + (*afternoon ? 12 : 0) : hour12;
+  return TryEncodeDateTime(parts);
+}
+
+} // namespace
+
+std::optional<TDateTime> ParseDateTimePattern(std::wstring_view aText, std::wstring_view aPattern,
+                                              const kplat::TDateTimeFormats& aFormats) {
+  return ParseTokens(aText, TokenizePattern(aPattern), aFormats);
+}
+
+kplat::TDateTimeFormats UserDateTimeFormats() {
+  kplat::TDateTimeFormats formats;
+  if (kplat::Platform().System().GetDateTimeFormats(formats) != kplat::err::Success)
+    formats = kplat::TDateTimeFormats{};
+  return formats;
+}
+
+std::wstring DateTimeToStr(TDateTime aDateTime, const kplat::TDateTimeFormats& aFormats) {
+  const std::wstring date = FormatDateTimePattern(aDateTime, aFormats.ShortDate, aFormats);
+  if (date.empty())
+    return date;
+  return date + L' ' + FormatDateTimePattern(aDateTime, aFormats.LongTime, aFormats);
+}
+
+std::optional<TDateTime> TryStrToDateTime(std::wstring_view aText,
+                                          const kplat::TDateTimeFormats& aFormats) {
+  // Joined as token lists: a quote the date leaves open must not swallow the time.
+  std::vector<TPatternToken> tokens = TokenizePattern(aFormats.ShortDate);
+  const size_t dateTokens = tokens.size();
+  tokens.push_back({0, 0, L" "});
+  for (TPatternToken& token : TokenizePattern(aFormats.LongTime))
+    tokens.push_back(std::move(token));
+  if (const std::optional<TDateTime> value = ParseTokens(aText, tokens, aFormats))
+    return value;
+  tokens.resize(dateTokens);
+  return ParseTokens(aText, tokens, aFormats);
 }

@@ -47,3 +47,24 @@ std::optional<TDateTime> TryStrToDate(std::wstring_view aText, TDateOrder aOrder
 // them when aTwoDigits is set ("05/31/2010"). "" outside years 1 to 9999.
 std::wstring DateToStr(TDateTime aDateTime, TDateOrder aOrder, wchar_t aSeparator,
                        bool aTwoDigits = false);
+
+// Dates and times in the system's pattern language (the user's locale formats): d dd day,
+// M MM month, y yy two-digit year, yyyy year, h hh 12-hour and H HH 24-hour hour, m mm minute,
+// s ss second, t tt the first letter or the whole of the AM/PM text; anything else, and text in
+// single quotes ('' is a quote), is literal. Day and month names (ddd, MMM and longer) are written
+// and read as numbers, the day name not at all, so a text always reads back as written. Years
+// of two digits read back as 1930 to 2029. Milliseconds are not written.
+std::wstring FormatDateTimePattern(TDateTime aDateTime, std::wstring_view aPattern,
+                                   const kplat::TDateTimeFormats& aFormats);
+// The whole text, blanks around it allowed, must follow the pattern; fields the pattern lacks
+// are those of 30 December 1899, 00:00. Nothing for any other text or a value that does not exist.
+std::optional<TDateTime> ParseDateTimePattern(std::wstring_view aText, std::wstring_view aPattern,
+                                              const kplat::TDateTimeFormats& aFormats);
+
+// The user's formats from the platform; the United States ones when it gives none.
+kplat::TDateTimeFormats UserDateTimeFormats();
+// The default date-time text: the short date, a blank, the long time.
+std::wstring DateTimeToStr(TDateTime aDateTime, const kplat::TDateTimeFormats& aFormats);
+// Reads that text back, or the short date alone (midnight).
+std::optional<TDateTime> TryStrToDateTime(std::wstring_view aText,
+                                          const kplat::TDateTimeFormats& aFormats);

@@ -94,6 +94,8 @@ public:
 
   virtual TOSVersion GetVersion() = 0;
   virtual uint16_t GetSystemDefaultLangID() = 0;
+  // The current user's short date and long time formats.
+  virtual TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) = 0;
 
   virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
   virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it

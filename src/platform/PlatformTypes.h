@@ -122,6 +122,18 @@ struct TOSVersion {
   uint32_t ProcessorArchitecture = 9; // 0 x86, 9 x64, 12 ARM64
 };
 
+// The user's date and time formats as the system's locale settings give them: patterns of the
+// letters d M y h H m s t with literal text between ('quoted' where it would read as letters).
+struct TDateTimeFormats {
+  std::wstring ShortDate = L"M/d/yyyy";
+  std::wstring LongTime = L"h:mm:ss tt";
+  std::wstring DateSeparator = L"/";
+  std::wstring TimeSeparator = L":";
+  std::wstring TimeAM = L"AM";
+  std::wstring TimePM = L"PM";
+  bool operator==(const TDateTimeFormats&) const = default;
+};
+
 // Wait limits in milliseconds.
 constexpr uint32_t kNoWait = 0;
 constexpr uint32_t kWaitForever = 0xFFFFFFFFu;

@@ -1,5 +1,6 @@
 #include "framework/CLDateUtils.h"
 
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <gtest/gtest.h>
@@ -65,4 +66,50 @@ TEST(CLDateUtils, NowIsTheLocalTimeOfThePlatformClock) {
   scope.Machine().SetLocalOffsetMinutes(60);
   EXPECT_EQ(*DecodeDateTime(Now()), (TDateParts{2026, 1, 2, 0, 30, 0, 0}));
   EXPECT_EQ(Today(), *TryEncodeDate(2026, 1, 2));
+}
+
+TEST(CLDateUtils, FormatsAndReadsTheUsersPatterns) {
+  const kplat::TDateTimeFormats us;
+  const kplat::TDateTimeFormats german{L"dd.MM.yyyy", L"HH:mm:ss", L".", L":", L"", L""};
+  const kplat::TDateTimeFormats quoted{
+      L"yy'\u5E74'M'\u6708'd'''", L"tt h'h'mm", L"", L"", L"vorm.", L"nachm."};
+  const TDateTime afternoon = *TryEncodeDateTime({2026, 3, 5, 14, 7, 9, 0});
+  EXPECT_EQ(DateTimeToStr(afternoon, us), L"3/5/2026 2:07:09 PM");
+  EXPECT_EQ(DateTimeToStr(afternoon, german), L"05.03.2026 14:07:09");
+  EXPECT_EQ(DateTimeToStr(afternoon, quoted), L"26\u5E743\u67085' nachm. 2h07");
+  EXPECT_EQ(FormatDateTimePattern(afternoon, L"ddd d MMM, H:m:s t", us), L" 5 03, 14:7:9 P");
+  EXPECT_EQ(DateTimeToStr(0.0, us), L"12/30/1899 12:00:00 AM");
+  EXPECT_EQ(DateTimeToStr(1.0e9, us), L"");
+
+  // Every minute of a day and days across the years read back as written, to the second.
+  for (const kplat::TDateTimeFormats& formats : {us, german, quoted}) {
+    for (int minute = 0; minute < 24 * 60; minute += 7) {
+      const TDateTime value =
+          *TryEncodeDateTime({2029 - minute % 97, 1 + minute % 12, 1 + minute % 28, minute / 60,
+                              minute % 60, minute % 60, 0});
+      const std::wstring text = DateTimeToStr(value, formats);
+      const std::optional<TDateTime> back = TryStrToDateTime(text, formats);
+      ASSERT_TRUE(back) << kplat::ToUtf8(text);
+      EXPECT_EQ(DateTimeToStr(*back, formats), text);
+      if (formats.LongTime.find(L's') != std::wstring::npos) {
+        EXPECT_DOUBLE_EQ(*back, value) << kplat::ToUtf8(text);
+      }
+    }
+  }
+  EXPECT_EQ(*TryStrToDateTime(L" 3/5/2026 ", us), *TryEncodeDate(2026, 3, 5));
+  EXPECT_DOUBLE_EQ(*TryStrToDateTime(L"3/5/2026 12:30:00 am", us),
+                   *TryEncodeDate(2026, 3, 5) + 0.5 / 24);
+  EXPECT_EQ(*ParseDateTimePattern(L"7:05", L"H:m", us), *TryEncodeTime(7, 5, 0));
+  for (const wchar_t* text :
+       {L"3/5/2026 2:07:09", L"3/5/2026 13:07:09 PM", L"2/30/2026", L"3/5/2026 2:07:09 PM x",
+        L"3/5/2026  2:07:09 PM", L"3-5-2026", L"3/5/20260", L"", L"3/5/2026 2:60:09 PM"})
+    EXPECT_FALSE(TryStrToDateTime(text, us)) << kplat::ToUtf8(text);
+}
+
+TEST(CLDateUtils, UserFormatsComeFromThePlatform) {
+  kplat::fake::TFakeMachineScope scope;
+  EXPECT_EQ(UserDateTimeFormats(), kplat::TDateTimeFormats{});
+  const kplat::TDateTimeFormats german{L"dd.MM.yyyy", L"HH:mm:ss", L".", L":", L"", L""};
+  scope.Machine().SetDateTimeFormats(german);
+  EXPECT_EQ(UserDateTimeFormats(), german);
 }

@@ -21,6 +21,21 @@ TEST_F(SystemConformance, EnvironmentExpansionKeepsUndefinedNames) {
   EXPECT_EQ(windows.size() > 3 ? windows.substr(1, 2) : L"", L":\\");
 }
 
+TEST_F(SystemConformance, DateTimeFormatsNameEveryPartOfADateAndATime) {
+  TDateTimeFormats formats;
+  formats.ShortDate.clear();
+  ASSERT_EQ(System().GetDateTimeFormats(formats), err::Success);
+  for (const wchar_t letter : {L'd', L'M', L'y'})
+    EXPECT_NE(formats.ShortDate.find(letter), std::wstring::npos) << formats.ShortDate;
+  EXPECT_NE(formats.LongTime.find_first_of(L"hH"), std::wstring::npos) << formats.LongTime;
+  EXPECT_NE(formats.LongTime.find(L'm'), std::wstring::npos) << formats.LongTime;
+  EXPECT_FALSE(formats.DateSeparator.empty());
+  EXPECT_FALSE(formats.TimeSeparator.empty());
+  if (formats.LongTime.find(L't') != std::wstring::npos) {
+    EXPECT_NE(formats.TimeAM, formats.TimePM);
+  }
+}
+
 TEST_F(SystemConformance, ProcessesReportStartFailuresAndExitCodes) {
   TProcessStart start;
   start.CommandLine = L"\"C:\\Kestrova Missing\\nothing-here.exe\" /x";

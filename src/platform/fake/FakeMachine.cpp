@@ -215,6 +215,11 @@ void TFakeMachine::SetLangID(uint16_t aLangID) {
   FImpl->LangID = aLangID;
 }
 
+void TFakeMachine::SetDateTimeFormats(const TDateTimeFormats& aFormats) {
+  TGuard guard(FImpl->Lock);
+  FImpl->DateTimeFormats = aFormats;
+}
+
 void TFakeMachine::SetProgramPath(const std::wstring& aPath) {
   TGuard guard(FImpl->Lock);
   FImpl->ProgramPath = aPath;

@@ -86,6 +86,8 @@ public:
   void SetEnvVar(const std::wstring& aName, const std::wstring& aValue);
   void SetVersion(const TOSVersion& aVersion);
   void SetLangID(uint16_t aLangID);
+  // The user's formats; United States English until set.
+  void SetDateTimeFormats(const TDateTimeFormats& aFormats);
   void SetProgramPath(const std::wstring& aPath); // also creates the file
   void SetTempFolder(const std::wstring& aPath);  // with trailing backslash
   void SetCurrentFolder(const std::wstring& aPath);

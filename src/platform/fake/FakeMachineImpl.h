@@ -159,6 +159,7 @@ public:
   std::wstring ExpandEnvironmentStrings(const std::wstring& aText) override;
   TOSVersion GetVersion() override;
   uint16_t GetSystemDefaultLangID() override;
+  TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) override;
   std::wstring GetProgramPath() override;
   std::wstring GetTempFolder() override;
   std::wstring GetWindowsFolder() override;
@@ -289,6 +290,7 @@ struct TFakeMachine::TImpl {
   std::map<std::wstring, std::pair<std::wstring, std::wstring>, TNameLess> Env; // name, value
   TOSVersion Version;
   uint16_t LangID = 0x0409;
+  TDateTimeFormats DateTimeFormats;
   std::wstring ProgramPath;
   std::wstring TempFolder;
   std::wstring WindowsFolder = L"C:\\Windows";

@@ -109,6 +109,12 @@ uint16_t TFakeSystem::GetSystemDefaultLangID() {
   return FMachine.LangID;
 }
 
+TErrorCode TFakeSystem::GetDateTimeFormats(TDateTimeFormats& aFormats) {
+  TGuard guard(FMachine.Lock);
+  aFormats = FMachine.DateTimeFormats;
+  return err::Success;
+}
+
 std::wstring TFakeSystem::GetProgramPath() {
   TGuard guard(FMachine.Lock);
   return FMachine.ProgramPath;

@@ -1,6 +1,9 @@
 #include "platform/win32/Win32Handle.h"
 #include "platform/win32/Win32Parts.h"
 
+#include <iterator>
+#include <utility>
+
 namespace kplat::win32 {
 
 namespace {
@@ -96,6 +99,26 @@ public:
   }
 
   uint16_t GetSystemDefaultLangID() override { return ::GetSystemDefaultLangID(); }
+
+  TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) override {
+    TDateTimeFormats formats;
+    const std::pair<LCTYPE, std::wstring*> items[] = {
+        {LOCALE_SSHORTDATE, &formats.ShortDate}, {LOCALE_STIMEFORMAT, &formats.LongTime},
+        {LOCALE_SDATE, &formats.DateSeparator},  {LOCALE_STIME, &formats.TimeSeparator},
+        {LOCALE_S1159, &formats.TimeAM},         {LOCALE_S2359, &formats.TimePM}};
+    for (const auto& [type, text] : items) {
+      // Locale texts are at most 80 characters; the count includes the closing zero.
+      wchar_t buffer[128];
+      const int length = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer,
+                                           static_cast<int>(std::size(buffer)));
+      if (length <= 0) {
+        return LastError();
+      }
+      text->assign(buffer, static_cast<size_t>(length - 1));
+    }
+    aFormats = std::move(formats);
+    return err::Success;
+  }
 
   std::wstring GetProgramPath() override {
     return TextOrEmpty([](wchar_t* aBuffer, DWORD aSize) {
