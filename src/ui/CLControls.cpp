@@ -12,6 +12,11 @@ TForm::TModalHandler& ModalHandler() {
   return handler;
 }
 
+TForm::TFormBinder& FormBinder() {
+  static TForm::TFormBinder binder;
+  return binder;
+}
+
 std::wstring FormatNumber(double aValue, int aDecimal) {
   wchar_t buffer[64];
   std::swprintf(buffer, std::size(buffer), L"%.*f", std::clamp(aDecimal, 0, 15), aValue);
@@ -193,6 +198,42 @@ TForm::TForm(TComponent* aOwner, std::wstring aClassName)
   PublishColors();
 }
 
+TForm::~TForm() {
+  *FAlive = false;
+}
+
+TForm::TFormBinder TForm::SetFormBinder(TFormBinder aBinder) {
+  return std::exchange(FormBinder(), std::move(aBinder));
+}
+
+void TForm::HandleNeeded() {
+  if (!FHost && FormBinder())
+    FormBinder()(*this);
+}
+
+uintptr_t TForm::Handle() {
+  HandleNeeded();
+  return FHost ? FHost->Handle() : 0;
+}
+
+bool TForm::Perform(TWindowMessage& aMessage) {
+  return FWindowProc && FWindowProc(aMessage);
+}
+
+bool TForm::PostMessage(uint32_t aMsg, uintptr_t aWParam, intptr_t aLParam) {
+  if (FHost && FHost->Handle() != 0)
+    return FHost->PostMessage(aMsg, aWParam, aLParam);
+  return GetCLMainThread().Post([this, alive = FAlive, aMsg, aWParam, aLParam] {
+    if (!*alive)
+      return;
+    TWindowMessage message;
+    message.Msg = aMsg;
+    message.WParam = aWParam;
+    message.LParam = aLParam;
+    Perform(message);
+  });
+}
+
 void TForm::Loaded() {
   if (IsLoaded())
     return;
@@ -212,6 +253,7 @@ void TForm::SetWindowState(TWindowState aValue) {
 void TForm::ShowForm() {
   if (Visible())
     return;
+  HandleNeeded();
   SetVisible(true);
   if (OnShow)
     OnShow(*this);
@@ -258,6 +300,29 @@ TForm::TModalHandler TForm::SetModalHandler(TModalHandler aHandler) {
 }
 
 // --- Simple controls ----------------------------------------------------------------------------
+
+bool TImage::LoadFromFile(const std::wstring& aFileName) {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  if (!ReadPngSize(aFileName, width, height) || width > 0x7FFF || height > 0x7FFF) {
+    Clear();
+    return false;
+  }
+  FFileName = aFileName;
+  FPictureWidth = static_cast<int>(width);
+  FPictureHeight = static_cast<int>(height);
+  Changed(L"Picture");
+  return true;
+}
+
+void TImage::Clear() {
+  if (FFileName.empty())
+    return;
+  FFileName.clear();
+  FPictureWidth = 0;
+  FPictureHeight = 0;
+  Changed(L"Picture");
+}
 
 TLabel::TLabel(TComponent* aOwner) : TControl(aOwner) {
   PublishCaption();

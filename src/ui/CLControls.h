@@ -11,7 +11,9 @@
 
 #include "ui/CLNonVisual.h"
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -127,10 +129,35 @@ private:
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
+// A window message as a form's message handler sees it. The binding decodes WM_COPYDATA into
+// CopyData, so that handlers never follow a pointer out of another process's message.
+struct TWindowMessage {
+  uint32_t Msg = 0;
+  uintptr_t WParam = 0;
+  intptr_t LParam = 0;
+  intptr_t Result = 0;
+  bool HasCopyData = false;
+  uintptr_t CopyDataId = 0;
+  std::vector<uint8_t> CopyData;
+};
+// Returns true when it handled the message (Result is then the reply).
+using TWndMethod = std::function<bool(TWindowMessage& aMessage)>;
+
+// The window system's side of a form, set by the binding when it makes the window.
+class IFormHost {
+public:
+  virtual ~IFormHost() = default;
+  // The window's handle (an HWND), 0 while there is no window.
+  virtual uintptr_t Handle() const = 0;
+  // Queues the message for the window; it reaches the form's WindowProc from the message loop.
+  virtual bool PostMessage(uint32_t aMsg, uintptr_t aWParam, intptr_t aLParam) = 0;
+};
+
 class TForm : public TWinControl {
 public:
   // aClassName is the window's class name, which names its language section ("TfrmMain").
   explicit TForm(TComponent* aOwner, std::wstring aClassName = L"TForm");
+  ~TForm() override;
   std::wstring ClassName() const override { return FClassName; }
 
   // Passes the load step to every owned component, in creation order, once.
@@ -158,12 +185,37 @@ public:
   // Returns the previous handler.
   static TModalHandler SetModalHandler(TModalHandler aHandler);
 
+  // Makes the window for a form that has none (installed by the window-system binding; without
+  // one, forms stay headless). Returns the previous binder.
+  using TFormBinder = std::function<void(TForm& aForm)>;
+  static TFormBinder SetFormBinder(TFormBinder aBinder);
+  // Asks the binder for the window now, unless there is one; ShowForm does it too.
+  void HandleNeeded();
+  IFormHost* Host() const { return FHost; }
+  void SetHost(IFormHost* aHost) { FHost = aHost; }
+  // The window's handle, made on demand; 0 without a window system.
+  uintptr_t Handle();
+
+  // The message handler chain: the binding hands every message of the window to WindowProc
+  // first; whoever replaces it keeps the previous one and passes on what it does not handle.
+  const TWndMethod& WindowProc() const { return FWindowProc; }
+  void SetWindowProc(TWndMethod aProc) { FWindowProc = std::move(aProc); }
+  // Runs the message through WindowProc; false when nobody handled it.
+  bool Perform(TWindowMessage& aMessage);
+  // Queues a message for the form: through the window when there is one, else on the
+  // main-thread dispatcher. A form freed before the message arrives never sees it.
+  bool PostMessage(uint32_t aMsg, uintptr_t aWParam = 0, intptr_t aLParam = 0);
+
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
   std::function<void(TObject& Sender, TCloseAction& aAction)> OnClose;
 
 private:
   std::wstring FClassName;
+  IFormHost* FHost = nullptr;
+  TWndMethod FWindowProc;
+  // Shared with messages queued on the dispatcher, which check it before they run.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   TModalResult FModalResult = mrNone;
   bool FStayOnTop = false;
   bool FModal = false;
@@ -326,6 +378,25 @@ class TPanel : public TWinControl {
 public:
   explicit TPanel(TComponent* aOwner);
   std::wstring ClassName() const override { return L"TPanel"; }
+};
+
+// A picture from a PNG file, drawn by the binding at the control's size.
+class TImage : public TControl {
+public:
+  explicit TImage(TComponent* aOwner) : TControl(aOwner) {}
+  std::wstring ClassName() const override { return L"TImage"; }
+  const std::wstring& FileName() const { return FFileName; }
+  int PictureWidth() const { return FPictureWidth; }
+  int PictureHeight() const { return FPictureHeight; }
+  // Reads the picture's size from the file; false, leaving the control empty, when the file is
+  // missing or no PNG.
+  bool LoadFromFile(const std::wstring& aFileName);
+  void Clear();
+
+private:
+  std::wstring FFileName;
+  int FPictureWidth = 0;
+  int FPictureHeight = 0;
 };
 
 class TProgressBar : public TWinControl {

@@ -360,8 +360,7 @@ void TImageList::SetSize(int aWidth, int aHeight) {
   Clear();
 }
 
-bool TImageList::LoadFromFile(const std::wstring& aFileName) {
-  Clear();
+bool ReadPngSize(const std::wstring& aFileName, uint32_t& aWidth, uint32_t& aHeight) {
   // The signature and the IHDR chunk: 8 + 4 + 4 + width and height.
   constexpr size_t kHeaderBytes = 24;
   constexpr uint64_t kMaxPictureBytes = 64ull * 1024 * 1024;
@@ -373,8 +372,17 @@ bool TImageList::LoadFromFile(const std::wstring& aFileName) {
       !std::equal(std::begin(kSignature), std::end(kSignature), data.begin()) ||
       std::string(data.begin() + 12, data.begin() + 16) != "IHDR")
     return false;
-  const uint32_t width = BigEndian32(data, 16);
-  const uint32_t height = BigEndian32(data, 20);
+  aWidth = BigEndian32(data, 16);
+  aHeight = BigEndian32(data, 20);
+  return aWidth > 0 && aHeight > 0;
+}
+
+bool TImageList::LoadFromFile(const std::wstring& aFileName) {
+  Clear();
+  uint32_t width = 0;
+  uint32_t height = 0;
+  if (!ReadPngSize(aFileName, width, height))
+    return false;
   const uint64_t count =
       uint64_t{width / static_cast<uint32_t>(FWidth)} * (height / static_cast<uint32_t>(FHeight));
   if (count == 0 || count > 0x7FFFFFFF)

@@ -220,6 +220,9 @@ private:
   TPopupMenu* FPopupMenu = nullptr;
 };
 
+// The pixel size from a PNG file's header; false when the file is missing, unreadable or no PNG.
+bool ReadPngSize(const std::wstring& aFileName, uint32_t& aWidth, uint32_t& aHeight);
+
 // Pictures of one size, loaded from a PNG strip; the binding decodes the pictures, the list
 // knows their size and number.
 class TImageList : public TComponent {
