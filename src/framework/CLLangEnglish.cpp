@@ -70,15 +70,18 @@ CLI.Summary=Checked {1} places ({2} registry items, {3} files of {4} bytes); fou
 CLI.TopicDbError=The topic database cannot be used: {1}
 CLI.TopicHeadings=Topic|Category|Rule|Enabled|Locations
 CLI.Yes=yes
+Cannot create restore point.=Cannot create restore point.
 EMAIL.Body=Hello,<BR><BR>I use {AppName} to keep my computer clean and fast. Have a look at it.
 EMAIL.Subject=Try {AppName}
 MsgBox.LoadResourceError=Some of the program's pictures could not be loaded. Please reinstall {AppName}.
 MsgBox.SelectAutoScanItemOrDisabledAutoScan=Please select at least one action for the automated scan. The automated scan has been disabled.
+MSGBox.BackupIndexError=The list of backups could not be saved, so nothing was changed: {1}
 MSGBox.CureAfterScan=Do you want to cure these right now?
 MSGBox.NoCureItemSelected=Please select the items to repair.
 MSGBox.NoRestoreSelected=Please select a backup first.
 MSGBox.NoScanItemSelected=Please select something.
 MSGBox.RestoreFailed=The backup could not be restored.
+MSGBox.RestoreIncomplete={1} of the {2} changes of this backup could not be restored. The registry may not allow them to be written.
 MSGBox.RestorePointCreated=The restore point has been created.
 MSGBox.RestoreSuccessed=The backup has been restored.
 MSGBox.RSTRUI=The System Restore program was not found on this computer.
@@ -175,6 +178,7 @@ tsFunction.Caption=Functions
 tsSettings.Caption=Settings
 
 [TfrmRestore]
+btnClose.Caption=&Close
 btnDelete.Caption=Delete Backup
 btnRestore.Caption=Restore
 btnSettings.Caption=Settings
