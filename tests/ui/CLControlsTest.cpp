@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 class TRecordingBinding : public IComponentBinding {
@@ -205,6 +207,46 @@ TEST_F(ControlsTest, ImageListsCountThePicturesOfAPngStrip) {
   TImageList il32(nullptr);
   il32.SetSize(32, 32);
   EXPECT_FALSE(il32.LoadFromFile(L"C:\\App\\res\\16.png")); // smaller than one picture
+
+  TImage logo(nullptr);
+  EXPECT_TRUE(logo.LoadFromFile(L"C:\\App\\res\\16.png"));
+  EXPECT_EQ(logo.PictureWidth(), 160);
+  EXPECT_EQ(logo.PictureHeight(), 16);
+  EXPECT_FALSE(logo.LoadFromFile(L"C:\\App\\res\\bad.png"));
+  EXPECT_EQ(logo.PictureWidth(), 0);
+  EXPECT_TRUE(logo.FileName().empty());
+}
+
+TEST_F(ControlsTest, PostedMessagesRunThroughTheHandlerChainOnlyWhileTheFormLives) {
+  std::vector<std::wstring> seen;
+  auto form = std::make_unique<TForm>(nullptr, L"TfrmMain");
+  form->SetWindowProc([&seen](TWindowMessage& aMessage) {
+    seen.push_back(L"base " + std::to_wstring(aMessage.Msg));
+    return aMessage.Msg == 1;
+  });
+  // A hook in front keeps the previous handler and passes on what it does not handle.
+  TWndMethod previous = form->WindowProc();
+  form->SetWindowProc([&seen, previous](TWindowMessage& aMessage) {
+    if (aMessage.Msg == 2) {
+      seen.push_back(L"hook " + std::to_wstring(aMessage.WParam));
+      return true;
+    }
+    return previous(aMessage);
+  });
+  EXPECT_TRUE(form->PostMessage(2, 7));
+  EXPECT_TRUE(form->PostMessage(1));
+  EXPECT_TRUE(seen.empty());
+  FMain.ProcessMessages();
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"hook 7", L"base 1"}));
+
+  TWindowMessage unknown;
+  unknown.Msg = 3;
+  EXPECT_FALSE(form->Perform(unknown));
+  seen.clear();
+  form->PostMessage(1);
+  form.reset();
+  FMain.ProcessMessages();
+  EXPECT_TRUE(seen.empty());
 }
 
 TEST_F(ControlsTest, LanguageTextsReachCaptionsItemsAndColumns) {
