@@ -1,0 +1,174 @@
+#pragma once
+// The program's main window. It owns the application engine, the scan engine and the repair
+// manager (every finding of a scan lands in the repair manager's list) and drives the scan ->
+// review -> repair road from their events: the button bar, the maintenance page, the status
+// line and the running totals follow the four states Ready, Scanning, Results and Repairing.
+// The close button hides the window in the notification area; only Exit ends the program.
+
+#include "cure/FigCure.h"
+#include "engine/FigEngine.h"
+#include "framework/CLEngine.h"
+#include "framework/CLMultiLang.h"
+#include "ui/CLControls.h"
+#include "ui/CLNonVisual.h"
+#include "ui/uButtonPanel.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TfrmMaintain;
+
+// Where the scan is, as the status line shows it. A registry place: root, path and name when
+// path and name together have at most 20 characters, else the root, "..." and their last 20. A
+// disk place: the path of root and name, cut to its first 3 characters, "..." and its last 30
+// when longer than 30. Nothing for other places.
+std::wstring ScanPlaceText(TLocationStyle aLocationStyle, const std::wstring& aRoot,
+                           const std::wstring& aPath, const std::wstring& aName);
+// The position column of the result list: "Current PC." for a sweep, the file of a disk
+// finding, else the key, value and data of a registry finding.
+std::wstring ResultPositionText(const TFigScanedItem& aItem);
+
+class TfrmMain : public TForm {
+public:
+  explicit TfrmMain(TComponent* aOwner);
+  // Writes the category switches back, then stops and waits for a scan or repair under way.
+  ~TfrmMain() override;
+
+  TCLEngine& Engine() const { return *FEngine; }
+  TCLMultiLangData& LanguageData() const { return *FLanguageData; }
+  TFigEngine& FigEngine() const { return *FFigEngine; }
+  TFigCure& FigCure() const { return *FFigCure; }
+  TfrmMaintain* Maintain() const { return FMaintain; }
+  TfrmButtonPanel* ButtonPanel() const { return FButtonPanel; }
+
+  // The user's choice of categories and topics, on the scan engine; then the scan.
+  void DoScan();
+  void DoCure();
+  void LoadFigEngineSettings();
+  // The maintenance page's status line.
+  void SetStatusText(const std::wstring& aStr);
+  // The result dialog for one category's findings; OK hands its check marks to the repair
+  // manager, Cancel changes nothing.
+  void ShowResultList(TTopicCategory aCategory);
+  void CreateAllWindow();
+  // Makes the button bar once and docks it into aContainer.
+  void PlaceBtnPanel(TWinControl* aContainer);
+  void ClearResultList();
+  void ClearFixedResultList();
+  // Shows the window again from the notification area.
+  void RestoreFromTray();
+  void MinimizeToTray();
+
+  // Findings of the current scan and repaired findings of the current repair, per category.
+  int CategoryCount(TTopicCategory aCategory) const;
+  int CategoryFixedCount(TTopicCategory aCategory) const;
+  // Repair without asking when the current scan ends.
+  bool ClearNow() const { return FClearNow; }
+  // The launch word given at start ("" for a plain start).
+  const std::wstring& LaunchParams() const { return FLaunchParams; }
+  void SetLaunchParams(const std::wstring& aValue) { FLaunchParams = aValue; }
+  // The page the settings window opens on next.
+  int DefaultSettingPage() const { return FDefaultSettingPage; }
+  void SetDefaultSettingPage(int aValue) { FDefaultSettingPage = aValue; }
+
+  // The message box of every main window made from now on (the window system's, set by the
+  // start-up code before the window is made; none shows nothing). Not owned.
+  static void SetDefaultMessageBox(ICLMessageBox* aMessageBox);
+
+  // Ends the program's message loop once Exit has closed the window; set by the start-up code.
+  std::function<void()> OnTerminate;
+
+  TCLMultiLang* CLMultiLang1;
+  TAction* actHome;
+  TAction* actMaintainWindows;
+  TAction* actTools;
+  TAction* actRestore;
+  TAction* actSettings;
+  TAction* actUpdate;
+  TAction* actScan;
+  TAction* actStop;
+  TAction* actCure;
+  TAction* actStopCure;
+  TAction* actCleanNow;
+  TAction* actAbout;
+  TAction* actHomePage;
+  TAction* actHelpCenter;
+  TAction* actExit;
+  TAction* actViewRestorePoint;
+  TAction* actOpen;
+  TAction* actAlwaysOnTop;
+  TPanel* pnlBtnPanel;
+  TPanel* pnlContainer;
+  TLinkLabel* llRestore;
+  TLinkLabel* llSettings;
+  TLinkLabel* llUpdate;
+  TLinkLabel* llTellAFriend;
+  TImageList* il16;
+  TImageList* il32;
+  TTrayIcon* spTray;
+  TPopupMenu* pmTray;
+  TMenuItem* miScan;
+  TPopupMenu* pmSys;
+  TTimer* tmrCleannow;
+
+private:
+  static constexpr size_t kCategorySlots = 6;
+
+  void CreateActions();
+  void CreateMenus();
+  TMenuItem* AddMenuItem(TPopupMenu* aMenu, const std::wstring& aName, TAction* aAction);
+  void FormCreate();
+  void FormDestroy();
+  void ApplyLayout();
+  void HookEngines();
+
+  // The six buttons' states in the order Scan, Cure, Stop, Home, Adv, Utilities; a page button
+  // whose page does not exist stays disabled.
+  void SetButtons(TFlashButtonState aScan, TFlashButtonState aCure, TFlashButtonState aStop,
+                  TFlashButtonState aHome, TFlashButtonState aAdv, TFlashButtonState aUtilities);
+  // The maintenance page's main button and the tray menu's scan entry.
+  void SetMainAction(TAction* aAction);
+  void ShowPage(TForm* aPage);
+  void ButtonRelease(const std::wstring& aName);
+
+  void actScanExecute();
+  void actCureExecute();
+  void actAlwaysOnTopExecute();
+  void actViewRestorePointExecute();
+  void actExitExecute();
+  void FormClose(TCloseAction& aAction);
+  void tmrCleannowTimer();
+
+  void FigEngineTopicLoaded();
+  void FigEngineStarted();
+  void FigEngineTopicProcessing(TLocationStyle aLocationStyle, const std::wstring& aRoot,
+                                const std::wstring& aPath, const std::wstring& aName,
+                                int32_t aCurrentPer);
+  void FigEngineTopicMatched(const TFigScanedItem& aMatchedItem);
+  void FigEngineTopicFinished(TFigTopic& aTopic);
+  void FigEngineFinished();
+  void FigEngineAbort();
+  void FigCureStarted();
+  void FigCureCured(const TFigScanedItem& aItem, int aCurrentIndex, int aMax);
+  void FigCureFinished();
+  void FigCureAbort();
+  void AddSummaryToTotals(const TFigSummary& aSummary);
+
+  TCLMultiLangData* FLanguageData;
+  TCLEngine* FEngine;
+  std::unique_ptr<TFigCure> FFigCure;
+  std::unique_ptr<TFigEngine> FFigEngine;
+  TfrmMaintain* FMaintain = nullptr;
+  TfrmButtonPanel* FButtonPanel = nullptr;
+
+  std::array<int, kCategorySlots> FCategoryCounts{};
+  std::array<int, kCategorySlots> FCategoryFixedCounts{};
+  int FDefaultSettingPage = 0;
+  bool FClearNow = false;
+  std::wstring FLaunchParams;
+  // The repair run that is ending was stopped by the user: it stays in the Results state.
+  bool FCureAborted = false;
+  bool FExiting = false;
+};

@@ -1,0 +1,314 @@
+// The main window's reactions: the actions, the button bar, and the events of the scan engine and
+// the repair manager, which carry the window through its four states.
+
+#include "framework/CLDateUtils.h"
+#include "framework/CLHelpers.h"
+#include "framework/CLSettings.h"
+#include "ui/uMain.h"
+#include "ui/uMaintain.h"
+#include "ui/uSchedule.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace {
+
+constexpr wchar_t kViewRestorePointCommand[] = L"rstrui";
+
+// A running total grown by one scan's count; it stays at the largest value a setting holds
+// rather than wrapping round to a negative number.
+int32_t AddToTotal(int32_t aTotal, int64_t aCount) {
+  const int64_t sum = static_cast<int64_t>(aTotal) + aCount;
+  return static_cast<int32_t>(std::clamp<int64_t>(sum, 0, std::numeric_limits<int32_t>::max()));
+}
+
+std::wstring CategoryTitleKey(TTopicCategory aCategory) {
+  switch (aCategory) {
+  case tcARegFix:
+    return L"Title.RegistryFix";
+  case tcBPrivacySweep:
+    return L"Title.PrivacySweep";
+  case tcCJunkFile:
+    return L"Title.JunkFilesClean";
+  case tcDSystemOptimization:
+    return L"Title.SystemOptimization";
+  default:
+    return L"";
+  }
+}
+
+} // namespace
+
+// --- Pages and buttons
+
+void TfrmMain::ShowPage(TForm* aPage) {
+  if (aPage == nullptr)
+    return;
+  for (int i = 0; i < pnlContainer->ControlCount(); ++i) {
+    if (auto* other = dynamic_cast<TForm*>(pnlContainer->Controls(i)); other && other != aPage)
+      other->HideForm();
+  }
+  aPage->SetParent(pnlContainer);
+  aPage->SetLeft(0);
+  aPage->SetTop(0);
+  aPage->ShowForm();
+}
+
+void TfrmMain::SetButtons(TFlashButtonState aScan, TFlashButtonState aCure, TFlashButtonState aStop,
+                          TFlashButtonState aHome, TFlashButtonState aAdv,
+                          TFlashButtonState aUtilities) {
+  if (FButtonPanel == nullptr)
+    return;
+  auto page = [](TAction* aAction, TFlashButtonState aState) {
+    return aAction->Enabled() ? aState : KDisabled;
+  };
+  FButtonPanel->SetBtnState(L"Scan", aScan);
+  FButtonPanel->SetBtnState(L"Cure", aCure);
+  FButtonPanel->SetBtnState(L"Stop", aStop);
+  FButtonPanel->SetBtnState(L"Home", page(actHome, aHome));
+  FButtonPanel->SetBtnState(L"Adv", page(actMaintainWindows, aAdv));
+  FButtonPanel->SetBtnState(L"Utilities", page(actTools, aUtilities));
+}
+
+void TfrmMain::SetMainAction(TAction* aAction) {
+  FMaintain->btnMaintainScan->SetAction(aAction);
+  miScan->SetAction(aAction);
+}
+
+void TfrmMain::ButtonRelease(const std::wstring& aName) {
+  if (kplat::SameText(aName, L"Home")) {
+    SetButtons(FButtonPanel->BtnState(L"Scan"), FButtonPanel->BtnState(L"Cure"),
+               FButtonPanel->BtnState(L"Stop"), KDown, KNormal, KNormal);
+    actHome->Execute();
+  } else if (kplat::SameText(aName, L"Adv")) {
+    SetButtons(FButtonPanel->BtnState(L"Scan"), FButtonPanel->BtnState(L"Cure"),
+               FButtonPanel->BtnState(L"Stop"), KNormal, KDown, KNormal);
+    actMaintainWindows->Execute();
+  } else if (kplat::SameText(aName, L"Utilities")) {
+    SetButtons(FButtonPanel->BtnState(L"Scan"), FButtonPanel->BtnState(L"Cure"),
+               FButtonPanel->BtnState(L"Stop"), KNormal, KNormal, KDown);
+    actTools->Execute();
+  } else if (kplat::SameText(aName, L"Scan")) {
+    actScan->Execute();
+  } else if (kplat::SameText(aName, L"Cure")) {
+    actCure->Execute();
+  } else if (kplat::SameText(aName, L"Stop")) {
+    actStopCure->Execute();
+    actStop->Execute();
+  }
+}
+
+// --- Actions
+
+void TfrmMain::actScanExecute() {
+  if (!FMaintain->AnyCategoryChecked()) {
+    FEngine->ShowMessageEx(L"MSGBox.NoScanItemSelected", {}, false, mr::None, mb::OK,
+                           TMsgDlgType::mtWarning, 0);
+    return;
+  }
+  DoScan();
+  RestoreFromTray();
+}
+
+void TfrmMain::actCureExecute() {
+  if (!FMaintain->AnyCategoryChecked()) {
+    FEngine->ShowMessageEx(L"MSGBox.NoScanItemSelected", {}, false, mr::None, mb::OK,
+                           TMsgDlgType::mtWarning, 0);
+  } else if (FFigCure->GetCheckedItem() > 0) {
+    DoCure();
+  } else {
+    FEngine->ShowMessageEx(L"MSGBox.NoCureItemSelected", {}, false, mr::None, mb::OK,
+                           TMsgDlgType::mtWarning, 0);
+  }
+}
+
+void TfrmMain::actAlwaysOnTopExecute() {
+  TCLSettings& settings = GetCLSettings();
+  const bool onTop = !settings.GetSettingBool(L"AlwaysOnTop");
+  settings.SetSettingBool(L"AlwaysOnTop", onTop);
+  actAlwaysOnTop->SetChecked(onTop);
+  SetStayOnTop(onTop);
+}
+
+void TfrmMain::actViewRestorePointExecute() {
+  RunProcess(L"", kViewRestorePointCommand, L"", false, true, -1);
+}
+
+void TfrmMain::actExitExecute() {
+  FExiting = true;
+  Close();
+  if (OnTerminate)
+    OnTerminate();
+}
+
+void TfrmMain::FormClose(TCloseAction& aAction) {
+  if (FExiting)
+    return;
+  aAction = TCloseAction::caNone;
+  MinimizeToTray();
+}
+
+void TfrmMain::tmrCleannowTimer() {
+  tmrCleannow->SetEnabled(false);
+  if (PlanLaunch(FLaunchParams).Action == TLaunchAction::laScan)
+    actScan->Execute();
+}
+
+// --- Scan engine events
+
+void TfrmMain::FigEngineTopicLoaded() {
+  FFigEngine->SortByCategory();
+  LoadFigEngineSettings();
+  SetStatusText(L"Scan Items Loaded");
+}
+
+void TfrmMain::FigEngineStarted() {
+  SetButtons(KInvisibled, KInvisibled, KNormal, KDisabled, KDisabled, KDisabled);
+  SetMainAction(actStop);
+  FMaintain->sgScan->SetRange(0, FFigEngine->MaxProcessingCount());
+  FMaintain->sgScan->SetPosition(0);
+  FMaintain->sgScan->Show();
+  FMaintain->SetCategoryBoxesEnabled(false);
+  FMaintain->HideResults();
+  actMaintainWindows->Execute();
+  ClearResultList();
+  FFigCure->Clear();
+}
+
+void TfrmMain::FigEngineTopicProcessing(TLocationStyle aLocationStyle, const std::wstring& aRoot,
+                                        const std::wstring& aPath, const std::wstring& aName,
+                                        int32_t aCurrentPer) {
+  SetStatusText(ScanPlaceText(aLocationStyle, aRoot, aPath, aName));
+  FMaintain->sgScan->SetPosition(aCurrentPer);
+}
+
+void TfrmMain::FigEngineTopicMatched(const TFigScanedItem& aMatchedItem) {
+  if (aMatchedItem.Category < kCategorySlots)
+    ++FCategoryCounts[aMatchedItem.Category];
+}
+
+void TfrmMain::FigEngineTopicFinished(TFigTopic& aTopic) {
+  SetStatusText(L"[" + aTopic.Name() + L"] " + FEngine->GetAppString(L"State.Scaned"));
+}
+
+void TfrmMain::AddSummaryToTotals(const TFigSummary& aSummary) {
+  TCLSettings& settings = GetCLSettings();
+  const std::pair<const wchar_t*, int64_t> counts[] = {
+      {L"Summary.AllCount", aSummary.AllCount},
+      {L"Summary.RegistryItemCount", aSummary.RegistryItemCount},
+      {L"Summary.FileCount", aSummary.FileCount},
+      {L"Summary.MatchedAllCount", aSummary.MatchedAllCount},
+      {L"Summary.MatchedRegItemCount", aSummary.MatchedRegItemCount},
+      {L"Summary.MatchedFileCount", aSummary.MatchedFileCount}};
+  for (const auto& [name, count] : counts)
+    settings.SetSettingInteger(name, AddToTotal(settings.GetSettingInteger(name), count));
+  const std::pair<const wchar_t*, int64_t> sizes[] = {
+      {L"Summary.FileSizeCount", aSummary.FileSizeCount},
+      {L"Summary.MatchedFileSizeCount", aSummary.MatchedFileSizeCount}};
+  for (const auto& [name, size] : sizes)
+    settings.SetSettingFloat(name, settings.GetSettingFloat(name) + static_cast<double>(size));
+}
+
+void TfrmMain::FigEngineFinished() {
+  SetButtons(KInvisibled, KNormal, KInvisibled, KNormal, KNormal, KNormal);
+  SetMainAction(actCure);
+  FMaintain->sgScan->SetPosition(FMaintain->sgScan->Max());
+
+  TCLSettings& settings = GetCLSettings();
+  const kplat::TDateTimeFormats formats = UserDateTimeFormats();
+  const TDateTime now = Now();
+  settings.SetSettingstring(L"App.LastScan", FormatDateTimePattern(now, L"yyyy-MM-dd HH", formats) +
+                                                 formats.TimeSeparator +
+                                                 FormatDateTimePattern(now, L"mm", formats));
+  AddSummaryToTotals(FFigEngine->Summary());
+
+  // Clean Now holds for this scan only: a scan that ends without a repair must not leave the
+  // next one repairing unasked.
+  const bool clearNow = std::exchange(FClearNow, false);
+  if (FFigCure->ItemCount() <= 0) {
+    FEngine->ShowMessageEx(L"MSGBox.ThereIsNoItemsToCure", {}, false, mr::None, mb::OK,
+                           TMsgDlgType::mtInformation, 0);
+    SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KNormal, KNormal);
+    FMaintain->aniArrow->Hide();
+    SetMainAction(actScan);
+    FMaintain->sgScan->Hide();
+    FMaintain->lblInfo->Show();
+    SetStatusText(FEngine->GetAppString(L"State.Ready"));
+    FMaintain->SetCategoryBoxesEnabled(true);
+  } else {
+    if (clearNow) {
+      actCure->Execute();
+    } else if (FEngine->ShowMessageEx(L"MSGBox.CureAfterScan", {}, false, mr::None, mb::YesNo,
+                                      TMsgDlgType::mtInformation, 10) == mr::Yes) {
+      actCure->Execute();
+    }
+    FMaintain->aniArrow->Hide();
+    FMaintain->ResetCategoryLabel();
+  }
+  SetStatusText(FEngine->GetAppString(L"SState.ScanFinished"));
+}
+
+void TfrmMain::FigEngineAbort() {
+  FClearNow = false;
+  SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KNormal, KNormal);
+  SetMainAction(actScan);
+  FMaintain->sgScan->Hide();
+  FMaintain->SetCategoryBoxesEnabled(true);
+  FMaintain->HideResults();
+  FMaintain->aniArrow->Hide();
+  SetStatusText(L"");
+}
+
+// --- Repair manager events
+
+void TfrmMain::FigCureStarted() {
+  FCureAborted = false;
+  SetButtons(KInvisibled, KInvisibled, KNormal, KDisabled, KDisabled, KDisabled);
+  SetMainAction(actStopCure);
+  FMaintain->sgScan->SetPosition(0);
+  FMaintain->sgScan->Show();
+  FMaintain->SetCategoryBoxesEnabled(false);
+  FMaintain->HideResults();
+  actMaintainWindows->Execute();
+  ClearFixedResultList();
+}
+
+void TfrmMain::FigCureCured(const TFigScanedItem& aItem, int aCurrentIndex, int aMax) {
+  const TTopicCategory category = aItem.Category;
+  if (category < kCategorySlots)
+    ++FCategoryFixedCounts[category];
+  if (const TfrmMaintain::TCategoryRow* row = FMaintain->Row(category)) {
+    const int fixed = FCategoryFixedCounts[category];
+    row->Result->SetCaption(fixed == FCategoryCounts[category]
+                                ? FEngine->GetAppString(L"State.NoProblem")
+                                : std::to_wstring(fixed) + L" " +
+                                      FEngine->GetAppString(L"State.Fixed"));
+    row->Result->Show();
+    SetStatusText(L"[" + FEngine->GetAppString(CategoryTitleKey(category)) + L"].....");
+  }
+  FMaintain->sgScan->SetMax(aMax);
+  FMaintain->sgScan->SetPosition(aCurrentIndex);
+}
+
+void TfrmMain::FigCureFinished() {
+  FClearNow = false;
+  // A stopped run reports its end too; the window then stays with the findings.
+  if (std::exchange(FCureAborted, false))
+    return;
+  SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KNormal, KNormal);
+  SetMainAction(actScan);
+  FMaintain->sgScan->Hide();
+  FMaintain->lblInfo->Show();
+  SetStatusText(FEngine->GetAppString(L"State.Ready"));
+  FMaintain->SetCategoryBoxesEnabled(true);
+}
+
+void TfrmMain::FigCureAbort() {
+  FCureAborted = true;
+  SetButtons(KInvisibled, KNormal, KInvisibled, KNormal, KNormal, KNormal);
+  SetMainAction(actCure);
+  FMaintain->sgScan->Hide();
+  FMaintain->SetCategoryBoxesEnabled(true);
+  FMaintain->HideResults();
+}
