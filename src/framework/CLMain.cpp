@@ -1,0 +1,272 @@
+#include "framework/CLMain.h"
+
+#include "framework/CLHelpers.h"
+#include "framework/CLSettings.h"
+#include "platform/Platform.h"
+#include "platform/TextCodec.h"
+
+#include <map>
+#include <utility>
+
+namespace {
+
+ICLAppHost* GHost = nullptr;
+
+constexpr wchar_t kDebugTag[] = L"CLMain";
+constexpr wchar_t kElevationWord[] = L"runas";
+// How long switch r gives the running instance to close before this one starts.
+constexpr uint32_t kRestartWaitMs = 2000;
+
+struct TLessText {
+  bool operator()(const std::wstring& aLeft, const std::wstring& aRight) const {
+    return kplat::CompareText(aLeft, aRight) < 0;
+  }
+};
+
+// A process without a window system still needs one number per message name.
+uint32_t LocalMessageNumber(const std::wstring& aName) {
+  static std::map<std::wstring, uint32_t, TLessText> numbers;
+  // The window system hands out registered messages from 0xC000 up, and ignores case.
+  const auto found = numbers.try_emplace(aName, 0xC000 + static_cast<uint32_t>(numbers.size()));
+  return found.first->second;
+}
+
+bool AskInstance(TCLWindow aWindow, const wchar_t* aMessage, intptr_t& aReply) {
+  const uint32_t message = RegisterCLMessage(aMessage);
+  return message != 0 &&
+         GetCLAppHost()->SendMessageTimeout(aWindow, message, 0, 0, kCLInstanceTimeoutMs, aReply);
+}
+
+// The foreground request, the stronger ways only when the plain one is refused: within the
+// foreground window's input thread, then with the foreground lock time-out at 0 (put back at
+// once).
+void ForceForeground(ICLAppHost& aHost, TCLWindow aWindow) {
+  if (aHost.SetForeground(aWindow)) {
+    return;
+  }
+  if (aHost.AttachForegroundInput(true)) {
+    const bool done = aHost.SetForeground(aWindow);
+    aHost.AttachForegroundInput(false);
+    if (done) {
+      return;
+    }
+  }
+  uint32_t lockTimeout = 0;
+  if (aHost.GetForegroundLockTimeout(lockTimeout) && aHost.SetForegroundLockTimeout(0)) {
+    aHost.SetForeground(aWindow);
+    aHost.SetForegroundLockTimeout(lockTimeout);
+  }
+}
+
+// The argument a second instance hands over: the first one, unless it is a switch. After the
+// elevated restart the first one is the restart's own "runas" and what the user gave follows it.
+std::wstring HandOverArgument(const std::vector<std::wstring>& aArguments) {
+  size_t index = 0;
+  if (!aArguments.empty() && aArguments[0] == kElevationWord) {
+    index = 1;
+  }
+  if (index >= aArguments.size() || IsCmdLineSwitch(aArguments[index])) {
+    return std::wstring();
+  }
+  return aArguments[index];
+}
+
+// Releases the settings store however RunApplication ends.
+class TSettingsRelease {
+public:
+  TSettingsRelease() = default;
+  ~TSettingsRelease() { FreeCLSettings(); }
+  TSettingsRelease(const TSettingsRelease&) = delete;
+  TSettingsRelease& operator=(const TSettingsRelease&) = delete;
+};
+
+} // namespace
+
+ICLAppHost* GetCLAppHost() {
+  return GHost;
+}
+
+ICLAppHost* SetCLAppHost(ICLAppHost* aHost) {
+  return std::exchange(GHost, aHost);
+}
+
+uint32_t RegisterCLMessage(const std::wstring& aName) {
+  return GHost != nullptr ? GHost->RegisterMessage(aName) : LocalMessageNumber(aName);
+}
+
+std::vector<std::wstring> CLCommandArguments() {
+  return GHost != nullptr ? GHost->Arguments() : std::vector<std::wstring>();
+}
+
+bool IsCmdLineSwitch(const std::wstring& aArgument) {
+  return !aArgument.empty() && (aArgument[0] == L'-' || aArgument[0] == L'/');
+}
+
+bool FindCmdLineSwitch(const std::vector<std::wstring>& aArguments, const std::wstring& aSwitch) {
+  for (const std::wstring& argument : aArguments) {
+    if (IsCmdLineSwitch(argument) && kplat::SameText(argument.substr(1), aSwitch)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::wstring QuoteCmdLineArgument(const std::wstring& aArgument) {
+  if (!aArgument.empty() && aArgument.find_first_of(L" \t\"") == std::wstring::npos) {
+    return aArgument;
+  }
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (const wchar_t c : aArgument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count double only before a quote.
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted += L'"';
+  return quoted;
+}
+
+TCLWindow FindCLInstance(const std::wstring& aClassName) {
+  ICLAppHost* host = GetCLAppHost();
+  const uint32_t message = RegisterCLMessage(kCLMsgGetAppID);
+  if (host == nullptr || message == 0) {
+    return 0;
+  }
+  const intptr_t appId = GetCLSettings().GetSettingInteger(L"App.ID");
+  for (const TCLWindow window : host->FindWindows(aClassName)) {
+    intptr_t reply = 0;
+    if (host->SendMessageTimeout(window, message, 0, 0, kCLInstanceTimeoutMs, reply) &&
+        reply == appId) {
+      return window;
+    }
+  }
+  return 0;
+}
+
+bool CloseCLInstance(const std::wstring& aClassName) {
+  const TCLWindow window = FindCLInstance(aClassName);
+  intptr_t reply = 0;
+  return window != 0 && AskInstance(window, kCLMsgCloseApp, reply);
+}
+
+void ActivateCLInstance(const std::wstring& aClassName) {
+  const TCLWindow window = FindCLInstance(aClassName);
+  if (window == 0) {
+    return;
+  }
+  // An instance that does not answer is as busy as one that says so: it is left alone.
+  intptr_t reply = 1;
+  if (!AskInstance(window, kCLMsgIfBusy, reply) || reply == 1) {
+    return;
+  }
+  if (AskInstance(window, kCLMsgBringToFront, reply) && reply == 1) {
+    return;
+  }
+  ICLAppHost& host = *GetCLAppHost();
+  if (host.IsMinimized(window)) {
+    host.Restore(window);
+  }
+  host.Show(window);
+  ForceForeground(host, window);
+}
+
+bool SendCLCmdFile(const std::wstring& aClassName, const std::wstring& aFileName) {
+  const TCLWindow window = FindCLInstance(aClassName);
+  return window != 0 && GetCLAppHost()->SendCopyData(window, 0, kplat::EncodeUtf16Le(aFileName),
+                                                     kCLInstanceTimeoutMs);
+}
+
+void RunApplication(const TCLMainFormClass& aMainFormClass, TForm*& aMainForm,
+                    const TCLAdmission& aAdmission) {
+  ICLAppHost& host = *GetCLAppHost();
+  kplat::SetDebugEnabled(false);
+  const std::vector<std::wstring> arguments = host.Arguments();
+  const auto hasSwitch = [&arguments](const wchar_t* aSwitch) {
+    return FindCmdLineSwitch(arguments, aSwitch);
+  };
+  if (hasSwitch(L"i") || hasSwitch(L"u")) {
+    return;
+  }
+  const TSettingsRelease release;
+  if (hasSwitch(L"s")) {
+    CloseCLInstance(aMainFormClass.ClassName);
+    return;
+  }
+  if (hasSwitch(L"r")) {
+    CloseCLInstance(aMainFormClass.ClassName);
+    kplat::Platform().Clock().SleepMs(kRestartWaitMs);
+  }
+
+  TCLSettings& settings = GetCLSettings();
+  bool debug = (settings.GetSettingBool(L"Debug.Enabled") ||
+                (host.KeyDown(TCLKey::kControl) && host.KeyDown(TCLKey::kShift))) &&
+               !settings.GetSettingBool(L"Debug.Disabled");
+  debug = debug || hasSwitch(L"d");
+  if (debug) {
+    kplat::SetDebugEnabled(true);
+    kplat::DebugLog(kDebugTag, L"Enter Debug Mode...");
+  }
+
+  if (hasSwitch(L"a") && !settings.GetSettingBool(L"App.Autorun")) {
+    return;
+  }
+  if (aAdmission && !aAdmission()) {
+    return;
+  }
+  if (!settings.GetSettingBool(L"App.Multiple") &&
+      host.CreateInstanceMutex(L"Global\\" + settings.GetSettingString(L"App.GUID")) ==
+          TCLMutexResult::mrExisted) {
+    ActivateCLInstance(aMainFormClass.ClassName);
+    const std::wstring argument = HandOverArgument(arguments);
+    if (!argument.empty()) {
+      SendCLCmdFile(aMainFormClass.ClassName, argument);
+    }
+    return;
+  }
+
+  if (settings.GetSettingBool(L"App.Splash")) {
+    host.ShowSplash();
+  }
+  std::unique_ptr<TForm> mainForm = aMainFormClass.Create();
+  aMainForm = mainForm.get();
+  // The window exists from the start, hidden or not, so that a second instance finds it.
+  mainForm->HandleNeeded();
+  mainForm->Loaded();
+  if (!hasSwitch(L"h")) {
+    mainForm->ShowForm();
+  }
+  host.RunMessageLoop();
+  host.CloseSplash();
+  // The main form goes before the settings store, which its components still use.
+  aMainForm = nullptr;
+  mainForm.reset();
+}
+
+bool CLElevationStep(int& aExitCode) {
+  aExitCode = 0;
+  const std::vector<std::wstring> arguments = CLCommandArguments();
+  const std::wstring first = arguments.empty() ? std::wstring() : arguments[0];
+  if (kplat::Platform().System().GetVersion().Major < 6 || first == kElevationWord) {
+    return true;
+  }
+  // The argument is quoted, so that one with blanks reaches the new process whole.
+  std::wstring parameters = std::wstring(kElevationWord) + L" ";
+  if (!arguments.empty()) {
+    parameters += QuoteCmdLineArgument(first);
+  }
+  try {
+    RunAsAdmin(kplat::Platform().System().GetProgramPath(), parameters);
+  } catch (const ECLError& error) {
+    if (ICLAppHost* host = GetCLAppHost()) {
+      host->ShowPlainMessage(error.Message(), true);
+    }
+    aExitCode = static_cast<int>(error.ErrorCode());
+  }
+  return false;
+}
