@@ -3,7 +3,6 @@
 #include "framework/CLHelpers.h"
 #include "framework/CLIniFiles.h"
 #include "framework/CLSettings.h"
-#include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 
@@ -16,9 +15,6 @@ TCLEngine* GEngine = nullptr;
 
 constexpr wchar_t kLibSection[] = L"LibRes";
 constexpr wchar_t kAppSection[] = L"AppRes";
-constexpr wchar_t kSkinSection[] = L"SkinRes";
-constexpr wchar_t kDefaultSkin[] = L"Default";
-constexpr wchar_t kDefaultLanguage[] = L"English";
 constexpr wchar_t kShowFlagCaption[] = L"Do not display this message again";
 constexpr wchar_t kExePathToken[] = L"%exepath%";
 
@@ -79,32 +75,6 @@ std::wstring ChannelName() {
   return ExtractFileName(channel);
 }
 
-std::wstring FolderSetting(const std::wstring& aName) {
-  return GetAppPath() + GetCLSettings().GetSettingString(aName);
-}
-
-// The names of the files in aFolder matching aPattern, sorted without regard to case.
-std::vector<std::wstring> SortedFileNames(const std::wstring& aFolder,
-                                          const std::wstring& aPattern) {
-  std::vector<std::wstring> names;
-  kplat::TFileFind find;
-  kplat::TFindData data;
-  for (bool found = find.First(aFolder + L"\\" + aPattern, data); found; found = find.Next(data)) {
-    if ((data.Attributes & kplat::fileattr::Directory) == 0) {
-      names.push_back(data.Name);
-    }
-  }
-  std::sort(names.begin(), names.end(), [](const std::wstring& aLeft, const std::wstring& aRight) {
-    return kplat::CompareText(aLeft, aRight) < 0;
-  });
-  return names;
-}
-
-std::wstring WithoutExtension(const std::wstring& aName) {
-  const size_t dot = aName.rfind(L'.');
-  return dot == std::wstring::npos ? aName : aName.substr(0, dot);
-}
-
 } // namespace
 
 TCLEngine::TCLEngine(TComponent* aOwner) : TComponent(aOwner), FDebug(kplat::DebugEnabled()) {
@@ -140,9 +110,24 @@ void TCLEngine::SetLanguageData(TCLMultiLangData* aData) {
 
 void TCLEngine::Notification(TComponent& aComponent, TOperation aOperation) {
   TComponent::Notification(aComponent, aOperation);
-  if (aOperation == TOperation::opRemove && &aComponent == FLanguageData) {
+  if (aOperation != TOperation::opRemove) {
+    return;
+  }
+  if (&aComponent == FLanguageData) {
     FLanguageData = nullptr;
   }
+  if (&aComponent == FSkinData) {
+    FSkinData = nullptr;
+  }
+  if (&aComponent == FSkinMenuItem) {
+    FSkinMenuItem = nullptr;
+  }
+  if (&aComponent == FLanguageMenuItem) {
+    FLanguageMenuItem = nullptr;
+  }
+  const auto isGone = [&aComponent](const TMenuItem* aItem) { return aItem == &aComponent; };
+  std::erase_if(FSkinMenuItems, isGone);
+  std::erase_if(FLanguageMenuItems, isGone);
 }
 
 // --- Texts
@@ -228,7 +213,7 @@ TModalResult TCLEngine::ShowMessageEx(const std::wstring& strName,
   request.DlgType = aDlgType;
   request.Buttons = aButtons;
   if (aShowAgain != 0) {
-    request.ShowFlagCaption = GetText(kSkinSection, L"MSG_CAP_SHOWFLAG");
+    request.ShowFlagCaption = GetSkinResString(L"MSG_CAP_SHOWFLAG");
     if (request.ShowFlagCaption.empty()) {
       request.ShowFlagCaption = kShowFlagCaption;
     }
@@ -309,60 +294,6 @@ void TCLEngine::WebBeforeNavigate2(const std::wstring& URL, bool& Cancel) const 
       return;
     }
   }
-}
-
-// --- Skins and languages
-
-const TStringList& TCLEngine::GetSkinList() {
-  if (!FSkinListBuilt) {
-    FSkinListBuilt = true;
-    FSkinList.Add(kDefaultSkin);
-    for (const std::wstring& file : SortedFileNames(FolderSetting(L"Path.Skins"), L"*.skn")) {
-      // "Blue.skn" and "Blue.nsf.skn" (a skin that keeps the native frame) both name Blue.
-      std::wstring name = WithoutExtension(WithoutExtension(file));
-      if (!kplat::SameText(name, kDefaultSkin)) {
-        FSkinList.Add(std::move(name));
-      }
-    }
-  }
-  return FSkinList;
-}
-
-const TStringList& TCLEngine::GetLanguageList() {
-  if (!FLanguageListBuilt) {
-    FLanguageListBuilt = true;
-    FLanguageList.Add(kDefaultLanguage);
-    for (const std::wstring& file : SortedFileNames(FolderSetting(L"Path.Languages"), L"*.lan")) {
-      std::wstring name = WithoutExtension(file);
-      if (!kplat::SameText(name, kDefaultLanguage)) {
-        FLanguageList.Add(std::move(name));
-      }
-    }
-  }
-  return FLanguageList;
-}
-
-void TCLEngine::SetLanguage(const std::wstring& Value) {
-  const std::wstring name = Value.empty() ? L"Default" : Value;
-  if (FLanguageData == nullptr || name == FLanguage) {
-    return;
-  }
-  const std::wstring file = FolderSetting(L"Path.Languages") + L"\\" + name + L".lan";
-  // A file that is there but cannot be read counts as missing, so that the name stored is
-  // always that of the texts shown.
-  if (kplat::FileExists(file) && FLanguageData->LoadCurrentFromFile(file)) {
-    FLanguage = name;
-  } else {
-    if (!FLanguage.empty()) {
-      FLanguageData->ClearCurrentAll();
-    }
-    FLanguage = kDefaultLanguage;
-  }
-  GetCLSettings().SetSettingstring(L"Language", FLanguage);
-  if (OnLanguageChanged) {
-    OnLanguageChanged(*this);
-  }
-  UpdateTitle();
 }
 
 std::wstring PackVersion(const std::wstring& aVersion) {

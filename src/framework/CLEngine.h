@@ -11,7 +11,10 @@
 
 #include "framework/CLMultiLang.h"
 #include "framework/CLStrings.h"
+#include "platform/PlatformTypes.h"
 #include "ui/CLComponents.h"
+#include "ui/CLNonVisual.h"
+#include "ui/CLSkin.h"
 
 #include <cstdint>
 #include <functional>
@@ -64,6 +67,37 @@ public:
   // "do not display again" box (false when it was hidden).
   virtual TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) = 0;
 };
+
+class TfrmCLAboutForm;
+
+// The kind of Windows the program runs on, as far as the program needs to know it.
+enum class TWindowsType {
+  winUnknown,
+  win31,
+  win95,
+  win95OSR2,
+  winNT,
+  win98,
+  win98se,
+  winME,
+  win2000,
+  winXP,
+  winXPx64,
+  win2003,
+  win2003R2,
+  winVista,
+  winVista64,
+  winLonghorn
+};
+struct TWindowsTypeEx {
+  TWindowsType OSKind = TWindowsType::winUnknown;
+};
+// Only 6.0 is told apart: winVista64 for a workstation on a 64-bit processor (a 32-bit process
+// there sees the native architecture too), winVista for other workstations, winLonghorn for
+// servers; every other version is winUnknown.
+TWindowsTypeEx WindowsTypeOf(const kplat::TOSVersion& aVersion);
+// The running system's kind.
+TWindowsTypeEx GetWindowsTypeEx();
 
 class TCLEngine : public TComponent {
 public:
@@ -146,24 +180,70 @@ public:
   void SetLanguage(const std::wstring& Value);
   TNotifyEvent OnLanguageChanged;
 
+  // Not owned; the engine lets go of skin data that is freed.
+  TCLSkinData* SkinData() const { return FSkinData; }
+  void SetSkinData(TCLSkinData* aData);
+  const std::wstring& Skin() const { return FSkin; }
+  // Loads the named skin (empty: "Default") from the skins folder: "<name>.skn" with the skin's
+  // own window frame, else "<name>.nsf.skn" with the system's frame. Without a file that can be
+  // loaded the built-in skin comes back and the name is "Default". Stores the choice in setting
+  // "Skin". Nothing happens without skin data or for the current name in the same case.
+  void SetSkin(const std::wstring& Value);
+  TNotifyEvent OnSkinChanged;
+
+  // The parent entries of the skin and language menus; not owned.
+  TMenuItem* SkinMenuItem() const { return FSkinMenuItem; }
+  void SetSkinMenuItem(TMenuItem* aItem);
+  TMenuItem* LanguageMenuItem() const { return FLanguageMenuItem; }
+  void SetLanguageMenuItem(TMenuItem* aItem);
+  // Fill the parent entry with one entry per skin (language), ticked for the current one, each
+  // choosing its skin (language); with one entry or none the parent entry is hidden instead.
+  // Nothing without a parent entry.
+  void BuildSkinMenu();
+  void BuildLanguageMenu();
+
+  // The window (an HWND) into which the about window is placed at 0,0; 0 for none.
+  uintptr_t ParentHWND() const { return FParentHWND; }
+  void SetParentHWND(uintptr_t aValue) { FParentHWND = aValue; }
+  // Shows the about window modally; it is made on first use and kept. Nothing happens while it
+  // is showing.
+  void AppAbout();
+
 protected:
   void Notification(TComponent& aComponent, TOperation aOperation) override;
 
 private:
   std::wstring GetText(const std::wstring& aSection, const std::wstring& strName) const;
   std::wstring GetMessageText(const std::wstring& strName, bool bLib) const;
+  // A text of the skinned controls: the skin data's, else the language's "SkinRes".
+  std::wstring GetSkinResString(const std::wstring& strName) const;
+  void FillSkinResStrings();
+  void TickMenu(const std::vector<TMenuItem*>& aItems, const TStringList& aNames,
+                const std::wstring& aName);
+  void BuildMenu(TMenuItem* aParent, std::vector<TMenuItem*>& aItems, const TStringList& aNames,
+                 const std::wstring& aCurrent, void (TCLEngine::*aChoose)(const std::wstring&));
 
   bool FDebug = false;
+  // True while Loaded runs: change events are not fired then.
+  bool FInLoaded = false;
   TStringList FSettingOverwrite;
   TStringList FSettingDefault;
   std::wstring FAppTitle;
   bool FTitleIncludeVer = true;
+  std::wstring FSkin;
+  TCLSkinData* FSkinData = nullptr;
   TStringList FSkinList;
   bool FSkinListBuilt = false;
+  TMenuItem* FSkinMenuItem = nullptr;
+  std::vector<TMenuItem*> FSkinMenuItems;
   std::wstring FLanguage;
   TCLMultiLangData* FLanguageData = nullptr;
   TStringList FLanguageList;
   bool FLanguageListBuilt = false;
+  TMenuItem* FLanguageMenuItem = nullptr;
+  std::vector<TMenuItem*> FLanguageMenuItems;
+  uintptr_t FParentHWND = 0;
+  TfrmCLAboutForm* FAboutForm = nullptr;
   ICLMessageBox* FMessageDlg = nullptr;
 };
 
