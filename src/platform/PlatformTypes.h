@@ -131,6 +131,8 @@ struct TDateTimeFormats {
   std::wstring TimeSeparator = L":";
   std::wstring TimeAM = L"AM";
   std::wstring TimePM = L"PM";
+  // Numbers: the decimal separator of the user's locale.
+  std::wstring DecimalSeparator = L".";
   bool operator==(const TDateTimeFormats&) const = default;
 };
 

@@ -24,6 +24,7 @@ TEST_F(SystemConformance, EnvironmentExpansionKeepsUndefinedNames) {
 TEST_F(SystemConformance, DateTimeFormatsNameEveryPartOfADateAndATime) {
   TDateTimeFormats formats;
   formats.ShortDate.clear();
+  formats.DecimalSeparator.clear();
   ASSERT_EQ(System().GetDateTimeFormats(formats), err::Success);
   for (const wchar_t letter : {L'd', L'M', L'y'})
     EXPECT_NE(formats.ShortDate.find(letter), std::wstring::npos) << formats.ShortDate;
@@ -31,6 +32,7 @@ TEST_F(SystemConformance, DateTimeFormatsNameEveryPartOfADateAndATime) {
   EXPECT_NE(formats.LongTime.find(L'm'), std::wstring::npos) << formats.LongTime;
   EXPECT_FALSE(formats.DateSeparator.empty());
   EXPECT_FALSE(formats.TimeSeparator.empty());
+  EXPECT_FALSE(formats.DecimalSeparator.empty());
   if (formats.LongTime.find(L't') != std::wstring::npos) {
     EXPECT_NE(formats.TimeAM, formats.TimePM);
   }
