@@ -57,6 +57,9 @@ void TControl::SetParent(TWinControl* aParent) {
   FParent = aParent;
   if (FParent != nullptr)
     FParent->FControls.push_back(this);
+  // A control put on a window that already has its real controls gets one too.
+  if (Binding() == nullptr && FParent != nullptr && FParent->Binding() != nullptr)
+    SetBinding(FParent->Binding());
   Changed(L"Parent");
 }
 
@@ -159,8 +162,19 @@ void TControl::MouseUp(TMouseButton aButton, TShiftState aShift, int aX, int aY)
     return;
   if (OnMouseUp)
     OnMouseUp(*this, aButton, aShift, aX, aY);
-  if (aButton == TMouseButton::mbRight && FPopupMenu != nullptr)
-    FPopupMenu->Popup(FLeft + aX, FTop + aY);
+  if (aButton != TMouseButton::mbRight || FPopupMenu == nullptr)
+    return;
+  // At the screen position when there is a window; headless, the position in the parent.
+  auto* form = dynamic_cast<TForm*>(this);
+  if (form == nullptr)
+    form = ParentForm();
+  int x = aX;
+  int y = aY;
+  if (form == nullptr || form->Host() == nullptr || !form->Host()->ClientToScreen(*this, x, y)) {
+    x = FLeft + aX;
+    y = FTop + aY;
+  }
+  FPopupMenu->Popup(x, y);
 }
 
 void TControl::Notification(TComponent& aComponent, TOperation aOperation) {

@@ -151,6 +151,12 @@ public:
   virtual uintptr_t Handle() const = 0;
   // Queues the message for the window; it reaches the form's WindowProc from the message loop.
   virtual bool PostMessage(uint32_t aMsg, uintptr_t aWParam, intptr_t aLParam) = 0;
+  // Turns a point in aControl's client area into a screen position (pop-up menus open there);
+  // false when the control has no window.
+  virtual bool ClientToScreen(const TControl& aControl, int& aX, int& aY) const {
+    (void)aControl, (void)aX, (void)aY;
+    return false;
+  }
 };
 
 class TForm : public TWinControl {
