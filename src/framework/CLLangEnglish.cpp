@@ -86,6 +86,7 @@ MSGBox.RestorePointCreated=The restore point has been created.
 MSGBox.RestoreSuccessed=The backup has been restored.
 MSGBox.RSTRUI=The System Restore program was not found on this computer.
 MSGBox.ThereIsNoItemsToCure=No problems were found. Your computer is clean.
+MSGBox.UtilitiesFileError=The list of tools {1} cannot be read: {2}
 Reason.frActiveXAppIDNotExists=ActiveX AppID not exists
 Reason.frActiveXEmptyKey=ActiveX is empty
 Reason.frActiveXServerCmdNotExists=ActiveX Server Command not exists

@@ -138,6 +138,15 @@ void TListView::SetSmallImages(TImageList* aImages) {
   Changed(L"SmallImages");
 }
 
+TListItem* TListView::GetItemAt(int aX, int aY) const {
+  int row = -1;
+  if (FHitTest)
+    row = FHitTest(aX, aY);
+  else if (aX >= 0 && aY >= 0)
+    row = aY / FItemHeight;
+  return row >= 0 && row < FItems.Count() ? &FItems.Item(row) : nullptr;
+}
+
 TListItem* TListView::Selected() const {
   for (int i = 0; i < FItems.Count(); ++i) {
     if (FItems.Item(i).Selected())

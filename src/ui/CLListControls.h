@@ -5,6 +5,8 @@
 
 #include "ui/CLControls.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,8 +97,23 @@ public:
   void SetReadOnly(bool aValue);
   TViewStyle ViewStyle() const { return FViewStyle; }
   void SetViewStyle(TViewStyle aValue);
+  // The report view's column headers.
+  bool ShowColumnHeaders() const { return FShowColumnHeaders; }
+  void SetShowColumnHeaders(bool aValue) {
+    SetProperty(FShowColumnHeaders, aValue, L"ShowColumnHeaders");
+  }
   TImageList* SmallImages() const { return FSmallImages; }
   void SetSmallImages(TImageList* aImages);
+  // The height of one row; the binding keeps it equal to the real control's.
+  int ItemHeight() const { return FItemHeight; }
+  void SetItemHeight(int aValue) { FItemHeight = std::max(aValue, 1); }
+  // The window system's answer to which row is at a client position (-1: none), set by the
+  // binding.
+  using THitTest = std::function<int(int aX, int aY)>;
+  void SetHitTest(THitTest aHitTest) { FHitTest = std::move(aHitTest); }
+  // The row at client position (aX, aY): by the binding's hit test when there is one, else rows
+  // of ItemHeight from the top; nullptr where there is no row.
+  TListItem* GetItemAt(int aX, int aY) const;
   // The first selected row, or nullptr.
   TListItem* Selected() const;
   // The user ticks or unticks a row: fires OnItemChecked.
@@ -118,6 +135,9 @@ private:
   bool FReadOnly = false;
   TViewStyle FViewStyle = TViewStyle::vsIcon;
   TImageList* FSmallImages = nullptr;
+  bool FShowColumnHeaders = true;
+  int FItemHeight = 18;
+  THitTest FHitTest;
 };
 
 class TTreeView;
