@@ -13,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,8 @@ const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
 const std::wstring kJunk = L"C:\\Work\\junk\\";
 const std::wstring kAppPaths = L"Software\\KestrovaMain\\App Paths";
 
-// A stale application path, two junk files and a privacy sweep.
+// A stale application path, two junk files, a privacy sweep and an optimisation that finds
+// nothing.
 const char* const kTopicFile =
     "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
     "[TOPIC_0]\nNAME=TestJunk\nCategory=tcCJunkFile\nENABLED=1\nRule_Caption=Old files\n"
@@ -37,7 +40,9 @@ const char* const kTopicFile =
     "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaMain\\App Paths\n"
     "Rule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\nFolderDepth=2\nIncludeSubFolder=1\n"
     "[TOPIC_2]\nNAME=TestSweep\nCategory=tcBPrivacySweep\nENABLED=1\nRule_Caption=Traces\n"
-    "LOCATION_0=lsDisk,sweephelper.exe\nRule=rsSweepHelper\nLEVEL=2\n";
+    "LOCATION_0=lsDisk,sweephelper.exe\nRule=rsSweepHelper\nLEVEL=2\n"
+    "[TOPIC_3]\nNAME=TestTune\nCategory=tcDSystemOptimization\nENABLED=1\n"
+    "LOCATION_0=lsDisk,C:\\Work\\tuned\nRule=rsJunkFile,.tmp\n";
 
 const char* const kConst =
     "[setting]\nApp.Ver=1.2.3.4\nPath.Languages=lang\n"
@@ -93,6 +98,7 @@ protected:
     Machine().SetRegString(regroot::CurrentUser, kAppPaths, L"", L"C:\\Windows\\regedit.exe");
     Machine().AddFile(kJunk + L"a.tmp", 10);
     Machine().AddFile(kJunk + L"b.tmp", 20);
+    Machine().AddFolder(L"C:\\Work\\tuned");
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowTest() override {
@@ -109,6 +115,8 @@ protected:
       FForm = std::make_unique<TfrmMain>(nullptr);
       FForm->FigEngine().SetPacing(false);
       FForm->FigCure().SetPaced(false);
+      if (!FKeepLaunchTimer)
+        FForm->tmrCleannow->SetEnabled(false);
     }
     return *FForm;
   }
@@ -130,16 +138,51 @@ protected:
     return Idle();
   }
 
+  // Opens the result list of aCategory through its link, with aUser acting in the dialog;
+  // returns how often the dialog was shown.
+  int OpenResults(TTopicCategory aCategory, const std::function<void(TfrmScanedResult&)>& aUser) {
+    int shown = 0;
+    TForm::SetModalHandler([&](TForm& aForm) {
+      ++shown;
+      auto& dialog = dynamic_cast<TfrmScanedResult&>(aForm);
+      aUser(dialog);
+      return dialog.ModalResult();
+    });
+    Page().Row(aCategory)->Link->Click();
+    TForm::SetModalHandler(nullptr);
+    return shown;
+  }
+  int CheckedOf(TTopicCategory aCategory) {
+    int checked = 0;
+    for (int i = 0; i < Form().FigCure().ItemCount(); ++i) {
+      const TFigScanedItem item = Form().FigCure().GetMatchedItem(i);
+      checked += item.Category == aCategory && item.Checked ? 1 : 0;
+    }
+    return checked;
+  }
+  bool Asked(const std::wstring& aText) const {
+    return std::find(FBox.Texts.begin(), FBox.Texts.end(), aText) != FBox.Texts.end();
+  }
+
   fake::TFakeMachineScope FScope;
   TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
   TCLScopedMainThread FMainScope{FMain};
   TScriptedBox FBox;
+  bool FKeepLaunchTimer = false;
   std::unique_ptr<TfrmMain> FForm;
 };
 
+const std::wstring kCureQuestion = L"Do you want to cure these right now?";
+const std::vector<TFlashButtonState> kReady = {KNormal,   KInvisibled, KInvisibled,
+                                               KDisabled, KNormal,     KDisabled};
+const std::vector<TFlashButtonState> kBusy = {KInvisibled, KInvisibled, KNormal,
+                                              KDisabled,   KDisabled,   KDisabled};
+const std::vector<TFlashButtonState> kResults = {KInvisibled, KNormal, KInvisibled,
+                                                 KDisabled,   KNormal, KDisabled};
+
 TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   TfrmMain& form = Form();
-  EXPECT_EQ(form.FigEngine().TopicCount(), 3);
+  EXPECT_EQ(form.FigEngine().TopicCount(), 4);
   EXPECT_EQ(Page().lblInfo->Caption(), L"Ready");
   EXPECT_TRUE(Page().cbRegistryFix->Checked());
   EXPECT_FALSE(Page().cbPrivacySweep->Checked());
@@ -168,6 +211,327 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   FForm.reset();
   EXPECT_FALSE(GetCLSettings().GetSettingBool(L"Switch.JunkFilesClean"));
   EXPECT_TRUE(GetCLSettings().GetSettingBool(L"Switch.PrivacySweep"));
+}
+
+TEST_F(MainWindowTest, PlainStartScansOnceAfterTheLaunchDelay) {
+  FKeepLaunchTimer = true;
+  TfrmMain& form = Form();
+  Machine().AdvanceMs(2499);
+  FMain.ProcessMessages();
+  EXPECT_FALSE(form.FigEngine().IsRunning());
+  Machine().AdvanceMs(1);
+  FMain.ProcessMessages();
+  EXPECT_TRUE(form.FigEngine().IsRunning());
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Idle());
+  Machine().AdvanceMs(5000);
+  FMain.ProcessMessages();
+  EXPECT_FALSE(form.FigEngine().IsRunning());
+  EXPECT_FALSE(form.tmrCleannow->Enabled());
+}
+
+TEST_F(MainWindowTest, ScanReviewAndRepairThroughTheWindow) {
+  TfrmMain& form = Form();
+  form.ButtonPanel()->Button(L"Scan")->Click();
+  EXPECT_EQ(Buttons(), kBusy);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actStop);
+  EXPECT_EQ(form.miScan->Action(), form.actStop);
+  EXPECT_FALSE(Page().cbRegistryFix->Enabled());
+  EXPECT_TRUE(Page().sgScan->Visible());
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Idle());
+
+  // Results: one stale path, two junk files, nothing to optimise, privacy not chosen.
+  EXPECT_EQ(FBox.Texts, std::vector<std::wstring>{kCureQuestion});
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actCure);
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Scan finished.");
+  // The categories stay as scanned until the findings are repaired.
+  EXPECT_FALSE(Page().cbRegistryFix->Enabled());
+  EXPECT_EQ(Page().llResultRegistryFix->Caption(), L"1 problem(s).");
+  EXPECT_TRUE(Page().llResultRegistryFix->Visible());
+  EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"2 problem(s).");
+  EXPECT_FALSE(Page().lblResultJunkFiles->Visible());
+  EXPECT_FALSE(Page().llResultPrivacySweep->Visible());
+  EXPECT_FALSE(Page().lblResultPrivacySweep->Visible());
+  EXPECT_FALSE(Page().llResultSystemOptimization->Visible());
+  EXPECT_TRUE(Page().lblResultSystemOptimization->Visible());
+  EXPECT_EQ(Page().lblResultSystemOptimization->Caption(), L"No problem.");
+  EXPECT_EQ(Page().cbJunkFilesClean->FontColor(), clWhite);
+  EXPECT_EQ(form.CategoryCount(tcCJunkFile), 2);
+
+  const TCLSettings& settings = GetCLSettings();
+  EXPECT_EQ(settings.GetSettingInteger(L"Summary.MatchedAllCount"), 3);
+  EXPECT_EQ(settings.GetSettingInteger(L"Summary.MatchedFileCount"), 2);
+  EXPECT_EQ(settings.GetSettingFloat(L"Summary.MatchedFileSizeCount"), 30.0);
+  EXPECT_TRUE(std::regex_match(settings.GetSettingString(L"App.LastScan"),
+                               std::wregex(LR"(\d{4}-\d\d-\d\d \d\d:\d\d)")));
+
+  // The junk list: both files, ticked; the second is left out of the repair.
+  EXPECT_EQ(
+      OpenResults(tcCJunkFile,
+                  [](TfrmScanedResult& aDialog) {
+                    EXPECT_EQ(aDialog.Caption(), L"Detailed Results");
+                    EXPECT_EQ(aDialog.lblTitle->Caption(), L"Junk Files Removal");
+                    EXPECT_NE(aDialog.tlTips->Caption().find(L"garbage files"), std::wstring::npos);
+                    EXPECT_EQ(aDialog.lvResult->Columns().Items(3).Caption(), L"Position");
+                    ASSERT_EQ(aDialog.lvResult->Items().Count(), 2);
+                    const TListItem& first = aDialog.lvResult->Items().Item(0);
+                    EXPECT_EQ(first.Caption(), L"Old files");
+                    EXPECT_EQ(
+                        first.SubItems().Lines(),
+                        (std::vector<std::wstring>{L"Junk file", L"2", kJunk + L"a.tmp", L"1"}));
+                    EXPECT_TRUE(first.Checked());
+                    aDialog.lvResult->ToggleCheckByUser(1);
+                    aDialog.btnOk->Click();
+                  }),
+      1);
+  EXPECT_EQ(CheckedOf(tcCJunkFile), 1);
+
+  form.ButtonPanel()->Button(L"Cure")->Click();
+  EXPECT_EQ(Buttons(), kBusy);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actStopCure);
+  EXPECT_FALSE(Page().llResultJunkFiles->Visible());
+  ASSERT_TRUE(Idle());
+
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actScan);
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Ready");
+  EXPECT_FALSE(Page().sgScan->Visible());
+  EXPECT_TRUE(Page().cbRegistryFix->Enabled());
+  EXPECT_EQ(Page().lblResultRegistryFix->Caption(), L"No problem.");
+  EXPECT_EQ(Page().lblResultJunkFiles->Caption(), L"1 Fixed.");
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+}
+
+TEST_F(MainWindowTest, StopEndsAScanAndARepairInTheirStates) {
+  TfrmMain& form = Form();
+  int dialogs = 0;
+  TForm::SetModalHandler([&dialogs](TForm&) { return ++dialogs, mrCancel; });
+  form.actCleanNow->Execute();
+  // The result links do nothing while a scan runs.
+  Page().llResultJunkFiles->Click();
+  EXPECT_EQ(dialogs, 0);
+  form.ButtonPanel()->Button(L"Stop")->Click();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actScan);
+  EXPECT_EQ(Page().lblInfo->Caption(), L"");
+  EXPECT_FALSE(Page().sgScan->Visible());
+  EXPECT_FALSE(Page().aniArrow->Visible());
+  EXPECT_TRUE(Page().cbJunkFilesClean->Enabled());
+  // Clean Now was for the stopped scan only.
+  EXPECT_FALSE(form.ClearNow());
+  EXPECT_TRUE(FBox.Texts.empty());
+
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  ASSERT_EQ(Buttons(), kResults);
+  form.actCure->Execute();
+  form.ButtonPanel()->Button(L"Stop")->Click();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actCure);
+  EXPECT_FALSE(Page().sgScan->Visible());
+  EXPECT_FALSE(Page().llResultJunkFiles->Visible());
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+  // Stopping left the findings: they can still be repaired.
+  form.actCure->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+  TForm::SetModalHandler(nullptr);
+}
+
+TEST_F(MainWindowTest, ScanWithoutFindingsReturnsToReady) {
+  TfrmMain& form = Form();
+  Page().cbRegistryFix->SetChecked(false);
+  Page().cbJunkFilesClean->SetChecked(false);
+  form.ButtonPanel()->Button(L"Scan")->Click();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts,
+            std::vector<std::wstring>{L"No problems were found. Your computer is clean."});
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actScan);
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Scan finished.");
+  EXPECT_FALSE(Page().sgScan->Visible());
+  EXPECT_TRUE(Page().cbRegistryFix->Enabled());
+  // Checked without findings: "No problem."; unchecked: nothing.
+  EXPECT_EQ(Page().lblResultSystemOptimization->Caption(), L"No problem.");
+  EXPECT_TRUE(Page().lblResultSystemOptimization->Visible());
+  EXPECT_FALSE(Page().lblResultJunkFiles->Visible());
+  EXPECT_FALSE(Page().llResultJunkFiles->Visible());
+
+  // Nothing chosen: nothing starts.
+  Page().cbSystemOptimization->SetChecked(false);
+  form.actScan->Execute();
+  form.actCure->Execute();
+  EXPECT_FALSE(form.FigEngine().IsRunning());
+  EXPECT_EQ(FBox.Texts.back(), L"Please select something.");
+  EXPECT_EQ(FBox.Texts.size(), 3u);
+}
+
+TEST_F(MainWindowTest, CleanNowAndTheStoredAnswerRepairWithoutAsking) {
+  TfrmMain& form = Form();
+  form.actCleanNow->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_TRUE(FBox.Texts.empty());
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_FALSE(form.ClearNow());
+  EXPECT_EQ(Buttons(), kReady);
+
+  // The user answers Yes and ticks "do not display again": later scans repair unasked.
+  // A repaired topic finds nothing until its status is reset.
+  auto addJunk = [this, &form] {
+    Machine().AddFile(kJunk + L"c.tmp", 5);
+    form.FigEngine().ResetStatus();
+  };
+  addJunk();
+  FBox.TickShowAgain = true;
+  FBox.Answers = {mr::Yes};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts, std::vector<std::wstring>{kCureQuestion});
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"c.tmp"));
+  addJunk();
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"c.tmp"));
+}
+
+TEST_F(MainWindowTest, CancelKeepsTheCheckMarksAndOkHandsThemOver) {
+  for (int i = 0; i < 10; ++i)
+    Machine().AddFile(kJunk + L"more" + std::to_wstring(i) + L".tmp", 1);
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"12 problem(s).");
+  ASSERT_EQ(CheckedOf(tcCJunkFile), 12);
+
+  OpenResults(tcCJunkFile, [](TfrmScanedResult& aDialog) {
+    aDialog.btnUnSelectAll->Click();
+    EXPECT_FALSE(aDialog.lvResult->Items().Item(11).Checked());
+    aDialog.btnCancel->Click();
+  });
+  EXPECT_EQ(CheckedOf(tcCJunkFile), 12);
+
+  // A row whose number does not read is passed on as -1, which the list ignores.
+  OpenResults(tcCJunkFile, [](TfrmScanedResult& aDialog) {
+    aDialog.btnUnSelectAll->Click();
+    aDialog.btnSelectAll->Click();
+    aDialog.lvResult->ToggleCheckByUser(0);
+    aDialog.lvResult->ToggleCheckByUser(1);
+    aDialog.lvResult->Items().Item(1).SubItems().SetStrings(3, L"x");
+    aDialog.btnOk->Click();
+  });
+  EXPECT_EQ(CheckedOf(tcCJunkFile), 11);
+  EXPECT_EQ(CheckedOf(tcARegFix), 1);
+
+  OpenResults(tcCJunkFile, [](TfrmScanedResult& aDialog) {
+    aDialog.btnUnSelectAll->Click();
+    aDialog.btnOk->Click();
+  });
+  OpenResults(tcARegFix, [](TfrmScanedResult& aDialog) {
+    aDialog.btnUnSelectAll->Click();
+    aDialog.btnOk->Click();
+  });
+  EXPECT_EQ(form.FigCure().GetCheckedItem(), 0);
+  form.actCure->Execute();
+  EXPECT_FALSE(form.FigCure().IsRunning());
+  EXPECT_EQ(FBox.Texts.back(), L"Please select the items to repair.");
+}
+
+TEST_F(MainWindowTest, SweepFindingIsShownAtTheCurrentPc) {
+  TfrmMain& form = Form();
+  Page().cbPrivacySweep->SetChecked(true);
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Page().llResultPrivacySweep->Caption(), L"1 problem(s).");
+  OpenResults(tcBPrivacySweep, [](TfrmScanedResult& aDialog) {
+    ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
+    EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(0), L"Need sweep.");
+    EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(2), L"Current PC.");
+  });
+  OpenResults(tcARegFix, [](TfrmScanedResult& aDialog) {
+    ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
+    EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(2),
+              L"HKEY_CURRENT_USER\\" + kAppPaths + L"\\gone.exe[C:\\Gone\\gone.exe]");
+  });
+}
+
+TEST_F(MainWindowTest, TopicChoiceFollowsTheBoxesSettingsAndProfiles) {
+  TfrmMain& form = Form();
+  TFigEngine& engine = form.FigEngine();
+  auto add = [&engine](const wchar_t* aName, const wchar_t* aLevel) {
+    TFigTopic* topic = engine.GetTopic(engine.AddTopic(aName));
+    topic->SetCategory(tcDSystemOptimization);
+    if (aLevel != nullptr)
+      topic->ValueList().SetValue(L"LEVEL", aLevel);
+    return topic;
+  };
+  TFigTopic* noLevel = add(L"NoLevel", nullptr);
+  TFigTopic* usage8 = add(L"Usage8", L"8");
+  TFigTopic* net12 = add(L"Net12", L"12");
+  TFigTopic* net13 = add(L"Net13", L"13");
+  TFigTopic* appPaths = engine.GetTopicByName(L"TestAppPaths");
+  TFigTopic* sweep = engine.GetTopicByName(L"TestSweep");
+
+  form.LoadFigEngineSettings();
+  EXPECT_TRUE(noLevel->Enabled());
+  EXPECT_FALSE(usage8->Enabled());
+  EXPECT_TRUE(net12->Enabled());
+  EXPECT_FALSE(net13->Enabled());
+  EXPECT_TRUE(appPaths->Enabled());
+  EXPECT_FALSE(sweep->Enabled());
+
+  GetCLSettings().SetSettingInteger(L"SystemOptimization.CO", 6);
+  GetCLSettings().SetSettingInteger(L"SystemOptimization.NO", 1);
+  GetCLSettings().SetSettingBool(L"RegFix.TestAppPaths", false);
+  form.LoadFigEngineSettings();
+  EXPECT_TRUE(noLevel->Enabled());
+  EXPECT_TRUE(usage8->Enabled());
+  EXPECT_TRUE(net13->Enabled());
+  EXPECT_FALSE(appPaths->Enabled());
+
+  Page().cbSystemOptimization->SetChecked(false);
+  form.LoadFigEngineSettings();
+  EXPECT_FALSE(noLevel->Enabled());
+  EXPECT_FALSE(net12->Enabled());
+}
+
+TEST(MainWindowTexts, PlacesAreCutAtTheirLimits) {
+  // Path and name of exactly 20 characters are shown whole; 21 keep their last 20.
+  EXPECT_EQ(ScanPlaceText(lsRegistry, L"HKEY_CURRENT_USER", L"Software\\Ab", L"Value123"),
+            L"HKEY_CURRENT_USER\\Software\\Ab\\Value123");
+  EXPECT_EQ(ScanPlaceText(lsRegistry, L"HKEY_CURRENT_USER", L"Software\\Abc", L"Value123"),
+            L"HKEY_CURRENT_USER...oftware\\Abc\\Value123");
+  // A disk path of 30 characters is whole; 31 keep the drive, "..." and the last 30.
+  EXPECT_EQ(ScanPlaceText(lsDisk, L"C:\\Temp\\Folder\\", L"", L"file0123456.tmp"),
+            L"C:\\Temp\\Folder\\file0123456.tmp");
+  EXPECT_EQ(ScanPlaceText(lsDisk, L"C:\\Temp\\Folder\\", L"", L"file01234567.tmp"),
+            L"C:\\...:\\Temp\\Folder\\file01234567.tmp");
+  EXPECT_EQ(ScanPlaceText(lsRegistryItem, L"HKEY_CURRENT_USER", L"Software", L"x"), L"");
+
+  TFigScanedItem file;
+  file.LocationStyle = lsDisk;
+  file.ScanedRoot = L"C:\\Temp\\";
+  file.ScanedName = L"a.tmp";
+  EXPECT_EQ(ResultPositionText(file), L"C:\\Temp\\a.tmp");
+  file.FigResult.Reason = frNeedSweep;
+  EXPECT_EQ(ResultPositionText(file), L"Current PC.");
+  TFigScanedItem value;
+  value.LocationStyle = lsRegistry;
+  value.ScanedRoot = L"HKEY_LOCAL_MACHINE";
+  value.ScanedPath = L"Software\\X";
+  value.ScanedSection = L"Run";
+  value.ScanedName = L"c:\\gone.exe";
+  EXPECT_EQ(ResultPositionText(value), L"HKEY_LOCAL_MACHINE\\Software\\X\\Run[c:\\gone.exe]");
 }
 
 } // namespace
