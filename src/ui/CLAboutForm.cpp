@@ -30,11 +30,12 @@ TFormPlacer SetFormPlacer(TFormPlacer aPlacer) {
 }
 
 void PlaceFormInWindow(TForm& aForm, uintptr_t aParentWindow) {
+  aForm.SetLeft(0);
+  aForm.SetTop(0);
+  // Last: a binding may take 0,0 for a window not placed yet and centre it on the screen.
   if (Placer()) {
     Placer()(aForm, aParentWindow);
   }
-  aForm.SetLeft(0);
-  aForm.SetTop(0);
 }
 
 TfrmCLAboutForm::TfrmCLAboutForm(TComponent* aOwner, TCLEngine& aEngine)
