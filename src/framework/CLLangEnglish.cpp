@@ -77,6 +77,7 @@ MsgBox.LoadResourceError=Some of the program's pictures could not be loaded. Ple
 MsgBox.SelectAutoScanItemOrDisabledAutoScan=Please select at least one action for the automated scan. The automated scan has been disabled.
 MSGBox.BackupIndexError=The list of backups could not be saved, so nothing was changed: {1}
 MSGBox.CureAfterScan=Do you want to cure these right now?
+MSGBox.NewsTemplateError=The news page cannot be shown: {1}
 MSGBox.NoCureItemSelected=Please select the items to repair.
 MSGBox.NoRestoreSelected=Please select a backup first.
 MSGBox.NoScanItemSelected=Please select something.
@@ -146,6 +147,14 @@ Title.RegistryFix=Registry Clean
 Title.SystemOptimization=System Optimization
 
 [TfrmHome]
+lblAutomatedScan.Caption=Automated Scan:
+lblAutomatedSweep.Caption=Automated Sweep:
+lblComputerOptimization.Caption=Computer Optimization:
+lblDatabaseDate.Caption=Database Date:
+lblLastScan.Caption=Last Scan:
+lblNetworkOptimization.Caption=Network Optimization:
+lblProgramVersion.Caption=Program Version:
+lblStatistics.Caption=Statistics:
 llViewSS.Caption=View
 tsLastestNews.Caption=Latest News
 tsOverview.Caption=Overview

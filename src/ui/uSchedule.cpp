@@ -1,5 +1,6 @@
 #include "ui/uSchedule.h"
 
+#include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
@@ -202,4 +203,10 @@ void UpdateRunEntry(const std::wstring& aAppName) {
   WriteRunEntry(aAppName, RunEntryData(kplat::Platform().System().GetProgramPath(),
                                        settings.GetSettingBool(L"AutoSweep.Login"),
                                        settings.GetSettingBool(L"General.Startup")));
+}
+
+std::wstring RunEntryName() {
+  const TCLEngine* engine = GetCLEngine();
+  const std::wstring name = engine ? engine->GetAppString(L"AppName") : std::wstring();
+  return name.empty() ? GetCLSettings().GetSettingString(L"App.Name") : name;
 }

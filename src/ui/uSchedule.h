@@ -83,3 +83,5 @@ std::wstring RunEntryData(const std::wstring& aProgramPath, bool aSweepAtLogon,
 void WriteRunEntry(const std::wstring& aAppName, const std::wstring& aData);
 // The Run entry for this program by the settings "AutoSweep.Login" and "General.Startup".
 void UpdateRunEntry(const std::wstring& aAppName);
+// The Run entry's name: the language text "AppName", else setting "App.Name".
+std::wstring RunEntryName();

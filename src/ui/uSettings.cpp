@@ -465,11 +465,7 @@ void TfrmSettings::Save() {
   }
 
   settings.SetSettingBool(L"AutoSweep.Login", cbASWLogin->Checked());
-  TCLEngine* engine = GetCLEngine();
-  std::wstring appName = engine ? engine->GetAppString(L"AppName") : std::wstring();
-  if (appName.empty())
-    appName = settings.GetSettingString(L"App.Name");
-  UpdateRunEntry(appName);
+  UpdateRunEntry(RunEntryName());
   settings.SetSettingBool(L"AutoSweep.Logoff", cbASWLogoff->Checked());
   settings.SetSettingInteger(L"Backup.MaxBackup",
                              static_cast<int32_t>(std::lround(edtMaxBackupFile->Value())));
