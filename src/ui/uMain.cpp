@@ -8,6 +8,7 @@
 #include "ui/uMaintain.h"
 #include "ui/uScanedResult.h"
 #include "ui/uSchedule.h"
+#include "ui/uUtilities.h"
 
 namespace {
 
@@ -140,9 +141,9 @@ void TfrmMain::CreateActions() {
   };
   actHome = make(L"actHome", nullptr);
   actMaintainWindows = make(L"actMaintainWindows", [this] { ShowPage(FMaintain); });
-  actTools = make(L"actTools", nullptr);
-  actRestore = make(L"actRestore", nullptr);
-  actSettings = make(L"actSettings", nullptr);
+  actTools = make(L"actTools", [this] { actToolsExecute(); });
+  actRestore = make(L"actRestore", [this] { actRestoreExecute(); });
+  actSettings = make(L"actSettings", [this] { actSettingsExecute(); });
   actUpdate = make(L"actUpdate", nullptr);
   actScan = make(L"actScan", [this] { actScanExecute(); });
   actStop = make(L"actStop", [this] {
@@ -158,7 +159,7 @@ void TfrmMain::CreateActions() {
     FClearNow = true;
     actScan->Execute();
   });
-  actAbout = make(L"actAbout", nullptr);
+  actAbout = make(L"actAbout", [this] { FEngine->AppAbout(); });
   actHomePage = make(L"actHomePage", [this] { FEngine->ShowPage(L"home"); });
   actHelpCenter = make(L"actHelpCenter", [this] { FEngine->ShowPage(L"help"); });
   actExit = make(L"actExit", [this] { actExitExecute(); });
@@ -316,6 +317,8 @@ void TfrmMain::CreateAllWindow() {
     FMaintain = new TfrmMaintain(this, *this, FLanguageData);
     SetMainAction(actScan);
   }
+  if (FUtilities == nullptr)
+    FUtilities = new TfrmUtilities(this, il32);
 }
 
 void TfrmMain::PlaceBtnPanel(TWinControl* aContainer) {
@@ -410,7 +413,8 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
     TListItem& row = dialog->lvResult->Items().Add();
     row.SetCaption(item.RuleCaption);
     row.SetImageIndex(0);
-    row.SubItems().Add(FEngine->GetAppString(L"Reason." + GetEnumName(item.FigResult.Reason)));
+    const std::wstring reason = L"Reason." + GetEnumName(item.FigResult.Reason);
+    row.SubItems().Add(FEngine->GetAppString(reason));
     row.SubItems().Add(std::to_wstring(item.FigResult.Level));
     row.SubItems().Add(ResultPositionText(item));
     row.SubItems().Add(std::to_wstring(item.SID));

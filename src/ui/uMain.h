@@ -19,6 +19,7 @@
 #include <string>
 
 class TfrmMaintain;
+class TfrmUtilities;
 
 // Where the scan is, as the status line shows it. A registry place: root, path and name when
 // path and name together have at most 20 characters, else the root, "..." and their last 20. A
@@ -41,6 +42,7 @@ public:
   TFigEngine& FigEngine() const { return *FFigEngine; }
   TFigCure& FigCure() const { return *FFigCure; }
   TfrmMaintain* Maintain() const { return FMaintain; }
+  TfrmUtilities* Utilities() const { return FUtilities; }
   TfrmButtonPanel* ButtonPanel() const { return FButtonPanel; }
 
   // The user's choice of categories and topics, on the scan engine; then the scan.
@@ -133,6 +135,11 @@ private:
   void ShowPage(TForm* aPage);
   void ButtonRelease(const std::wstring& aName);
 
+  // Whether a scan or a repair is under way; the backup and settings windows wait for its end.
+  bool Busy() const;
+  void actToolsExecute();
+  void actRestoreExecute();
+  void actSettingsExecute();
   void actScanExecute();
   void actCureExecute();
   void actAlwaysOnTopExecute();
@@ -161,6 +168,7 @@ private:
   std::unique_ptr<TFigCure> FFigCure;
   std::unique_ptr<TFigEngine> FFigEngine;
   TfrmMaintain* FMaintain = nullptr;
+  TfrmUtilities* FUtilities = nullptr;
   TfrmButtonPanel* FButtonPanel = nullptr;
 
   std::array<int, kCategorySlots> FCategoryCounts{};
@@ -170,5 +178,6 @@ private:
   std::wstring FLaunchParams;
   // The repair run that is ending was stopped by the user: it stays in the Results state.
   bool FCureAborted = false;
+  bool FSettingsShowing = false;
   bool FExiting = false;
 };

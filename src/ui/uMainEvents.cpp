@@ -6,10 +6,14 @@
 #include "framework/CLSettings.h"
 #include "ui/uMain.h"
 #include "ui/uMaintain.h"
+#include "ui/uRestore.h"
 #include "ui/uSchedule.h"
+#include "ui/uSettings.h"
+#include "ui/uUtilities.h"
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -100,6 +104,43 @@ void TfrmMain::ButtonRelease(const std::wstring& aName) {
 }
 
 // --- Actions
+
+bool TfrmMain::Busy() const {
+  return FFigEngine->IsRunning() || FFigCure->IsRunning();
+}
+
+void TfrmMain::actToolsExecute() {
+  FUtilities->SetWidth(pnlContainer->Width());
+  ShowPage(FUtilities);
+}
+
+void TfrmMain::actRestoreExecute() {
+  if (Busy())
+    return;
+  TRestoreWindowHost host;
+  host.BackupPath = FFigCure->BackupPath();
+  host.Engine = FFigEngine.get();
+  host.SmallImages = il16;
+  host.OpenSettings = [this](int aPage) {
+    FDefaultSettingPage = aPage;
+    actSettings->Execute();
+    FDefaultSettingPage = 0;
+  };
+  const std::unique_ptr<TfrmRestore> window = std::make_unique<TfrmRestore>(this, host);
+  window->ShowModal();
+}
+
+void TfrmMain::actSettingsExecute() {
+  if (Busy() || FSettingsShowing)
+    return;
+  FSettingsShowing = true;
+  const std::unique_ptr<TfrmSettings> window = std::make_unique<TfrmSettings>(this, *FFigEngine);
+  window->SetPage(FDefaultSettingPage);
+  const bool saved = window->ShowModal() == mrOk;
+  FSettingsShowing = false;
+  if (saved)
+    LoadFigEngineSettings();
+}
 
 void TfrmMain::actScanExecute() {
   if (!FMaintain->AnyCategoryChecked()) {

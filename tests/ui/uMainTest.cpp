@@ -10,6 +10,8 @@
 #include "support/FakeRegEdit.h"
 #include "ui/uMaintain.h"
 #include "ui/uScanedResult.h"
+#include "ui/uSettings.h"
+#include "ui/uUtilities.h"
 
 #include <gtest/gtest.h>
 
@@ -99,6 +101,7 @@ protected:
     Machine().AddFile(kJunk + L"a.tmp", 10);
     Machine().AddFile(kJunk + L"b.tmp", 20);
     Machine().AddFolder(L"C:\\Work\\tuned");
+    Machine().AddTextFile(kProgram + L"data\\utilities.db", "PAGE_0=System\n");
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowTest() override {
@@ -174,11 +177,11 @@ protected:
 
 const std::wstring kCureQuestion = L"Do you want to cure these right now?";
 const std::vector<TFlashButtonState> kReady = {KNormal,   KInvisibled, KInvisibled,
-                                               KDisabled, KNormal,     KDisabled};
+                                               KDisabled, KNormal,     KNormal};
 const std::vector<TFlashButtonState> kBusy = {KInvisibled, KInvisibled, KNormal,
                                               KDisabled,   KDisabled,   KDisabled};
 const std::vector<TFlashButtonState> kResults = {KInvisibled, KNormal, KInvisibled,
-                                                 KDisabled,   KNormal, KDisabled};
+                                                 KDisabled,   KNormal, KNormal};
 
 TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   TfrmMain& form = Form();
@@ -191,7 +194,7 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   EXPECT_EQ(Page().btnMaintainScan->Caption(), L"Scan!");
   EXPECT_EQ(form.miScan->Action(), form.actScan);
   EXPECT_EQ(Buttons(), (std::vector<TFlashButtonState>{KNormal, KInvisibled, KInvisibled, KDisabled,
-                                                       KDown, KDisabled}));
+                                                       KDown, KNormal}));
   EXPECT_TRUE(Machine().HasFolder(JoinPath(GetCLSettings().UserDataPath(), L"backup")));
   EXPECT_EQ(form.FigCure().BackupPath(), JoinPath(GetCLSettings().UserDataPath(), L"backup"));
   EXPECT_TRUE(form.spTray->Visible());
@@ -203,8 +206,9 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   EXPECT_EQ(form.il32->Count(), 4);
   EXPECT_TRUE(FBox.Texts.empty());
   // Windows of later parts: their entries stay disabled.
-  EXPECT_FALSE(form.llSettings->Enabled());
-  EXPECT_FALSE(form.actRestore->Enabled());
+  EXPECT_FALSE(form.llUpdate->Enabled());
+  EXPECT_FALSE(form.actHome->Enabled());
+  EXPECT_TRUE(form.llSettings->Enabled());
 
   Page().cbJunkFilesClean->Click();
   Page().cbPrivacySweep->Click();
@@ -532,6 +536,38 @@ TEST(MainWindowTexts, PlacesAreCutAtTheirLimits) {
   value.ScanedSection = L"Run";
   value.ScanedName = L"c:\\gone.exe";
   EXPECT_EQ(ResultPositionText(value), L"HKEY_LOCAL_MACHINE\\Software\\X\\Run[c:\\gone.exe]");
+}
+
+TEST_F(MainWindowTest, PagesAndTheSettingsWindowOpenOnlyWhenIdle) {
+  TfrmMain& form = Form();
+  std::vector<int> pages;
+  TForm::SetModalHandler([&pages](TForm& aForm) {
+    if (auto* settings = dynamic_cast<TfrmSettings*>(&aForm))
+      pages.push_back(settings->Page());
+    return mrCancel;
+  });
+  Page().pcMaintain->SelectByUser(1);
+  EXPECT_EQ(pages, std::vector<int>{10});
+  EXPECT_EQ(Page().pcMaintain->ActivePage(), Page().tsFunction);
+  EXPECT_EQ(form.DefaultSettingPage(), 0);
+
+  form.ButtonPanel()->Button(L"Utilities")->Click();
+  EXPECT_TRUE(form.Utilities()->Visible());
+  EXPECT_FALSE(Page().Visible());
+  EXPECT_EQ(Button(L"Utilities"), KDown);
+  EXPECT_EQ(form.Utilities()->Width(), form.pnlContainer->Width());
+
+  // A scan brings the maintenance page to the front and keeps the settings window shut.
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  EXPECT_TRUE(Page().Visible());
+  EXPECT_FALSE(form.Utilities()->Visible());
+  form.actSettings->Execute();
+  EXPECT_EQ(pages.size(), 1u);
+  ASSERT_TRUE(Idle());
+  form.llSettings->Click();
+  EXPECT_EQ(pages, (std::vector<int>{10, 0}));
+  TForm::SetModalHandler(nullptr);
 }
 
 } // namespace
