@@ -14,7 +14,6 @@
 #include "ui/uButtonPanel.h"
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -78,9 +77,6 @@ public:
   // The message box of every main window made from now on (the window system's, set by the
   // start-up code before the window is made; none shows nothing). Not owned.
   static void SetDefaultMessageBox(ICLMessageBox* aMessageBox);
-
-  // Ends the program's message loop once Exit has closed the window; set by the start-up code.
-  std::function<void()> OnTerminate;
 
   TCLMultiLang* CLMultiLang1;
   TAction* actHome;

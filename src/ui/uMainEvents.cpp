@@ -3,6 +3,7 @@
 
 #include "framework/CLDateUtils.h"
 #include "framework/CLHelpers.h"
+#include "framework/CLMain.h"
 #include "framework/CLSettings.h"
 #include "ui/uMain.h"
 #include "ui/uMaintain.h"
@@ -179,8 +180,8 @@ void TfrmMain::actViewRestorePointExecute() {
 void TfrmMain::actExitExecute() {
   FExiting = true;
   Close();
-  if (OnTerminate)
-    OnTerminate();
+  if (ICLAppHost* host = GetCLAppHost())
+    host->Terminate();
 }
 
 void TfrmMain::FormClose(TCloseAction& aAction) {

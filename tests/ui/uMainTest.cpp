@@ -570,4 +570,24 @@ TEST_F(MainWindowTest, PagesAndTheSettingsWindowOpenOnlyWhenIdle) {
   TForm::SetModalHandler(nullptr);
 }
 
+TEST_F(MainWindowTest, TheCloseButtonHidesTheWindowInTheTray) {
+  TfrmMain& form = Form();
+  form.ShowForm();
+  form.Close();
+  EXPECT_FALSE(form.Visible());
+  EXPECT_TRUE(form.spTray->Visible());
+  form.spTray->Click();
+  EXPECT_TRUE(form.Visible());
+  form.actAlwaysOnTop->Execute();
+  EXPECT_TRUE(form.StayOnTop());
+  EXPECT_TRUE(form.actAlwaysOnTop->Checked());
+  EXPECT_TRUE(GetCLSettings().GetSettingBool(L"AlwaysOnTop"));
+  form.actExit->Execute();
+  EXPECT_FALSE(form.Visible());
+  // The next run starts on top again, with the menu's check mark.
+  FForm.reset();
+  EXPECT_TRUE(Form().StayOnTop());
+  EXPECT_TRUE(Form().actAlwaysOnTop->Checked());
+}
+
 } // namespace
