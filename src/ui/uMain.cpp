@@ -123,6 +123,8 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   tmrCleannow->OnTimer = [this](TObject&) { tmrCleannowTimer(); };
 
   OnClose = [this](TObject&, TCloseAction& aAction) { FormClose(aAction); };
+  // The bar's buttons show their actions' captions in the current language.
+  FEngine->OnLanguageChanged = [this](TObject&) { UpdateButtonCaptions(); };
   HookEngines();
   Loaded();
   FormCreate();
@@ -330,12 +332,18 @@ void TfrmMain::PlaceBtnPanel(TWinControl* aContainer) {
   const TCLSettings& settings = GetCLSettings();
   FButtonPanel->LoadPlayer(settings.GetSettingInteger(L"ButtonPanel.W"),
                            settings.GetSettingInteger(L"ButtonPanel.H"));
+  UpdateButtonCaptions();
+  SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KDown, KNormal);
+}
+
+void TfrmMain::UpdateButtonCaptions() {
+  if (FButtonPanel == nullptr)
+    return;
   const std::pair<const wchar_t*, TAction*> captions[] = {
       {L"Home", actHome}, {L"Adv", actMaintainWindows}, {L"Utilities", actTools},
       {L"Scan", actScan}, {L"Cure", actCure},           {L"Stop", actStop}};
   for (const auto& [name, action] : captions)
     FButtonPanel->Button(name)->SetCaption(action->Caption());
-  SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KDown, KNormal);
 }
 
 // --- Operations

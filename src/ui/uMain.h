@@ -128,6 +128,7 @@ private:
                   TFlashButtonState aHome, TFlashButtonState aAdv, TFlashButtonState aUtilities);
   // The maintenance page's main button and the tray menu's scan entry.
   void SetMainAction(TAction* aAction);
+  void UpdateButtonCaptions();
   void ShowPage(TForm* aPage);
   void ButtonRelease(const std::wstring& aName);
 
