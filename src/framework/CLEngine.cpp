@@ -78,6 +78,7 @@ std::wstring ChannelName() {
 } // namespace
 
 TCLEngine::TCLEngine(TComponent* aOwner) : TComponent(aOwner), FDebug(kplat::DebugEnabled()) {
+  HookOwnerForm();
   FSettingDefault.Add(L"Path.Skins=skins");
   FSettingDefault.Add(L"Path.Languages=lang");
   if (GEngine == nullptr) {
@@ -86,6 +87,7 @@ TCLEngine::TCLEngine(TComponent* aOwner) : TComponent(aOwner), FDebug(kplat::Deb
 }
 
 TCLEngine::~TCLEngine() {
+  UnhookOwnerForm();
   if (GEngine == this) {
     GEngine = nullptr;
   }

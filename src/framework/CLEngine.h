@@ -13,6 +13,7 @@
 #include "framework/CLStrings.h"
 #include "platform/PlatformTypes.h"
 #include "ui/CLComponents.h"
+#include "ui/CLControls.h"
 #include "ui/CLNonVisual.h"
 #include "ui/CLSkin.h"
 
@@ -209,6 +210,26 @@ public:
   // is showing.
   void AppAbout();
 
+  // --- Start-up. The engine hooks its owner form's message handler from creation to
+  // destruction: it answers a second instance ("CL GetAppID", "CL CloseApp", "CL IfBusy",
+  // "CL BringtoFront"), takes a command file handed over as WM_COPYDATA and delivers it to
+  // OnCmdFile from a posted "CL CmdParam" (never inside the copy-data message), and notes
+  // end-of-session queries.
+
+  // Chooses the skin (setting "Skin", "Default" when empty) and the language (setting
+  // "Language", "English" when empty) without firing their change events, builds both menus,
+  // then posts "CL InitPost" to the owner form.
+  void Loaded() override;
+  // Runs from the message loop once the main form exists: fires OnLanguageChanged and
+  // OnSkinChanged, recomposes the title, and delivers the first command-line argument to
+  // OnCmdFile unless it is a switch. The engine is busy for a second instance until it is done.
+  void InitPost();
+  // Closes the splash window if it is still there.
+  void SplashClose();
+  // True for five minutes after the system asked whether the session may end.
+  bool SessionEnding() const;
+  std::function<void(const std::wstring& strFileName)> OnCmdFile;
+
 protected:
   void Notification(TComponent& aComponent, TOperation aOperation) override;
 
@@ -245,6 +266,25 @@ private:
   uintptr_t FParentHWND = 0;
   TfrmCLAboutForm* FAboutForm = nullptr;
   ICLMessageBox* FMessageDlg = nullptr;
+
+  void HookOwnerForm();
+  void UnhookOwnerForm();
+  bool WndProc(TWindowMessage& aMessage);
+  // Restores the owner form from the notification area: true when it sat there.
+  bool BringToFront();
+  TForm* FForm = nullptr;
+  TWndMethod FOrigWndProc;
+  uint32_t FWM_CL_GET_APPID = 0;
+  uint32_t FWM_CL_CLOSE_APP = 0;
+  uint32_t FWM_CL_INITPOST = 0;
+  uint32_t FWM_CL_CMDPARAM = 0;
+  uint32_t FWM_CL_IF_BUSY = 0;
+  uint32_t FWM_CL_BRING_TO_FRONT = 0;
+  std::wstring FParamFile;
+  bool FInInited = true;
+  // Tick count of the last end-of-session query, when there was one.
+  bool FQueryEndSession = false;
+  uint64_t FQueryEndSessionTime = 0;
 };
 
 // The process-wide engine, or nothing while none exists.

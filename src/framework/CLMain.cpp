@@ -34,7 +34,7 @@ uint32_t LocalMessageNumber(const std::wstring& aName) {
 bool AskInstance(TCLWindow aWindow, const wchar_t* aMessage, intptr_t& aReply) {
   const uint32_t message = RegisterCLMessage(aMessage);
   return message != 0 &&
-         GetCLAppHost()->SendMessageTimeout(aWindow, message, 0, 0, kCLInstanceTimeoutMs, aReply);
+         GetCLAppHost()->SendWithTimeout(aWindow, message, 0, 0, kCLInstanceTimeoutMs, aReply);
 }
 
 // The foreground request, the stronger ways only when the plain one is refused: within the
@@ -141,7 +141,7 @@ TCLWindow FindCLInstance(const std::wstring& aClassName) {
   const intptr_t appId = GetCLSettings().GetSettingInteger(L"App.ID");
   for (const TCLWindow window : host->FindWindows(aClassName)) {
     intptr_t reply = 0;
-    if (host->SendMessageTimeout(window, message, 0, 0, kCLInstanceTimeoutMs, reply) &&
+    if (host->SendWithTimeout(window, message, 0, 0, kCLInstanceTimeoutMs, reply) &&
         reply == appId) {
       return window;
     }

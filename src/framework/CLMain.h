@@ -57,8 +57,8 @@ public:
   virtual std::vector<TCLWindow> FindWindows(const std::wstring& aClassName) = 0;
   // Sends and waits up to aTimeoutMs for the reply; false when none came (no such window, hung,
   // too slow).
-  virtual bool SendMessageTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t aWParam,
-                                  intptr_t aLParam, uint32_t aTimeoutMs, intptr_t& aResult) = 0;
+  virtual bool SendWithTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t aWParam,
+                               intptr_t aLParam, uint32_t aTimeoutMs, intptr_t& aResult) = 0;
   // WM_COPYDATA with data identifier aId and the bytes; false when it was not delivered.
   virtual bool SendCopyData(TCLWindow aWindow, uintptr_t aId, const std::vector<uint8_t>& aData,
                             uint32_t aTimeoutMs) = 0;
