@@ -61,7 +61,10 @@ bool RegisterFormClass(const std::wstring& aName) {
 
 void FormStyles(const TForm& aForm, DWORD& aStyle, DWORD& aExStyle) {
   aExStyle = WS_EX_CONTROLPARENT;
-  if (aForm.Modal()) {
+  if (aForm.Parent() != nullptr) {
+    // A page docked into a control of another form.
+    aStyle = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  } else if (aForm.Modal()) {
     aStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | DS_MODALFRAME;
     aExStyle |= WS_EX_DLGMODALFRAME;
   } else {
@@ -132,9 +135,14 @@ TFormWindow* TFormWindow::Find(const TForm& aForm) {
 TFormWindow* TFormWindow::FromWindow(HWND aWindow) {
   if (aWindow == nullptr)
     return nullptr;
+  // A docked page's own window first, then the top-level form it sits in.
+  for (TFormWindow* form : Registry()) {
+    if (form->FWindow == aWindow)
+      return form;
+  }
   const HWND root = ::GetAncestor(aWindow, GA_ROOT);
   for (TFormWindow* form : Registry()) {
-    if (form->FWindow != nullptr && (form->FWindow == aWindow || form->FWindow == root))
+    if (form->FWindow != nullptr && form->FWindow == root)
       return form;
   }
   return nullptr;
@@ -174,9 +182,17 @@ bool TFormWindow::Create() {
   DWORD exStyle = 0;
   FormStyles(FForm, style, exStyle);
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  HWND parent = OwnerFor(this);
+  if (FForm.Parent() != nullptr) {
+    // The page's window lives in its host's: that one is made first.
+    if (TForm* host = FForm.Parent()->ParentForm())
+      host->HandleNeeded();
+    parent = ::ControlWindow(*FForm.Parent());
+    if (parent == nullptr)
+      return false;
+  }
   ::CreateWindowExW(exStyle, className.c_str(), FForm.Caption().c_str(), style, CW_USEDEFAULT,
-                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, OwnerFor(this), nullptr, instance,
-                    this);
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance, this);
   if (FWindow == nullptr)
     return false;
   FDpi = WindowDpi(FWindow);
@@ -204,6 +220,14 @@ bool TFormWindow::Create() {
 void TFormWindow::PlaceForm() {
   if (FWindow == nullptr)
     return;
+  if (FForm.Parent() != nullptr) {
+    // A docked page: Left and Top in its parent's client area, no frame.
+    ++FPlacing;
+    ::SetWindowPos(FWindow, nullptr, Scale(FForm.Left()), Scale(FForm.Top()), Scale(FForm.Width()),
+                   Scale(FForm.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
+    --FPlacing;
+    return;
+  }
   const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(FWindow, GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FWindow, GWL_EXSTYLE));
   RECT frame{0, 0, Scale(FForm.Width() > 0 ? FForm.Width() : 400),
@@ -272,6 +296,15 @@ void TFormWindow::FormChanged(std::wstring_view aProperty) {
   } else if (aProperty == L"Bounds") {
     if (FPlacing == 0)
       PlaceForm();
+  } else if (aProperty == L"Parent") {
+    if (HWND parent = FForm.Parent() ? ::ControlWindow(*FForm.Parent()) : nullptr) {
+      DWORD style = 0;
+      DWORD exStyle = 0;
+      FormStyles(FForm, style, exStyle);
+      ::SetWindowLongPtrW(FWindow, GWL_STYLE, static_cast<LONG_PTR>(style));
+      ::SetParent(FWindow, parent);
+      PlaceForm();
+    }
   } else if (aProperty == L"WindowState") {
     if (FPlacing != 0 || !::IsWindowVisible(FWindow))
       return;
@@ -680,6 +713,13 @@ bool TFormWindow::ChildMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam, LRESUL
     const COLORREF background = Background(*site->Control);
     ::SetTextColor(dc, TextColour(*site->Control));
     ::SetBkColor(dc, background);
+    if (site->Kind == TSiteKind::Link) {
+      // Wine's link control deletes the brush it is given: it gets the DC's own brush, which
+      // cannot be deleted, rather than one of the shared brushes.
+      ::SetDCBrushColor(dc, background);
+      aResult = reinterpret_cast<LRESULT>(::GetStockObject(DC_BRUSH));
+      return true;
+    }
     aResult = reinterpret_cast<LRESULT>(Brush(background));
     return true;
   }

@@ -1,0 +1,180 @@
+// The main window on the real window system: a scan and a repair driven through the window's own
+// controls, with a screenshot of each state and of the result dialog. The scan runs over a
+// scratch folder and a scratch registry key of its own, so that it repairs nothing else.
+#include "ui/uMain.h"
+
+#include "framework/CLMainThread.h"
+#include "framework/CLSettings.h"
+#include "framework/win32/CLMainThreadWin.h"
+#include "platform/TextCodec.h"
+#include "platform/win32/Win32Platform.h"
+#include "support/win32/WinScratch.h"
+#include "support/win32/WinScreenshot.h"
+#include "ui/uMaintain.h"
+#include "ui/uScanedResult.h"
+#include "ui/win32/CLWinBinding.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kLimitMs = 120000;
+constexpr wchar_t kScratchKey[] = L"Software\\KestrovaMainWinTest";
+constexpr wchar_t kAppPaths[] = L"Software\\KestrovaMainWinTest\\App Paths";
+
+class TAnsweringBox : public ICLMessageBox {
+public:
+  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
+    Texts.push_back(aRequest.Text);
+    aFlagChecked = false;
+    return aRequest.Buttons == mb::YesNo ? mr::No : mr::OK;
+  }
+  std::vector<std::wstring> Texts;
+};
+
+bool FileThere(const std::wstring& aPath) {
+  return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Paints the window and its controls now, without serving other messages, and saves it.
+void Shoot(HWND aWindow, const wchar_t* aName) {
+  ::RedrawWindow(aWindow, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  EXPECT_TRUE(ktest::win32::SaveWindowPng(aWindow, ktest::win32::ScreenshotPath(aName))) << aName;
+}
+
+void Press(TControl& aButton) {
+  HWND button = ControlWindow(aButton);
+  ASSERT_NE(button, nullptr);
+  ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+class MainWindowWin : public ::testing::Test {
+protected:
+  MainWindowWin() {
+    FPrevious = SetCLMainThread(&FMainThread);
+    InstallWin32Binding();
+    FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
+    ktest::win32::RemoveTree(FFolder);
+    ::CreateDirectoryW(FFolder.c_str(), nullptr);
+    for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"})
+      std::ofstream(std::filesystem::path(FFolder + name)) << "junk";
+    HKEY key = nullptr;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
+                      nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    const std::wstring gone = L"C:\\KestrovaGone\\gone.exe";
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(gone.c_str()),
+                     static_cast<DWORD>((gone.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    std::ofstream(std::filesystem::path(FFolder + L"topics.db"))
+        << "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
+           "[TOPIC_0]\nNAME=KestrovaWinJunk\nCategory=tcCJunkFile\nRule_Caption=Old files\n"
+           "LOCATION_0=lsDisk,"
+        << kplat::ToUtf8(FFolder)
+        << "\nRule=rsJunkFile,.tmp\nLEVEL=2\n"
+           "[TOPIC_1]\nNAME=KestrovaWinPaths\nCategory=tcARegFix\nRule_Caption=App paths\n"
+           "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaMainWinTest\\App Paths\n"
+           "Rule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\nFolderDepth=2\nIncludeSubFolder=1\n";
+    TfrmMain::SetDefaultMessageBox(&FBox);
+  }
+  ~MainWindowWin() override {
+    FForm.reset();
+    TfrmMain::SetDefaultMessageBox(nullptr);
+    FreeCLSettings();
+    ktest::win32::RemoveTree(FFolder);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
+    SetCLMainThread(FPrevious);
+  }
+
+  kplat::win32::TWin32Platform FPlatform;
+  kplat::TScopedPlatform FScope{FPlatform};
+  TCLMainThreadWin FMainThread;
+  TCLMainThread* FPrevious = nullptr;
+  TAnsweringBox FBox;
+  std::wstring FFolder;
+  std::unique_ptr<TfrmMain> FForm;
+};
+
+TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  form.FigEngine().SetPacing(false);
+  form.FigCure().SetPaced(false);
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"JunkFiles.KestrovaWinJunk", true);
+  settings.SetSettingBool(L"RegFix.KestrovaWinPaths", true);
+  TfrmMaintain& page = *form.Maintain();
+  page.SetCategorySwitches({true, false, true, false});
+  ASSERT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
+
+  form.ShowForm();
+  HWND window = FormWindow(form);
+  ASSERT_NE(window, nullptr);
+  // The maintenance page is a child window in the page container.
+  EXPECT_EQ(::GetParent(FormWindow(page)), ControlWindow(*form.pnlContainer));
+  EXPECT_TRUE(::IsWindowVisible(FormWindow(page)));
+  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
+  Shoot(window, L"main-ready");
+
+  Press(*form.ButtonPanel()->Button(L"Scan"));
+  EXPECT_TRUE(form.FigEngine().IsRunning());
+  EXPECT_FALSE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
+  Shoot(window, L"main-scanning");
+  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_FALSE(FBox.Texts.empty());
+  EXPECT_EQ(FBox.Texts.back(), L"Do you want to cure these right now?");
+  EXPECT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llResultJunkFiles)));
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Cure"))));
+  Shoot(window, L"main-results");
+
+  // The result dialog: shown, photographed and left with "two.tmp" unticked.
+  bool shot = false;
+  std::function<void()> inDialog = [&] {
+    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
+    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
+    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
+      GetCLMainThread().Post(inDialog);
+      return;
+    }
+    for (int i = 0; i < dialog->lvResult->Items().Count(); ++i) {
+      if (dialog->lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
+        dialog->lvResult->ToggleCheckByUser(i);
+    }
+    Shoot(dialogWindow, L"main-result-list");
+    shot = true;
+    Press(*dialog->btnOk);
+    EXPECT_EQ(dialog->ModalResult(), mrOk);
+  };
+  const int ticked = form.FigCure().GetCheckedItem();
+  GetCLMainThread().Post(inDialog);
+  page.llResultJunkFiles->Click();
+  EXPECT_TRUE(shot);
+  EXPECT_EQ(form.FigCure().GetCheckedItem(), ticked - 1);
+
+  Press(*form.ButtonPanel()->Button(L"Cure"));
+  EXPECT_TRUE(form.FigCure().IsRunning());
+  Shoot(window, L"main-repairing");
+  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  EXPECT_EQ(page.lblInfo->Caption(), L"Ready");
+  EXPECT_EQ(page.lblResultJunkFiles->Caption(), L"2 Fixed.");
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
+  Shoot(window, L"main-repaired");
+  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
+  EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
+  HKEY key = nullptr;
+  EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
+                            KEY_READ, &key),
+            ERROR_SUCCESS);
+}
+
+} // namespace
