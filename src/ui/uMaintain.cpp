@@ -69,7 +69,7 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
 
   aniArrow = NewComponent<TLabel>(this, L"aniArrow");
   aniArrow->SetParent(pnlCategories);
-  aniArrow->SetCaption(L"\u25B6");
+  aniArrow->SetCaption(L"\u00BB");
   aniArrow->SetFontColor(kActiveCaption);
   aniArrow->SetBounds(12, kRowTop, 16, 18);
   aniArrow->Hide();
