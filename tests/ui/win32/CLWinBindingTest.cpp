@@ -4,9 +4,11 @@
 #include "ui/win32/CLWinBinding.h"
 
 #include "framework/win32/CLMainThreadWin.h"
+#include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScreenshot.h"
 #include "ui/CLDpiScale.h"
 #include "ui/CLListControls.h"
+#include "ui/CLSkin.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,13 @@
 #include <string>
 
 namespace {
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
 
 class TBindingTestForm : public TForm {
 public:
@@ -74,6 +83,8 @@ public:
     clbSkins = Add<TCheckListBox>(L"clbSkins", this, 320, 90, 180, 80);
     clbSkins->Items().Assign({L"Default", L"Dark"});
     clbSkins->SetChecked(0, true);
+    imgStrip = Add<TImage>(L"imgStrip", this, 320, 180, 192, 16);
+    imgStrip->LoadFromFile(ProgramFolder() + L"res\\32.png");
     pnlButtons = Add<TPanel>(L"pnlButtons", this, 0, 300, 520, 80);
     pnlButtons->SetColor(0x00E0C0A0);
     btnOK = Add<TButton>(L"btnOK", pnlButtons, 320, 20, 90, 27);
@@ -108,6 +119,7 @@ public:
   TListView* lvResult;
   TTreeView* tvTopics;
   TCheckListBox* clbSkins;
+  TImage* imgStrip;
   TPanel* pnlButtons;
   TButton* btnOK;
   TButton* btnCancel;
@@ -170,6 +182,8 @@ protected:
 
   static TCLMainThreadWin* FMainThread;
   static TCLMainThread* FPrevious;
+  kplat::win32::TWin32Platform FPlatform;
+  kplat::TScopedPlatform FScope{FPlatform};
   std::unique_ptr<TBindingTestForm> FForm;
 };
 
@@ -299,6 +313,20 @@ TEST_F(BindingWin, PropertyChangesReachTheControls) {
   delete late;
   EXPECT_FALSE(::IsWindow(lateWindow));
 
+  // A new skin reaches the open window's controls.
+  TCLSkinTheme dark;
+  dark.Name = L"Dark";
+  dark.SystemColors = false;
+  dark.Dark = true;
+  dark.Window = 0x221F1E;
+  dark.WindowText = 0xEEEEEE;
+  SetCurrentSkinTheme(dark);
+  EXPECT_EQ(::SendMessageW(list, LVM_GETBKCOLOR, 0, 0), 0x221F1E);
+  EXPECT_EQ(::SendMessageW(Window(*form.tvTopics), TVM_GETTEXTCOLOR, 0, 0), 0xEEEEEE);
+  SetCurrentSkinTheme(TCLSkinTheme{});
+  EXPECT_EQ(static_cast<COLORREF>(::SendMessageW(list, LVM_GETBKCOLOR, 0, 0)),
+            ::GetSysColor(COLOR_WINDOW));
+
   form.SetWindowState(TWindowState::wsMaximized);
   EXPECT_TRUE(::IsZoomed(FormWindow(form)));
   form.SetWindowState(TWindowState::wsNormal);
@@ -378,6 +406,23 @@ TEST_F(BindingWin, UserActionsFireTheComponentsEvents) {
   SetListChecked(Window(*form.clbSkins), 0, false);
   EXPECT_TRUE(form.clbSkins->Checked(0));
   EXPECT_TRUE(ListChecked(Window(*form.clbSkins), 0));
+
+  // A tick in the tree, read once the tree view has made it.
+  HWND tree = Window(*form.tvTopics);
+  TTreeNode& startMenu = form.tvTopics->Items().Root(0).Item(1);
+  HTREEITEM root = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  HTREEITEM fonts = reinterpret_cast<HTREEITEM>(
+      ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+  TVITEMW tick{};
+  tick.mask = TVIF_STATE | TVIF_HANDLE;
+  tick.hItem = reinterpret_cast<HTREEITEM>(
+      ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(fonts)));
+  tick.stateMask = TVIS_STATEIMAGEMASK;
+  tick.state = INDEXTOSTATEIMAGEMASK(2);
+  ::SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tick));
+  Notify(tree, NM_CLICK);
+  EXPECT_TRUE(ktest::win32::PumpUntil([&] { return startMenu.Checked(); }, 5000));
+  EXPECT_TRUE(form.tvTopics->Items().Root(0).Item(0).Checked());
 
   // A right click opens the control's pop-up menu at the screen position.
   auto* menu = NewComponent<TPopupMenu>(&form, L"pmList");
