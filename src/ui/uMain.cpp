@@ -5,6 +5,7 @@
 #include "framework/CLSettings.h"
 #include "platform/FileIO.h"
 #include "ui/FigEngineSettings.h"
+#include "ui/uHome.h"
 #include "ui/uMaintain.h"
 #include "ui/uScanedResult.h"
 #include "ui/uSchedule.h"
@@ -121,6 +122,10 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   tmrCleannow->SetEnabled(false);
   tmrCleannow->SetInterval(kLaunchDelayMs);
   tmrCleannow->OnTimer = [this](TObject&) { tmrCleannowTimer(); };
+  tmrSchedule = NewComponent<TTimer>(this, L"tmrSchedule");
+  tmrSchedule->SetInterval(1000);
+  tmrSchedule->OnTimer = [this](TObject&) { tmrScheduleTimer(); };
+  FEngine->OnCmdFile = [this](const std::wstring& strFileName) { CLEngineCmdFile(strFileName); };
 
   OnClose = [this](TObject&, TCloseAction& aAction) { FormClose(aAction); };
   // The bar's buttons show their actions' captions in the current language.
@@ -141,7 +146,10 @@ void TfrmMain::CreateActions() {
     }
     return action;
   };
-  actHome = make(L"actHome", nullptr);
+  actHome = make(L"actHome", [this] {
+    FHome->SetWidth(pnlContainer->Width());
+    ShowPage(FHome);
+  });
   actMaintainWindows = make(L"actMaintainWindows", [this] { ShowPage(FMaintain); });
   actTools = make(L"actTools", [this] { actToolsExecute(); });
   actRestore = make(L"actRestore", [this] { actRestoreExecute(); });
@@ -321,6 +329,16 @@ void TfrmMain::CreateAllWindow() {
   }
   if (FUtilities == nullptr)
     FUtilities = new TfrmUtilities(this, il32);
+  if (FHome == nullptr) {
+    THomeHost host;
+    host.Engine = FFigEngine.get();
+    host.OpenSettings = [this](int aPage) {
+      FDefaultSettingPage = aPage;
+      actSettings->Execute();
+      FDefaultSettingPage = 0;
+    };
+    FHome = new TfrmHome(this, std::move(host));
+  }
 }
 
 void TfrmMain::PlaceBtnPanel(TWinControl* aContainer) {
@@ -333,7 +351,9 @@ void TfrmMain::PlaceBtnPanel(TWinControl* aContainer) {
   FButtonPanel->LoadPlayer(settings.GetSettingInteger(L"ButtonPanel.W"),
                            settings.GetSettingInteger(L"ButtonPanel.H"));
   UpdateButtonCaptions();
-  SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KDown, KNormal);
+  const bool home = FHome != nullptr && FHome->Visible();
+  SetButtons(KNormal, KInvisibled, KInvisibled, home ? KDown : KNormal, home ? KNormal : KDown,
+             KNormal);
 }
 
 void TfrmMain::UpdateButtonCaptions() {

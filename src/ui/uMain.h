@@ -12,11 +12,13 @@
 #include "ui/CLControls.h"
 #include "ui/CLNonVisual.h"
 #include "ui/uButtonPanel.h"
+#include "ui/uSchedule.h"
 
 #include <array>
 #include <memory>
 #include <string>
 
+class TfrmHome;
 class TfrmMaintain;
 class TfrmUtilities;
 
@@ -40,6 +42,7 @@ public:
   TCLMultiLangData& LanguageData() const { return *FLanguageData; }
   TFigEngine& FigEngine() const { return *FFigEngine; }
   TFigCure& FigCure() const { return *FFigCure; }
+  TfrmHome* Home() const { return FHome; }
   TfrmMaintain* Maintain() const { return FMaintain; }
   TfrmUtilities* Utilities() const { return FUtilities; }
   TfrmButtonPanel* ButtonPanel() const { return FButtonPanel; }
@@ -67,6 +70,9 @@ public:
   int CategoryFixedCount(TTopicCategory aCategory) const;
   // Repair without asking when the current scan ends.
   bool ClearNow() const { return FClearNow; }
+  // The engine's command file: the launch word is the first argument, or the second behind the
+  // elevated restart's "runas".
+  void CLEngineCmdFile(const std::wstring& strFileName);
   // The launch word given at start ("" for a plain start).
   const std::wstring& LaunchParams() const { return FLaunchParams; }
   void SetLaunchParams(const std::wstring& aValue) { FLaunchParams = aValue; }
@@ -110,6 +116,7 @@ public:
   TMenuItem* miScan;
   TPopupMenu* pmSys;
   TTimer* tmrCleannow;
+  TTimer* tmrSchedule;
 
 private:
   static constexpr size_t kCategorySlots = 6;
@@ -144,6 +151,10 @@ private:
   void actExitExecute();
   void FormClose(TCloseAction& aAction);
   void tmrCleannowTimer();
+  void tmrScheduleTimer();
+  // Starts a scan that repairs its findings without asking (the launch timer's automatic
+  // starts).
+  void StartAutomaticScan(const TLaunchPlan& aPlan);
 
   void FigEngineTopicLoaded();
   void FigEngineStarted();
@@ -164,6 +175,7 @@ private:
   TCLEngine* FEngine;
   std::unique_ptr<TFigCure> FFigCure;
   std::unique_ptr<TFigEngine> FFigEngine;
+  TfrmHome* FHome = nullptr;
   TfrmMaintain* FMaintain = nullptr;
   TfrmUtilities* FUtilities = nullptr;
   TfrmButtonPanel* FButtonPanel = nullptr;
@@ -177,4 +189,5 @@ private:
   bool FCureAborted = false;
   bool FSettingsShowing = false;
   bool FExiting = false;
+  TScheduleCheck FScheduleCheck;
 };

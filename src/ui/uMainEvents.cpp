@@ -191,10 +191,48 @@ void TfrmMain::FormClose(TCloseAction& aAction) {
   MinimizeToTray();
 }
 
+void TfrmMain::CLEngineCmdFile(const std::wstring& strFileName) {
+  FClearNow = false;
+  FLaunchParams = LaunchParamsFromCmdFile(strFileName, CLCommandArguments());
+}
+
 void TfrmMain::tmrCleannowTimer() {
   tmrCleannow->SetEnabled(false);
-  if (PlanLaunch(FLaunchParams).Action == TLaunchAction::laScan)
+  const TLaunchPlan plan = PlanLaunch(FLaunchParams);
+  switch (plan.Action) {
+  case TLaunchAction::laScan:
     actScan->Execute();
+    break;
+  case TLaunchAction::laMiniStart:
+    MinimizeToTray();
+    break;
+  case TLaunchAction::laAutoScan:
+  case TLaunchAction::laAutoSweep:
+    StartAutomaticScan(plan);
+    break;
+  case TLaunchAction::laNone:
+    break;
+  }
+}
+
+void TfrmMain::StartAutomaticScan(const TLaunchPlan& aPlan) {
+  if (Busy())
+    return;
+  RestoreFromTray();
+  ApplyLaunchTopics(aPlan, *FFigEngine);
+  ClearResultList();
+  FFigEngine->StartScan();
+  FClearNow = true;
+}
+
+void TfrmMain::tmrScheduleTimer() {
+  const TScheduleTick tick = FScheduleCheck.Tick(Busy());
+  if (tick.ResetStatus)
+    FFigEngine->ResetStatus();
+  if (tick.StartAutoScan) {
+    FLaunchParams = kLaunchAutoScan;
+    tmrCleannow->SetEnabled(true);
+  }
 }
 
 // --- Scan engine events

@@ -2,6 +2,7 @@
 // the window's own controls and the engines' events, and the maintenance page and result list.
 
 #include "ui/uMain.h"
+#include "ui/uHome.h"
 
 #include "framework/CLHelpers.h"
 #include "framework/CLMainThread.h"
@@ -102,6 +103,7 @@ protected:
     Machine().AddFile(kJunk + L"b.tmp", 20);
     Machine().AddFolder(L"C:\\Work\\tuned");
     Machine().AddTextFile(kProgram + L"data\\utilities.db", "PAGE_0=System\n");
+    Machine().AddTextFile(kProgram + L"res\\info.html", "<p>{NEWS_URL}</p>\n");
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowTest() override {
@@ -176,12 +178,12 @@ protected:
 };
 
 const std::wstring kCureQuestion = L"Do you want to cure these right now?";
-const std::vector<TFlashButtonState> kReady = {KNormal,   KInvisibled, KInvisibled,
-                                               KDisabled, KNormal,     KNormal};
+const std::vector<TFlashButtonState> kReady = {KNormal, KInvisibled, KInvisibled,
+                                               KNormal, KNormal,     KNormal};
 const std::vector<TFlashButtonState> kBusy = {KInvisibled, KInvisibled, KNormal,
                                               KDisabled,   KDisabled,   KDisabled};
 const std::vector<TFlashButtonState> kResults = {KInvisibled, KNormal, KInvisibled,
-                                                 KDisabled,   KNormal, KNormal};
+                                                 KNormal,     KNormal, KNormal};
 
 TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   TfrmMain& form = Form();
@@ -189,12 +191,14 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   EXPECT_EQ(Page().lblInfo->Caption(), L"Ready");
   EXPECT_TRUE(Page().cbRegistryFix->Checked());
   EXPECT_FALSE(Page().cbPrivacySweep->Checked());
-  EXPECT_TRUE(Page().Visible());
+  // The start shows the home page.
+  EXPECT_TRUE(form.Home()->Visible());
+  EXPECT_FALSE(Page().Visible());
   EXPECT_EQ(Page().btnMaintainScan->Action(), form.actScan);
   EXPECT_EQ(Page().btnMaintainScan->Caption(), L"Scan!");
   EXPECT_EQ(form.miScan->Action(), form.actScan);
-  EXPECT_EQ(Buttons(), (std::vector<TFlashButtonState>{KNormal, KInvisibled, KInvisibled, KDisabled,
-                                                       KDown, KNormal}));
+  EXPECT_EQ(Buttons(), (std::vector<TFlashButtonState>{KNormal, KInvisibled, KInvisibled, KDown,
+                                                       KNormal, KNormal}));
   EXPECT_TRUE(Machine().HasFolder(JoinPath(GetCLSettings().UserDataPath(), L"backup")));
   EXPECT_EQ(form.FigCure().BackupPath(), JoinPath(GetCLSettings().UserDataPath(), L"backup"));
   EXPECT_TRUE(form.spTray->Visible());
@@ -207,8 +211,13 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   EXPECT_TRUE(FBox.Texts.empty());
   // Windows of later parts: their entries stay disabled.
   EXPECT_FALSE(form.llUpdate->Enabled());
-  EXPECT_FALSE(form.actHome->Enabled());
   EXPECT_TRUE(form.llSettings->Enabled());
+  form.ButtonPanel()->Button(L"Adv")->Click();
+  EXPECT_TRUE(Page().Visible());
+  form.ButtonPanel()->Button(L"Home")->Click();
+  EXPECT_TRUE(form.Home()->Visible());
+  EXPECT_FALSE(Page().Visible());
+  EXPECT_EQ(Button(L"Home"), KDown);
 
   Page().cbJunkFilesClean->Click();
   Page().cbPrivacySweep->Click();
@@ -568,6 +577,62 @@ TEST_F(MainWindowTest, PagesAndTheSettingsWindowOpenOnlyWhenIdle) {
   form.llSettings->Click();
   EXPECT_EQ(pages, (std::vector<int>{10, 0}));
   TForm::SetModalHandler(nullptr);
+}
+
+TEST_F(MainWindowTest, LaunchWordsStartToTheTrayOrSweepAndRepairWithoutAsking) {
+  FKeepLaunchTimer = true;
+  GetCLSettings().SetSettingBool(L"Switch.PrivacySweep", true);
+  GetCLSettings().SetSettingBool(L"PrivacySweep.TestSweep", true);
+  TfrmMain& form = Form();
+  form.ShowForm();
+  form.CLEngineCmdFile(L"ministart");
+  Machine().AdvanceMs(2500);
+  FMain.ProcessMessages();
+  EXPECT_FALSE(form.Visible());
+  EXPECT_FALSE(form.FigEngine().IsRunning());
+
+  form.CLEngineCmdFile(L"autosweep");
+  form.tmrCleannow->SetEnabled(true);
+  Machine().AdvanceMs(2500);
+  FMain.ProcessMessages();
+  EXPECT_TRUE(form.Visible());
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(Asked(kCureQuestion));
+  // Only the privacy topics ran, and their finding was repaired.
+  EXPECT_EQ(form.CategoryCount(tcBPrivacySweep), 1);
+  EXPECT_EQ(form.CategoryCount(tcARegFix), 0);
+  EXPECT_EQ(form.CategoryFixedCount(tcBPrivacySweep), 1);
+  EXPECT_FALSE(form.ClearNow());
+  EXPECT_EQ(Buttons(), kReady);
+}
+
+TEST_F(MainWindowTest, TheScheduleScansAndRepairsAtItsTime) {
+  // 9 December 2026, 11:59:58 local time, as file time (100 ns since 1601).
+  Machine().SetLocalOffsetMinutes(0);
+  const double day = 46365.0; // the date of 9 December 2026
+  Machine().SetNow(static_cast<TFileTime>((day + (11 * 3600 + 59 * 60 + 58) / 86400.0 + 109205.0) *
+                                          864000000000.0));
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"AutoScan.Enabled", true);
+  settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
+  settings.SetSettingBool(L"AutoScan.Action0", true);
+  settings.SetSettingBool(L"AutoScan.Action1", false);
+  settings.SetSettingBool(L"AutoScan.Action2", false);
+  TfrmMain& form = Form();
+  for (int second = 0; second < 4 && !form.FigEngine().IsRunning(); ++second) {
+    Machine().AdvanceMs(1000);
+    FMain.ProcessMessages();
+  }
+  EXPECT_EQ(form.LaunchParams(), L"AutoScan");
+  EXPECT_FALSE(settings.GetSettingString(L"Schedule.LastCure").empty());
+  Machine().AdvanceMs(2500);
+  FMain.ProcessMessages();
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(Asked(kCureQuestion));
+  EXPECT_EQ(form.CategoryCount(tcARegFix), 1);
+  EXPECT_EQ(form.CategoryCount(tcCJunkFile), 0);
+  EXPECT_EQ(form.CategoryFixedCount(tcARegFix), 1);
+  EXPECT_EQ(Buttons(), kReady);
 }
 
 TEST_F(MainWindowTest, TheCloseButtonHidesTheWindowInTheTray) {
