@@ -126,12 +126,13 @@ TEST_F(SettingsWindow, ShowsTheTopicsAndTheStoredChoices) {
   window.SetPage(7);
   EXPECT_EQ(window.Page(), 4);
 
-  // A click on a node shows its page once the tree is expanded; the tree's row height is 18.
+  // A click on a node shows its page once the tree is expanded.
   window.ShowForm();
   EXPECT_FALSE(window.Init());
-  window.tvSettingsList->MouseUp(TMouseButton::mbLeft, 0, 10, 18 * 8 + 4);
+  const int row = window.tvSettingsList->ItemHeight();
+  window.tvSettingsList->MouseUp(TMouseButton::mbLeft, 0, 10, row * 8 + row / 2);
   EXPECT_TRUE(window.pnlUpdate->Visible());
-  window.tvSettingsList->MouseUp(TMouseButton::mbLeft, 0, 10, 18 * 1 + 4);
+  window.tvSettingsList->MouseUp(TMouseButton::mbLeft, 0, 10, row + row / 2);
   EXPECT_TRUE(window.pnlUpdate->Visible());
 }
 
@@ -139,11 +140,12 @@ TEST_F(SettingsWindow, APressOnAPrivacyRootGivesItsChildrenItsTick) {
   TfrmSettings window(nullptr, FFigEngine);
   window.tvPSList->FullExpand();
   Root(window, 0).SetChecked(false);
-  window.tvPSList->MouseDown(TMouseButton::mbLeft, 0, 10, 4);
+  const int row = window.tvPSList->ItemHeight();
+  window.tvPSList->MouseDown(TMouseButton::mbLeft, 0, 10, row / 2);
   EXPECT_FALSE(Root(window, 0).Item(0).Checked());
   EXPECT_FALSE(Root(window, 0).Item(1).Checked());
   // A child has no children: nothing changes.
-  window.tvPSList->MouseDown(TMouseButton::mbLeft, 0, 10, 18 + 4);
+  window.tvPSList->MouseDown(TMouseButton::mbLeft, 0, 10, row + row / 2);
   EXPECT_FALSE(Root(window, 0).Item(0).Checked());
 }
 
