@@ -408,6 +408,8 @@ void TFormWindow::PushState(TControlSite& aSite) {
   case TSiteKind::Edit:
   case TSiteKind::Spin: {
     // Only a real difference is written: writing the same text moves the caret.
+    // Read-only is no published property and tells nobody of its change: taken at every push.
+    ::SendMessageW(aSite.Window, EM_SETREADONLY, static_cast<TEdit&>(control).ReadOnly(), 0);
     const std::wstring& text = static_cast<TEdit&>(control).Text();
     if (WindowText(aSite.Window) != text)
       ::SetWindowTextW(aSite.Window, text.c_str());

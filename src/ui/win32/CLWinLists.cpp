@@ -14,24 +14,31 @@ namespace {
 constexpr UINT kUnchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT kChecked = INDEXTOSTATEIMAGEMASK(2);
 
-// The row of a list view or check list as its component has it.
-void ModelRow(TControlSite& aSite, int aIndex, TListRow& aRow) {
-  aRow.Texts.resize(static_cast<size_t>(std::max(aSite.ColumnCount, 1)));
-  if (aSite.Kind == TSiteKind::CheckList) {
-    auto& list = static_cast<TCheckListBox&>(*aSite.Control);
-    aRow.Texts[0] = list.Items().Strings(aIndex);
-    aRow.Image = -1;
-    aRow.Checked = list.Checked(aIndex);
-    aRow.Selected = list.ItemIndex() == aIndex;
-    return;
-  }
+// A cell of a list view's or check list's row as its component has it; aColumn below the
+// site's column count.
+const std::wstring& ModelText(TControlSite& aSite, int aIndex, size_t aColumn) {
+  if (aSite.Kind == TSiteKind::CheckList)
+    return static_cast<TCheckListBox&>(*aSite.Control).Items().Strings(aIndex);
   TListItem& item = static_cast<TListView&>(*aSite.Control).Items().Item(aIndex);
-  aRow.Texts[0] = item.Caption();
-  for (size_t column = 1; column < aRow.Texts.size(); ++column)
-    aRow.Texts[column] = item.SubItems().Strings(static_cast<int>(column) - 1);
-  aRow.Image = item.ImageIndex();
-  aRow.Checked = item.Checked();
-  aRow.Selected = item.Selected();
+  return aColumn == 0 ? item.Caption() : item.SubItems().Strings(static_cast<int>(aColumn) - 1);
+}
+
+int ModelImage(TControlSite& aSite, int aIndex) {
+  if (aSite.Kind == TSiteKind::CheckList)
+    return -1;
+  return static_cast<TListView&>(*aSite.Control).Items().Item(aIndex).ImageIndex();
+}
+
+bool ModelChecked(TControlSite& aSite, int aIndex) {
+  if (aSite.Kind == TSiteKind::CheckList)
+    return static_cast<TCheckListBox&>(*aSite.Control).Checked(aIndex);
+  return static_cast<TListView&>(*aSite.Control).Items().Item(aIndex).Checked();
+}
+
+bool ModelSelected(TControlSite& aSite, int aIndex) {
+  if (aSite.Kind == TSiteKind::CheckList)
+    return static_cast<TCheckListBox&>(*aSite.Control).ItemIndex() == aIndex;
+  return static_cast<TListView&>(*aSite.Control).Items().Item(aIndex).Selected();
 }
 
 int ModelRowCount(const TControlSite& aSite) {
@@ -178,49 +185,54 @@ void TFormWindow::SyncRows(TControlSite& aSite) {
     ::SendMessageW(list, LVM_DELETEITEM, aSite.Rows.size() - 1, 0);
     aSite.Rows.pop_back();
   }
-  TListRow row;
+  // Every change of the items comes here, so rows are compared in place and copied only where
+  // they differ.
+  const size_t columns = static_cast<size_t>(std::max(aSite.ColumnCount, 1));
   for (int i = 0; i < wanted; ++i) {
-    ModelRow(aSite, i, row);
     const bool added = i >= static_cast<int>(aSite.Rows.size());
     if (added) {
+      TListRow row;
+      row.Texts.resize(columns);
+      row.Texts[0] = ModelText(aSite, i, 0);
+      row.Image = ModelImage(aSite, i);
       LVITEMW item{};
       item.mask = LVIF_TEXT | LVIF_IMAGE;
       item.iItem = i;
       item.pszText = row.Texts[0].data();
       item.iImage = row.Image;
       ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-      aSite.Rows.emplace_back();
-      aSite.Rows.back().Texts.resize(row.Texts.size());
-      aSite.Rows.back().Texts[0] = row.Texts[0];
-      aSite.Rows.back().Image = row.Image;
+      row.Checked = !ModelChecked(aSite, i);
+      row.Selected = !ModelSelected(aSite, i);
+      aSite.Rows.push_back(std::move(row));
     }
     TListRow& shown = aSite.Rows[static_cast<size_t>(i)];
-    shown.Texts.resize(row.Texts.size());
-    for (size_t column = 0; column < row.Texts.size(); ++column) {
-      if (shown.Texts[column] == row.Texts[column] && !(added && column > 0))
+    shown.Texts.resize(columns);
+    for (size_t column = added ? 1 : 0; column < columns; ++column) {
+      const std::wstring& text = ModelText(aSite, i, column);
+      if (!added && shown.Texts[column] == text)
         continue;
+      shown.Texts[column] = text;
       LVITEMW item{};
       item.iSubItem = static_cast<int>(column);
-      item.pszText = row.Texts[column].data();
+      item.pszText = shown.Texts[column].data();
       ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(i),
                      reinterpret_cast<LPARAM>(&item));
-      shown.Texts[column] = row.Texts[column];
     }
-    if (shown.Image != row.Image) {
+    if (const int image = ModelImage(aSite, i); shown.Image != image) {
       LVITEMW item{};
       item.mask = LVIF_IMAGE;
       item.iItem = i;
-      item.iImage = row.Image;
+      item.iImage = image;
       ::SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-      shown.Image = row.Image;
+      shown.Image = image;
     }
-    if (added || shown.Checked != row.Checked) {
-      SetItemState(list, i, row.Checked ? kChecked : kUnchecked, LVIS_STATEIMAGEMASK);
-      shown.Checked = row.Checked;
+    if (const bool checked = ModelChecked(aSite, i); shown.Checked != checked) {
+      SetItemState(list, i, checked ? kChecked : kUnchecked, LVIS_STATEIMAGEMASK);
+      shown.Checked = checked;
     }
-    if (added || shown.Selected != row.Selected) {
-      SetItemState(list, i, row.Selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
-      shown.Selected = row.Selected;
+    if (const bool selected = ModelSelected(aSite, i); shown.Selected != selected) {
+      SetItemState(list, i, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+      shown.Selected = selected;
     }
   }
   --aSite.Updating;

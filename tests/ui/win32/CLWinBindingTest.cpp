@@ -437,6 +437,16 @@ TEST_F(BindingWin, UserActionsFireTheComponentsEvents) {
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(menu->PopupX(), click.x);
   EXPECT_EQ(menu->PopupY(), click.y);
+  // A control without a menu of its own shows its parent's.
+  form.lvResult->SetPopupMenu(nullptr);
+  form.pnlButtons->SetPopupMenu(menu);
+  HWND button = Window(*form.btnOK);
+  POINT buttonClick{5, 6};
+  ::ClientToScreen(button, &buttonClick);
+  ::SendMessageW(button, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button),
+                 MAKELPARAM(buttonClick.x, buttonClick.y));
+  EXPECT_EQ(popups, 2);
+  EXPECT_EQ(menu->PopupX(), buttonClick.x);
 }
 
 TEST_F(BindingWin, ModalDialogAnswersEnterAndEscape) {
