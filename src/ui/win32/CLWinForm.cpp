@@ -758,7 +758,20 @@ void TFormWindow::ContextMenu(HWND aWindow, LPARAM aLParam) {
     shift |= ss::Ctrl;
   if (::GetKeyState(VK_MENU) < 0)
     shift |= ss::Alt;
+  // Taken first: the control's handler may free it.
+  const bool ownMenu = control->PopupMenu() != nullptr;
+  TControl* parent = control->Parent();
   control->MouseUp(TMouseButton::mbRight, shift, Unscale(point.x), Unscale(point.y));
+  if (ownMenu)
+    return;
+  // A control without a menu of its own shows its parent's.
+  for (; parent != nullptr; parent = parent->Parent()) {
+    if (parent->PopupMenu() != nullptr) {
+      ::ClientToScreen(aWindow, &point);
+      parent->PopupMenu()->Popup(point.x, point.y);
+      return;
+    }
+  }
 }
 
 LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam,
