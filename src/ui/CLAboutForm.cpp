@@ -108,7 +108,10 @@ void TfrmCLAboutForm::UpdateTexts() {
   info += L"\r\n" + FEngine.GetLibStringEx(L"TfrmCLAboutForm.CopyRightLine2",
                                            {settings.GetSettingString(L"App.Ver")});
   info += L"\r\n" + settings.GetSettingString(L"App.Copyright");
-  if (!kplat::SameText(FEngine.Language(), L"English") && FEngine.LanguageData() != nullptr) {
+  // No language chosen yet is the built-in English too.
+  const std::wstring& chosen = FEngine.Language();
+  if (!chosen.empty() && !kplat::SameText(chosen, L"English") &&
+      FEngine.LanguageData() != nullptr) {
     // The loaded file's own name and translator: the built-in English's would name the wrong
     // language when the file has no [Info].
     const TCLMultiLangLan& current = FEngine.LanguageData()->CurrentData();

@@ -103,12 +103,14 @@ TEST_F(CLFormTest, FlagsGiveTheWindowTheEnginesData) {
 
 TEST_F(CLFormTest, AboutLinesFollowTheLanguage) {
   TfrmCLAboutForm about(nullptr, *FEngine);
+  const std::wstring english = L"Kestrova\r\nVersion : 2.1.0.7\r\n(c) Kestrova team";
+  EXPECT_EQ(about.lblInfo->Caption(), english); // no language chosen yet
   FEngine->SetLanguage(L"English");
   about.UpdateTexts();
   EXPECT_EQ(about.Caption(), L"About Kestrova");
   EXPECT_EQ(about.btnOk->Caption(), L"OK");
   EXPECT_EQ(about.lblSupport->Caption(), L"Support");
-  EXPECT_EQ(about.lblInfo->Caption(), L"Kestrova\r\nVersion : 2.1.0.7\r\n(c) Kestrova team");
+  EXPECT_EQ(about.lblInfo->Caption(), english);
 
   FMachine.AddTextFile(kProgramFolder + L"lang\\Deutsch.lan",
                        "[Info]\nLanguage=Deutsch\nTranslator=Anna Beck\n"
