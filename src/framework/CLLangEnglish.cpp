@@ -183,6 +183,8 @@ llRestore.Caption=Restore
 llSettings.Caption=Settings
 llTellAFriend.Caption=Tell a Friend
 llUpdate.Caption=Check For Update
+miLanguage.Caption=Language
+miSkin.Caption=Skin
 spTray.Hint={AppName}
 
 [TfrmMaintain]
@@ -258,6 +260,7 @@ llSOHelp.Caption=I need help!
 
 [TfrmStatistics]
 btnClear.Caption=Clear
+btnClose.Caption=&Close
 frmStatistics.Caption=Statistics
 lvStatistics.Columns[0].Caption=Item
 lvStatistics.Columns[1].Caption=Summary

@@ -131,6 +131,8 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   // The bar's buttons show their actions' captions in the current language.
   FEngine->OnLanguageChanged = [this](TObject&) { UpdateButtonCaptions(); };
   HookEngines();
+  FEngine->SetLanguageMenuItem(miLanguage);
+  FEngine->SetSkinMenuItem(miSkin);
   Loaded();
   FormCreate();
 }
@@ -210,6 +212,12 @@ void TfrmMain::CreateMenus() {
   AddMenuItem(pmSys, L"miSysHomePage", actHomePage);
   AddMenuItem(pmSys, L"miSysHelpCenter", actHelpCenter);
   AddMenuItem(pmSys, L"miSysAbout", actAbout);
+  // The engine fills these with one entry per language and skin (hidden with only one).
+  AddMenuItem(pmSys, L"miSysLine3", nullptr);
+  miLanguage = AddMenuItem(pmSys, L"miLanguage", nullptr);
+  miLanguage->SetCaption(L"Language");
+  miSkin = AddMenuItem(pmSys, L"miSkin", nullptr);
+  miSkin->SetCaption(L"Skin");
 }
 
 void TfrmMain::HookEngines() {

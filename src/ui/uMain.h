@@ -115,6 +115,8 @@ public:
   TPopupMenu* pmTray;
   TMenuItem* miScan;
   TPopupMenu* pmSys;
+  TMenuItem* miLanguage;
+  TMenuItem* miSkin;
   TTimer* tmrCleannow;
   TTimer* tmrSchedule;
 

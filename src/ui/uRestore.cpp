@@ -96,7 +96,8 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
   pnlLoading->SetParent(this);
   pnlLoading->SetBounds(180, 150, 240, 60);
   pnlLoading->SetVisible(false);
-  lblLoading = NewComponent<TLabel>(pnlLoading, L"lblLoading");
+  // Owned by the window, so that the language data reaches it.
+  lblLoading = NewComponent<TLabel>(this, L"lblLoading");
   lblLoading->SetParent(pnlLoading);
   lblLoading->SetBounds(16, 20, 208, 20);
   lblLoading->SetCaption(L"Restore point creating...");
