@@ -1,0 +1,330 @@
+// Start-up on the real window system, with real processes: startprobe.exe (the window program's
+// start-up around a main form that only carries the engine) beside the test program. The
+// running instance is either another startprobe.exe or a window of the same class made here,
+// which answers as a running instance would and notes what it is asked. What a process does
+// inside is read from the debug channel, as a debug viewer reads it.
+
+#include "platform/TextCodec.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kProbeClass[] = L"TfrmStartProbe";
+constexpr wchar_t kMainClass[] = L"TfrmMain";
+constexpr DWORD kLimitMs = 30000;
+
+std::wstring BinFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+std::wstring ConstSetting(const wchar_t* aName) {
+  wchar_t value[256] = {};
+  GetPrivateProfileStringW(L"setting", aName, L"", value, 256,
+                           (BinFolder() + L"const.dat").c_str());
+  return value;
+}
+
+// Serves this thread's windows until aDone holds or the limit has passed.
+bool ServeUntil(const std::function<bool()>& aDone, DWORD aLimitMs) {
+  const ULONGLONG end = GetTickCount64() + aLimitMs;
+  while (!aDone()) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) {
+      return false;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE,
+                              static_cast<DWORD>(std::min<ULONGLONG>(end - now, 50)), QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  return true;
+}
+
+// What the processes of this session send to the debug channel, as a debug viewer receives it.
+class TDebugViewer {
+public:
+  TDebugViewer()
+      : FBufferReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY")),
+        FDataReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")),
+        FMapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                    L"DBWIN_BUFFER")),
+        FView(static_cast<const char*>(MapViewOfFile(FMapping, FILE_MAP_READ, 0, 0, 4096))),
+        FThread([this] { Run(); }) {}
+  ~TDebugViewer() {
+    FStop = true;
+    FThread.join();
+    UnmapViewOfFile(FView);
+    CloseHandle(FMapping);
+    CloseHandle(FDataReady);
+    CloseHandle(FBufferReady);
+  }
+  bool Valid() const { return FView != nullptr; }
+
+  // The lines of one process, once aDone holds for them (false at the limit).
+  bool WaitFor(DWORD aProcessId, const std::function<bool(const std::vector<std::string>&)>& aDone,
+               std::vector<std::string>& aLines) {
+    std::unique_lock lock(FLock);
+    const bool done = FChanged.wait_for(lock, std::chrono::milliseconds(kLimitMs), [&] {
+      aLines.clear();
+      for (const auto& [process, line] : FLines) {
+        if (process == aProcessId) {
+          aLines.push_back(line);
+        }
+      }
+      return aDone(aLines);
+    });
+    return done;
+  }
+
+private:
+  void Run() {
+    while (!FStop) {
+      SetEvent(FBufferReady);
+      if (WaitForSingleObject(FDataReady, 50) != WAIT_OBJECT_0) {
+        continue;
+      }
+      DWORD process = 0;
+      memcpy(&process, FView, sizeof(process));
+      std::string line(FView + sizeof(process), strnlen(FView + sizeof(process), 4092));
+      {
+        std::lock_guard lock(FLock);
+        FLines.emplace_back(process, std::move(line));
+      }
+      FChanged.notify_all();
+    }
+  }
+
+  HANDLE FBufferReady;
+  HANDLE FDataReady;
+  HANDLE FMapping;
+  const char* FView;
+  std::atomic<bool> FStop{false};
+  std::mutex FLock;
+  std::condition_variable FChanged;
+  std::vector<std::pair<DWORD, std::string>> FLines;
+  std::thread FThread;
+};
+
+bool Contains(const std::vector<std::string>& aLines, const std::string& aText) {
+  for (const std::string& line : aLines) {
+    if (line.find(aText) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+class Startup : public ::testing::Test {
+protected:
+  ~Startup() override {
+    // Whatever is left of the probes, also those the elevation step started.
+    for (HANDLE process : FProcesses) {
+      if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+      }
+      CloseHandle(process);
+    }
+    for (const wchar_t* windowClass : {kProbeClass, kMainClass}) {
+      for (HWND window = FindWindowW(windowClass, nullptr); window != nullptr;
+           window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        if (id == GetCurrentProcessId()) {
+          continue;
+        }
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+          TerminateProcess(process, 1);
+          WaitForSingleObject(process, 5000);
+          CloseHandle(process);
+        }
+      }
+    }
+  }
+
+  // Starts the program beside the test program with the arguments; its process, or nullptr.
+  HANDLE StartProbe(const std::wstring& aArguments, DWORD* aProcessId = nullptr,
+                    const wchar_t* aProgram = L"startprobe.exe") {
+    std::wstring commandLine = L"\"" + BinFolder() + aProgram + L"\" " + aArguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        BinFolder().c_str(), &startup, &process)) {
+      ADD_FAILURE() << kplat::ToUtf8(aProgram) << " is not beside the test program";
+      return nullptr;
+    }
+    CloseHandle(process.hThread);
+    FProcesses.push_back(process.hProcess);
+    if (aProcessId != nullptr) {
+      *aProcessId = process.dwProcessId;
+    }
+    return process.hProcess;
+  }
+
+  // The exit code once the process has ended, serving this thread's windows meanwhile; -1 when
+  // it did not end in time.
+  static long ExitCodeOf(HANDLE aProcess) {
+    DWORD code = 0;
+    if (aProcess == nullptr ||
+        !ServeUntil([aProcess] { return WaitForSingleObject(aProcess, 0) == WAIT_OBJECT_0; },
+                    kLimitMs) ||
+        !GetExitCodeProcess(aProcess, &code)) {
+      return -1;
+    }
+    return static_cast<long>(code);
+  }
+
+  static intptr_t Ask(HWND aWindow, const wchar_t* aMessage) {
+    DWORD_PTR reply = 0;
+    if (SendMessageTimeoutW(aWindow, RegisterWindowMessageW(aMessage), 0, 0, SMTO_ABORTIFHUNG, 2000,
+                            &reply) == 0) {
+      return -1;
+    }
+    return static_cast<intptr_t>(reply);
+  }
+
+  std::vector<HANDLE> FProcesses;
+};
+
+// A window of the probe's class in this process, answering as the running instance.
+struct TFakeInstance {
+  static inline TFakeInstance* Current = nullptr;
+  intptr_t Busy = 1;
+  std::vector<std::wstring> Asked;
+  std::vector<std::wstring> CopyData;
+  HWND Window = nullptr;
+
+  static LRESULT CALLBACK Proc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+    TFakeInstance& self = *Current;
+    for (const wchar_t* name : {L"CL GetAppID", L"CL IfBusy", L"CL BringtoFront"}) {
+      if (aMsg == RegisterWindowMessageW(name)) {
+        self.Asked.emplace_back(name);
+        if (aMsg == RegisterWindowMessageW(L"CL GetAppID")) {
+          return _wtoi(ConstSetting(L"App.ID").c_str());
+        }
+        return aMsg == RegisterWindowMessageW(L"CL IfBusy") ? self.Busy : 0;
+      }
+    }
+    if (aMsg == WM_COPYDATA) {
+      const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(aLParam);
+      if (copy->dwData == 0) {
+        self.CopyData.push_back(
+            kplat::DecodeUtf16Le(static_cast<const uint8_t*>(copy->lpData), copy->cbData));
+      }
+      return 0;
+    }
+    return DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+  }
+};
+
+} // namespace
+
+TEST_F(Startup, SecondInstanceLeavesAStartingOneAloneAndHandsOverTheWholeArgument) {
+  TFakeInstance instance;
+  TFakeInstance::Current = &instance;
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = TFakeInstance::Proc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kProbeClass;
+  ASSERT_NE(RegisterClassW(&windowClass), 0);
+  instance.Window = CreateWindowExW(0, kProbeClass, L"Running", WS_OVERLAPPEDWINDOW, 50, 50, 300,
+                                    200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(instance.Window, nullptr);
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Global\\" + ConstSetting(L"App.GUID")).c_str());
+  ASSERT_NE(mutex, nullptr);
+
+  // Still starting: it is asked, and left as it is.
+  EXPECT_EQ(ExitCodeOf(StartProbe(L"runas")), 0);
+  EXPECT_EQ(instance.Asked, (std::vector<std::wstring>{L"CL GetAppID", L"CL IfBusy"}));
+  EXPECT_FALSE(IsWindowVisible(instance.Window));
+
+  // Started: it comes forward; a switch is no command file.
+  instance.Busy = 0;
+  instance.Asked.clear();
+  EXPECT_EQ(ExitCodeOf(StartProbe(L"runas -x")), 0);
+  EXPECT_EQ(instance.Asked,
+            (std::vector<std::wstring>{L"CL GetAppID", L"CL IfBusy", L"CL BringtoFront"}));
+  EXPECT_TRUE(IsWindowVisible(instance.Window));
+  EXPECT_TRUE(instance.CopyData.empty());
+
+  // Without "runas" first the probe restarts itself with it, and the restarted one hands the
+  // argument over whole, blanks and all.
+  EXPECT_EQ(ExitCodeOf(StartProbe(L"\"C:\\My Files\\x.lst\"")), 0);
+  EXPECT_TRUE(ServeUntil([&] { return !instance.CopyData.empty(); }, kLimitMs));
+  EXPECT_EQ(instance.CopyData, (std::vector<std::wstring>{L"C:\\My Files\\x.lst"}));
+
+  CloseHandle(mutex);
+  DestroyWindow(instance.Window);
+  UnregisterClassW(kProbeClass, GetModuleHandleW(nullptr));
+  TFakeInstance::Current = nullptr;
+}
+
+TEST_F(Startup, RunningInstanceTakesTheCommandFileAfterTheHandOverAndClosesOnS) {
+  TDebugViewer viewer;
+  ASSERT_TRUE(viewer.Valid());
+  DWORD firstId = 0;
+  HANDLE first = StartProbe(L"runas -d", &firstId);
+  ASSERT_NE(first, nullptr);
+  HWND window = nullptr;
+  ASSERT_TRUE(ServeUntil(
+      [&window] {
+        window = FindWindowW(kProbeClass, nullptr);
+        return window != nullptr && Ask(window, L"CL IfBusy") == 0;
+      },
+      kLimitMs));
+  EXPECT_EQ(Ask(window, L"CL GetAppID"), _wtoi(ConstSetting(L"App.ID").c_str()));
+
+  EXPECT_EQ(ExitCodeOf(StartProbe(L"runas \"C:\\My Files\\x.lst\"")), 0);
+  std::vector<std::string> lines;
+  EXPECT_TRUE(viewer.WaitFor(
+      firstId, [](const auto& aLines) { return Contains(aLines, "OnCmdFile C:\\My Files\\x.lst"); },
+      lines));
+  // The file came in with the copy-data message and went to OnCmdFile only after it.
+  size_t received = lines.size();
+  size_t delivered = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].find("Command file received : C:\\My Files\\x.lst") != std::string::npos) {
+      received = std::min(received, i);
+    }
+    if (lines[i].find("OnCmdFile C:\\My Files\\x.lst") != std::string::npos) {
+      delivered = i;
+    }
+  }
+  EXPECT_LT(received, delivered);
+
+  EXPECT_EQ(ExitCodeOf(StartProbe(L"runas /S")), 0);
+  EXPECT_EQ(ExitCodeOf(first), 0);
+}
+
+// The window program itself, started as the log-on entry starts it (nothing scanned), is the
+// instance that a second start finds and closes.
+TEST_F(Startup, KestrovaIsFoundAndClosedBySwitchS) {
+  HANDLE first = StartProbe(L"runas ministart", nullptr, L"Kestrova.exe");
+  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(ServeUntil(
+      [] {
+        HWND window = FindWindowW(kMainClass, nullptr);
+        return window != nullptr && Ask(window, L"CL IfBusy") == 0;
+      },
+      kLimitMs));
+  EXPECT_EQ(ExitCodeOf(StartProbe(L"runas -s", nullptr, L"Kestrova.exe")), 0);
+  EXPECT_EQ(ExitCodeOf(first), 0);
+}
