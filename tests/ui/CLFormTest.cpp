@@ -48,10 +48,13 @@ protected:
   }
   ~CLFormTest() override {
     FMainForm.DestroyComponents();
+    TForm::SetFormBinder(FBinder);
     FreeCLSettings();
     SetCurrentSkinTheme(TCLSkinTheme());
   }
 
+  // The window logic without windows, also where a window-system binding is installed.
+  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
   kplat::fake::TFakeMachineScope FScope;
   kplat::fake::TFakeMachine& FMachine = FScope.Machine();
   TCLMultiLangData FLanguage{nullptr};
