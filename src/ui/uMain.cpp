@@ -4,6 +4,7 @@
 #include "framework/CLIniFiles.h"
 #include "framework/CLSettings.h"
 #include "platform/FileIO.h"
+#include "ui/CLSkin.h"
 #include "ui/FigEngineSettings.h"
 #include "ui/uHome.h"
 #include "ui/uMaintain.h"
@@ -131,6 +132,7 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   // The bar's buttons show their actions' captions in the current language.
   FEngine->OnLanguageChanged = [this](TObject&) { UpdateButtonCaptions(); };
   HookEngines();
+  FEngine->SetSkinData(NewComponent<TCLSkinData>(this, L"CLSkinData1"));
   FEngine->SetLanguageMenuItem(miLanguage);
   FEngine->SetSkinMenuItem(miSkin);
   Loaded();

@@ -90,6 +90,9 @@ protected:
     Machine().AddTextFile(kProgram + L"data\\topic.db", ReadSource("data/topic.db"));
     Machine().AddTextFile(kProgram + L"data\\utilities.db", ReadSource("data/utilities.db"));
     Machine().AddTextFile(kProgram + L"res\\info.html", "<p>{NEWS_URL}</p>\n");
+    Machine().AddTextFile(kProgram + L"skins\\Dark.skn", ReadSource("data/skins/Dark.skn"));
+    Machine().AddTextFile(kProgram + L"skins\\Linen.nsf.skn",
+                          ReadSource("data/skins/Linen.nsf.skn"));
   }
   ~SecondLanguage() override { FreeCLSettings(); }
 
@@ -108,6 +111,8 @@ protected:
     // The window menu offers both languages, the chosen one ticked.
     EXPECT_EQ(main.miLanguage->Count(), 2);
     EXPECT_TRUE(main.miLanguage->Visible());
+    // Default and the two shipped skins.
+    EXPECT_EQ(main.miSkin->Count(), 3);
     CollectTexts(main, L"", texts);
     TfrmSettings settings(&main, main.FigEngine());
     TfrmRestore restore(&main, TRestoreWindowHost{});

@@ -5,6 +5,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "ui/win32/CLSplashForm.h"
 #include "ui/win32/CLWinBinding.h"
+#include "ui/win32/CLWinPlacer.h"
 #include "ui/win32/CLWinMessageBox.h"
 
 #include <shellapi.h>
@@ -183,6 +184,7 @@ int RunCLWinProgram(const TCLMainFormClass& aMainFormClass,
   TCLMainThreadWin mainThread;
   const TCLScopedMainThread mainThreadScope(mainThread);
   InstallWin32Binding();
+  InstallWin32FormPlacer();
   TWinMessageBox messageBox;
   aUseMessageBox(&messageBox);
   TForm* mainForm = nullptr;
