@@ -628,6 +628,10 @@ void TFormWindow::ControlChanged(TControlSite& aSite, std::wstring_view aPropert
     SyncListStyle(aSite);
   } else if (aProperty == L"Selected") {
     SyncTreeSelection(aSite);
+  } else if ((aProperty == L"Items" || aProperty == L"ItemIndex") &&
+             (aSite.Kind == TSiteKind::List || aSite.Kind == TSiteKind::CheckList)) {
+    // Only the rows: setting the columns again makes the list view lay out every row.
+    SyncRows(aSite);
   } else if (aProperty == L"Items" && aSite.Kind == TSiteKind::Tree) {
     ++aSite.Updating;
     SyncTree(aSite);
