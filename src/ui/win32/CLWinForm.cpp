@@ -3,6 +3,7 @@
 #include "ui/CLDpiScale.h"
 #include "ui/CLSkin.h"
 #include "ui/win32/CLWinBinding.h"
+#include "ui/win32/CLWinServices.h"
 
 #include <windowsx.h>
 
@@ -209,6 +210,9 @@ bool TFormWindow::Create() {
   FForm.SetHost(this);
   PlaceForm();
   CreateChildren(FForm);
+  // Menus and the tray icon are the form's too.
+  for (int i = 0; i < FForm.ComponentCount(); ++i)
+    BindNonVisual(*FForm.Components(i));
   ApplyFrameTheme();
   if (FForm.StayOnTop())
     ::SetWindowPos(FWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
