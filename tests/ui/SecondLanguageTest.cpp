@@ -73,6 +73,8 @@ bool SameInEveryLanguage(const std::wstring& aName, const std::wstring& aValue) 
       L"lblCO.Caption", L"lblNO.Caption", L"lblPV.Caption", L"lblDD.Caption", L"lblLS.Caption"};
   const std::wstring leaf = aName.substr(aName.rfind(L'/') + 1);
   return kValues.count(aValue) != 0 || kFixed.count(leaf) != 0 ||
+         // The topic lists show the rule file's captions.
+         leaf == L"lbRegistryFixList.Items" || leaf == L"lbJunkFiles.Items" ||
          // The language and skin menus list names.
          aName.find(L"CLEngine1/") != std::wstring::npos ||
          // The Tools page's tabs come from the utilities file.
