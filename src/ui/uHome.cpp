@@ -140,7 +140,8 @@ void TfrmHome::Refresh() {
   const TCLSettings& settings = GetCLSettings();
   lblPV->SetCaption(settings.GetSettingString(L"App.Ver"));
   std::wstring database = settings.GetSettingString(L"Database.Ver");
-  if (database.empty() && FHost.Engine != nullptr) {
+  // Before the topic database is loaded its date is the zero date: nothing to show yet.
+  if (database.empty() && FHost.Engine != nullptr && FHost.Engine->TopicDateTime() > 0) {
     const std::wstring separator = UserDateTimeFormats().DateSeparator;
     database = DateToStr(FHost.Engine->TopicDateTime(), TDateOrder::DayMonthYear,
                          separator.empty() ? L'/' : separator[0], true);

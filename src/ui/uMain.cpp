@@ -262,6 +262,7 @@ void TfrmMain::FormCreate() {
   CreateAllWindow();
   FClearNow = false;
   FFigEngine->LoadTopics(JoinPath(appPath, L"data\\topic.db"));
+  FHome->Refresh();
   FMaintain->SetCategorySwitches(LoadCategorySwitches());
 
   const std::wstring backupPath = JoinPath(settings.UserDataPath(), L"backup");

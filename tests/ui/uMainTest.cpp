@@ -194,6 +194,8 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   // The start shows the home page.
   EXPECT_TRUE(form.Home()->Visible());
   EXPECT_FALSE(Page().Visible());
+  // The home page shows the topic database's date as soon as it is loaded.
+  EXPECT_EQ(form.Home()->lblDD->Caption(), L"09/12/2026");
   EXPECT_EQ(Page().btnMaintainScan->Action(), form.actScan);
   EXPECT_EQ(Page().btnMaintainScan->Caption(), L"Scan!");
   EXPECT_EQ(form.miScan->Action(), form.actScan);
