@@ -1,6 +1,7 @@
 // The real controls of a form's components: made when the form gets its window (or when a
 // control is put on it later), kept up to date with every property change, and turned back into
 // the components' calls when the user works them.
+#include "ui/win32/CLWinBinding.h"
 #include "ui/win32/CLWinForm.h"
 
 #include "ui/CLSkin.h"
@@ -443,11 +444,23 @@ void TFormWindow::PushState(TControlSite& aSite) {
     SyncListStyle(aSite);
     SyncRows(aSite);
     break;
-  case TSiteKind::List:
+  case TSiteKind::List: {
     SyncListStyle(aSite);
     CreateListColumns(aSite);
     SyncRows(aSite);
+    // The row under a point is the list view's own answer (rows, header and scrolling).
+    const HWND window = aSite.Window;
+    static_cast<TListView&>(control).SetHitTest([window](int aX, int aY) {
+      if (!::IsWindow(window))
+        return -1;
+      const int dpi = WindowDpi(window);
+      LVHITTESTINFO info{};
+      info.pt = {::MulDiv(aX, dpi, 96), ::MulDiv(aY, dpi, 96)};
+      return static_cast<int>(
+          ::SendMessageW(window, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&info)));
+    });
     break;
+  }
   case TSiteKind::Tree:
     SetListColours(aSite);
     SyncTree(aSite);

@@ -822,6 +822,16 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
     site->Control->MouseDown(button, shift, x, y);
   else
     site->Control->MouseUp(button, shift, x, y);
+  // A list view waits inside its button-down for the release (or a drag) and swallows the
+  // button-up: a click on it ends with the button already released.
+  if (down && button == TMouseButton::mbLeft && site->Kind == TSiteKind::List &&
+      (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0) {
+    // The button-down's handler may have freed the list or its form.
+    self = FromWindow(aWindow);
+    site = self != nullptr ? self->SiteOfWindow(aWindow) : nullptr;
+    if (site != nullptr)
+      site->Control->MouseUp(button, shift, x, y);
+  }
   return result;
 }
 

@@ -116,6 +116,8 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   page.SetCategorySwitches({true, false, true, false});
   ASSERT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
 
+  // The start shows the home page; the road begins on the maintenance page.
+  form.actMaintainWindows->Execute();
   form.ShowForm();
   HWND window = FormWindow(form);
   ASSERT_NE(window, nullptr);
