@@ -136,8 +136,9 @@ protected:
 TEST_F(SettingsWin, OkWritesAndRemovesTheLogOnSweepRunEntry) {
   const std::string name = kplat::ToUtf8(RunEntryName());
   ASSERT_FALSE(name.empty());
-  const std::string data =
-      "\"" + kplat::ToUtf8(FPlatform.System().GetProgramPath()) + "\" AutoSweep";
+  std::string data = "\"";
+  data += kplat::ToUtf8(FPlatform.System().GetProgramPath());
+  data += "\" AutoSweep";
 
   ChooseLogOnSweep(true);
   DWORD exitCode = 99;
