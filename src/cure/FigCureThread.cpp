@@ -61,6 +61,24 @@ bool ValueExists(const std::wstring& aRoot, const std::wstring& aKey, const std:
   return key.Open(RootKeyFromName(aRoot), aKey) == kplat::err::Success && key.ValueExists(aName);
 }
 
+// Whether a file finding still names a file directly in the folder the scan found it in: the name
+// is a plain name, and the folder has not become a junction or symbolic link since the scan, which
+// would lead the deletion into another folder.
+bool InScannedFolder(const std::wstring& aFolder, const std::wstring& aName) {
+  if (aName.empty() || aName == L"." || aName == L".." ||
+      aName.find_first_of(L"\\/:") != std::wstring::npos) {
+    return false;
+  }
+  std::wstring folder = aFolder;
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
+    folder.pop_back();
+  }
+  // A folder that is gone holds no file either; that is found out when the file is looked for.
+  uint32_t attributes = 0;
+  return Platform().Files().GetAttributes(folder, attributes) != kplat::err::Success ||
+         (attributes & kplat::fileattr::ReparsePoint) == 0;
+}
+
 // The second line of a rule's parameter text (each field ended by CR LF).
 std::wstring SecondLine(const std::wstring& aText) {
   const size_t first = aText.find(L'\n');
@@ -272,6 +290,9 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
     if (aItem.RuleStyle == rsSweepHelper) {
       StartSweepHelper(aItem);
       return csIgnored;
+    }
+    if (!InScannedFolder(aItem.ScanedPath, aItem.ScanedName)) {
+      return csUncured;
     }
     // Joined so that a file in a network folder is the one that is deleted.
     const std::wstring file = JoinCheckedPath(aItem.ScanedPath, aItem.ScanedName);

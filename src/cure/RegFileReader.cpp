@@ -73,9 +73,14 @@ public:
       if (AtEndOrComment()) {
         continue;
       }
-      const bool ok = FLine[FPos] == L'[' ? ParseKeyLine(aKeys) : ParseValueLine(aKeys);
-      if (!ok) {
+      const bool isKey = FLine[FPos] == L'[';
+      if (!(isKey ? ParseKeyLine(aKeys) : ParseValueLine(aKeys))) {
         return false;
+      }
+      // Every line of an export ends with a line break. A value whose data runs to the end of
+      // the file without one may have been cut off there, and would import as other data.
+      if (!isKey && FIndex + 1 == FLines.size()) {
+        return Fail(L"the file ends inside a value: it is not complete");
       }
     }
     return true;

@@ -360,6 +360,40 @@ TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
   EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 2u);
 }
 
+TEST_F(FigCureTest, WhatChangedSinceTheScanIsNotRepairedAndTheRunGoesOn) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\Gone", L"a", L"1");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\GoneKey", L"b", L"2");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"last", L"3");
+  // A scanned folder that became a junction since the scan, and a name that leads out of its
+  // folder: neither deletion may reach the files they lead to.
+  Machine().AddFolder(L"C:\\Temp\\Swapped", fileattr::Directory | fileattr::ReparsePoint);
+  Machine().AddFile(L"C:\\Temp\\Swapped\\keep.tmp", 1);
+  Machine().AddFile(L"C:\\Temp\\outside.tmp", 1);
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\Gone", L"a"));
+  FCure->AddMatchedItem(KeyFinding(L"Soft\\GoneKey"));
+  FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\Swapped\\", L"keep.tmp"));
+  FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\Sub\\", L"..\\outside.tmp"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"last"));
+  Machine().RemoveRegKey(regroot::CurrentUser, L"Soft\\Gone");
+  Machine().RemoveRegKey(regroot::CurrentUser, L"Soft\\GoneKey");
+  FCure->OnTopicCured = nullptr;
+  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus aStatus, int, int) {
+    FLog.push_back(GetEnumName(aStatus));
+  };
+  Run();
+  ASSERT_EQ(FLog.size(), 7u);
+  EXPECT_NE(FLog[1], L"csCured");
+  EXPECT_NE(FLog[2], L"csCured");
+  EXPECT_EQ(FLog[3], L"csUncured");
+  EXPECT_EQ(FLog[4], L"csUncured");
+  EXPECT_EQ(FLog[5], L"csCured");
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\Swapped\\keep.tmp"));
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\outside.tmp"));
+  EXPECT_FALSE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"last"));
+  // Only the value that went is in the backup.
+  EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 1u);
+}
+
 TEST_F(FigCureTest, AbortStopsAtTheNextFindingAndAppliesNoFixLines) {
   Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
   Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"b", L"2");
