@@ -55,6 +55,8 @@ public:
   virtual uint32_t RegisterMessage(const std::wstring& aName) = 0;
   // Every top-level window of the window class, in the system's order.
   virtual std::vector<TCLWindow> FindWindows(const std::wstring& aClassName) = 0;
+  // The window's caption; empty when there is no such window.
+  virtual std::wstring WindowCaption(TCLWindow aWindow) = 0;
   // Sends and waits up to aTimeoutMs for the reply; false when none came (no such window, hung,
   // too slow).
   virtual bool SendWithTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t aWParam,

@@ -1,6 +1,7 @@
 #include "ui/uSchedule.h"
 
 #include "framework/CLEngine.h"
+#include "framework/CLMain.h"
 #include "framework/CLSettings.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr wchar_t kRunKey[] = L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
 constexpr int kResetStatusTicks = 300;
+constexpr int kBringUpdateTimes = 5;
+constexpr wchar_t kUpdateWindowClass[] = L"TfrmCLUpdateForm";
 constexpr int64_t kMsPerDay = 86400000;
 
 // The hour and minute of a time as "hh" and "nn" texts compare them.
@@ -136,6 +139,20 @@ bool ScheduleDue(int aMode, TDateTime aNow, TDateTime aLast, TDateTime aLaunch, 
   }
 }
 
+void TScheduleCheck::BringUpdateWindowToFront() {
+  ICLAppHost* host = GetCLAppHost();
+  if (FBringUpdateTimes >= kBringUpdateTimes || host == nullptr)
+    return;
+  const std::wstring caption = L"Update " + GetCLSettings().GetSettingString(L"APP.Name");
+  for (const TCLWindow window : host->FindWindows(kUpdateWindowClass)) {
+    if (host->WindowCaption(window) == caption) {
+      host->SetForeground(window);
+      ++FBringUpdateTimes;
+      return;
+    }
+  }
+}
+
 TScheduleTick TScheduleCheck::Tick(bool aBusy) {
   TScheduleTick tick;
   if (FResetStatuesDelay > kResetStatusTicks) {
@@ -143,6 +160,7 @@ TScheduleTick TScheduleCheck::Tick(bool aBusy) {
     FResetStatuesDelay = 0;
   }
   ++FResetStatuesDelay;
+  BringUpdateWindowToFront();
 
   TCLSettings& settings = GetCLSettings();
   if (!settings.GetSettingBool(L"AutoScan.Enabled") || aBusy)

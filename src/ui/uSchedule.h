@@ -68,10 +68,15 @@ public:
   // on and aBusy false (no scan or repair running), a due start is recorded in
   // "Schedule.LastCure" (and for the once-only mode in "AutoScan.LaunchOnce.Launched") and asked
   // for. A stored time that does not read back resets "Schedule.LastCure" to the zero date.
+  // Before that, while it has not done so five times, it brings the update window ("Update " +
+  // setting "APP.Name") to the front when there is one.
   TScheduleTick Tick(bool aBusy);
 
 private:
+  void BringUpdateWindowToFront();
+
   int FResetStatuesDelay = 0;
+  int FBringUpdateTimes = 0;
 };
 
 // The Run entry's data: the program path in double quotes and the launch word, "AutoSweep" when

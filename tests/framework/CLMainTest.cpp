@@ -63,6 +63,9 @@ public:
     }
     return found;
   }
+  std::wstring WindowCaption(TCLWindow aWindow) override {
+    return Windows.contains(aWindow) ? Windows[aWindow]->Caption() : std::wstring();
+  }
   bool SendWithTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t, intptr_t, uint32_t,
                        intptr_t& aResult) override {
     Calls.push_back(L"Send " + MessageName(aMsg));

@@ -5,8 +5,8 @@
 #include "platform/win32/Win32Platform.h"
 #include "ui/win32/CLSplashForm.h"
 #include "ui/win32/CLWinBinding.h"
-#include "ui/win32/CLWinPlacer.h"
 #include "ui/win32/CLWinMessageBox.h"
+#include "ui/win32/CLWinPlacer.h"
 
 #include <shellapi.h>
 
@@ -49,6 +49,16 @@ std::vector<TCLWindow> TCLAppHostWin::FindWindows(const std::wstring& aClassName
     windows.push_back(reinterpret_cast<TCLWindow>(window));
   }
   return windows;
+}
+
+std::wstring TCLAppHostWin::WindowCaption(TCLWindow aWindow) {
+  const int length = ::GetWindowTextLengthW(AsWindow(aWindow));
+  if (length <= 0)
+    return std::wstring();
+  std::wstring caption(static_cast<size_t>(length) + 1, L'\0');
+  caption.resize(
+      static_cast<size_t>(::GetWindowTextW(AsWindow(aWindow), caption.data(), length + 1)));
+  return caption;
 }
 
 bool TCLAppHostWin::SendWithTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t aWParam,

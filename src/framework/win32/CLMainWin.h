@@ -21,6 +21,7 @@ public:
   std::vector<std::wstring> Arguments() override;
   uint32_t RegisterMessage(const std::wstring& aName) override;
   std::vector<TCLWindow> FindWindows(const std::wstring& aClassName) override;
+  std::wstring WindowCaption(TCLWindow aWindow) override;
   bool SendWithTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t aWParam, intptr_t aLParam,
                        uint32_t aTimeoutMs, intptr_t& aResult) override;
   bool SendCopyData(TCLWindow aWindow, uintptr_t aId, const std::vector<uint8_t>& aData,

@@ -3,9 +3,11 @@
 // scratch folder and a scratch registry key of its own, so that it repairs nothing else.
 #include "ui/uMain.h"
 
+#include "framework/CLDateUtils.h"
 #include "framework/CLMainThread.h"
 #include "framework/CLSettings.h"
 #include "framework/win32/CLMainThreadWin.h"
+#include "framework/win32/CLMainWin.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScratch.h"
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -50,6 +53,45 @@ void Shoot(HWND aWindow, const wchar_t* aName) {
                  RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   EXPECT_TRUE(ktest::win32::SaveWindowPng(aWindow, ktest::win32::ScreenshotPath(aName))) << aName;
 }
+
+// The real system with a wall clock the test sets: the local time is what NowUtc answers.
+class TTestClock : public kplat::IClock {
+public:
+  explicit TTestClock(kplat::IClock& aReal) : FReal(aReal) {}
+  kplat::TFileTime NowUtc() override { return Local.load(); }
+  kplat::TFileTime UtcToLocal(kplat::TFileTime aUtc) override { return aUtc; }
+  uint64_t TickMs() override { return FReal.TickMs(); }
+  void SleepMs(uint32_t aMs) override { FReal.SleepMs(aMs); }
+
+  void Set(WORD aYear, WORD aMonth, WORD aDay, WORD aHour, WORD aMinute, WORD aSecond) {
+    SYSTEMTIME time{aYear, aMonth, 0, aDay, aHour, aMinute, aSecond, 0};
+    FILETIME file{};
+    ASSERT_TRUE(::SystemTimeToFileTime(&time, &file));
+    Local = (static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+  }
+  std::atomic<kplat::TFileTime> Local{0};
+
+private:
+  kplat::IClock& FReal;
+};
+
+class TTestClockPlatform : public kplat::IPlatform {
+public:
+  explicit TTestClockPlatform(kplat::IPlatform& aReal) : Clock_(aReal.Clock()), FReal(aReal) {}
+  kplat::IRegistry& Registry() override { return FReal.Registry(); }
+  kplat::IFileSystem& Files() override { return FReal.Files(); }
+  kplat::ISystem& System() override { return FReal.System(); }
+  kplat::IProcesses& Processes() override { return FReal.Processes(); }
+  kplat::IShellLinks& ShellLinks() override { return FReal.ShellLinks(); }
+  kplat::ISystemRestore& SystemRestore() override { return FReal.SystemRestore(); }
+  kplat::IClock& Clock() override { return Clock_; }
+  kplat::IDebugOutput& Debug() override { return FReal.Debug(); }
+
+  TTestClock Clock_;
+
+private:
+  kplat::IPlatform& FReal;
+};
 
 void Press(TControl& aButton) {
   HWND button = ControlWindow(aButton);
@@ -177,6 +219,101 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
                             KEY_READ, &key),
             ERROR_SUCCESS);
+}
+
+// Counts the ticks of the schedule timer, so that a test can wait for the next ones.
+std::shared_ptr<std::atomic<int>> CountTicks(TTimer& aTimer) {
+  auto ticks = std::make_shared<std::atomic<int>>(0);
+  aTimer.OnTimer = [previous = aTimer.OnTimer, ticks](TObject& aSender) {
+    previous(aSender);
+    ++*ticks;
+  };
+  return ticks;
+}
+
+TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
+  TTestClockPlatform platform(FPlatform);
+  kplat::TScopedPlatform scope{platform};
+  TTestClock& clock = platform.Clock_;
+  clock.Set(2026, 12, 9, 12, 0, 5);
+  const kplat::TDateTimeFormats formats = UserDateTimeFormats();
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"AutoScan.Enabled", true);
+  settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
+  settings.SetSettingstring(L"AutoScan.LaunchHour", L"12");
+  settings.SetSettingstring(L"AutoScan.LaunchMin", L"0");
+  settings.SetSettingBool(L"AutoScan.Action0", true);
+  settings.SetSettingBool(L"AutoScan.Action1", true);
+  settings.SetSettingBool(L"AutoScan.Action2", false);
+  settings.SetSettingstring(L"Schedule.LastCure", DateTimeToStr(Now() - 1.0, formats));
+
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  // No plain-start scan: only the schedule starts this one.
+  form.tmrCleannow->SetEnabled(false);
+  form.FigEngine().SetPacing(false);
+  form.FigCure().SetPaced(false);
+  ASSERT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
+  const auto ticks = CountTicks(*form.tmrSchedule);
+  form.ShowForm();
+
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return form.FigEngine().IsRunning(); }, kLimitMs));
+  EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), DateTimeToStr(Now(), formats));
+  ASSERT_TRUE(ktest::win32::PumpUntil(
+      [&] {
+        return !form.FigEngine().IsRunning() && !form.FigCure().IsRunning() &&
+               form.Maintain()->lblInfo->Caption() == L"Ready";
+      },
+      kLimitMs));
+  Shoot(FormWindow(form), L"main-scheduled-repair");
+  for (const std::wstring& text : FBox.Texts)
+    EXPECT_NE(text, L"Do you want to cure these right now?");
+  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
+  EXPECT_FALSE(FileThere(FFolder + L"two.tmp"));
+  HKEY key = nullptr;
+  EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
+                            KEY_READ, &key),
+            ERROR_SUCCESS);
+
+  // Later in the same minute the day's run is done: further ticks start nothing.
+  clock.Set(2026, 12, 9, 12, 0, 50);
+  const std::wstring last = settings.GetSettingString(L"Schedule.LastCure");
+  const int seen = *ticks;
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= seen + 3; }, kLimitMs));
+  EXPECT_FALSE(form.FigEngine().IsRunning());
+  EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), last);
+}
+
+TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
+  TCLAppHostWin host;
+  TCLScopedAppHost hostScope(host);
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = ::DefWindowProcW;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"TfrmCLUpdateForm";
+  ::RegisterClassW(&windowClass);
+  const std::wstring caption = L"Update " + GetCLSettings().GetSettingString(L"APP.Name");
+  HWND update =
+      ::CreateWindowExW(0, L"TfrmCLUpdateForm", caption.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        40, 40, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(update, nullptr);
+  GetCLSettings().SetSettingBool(L"AutoScan.Enabled", false);
+
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  const auto ticks = CountTicks(*form.tmrSchedule);
+  form.ShowForm();
+  HWND main = FormWindow(form);
+  for (int round = 1; round <= 6; ++round) {
+    ::SetForegroundWindow(main);
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kLimitMs));
+    const int seen = *ticks;
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kLimitMs));
+    EXPECT_EQ(::GetForegroundWindow(), round <= 5 ? update : main) << round;
+  }
+  ::DestroyWindow(update);
+  ::UnregisterClassW(L"TfrmCLUpdateForm", ::GetModuleHandleW(nullptr));
 }
 
 } // namespace
