@@ -53,6 +53,10 @@ bool RegisterFormClass(const std::wstring& aName) {
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
   windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hIcon = ::LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
+  // The caption's picture from the icon's own small image, not the large one shrunk.
+  windowClass.hIconSm = static_cast<HICON>(::LoadImageW(windowClass.hInstance, MAKEINTRESOURCEW(1),
+                                                        IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                        ::GetSystemMetrics(SM_CYSMICON), 0));
   windowClass.lpszClassName = aName.c_str();
   if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     return false;

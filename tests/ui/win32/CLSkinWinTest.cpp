@@ -207,10 +207,10 @@ TEST_F(SkinWin, AboutWindowWithItsLogo) {
   const bool madeRes = ::CreateDirectoryW((GetAppPath() + L"res").c_str(), nullptr) != FALSE;
   const bool madeImages = ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
   const std::wstring logo = folder + L"\\about.png";
-  const bool ownLogo = ::GetFileAttributesW(logo.c_str()) == INVALID_FILE_ATTRIBUTES;
-  if (ownLogo) {
-    ASSERT_TRUE(ktest::win32::SaveBgraPng(pixels, kWidth, kHeight, logo));
-  }
+  // The shipped logo, if the build put one there, waits beside it until the test is done.
+  const std::wstring shipped = logo + L".shipped";
+  const bool hadLogo = ::MoveFileExW(logo.c_str(), shipped.c_str(), MOVEFILE_REPLACE_EXISTING);
+  ASSERT_TRUE(ktest::win32::SaveBgraPng(pixels, kWidth, kHeight, logo));
 
   {
     TfrmCLAboutForm about(nullptr, FEngine);
@@ -231,8 +231,9 @@ TEST_F(SkinWin, AboutWindowWithItsLogo) {
     about.HideForm();
   }
 
-  if (ownLogo)
-    ::DeleteFileW(logo.c_str());
+  ::DeleteFileW(logo.c_str());
+  if (hadLogo)
+    ::MoveFileExW(shipped.c_str(), logo.c_str(), MOVEFILE_REPLACE_EXISTING);
   if (madeImages)
     ::RemoveDirectoryW(folder.c_str());
   if (madeRes)
