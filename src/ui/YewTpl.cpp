@@ -76,8 +76,10 @@ void TYewTpl::SetVar(const std::wstring& inToken, const std::wstring& inValue) {
 }
 
 bool TYewTpl::BeginBlock(const std::wstring& inBlockToken) {
-  if (m_aBlockLevel >= kMaxBlockLevel)
+  if (m_aBlockLevel >= kMaxBlockLevel) {
+    ++FRefusedBlocks;
     return false;
+  }
   ++m_aBlockLevel;
   const std::wstring path = m_sCurBlock + L"@" + inBlockToken;
   int& index = m_aBlockIndex[static_cast<size_t>(m_aBlockLevel)];
@@ -92,6 +94,10 @@ bool TYewTpl::BeginBlock(const std::wstring& inBlockToken) {
 }
 
 void TYewTpl::EndBlock(const std::wstring&) {
+  if (FRefusedBlocks > 0) {
+    --FRefusedBlocks;
+    return;
+  }
   if (m_aBlockLevel == 0)
     return;
   m_sCurBlock = ParentPath(m_sCurBlock);

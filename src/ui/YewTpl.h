@@ -27,7 +27,8 @@ public:
   // Every "\'" in inValue becomes "'".
   void SetVar(const std::wstring& inToken, const std::wstring& inValue);
   // Opens one more instance of the block at the current place; false (nothing changed) beyond
-  // kMaxBlockLevel.
+  // kMaxBlockLevel. The EndBlock that matches a refused BeginBlock does nothing either, so that
+  // the variables set after it stay in the block that was open.
   bool BeginBlock(const std::wstring& inBlockToken);
   // Closes the innermost open block; the name is not used. Nothing at the top level.
   void EndBlock(const std::wstring& aBlock = L"");
@@ -54,6 +55,8 @@ private:
   TStringList m_sTplString;
   std::wstring m_sCurBlock;
   int m_aBlockLevel = 0;
+  // BeginBlock calls refused beyond the limit and not yet ended.
+  int FRefusedBlocks = 0;
   std::wstring m_sLastBlockName;
   std::array<int, kMaxBlockLevel + 1> m_aBlockIndex{};
   std::wstring m_sHTML;

@@ -69,13 +69,27 @@ TEST(YewTpl, TemplatesBeyondTheFillersLimitsGiveAnErrorNotGarbage) {
   EXPECT_FALSE(tpl.MakeHtml());
   EXPECT_NE(tpl.LastError().find(L"deeper"), std::wstring::npos);
 
-  for (int i = 0; i < TYewTpl::kMaxBlockLevel; ++i)
+  // A refused block's end is refused too: what follows stays in the deepest block that opened.
+  std::wstring path;
+  std::wstring nested;
+  std::wstring ends;
+  for (int i = 0; i < TYewTpl::kMaxBlockLevel; ++i) {
     EXPECT_TRUE(tpl.BeginBlock(L"b"));
-  EXPECT_FALSE(tpl.BeginBlock(L"b"));
-  for (int i = 0; i <= TYewTpl::kMaxBlockLevel; ++i)
+    path += L"@b[0]";
+    nested += L"<!-- begin block b -->";
+    ends += L"<!-- end block b -->";
+  }
+  EXPECT_FALSE(tpl.BeginBlock(L"c"));
+  tpl.SetVar(L"v", L"in c");
+  tpl.EndBlock(L"c");
+  tpl.SetVar(L"w", L"after c");
+  EXPECT_EQ(tpl.GetVar(path, L"w"), L"after c");
+  EXPECT_EQ(tpl.GetVar(L"", L"w"), L"");
+  for (int i = 0; i < TYewTpl::kMaxBlockLevel; ++i)
     tpl.EndBlock();
   tpl.SetVar(L"top", L"1");
   EXPECT_EQ(tpl.GetVar(L"", L"top"), L"1");
+  EXPECT_EQ(Fill(tpl, nested + L"{v}/{w}/{top}" + ends), L"in c/after c/1\r\n");
 
   kplat::fake::TFakeMachineScope machine;
   EXPECT_FALSE(tpl.LoadTpl(L"C:\\Program Files\\Kestrova\\res\\info.html"));
