@@ -134,6 +134,9 @@ enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 struct TWindowMessage {
   uint32_t Msg = 0;
   uintptr_t WParam = 0;
+// A top-level window's frame: sizeable with a maximise box, or fixed (it can still be minimised).
+// The window takes it when it is made.
+enum class TFormBorderStyle { bsSizeable, bsSingle };
   intptr_t LParam = 0;
   intptr_t Result = 0;
   bool HasCopyData = false;
@@ -164,6 +167,9 @@ public:
   // aClassName is the window's class name, which names its language section ("TfrmMain").
   explicit TForm(TComponent* aOwner, std::wstring aClassName = L"TForm");
   ~TForm() override;
+  // The caption animation from the window's rectangle to the screen's bottom-right corner, where
+  // the notification area is; shown before the window hides there.
+  virtual void AnimateToTray() {}
   std::wstring ClassName() const override { return FClassName; }
 
   // Passes the load step to every owned component, in creation order, once.
@@ -182,6 +188,8 @@ public:
   void HideForm();
   // OnClose decides (default: hide); caNone keeps the window open.
   void Close();
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle aValue);
   // Shows the window modally and returns how it was closed. The modal loop belongs to whoever
   // installed the modal handler (the binding, or a test acting as the user); without one the
   // result is the ModalResult set so far, else mrCancel.
@@ -235,6 +243,7 @@ public:
   bool WordWrap() const { return FWordWrap; }
   void SetWordWrap(bool aValue);
 
+  TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
 private:
   bool FWordWrap = false;
 };

@@ -46,6 +46,39 @@ std::wstring ReplaceAll(std::wstring aText, wchar_t aFrom, wchar_t aTo) {
   return aText;
 }
 
+// Text as it must stand in the page's markup.
+std::wstring HtmlText(const std::wstring& aText) {
+  std::wstring html;
+  for (wchar_t c : aText) {
+    switch (c) {
+    case L'&':
+      html += L"&amp;";
+      break;
+    case L'<':
+      html += L"&lt;";
+      break;
+    case L'>':
+      html += L"&gt;";
+      break;
+    case L'"':
+      html += L"&quot;";
+      break;
+    default:
+      html += c;
+    }
+  }
+  return html;
+}
+
+// The program's web pages the news page links to ("wcme:" addresses the engine opens), with the
+// language texts of their links.
+struct TNewsLink {
+  const wchar_t* Page;
+  const wchar_t* Text;
+};
+constexpr TNewsLink kNewsLinks[] = {
+    {L"home", L"News.LinkHome"}, {L"help", L"News.LinkHelp"}, {L"support", L"News.LinkSupport"}};
+
 } // namespace
 
 std::wstring UsageProfileName(int aValue) {
@@ -90,6 +123,8 @@ TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)
     caption->SetParent(tsOverview);
     caption->SetBounds(20, top, 190, 20);
     caption->SetCaption(rows[i].Caption);
+    if (i < std::size(FStateCaptions))
+      FStateCaptions[i] = caption;
     const bool link = i >= 3;
     static const wchar_t* const kValueNames[] = {
         L"lblPV", L"lblDD", L"lblLS", L"llViewSS", L"lblAutoCureSwitch", L"lblAutoSweepSwitch",
@@ -159,12 +194,7 @@ bool TfrmHome::SetInfo() {
   const std::wstring file = GetAppPath() + L"res\\info.html";
   if (!tpl.LoadTpl(file)) {
     wbInfo->LoadFromString(L"");
-    if (!FNewsErrorShown) {
-      FNewsErrorShown = true;
-      if (TCLEngine* engine = GetCLEngine())
-        engine->ShowMessageEx(L"MSGBox.NewsTemplateError", {tpl.LastError()}, false, mr::None,
-                              mb::OK, TMsgDlgType::mtWarning, 0);
-    }
+    NewsError(L"MSGBox.NewsTemplateError", {tpl.LastError()});
     return false;
   }
   const TCLSettings& settings = GetCLSettings();
@@ -172,10 +202,43 @@ bool TfrmHome::SetInfo() {
              L"file:///" + ReplaceAll(ReplaceAll(GetAppPath(), L':', L'|'), L'\\', L'/'));
   tpl.SetVar(L"NEWS_URL", settings.GetSettingString(L"URL.UpdateInfoURL"));
   tpl.SetVar(L"NEWS_HEIGHT", settings.GetSettingString(L"URL.InfoHeight"));
-  // A template the filler cannot follow to its end still shows what it filled.
-  tpl.MakeHtml();
+  // The Overview's first rows, as the page shows them now.
+  Refresh();
+  const TLabel* values[] = {lblPV, lblDD, lblLS};
+  for (size_t i = 0; i < std::size(values); ++i) {
+    tpl.BeginBlock(L"state");
+    tpl.SetVar(L"CAPTION", HtmlText(FStateCaptions[i]->Caption()));
+    tpl.SetVar(L"VALUE", HtmlText(values[i]->Caption()));
+    tpl.EndBlock(L"state");
+  }
+  if (const TCLEngine* engine = GetCLEngine()) {
+    for (const TNewsLink& link : kNewsLinks) {
+      // A page without an address would only open the redirection page.
+      if (settings.GetSettingString(std::wstring(L"URL.") + link.Page).find_first_not_of(L" \t") ==
+          std::wstring::npos)
+        continue;
+      tpl.BeginBlock(L"link");
+      tpl.SetVar(L"PAGE", link.Page);
+      tpl.SetVar(L"TEXT", HtmlText(engine->GetAppString(link.Text)));
+      tpl.EndBlock(L"link");
+    }
+  }
+  // A template the filler cannot follow to its end would show a page cut anywhere.
+  if (!tpl.MakeHtml()) {
+    wbInfo->LoadFromString(L"");
+    NewsError(L"MSGBox.NewsTemplateInvalid", {file, tpl.LastError()});
+    return false;
+  }
   wbInfo->LoadFromString(tpl.OutPutHtml());
   return true;
+}
+
+void TfrmHome::NewsError(const std::wstring& aKey, const std::vector<std::wstring>& aArgs) {
+  if (FNewsErrorShown)
+    return;
+  FNewsErrorShown = true;
+  if (TCLEngine* engine = GetCLEngine())
+    engine->ShowMessageEx(aKey, aArgs, false, mr::None, mb::OK, TMsgDlgType::mtWarning, 0);
 }
 
 void TfrmHome::pcHomeChange(TObject&) {

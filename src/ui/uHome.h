@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TFigEngine;
 class TCLMultiLang;
@@ -56,6 +57,11 @@ public:
   TCLMultiLang* CLMultiLang1;
 
 private:
+  // Tells the user once why the news page stays empty.
+  void NewsError(const std::wstring& aKey, const std::vector<std::wstring>& aArgs);
+
   THomeHost FHost;
+  // The captions of the rows the news page repeats: version, database date, last scan.
+  TLabel* FStateCaptions[3] = {};
   bool FNewsErrorShown = false;
 };

@@ -118,3 +118,29 @@ TEST_F(HomePage, NewsPageIsTheFilledTemplateOrAClearMessage) {
   EXPECT_FALSE(home.wbInfo->BeforeNavigate(L"wcme:page?PAGE=news"));
   EXPECT_TRUE(home.wbInfo->BeforeNavigate(L"https://news.example/"));
 }
+
+TEST_F(HomePage, NewsPageRepeatsTheOverviewRowsAndLinksTheConfiguredPages) {
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingstring(L"App.Ver", L"2.1 <beta>");
+  settings.SetSettingstring(L"Database.Ver", L"2026.12");
+  settings.SetSettingstring(L"URL.help", L"https://help.example/");
+  settings.SetSettingstring(L"URL.support", L" ");
+  Machine().AddTextFile(kProgram + L"res\\info.html",
+                        "<!-- begin block state -->{caption}={Value};<!-- end block state -->|"
+                        "<!-- begin block link --><a href=\"wcme:page?PAGE={page}\">{text}</a>"
+                        "<!-- end block link -->");
+  TfrmHome home(nullptr, FHost);
+  EXPECT_TRUE(FBox.Texts.empty());
+  EXPECT_EQ(home.wbInfo->Document(),
+            L"Program Version:=2.1 &lt;beta&gt;;Database Date:=2026.12;Last Scan:=2026-12-08 "
+            L"21:15;|<a href=\"wcme:page?PAGE=help\">Help Center</a>\r\n");
+
+  // A template the filler cannot follow shows no half-filled page, and says why, once.
+  Machine().AddTextFile(kProgram + L"res\\info.html", "<p>cut<!-- end block state -->rest");
+  EXPECT_FALSE(home.SetInfo());
+  EXPECT_TRUE(home.wbInfo->Document().empty());
+  home.pcHome->SelectByUser(1);
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_NE(FBox.Texts[0].find(L"res\\info.html is damaged"), std::wstring::npos) << FBox.Texts[0];
+  EXPECT_NE(FBox.Texts[0].find(L"never began"), std::wstring::npos);
+}
