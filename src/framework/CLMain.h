@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A top-level window of any process (an HWND); 0 is none.
@@ -91,6 +92,13 @@ public:
   // A plain system message box with one OK button, for what must be said before any window of
   // the program exists; aError shows the error icon, else the warning icon.
   virtual void ShowPlainMessage(const std::wstring& aText, bool aError) = 0;
+
+  // --- Mail.
+  // Opens the user's mail program with a new message for the user to edit and send, owned by
+  // aWindow. aFields are name and value pairs: "to", "subject", "body", "attachment0", ...
+  // Returns the mail system's result (0 success); without a mail program the user is told so.
+  virtual uint32_t SendMail(TCLWindow aWindow,
+                            const std::vector<std::pair<std::wstring, std::wstring>>& aFields) = 0;
 };
 
 // The installed host, or nullptr while none is.

@@ -264,6 +264,10 @@ void TForm::SetWindowState(TWindowState aValue) {
   SetProperty(FWindowState, aValue, L"WindowState");
 }
 
+void TForm::SetBorderStyle(TFormBorderStyle aValue) {
+  SetProperty(FBorderStyle, aValue, L"BorderStyle");
+}
+
 void TForm::ShowForm() {
   if (Visible())
     return;

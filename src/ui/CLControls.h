@@ -127,6 +127,9 @@ private:
 };
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
+// A top-level window's frame: sizeable with a maximise box, or fixed (it can still be minimised).
+// The window takes it when it is made.
+enum class TFormBorderStyle { bsSizeable, bsSingle };
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
 // A window message as a form's message handler sees it. The binding decodes WM_COPYDATA into
@@ -134,9 +137,6 @@ enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 struct TWindowMessage {
   uint32_t Msg = 0;
   uintptr_t WParam = 0;
-// A top-level window's frame: sizeable with a maximise box, or fixed (it can still be minimised).
-// The window takes it when it is made.
-enum class TFormBorderStyle { bsSizeable, bsSingle };
   intptr_t LParam = 0;
   intptr_t Result = 0;
   bool HasCopyData = false;
@@ -160,6 +160,9 @@ public:
     (void)aControl, (void)aX, (void)aY;
     return false;
   }
+  // The caption animation from the window's rectangle to the screen's bottom-right corner, where
+  // the notification area is; shown before the window hides there.
+  virtual void AnimateToTray() {}
 };
 
 class TForm : public TWinControl {
@@ -167,9 +170,6 @@ public:
   // aClassName is the window's class name, which names its language section ("TfrmMain").
   explicit TForm(TComponent* aOwner, std::wstring aClassName = L"TForm");
   ~TForm() override;
-  // The caption animation from the window's rectangle to the screen's bottom-right corner, where
-  // the notification area is; shown before the window hides there.
-  virtual void AnimateToTray() {}
   std::wstring ClassName() const override { return FClassName; }
 
   // Passes the load step to every owned component, in creation order, once.
@@ -181,6 +181,8 @@ public:
   void SetStayOnTop(bool aValue);
   TWindowState WindowState() const { return FWindowState; }
   void SetWindowState(TWindowState aValue);
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle aValue);
   bool Modal() const { return FModal; }
 
   // Shows the window (OnShow fires when it becomes visible); Hide fires OnHide.
@@ -234,6 +236,7 @@ private:
   bool FStayOnTop = false;
   bool FModal = false;
   TWindowState FWindowState = TWindowState::wsNormal;
+  TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
 };
 
 class TLabel : public TControl {

@@ -123,7 +123,7 @@ TCLSkinLoadResult ParseSkinText(std::wstring_view aText, const std::wstring& aSo
     theme.Dark = *dark;
   }
 
-  const std::array<std::pair<const wchar_t*, TColor*>, 8> colors = {{
+  const std::array<std::pair<const wchar_t*, TColor*>, 10> colors = {{
       {L"Window", &theme.Window},
       {L"WindowText", &theme.WindowText},
       {L"ButtonFace", &theme.ButtonFace},
@@ -132,6 +132,8 @@ TCLSkinLoadResult ParseSkinText(std::wstring_view aText, const std::wstring& aSo
       {L"HighlightText", &theme.HighlightText},
       {L"Link", &theme.Link},
       {L"Accent", &theme.Accent},
+      {L"Band", &theme.Band},
+      {L"BandText", &theme.BandText},
   }};
   for (const auto& [key, field] : colors) {
     if (!ini.ValueExists(L"Colors", key))

@@ -24,6 +24,10 @@ struct TCLSkinTheme {
   TColor HighlightText = 0xFFFFFF;
   TColor Link = 0xCC6600;   // link labels
   TColor Accent = 0xD77800; // the button panel, progress bars
+  // The dark band behind the maintenance page's category rows, whose captions are white (green
+  // while scanned), and the descriptions on it.
+  TColor Band = 0x503A28;
+  TColor BandText = 0xE0D8D0;
   // Empty and 0: the system's message font.
   std::wstring FontName;
   int FontSize = 0; // points
@@ -50,7 +54,7 @@ void RemoveSkinThemeListener(int aListener);
 //   Dark=1           ; dark window frames where the system offers them
 //   [Colors]
 //   Window=#1E1F22   ; #RRGGBB, for each of Window, WindowText, ButtonFace, ButtonText,
-//                    ; Highlight, HighlightText, Link, Accent
+//                    ; Highlight, HighlightText, Link, Accent, Band, BandText
 //   [Font]
 //   Name=Segoe UI
 //   Size=9           ; points, 6 to 72

@@ -72,6 +72,8 @@ TfrmMain::TfrmMain(TComponent* aOwner)
       FFigEngine(std::make_unique<TFigEngine>()) {
   SetName(L"frmMain");
   SetBounds(0, 0, kFormWidth, kFormHeight);
+  // The layout is made for one size: the window is neither sized nor maximised.
+  SetBorderStyle(TFormBorderStyle::bsSingle);
   FLanguageData = NewComponent<TCLMultiLangData>(this, L"CLMultiLangData1");
   FLanguageData->DefaultData().LoadFromString(CLBuiltInEnglish());
   FEngine = NewComponent<TCLEngine>(this, L"CLEngine1");
@@ -106,8 +108,7 @@ TfrmMain::TfrmMain(TComponent* aOwner)
     link.Field->SetBounds(link.Left, 24, 96, 18);
     link.Field->SetAction(link.Action);
   }
-  // The mail routine that the link hands its message to is not part of the program yet.
-  llTellAFriend->SetEnabled(false);
+  llTellAFriend->OnClick = [this](TObject&) { TellAFriend(); };
 
   il16 = NewComponent<TImageList>(this, L"il16");
   il16->SetSize(16, 16);

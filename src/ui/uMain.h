@@ -150,6 +150,8 @@ private:
   void actCureExecute();
   void actAlwaysOnTopExecute();
   void actViewRestorePointExecute();
+  // A new mail recommending the program, in the user's mail program.
+  void TellAFriend();
   void actExitExecute();
   void FormClose(TCloseAction& aAction);
   void tmrCleannowTimer();

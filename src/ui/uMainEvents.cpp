@@ -174,7 +174,14 @@ void TfrmMain::actAlwaysOnTopExecute() {
 }
 
 void TfrmMain::actViewRestorePointExecute() {
-  RunProcess(L"", kViewRestorePointCommand, L"", false, true, -1);
+  // Started and left to itself: the window keeps answering while System Restore is open.
+  RunProcess(L"", kViewRestorePointCommand, L"", false, false, 0);
+}
+
+void TfrmMain::TellAFriend() {
+  if (ICLAppHost* host = GetCLAppHost())
+    host->SendMail(Handle(), {{L"subject", FEngine->GetAppString(L"EMAIL.Subject")},
+                              {L"body", FEngine->GetAppString(L"EMAIL.Body")}});
 }
 
 void TfrmMain::actExitExecute() {
@@ -188,6 +195,8 @@ void TfrmMain::FormClose(TCloseAction& aAction) {
   if (FExiting)
     return;
   aAction = TCloseAction::caNone;
+  if (IFormHost* host = Host())
+    host->AnimateToTray();
   MinimizeToTray();
 }
 

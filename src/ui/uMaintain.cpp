@@ -1,5 +1,6 @@
 #include "ui/uMaintain.h"
 
+#include "ui/CLSkin.h"
 #include "ui/uMain.h"
 
 namespace {
@@ -7,9 +8,6 @@ namespace {
 // Layout at 96 DPI, inside the main window's 600 x 440 container.
 constexpr int kRowTop = 14;
 constexpr int kRowHeight = 58;
-// The category rows sit on a dark band, so that their white and green captions read well.
-constexpr TColor kBandColor = 0x00503A28;
-constexpr TColor kDescriptionColor = 0x00E0D8D0;
 // The Registry Fix page of the settings window.
 constexpr int kRegistryFixSettingsPage = 10;
 
@@ -43,7 +41,6 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
   pnlCategories = NewComponent<TPanel>(this, L"pnlCategories");
   pnlCategories->SetParent(tsFunction);
   pnlCategories->SetBounds(8, 8, 560, 4 * kRowHeight + 2 * kRowTop - 8);
-  pnlCategories->SetColor(kBandColor);
 
   FRows = {MakeRow(tcARegFix, L"cbRegistryFix", L"lblDescRegistryFix", L"lblResultRegistryFix",
                    L"llResultRegistryFix", kRowTop),
@@ -86,7 +83,24 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
   btnMaintainScan->SetParent(tsFunction);
   btnMaintainScan->SetBounds(448, bottom + 16, 112, 34);
 
+  ApplyBandColours();
+  FSkinListener = AddSkinThemeListener([this] { ApplyBandColours(); });
   Loaded();
+}
+
+TfrmMaintain::~TfrmMaintain() {
+  RemoveSkinThemeListener(FSkinListener);
+}
+
+void TfrmMaintain::ApplyBandColours() {
+  // The category rows sit on a dark band of the skin's, so that their white and green captions
+  // read well.
+  const TCLSkinTheme& theme = CurrentSkinTheme();
+  pnlCategories->SetColor(theme.Band);
+  for (const TCategoryRow& row : FRows) {
+    row.Box->SetColor(theme.Band);
+    row.Description->SetFontColor(theme.BandText);
+  }
 }
 
 TfrmMaintain::TCategoryRow TfrmMaintain::MakeRow(TTopicCategory aCategory, const std::wstring& aBox,
@@ -98,13 +112,11 @@ TfrmMaintain::TCategoryRow TfrmMaintain::MakeRow(TTopicCategory aCategory, const
   row.Box = NewComponent<TCheckBox>(this, aBox);
   row.Box->SetParent(pnlCategories);
   row.Box->SetBounds(36, aTop, 240, 20);
-  row.Box->SetColor(kBandColor);
   row.Box->SetFontColor(kNormalCaption);
   row.Box->SetChecked(true);
   row.Description = NewComponent<TLabel>(this, aDescription);
   row.Description->SetParent(pnlCategories);
   row.Description->SetBounds(56, aTop + 22, 300, 18);
-  row.Description->SetFontColor(kDescriptionColor);
   row.Result = NewComponent<TLabel>(this, aResult);
   row.Result->SetParent(pnlCategories);
   row.Result->SetBounds(372, aTop + 2, 176, 18);

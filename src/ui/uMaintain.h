@@ -25,6 +25,7 @@ public:
   };
 
   TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData* aLanguageData);
+  ~TfrmMaintain() override;
 
   // The row of a scan category, or nullptr for any other category.
   const TCategoryRow* Row(TTopicCategory aCategory) const;
@@ -79,9 +80,12 @@ private:
   TCategoryRow* FindRow(TTopicCategory aCategory);
   void ResultLinkClick(TTopicCategory aCategory);
   void pcMaintainChange();
+  // The category band and its descriptions in the current skin's colours.
+  void ApplyBandColours();
 
   TfrmMain& FMain;
   TCLMultiLang* FLanguage;
   std::array<TCategoryRow, 4> FRows;
   TTopicCategory FActiveCategory = tcUnknow;
+  int FSkinListener = 0;
 };

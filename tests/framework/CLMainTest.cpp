@@ -132,6 +132,10 @@ public:
   void ShowPlainMessage(const std::wstring& aText, bool aError) override {
     Calls.push_back((aError ? L"Error " : L"Warning ") + aText);
   }
+  uint32_t SendMail(TCLWindow, const std::vector<std::pair<std::wstring, std::wstring>>&) override {
+    Calls.push_back(L"SendMail");
+    return 0;
+  }
 
   std::wstring MessageName(uint32_t aMsg) const {
     for (const auto& [name, number] : FNumbers) {

@@ -5,10 +5,12 @@
 #include "ui/uHome.h"
 
 #include "framework/CLHelpers.h"
+#include "framework/CLMain.h"
 #include "framework/CLMainThread.h"
 #include "framework/CLSettings.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
+#include "ui/CLSkin.h"
 #include "ui/uMaintain.h"
 #include "ui/uScanedResult.h"
 #include "ui/uSettings.h"
@@ -655,6 +657,228 @@ TEST_F(MainWindowTest, TheCloseButtonHidesTheWindowInTheTray) {
   FForm.reset();
   EXPECT_TRUE(Form().StayOnTop());
   EXPECT_TRUE(Form().actAlwaysOnTop->Checked());
+}
+
+TEST_F(MainWindowTest, AMissingImageStripIsReportedAndTheStartGoesOn) {
+  ASSERT_EQ(Platform().Files().DeleteFile(kProgram + L"res\\32.png"), err::Success);
+  TfrmMain& form = Form();
+  EXPECT_EQ(FBox.Texts, std::vector<std::wstring>{L"Some of the program's pictures could not be "
+                                                  L"loaded. Please reinstall Kestrova."});
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Ready");
+  EXPECT_EQ(Buttons(), (std::vector<TFlashButtonState>{KNormal, KInvisibled, KInvisibled, KDown,
+                                                       KNormal, KNormal}));
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(form.CategoryCount(tcCJunkFile), 2);
+}
+
+TEST_F(MainWindowTest, TheScannedCategoryIsMarkedWhileItRuns) {
+  TfrmMain& form = Form();
+  struct TSeen {
+    bool ArrowVisible = false;
+    int ArrowTop = 0;
+    std::wstring Result;
+    bool ResultVisible = false;
+    std::vector<TColor> Captions;
+  };
+  std::vector<std::pair<TTopicCategory, TSeen>> seen;
+  form.FigEngine().OnCategoryStarted = [&form, &seen, shown = form.FigEngine().OnCategoryStarted](
+                                           TTopicCategory aCategory) {
+    shown(aCategory);
+    const TfrmMaintain& page = *form.Maintain();
+    TSeen now;
+    now.ArrowVisible = page.aniArrow->Visible();
+    now.ArrowTop = page.aniArrow->Top();
+    now.Result = page.Row(aCategory)->Result->Caption();
+    now.ResultVisible = page.Row(aCategory)->Result->Visible();
+    for (const TfrmMaintain::TCategoryRow& row : page.Rows())
+      now.Captions.push_back(row.Box->FontColor());
+    seen.emplace_back(aCategory, now);
+  };
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+
+  // Registry fix, junk files and optimisation are chosen; each row in turn, in category order.
+  ASSERT_EQ(seen.size(), 3u);
+  const std::vector<TTopicCategory> order = {tcARegFix, tcCJunkFile, tcDSystemOptimization};
+  for (size_t i = 0; i < seen.size(); ++i) {
+    const auto& [category, now] = seen[i];
+    EXPECT_EQ(category, order[i]);
+    EXPECT_TRUE(now.ArrowVisible);
+    EXPECT_EQ(now.ArrowTop, Page().Row(category)->Box->Top() + 10);
+    EXPECT_EQ(now.Result, L"Scanning...");
+    EXPECT_TRUE(now.ResultVisible);
+    for (size_t row = 0; row < now.Captions.size(); ++row)
+      EXPECT_EQ(now.Captions[row], Page().Rows()[row].Category == category ? clGreen : clWhite)
+          << i << " " << row;
+  }
+  // Once the scan is over no row stays highlighted and the arrow is gone.
+  EXPECT_FALSE(Page().aniArrow->Visible());
+  for (const TfrmMaintain::TCategoryRow& row : Page().Rows())
+    EXPECT_EQ(row.Box->FontColor(), clWhite);
+}
+
+TEST_F(MainWindowTest, RunningTotalsStopAtTheLargestValueAndNeverGoBelowNothing) {
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingInteger(L"Summary.MatchedAllCount", 2147483646);
+  settings.SetSettingInteger(L"Summary.FileCount", -1000);
+  settings.SetSettingInteger(L"Summary.MatchedFileCount", 5);
+  FBox.Answers = {mr::No};
+  Form();
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_EQ(settings.GetSettingInteger(L"Summary.MatchedAllCount"), 2147483647);
+  EXPECT_EQ(settings.GetSettingInteger(L"Summary.FileCount"), 0);
+  EXPECT_EQ(settings.GetSettingInteger(L"Summary.MatchedFileCount"), 7);
+}
+
+TEST_F(MainWindowTest, CleanNowWithNothingFoundLeavesTheNextScanAsking) {
+  TfrmMain& form = Form();
+  Page().cbRegistryFix->SetChecked(false);
+  Page().cbJunkFilesClean->SetChecked(false);
+  form.actCleanNow->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts,
+            std::vector<std::wstring>{L"No problems were found. Your computer is clean."});
+  EXPECT_FALSE(form.ClearNow());
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actScan);
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Scan finished.");
+
+  // Clean Now was for that scan: the next one with findings asks before repairing.
+  Page().cbJunkFilesClean->SetChecked(true);
+  FBox.Answers = {mr::OK, mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts.back(), kCureQuestion);
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+}
+
+TEST_F(MainWindowTest, SystemRestoreIsStartedWithoutWaitingForIt) {
+  TfrmMain& form = Form();
+  form.actViewRestorePoint->Execute();
+  const std::vector<TProcessStart> launches = Machine().Launches();
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].CommandLine, L"rstrui");
+  // The window goes on answering while System Restore is open.
+  EXPECT_EQ(launches[0].WaitMs, kNoWait);
+}
+
+// The window system's side for the mail link: the mails it was asked to open.
+class TMailHost : public ICLAppHost {
+public:
+  std::vector<std::wstring> Arguments() override { return {}; }
+  uint32_t RegisterMessage(const std::wstring&) override { return 0; }
+  std::vector<TCLWindow> FindWindows(const std::wstring&) override { return {}; }
+  std::wstring WindowCaption(TCLWindow) override { return L""; }
+  bool SendWithTimeout(TCLWindow, uint32_t, uintptr_t, intptr_t, uint32_t, intptr_t&) override {
+    return false;
+  }
+  bool SendCopyData(TCLWindow, uintptr_t, const std::vector<uint8_t>&, uint32_t) override {
+    return false;
+  }
+  bool IsMinimized(TCLWindow) override { return false; }
+  void Restore(TCLWindow) override {}
+  void Show(TCLWindow) override {}
+  bool SetForeground(TCLWindow) override { return false; }
+  bool AttachForegroundInput(bool) override { return false; }
+  bool GetForegroundLockTimeout(uint32_t&) override { return false; }
+  bool SetForegroundLockTimeout(uint32_t) override { return false; }
+  TCLMutexResult CreateInstanceMutex(const std::wstring&) override {
+    return TCLMutexResult::mrCreated;
+  }
+  bool KeyDown(TCLKey) override { return false; }
+  void ShowSplash() override {}
+  void CloseSplash() override {}
+  void RunMessageLoop() override {}
+  void Terminate() override {}
+  void ShowPlainMessage(const std::wstring&, bool) override {}
+  uint32_t SendMail(TCLWindow,
+                    const std::vector<std::pair<std::wstring, std::wstring>>& aFields) override {
+    Mails.push_back(aFields);
+    return Result;
+  }
+
+  std::vector<std::vector<std::pair<std::wstring, std::wstring>>> Mails;
+  uint32_t Result = 0;
+};
+
+TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
+  TfrmMain& form = Form();
+  EXPECT_TRUE(form.llTellAFriend->Enabled());
+  EXPECT_EQ(form.llTellAFriend->Caption(), L"Tell a Friend");
+  // Without a window system there is no mail program to ask: nothing happens.
+  form.llTellAFriend->Click();
+
+  TMailHost host;
+  TCLScopedAppHost scope(host);
+  form.llTellAFriend->Click();
+  ASSERT_EQ(host.Mails.size(), 1u);
+  EXPECT_EQ(host.Mails[0], (std::vector<std::pair<std::wstring, std::wstring>>{
+                               {L"subject", L"Try Kestrova"},
+                               {L"body", L"Hello,\r\n\r\nI use Kestrova to keep my computer clean "
+                                         L"and fast. Have a look at it."}}));
+  // A missing mail program is the mail routine's to report; the window carries on.
+  host.Result = 1;
+  form.llTellAFriend->Click();
+  EXPECT_EQ(host.Mails.size(), 2u);
+  EXPECT_TRUE(FBox.Texts.empty());
+  EXPECT_EQ(Buttons(), (std::vector<TFlashButtonState>{KNormal, KInvisibled, KInvisibled, KDown,
+                                                       KNormal, KNormal}));
+}
+
+// The window system's side of the main window: how often the caption animation ran.
+class TAnimatingHost : public IFormHost {
+public:
+  uintptr_t Handle() const override { return 0; }
+  bool PostMessage(uint32_t, uintptr_t, intptr_t) override { return false; }
+  void AnimateToTray() override { ++Animations; }
+  int Animations = 0;
+};
+
+TEST_F(MainWindowTest, TheCloseButtonAnimatesTheWindowIntoTheTray) {
+  TfrmMain& form = Form();
+  form.ShowForm();
+  TAnimatingHost host;
+  form.SetHost(&host);
+  form.Close();
+  EXPECT_EQ(host.Animations, 1);
+  EXPECT_FALSE(form.Visible());
+  form.actOpen->Execute();
+  EXPECT_TRUE(form.Visible());
+  // The window is made for one size: it can be minimised but neither sized nor maximised.
+  EXPECT_EQ(form.BorderStyle(), TFormBorderStyle::bsSingle);
+  form.actExit->Execute();
+  EXPECT_EQ(host.Animations, 1);
+  EXPECT_FALSE(form.Visible());
+  form.SetHost(nullptr);
+}
+
+TEST_F(MainWindowTest, TheSkinMenuRecoloursTheCategoryBand) {
+  Machine().AddTextFile(kProgram + L"skins\\Night.skn",
+                        "[Skin]\nName=Night\nDark=1\n[Colors]\nButtonFace=#202020\n"
+                        "Band=#102030\nBandText=#A0B0C0\n");
+  TfrmMain& form = Form();
+  const TColor band = Page().pnlCategories->Color();
+  EXPECT_EQ(band, 0x503A28);
+  ASSERT_EQ(form.miSkin->Count(), 2);
+  ASSERT_EQ(form.miSkin->Items(1)->Caption(), L"Night");
+  form.miSkin->Items(1)->Click();
+  EXPECT_EQ(CurrentSkinTheme().Name, L"Night");
+  EXPECT_TRUE(form.miSkin->Items(1)->Checked());
+  EXPECT_EQ(GetCLSettings().GetSettingString(L"Skin"), L"Night");
+  EXPECT_EQ(Page().pnlCategories->Color(), 0x302010);
+  for (const TfrmMaintain::TCategoryRow& row : Page().Rows()) {
+    EXPECT_EQ(row.Box->Color(), 0x302010);
+    EXPECT_EQ(row.Description->FontColor(), 0xC0B0A0);
+    // The captions keep their own colours on any band.
+    EXPECT_EQ(row.Box->FontColor(), clWhite);
+  }
+  form.miSkin->Items(0)->Click();
+  EXPECT_EQ(CurrentSkinTheme().Name, L"Default");
+  EXPECT_EQ(Page().pnlCategories->Color(), band);
+  EXPECT_EQ(Page().Rows()[3].Description->FontColor(), 0xE0D8D0);
 }
 
 } // namespace

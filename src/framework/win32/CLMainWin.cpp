@@ -1,6 +1,7 @@
 #include "framework/win32/CLMainWin.h"
 
 #include "cure/sysrestore.h"
+#include "framework/win32/CLHelpersWin.h"
 #include "framework/win32/CLMainThreadWin.h"
 #include "platform/win32/Win32Platform.h"
 #include "ui/win32/CLSplashForm.h"
@@ -172,6 +173,11 @@ void TCLAppHostWin::Terminate() {
 void TCLAppHostWin::ShowPlainMessage(const std::wstring& aText, bool aError) {
   MessageBoxW(nullptr, aText.c_str(), L"Kestrova",
               MB_OK | MB_TASKMODAL | (aError ? MB_ICONERROR : MB_ICONWARNING));
+}
+
+uint32_t TCLAppHostWin::SendMail(TCLWindow aWindow,
+                                 const std::vector<std::pair<std::wstring, std::wstring>>& aFields) {
+  return SendMailByMAPI(AsWindow(aWindow), aFields);
 }
 
 int RunCLWinProgram(const TCLMainFormClass& aMainFormClass,

@@ -40,6 +40,8 @@ public:
   void RunMessageLoop() override;
   void Terminate() override;
   void ShowPlainMessage(const std::wstring& aText, bool aError) override;
+  uint32_t SendMail(TCLWindow aWindow,
+                    const std::vector<std::pair<std::wstring, std::wstring>>& aFields) override;
 
 private:
   HANDLE FMutex = nullptr;

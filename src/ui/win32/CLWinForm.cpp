@@ -72,6 +72,8 @@ void FormStyles(const TForm& aForm, DWORD& aStyle, DWORD& aExStyle) {
   } else if (aForm.Modal()) {
     aStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | DS_MODALFRAME;
     aExStyle |= WS_EX_DLGMODALFRAME;
+  } else if (aForm.BorderStyle() == TFormBorderStyle::bsSingle) {
+    aStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   } else {
     aStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   }
@@ -167,6 +169,17 @@ bool TFormWindow::ClientToScreen(const TControl& aControl, int& aX, int& aY) con
   aX = point.x;
   aY = point.y;
   return true;
+}
+
+void TFormWindow::AnimateToTray() {
+  if (FWindow == nullptr || !::IsWindowVisible(FWindow))
+    return;
+  RECT from{};
+  ::GetWindowRect(FWindow, &from);
+  const int right = ::GetSystemMetrics(SM_CXSCREEN);
+  const int bottom = ::GetSystemMetrics(SM_CYSCREEN);
+  const RECT to{right - 1, bottom - 1, right, bottom};
+  ::DrawAnimatedRects(FWindow, IDANI_CAPTION, &from, &to);
 }
 
 int TFormWindow::Scale(int aValue) const {

@@ -98,6 +98,7 @@ public:
   uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(FWindow); }
   bool PostMessage(uint32_t aMsg, uintptr_t aWParam, intptr_t aLParam) override;
   bool ClientToScreen(const TControl& aControl, int& aX, int& aY) const override;
+  void AnimateToTray() override;
 
   // IComponentBinding
   void PropertyChanged(TComponent& aComponent, std::wstring_view aProperty) override;
