@@ -106,6 +106,15 @@ void VerifyKeys(const std::vector<TRegFileKey>& aKeys, TRestoreResult& aResult) 
   }
 }
 
+// A backup lies in the backup folder itself: the index names it by its bare file name. Any other
+// name (a drive, a folder, "..", a stream) would let an edited index make the window delete or
+// import a file elsewhere. Windows drops trailing dots and blanks, so a name of only those names
+// the folder itself.
+bool IsBareFileName(const std::wstring& aName) {
+  return aName.find_first_not_of(L". ") != std::wstring::npos &&
+         aName.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
 } // namespace
 
 std::wstring GetBackupChangeCount(const std::wstring& aFileName) {
@@ -130,9 +139,10 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
     return result;
   }
   const TRegEditResult run = RunRegEditImport(aFileName, kRestoreImportWaitMs);
+  result.Started = run.Outcome != TRegEditOutcome::NotStarted;
   result.Imported = run.Outcome == TRegEditOutcome::Imported;
   result.Error = run.Message;
-  if (run.Outcome != TRegEditOutcome::NotStarted) {
+  if (result.Started) {
     VerifyKeys(reader.Keys(), result);
   }
   return result;
@@ -162,6 +172,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
   FRows.clear();
   FInfoFile.clear();
   FLastError.clear();
+  FIndexUnreadable = false;
   const std::wstring file = IndexFileName();
   if (!kplat::PathExists(file)) {
     return WriteIndex({});
@@ -170,6 +181,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
   if (const kplat::TErrorCode rc = Platform().Files().ReadFile(file, data, kMaxIndexBytes);
       rc != kplat::err::Success) {
     FLastError = FileError(L"read the backup index", file, rc);
+    FIndexUnreadable = true;
     return false;
   }
   FInfoFile = SplitLines(std::string(data.begin(), data.end()));
@@ -182,7 +194,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
     ++n;
     std::vector<std::wstring> fields;
     SplitText(AnsiToWide(FInfoFile[i]), L',', fields);
-    if (fields.size() < 3) {
+    if (fields.size() < 3 || !IsBareFileName(fields[2])) {
       continue;
     }
     const std::wstring backup = JoinPath(FBackupPath, fields[2]);

@@ -27,6 +27,7 @@ struct TBackupRow {
 
 // What a restore found in the registry afterwards.
 struct TRestoreResult {
+  bool Started = false;             // the registry editor was started; the check below ran
   bool Imported = false;            // the registry editor ran over the file and ended
   int Entries = 0;                  // entries of the backup file
   int Verified = 0;                 // entries the registry holds as the file says
@@ -41,8 +42,9 @@ public:
   explicit TRestoreCenter(std::wstring aBackupPath) : FBackupPath(std::move(aBackupPath)) {}
 
   // Reads the index and lists its backups newest first. Lines are counted from the newest, every
-  // line whatever becomes of it; a line with fewer than three comma-separated fields or whose
-  // file is missing is kept but not listed; a backup past aMaxBackup is deleted with its line;
+  // line whatever becomes of it; a line with fewer than three comma-separated fields, whose third
+  // field is not a bare file name or whose file is missing is kept but not listed (its file is
+  // never deleted); a backup past aMaxBackup is deleted with its line;
   // one without entries is kept but not listed. A missing index is created empty. The new index
   // is written before any file is deleted: when it cannot be written (or the index cannot be
   // read) the result is false with LastError, nothing is deleted and the rows are those the index
@@ -50,6 +52,8 @@ public:
   bool Load(int aMaxBackup);
   const std::vector<TBackupRow>& Rows() const { return FRows; }
   const std::wstring& LastError() const { return FLastError; }
+  // The last Load failed because the index could not be read (rather than written).
+  bool IndexUnreadable() const { return FIndexUnreadable; }
 
   // Deletes row aRow's own index line, then its file (a file that cannot be deleted is not
   // reported). False, with LastError and nothing changed, for a row out of range or an index
@@ -69,6 +73,7 @@ private:
   std::vector<std::string> FInfoFile; // the index lines as last read or written, 8-bit text
   std::vector<TBackupRow> FRows;
   std::wstring FLastError;
+  bool FIndexUnreadable = false;
 };
 
 // Imports aFileName through the registry editor and checks the registry against every entry of

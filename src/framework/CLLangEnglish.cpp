@@ -76,6 +76,7 @@ EMAIL.Subject=Try {AppName}
 MsgBox.LoadResourceError=Some of the program's pictures could not be loaded. Please reinstall {AppName}.
 MsgBox.SelectAutoScanItemOrDisabledAutoScan=Please select at least one action for the automated scan. The automated scan has been disabled.
 MSGBox.BackupIndexError=The list of backups could not be saved, so nothing was changed: {1}
+MSGBox.BackupIndexReadError=The list of backups could not be read, so nothing was changed: {1}
 MSGBox.CureAfterScan=Do you want to cure these right now?
 MSGBox.NewsTemplateError=The news page cannot be shown: {1}
 MSGBox.NewsTemplateInvalid=The news page template {1} is damaged and cannot be shown: {2}

@@ -119,7 +119,9 @@ void TfrmRestore::FormCreate() {
   const bool loaded = FCenter.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"));
   FillList();
   if (!loaded)
-    ShowMessage(L"MSGBox.BackupIndexError", TMsgDlgType::mtWarning, {FCenter.LastError()});
+    ShowMessage(FCenter.IndexUnreadable() ? L"MSGBox.BackupIndexReadError"
+                                          : L"MSGBox.BackupIndexError",
+                TMsgDlgType::mtWarning, {FCenter.LastError()});
 }
 
 void TfrmRestore::FillList() {
@@ -148,14 +150,15 @@ void TfrmRestore::btnRestoreClick(TObject&) {
   if (row < 0)
     return;
   const TRestoreResult result = FCenter.Restore(row);
-  if (!result.Imported) {
+  if (!result.Started) {
     ShowMessage(L"MSGBox.RestoreFailed", TMsgDlgType::mtWarning);
     return;
   }
-  // Even a partial restore has put findings back, so every topic is to be checked again.
+  // Even a partial restore, or one whose editor failed or did not end in time, may have put
+  // findings back, so every topic is to be checked again. What counts is what the registry holds.
   if (FHost.Engine != nullptr)
     FHost.Engine->ResetStatus();
-  if (result.Complete()) {
+  if (result.Verified == result.Entries) {
     ShowMessage(L"MSGBox.RestoreSuccessed", TMsgDlgType::mtInformation);
     return;
   }

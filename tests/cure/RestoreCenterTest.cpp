@@ -120,6 +120,30 @@ TEST_F(RestoreCenterTest, ListsNewestFirstAndPrunesCountingEveryLine) {
   EXPECT_EQ(Index(), "no commas\r\nx,1,gone.reg\r\n");
 }
 
+TEST_F(RestoreCenterTest, ALineNamingAFileOutsideTheFolderIsKeptButNeverListedOrDeleted) {
+  const std::wstring data = kBackup.substr(0, kBackup.rfind(L'\\'));
+  TRegExporter exporter;
+  Machine().SetRegString(regroot::CurrentUser, kKey, L"V0", L"data");
+  ASSERT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, L"V0"));
+  ASSERT_EQ(exporter.SaveToFile(data + L"\\victim.reg"), err::Success);
+  AddBackup(L"b1.reg", 1);
+  const std::string outside = "x,1," + ToUtf8(data) +
+                              "\\victim.reg\r\n"
+                              "x,1,..\\victim.reg\r\nx,1,.\\b1.reg\r\nx,1,..\r\n"
+                              "x,1,ADS.reg:stream\r\nx,1,sub/b1.reg\r\n";
+  SetIndex(outside + "y,1,b1.reg\r\n");
+
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(10));
+  EXPECT_EQ(Files(center), (std::vector<std::wstring>{L"b1.reg"}));
+  // Pruning everything deletes only the folder's own backup.
+  ASSERT_TRUE(center.Load(0));
+  EXPECT_TRUE(center.Rows().empty());
+  EXPECT_TRUE(Machine().HasFile(data + L"\\victim.reg"));
+  EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b1.reg"));
+  EXPECT_EQ(Index(), outside);
+}
+
 TEST_F(RestoreCenterTest, IndexThatCannotBeWrittenDeletesNothing) {
   AddFiveBackups();
   const std::string before = Index();

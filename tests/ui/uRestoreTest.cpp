@@ -6,6 +6,7 @@
 #include "framework/CLMainThread.h"
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
 
@@ -150,6 +151,64 @@ TEST_F(RestoreWindow, RestoreSaysSoOnlyWhenTheRegistryShowsEveryEntry) {
                            L"registry may not allow them to be written.");
   EXPECT_EQ(FBox.Types.back(), TMsgDlgType::mtWarning);
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
+}
+
+TEST_F(RestoreWindow, AnEditorThatFailsOrHangsIsJudgedByWhatTheRegistryHolds) {
+  AddBackups(3);
+  const int topic = FFigEngine.AddTopic(L"Stale paths");
+  TfrmRestore window(nullptr, FHost);
+  window.lvBackup->Items().Item(0).SetSelected(true);
+  // The editor stops with an error before the last value, or has not ended in time when the
+  // window stops waiting.
+  bool hangs = false;
+  Machine().SetLaunchHandler([this, &hangs](const TProcessStart& aStart, TProcessResult& aResult) {
+    TErrorCode error = err::Success;
+    RunFakeRegEdit(aStart, aResult, error);
+    if (!hangs)
+      Machine().SetRegString(regroot::CurrentUser, kKey, L"V2", L"not restored");
+    aResult.Finished = !hangs;
+    aResult.ExitCode = hangs ? 0 : 1;
+    return error;
+  });
+
+  ASSERT_EQ(Platform().Registry().DeleteKeyTree(regroot::CurrentUser, kKey, TRegView::Default),
+            err::Success);
+  FFigEngine.GetTopic(topic)->SetStatus(tsCured);
+  window.btnRestore->Click();
+  EXPECT_EQ(LastMessage(), L"1 of the 3 changes of this backup could not be restored. The "
+                           L"registry may not allow them to be written.");
+  EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
+
+  // Everything is back although the editor had not ended: the registry is what counts.
+  hangs = true;
+  FFigEngine.GetTopic(topic)->SetStatus(tsCured);
+  window.btnRestore->Click();
+  EXPECT_EQ(LastMessage(), L"The backup has been restored.");
+  EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
+
+  // An editor that cannot be started changed nothing: the topics keep their state.
+  ASSERT_EQ(
+      Platform().Files().DeleteFile(Platform().System().GetWindowsFolder() + L"\\regedit.exe"),
+      err::Success);
+  FFigEngine.GetTopic(topic)->SetStatus(tsCured);
+  window.btnRestore->Click();
+  EXPECT_EQ(LastMessage(), L"The backup could not be restored.");
+  EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsCured);
+}
+
+TEST_F(RestoreWindow, AnIndexThatCannotBeReadIsReportedAsSuchAndNothingIsDeleted) {
+  AddBackups(3);
+  Machine().AddTextFile(kProgram + L"const.dat", "[setting]\nBackup.MaxBackup=1\n");
+  Machine().FailOpenFile(kBackup + L"\\info.rec", err::AccessDenied);
+  TfrmRestore window(nullptr, FHost);
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_EQ(
+      FBox.Texts[0].rfind(L"The list of backups could not be read, so nothing was changed: ", 0),
+      0u)
+      << ToUtf8(FBox.Texts[0]);
+  EXPECT_EQ(window.lvBackup->Items().Count(), 0);
+  EXPECT_TRUE(Machine().HasFile(kBackup + L"\\b1.reg"));
+  EXPECT_TRUE(Machine().HasFile(kBackup + L"\\b2.reg"));
 }
 
 TEST_F(RestoreWindow, AnIndexThatCannotBeSavedIsReportedAndTheListIsWhatTheDiskHolds) {
