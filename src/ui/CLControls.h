@@ -190,8 +190,6 @@ public:
   void HideForm();
   // OnClose decides (default: hide); caNone keeps the window open.
   void Close();
-  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
-  void SetBorderStyle(TFormBorderStyle aValue);
   // Shows the window modally and returns how it was closed. The modal loop belongs to whoever
   // installed the modal handler (the binding, or a test acting as the user); without one the
   // result is the ModalResult set so far, else mrCancel.
@@ -246,7 +244,6 @@ public:
   bool WordWrap() const { return FWordWrap; }
   void SetWordWrap(bool aValue);
 
-  TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
 private:
   bool FWordWrap = false;
 };
