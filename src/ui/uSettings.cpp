@@ -93,6 +93,21 @@ bool ParsesAsInteger(const std::wstring& aText) {
   return ParseInteger(aText, value);
 }
 
+// The text of a launch time edit to store. One or two digits within the edit's range stay as
+// typed; anything else would never match a clock and silently stop the schedule, so it becomes
+// the nearest value of the range (its start for a text that is no number), as the spin arrows
+// would set it, and the edit shows what is stored.
+std::wstring LaunchTimeText(TSpinEdit& aEdit) {
+  const std::wstring text = aEdit.Text();
+  int32_t value = 0;
+  const bool digits = !text.empty() && text.size() <= 2 &&
+                      text.find_first_not_of(L"0123456789") == std::wstring::npos;
+  if (digits && ParseInteger(text, value) && value >= aEdit.MinValue() && value <= aEdit.MaxValue())
+    return text;
+  aEdit.SetValue(aEdit.Value());
+  return aEdit.Text();
+}
+
 // Fills a check list with one line per topic of the category, ticked from aPrefix + name.
 void FillTopicList(const TFigEngine& aEngine, TTopicCategory aCategory, TCheckListBox& aList,
                    const std::wstring& aPrefix) {
@@ -450,11 +465,13 @@ void TfrmSettings::Save() {
   settings.SetSettingInteger(L"SystemOptimization.NO", cbSONO->ItemIndex());
   settings.SetSettingBool(L"AutoScan.Enabled", cbASEnabled->Checked());
 
-  if (settings.GetSettingString(L"AutoScan.LaunchHour") != edtASHour->Text() ||
-      settings.GetSettingString(L"AutoScan.LaunchMin") != edtASMin->Text())
+  const std::wstring hour = LaunchTimeText(*edtASHour);
+  const std::wstring minute = LaunchTimeText(*edtASMin);
+  if (settings.GetSettingString(L"AutoScan.LaunchHour") != hour ||
+      settings.GetSettingString(L"AutoScan.LaunchMin") != minute)
     settings.SetSettingBool(L"AutoScan.LaunchOnce.Launched", false);
-  settings.SetSettingstring(L"AutoScan.LaunchHour", edtASHour->Text());
-  settings.SetSettingstring(L"AutoScan.LaunchMin", edtASMin->Text());
+  settings.SetSettingstring(L"AutoScan.LaunchHour", hour);
+  settings.SetSettingstring(L"AutoScan.LaunchMin", minute);
 
   for (int mode = 0; mode <= 3; ++mode)
     if (ModeRadio(mode)->Checked())

@@ -6,6 +6,7 @@
 #include "framework/CLMainThread.h"
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <gtest/gtest.h>
@@ -223,4 +224,82 @@ TEST_F(SettingsWindow, AnUnreadableLaunchTimeShowsNowPlusFiveMinutes) {
   TfrmSettings window(nullptr, FFigEngine);
   EXPECT_EQ(window.edtASHour->Text(), L"00");
   EXPECT_EQ(window.edtASMin->Text(), L"02");
+}
+
+TEST_F(SettingsWindow, ALaunchTimeOffTheClockIsStoredAsTheNearestTimeOnIt) {
+  TCLSettings& settings = GetCLSettings();
+  TfrmSettings window(nullptr, FFigEngine);
+  struct TTyped {
+    const wchar_t* Text;
+    const wchar_t* Hour;
+    const wchar_t* Minute;
+  };
+  for (const TTyped& typed :
+       {TTyped{L"25", L"23", L"25"}, TTyped{L"99", L"23", L"59"}, TTyped{L"ab", L"0", L"0"},
+        TTyped{L"-3", L"0", L"0"}, TTyped{L"", L"0", L"0"}, TTyped{L" 7", L"7", L"7"}}) {
+    window.edtASHour->SetText(typed.Text);
+    window.edtASMin->SetText(typed.Text);
+    window.btnApply->Click();
+    EXPECT_EQ(settings.GetSettingString(L"AutoScan.LaunchHour"), typed.Hour) << ToUtf8(typed.Text);
+    EXPECT_EQ(settings.GetSettingString(L"AutoScan.LaunchMin"), typed.Minute) << ToUtf8(typed.Text);
+    EXPECT_EQ(window.edtASHour->Text(), typed.Hour);
+  }
+  // A time on the clock is stored as typed; the launch-once mark goes only with a changed text.
+  window.edtASHour->SetText(L"23");
+  window.edtASMin->SetText(L"05");
+  window.btnApply->Click();
+  EXPECT_EQ(settings.GetSettingString(L"AutoScan.LaunchMin"), L"05");
+  settings.SetSettingBool(L"AutoScan.LaunchOnce.Launched", true);
+  window.edtASHour->SetText(L"24");
+  window.btnApply->Click();
+  EXPECT_TRUE(settings.GetSettingBool(L"AutoScan.LaunchOnce.Launched"));
+  window.edtASMin->SetText(L"5");
+  window.btnApply->Click();
+  EXPECT_FALSE(settings.GetSettingBool(L"AutoScan.LaunchOnce.Launched"));
+  EXPECT_TRUE(FBox.Texts.empty());
+}
+
+TEST_F(SettingsWindow, HiddenBoxesAreStoredAndTheGeneralButtonsAct) {
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingstring(L"URL.help", L"http://help.example/kestrova");
+  settings.SetMessageShowAgainFlag(7, false);
+  settings.SetMessageShowAgainResult(7, 6);
+  TfrmSettings window(nullptr, FFigEngine);
+  for (TCheckBox* hidden : {window.cbMinimize, window.cbCleanedShutdown, window.cbShowGuide,
+                            window.cbShowBalloon, window.cbASWLogoff}) {
+    EXPECT_FALSE(hidden->Visible());
+    hidden->SetChecked(true);
+  }
+  window.btnApply->Click();
+  for (const wchar_t* name : {L"General.Minimize", L"General.CleanedShutdown", L"General.ShowGuide",
+                              L"General.ShowBalloon", L"AutoSweep.Logoff"})
+    EXPECT_TRUE(settings.GetSettingBool(name)) << ToUtf8(name);
+
+  window.btnClearShowAgainFlag->Click();
+  EXPECT_TRUE(settings.GetMessageShowAgainFlag(7));
+
+  window.llSOHelp->Click();
+  ASSERT_EQ(Machine().ShellExecutions().size(), 1u);
+  EXPECT_EQ(
+      Machine().ShellExecutions()[0].File.rfind(L"http://help.example/kestrova?ACTION=help&", 0),
+      0u)
+      << ToUtf8(Machine().ShellExecutions()[0].File);
+}
+
+TEST_F(SettingsWindow, RecommendedEnablesTheScheduleAndTicksRootsWithoutChildren) {
+  GetCLSettings().SetSettingBool(L"AutoScan.Enabled", false);
+  TfrmSettings window(nullptr, FFigEngine);
+  EXPECT_TRUE(window.cbASDisabled->Checked());
+  EXPECT_FALSE(window.cbASSModeEveryDay->Enabled());
+  EXPECT_FALSE(window.edtASMin->Enabled());
+  TTreeNode& empty = window.tvPSList->Items().Add(L"Nothing below");
+  window.btnRecommend->Click();
+  EXPECT_TRUE(window.cbASEnabled->Checked());
+  for (TControl* control : std::initializer_list<TControl*>{
+           window.cbASSModeOnce, window.cbASSModeEveryDay, window.cbASSModeEveryWeek,
+           window.cbASSModeEveryMonth, window.edtASHour, window.edtASMin, window.lbASAction})
+    EXPECT_TRUE(control->Enabled()) << ToUtf8(control->Name());
+  EXPECT_TRUE(empty.Checked());
+  // A root with an unticked child stays unticked.
+  EXPECT_FALSE(Root(window, 1).Checked());
 }
