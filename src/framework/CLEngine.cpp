@@ -5,6 +5,7 @@
 #include "framework/CLSettings.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
+#include "ui/CLUpdateForm.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -93,6 +94,10 @@ TCLEngine::~TCLEngine() {
   }
 }
 
+std::wstring ExpandExePath(const std::wstring& aText) {
+  return ReplaceTextAll(aText, kExePathToken, GetAppPathNoSlash());
+}
+
 TCLEngine* GetCLEngine() {
   return GEngine;
 }
@@ -126,6 +131,9 @@ void TCLEngine::Notification(TComponent& aComponent, TOperation aOperation) {
   }
   if (&aComponent == FLanguageMenuItem) {
     FLanguageMenuItem = nullptr;
+  }
+  if (FUpdateForm != nullptr && &aComponent == static_cast<TComponent*>(FUpdateForm)) {
+    FUpdateForm = nullptr;
   }
   const auto isGone = [&aComponent](const TMenuItem* aItem) { return aItem == &aComponent; };
   std::erase_if(FSkinMenuItems, isGone);
@@ -245,7 +253,9 @@ std::wstring TCLEngine::GetURL(const std::wstring& strPage, bool bAddParams) con
     address = settings.GetSettingString(L"URL.Redirect");
   }
   if (bAddParams && StartsText(address, L"http")) {
-    const std::wstring query = L"ACTION=" + strPage + L"&" + GetURLParam();
+    // Encoded: a page name from a web page's "wcme:" link adds no parameters of its own.
+    const std::wstring query =
+        L"ACTION=" + kplat::FromUtf8(HTTPEncode(kplat::ToUtf8(strPage))) + L"&" + GetURLParam();
     if (address.find(L'?') == std::wstring::npos) {
       address += L"?";
     } else if (!address.ends_with(L'&') && !address.ends_with(L'?')) {

@@ -70,6 +70,8 @@ public:
 };
 
 class TfrmCLAboutForm;
+class TfrmCLUpdateForm;
+class TSingleDownloader;
 
 // The kind of Windows the program runs on, as far as the program needs to know it.
 enum class TWindowsType {
@@ -210,6 +212,29 @@ public:
   // is showing.
   void AppAbout();
 
+  // --- Update check. AppUpdate shows the update window connecting at once; with bWait it is
+  // modal and freed when it closed. A window that is showing is brought forward instead of a
+  // second one. AppUpdateAuto asks the server when "Update.Days" whole days have passed since
+  // "Update.LastDate" (or that date lies ahead), in a hidden window that shows only a newer
+  // version, and only when "Update.AutoCheck" is on, "Update.NoAutoCheck" off and this is not
+  // the first start.
+  void AppUpdate(bool bWait);
+  void AppUpdateAuto();
+  // The update window of the last AppUpdate or AppUpdateAuto, while it exists.
+  TfrmCLUpdateForm* UpdateForm() const { return FUpdateForm; }
+
+  // --- Download cache. Starts a file download of strURL into strCacheFile (its folder made
+  // first) that calls onDone when the file arrived whole; an address already requested during
+  // this run is ignored. DownloadtoCacheCancel detaches the completion event of every download
+  // of that address (without regard to case); the downloads go on.
+  using TDownloadDoneEvent =
+      std::function<void(TObject& Sender, const std::wstring& aFileName, int64_t aSize)>;
+  void DownloadtoCache(const std::wstring& strURL, const std::wstring& strCacheFile,
+                       TDownloadDoneEvent onDone);
+  void DownloadtoCacheCancel(const std::wstring& strURL);
+  // The addresses requested through DownloadtoCache, in order.
+  const std::vector<std::wstring>& DownloadCacheList() const { return FDownloadCacheList; }
+
   // --- Start-up. The engine hooks its owner form's message handler from creation to
   // destruction: it answers a second instance ("CL GetAppID", "CL CloseApp", "CL IfBusy",
   // "CL BringtoFront"), takes a command file handed over as WM_COPYDATA and delivers it to
@@ -265,6 +290,9 @@ private:
   std::vector<TMenuItem*> FLanguageMenuItems;
   uintptr_t FParentHWND = 0;
   TfrmCLAboutForm* FAboutForm = nullptr;
+  TfrmCLUpdateForm* FUpdateForm = nullptr;
+  std::vector<std::wstring> FDownloadCacheList;
+  std::vector<TSingleDownloader*> FDownloaderList;
   ICLMessageBox* FMessageDlg = nullptr;
 
   void HookOwnerForm();
@@ -286,6 +314,10 @@ private:
   bool FQueryEndSession = false;
   uint64_t FQueryEndSessionTime = 0;
 };
+
+// aText with every "%exepath%" (in any case) replaced by the program's folder without its
+// trailing backslash.
+std::wstring ExpandExePath(const std::wstring& aText);
 
 // The process-wide engine, or nothing while none exists.
 TCLEngine* GetCLEngine();

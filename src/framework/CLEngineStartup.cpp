@@ -149,6 +149,9 @@ void TCLEngine::InitPost() {
     OnSkinChanged(*this);
   }
   UpdateTitle();
+  if (GetCLSettings().GetSettingBool(L"Update.BeginAuto")) {
+    AppUpdateAuto();
+  }
   const std::vector<std::wstring> arguments = CLCommandArguments();
   if (!arguments.empty() && !IsCmdLineSwitch(arguments[0]) && FForm != nullptr) {
     FParamFile = arguments[0];

@@ -39,6 +39,7 @@ btnCancel.Caption=Cancel
 btnOk.Caption=OK
 cbAutoCheckUpdate.Caption=Check for update automatically
 lblSupport.Caption=Support
+lblTimer.Caption=This window will close in {1} sec(s)...
 TfrmCLAboutForm.Caption=About {AppName}
 TfrmCLAboutForm.CopyRightLine1={AppName}
 TfrmCLAboutForm.CopyRightLine2=Version : {1}

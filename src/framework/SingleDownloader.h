@@ -65,6 +65,8 @@ public:
   virtual ~ITransfer() = default;
   // Opens the session (with the system's proxy configuration), connects and opens the request.
   virtual bool Open(const TTransferRequest& aRequest) = 0;
+  // Sends the request; false when it failed or the server answered with a status other than
+  // 2xx (an error page is no body to take).
   virtual bool Send() = 0;
   // The length header; false when the answer has none.
   virtual bool QueryContentLength(uint64_t& aLength) = 0;

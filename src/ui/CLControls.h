@@ -223,6 +223,8 @@ public:
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
   std::function<void(TObject& Sender, TCloseAction& aAction)> OnClose;
+  // A key (its virtual-key code) released anywhere in the window.
+  std::function<void(TObject& Sender, uint16_t aKey)> OnKeyUp;
 
 private:
   std::wstring FClassName;

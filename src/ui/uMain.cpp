@@ -159,7 +159,7 @@ void TfrmMain::CreateActions() {
   actTools = make(L"actTools", [this] { actToolsExecute(); });
   actRestore = make(L"actRestore", [this] { actRestoreExecute(); });
   actSettings = make(L"actSettings", [this] { actSettingsExecute(); });
-  actUpdate = make(L"actUpdate", nullptr);
+  actUpdate = make(L"actUpdate", [this] { FEngine->AppUpdate(false); });
   actScan = make(L"actScan", [this] { actScanExecute(); });
   actStop = make(L"actStop", [this] {
     FFigEngine->Abort();

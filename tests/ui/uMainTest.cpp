@@ -8,10 +8,13 @@
 #include "framework/CLMain.h"
 #include "framework/CLMainThread.h"
 #include "framework/CLSettings.h"
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
 #include "ui/CLSkin.h"
+#include "ui/CLUpdateForm.h"
 #include "ui/uMaintain.h"
+#include "ui/uRestore.h"
 #include "ui/uScanedResult.h"
 #include "ui/uSettings.h"
 #include "ui/uUtilities.h"
@@ -213,8 +216,6 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   EXPECT_GT(form.llSettings->Left(), 0);
   EXPECT_EQ(form.il32->Count(), 4);
   EXPECT_TRUE(FBox.Texts.empty());
-  // Windows of later parts: their entries stay disabled.
-  EXPECT_FALSE(form.llUpdate->Enabled());
   EXPECT_TRUE(form.llSettings->Enabled());
   form.ButtonPanel()->Button(L"Adv")->Click();
   EXPECT_TRUE(Page().Visible());
@@ -228,6 +229,39 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   FForm.reset();
   EXPECT_FALSE(GetCLSettings().GetSettingBool(L"Switch.JunkFilesClean"));
   EXPECT_TRUE(GetCLSettings().GetSettingBool(L"Switch.PrivacySweep"));
+}
+
+TEST_F(MainWindowTest, CheckForUpdateOpensTheUpdateWindowFromTheLinkAndBothMenus) {
+  TfrmMain& form = Form();
+  const auto item = [](TPopupMenu* aMenu, const wchar_t* aName) {
+    for (int i = 0; i < aMenu->Items().Count(); ++i) {
+      if (aMenu->Items().Items(i)->Name() == aName)
+        return aMenu->Items().Items(i);
+    }
+    return static_cast<TMenuItem*>(nullptr);
+  };
+  TMenuItem* trayItem = item(form.pmTray, L"miTrayUpdate");
+  TMenuItem* windowItem = item(form.pmSys, L"miSysUpdate");
+  ASSERT_NE(trayItem, nullptr);
+  ASSERT_NE(windowItem, nullptr);
+  EXPECT_EQ(trayItem->Caption(), L"Check For Update");
+  const std::vector<std::function<void()>> entries = {[&] { form.llUpdate->Click(); },
+                                                      [&] { trayItem->Click(); },
+                                                      [&] { windowItem->Click(); }};
+  for (const auto& open : entries) {
+    open();
+    TfrmCLUpdateForm* window = form.Engine().UpdateForm();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->Visible());
+    EXPECT_EQ(window->Caption(), L"Update Kestrova");
+    // No network in this test: the window tells so.
+    ASSERT_TRUE(FMain.RunUntil([window] { return !window->Updating(); }, 20000));
+    FMain.ProcessMessages();
+    EXPECT_TRUE(window->Visible());
+    EXPECT_EQ(window->lbInfo->Caption().rfind(L"The update server could not be reached.", 0), 0u);
+    window->btnOK2->Click();
+    EXPECT_FALSE(window->Visible());
+  }
 }
 
 TEST_F(MainWindowTest, PlainStartScansOnceAfterTheLaunchDelay) {
