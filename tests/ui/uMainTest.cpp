@@ -617,6 +617,53 @@ TEST_F(MainWindowTest, PagesAndTheSettingsWindowOpenOnlyWhenIdle) {
   TForm::SetModalHandler(nullptr);
 }
 
+TEST_F(MainWindowTest, RestoreAndSettingsOpenModallyOnlyWhenIdleAndOkReappliesTheChoices) {
+  TfrmMain& form = Form();
+  TFigTopic* appPaths = form.FigEngine().GetTopicByName(L"TestAppPaths");
+  form.LoadFigEngineSettings();
+  ASSERT_TRUE(appPaths->Enabled());
+  std::vector<std::wstring> shown;
+  TForm::SetModalHandler([&shown](TForm& aForm) {
+    if (dynamic_cast<TfrmRestore*>(&aForm) != nullptr) {
+      shown.push_back(L"restore");
+      return mrCancel;
+    }
+    auto& settings = dynamic_cast<TfrmSettings&>(aForm);
+    shown.push_back(L"settings " + std::to_wstring(settings.Page()));
+    // The user unticks the application paths and presses OK.
+    for (int i = 0; i < settings.lbRegistryFixList->Items().Count(); ++i)
+      if (auto* topic = dynamic_cast<TFigTopic*>(settings.lbRegistryFixList->Items().Objects(i));
+          topic != nullptr && topic->Name() == L"TestAppPaths")
+        settings.lbRegistryFixList->ToggleByUser(i);
+    settings.btnOk->Click();
+    return settings.ModalResult();
+  });
+  form.actRestore->Execute();
+  form.llRestore->Click();
+  EXPECT_EQ(shown, (std::vector<std::wstring>{L"restore", L"restore"}));
+  // The home page's profile links open the System Optimization page; OK applies the choices.
+  form.Home()->lblCO->Click();
+  EXPECT_EQ(shown.back(), L"settings 13");
+  EXPECT_FALSE(appPaths->Enabled());
+  EXPECT_EQ(form.DefaultSettingPage(), 0);
+
+  // Neither window opens while a scan or a repair runs.
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(form.FigEngine().IsRunning());
+  form.actRestore->Execute();
+  form.llRestore->Click();
+  form.Home()->lblCO->Click();
+  ASSERT_TRUE(Idle());
+  form.actCure->Execute();
+  ASSERT_TRUE(form.FigCure().IsRunning());
+  form.actRestore->Execute();
+  form.actSettings->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(shown.size(), 3u);
+  TForm::SetModalHandler(nullptr);
+}
+
 TEST_F(MainWindowTest, LaunchWordsStartToTheTrayOrSweepAndRepairWithoutAsking) {
   FKeepLaunchTimer = true;
   GetCLSettings().SetSettingBool(L"Switch.PrivacySweep", true);
