@@ -764,19 +764,19 @@ TEST_F(MainWindowTest, TheScannedCategoryIsMarkedWhileItRuns) {
     std::vector<TColor> Captions;
   };
   std::vector<std::pair<TTopicCategory, TSeen>> seen;
-  form.FigEngine().OnCategoryStarted = [&form, &seen, shown = form.FigEngine().OnCategoryStarted](
-                                           TTopicCategory aCategory) {
-    shown(aCategory);
-    const TfrmMaintain& page = *form.Maintain();
-    TSeen now;
-    now.ArrowVisible = page.aniArrow->Visible();
-    now.ArrowTop = page.aniArrow->Top();
-    now.Result = page.Row(aCategory)->Result->Caption();
-    now.ResultVisible = page.Row(aCategory)->Result->Visible();
-    for (const TfrmMaintain::TCategoryRow& row : page.Rows())
-      now.Captions.push_back(row.Box->FontColor());
-    seen.emplace_back(aCategory, now);
-  };
+  form.FigEngine().OnCategoryStarted =
+      [&form, &seen, shown = form.FigEngine().OnCategoryStarted](TTopicCategory aCategory) {
+        shown(aCategory);
+        const TfrmMaintain& page = *form.Maintain();
+        TSeen now;
+        now.ArrowVisible = page.aniArrow->Visible();
+        now.ArrowTop = page.aniArrow->Top();
+        now.Result = page.Row(aCategory)->Result->Caption();
+        now.ResultVisible = page.Row(aCategory)->Result->Visible();
+        for (const TfrmMaintain::TCategoryRow& row : page.Rows())
+          now.Captions.push_back(row.Box->FontColor());
+        seen.emplace_back(aCategory, now);
+      };
   FBox.Answers = {mr::No};
   ASSERT_TRUE(Press(L"Scan"));
 

@@ -175,8 +175,9 @@ void TCLAppHostWin::ShowPlainMessage(const std::wstring& aText, bool aError) {
               MB_OK | MB_TASKMODAL | (aError ? MB_ICONERROR : MB_ICONWARNING));
 }
 
-uint32_t TCLAppHostWin::SendMail(TCLWindow aWindow,
-                                 const std::vector<std::pair<std::wstring, std::wstring>>& aFields) {
+uint32_t
+TCLAppHostWin::SendMail(TCLWindow aWindow,
+                        const std::vector<std::pair<std::wstring, std::wstring>>& aFields) {
   return SendMailByMAPI(AsWindow(aWindow), aFields);
 }
 
