@@ -3,6 +3,8 @@
 
 #include "platform/win32/Win32Handle.h"
 
+#include <cstddef>
+
 namespace kplat::win32 {
 
 // Packed, without padding, as the library was built.
@@ -19,6 +21,12 @@ struct TStateMgrStatus {
 };
 #pragma pack(pop)
 static_assert(sizeof(TRestorePointInfoW) == 528 && sizeof(TStateMgrStatus) == 12);
+static_assert(offsetof(TRestorePointInfoW, dwEventType) == 0 &&
+              offsetof(TRestorePointInfoW, dwRestorePtType) == 4 &&
+              offsetof(TRestorePointInfoW, llSequenceNumber) == 8 &&
+              offsetof(TRestorePointInfoW, szDescription) == 16);
+static_assert(offsetof(TStateMgrStatus, nStatus) == 0 &&
+              offsetof(TStateMgrStatus, llSequenceNumber) == 4);
 
 // The system keeps only so much of a description; the field is larger.
 constexpr size_t kMaxRestoreDescription = 128;
