@@ -1,6 +1,6 @@
 // The Restore Center on the real system: backups left by real repair runs over a scratch key,
-// one restored through the window's own list and button, one that cannot be read, and a restore
-// point asked of the system's library.
+// one restored through the window's own list and button, then again into a registry that refuses
+// its key, one that cannot be read, and a restore point asked of the system's library.
 #include "ui/uRestore.h"
 
 #include "cure/FigCure.h"
@@ -174,6 +174,24 @@ TEST_F(RestoreCenterWin, RestoresARepairRunAndNeverCallsAFailureSuccess) {
   for (int v = 0; v <= 3; ++v)
     EXPECT_EQ(ReadValue(ValueName(3, v)), L"data of " + ValueName(3, v));
   EXPECT_EQ(ReadValue(ValueName(2, 0)), L"<missing>");
+
+  // A registry that refuses the backup's key: below a volatile key no lasting key can be made.
+  // The editor runs, nothing comes back, and the user hears how many changes are missing.
+  ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchRoot), ERROR_SUCCESS);
+  HKEY scratch = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kScratchRoot, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &scratch, nullptr),
+            ERROR_SUCCESS);
+  HKEY refused = nullptr;
+  EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, FKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &refused, nullptr),
+            ERROR_CHILD_MUST_BE_VOLATILE);
+  ::RegCloseKey(scratch);
+  ::SendMessageW(ControlWindow(*window.btnRestore), BM_CLICK, 0, 0);
+  EXPECT_EQ(FBox.Last(), L"4 of the 4 changes of this backup could not be restored. The registry "
+                         L"may not allow them to be written.");
+  EXPECT_EQ(ReadValue(ValueName(3, 0)), L"<missing>");
+  ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchRoot), ERROR_SUCCESS);
 
   // A backup file damaged since it was listed is not imported, and the user hears so.
   std::ofstream(std::filesystem::path(window.BkFileNames()[1]), std::ios::trunc)
