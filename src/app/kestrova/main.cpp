@@ -1,12 +1,14 @@
 // Kestrova.exe: the window program, with the main window on the Win32 binding of the component
-// layer.
+// layer and WinInet under the update check and the download cache.
 
 #include "framework/win32/CLMainWin.h"
+#include "framework/win32/CLWinInet.h"
 #include "ui/uMain.h"
 
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  InstallWinInetTransfer();
   return RunCLWinProgram(MainFormClass<TfrmMain>(L"TfrmMain"),
                          [](ICLMessageBox* aBox) { TfrmMain::SetDefaultMessageBox(aBox); });
 }

@@ -1,6 +1,7 @@
 #include "framework/win32/CLMainWin.h"
 
 #include "cure/sysrestore.h"
+#include "framework/SingleDownloader.h"
 #include "framework/win32/CLHelpersWin.h"
 #include "framework/win32/CLMainThreadWin.h"
 #include "platform/win32/Win32Platform.h"
@@ -12,6 +13,9 @@
 #include <shellapi.h>
 
 namespace {
+
+// How long the end of the program waits for network calls that were cancelled.
+constexpr uint32_t kAbandonedTransfersMs = 5000;
 
 HWND AsWindow(TCLWindow aWindow) {
   return reinterpret_cast<HWND>(aWindow);
@@ -207,5 +211,7 @@ int RunCLWinProgram(const TCLMainFormClass& aMainFormClass,
   TForm* mainForm = nullptr;
   RunApplication(aMainFormClass, mainForm);
   aUseMessageBox(nullptr);
+  // Transfers given up when their windows closed end while the dispatcher still serves them.
+  TSingleDownloader::WaitForAbandoned(kAbandonedTransfersMs);
   return 0;
 }

@@ -46,10 +46,16 @@ public:
     HINTERNET request = Request();
     if (request == nullptr)
       return false;
-    return HttpSendRequestW(request, FHeaders.empty() ? nullptr : FHeaders.c_str(),
-                            FHeaders.empty() ? 0 : static_cast<DWORD>(-1L),
-                            FBody.empty() ? nullptr : FBody.data(),
-                            static_cast<DWORD>(FBody.size())) != FALSE;
+    if (!HttpSendRequestW(request, FHeaders.empty() ? nullptr : FHeaders.c_str(),
+                          FHeaders.empty() ? 0 : static_cast<DWORD>(-1L),
+                          FBody.empty() ? nullptr : FBody.data(), static_cast<DWORD>(FBody.size())))
+      return false;
+    // An error page ("404 Not Found", "500 ...") is no answer and must never become a file.
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr) &&
+           status >= 200 && status < 300;
   }
 
   bool QueryContentLength(uint64_t& aLength) override {
