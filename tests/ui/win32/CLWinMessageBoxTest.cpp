@@ -2,6 +2,9 @@
 // timer that the box's own modal loop serves.
 #include "ui/win32/CLWinMessageBox.h"
 
+#include "framework/CLEngine.h"
+#include "framework/CLSettings.h"
+#include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScreenshot.h"
 
 #include <gtest/gtest.h>
@@ -156,4 +159,50 @@ TEST(WinMessageBox, PlainBoxAnswersWithoutTheTick) {
             mr::Cancel);
   EXPECT_TRUE(hasCancel);
   EXPECT_FALSE(flag);
+}
+
+TEST(WinMessageBox, TheShowAgainAnswerIsStoredAndGivenWithoutTheBox) {
+  constexpr int32_t kNumber = 9917;
+  kplat::win32::TWin32Platform platform;
+  const kplat::TScopedPlatform scope(platform);
+  GetCLSettings().SetMessageShowAgainFlag(kNumber, true);
+  TWinMessageBox box;
+  TCLEngine engine(nullptr);
+  engine.SetMessageBox(&box);
+  const auto ask = [&engine] {
+    return engine.ShowMessageEx(L"Empty the recycle bin as well?", {}, false, mr::None, mb::YesNo,
+                                TMsgDlgType::mtConfirmation, kNumber);
+  };
+  // The user ticks "Do not display this message again" and answers No.
+  GAnswer = [](HWND aDialog) {
+    ::SendMessageW(aDialog, TDM_CLICK_VERIFICATION, TRUE, FALSE);
+    ::SendMessageW(aDialog, TDM_CLICK_BUTTON, IDNO, 0);
+    return true;
+  };
+  GTicks = 0;
+  GFound = false;
+  UINT_PTR timer = ::SetTimer(nullptr, 0, kPollMs, Poll);
+  EXPECT_EQ(ask(), mr::No);
+  EXPECT_TRUE(GFound) << "the box never showed";
+  ::KillTimer(nullptr, timer);
+
+  // The answer is in the settings file: read afresh, it is given at once, with no box.
+  FreeCLSettings();
+  EXPECT_FALSE(GetCLSettings().GetMessageShowAgainFlag(kNumber));
+  GAnswer = [](HWND aDialog) {
+    ::SendMessageW(aDialog, TDM_CLICK_BUTTON, IDYES, 0);
+    return true;
+  };
+  GTicks = 0;
+  GFound = false;
+  timer = ::SetTimer(nullptr, 0, kPollMs, Poll);
+  EXPECT_EQ(ask(), mr::No);
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    ::DispatchMessageW(&message);
+  ::KillTimer(nullptr, timer);
+  EXPECT_FALSE(GFound);
+
+  GetCLSettings().SetMessageShowAgainFlag(kNumber, true);
+  FreeCLSettings();
 }
