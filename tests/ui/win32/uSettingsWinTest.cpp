@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -161,7 +163,7 @@ TEST_F(SettingsWin, EveryPageOnScreen) {
   window.ShowForm();
   HWND form = FormWindow(window);
   ASSERT_NE(form, nullptr);
-  for (int page : {0, 2, 3, 10, 11, 12, 13, 14, 15}) {
+  for (int page : {0, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15}) {
     window.SetPage(page);
     EXPECT_EQ(window.Page(), page);
     Paint(form);
@@ -173,6 +175,76 @@ TEST_F(SettingsWin, EveryPageOnScreen) {
   EXPECT_GT(window.lbRegistryFixList->Items().Count(), 0);
   EXPECT_GT(window.tvPSList->Items().Count(), 0);
   EXPECT_GT(window.lbJunkFiles->Items().Count(), 0);
+}
+
+TEST_F(SettingsWin, ClickingAPrivacyRootsBoxGivesItsChildrenItsNewTick) {
+  TfrmSettings window(nullptr, FFigEngine);
+  window.ShowForm();
+  window.SetPage(11);
+  ASSERT_GT(window.tvPSList->Items().RootCount(), 0);
+  TTreeNode& root = window.tvPSList->Items().Root(0);
+  ASSERT_GT(root.Count(), 0);
+  HWND tree = ControlWindow(*window.tvPSList);
+  ASSERT_NE(tree, nullptr);
+  const auto item =
+      reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  ASSERT_NE(item, nullptr);
+  // The root's check box: the state icon left of its text.
+  RECT text{};
+  *reinterpret_cast<HTREEITEM*>(&text) = item;
+  ASSERT_TRUE(::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text)));
+  POINT box{-1, (text.top + text.bottom) / 2};
+  for (int x = 0; x < text.left && box.x < 0; ++x) {
+    TVHITTESTINFO hit{};
+    hit.pt = {x, box.y};
+    ::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON) != 0)
+      box.x = x + 4;
+  }
+  ASSERT_GE(box.x, 0);
+
+  const auto clickAt = [&window, tree](POINT aPoint) {
+    ::ClientToScreen(tree, &aPoint);
+    ::SetForegroundWindow(FormWindow(window));
+    ::SetCursorPos(aPoint.x, aPoint.y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return ::SendInput(2, input, sizeof(INPUT));
+  };
+  RECT client{};
+  ::GetClientRect(tree, &client);
+  for (int click = 0; click < 2; ++click) {
+    if (click > 0) {
+      // A click on the empty end of the tree first, so that the next is no double click.
+      ASSERT_EQ(clickAt({box.x, client.bottom - 4}), 2u);
+      ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+    }
+    const bool before = root.Checked();
+    ASSERT_EQ(clickAt(box), 2u);
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return root.Checked() != before; }, 5000))
+        << "click " << click;
+    // Whatever the window system sends after the click has arrived too.
+    ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+    EXPECT_EQ(root.Checked(), !before);
+    for (int c = 0; c < root.Count(); ++c)
+      EXPECT_EQ(root.Item(c).Checked(), root.Checked()) << "click " << click << ", child " << c;
+    // The boxes on screen say the same.
+    auto child = reinterpret_cast<HTREEITEM>(
+        ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    for (int c = 0; child != nullptr; ++c) {
+      TVITEMW shown{};
+      shown.mask = TVIF_STATE | TVIF_HANDLE;
+      shown.stateMask = TVIS_STATEIMAGEMASK;
+      shown.hItem = child;
+      ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&shown));
+      EXPECT_EQ(shown.state & TVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(root.Checked() ? 2 : 1))
+          << "click " << click << ", child " << c;
+      child = reinterpret_cast<HTREEITEM>(
+          ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+    }
+  }
 }
 
 } // namespace
