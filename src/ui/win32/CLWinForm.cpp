@@ -826,6 +826,14 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
   TControlSite* site = self != nullptr ? self->SiteOfWindow(aWindow) : nullptr;
   if (site == nullptr)
     return result;
+  // A tree view ticks a box inside its button-down, and a system without TVN_ITEMCHANGED says so
+  // only later: the ticks are read now, so that the press's handlers see the box as it is.
+  if (site->Kind == TSiteKind::Tree) {
+    self->ReadTreeChecks(*site);
+    site = self->SiteOfWindow(aWindow);
+    if (site == nullptr)
+      return result;
+  }
   TShiftState shift = 0;
   if ((aWParam & MK_SHIFT) != 0)
     shift |= ss::Shift;

@@ -43,20 +43,27 @@ protected:
 
 TEST_F(ScheduleWin, RunEntryIsWrittenQuotedAndRemoved) {
   const std::wstring program = FPlatform.System().GetProgramPath();
-  WriteRunEntry(kAppName, RunEntryData(program, true, false));
-  EXPECT_EQ(ReadRunValue(), L"\"" + program + L"\" AutoSweep");
+  struct TEntry {
+    bool Sweep;
+    const wchar_t* Word;
+    TLaunchAction Action;
+  };
+  for (const TEntry& entry : {TEntry{true, L"AutoSweep", TLaunchAction::laAutoSweep},
+                              TEntry{false, L"ministart", TLaunchAction::laMiniStart}}) {
+    WriteRunEntry(kAppName, RunEntryData(program, entry.Sweep, !entry.Sweep));
+    EXPECT_EQ(ReadRunValue(), L"\"" + program + L"\" " + entry.Word);
 
-  // The system splits the entry as the program's start-up does.
-  int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(ReadRunValue().value_or(L"x").c_str(), &count);
-  ASSERT_NE(arguments, nullptr);
-  ASSERT_EQ(count, 2);
-  EXPECT_EQ(std::wstring(arguments[0]), program);
-  EXPECT_EQ(PlanLaunch(arguments[1]).Action, TLaunchAction::laAutoSweep);
-  LocalFree(arguments);
+    // The system splits the entry as the program's start-up does.
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(ReadRunValue().value_or(L"x").c_str(), &count);
+    ASSERT_NE(arguments, nullptr);
+    ASSERT_EQ(count, 2) << kplat::ToUtf8(entry.Word);
+    EXPECT_EQ(std::wstring(arguments[0]), program);
+    EXPECT_EQ(std::wstring(arguments[1]), entry.Word);
+    EXPECT_EQ(PlanLaunch(arguments[1]).Action, entry.Action);
+    LocalFree(arguments);
+  }
 
-  WriteRunEntry(kAppName, RunEntryData(program, false, true));
-  EXPECT_EQ(ReadRunValue(), L"\"" + program + L"\" ministart");
   WriteRunEntry(kAppName, L"");
   EXPECT_FALSE(ReadRunValue());
   WriteRunEntry(kAppName, L"");
