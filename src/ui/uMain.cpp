@@ -97,15 +97,17 @@ TfrmMain::TfrmMain(TComponent* aOwner)
     const wchar_t* Name;
     TAction* Action;
     int Left;
+    int Width;
   };
-  const TLink links[] = {{llTellAFriend, L"llTellAFriend", nullptr, 320},
-                         {llUpdate, L"llUpdate", actUpdate, 440},
-                         {llRestore, L"llRestore", actRestore, 560},
-                         {llSettings, L"llSettings", actSettings, 660}};
+  // Wide enough for the longer texts of other languages.
+  const TLink links[] = {{llTellAFriend, L"llTellAFriend", nullptr, 280, 112},
+                         {llUpdate, L"llUpdate", actUpdate, 396, 160},
+                         {llRestore, L"llRestore", actRestore, 560, 100},
+                         {llSettings, L"llSettings", actSettings, 660, 110}};
   for (const TLink& link : links) {
     link.Field = NewComponent<TLinkLabel>(this, link.Name);
     link.Field->SetParent(this);
-    link.Field->SetBounds(link.Left, 24, 96, 18);
+    link.Field->SetBounds(link.Left, 24, link.Width, 18);
     link.Field->SetAction(link.Action);
   }
   llTellAFriend->OnClick = [this](TObject&) { TellAFriend(); };
@@ -130,8 +132,12 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   FEngine->OnCmdFile = [this](const std::wstring& strFileName) { CLEngineCmdFile(strFileName); };
 
   OnClose = [this](TObject&, TCloseAction& aAction) { FormClose(aAction); };
-  // The bar's buttons show their actions' captions in the current language.
-  FEngine->OnLanguageChanged = [this](TObject&) { UpdateButtonCaptions(); };
+  // The bar's buttons and the status line follow the language.
+  FEngine->OnLanguageChanged = [this](TObject&) {
+    UpdateButtonCaptions();
+    if (!FStatusKey.empty())
+      SetStatusKey(FStatusKey);
+  };
   HookEngines();
   FEngine->SetSkinData(NewComponent<TCLSkinData>(this, L"CLSkinData1"));
   FEngine->SetLanguageMenuItem(miLanguage);
@@ -270,7 +276,7 @@ void TfrmMain::FormCreate() {
   FFigCure->SetBackupPath(backupPath);
   kplat::ForceFolders(backupPath);
 
-  SetStatusText(FEngine->GetAppString(L"State.Ready"));
+  SetStatusKey(L"State.Ready");
   if (!actHome->Execute())
     actMaintainWindows->Execute();
 
@@ -395,7 +401,13 @@ void TfrmMain::LoadFigEngineSettings() {
 }
 
 void TfrmMain::SetStatusText(const std::wstring& aStr) {
+  FStatusKey.clear();
   FMaintain->lblInfo->SetCaption(aStr);
+}
+
+void TfrmMain::SetStatusKey(const std::wstring& aKey) {
+  SetStatusText(FEngine->GetAppString(aKey));
+  FStatusKey = aKey;
 }
 
 void TfrmMain::ClearResultList() {

@@ -135,6 +135,8 @@ private:
   // whose page does not exist stays disabled.
   void SetButtons(TFlashButtonState aScan, TFlashButtonState aCure, TFlashButtonState aStop,
                   TFlashButtonState aHome, TFlashButtonState aAdv, TFlashButtonState aUtilities);
+  // The status line with a text of the language data, which follows a change of language.
+  void SetStatusKey(const std::wstring& aKey);
   // The maintenance page's main button and the tray menu's scan entry.
   void SetMainAction(TAction* aAction);
   void UpdateButtonCaptions();
@@ -193,5 +195,7 @@ private:
   bool FCureAborted = false;
   bool FSettingsShowing = false;
   bool FExiting = false;
+  // The language key of the status line's text; empty when the text is not one.
+  std::wstring FStatusKey;
   TScheduleCheck FScheduleCheck;
 };

@@ -323,7 +323,7 @@ void TfrmMain::FigEngineFinished() {
     SetMainAction(actScan);
     FMaintain->sgScan->Hide();
     FMaintain->lblInfo->Show();
-    SetStatusText(FEngine->GetAppString(L"State.Ready"));
+    SetStatusKey(L"State.Ready");
     FMaintain->SetCategoryBoxesEnabled(true);
   } else {
     if (clearNow) {
@@ -335,7 +335,7 @@ void TfrmMain::FigEngineFinished() {
     FMaintain->aniArrow->Hide();
     FMaintain->ResetCategoryLabel();
   }
-  SetStatusText(FEngine->GetAppString(L"SState.ScanFinished"));
+  SetStatusKey(L"SState.ScanFinished");
 }
 
 void TfrmMain::FigEngineAbort() {
@@ -389,7 +389,7 @@ void TfrmMain::FigCureFinished() {
   SetMainAction(actScan);
   FMaintain->sgScan->Hide();
   FMaintain->lblInfo->Show();
-  SetStatusText(FEngine->GetAppString(L"State.Ready"));
+  SetStatusKey(L"State.Ready");
   FMaintain->SetCategoryBoxesEnabled(true);
 }
 

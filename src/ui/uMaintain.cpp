@@ -116,7 +116,8 @@ TfrmMaintain::TCategoryRow TfrmMaintain::MakeRow(TTopicCategory aCategory, const
   row.Box->SetChecked(true);
   row.Description = NewComponent<TLabel>(this, aDescription);
   row.Description->SetParent(pnlCategories);
-  row.Description->SetBounds(56, aTop + 22, 300, 18);
+  // Below the result column too: the texts of other languages are longer.
+  row.Description->SetBounds(56, aTop + 22, 496, 18);
   row.Result = NewComponent<TLabel>(this, aResult);
   row.Result->SetParent(pnlCategories);
   row.Result->SetBounds(372, aTop + 2, 176, 18);

@@ -962,4 +962,24 @@ TEST_F(MainWindowTest, TheSkinMenuRecoloursTheCategoryBand) {
   EXPECT_EQ(Page().Rows()[3].Description->FontColor(), 0xE0D8D0);
 }
 
+TEST_F(MainWindowTest, TheStatusLineFollowsTheLanguage) {
+  Machine().AddTextFile(kProgram + L"lang\\Test.lan",
+                        "[Info]\nLanguage=Test\n[AppRes]\nState.Ready=Bereit\n"
+                        "SState.ScanFinished=Fertig.\n");
+  TfrmMain& form = Form();
+  ASSERT_EQ(form.miLanguage->Count(), 2);
+  form.miLanguage->Items(1)->Click();
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Bereit");
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Fertig.");
+  form.miLanguage->Items(0)->Click();
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Scan finished.");
+  // A text that is no language text (where the scan is) stays as it is.
+  Page().lblInfo->SetCaption(L"C:\\Temp");
+  form.SetStatusText(L"C:\\Temp");
+  form.miLanguage->Items(1)->Click();
+  EXPECT_EQ(Page().lblInfo->Caption(), L"C:\\Temp");
+}
+
 } // namespace

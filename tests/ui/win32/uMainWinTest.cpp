@@ -12,6 +12,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScratch.h"
 #include "support/win32/WinScreenshot.h"
+#include "ui/CLSkin.h"
 #include "ui/uMaintain.h"
 #include "ui/uScanedResult.h"
 #include "ui/win32/CLWinBinding.h"
@@ -314,6 +315,69 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
   }
   ::DestroyWindow(update);
   ::UnregisterClassW(L"TfrmCLUpdateForm", ::GetModuleHandleW(nullptr));
+}
+
+// Chooses the entry of a language or skin menu with that caption; false when there is none.
+bool Choose(TMenuItem& aMenu, const std::wstring& aCaption) {
+  for (int i = 0; i < aMenu.Count(); ++i) {
+    if (aMenu.Items(i)->Caption() == aCaption) {
+      aMenu.Items(i)->Click();
+      return true;
+    }
+  }
+  return false;
+}
+
+// The colour the screen shows at a point of the window.
+COLORREF PixelOf(HWND aWindow, int aX, int aY) {
+  HDC dc = ::GetDC(aWindow);
+  const COLORREF colour = ::GetPixel(dc, aX, aY);
+  ::ReleaseDC(aWindow, dc);
+  return colour;
+}
+
+TEST_F(MainWindowWin, LanguageAndSkinMenusRestyleTheWindow) {
+  // The choices are stored settings: the next windows start as they were before.
+  struct TRestore {
+    ~TRestore() {
+      GetCLSettings().SetSettingstring(L"Language", L"English");
+      GetCLSettings().SetSettingstring(L"Skin", L"Default");
+    }
+  } restore;
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  TfrmMaintain& page = *form.Maintain();
+  form.actMaintainWindows->Execute();
+  form.ShowForm();
+  HWND window = FormWindow(form);
+  ASSERT_NE(window, nullptr);
+  // A window of one size: no maximise box, no sizing frame.
+  EXPECT_EQ(::GetWindowLongPtrW(window, GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+  const TColor lightBand = CurrentSkinTheme().Band;
+
+  ASSERT_TRUE(Choose(*form.miLanguage, L"Deutsch"));
+  EXPECT_EQ(page.lblMaintainTitle->Caption(), L"Windows-Wartung");
+  EXPECT_EQ(page.lblInfo->Caption(), L"Bereit");
+  Shoot(window, L"main-de");
+  EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
+
+  ASSERT_TRUE(Choose(*form.miSkin, L"Dark"));
+  const TCLSkinTheme& dark = CurrentSkinTheme();
+  ASSERT_EQ(dark.Name, L"Dark");
+  EXPECT_NE(dark.Band, lightBand);
+  Shoot(window, L"main-de-dark");
+  // The window's face and the category band are painted in the skin's colours.
+  EXPECT_EQ(PixelOf(window, 2, 2), static_cast<COLORREF>(dark.ButtonFace));
+  EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(dark.Band));
+
+  ASSERT_TRUE(Choose(*form.miLanguage, L"English"));
+  EXPECT_EQ(page.lblMaintainTitle->Caption(), L"Windows Maintenance");
+  Shoot(window, L"main-dark");
+
+  ASSERT_TRUE(Choose(*form.miSkin, L"Default"));
+  Shoot(window, L"main-light");
+  EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
 }
 
 } // namespace
