@@ -328,3 +328,66 @@ TEST_F(Startup, KestrovaIsFoundAndClosedBySwitchS) {
   EXPECT_EQ(ExitCodeOf(StartProbe(L"runas -s", nullptr, L"Kestrova.exe")), 0);
   EXPECT_EQ(ExitCodeOf(first), 0);
 }
+
+// A visible dialog window of the process (a message box), or nullptr.
+static HWND VisibleDialogOf(DWORD aProcess) {
+  struct TSearch {
+    DWORD Process;
+    HWND Dialog;
+  } search{aProcess, nullptr};
+  EnumWindows(
+      [](HWND aWindow, LPARAM aSearch) {
+        auto& wanted = *reinterpret_cast<TSearch*>(aSearch);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(aWindow, &owner);
+        wchar_t name[16] = {};
+        GetClassNameW(aWindow, name, 16);
+        if (owner != wanted.Process || std::wstring(name) != L"#32770" || !IsWindowVisible(aWindow))
+          return TRUE;
+        wanted.Dialog = aWindow;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Dialog;
+}
+
+// Without the System Restore library the program shows the plain warning before any window of
+// its own and ends with exit code 1 once the user has pressed OK.
+TEST_F(Startup, WithoutTheSystemRestoreLibraryTheUserIsWarnedAndTheExitCodeIsOne) {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) {
+    GTEST_SKIP() << "only Wine lets a library be switched off for one program";
+  }
+  // A copy of the probe under a name of its own, for which Wine's per-program settings switch
+  // the library off; no other program is touched.
+  constexpr wchar_t kProgram[] = L"startprobe-nosrclient.exe";
+  constexpr wchar_t kOverrides[] =
+      L"Software\\Wine\\AppDefaults\\startprobe-nosrclient.exe\\DllOverrides";
+  const std::wstring copy = BinFolder() + kProgram;
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"startprobe.exe").c_str(), copy.c_str(), FALSE));
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"srclient", REG_SZ, L"", sizeof(L"")),
+            ERROR_SUCCESS);
+  DWORD id = 0;
+  HANDLE probe = StartProbe(L"runas", &id, kProgram);
+
+  HWND box = nullptr;
+  const bool shown =
+      probe != nullptr &&
+      ServeUntil([id, &box] { return (box = VisibleDialogOf(id)) != nullptr; }, kLimitMs);
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\startprobe-nosrclient.exe");
+  if (shown) {
+    // The box's text is its static control 0xFFFF.
+    wchar_t text[256] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_EQ(std::wstring(text), L"System Restore Interface Not Present.");
+    EXPECT_EQ(FindWindowW(kProbeClass, nullptr), nullptr);
+    SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(ExitCodeOf(probe), 1);
+  }
+  EXPECT_TRUE(shown) << "no warning box";
+  if (probe != nullptr && WaitForSingleObject(probe, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(probe, 1);
+    WaitForSingleObject(probe, 5000);
+  }
+  DeleteFileW(copy.c_str());
+}
