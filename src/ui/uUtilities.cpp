@@ -41,10 +41,26 @@ int ParseIcon(const std::wstring& aText) {
 
 std::wstring UtilityCommandLine(const std::wstring& aCommand) {
   const std::wstring command = ReplaceAll(aCommand, L"{APPPATH}", GetAppPath());
-  if (!kplat::FileExists(command))
+  if (kplat::FileExists(command)) {
+    const bool quote = command.find(L' ') != std::wstring::npos && command.front() != L'"';
+    return (quote ? L"\"" + command + L"\"" : command) + L" cwm";
+  }
+  if (!aCommand.starts_with(L"{APPPATH}"))
     return command + L" ";
-  const bool quote = command.find(L' ') != std::wstring::npos && command.front() != L'"';
-  return (quote ? L"\"" + command + L"\"" : command) + L" cwm";
+  // A tool of the program folder given with arguments: its program part is quoted, or a blank in
+  // the folder's path would let Windows start "C:\Program.exe" instead. The program part is the
+  // longest one that names a file, else everything up to the first blank after the folder.
+  const size_t folder = GetAppPath().size();
+  size_t end = command.find(L' ', folder);
+  for (size_t at = end; at != std::wstring::npos; at = command.find(L' ', at + 1))
+    if (kplat::FileExists(command.substr(0, at)))
+      end = at;
+  const std::wstring program = command.substr(0, end);
+  // No file name holds a quote or ends in a backslash; such a command starts nothing.
+  if (program.size() == folder || program.back() == L'\\' ||
+      program.find(L'"') != std::wstring::npos)
+    return std::wstring();
+  return L"\"" + program + L"\"" + (end == std::wstring::npos ? L"" : command.substr(end)) + L" ";
 }
 
 TfrmUtilities::TfrmUtilities(TComponent* aOwner, TImageList* aIcons)
@@ -146,7 +162,8 @@ void TfrmUtilities::pcPageChange(TObject&) {
 
 void TfrmUtilities::StartItem(const TListItem& aItem) {
   const std::wstring command = aItem.SubItems().Strings(0);
-  if (command.empty())
+  const std::wstring commandLine = command.empty() ? command : UtilityCommandLine(command);
+  if (commandLine.empty())
     return;
-  RunProcess(L"", UtilityCommandLine(command), L"", false, false, 0);
+  RunProcess(L"", commandLine, L"", false, false, 0);
 }

@@ -15,7 +15,8 @@ inline constexpr int kUtilityPages = 10;
 // The command line that starts a tool: "{APPPATH}" becomes the program folder; a command that
 // names an existing file gets the argument "cwm" (its path in double quotes when it holds a
 // blank, so that Windows cannot take a shorter path for the program), any other a trailing
-// blank.
+// blank. A command that begins with "{APPPATH}" and names no file has its program part quoted;
+// empty (nothing is started) when that part cannot be a file's name.
 std::wstring UtilityCommandLine(const std::wstring& aCommand);
 
 class TfrmUtilities : public TForm {

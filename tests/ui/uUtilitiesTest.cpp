@@ -100,6 +100,26 @@ TEST_F(UtilitiesPage, AClickStartsTheToolUnderThePointer) {
   EXPECT_EQ(launches[1].CommandLine, L"regedit.exe ");
 }
 
+TEST_F(UtilitiesPage, AToolOfTheProgramFolderWithArgumentsStaysInTheFolder) {
+  Machine().AddFile(kProgram + L"tools\\Disk Tool.exe");
+  // The program part is quoted, up to the longest part that names a file...
+  EXPECT_EQ(UtilityCommandLine(L"{APPPATH}tools\\Disk Tool.exe /all"),
+            L"\"" + kProgram + L"tools\\Disk Tool.exe\" /all ");
+  // ...else up to the first blank after the folder.
+  EXPECT_EQ(UtilityCommandLine(L"{APPPATH}gone.exe /x"), L"\"" + kProgram + L"gone.exe\" /x ");
+  // What cannot be a file's name starts nothing.
+  EXPECT_EQ(UtilityCommandLine(L"{APPPATH} /x"), L"");
+  EXPECT_EQ(UtilityCommandLine(L"{APPPATH}a\"b c"), L"");
+  EXPECT_EQ(UtilityCommandLine(L"{APPPATH}tools\\ x"), L"");
+  // Commands of the system's own tools keep their text.
+  EXPECT_EQ(UtilityCommandLine(L"mmc.exe services.msc"), L"mmc.exe services.msc ");
+
+  SetFile("TOOLS_0_0_CAPTION=Bad\r\nTOOLS_0_0_EXC={APPPATH}a\"b c\r\n");
+  TfrmUtilities page(nullptr, &FIcons);
+  page.lvList->MouseUp(TMouseButton::mbLeft, 0, 10, 1);
+  EXPECT_TRUE(Machine().Launches().empty());
+}
+
 TEST_F(UtilitiesPage, AMissingFileIsReportedAndLeavesThePageEmpty) {
   TfrmUtilities page(nullptr, &FIcons);
   ASSERT_EQ(FBox.Texts.size(), 1u);

@@ -1,0 +1,55 @@
+// The utilities file over any bytes: the Tools page made from it, every page listed and every
+// tool started on an in-memory machine, and each tool's command line read back as Windows reads
+// one. The program folder holds a blank and a tool of its own.
+#include "FuzzMachine.h"
+
+#include "framework/CLEngine.h"
+#include "framework/CLHelpers.h"
+#include "framework/CLMainThread.h"
+#include "framework/CLSettings.h"
+#include "platform/FileIO.h"
+#include "ui/uSchedule.h"
+#include "ui/uUtilities.h"
+
+#include <cstdlib>
+
+namespace {
+
+const std::wstring kFile = fuzz::kProgramFolder + L"data\\utilities.db";
+
+// A command that begins with the program folder never starts a program outside it.
+void CheckCommandLine(const std::wstring& aCommand) {
+  const std::wstring commandLine = UtilityCommandLine(aCommand);
+  if (commandLine.empty() || !aCommand.starts_with(L"{APPPATH}")) {
+    return;
+  }
+  const std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
+  if (arguments.empty() || !arguments[0].starts_with(GetAppPath()) ||
+      arguments[0].find(L'"') != std::wstring::npos) {
+    std::abort();
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
+  kplat::fake::TFakeMachineScope scope;
+  scope.Machine().AddFileContent(kFile, fuzz::Bytes(aData, aSize));
+  scope.Machine().AddTextFile(fuzz::kProgramFolder + L"tools\\Disk Tool.exe", "MZ");
+  {
+    TCLMainThreadQueue queue;
+    TCLScopedMainThread mainThread{queue};
+    TCLEngine engine(nullptr);
+    TfrmUtilities page(nullptr, nullptr);
+    for (int p = 0; p < kUtilityPages; ++p) {
+      page.ListPage(p);
+      for (int i = 0; i < page.lvList->Items().Count(); ++i) {
+        const TListItem& item = page.lvList->Items().Item(i);
+        CheckCommandLine(item.SubItems().Strings(0));
+        page.StartItem(item);
+      }
+    }
+  }
+  FreeCLSettings();
+  return 0;
+}
