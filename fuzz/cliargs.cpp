@@ -63,9 +63,8 @@ std::optional<std::wstring> ReadJsonString(const std::wstring& aJson) {
       text += L'\t';
       break;
     case L'u':
-      if (i + 4 >= aJson.size() - 1 ||
-          aJson.substr(i + 1, 4).find_first_not_of(L"0123456789abcdefABCDEF") !=
-              std::wstring::npos) {
+      if (i + 4 >= aJson.size() - 1 || aJson.substr(i + 1, 4).find_first_not_of(
+                                           L"0123456789abcdefABCDEF") != std::wstring::npos) {
         return std::nullopt;
       }
       text += static_cast<wchar_t>(std::wcstoul(aJson.substr(i + 1, 4).c_str(), nullptr, 16));
@@ -97,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   if (aSize > 4096) {
     return 0;
   }
-  const std::wstring text = kplat::FromUtf8(std::string(reinterpret_cast<const char*>(aData), aSize));
+  const std::wstring text =
+      kplat::FromUtf8(std::string(reinterpret_cast<const char*>(aData), aSize));
   std::vector<std::wstring> arguments = aSize == 0 ? std::vector<std::wstring>() : Arguments(text);
 
   for (const std::wstring& argument : arguments) {

@@ -123,9 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   const std::wstring text =
       kplat::FromUtf8(std::string(reinterpret_cast<const char*>(aData), aSize));
   // The system never passes a zero inside an argument.
-  const std::vector<std::wstring> arguments =
-      aSize == 0 || text.find(L'\0') != std::wstring::npos ? std::vector<std::wstring>()
-                                                            : Arguments(text);
+  const std::vector<std::wstring> arguments = aSize == 0 || text.find(L'\0') != std::wstring::npos
+                                                  ? std::vector<std::wstring>()
+                                                  : Arguments(text);
   CheckSwitches(arguments);
   for (const std::wstring& argument : arguments) {
     if (SplitCommandLine(L"x " + QuoteCmdLineArgument(argument)) !=

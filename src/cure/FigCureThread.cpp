@@ -314,7 +314,8 @@ void TFigCureThread::StartSweepHelper(const TFigScanedItem& aItem) {
   if (GetWindowsMajorVersion() > 6) {
     RunAsAdmin(aItem.ScanedRoot, parameters); // throws when refused: the run ends here
   } else {
-    RunProcess(L"", aItem.ScanedRoot + L' ' + parameters, L"", false, false, 0);
+    // Quoted: the program folder's blank would otherwise let Windows start "C:\Program.exe".
+    RunProcess(L"", L'"' + aItem.ScanedRoot + L"\" " + parameters, L"", false, false, 0);
   }
 }
 

@@ -295,9 +295,9 @@ void TCLSettings::SetAllUser(bool Value) {
   FSettingIniKept = !loaded && loaded.Status != TIniLoadStatus::Missing;
 }
 
-void TCLSettings::EndUpdate() {
+kplat::TErrorCode TCLSettings::EndUpdate() {
   FUpdating = false;
-  UpdateSettingINI();
+  return UpdateSettingINI();
 }
 
 kplat::TErrorCode TCLSettings::UpdateSettingINI() {

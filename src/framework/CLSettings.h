@@ -89,7 +89,8 @@ public:
 
   // Between the two, setters change the settings in memory only; EndUpdate writes them once.
   void BeginUpdate() { FUpdating = true; }
-  void EndUpdate();
+  // The result of the write; a failed one leaves the file as it was.
+  kplat::TErrorCode EndUpdate();
   // Writes the user settings file whole. A file that was there but could not be read is never
   // overwritten (AccessDenied), so that what it holds is not lost.
   kplat::TErrorCode UpdateSettingINI();

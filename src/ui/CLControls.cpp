@@ -103,6 +103,10 @@ void TControl::SetHint(const std::wstring& aValue) {
   SetProperty(FHint, aValue, L"Hint");
 }
 
+void TControl::SetCursor(TCursor aValue) {
+  SetProperty(FCursor, aValue, L"Cursor");
+}
+
 void TControl::SetColor(TColor aValue) {
   SetProperty(FColor, aValue, L"Color");
 }
@@ -155,6 +159,11 @@ void TControl::DblClick() {
 void TControl::MouseDown(TMouseButton aButton, TShiftState aShift, int aX, int aY) {
   if (FEnabled && OnMouseDown)
     OnMouseDown(*this, aButton, aShift, aX, aY);
+}
+
+void TControl::MouseMove(TShiftState aShift, int aX, int aY) {
+  if (OnMouseMove)
+    OnMouseMove(*this, aShift, aX, aY);
 }
 
 void TControl::MouseUp(TMouseButton aButton, TShiftState aShift, int aX, int aY) {

@@ -63,6 +63,9 @@ public:
   void SetColor(TColor aValue);
   TColor FontColor() const { return FFontColor; }
   void SetFontColor(TColor aValue);
+  // The pointer's shape while it is over the control; changed at once when it is there now.
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor aValue);
   // Asks the binding to paint the control again.
   void Invalidate() { Changed(L"Invalidate"); }
 
@@ -80,11 +83,14 @@ public:
   void DblClick();
   void MouseDown(TMouseButton aButton, TShiftState aShift, int aX, int aY);
   void MouseUp(TMouseButton aButton, TShiftState aShift, int aX, int aY);
+  // The pointer moved over the control (also while it is disabled, as the window system does).
+  void MouseMove(TShiftState aShift, int aX, int aY);
 
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
 
 protected:
   void Notification(TComponent& aComponent, TOperation aOperation) override;
@@ -107,6 +113,7 @@ private:
   bool FVisible = true;
   bool FEnabled = true;
   std::wstring FHint;
+  TCursor FCursor = TCursor::crDefault;
   TAction* FAction = nullptr;
   TPopupMenu* FPopupMenu = nullptr;
 };

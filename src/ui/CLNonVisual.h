@@ -183,6 +183,9 @@ constexpr TShiftState Ctrl = 0x4;
 } // namespace ss
 using TMouseEvent =
     std::function<void(TObject& Sender, TMouseButton aButton, TShiftState aShift, int aX, int aY)>;
+using TMouseMoveEvent = std::function<void(TObject& Sender, TShiftState aShift, int aX, int aY)>;
+// The mouse pointer's shape over a control.
+enum class TCursor { crDefault, crHandPoint };
 
 // The icon in the notification area.
 class TTrayIcon : public TComponent {

@@ -393,7 +393,10 @@ void TfrmMain::DoScan() {
 }
 
 void TfrmMain::DoCure() {
-  FFigCure->StartCure();
+  // A run whose backup file or index cannot be written changes nothing; the user hears why.
+  if (!FFigCure->StartCure())
+    FEngine->ShowMessageEx(L"MSGBox.CureNotStarted", {FFigCure->LastError()}, false, mr::None,
+                           mb::OK, TMsgDlgType::mtError, 0);
 }
 
 void TfrmMain::LoadFigEngineSettings() {

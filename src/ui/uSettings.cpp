@@ -495,7 +495,11 @@ void TfrmSettings::Save() {
   settings.SetSettingInteger(L"Backup.MaxBackup",
                              static_cast<int32_t>(std::lround(edtMaxBackupFile->Value())));
   settings.SetSettingBool(L"Update.AutoCheck", cbAutoUpdate->Checked());
-  settings.EndUpdate();
+  // The choices stay in force for this run; the user hears that the next start will not know them.
+  if (const kplat::TErrorCode rc = settings.EndUpdate(); rc != kplat::err::Success)
+    if (TCLEngine* engine = GetCLEngine())
+      engine->ShowMessageEx(L"MSGBox.SettingsNotSaved", {SystemErrorMessage(rc)}, false, mr::None,
+                            mb::OK, TMsgDlgType::mtError, 0);
 }
 
 void TfrmSettings::btnRecommendClick(TObject&) {

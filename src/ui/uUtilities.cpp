@@ -102,6 +102,9 @@ TfrmUtilities::TfrmUtilities(TComponent* aOwner, TImageList* aIcons)
     if (const TListItem* item = lvList->GetItemAt(aX, aY))
       StartItem(*item);
   };
+  lvList->OnMouseMove = [this](TObject& aSender, TShiftState aShift, int aX, int aY) {
+    lvList2MouseMove(aSender, aShift, aX, aY);
+  };
 
   CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
   if (TCLEngine* engine = GetCLEngine())
@@ -158,6 +161,11 @@ void TfrmUtilities::ListPage(int aPage) {
 
 void TfrmUtilities::pcPageChange(TObject&) {
   ListPage(pcPage->ActivePageIndex());
+}
+
+void TfrmUtilities::lvList2MouseMove(TObject&, TShiftState, int aX, int aY) {
+  lvList->SetCursor(lvList->GetItemAt(aX, aY) != nullptr ? TCursor::crHandPoint
+                                                         : TCursor::crDefault);
 }
 
 void TfrmUtilities::StartItem(const TListItem& aItem) {

@@ -30,6 +30,8 @@ public:
   // Lists the tools of page p: up to the first tool without a caption.
   void ListPage(int aPage);
   void pcPageChange(TObject& Sender);
+  // The hand over a tool, the default pointer elsewhere.
+  void lvList2MouseMove(TObject& Sender, TShiftState aShift, int aX, int aY);
   // Starts the item's tool; an item without a command does nothing.
   void StartItem(const TListItem& aItem);
 

@@ -241,6 +241,29 @@ TEST_F(FigCureTest, KeyDeletionBacksUpTheWholeTreeAndRestoresIt) {
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, key + L"\\Empty"));
 }
 
+TEST_F(FigCureTest, AKeyTreeNestedToTheDeepestLevelIsBackedUpAndRestoredWhole) {
+  // The registry allows 512 levels below a root; the tree below the finding fills them all.
+  const std::wstring key = L"Software\\Deep";
+  std::wstring bottom = key;
+  for (int level = 2; level < 512; ++level) {
+    bottom += L"\\k";
+    if (level % 100 == 0) {
+      Machine().SetRegString(regroot::CurrentUser, bottom, L"at", std::to_wstring(level));
+    }
+  }
+  Machine().SetRegString(regroot::CurrentUser, bottom, L"at", L"bottom");
+  FCure->AddMatchedItem(KeyFinding(key));
+  Run();
+  ASSERT_EQ(FLog[1], L"cured 0/1 csCured");
+  ASSERT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, key));
+  EXPECT_EQ(Machine().OpenRegHandleCount(), 0u);
+
+  TRegFileError error;
+  ASSERT_TRUE(ImportRegFileDirect(FCure->LastBackupFile(), error)) << ToUtf8(error.Message);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, bottom, L"at"), L"bottom");
+  EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 6u);
+}
+
 TEST_F(FigCureTest, EachBackupEntryIsOnDiskBeforeItsChange) {
   // Paced, each finding's entry is flushed in its own slot; without pacing, entries are flushed
   // for several findings at once, but always before the first of their changes.
@@ -328,6 +351,35 @@ TEST_F(FigCureTest, StartFailsBeforeAnyChangeWhenTheIndexOrBackupCannotBeWritten
   EXPECT_FALSE(FCure->IsRunning());
   EXPECT_TRUE(FLog.empty());
   EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
+}
+
+TEST_F(FigCureTest, ADiskFillingAtAnyByteOfTheStartLeavesTheIndexWholeAndChangesNothing) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  const std::string earlier = "02.03.2026 08:00:00,3,03022026080000.reg\r\n"
+                              "02.03.2026 08:30:00,1,03022026083000.reg\r\n";
+  Machine().AddFileContent(kIndex, std::vector<uint8_t>(earlier.begin(), earlier.end()));
+  uint64_t room = 0;
+  for (;; ++room) {
+    Machine().SetDiskSpace(room);
+    if (FCure->StartCure()) {
+      break;
+    }
+    ASSERT_LT(room, 1000u);
+    EXPECT_EQ(Index(), earlier) << room;
+    EXPECT_EQ(Machine().ListFolder(kBackup), std::vector<std::wstring>{L"info.rec"}) << room;
+    EXPECT_TRUE(FCure->LastError().find(L"backup file") != std::wstring::npos ||
+                FCure->LastError().find(L"backup index") != std::wstring::npos)
+        << ToUtf8(FCure->LastError());
+    EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
+  }
+  // With room for the empty backup file and the index, the run starts; the backup entry itself
+  // finds no room, so the value stays.
+  EXPECT_GT(room, 82u);
+  ASSERT_TRUE(FMain.RunUntil([this] { return !FCure->IsRunning(); }, kRunLimitMs));
+  EXPECT_EQ(Index().rfind(earlier, 0), 0u);
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
+  EXPECT_TRUE(BackupKeys(FCure->LastBackupFile()).empty());
 }
 
 TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
@@ -452,7 +504,8 @@ TEST_F(FigCureTest, SweepHelperStartsElevatedAboveWindowsSixAndARefusalEndsTheRu
   const auto launches = Machine().Launches();
   ASSERT_GE(launches.size(), 2u);
   const TProcessStart& helper = launches[launches.size() - 2]; // then the import
-  EXPECT_EQ(helper.CommandLine, L"C:\\Program Files\\Kestrova\\sweephelper.exe /clean history");
+  // The program's path is quoted, so that its blank cannot start "C:\Program.exe" instead.
+  EXPECT_EQ(helper.CommandLine, L"\"C:\\Program Files\\Kestrova\\sweephelper.exe\" /clean history");
   EXPECT_FALSE(helper.Hidden);
   EXPECT_EQ(helper.WaitMs, kNoWait);
 }

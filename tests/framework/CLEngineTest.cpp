@@ -1,6 +1,7 @@
 #include "framework/CLEngine.h"
 
 #include "framework/CLSettings.h"
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <gtest/gtest.h>
@@ -206,6 +207,17 @@ TEST_F(CLEngine, OwnProtocolOpensPagesAndNeverNavigates) {
   ASSERT_EQ(FMachine.ShellExecutions().size(), 1u);
   EXPECT_TRUE(
       FMachine.ShellExecutions()[0].File.starts_with(L"http://support.example/?ACTION=support&"));
+}
+
+TEST_F(CLEngine, APageNameFromAWebPageIsOneQueryValue) {
+  SetConst("URL.Redirect=http://redirect.example/go\n");
+  bool cancel = false;
+  FEngine.WebBeforeNavigate2(L"wcme:open?PAGE=support%26CHL%3Dforged%20x", cancel);
+  ASSERT_EQ(FMachine.ShellExecutions().size(), 1u);
+  const std::wstring address = FMachine.ShellExecutions()[0].File;
+  EXPECT_TRUE(address.starts_with(L"http://redirect.example/go?ACTION=support%26CHL%3Dforged+x&"))
+      << kplat::ToUtf8(address);
+  EXPECT_EQ(address.find(L"CHL=forged"), std::wstring::npos);
 }
 
 TEST_F(CLEngine, SkinAndLanguageListsAreSortedOnce) {

@@ -262,6 +262,27 @@ TEST_F(MultiLang, CollectingWritesTextsAndHonoursTheExclusions) {
   EXPECT_TRUE(Data.IsExcluded(window, {L"Any", TPropKind::String, L"TComponentName", {}, {}, {}}));
 }
 
+TEST_F(MultiLang, SavingOnAFullDiskKeepsTheOldFileWhole) {
+  Machine.Machine().AddFolder(L"C:\\out");
+  Data.CurrentData().LoadFromString(L"[Info]\r\nLanguage=X\r\n[AppRes]\r\nAppName=Old\r\n");
+  ASSERT_EQ(Data.SaveCurrentToFile(L"C:\\out\\X.lan"), kplat::err::Success);
+  const auto before = Machine.Machine().FileContent(L"C:\\out\\X.lan");
+  Data.CurrentData().LoadFromString(L"[Info]\r\nLanguage=X\r\n[AppRes]\r\nAppName=New\r\nLong=" +
+                                    std::wstring(300, L'x') + L"\r\n");
+  Machine.Machine().SetDiskSpace(0);
+  uint64_t room = 0;
+  for (; Data.SaveCurrentToFile(L"C:\\out\\X.lan") != kplat::err::Success; ++room) {
+    ASSERT_LT(room, 10000u);
+    EXPECT_EQ(Machine.Machine().FileContent(L"C:\\out\\X.lan"), before) << room;
+    EXPECT_EQ(Machine.Machine().ListFolder(L"C:\\out"), std::vector<std::wstring>{L"X.lan"});
+    Machine.Machine().SetDiskSpace(room + 1);
+  }
+  // Written whole once there was room for all of it.
+  EXPECT_GT(room, 300u);
+  EXPECT_NE(DecodeLangText(*Machine.Machine().FileContent(L"C:\\out\\X.lan")).find(L"AppName=New"),
+            std::wstring::npos);
+}
+
 TEST_F(MultiLang, SavingSortsSectionsAndLines) {
   Data.ClearCurrentAll();
   Data.CurrentData().LoadFromString(L"[TfrmZeta]\r\nb=2\r\nA=1\r\n[AppRes]\r\nz=1\r\nAppName=N\r\n"

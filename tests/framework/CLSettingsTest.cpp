@@ -227,6 +227,31 @@ TEST_F(CLSettings, DamagedSettingFileKeepsWhatItHeld) {
   EXPECT_EQ(GetFileSizeByName(file), static_cast<int64_t>(kHuge));
 }
 
+TEST_F(CLSettings, AFullDiskAtAnyByteLeavesTheSettingFileWhole) {
+  auto settings = Open();
+  settings->BeginUpdate();
+  for (int i = 0; i < 20; ++i) {
+    settings->SetSettingInteger(L"Summary.Count" + std::to_wstring(i), i);
+  }
+  ASSERT_EQ(settings->EndUpdate(), kplat::err::Success);
+  const std::wstring file = kMachineFolder + L"setting.dat";
+  const auto before = FMachine.FileContent(file);
+  ASSERT_TRUE(before.has_value());
+  const std::vector<std::wstring> names = FMachine.ListFolder(kMachineFolder);
+  settings->BeginUpdate();
+  settings->SetSettingstring(L"Language", L"Deutsch");
+  for (uint64_t room = 0; room <= before->size(); ++room) {
+    FMachine.SetDiskSpace(room);
+    EXPECT_NE(settings->UpdateSettingINI(), kplat::err::Success) << room;
+    EXPECT_EQ(FMachine.FileContent(file), before) << room;
+    EXPECT_EQ(FMachine.ListFolder(kMachineFolder), names) << room;
+  }
+  FMachine.SetDiskSpace(std::nullopt);
+  ASSERT_EQ(settings->EndUpdate(), kplat::err::Success);
+  EXPECT_EQ(FileValue(file, L"setting", L"Language"), L"Deutsch");
+  EXPECT_EQ(FileValue(file, L"setting", L"Summary.Count19"), L"19");
+}
+
 TEST_F(CLSettings, RunDaysCountFromTheOldestFolder) {
   auto settings = Open();
   constexpr kplat::TFileTime kDay = 864000000000ull;

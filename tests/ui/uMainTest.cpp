@@ -357,6 +357,29 @@ TEST_F(MainWindowTest, ScanReviewAndRepairThroughTheWindow) {
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
 }
 
+TEST_F(MainWindowTest, ARepairThatCannotWriteItsBackupChangesNothingAndSaysWhy) {
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(Buttons(), kResults);
+  Machine().SetDiskFull(true);
+  FBox.Texts.clear();
+  ASSERT_TRUE(Press(L"Cure"));
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_EQ(
+      FBox.Texts[0].rfind(L"Nothing was repaired, because the backup could not be prepared: ", 0),
+      0u)
+      << ToUtf8(FBox.Texts[0]);
+  EXPECT_NE(FBox.Texts[0].find(L"backup"), std::wstring::npos);
+  // The findings stay to be repaired once there is room.
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+  Machine().SetDiskFull(false);
+  ASSERT_TRUE(Press(L"Cure"));
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+}
+
 TEST_F(MainWindowTest, StopEndsAScanAndARepairInTheirStates) {
   TfrmMain& form = Form();
   int dialogs = 0;

@@ -192,6 +192,22 @@ TEST_F(SettingsWindow, SaveStoresEveryChoiceAndTheRunEntry) {
   EXPECT_FALSE(Machine().GetRegValue(regroot::CurrentUser, kRunKey, L"Kestrova"));
 }
 
+TEST_F(SettingsWindow, SavingOnAFullDiskKeepsTheFileAndSaysSo) {
+  TCLSettings& settings = GetCLSettings();
+  const auto before = Machine().FileContent(settings.UserDataPath() + L"setting.dat");
+  ASSERT_TRUE(before.has_value());
+  TfrmSettings window(nullptr, FFigEngine);
+  window.edtASMin->SetText(L"45");
+  Machine().SetDiskSpace(10);
+  window.btnOk->Click();
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_EQ(FBox.Texts[0].rfind(L"The settings could not be saved", 0), 0u)
+      << ToUtf8(FBox.Texts[0]);
+  EXPECT_EQ(Machine().FileContent(settings.UserDataPath() + L"setting.dat"), before);
+  // The choice holds for this run.
+  EXPECT_EQ(settings.GetSettingString(L"AutoScan.LaunchMin"), L"45");
+}
+
 TEST_F(SettingsWindow, RecommendedSetsOnlyTheControls) {
   TCLSettings& settings = GetCLSettings();
   const auto before = Machine().FileContent(settings.UserDataPath() + L"setting.dat");

@@ -120,6 +120,15 @@ TEST_F(UtilitiesPage, AToolOfTheProgramFolderWithArgumentsStaysInTheFolder) {
   EXPECT_TRUE(Machine().Launches().empty());
 }
 
+TEST_F(UtilitiesPage, ThePointerIsAHandOverAToolOnly) {
+  SetFile("TOOLS_0_0_CAPTION=Editor\r\nTOOLS_0_0_EXC=regedit.exe\r\n");
+  TfrmUtilities page(nullptr, &FIcons);
+  page.lvList->MouseMove(0, 10, 1);
+  EXPECT_EQ(page.lvList->Cursor(), TCursor::crHandPoint);
+  page.lvList->MouseMove(0, 10, 200);
+  EXPECT_EQ(page.lvList->Cursor(), TCursor::crDefault);
+}
+
 TEST_F(UtilitiesPage, AMissingFileIsReportedAndLeavesThePageEmpty) {
   TfrmUtilities page(nullptr, &FIcons);
   ASSERT_EQ(FBox.Texts.size(), 1u);

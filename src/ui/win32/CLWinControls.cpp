@@ -603,6 +603,12 @@ void TFormWindow::ControlChanged(TControlSite& aSite, std::wstring_view aPropert
     SetCaption(aSite);
   } else if (aProperty == L"Hint") {
     SetHint(aSite);
+  } else if (aProperty == L"Cursor") {
+    // The pointer takes the new shape at once when it is over the control.
+    POINT cursor{};
+    if (::GetCursorPos(&cursor) && ::WindowFromPoint(cursor) == aSite.Window)
+      ::SendMessageW(aSite.Window, WM_SETCURSOR, reinterpret_cast<WPARAM>(aSite.Window),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   } else if (aProperty == L"Color" || aProperty == L"Font.Color") {
     SetListColours(aSite);
   } else if (aProperty == L"Invalidate") {

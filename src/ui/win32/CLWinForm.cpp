@@ -795,11 +795,56 @@ void TFormWindow::ContextMenu(HWND aWindow, LPARAM aLParam) {
   }
 }
 
+namespace {
+
+// The keys held during a mouse message (its wParam).
+TShiftState KeyShift(WPARAM aKeys) {
+  TShiftState shift = 0;
+  if ((aKeys & MK_SHIFT) != 0)
+    shift |= ss::Shift;
+  if ((aKeys & MK_CONTROL) != 0)
+    shift |= ss::Ctrl;
+  if (::GetKeyState(VK_MENU) < 0)
+    shift |= ss::Alt;
+  return shift;
+}
+
+} // namespace
+
 LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam,
                                             UINT_PTR, DWORD_PTR) {
+  // The form that made the control: the controls of a page docked in another form sit in that
+  // form's window, whose own sites do not hold them.
+  const auto siteOf = [aWindow](TFormWindow*& aSelf) -> TControlSite* {
+    for (TFormWindow* form : All()) {
+      if (TControlSite* site = form->SiteOfWindow(aWindow)) {
+        aSelf = form;
+        return site;
+      }
+    }
+    return nullptr;
+  };
   TMouseButton button = TMouseButton::mbLeft;
   bool down = false;
   switch (aMsg) {
+  case WM_SETCURSOR:
+    if (LOWORD(aLParam) == HTCLIENT && reinterpret_cast<HWND>(aWParam) == aWindow) {
+      TFormWindow* self = nullptr;
+      TControlSite* site = siteOf(self);
+      if (site != nullptr && site->Control->Cursor() == TCursor::crHandPoint) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+    }
+    return ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
+  case WM_MOUSEMOVE: {
+    const LRESULT result = ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
+    TFormWindow* self = nullptr;
+    if (TControlSite* site = siteOf(self))
+      site->Control->MouseMove(KeyShift(aWParam), self->Unscale(GET_X_LPARAM(aLParam)),
+                               self->Unscale(GET_Y_LPARAM(aLParam)));
+    return result;
+  }
   case WM_LBUTTONDOWN:
     down = true;
     break;
@@ -822,8 +867,8 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
   // The control's own handling first (a button's click); it may free the control or its form,
   // so both are looked up again afterwards.
   const LRESULT result = ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
-  TFormWindow* self = FromWindow(aWindow);
-  TControlSite* site = self != nullptr ? self->SiteOfWindow(aWindow) : nullptr;
+  TFormWindow* self = nullptr;
+  TControlSite* site = siteOf(self);
   if (site == nullptr)
     return result;
   // A tree view ticks a box inside its button-down, and a system without TVN_ITEMCHANGED says so
@@ -834,13 +879,7 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
     if (site == nullptr)
       return result;
   }
-  TShiftState shift = 0;
-  if ((aWParam & MK_SHIFT) != 0)
-    shift |= ss::Shift;
-  if ((aWParam & MK_CONTROL) != 0)
-    shift |= ss::Ctrl;
-  if (::GetKeyState(VK_MENU) < 0)
-    shift |= ss::Alt;
+  const TShiftState shift = KeyShift(aWParam);
   const int x = self->Unscale(GET_X_LPARAM(aLParam));
   const int y = self->Unscale(GET_Y_LPARAM(aLParam));
   if (down)
@@ -852,8 +891,7 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
   if (down && button == TMouseButton::mbLeft && site->Kind == TSiteKind::List &&
       (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0) {
     // The button-down's handler may have freed the list or its form.
-    self = FromWindow(aWindow);
-    site = self != nullptr ? self->SiteOfWindow(aWindow) : nullptr;
+    site = siteOf(self);
     if (site != nullptr)
       site->Control->MouseUp(button, shift, x, y);
   }
