@@ -34,6 +34,11 @@ void TWebBrowser::ViewNeeded() {
     FView->Navigate(FLocationURL);
 }
 
+void TWebBrowser::RecreateView() {
+  FView.reset();
+  ViewNeeded();
+}
+
 bool TWebBrowser::BeforeNavigate(const std::wstring& aURL) {
   bool cancel = false;
   if (OnBeforeNavigate2)

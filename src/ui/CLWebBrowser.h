@@ -47,6 +47,9 @@ public:
   static TViewFactory SetViewFactory(TViewFactory aFactory);
   // Makes the view now if there is a factory and none exists yet, and gives it the page.
   void ViewNeeded();
+  // The window system made a new window for the component: the view of an earlier one goes and
+  // a new one is made.
+  void RecreateView();
   IWebView* View() const { return FView.get(); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "ui/CLSkin.h"
 #include "ui/win32/CLWinForm.h"
+#include "ui/win32/CLWinWebView.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ void InstallWin32Binding() {
   }
   TForm::SetFormBinder(&BindForm);
   TForm::SetModalHandler(&RunModal);
+  TWebBrowser::SetViewFactory(&CreateWin32WebView);
   AddSkinThemeListener([] {
     for (TFormWindow* window : TFormWindow::All())
       window->ApplySkin();

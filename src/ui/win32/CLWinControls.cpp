@@ -5,6 +5,7 @@
 #include "ui/win32/CLWinForm.h"
 
 #include "ui/CLSkin.h"
+#include "ui/CLWebBrowser.h"
 #include "ui/win32/CLWinImages.h"
 
 #include <uxtheme.h>
@@ -291,6 +292,11 @@ void TFormWindow::CreateSite(TControl& aControl) {
     CreateChildren(*container);
   if (added.Kind == TSiteKind::Pages)
     SyncTabs(added);
+  if (auto* browser = dynamic_cast<TWebBrowser*>(&aControl)) {
+    // The page is drawn in this window, with the form's font.
+    browser->RecreateView();
+    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
+  }
   ShowControl(added);
 }
 
