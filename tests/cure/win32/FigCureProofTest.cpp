@@ -1,6 +1,7 @@
 // The repair run on the real registry: whatever a run deletes comes back, exactly, when its
 // backup file is imported with the system's registry editor, and a process killed in the middle
-// of a run leaves a backup of every value it deleted.
+// of a run, at any of several points, leaves a backup of every value it deleted that brings
+// them all back.
 
 #include "cure/FigCure.h"
 #include "cure/RegFileReader.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -247,6 +249,56 @@ TEST_F(FigCureOnWindows, KilledRunChild) {
   Run(cure);
 }
 
+// Kills a child's run of kKillValues deletions once at least aDeletions values are gone; false
+// when the child ended on its own before that.
+bool KillRunAfter(const std::wstring& aKey, const std::wstring& aFolder, int aDeletions) {
+  wchar_t program[MAX_PATH];
+  if (::GetModuleFileNameW(nullptr, program, MAX_PATH) == 0) {
+    return false;
+  }
+  std::wstring commandLine =
+      L"\"" + std::wstring(program) + L"\" --gtest_filter=FigCureOnWindows.KilledRunChild";
+  ::SetEnvironmentVariableW(kChildVariable, (aKey + L"|" + aFolder).c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child{};
+  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &child);
+  ::SetEnvironmentVariableW(kChildVariable, nullptr);
+  if (!started) {
+    return false;
+  }
+  // The paced run takes 12 seconds; the count of values left is watched while it goes.
+  TRegKey key;
+  key.Open(regroot::CurrentUser, aKey);
+  const ULONGLONG deadline = ::GetTickCount64() + kLimitMs;
+  TRegKeyInfo info;
+  while (key.Info(info) == err::Success &&
+         static_cast<int>(info.ValueCount) > kKillValues - aDeletions &&
+         ::GetTickCount64() < deadline &&
+         ::WaitForSingleObject(child.hProcess, 5) == WAIT_TIMEOUT) {
+  }
+  ::TerminateProcess(child.hProcess, 3);
+  ::WaitForSingleObject(child.hProcess, 30000);
+  DWORD exitCode = 0;
+  ::GetExitCodeProcess(child.hProcess, &exitCode);
+  ::CloseHandle(child.hThread);
+  ::CloseHandle(child.hProcess);
+  return exitCode == 3;
+}
+
+// The backup file of the newest run in the folder's index.
+std::wstring NewestBackup(const std::wstring& aFolder) {
+  std::vector<uint8_t> index;
+  Platform().Files().ReadFile(aFolder + L"\\info.rec", index, 65536);
+  const std::string text(index.begin(), index.end());
+  const size_t comma = text.rfind(',');
+  if (comma == std::string::npos) {
+    return std::wstring();
+  }
+  return aFolder + L"\\" + AnsiToWide(text.substr(comma + 1, text.find('\r', comma) - comma - 1));
+}
+
 TEST_F(FigCureOnWindows, KilledRunLeavesABackupOfEveryDeletedValue) {
   std::vector<TRegValue> original;
   for (int i = 0; i < kKillValues; ++i) {
@@ -256,64 +308,51 @@ TEST_F(FigCureOnWindows, KilledRunLeavesABackupOfEveryDeletedValue) {
     Write(FKey, L"v" + std::to_wstring(i), original.back());
   }
 
-  wchar_t program[MAX_PATH];
-  ASSERT_GT(::GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
-  std::wstring commandLine =
-      L"\"" + std::wstring(program) + L"\" --gtest_filter=FigCureOnWindows.KilledRunChild";
-  ASSERT_TRUE(::SetEnvironmentVariableW(kChildVariable, (FKey + L"|" + FFolder).c_str()));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION child{};
-  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &child);
-  ::SetEnvironmentVariableW(kChildVariable, nullptr);
-  ASSERT_TRUE(started);
-
-  // Killed once a few dozen values are gone, well before the paced run of 12 seconds ends.
-  TRegKey key;
-  ASSERT_EQ(key.Open(regroot::CurrentUser, FKey), err::Success);
-  const ULONGLONG deadline = ::GetTickCount64() + kLimitMs;
-  TRegKeyInfo info;
-  while (key.Info(info) == err::Success && info.ValueCount > kKillValues - 40 &&
-         ::GetTickCount64() < deadline &&
-         ::WaitForSingleObject(child.hProcess, 5) == WAIT_TIMEOUT) {
+  // Kill points drawn once from a fixed seed: early, in the middle and late in the run.
+  std::mt19937 draw(17);
+  std::vector<int> killPoints;
+  for (const auto& [low, high] : {std::pair{1, 5}, std::pair{60, 140}, std::pair{180, 250}}) {
+    killPoints.push_back(std::uniform_int_distribution<int>(low, high)(draw));
   }
-  ::TerminateProcess(child.hProcess, 3);
-  EXPECT_EQ(::WaitForSingleObject(child.hProcess, 30000), WAIT_OBJECT_0);
-  DWORD exitCode = 0;
-  ::GetExitCodeProcess(child.hProcess, &exitCode);
-  ::CloseHandle(child.hThread);
-  ::CloseHandle(child.hProcess);
-  EXPECT_EQ(exitCode, 3u) << "the child ended before it was killed";
+  for (const int killPoint : killPoints) {
+    SCOPED_TRACE("killed after " + std::to_string(killPoint) + " deletions");
+    ASSERT_TRUE(KillRunAfter(FKey, FFolder, killPoint)) << "the child ended before it was killed";
 
-  std::vector<uint8_t> index;
-  ASSERT_EQ(Platform().Files().ReadFile(FFolder + L"\\info.rec", index, 4096), err::Success);
-  const std::string line(index.begin(), index.end());
-  const size_t comma = line.rfind(',');
-  ASSERT_NE(comma, std::string::npos);
-  const std::wstring backup =
-      FFolder + L"\\" + AnsiToWide(line.substr(comma + 1, line.find('\r', comma) - comma - 1));
-  TRegFileReader reader;
-  ASSERT_TRUE(reader.LoadFromFile(backup)) << ToUtf8(reader.Error().Message);
-  std::map<std::wstring, TRegValue> saved;
-  for (const TRegFileKey& entry : reader.Keys()) {
-    for (const TRegFileValue& value : entry.Values) {
-      saved[value.Name] = value.Value;
+    const std::wstring backup = NewestBackup(FFolder);
+    TRegFileReader reader;
+    ASSERT_TRUE(reader.LoadFromFile(backup)) << ToUtf8(backup + L" " + reader.Error().Message);
+    std::map<std::wstring, TRegValue> saved;
+    for (const TRegFileKey& entry : reader.Keys()) {
+      for (const TRegFileValue& value : entry.Values) {
+        saved[value.Name] = value.Value;
+      }
+    }
+    TRegKey key;
+    ASSERT_EQ(key.Open(regroot::CurrentUser, FKey), err::Success);
+    int deleted = 0;
+    for (int i = 0; i < kKillValues; ++i) {
+      const std::wstring name = L"v" + std::to_wstring(i);
+      if (key.ValueExists(name)) {
+        continue;
+      }
+      ++deleted;
+      ASSERT_TRUE(saved.count(name)) << ToUtf8(name) << " was deleted without a backup";
+      EXPECT_EQ(saved.at(name).Type, original[static_cast<size_t>(i)].Type);
+      EXPECT_EQ(saved.at(name).Data, original[static_cast<size_t>(i)].Data);
+    }
+    EXPECT_GE(deleted, killPoint);
+    EXPECT_LT(deleted, kKillValues);
+
+    // Importing the cut run's backup brings every value back as it was.
+    ASSERT_TRUE(RunAndWait(RegEdit() + L"/s \"" + backup + L"\""));
+    for (int i = 0; i < kKillValues; ++i) {
+      const std::wstring name = L"v" + std::to_wstring(i);
+      TRegValue value;
+      ASSERT_EQ(key.Query(name, value), err::Success) << ToUtf8(name) << " was not restored";
+      EXPECT_EQ(value.Type, original[static_cast<size_t>(i)].Type) << ToUtf8(name);
+      EXPECT_EQ(value.Data, original[static_cast<size_t>(i)].Data) << ToUtf8(name);
     }
   }
-  int deleted = 0;
-  for (int i = 0; i < kKillValues; ++i) {
-    const std::wstring name = L"v" + std::to_wstring(i);
-    if (key.ValueExists(name)) {
-      continue;
-    }
-    ++deleted;
-    ASSERT_TRUE(saved.count(name)) << ToUtf8(name) << " was deleted without a backup";
-    EXPECT_EQ(saved.at(name).Type, original[static_cast<size_t>(i)].Type);
-    EXPECT_EQ(saved.at(name).Data, original[static_cast<size_t>(i)].Data);
-  }
-  EXPECT_GE(deleted, 40);
-  EXPECT_LT(deleted, kKillValues);
 }
 
 } // namespace
