@@ -92,7 +92,8 @@ protected:
     StartWithRunTimes(3);
   }
   ~UpdateWindowTest() override {
-    TForm::SetModalHandler(nullptr);
+    TForm::SetModalHandler(FModalHandler);
+    TForm::SetFormBinder(FBinder);
     delete FEngine.UpdateForm();
     EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
     TSingleDownloader::SetTransferFactory(FPrevious);
@@ -135,6 +136,9 @@ protected:
     return opened;
   }
 
+  // The windows stay headless here, whatever window system an earlier test installed.
+  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
+  TForm::TModalHandler FModalHandler = TForm::SetModalHandler(nullptr);
   kplat::fake::TFakeMachineScope FScope;
   TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
   TCLScopedMainThread FMainScope{FMain};

@@ -74,6 +74,7 @@ protected:
     EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
     TSingleDownloader::SetTransferFactory(FPrevious);
     FreeCLSettings();
+    TForm::SetFormBinder(FBinder);
   }
 
   void SetBanner(const std::wstring& aKind, const std::wstring& aValue) {
@@ -101,6 +102,8 @@ protected:
   }
   kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
+  // The pages stay headless here, whatever window system an earlier test installed.
+  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
   kplat::fake::TFakeMachineScope FScope;
   TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
   TCLScopedMainThread FMainScope{FMain};

@@ -232,6 +232,11 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
 }
 
 TEST_F(MainWindowTest, CheckForUpdateOpensTheUpdateWindowFromTheLinkAndBothMenus) {
+  // The update window stays headless, whatever window system an earlier test installed.
+  struct THeadless {
+    TForm::TFormBinder Saved = TForm::SetFormBinder(nullptr);
+    ~THeadless() { TForm::SetFormBinder(Saved); }
+  } headless;
   TfrmMain& form = Form();
   const auto item = [](TPopupMenu* aMenu, const wchar_t* aName) {
     for (int i = 0; i < aMenu->Items().Count(); ++i) {

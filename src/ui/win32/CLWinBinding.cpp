@@ -90,6 +90,11 @@ bool TranslateFormMessage(MSG& aMessage) {
   TFormWindow* window = TFormWindow::FromWindow(aMessage.hwnd);
   if (window == nullptr || window->Window() == nullptr)
     return false;
+  if (aMessage.message == WM_KEYUP && window->Form().OnKeyUp) {
+    // The handler may close or free the form: the message is not the window's any more.
+    window->Form().OnKeyUp(window->Form(), static_cast<uint16_t>(aMessage.wParam));
+    return true;
+  }
   return ::IsDialogMessageW(window->Window(), &aMessage) != FALSE;
 }
 
