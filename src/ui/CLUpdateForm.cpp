@@ -101,6 +101,8 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* aOwner, TCLEngine& aEngine)
 }
 
 void TfrmCLUpdateForm::FormCreate() {
+  // A dialog: its size follows the logo and the panels, not the user.
+  SetBorderStyle(TFormBorderStyle::bsSingle);
   const int width = kClientWidth;
   pnLogo->SetBounds(0, 0, width, kLogoHeight);
   imgLogo->SetBounds(0, 0, width, kLogoHeight);

@@ -162,6 +162,7 @@ TEST_F(UpdateWindowTest, ANewerVersionIsOfferedAndItsPageOpenedOnlyOnOK) {
   EXPECT_FALSE(form.pnOkCancel->Visible());
   EXPECT_TRUE(form.cbAutoCheckUpdate->Checked());
   EXPECT_EQ(form.DelaySeconds(), 5);
+  EXPECT_EQ(form.BorderStyle(), TFormBorderStyle::bsSingle);
 
   ASSERT_TRUE(Settle(form));
   EXPECT_EQ(FServer->Object.rfind(L"/check?ACTION=Update&", 0), 0u) << FServer->Object;
