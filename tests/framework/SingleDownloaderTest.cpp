@@ -426,9 +426,10 @@ TEST_F(SingleDownloaderTest, AbortDetachesTheEventsAndFreesTheComponentAtOnce) {
   auto* self = new TSingleDownloader(nullptr);
   self->URL = L"http://update.example/";
   bool freed = false;
-  self->OnDoneString = [&](TObject& aSender, const std::wstring&) {
-    delete &aSender;
+  // Freeing the downloader frees this handler too: nothing of it may be touched afterwards.
+  self->OnDoneString = [&freed](TObject& aSender, const std::wstring&) {
     freed = true;
+    delete &aSender;
   };
   self->GetString();
   ASSERT_TRUE(FMain.RunUntil([&] { return freed; }, 20000));
