@@ -16,7 +16,7 @@ namespace ktest::win32 {
 
 struct THttpReply {
   std::string Status = "200 OK";
-  std::string Body;
+  std::string Body = {};
   // Sends "Content-Length" with the body's full size.
   bool LengthHeader = true;
   // Sends only this many bytes of the body, then closes the connection.
