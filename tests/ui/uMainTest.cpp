@@ -1004,7 +1004,6 @@ TEST_F(MainWindowTest, TheStatusLineFollowsTheLanguage) {
   form.miLanguage->Items(0)->Click();
   EXPECT_EQ(Page().lblInfo->Caption(), L"Scan finished.");
   // A text that is no language text (where the scan is) stays as it is.
-  Page().lblInfo->SetCaption(L"C:\\Temp");
   form.SetStatusText(L"C:\\Temp");
   form.miLanguage->Items(1)->Click();
   EXPECT_EQ(Page().lblInfo->Caption(), L"C:\\Temp");

@@ -875,7 +875,7 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
   // only later: the ticks are read now, so that the press's handlers see the box as it is.
   if (site->Kind == TSiteKind::Tree) {
     self->ReadTreeChecks(*site);
-    site = self->SiteOfWindow(aWindow);
+    site = siteOf(self);
     if (site == nullptr)
       return result;
   }
