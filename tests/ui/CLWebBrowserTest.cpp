@@ -46,8 +46,8 @@ TEST(WebBrowser, AsksBeforeEveryNavigationAndGivesALateViewThePage) {
   // A new window gets a new view, which shows the page again.
   browser.RecreateView();
   TWebBrowser::SetViewFactory(previous);
-  EXPECT_EQ(log, (std::vector<std::wstring>{
-                     L"ask wcme:page?PAGE=help", L"doc <p>news</p>", L"ask https://example.org/",
-                     L"ask https://example.org/", L"go https://example.org/",
-                     L"go https://example.org/"}));
+  EXPECT_EQ(log,
+            (std::vector<std::wstring>{L"ask wcme:page?PAGE=help", L"doc <p>news</p>",
+                                       L"ask https://example.org/", L"ask https://example.org/",
+                                       L"go https://example.org/", L"go https://example.org/"}));
 }

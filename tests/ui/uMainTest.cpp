@@ -250,9 +250,8 @@ TEST_F(MainWindowTest, CheckForUpdateOpensTheUpdateWindowFromTheLinkAndBothMenus
   ASSERT_NE(trayItem, nullptr);
   ASSERT_NE(windowItem, nullptr);
   EXPECT_EQ(trayItem->Caption(), L"Check For Update");
-  const std::vector<std::function<void()>> entries = {[&] { form.llUpdate->Click(); },
-                                                      [&] { trayItem->Click(); },
-                                                      [&] { windowItem->Click(); }};
+  const std::vector<std::function<void()>> entries = {
+      [&] { form.llUpdate->Click(); }, [&] { trayItem->Click(); }, [&] { windowItem->Click(); }};
   for (const auto& open : entries) {
     open();
     TfrmCLUpdateForm* window = form.Engine().UpdateForm();
