@@ -22,6 +22,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -189,9 +190,10 @@ TEST_F(SettingsWin, ClickingAPrivacyRootsBoxGivesItsChildrenItsNewTick) {
   const auto item =
       reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
   ASSERT_NE(item, nullptr);
-  // The root's check box: the state icon left of its text.
+  // The root's check box: the state icon left of its text. The message takes the item in the
+  // rectangle it fills.
   RECT text{};
-  *reinterpret_cast<HTREEITEM*>(&text) = item;
+  std::memcpy(&text, &item, sizeof(item));
   ASSERT_TRUE(::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text)));
   POINT box{-1, (text.top + text.bottom) / 2};
   for (int x = 0; x < text.left && box.x < 0; ++x) {
