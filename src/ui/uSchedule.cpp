@@ -112,8 +112,13 @@ void ApplyLaunchTopics(const TLaunchPlan& aPlan, TFigEngine& aEngine) {
     return;
   if (aPlan.LoadUserTopics)
     LoadFigEngineSettings(aEngine, LoadCategorySwitches());
-  for (const auto& [category, enabled] : aPlan.Categories)
-    aEngine.SetTopicEnabledByCategory(category, enabled);
+  for (const auto& [category, enabled] : aPlan.Categories) {
+    // Optimisations reach as far as the user's profiles allow, unattended as in the window.
+    if (category == tcDSystemOptimization && enabled)
+      ApplyOptimizationProfiles(aEngine);
+    else
+      aEngine.SetTopicEnabledByCategory(category, enabled);
+  }
 }
 
 bool ScheduleDue(int aMode, TDateTime aNow, TDateTime aLast, TDateTime aLaunch, bool aLaunched) {

@@ -48,7 +48,9 @@ struct TLaunchPlan {
 // files) and "AutoScan.Action2" (optimisation), never the privacy sweep; "AutoSweep" covers the
 // user's privacy topics alone.
 TLaunchPlan PlanLaunch(const std::wstring& aLaunchParams);
-// The plan's topic choice on the engine; nothing for a start that is not automatic.
+// The plan's topic choice on the engine; nothing for a start that is not automatic. A chosen
+// optimisation category enables the topics the user's profiles reach, as the window's scan does
+// (ApplyOptimizationProfiles); the other categories are taken whole.
 void ApplyLaunchTopics(const TLaunchPlan& aPlan, TFigEngine& aEngine);
 
 // What one tick of the schedule check asks of the main window.

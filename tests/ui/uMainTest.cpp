@@ -583,6 +583,36 @@ TEST_F(MainWindowTest, TopicChoiceFollowsTheBoxesSettingsAndProfiles) {
   EXPECT_FALSE(net12->Enabled());
 }
 
+TEST_F(MainWindowTest, AScheduledScanEnablesTheOptimisationsTheWindowWould) {
+  TfrmMain& form = Form();
+  TFigEngine& engine = form.FigEngine();
+  for (const auto& [name, level] :
+       {std::pair{L"Usage8", L"8"}, {L"Net12", L"12"}, {L"Net13", L"13"}}) {
+    TFigTopic* topic = engine.GetTopic(engine.AddTopic(name));
+    topic->SetCategory(tcDSystemOptimization);
+    topic->ValueList().SetValue(L"LEVEL", level);
+  }
+  const auto optimisations = [&engine] {
+    std::wstring names;
+    for (int i = 0; i < engine.TopicCount(); ++i)
+      if (const TFigTopic* topic = engine.GetTopic(i);
+          topic->Category() == tcDSystemOptimization && topic->Enabled())
+        names += topic->Name() + L" ";
+    return names;
+  };
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"AutoScan.Action2", true);
+  for (const auto& [usage, connection] : {std::pair{0, 0}, {6, 0}, {0, 1}, {10, 10}}) {
+    settings.SetSettingInteger(L"SystemOptimization.CO", usage);
+    settings.SetSettingInteger(L"SystemOptimization.NO", connection);
+    form.LoadFigEngineSettings();
+    const std::wstring window = optimisations();
+    engine.SetAllEnabled(false);
+    ApplyLaunchTopics(PlanLaunch(L"AutoScan"), engine);
+    EXPECT_EQ(optimisations(), window) << usage << " " << connection;
+  }
+}
+
 TEST(MainWindowTexts, PlacesAreCutAtTheirLimits) {
   // Path and name of exactly 20 characters are shown whole; 21 keep their last 20.
   EXPECT_EQ(ScanPlaceText(lsRegistry, L"HKEY_CURRENT_USER", L"Software\\Ab", L"Value123"),
