@@ -67,12 +67,12 @@ bool ScheduleDue(int aMode, TDateTime aNow, TDateTime aLast, TDateTime aLaunch, 
 class TScheduleCheck {
 public:
   // One tick, every second: every 301st tick resets the topics' status; then, with the schedule
-  // on and aBusy false (no scan or repair running), a due start is recorded in
-  // "Schedule.LastCure" (and for the once-only mode in "AutoScan.LaunchOnce.Launched") and asked
-  // for. A stored time that does not read back resets "Schedule.LastCure" to the zero date.
-  // Before that, while it has not done so five times, it brings the update window ("Update " +
-  // setting "APP.Name") to the front when there is one.
-  TScheduleTick Tick(bool aBusy);
+  // on, a due start is recorded in "Schedule.LastCure" (and for the once-only mode in
+  // "AutoScan.LaunchOnce.Launched") and asked for; the main window holds it while a scan, a
+  // repair or a modal window is under way. A stored time that does not read back resets
+  // "Schedule.LastCure" to the zero date. Before that, while it has not done so five times, it
+  // brings the program's update window (the engine's) to the front when it is shown.
+  TScheduleTick Tick();
 
 private:
   void BringUpdateWindowToFront();
