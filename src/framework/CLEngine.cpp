@@ -229,7 +229,12 @@ TModalResult TCLEngine::ShowMessageEx(const std::wstring& strName,
     }
   }
   bool checked = false;
-  const TModalResult result = FMessageDlg->Show(request, checked);
+  TModalResult result = mr::None;
+  {
+    // A message box runs a modal loop of its own, as a modal form does.
+    const TModalWindowScope modal;
+    result = FMessageDlg->Show(request, checked);
+  }
   if (aShowAgain != 0 && checked) {
     settings.SetMessageShowAgainFlag(aShowAgain, false);
     settings.SetMessageShowAgainResult(aShowAgain, result);

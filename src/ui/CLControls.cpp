@@ -12,6 +12,11 @@ TForm::TModalHandler& ModalHandler() {
   return handler;
 }
 
+int& ModalWindows() {
+  static int count = 0;
+  return count;
+}
+
 TForm::TFormBinder& FormBinder() {
   static TForm::TFormBinder binder;
   return binder;
@@ -313,7 +318,11 @@ TModalResult TForm::ShowModal() {
   FModal = true;
   ShowForm();
   const TModalHandler handler = ModalHandler();
-  TModalResult result = handler ? handler(*this) : FModalResult;
+  TModalResult result = mrNone;
+  {
+    const TModalWindowScope modal;
+    result = handler ? handler(*this) : FModalResult;
+  }
   if (result == mrNone)
     result = FModalResult != mrNone ? FModalResult : mrCancel;
   FModalResult = result;
@@ -324,6 +333,18 @@ TModalResult TForm::ShowModal() {
 
 TForm::TModalHandler TForm::SetModalHandler(TModalHandler aHandler) {
   return std::exchange(ModalHandler(), std::move(aHandler));
+}
+
+int TForm::ModalCount() {
+  return ModalWindows();
+}
+
+TModalWindowScope::TModalWindowScope() {
+  ++ModalWindows();
+}
+
+TModalWindowScope::~TModalWindowScope() {
+  --ModalWindows();
 }
 
 // --- Simple controls ----------------------------------------------------------------------------

@@ -205,6 +205,10 @@ public:
   using TModalHandler = std::function<TModalResult(TForm& aForm)>;
   // Returns the previous handler.
   static TModalHandler SetModalHandler(TModalHandler aHandler);
+  // How many modal windows of the program are open now: forms in ShowModal and message boxes
+  // (TModalWindowScope). A modal loop serves every timer of the program, so work that must not
+  // run under an open dialog asks this first.
+  static int ModalCount();
 
   // Makes the window for a form that has none (installed by the window-system binding; without
   // one, forms stay headless). Returns the previous binder.
@@ -244,6 +248,15 @@ private:
   bool FModal = false;
   TWindowState FWindowState = TWindowState::wsNormal;
   TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
+};
+
+// Counts a modal window of the program for as long as it lives (TForm::ModalCount).
+class TModalWindowScope {
+public:
+  TModalWindowScope();
+  ~TModalWindowScope();
+  TModalWindowScope(const TModalWindowScope&) = delete;
+  TModalWindowScope& operator=(const TModalWindowScope&) = delete;
 };
 
 class TLabel : public TControl {

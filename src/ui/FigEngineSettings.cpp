@@ -51,9 +51,13 @@ void LoadFigEngineSettings(TFigEngine& aEngine, const TFigCategorySwitches& aSwi
       topic->SetEnabled(settings.GetSettingBool(kChoices[i].Prefix + topic->Name()));
     }
   }
-  if (!aSwitches[3]) {
-    return;
+  if (aSwitches[3]) {
+    ApplyOptimizationProfiles(aEngine);
   }
+}
+
+void ApplyOptimizationProfiles(TFigEngine& aEngine) {
+  const TCLSettings& settings = GetCLSettings();
   const int32_t usage = settings.GetSettingInteger(L"SystemOptimization.CO");
   const int32_t connection = settings.GetSettingInteger(L"SystemOptimization.NO");
   for (TFigTopic* topic : CategoryTopics(aEngine, tcDSystemOptimization)) {

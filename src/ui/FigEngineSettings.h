@@ -16,7 +16,10 @@ TFigCategorySwitches LoadCategorySwitches();
 
 // Disables every topic, then enables those the user chose: in a switched-on registry, privacy or
 // junk category each topic whose Boolean setting "RegFix.", "PrivacySweep." or "JunkFiles." +
-// its name is true; in a switched-on optimisation category each topic whose LEVEL (1 when
-// missing or no number) the profiles reach: below 10 when "SystemOptimization.CO" >= LEVEL - 2,
-// else when "SystemOptimization.NO" >= LEVEL - 12.
+// its name is true; in a switched-on optimisation category those of ApplyOptimizationProfiles.
 void LoadFigEngineSettings(TFigEngine& aEngine, const TFigCategorySwitches& aSwitches);
+
+// Enables each optimisation topic whose LEVEL (1 when missing or no number) the user's profiles
+// reach and disables the others: below 10 when "SystemOptimization.CO" >= LEVEL - 2, else when
+// "SystemOptimization.NO" >= LEVEL - 12.
+void ApplyOptimizationProfiles(TFigEngine& aEngine);

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 class TfrmHome;
@@ -161,6 +162,11 @@ private:
   // Starts a scan that repairs its findings without asking (the launch timer's automatic
   // starts).
   void StartAutomaticScan(const TLaunchPlan& aPlan);
+  // The launch timer's starts wait while a window of the program is modal (its loop serves
+  // every timer, so a start would change what the dialog shows) or a scan or a repair runs.
+  bool LaunchWaits() const;
+  // The Results state: findings of the last scan wait for the user, the main button repairs.
+  bool FindingsWaiting() const;
 
   void FigEngineTopicLoaded();
   void FigEngineStarted();
@@ -198,4 +204,7 @@ private:
   // The language key of the status line's text; empty when the text is not one.
   std::wstring FStatusKey;
   TScheduleCheck FScheduleCheck;
+  // The day on which the schedule asked for the scan the launch timer holds; it starts on that
+  // day only.
+  std::optional<TDateTime> FScheduleDay;
 };

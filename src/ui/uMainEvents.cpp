@@ -122,6 +122,7 @@ void TfrmMain::actRestoreExecute() {
   host.BackupPath = FFigCure->BackupPath();
   host.Engine = FFigEngine.get();
   host.SmallImages = il16;
+  host.RepairRunning = [this] { return FFigCure->IsRunning(); };
   host.OpenSettings = [this](int aPage) {
     FDefaultSettingPage = aPage;
     actSettings->Execute();
@@ -144,6 +145,11 @@ void TfrmMain::actSettingsExecute() {
 }
 
 void TfrmMain::actScanExecute() {
+  // The tray's menu works under an open dialog; a scan then would change what the dialog shows.
+  if (TForm::ModalCount() > 0) {
+    FClearNow = false;
+    return;
+  }
   if (!FMaintain->AnyCategoryChecked()) {
     FEngine->ShowMessageEx(L"MSGBox.NoScanItemSelected", {}, false, mr::None, mb::OK,
                            TMsgDlgType::mtWarning, 0);
@@ -205,18 +211,39 @@ void TfrmMain::CLEngineCmdFile(const std::wstring& strFileName) {
   FLaunchParams = LaunchParamsFromCmdFile(strFileName, CLCommandArguments());
 }
 
+bool TfrmMain::LaunchWaits() const {
+  return TForm::ModalCount() > 0 || Busy();
+}
+
+bool TfrmMain::FindingsWaiting() const {
+  return FFigCure->ItemCount() > 0 && FMaintain->btnMaintainScan->Action() == actCure;
+}
+
 void TfrmMain::tmrCleannowTimer() {
+  // The timer stays on and tries again once the dialog is closed or the work has ended.
+  if (LaunchWaits())
+    return;
   tmrCleannow->SetEnabled(false);
+  const std::optional<TDateTime> scheduleDay = std::exchange(FScheduleDay, std::nullopt);
   const TLaunchPlan plan = PlanLaunch(FLaunchParams);
   switch (plan.Action) {
   case TLaunchAction::laScan:
-    actScan->Execute();
+    // No scan replaces findings the user has not acted on.
+    if (!FindingsWaiting())
+      actScan->Execute();
     break;
   case TLaunchAction::laMiniStart:
     MinimizeToTray();
     break;
   case TLaunchAction::laAutoScan:
   case TLaunchAction::laAutoSweep:
+    // A scheduled scan held past midnight belongs to a day that is over.
+    if (scheduleDay && *scheduleDay != Today())
+      break;
+    if (FindingsWaiting()) {
+      SetStatusKey(L"State.AutoScanSkipped");
+      break;
+    }
     StartAutomaticScan(plan);
     break;
   case TLaunchAction::laNone:
@@ -225,8 +252,6 @@ void TfrmMain::tmrCleannowTimer() {
 }
 
 void TfrmMain::StartAutomaticScan(const TLaunchPlan& aPlan) {
-  if (Busy())
-    return;
   RestoreFromTray();
   ApplyLaunchTopics(aPlan, *FFigEngine);
   ClearResultList();
@@ -235,11 +260,12 @@ void TfrmMain::StartAutomaticScan(const TLaunchPlan& aPlan) {
 }
 
 void TfrmMain::tmrScheduleTimer() {
-  const TScheduleTick tick = FScheduleCheck.Tick(Busy());
+  const TScheduleTick tick = FScheduleCheck.Tick();
   if (tick.ResetStatus)
     FFigEngine->ResetStatus();
   if (tick.StartAutoScan) {
     FLaunchParams = kLaunchAutoScan;
+    FScheduleDay = Today();
     tmrCleannow->SetEnabled(true);
   }
 }

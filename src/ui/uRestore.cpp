@@ -146,6 +146,10 @@ int TfrmRestore::SelectedRow() {
 }
 
 void TfrmRestore::btnRestoreClick(TObject&) {
+  if (FHost.RepairRunning && FHost.RepairRunning()) {
+    ShowMessage(L"MSGBox.RestoreWhileRepairing", TMsgDlgType::mtWarning);
+    return;
+  }
   const int row = SelectedRow();
   if (row < 0)
     return;

@@ -2,7 +2,8 @@
 // The Restore Center: lists the backups that repair runs left, newest first and pruned to the
 // user's limit each time it opens, restores one (and says whether the registry shows every entry
 // back), deletes one, makes a system restore point and starts the system's own restore program.
-// The main window opens it modally while neither a scan nor a repair runs.
+// The main window opens it modally while neither a scan nor a repair runs; it restores nothing
+// while a repair runs.
 
 #include "cure/RestoreCenter.h"
 #include "ui/CLControls.h"
@@ -24,6 +25,8 @@ struct TRestoreWindowHost {
   TImageList* SmallImages = nullptr;
   // Opens the settings window on a page (3: backups).
   std::function<void(int aPage)> OpenSettings;
+  // Whether a repair runs now: a restore then waits, as the two would change the same keys.
+  std::function<bool()> RepairRunning;
 };
 
 class TfrmRestore : public TForm {

@@ -5,6 +5,7 @@
 #include "framework/CLSettings.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
+#include "ui/CLUpdateForm.h"
 #include "ui/FigEngineSettings.h"
 
 #include <cmath>
@@ -16,7 +17,6 @@ namespace {
 constexpr wchar_t kRunKey[] = L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
 constexpr int kResetStatusTicks = 300;
 constexpr int kBringUpdateTimes = 5;
-constexpr wchar_t kUpdateWindowClass[] = L"TfrmCLUpdateForm";
 constexpr int64_t kMsPerDay = 86400000;
 
 // The hour and minute of a time as "hh" and "nn" texts compare them.
@@ -112,8 +112,13 @@ void ApplyLaunchTopics(const TLaunchPlan& aPlan, TFigEngine& aEngine) {
     return;
   if (aPlan.LoadUserTopics)
     LoadFigEngineSettings(aEngine, LoadCategorySwitches());
-  for (const auto& [category, enabled] : aPlan.Categories)
-    aEngine.SetTopicEnabledByCategory(category, enabled);
+  for (const auto& [category, enabled] : aPlan.Categories) {
+    // Optimisations reach as far as the user's profiles allow, unattended as in the window.
+    if (category == tcDSystemOptimization && enabled)
+      ApplyOptimizationProfiles(aEngine);
+    else
+      aEngine.SetTopicEnabledByCategory(category, enabled);
+  }
 }
 
 bool ScheduleDue(int aMode, TDateTime aNow, TDateTime aLast, TDateTime aLaunch, bool aLaunched) {
@@ -141,19 +146,19 @@ bool ScheduleDue(int aMode, TDateTime aNow, TDateTime aLast, TDateTime aLaunch, 
 
 void TScheduleCheck::BringUpdateWindowToFront() {
   ICLAppHost* host = GetCLAppHost();
-  if (FBringUpdateTimes >= kBringUpdateTimes || host == nullptr)
+  const TCLEngine* engine = GetCLEngine();
+  if (FBringUpdateTimes >= kBringUpdateTimes || host == nullptr || engine == nullptr)
     return;
-  const std::wstring caption = L"Update " + GetCLSettings().GetSettingString(L"APP.Name");
-  for (const TCLWindow window : host->FindWindows(kUpdateWindowClass)) {
-    if (host->WindowCaption(window) == caption) {
-      host->SetForeground(window);
-      ++FBringUpdateTimes;
-      return;
-    }
-  }
+  // The engine's own window, whatever its caption says in the chosen language.
+  TfrmCLUpdateForm* window = engine->UpdateForm();
+  if (window == nullptr || !window->Visible() || window->Host() == nullptr ||
+      window->Host()->Handle() == 0)
+    return;
+  host->SetForeground(window->Host()->Handle());
+  ++FBringUpdateTimes;
 }
 
-TScheduleTick TScheduleCheck::Tick(bool aBusy) {
+TScheduleTick TScheduleCheck::Tick() {
   TScheduleTick tick;
   if (FResetStatuesDelay > kResetStatusTicks) {
     tick.ResetStatus = true;
@@ -163,7 +168,7 @@ TScheduleTick TScheduleCheck::Tick(bool aBusy) {
   BringUpdateWindowToFront();
 
   TCLSettings& settings = GetCLSettings();
-  if (!settings.GetSettingBool(L"AutoScan.Enabled") || aBusy)
+  if (!settings.GetSettingBool(L"AutoScan.Enabled"))
     return tick;
   const kplat::TDateTimeFormats formats = UserDateTimeFormats();
   const TDateTime now = Now();

@@ -48,7 +48,9 @@ struct TLaunchPlan {
 // files) and "AutoScan.Action2" (optimisation), never the privacy sweep; "AutoSweep" covers the
 // user's privacy topics alone.
 TLaunchPlan PlanLaunch(const std::wstring& aLaunchParams);
-// The plan's topic choice on the engine; nothing for a start that is not automatic.
+// The plan's topic choice on the engine; nothing for a start that is not automatic. A chosen
+// optimisation category enables the topics the user's profiles reach, as the window's scan does
+// (ApplyOptimizationProfiles); the other categories are taken whole.
 void ApplyLaunchTopics(const TLaunchPlan& aPlan, TFigEngine& aEngine);
 
 // What one tick of the schedule check asks of the main window.
@@ -65,12 +67,12 @@ bool ScheduleDue(int aMode, TDateTime aNow, TDateTime aLast, TDateTime aLaunch, 
 class TScheduleCheck {
 public:
   // One tick, every second: every 301st tick resets the topics' status; then, with the schedule
-  // on and aBusy false (no scan or repair running), a due start is recorded in
-  // "Schedule.LastCure" (and for the once-only mode in "AutoScan.LaunchOnce.Launched") and asked
-  // for. A stored time that does not read back resets "Schedule.LastCure" to the zero date.
-  // Before that, while it has not done so five times, it brings the update window ("Update " +
-  // setting "APP.Name") to the front when there is one.
-  TScheduleTick Tick(bool aBusy);
+  // on, a due start is recorded in "Schedule.LastCure" (and for the once-only mode in
+  // "AutoScan.LaunchOnce.Launched") and asked for; the main window holds it while a scan, a
+  // repair or a modal window is under way. A stored time that does not read back resets
+  // "Schedule.LastCure" to the zero date. Before that, while it has not done so five times, it
+  // brings the program's update window (the engine's) to the front when it is shown.
+  TScheduleTick Tick();
 
 private:
   void BringUpdateWindowToFront();

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <regex>
 #include <string>
@@ -80,6 +81,8 @@ class TScriptedBox : public ICLMessageBox {
 public:
   TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
     Texts.push_back(aRequest.Text);
+    if (WhileShown)
+      WhileShown(aRequest.Text);
     aFlagChecked = TickShowAgain;
     if (Answers.empty())
       return mr::OK;
@@ -90,6 +93,8 @@ public:
   std::vector<std::wstring> Texts;
   std::deque<TModalResult> Answers;
   bool TickShowAgain = false;
+  // What happens while a box is on the screen (its modal loop serves the timers).
+  std::function<void(const std::wstring& aText)> WhileShown;
 };
 
 class MainWindowTest : public testing::Test {
@@ -173,6 +178,37 @@ protected:
   bool Asked(const std::wstring& aText) const {
     return std::find(FBox.Texts.begin(), FBox.Texts.end(), aText) != FBox.Texts.end();
   }
+  // The local time, in days since 30 December 1899.
+  void SetClock(TDateTime aLocal) {
+    Machine().SetLocalOffsetMinutes(0);
+    Machine().SetNow(static_cast<TFileTime>((aLocal + 109205.0) * 864000000000.0));
+  }
+  // aSeconds of the main thread's timers, one second at a time.
+  void RunSeconds(int aSeconds) {
+    for (int i = 0; i < aSeconds; ++i) {
+      Machine().AdvanceMs(1000);
+      FMain.ProcessMessages();
+    }
+  }
+  // A daily scheduled scan of the registry category at noon.
+  static void ArmDailySchedule() {
+    TCLSettings& settings = GetCLSettings();
+    settings.SetSettingBool(L"AutoScan.Enabled", true);
+    settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
+    settings.SetSettingBool(L"AutoScan.Action0", true);
+    settings.SetSettingBool(L"AutoScan.Action1", false);
+    settings.SetSettingBool(L"AutoScan.Action2", false);
+  }
+  // Counts the scans the window starts from now on.
+  std::shared_ptr<int> CountScans() {
+    auto scans = std::make_shared<int>(0);
+    TFigEngine& engine = Form().FigEngine();
+    engine.OnStarted = [previous = engine.OnStarted, scans](TObject& aSender) {
+      ++*scans;
+      previous(aSender);
+    };
+    return scans;
+  }
 
   fake::TFakeMachineScope FScope;
   TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
@@ -183,6 +219,11 @@ protected:
 };
 
 const std::wstring kCureQuestion = L"Do you want to cure these right now?";
+const std::wstring kAutoScanSkipped =
+    L"Automatic scan skipped: the findings of the last scan wait for your decision.";
+// 9 December 2026.
+constexpr TDateTime kDay = 46365.0;
+constexpr TDateTime kSecond = 1.0 / 86400.0;
 const std::vector<TFlashButtonState> kReady = {KNormal, KInvisibled, KInvisibled,
                                                KNormal, KNormal,     KNormal};
 const std::vector<TFlashButtonState> kBusy = {KInvisibled, KInvisibled, KNormal,
@@ -583,6 +624,36 @@ TEST_F(MainWindowTest, TopicChoiceFollowsTheBoxesSettingsAndProfiles) {
   EXPECT_FALSE(net12->Enabled());
 }
 
+TEST_F(MainWindowTest, AScheduledScanEnablesTheOptimisationsTheWindowWould) {
+  TfrmMain& form = Form();
+  TFigEngine& engine = form.FigEngine();
+  for (const auto& [name, level] :
+       {std::pair{L"Usage8", L"8"}, {L"Net12", L"12"}, {L"Net13", L"13"}}) {
+    TFigTopic* topic = engine.GetTopic(engine.AddTopic(name));
+    topic->SetCategory(tcDSystemOptimization);
+    topic->ValueList().SetValue(L"LEVEL", level);
+  }
+  const auto optimisations = [&engine] {
+    std::wstring names;
+    for (int i = 0; i < engine.TopicCount(); ++i)
+      if (const TFigTopic* topic = engine.GetTopic(i);
+          topic->Category() == tcDSystemOptimization && topic->Enabled())
+        names += topic->Name() + L" ";
+    return names;
+  };
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"AutoScan.Action2", true);
+  for (const auto& [usage, connection] : {std::pair{0, 0}, {6, 0}, {0, 1}, {10, 10}}) {
+    settings.SetSettingInteger(L"SystemOptimization.CO", usage);
+    settings.SetSettingInteger(L"SystemOptimization.NO", connection);
+    form.LoadFigEngineSettings();
+    const std::wstring window = optimisations();
+    engine.SetAllEnabled(false);
+    ApplyLaunchTopics(PlanLaunch(L"AutoScan"), engine);
+    EXPECT_EQ(optimisations(), window) << usage << " " << connection;
+  }
+}
+
 TEST(MainWindowTexts, PlacesAreCutAtTheirLimits) {
   // Path and name of exactly 20 characters are shown whole; 21 keep their last 20.
   EXPECT_EQ(ScanPlaceText(lsRegistry, L"HKEY_CURRENT_USER", L"Software\\Ab", L"Value123"),
@@ -747,6 +818,94 @@ TEST_F(MainWindowTest, TheScheduleScansAndRepairsAtItsTime) {
   EXPECT_EQ(Buttons(), kReady);
 }
 
+TEST_F(MainWindowTest, TheScheduleWaitsUnderAnOpenDialogAndRunsOnceThatDayWhenItCloses) {
+  ArmDailySchedule();
+  SetClock(kDay + 0.5 - 2 * kSecond);
+  TfrmMain& form = Form();
+  const std::shared_ptr<int> scans = CountScans();
+  const std::wstring stale = kAppPaths + L"\\gone.exe";
+  // The Restore Center is open while noon comes; the tray's scan starts nothing either.
+  const auto openRestoreCenter = [&form](const std::function<void()>& aWhileOpen) {
+    int shown = 0;
+    TForm::SetModalHandler([&](TForm&) {
+      ++shown;
+      aWhileOpen();
+      return mrCancel;
+    });
+    form.actRestore->Execute();
+    TForm::SetModalHandler(nullptr);
+    return shown;
+  };
+  EXPECT_EQ(openRestoreCenter([&] {
+              RunSeconds(20);
+              form.actScan->Execute();
+              EXPECT_FALSE(form.FigEngine().IsRunning());
+            }),
+            1);
+  EXPECT_EQ(*scans, 0);
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, stale));
+
+  // Closed: the held scan runs, repairs without asking, and runs once.
+  RunSeconds(3);
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(*scans, 1);
+  EXPECT_FALSE(Asked(kCureQuestion));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, stale));
+  RunSeconds(60);
+  EXPECT_EQ(*scans, 1);
+
+  // Next day the window stays open from noon past midnight: that day's scan is dropped.
+  SetClock(kDay + 1.5 - 2 * kSecond);
+  EXPECT_EQ(openRestoreCenter([&] {
+              RunSeconds(20);
+              Machine().AdvanceMs(12 * 3600 * 1000);
+              FMain.ProcessMessages();
+            }),
+            1);
+  RunSeconds(10);
+  EXPECT_EQ(*scans, 1);
+  EXPECT_FALSE(form.tmrCleannow->Enabled());
+}
+
+TEST_F(MainWindowTest, AScheduleDueWhileFindingsWaitIsSkippedForTheDay) {
+  ArmDailySchedule();
+  SetClock(kDay + 0.5 - 10 * kSecond);
+  const std::shared_ptr<int> scans = CountScans();
+  // Noon passes while the question after the user's scan is on the screen.
+  FBox.WhileShown = [this](const std::wstring& aText) {
+    if (aText == kCureQuestion)
+      RunSeconds(20);
+  };
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  FBox.WhileShown = nullptr;
+  RunSeconds(5);
+  EXPECT_EQ(*scans, 1);
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().lblInfo->Caption(), kAutoScanSkipped);
+
+  // The findings are the user's: the ticks set in the list are those of the repair.
+  EXPECT_EQ(OpenResults(tcCJunkFile,
+                        [this](TfrmScanedResult& aDialog) {
+                          RunSeconds(60);
+                          aDialog.lvResult->ToggleCheckByUser(1);
+                          aDialog.btnOk->Click();
+                        }),
+            1);
+  EXPECT_EQ(*scans, 1);
+  EXPECT_EQ(CheckedOf(tcCJunkFile), 1);
+  ASSERT_TRUE(Press(L"Cure"));
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
+
+  // The next day's run is the schedule's as before.
+  SetClock(kDay + 1.5 - 2 * kSecond);
+  RunSeconds(6);
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(*scans, 2);
+  EXPECT_EQ(Buttons(), kReady);
+}
+
 TEST_F(MainWindowTest, TheCloseButtonHidesTheWindowInTheTray) {
   TfrmMain& form = Form();
   form.ShowForm();
@@ -873,13 +1032,23 @@ TEST_F(MainWindowTest, SystemRestoreIsStartedWithoutWaitingForIt) {
   EXPECT_EQ(launches[0].WaitMs, kNoWait);
 }
 
-// The window system's side for the mail link: the mails it was asked to open.
-class TMailHost : public ICLAppHost {
+// The window system's side: the mails it was asked to open, the windows of a class it lists
+// with their captions, and the foreground requests.
+class TRecordingAppHost : public ICLAppHost {
 public:
   std::vector<std::wstring> Arguments() override { return {}; }
   uint32_t RegisterMessage(const std::wstring&) override { return 0; }
-  std::vector<TCLWindow> FindWindows(const std::wstring&) override { return {}; }
-  std::wstring WindowCaption(TCLWindow) override { return L""; }
+  std::vector<TCLWindow> FindWindows(const std::wstring& aClassName) override {
+    std::vector<TCLWindow> found;
+    for (const auto& [window, entry] : Windows)
+      if (entry.first == aClassName)
+        found.push_back(window);
+    return found;
+  }
+  std::wstring WindowCaption(TCLWindow aWindow) override {
+    const auto found = Windows.find(aWindow);
+    return found != Windows.end() ? found->second.second() : L"";
+  }
   bool SendWithTimeout(TCLWindow, uint32_t, uintptr_t, intptr_t, uint32_t, intptr_t&) override {
     return false;
   }
@@ -889,7 +1058,10 @@ public:
   bool IsMinimized(TCLWindow) override { return false; }
   void Restore(TCLWindow) override {}
   void Show(TCLWindow) override {}
-  bool SetForeground(TCLWindow) override { return false; }
+  bool SetForeground(TCLWindow aWindow) override {
+    Foreground.push_back(aWindow);
+    return true;
+  }
   bool AttachForegroundInput(bool) override { return false; }
   bool GetForegroundLockTimeout(uint32_t&) override { return false; }
   bool SetForegroundLockTimeout(uint32_t) override { return false; }
@@ -910,6 +1082,9 @@ public:
 
   std::vector<std::vector<std::pair<std::wstring, std::wstring>>> Mails;
   uint32_t Result = 0;
+  // Class name and caption by window.
+  std::map<TCLWindow, std::pair<std::wstring, std::function<std::wstring()>>> Windows;
+  std::vector<TCLWindow> Foreground;
 };
 
 TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
@@ -919,7 +1094,7 @@ TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
   // Without a window system there is no mail program to ask: nothing happens.
   form.llTellAFriend->Click();
 
-  TMailHost host;
+  TRecordingAppHost host;
   TCLScopedAppHost scope(host);
   form.llTellAFriend->Click();
   ASSERT_EQ(host.Mails.size(), 1u);
@@ -934,6 +1109,49 @@ TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
   EXPECT_TRUE(FBox.Texts.empty());
   EXPECT_EQ(Buttons(), (std::vector<TFlashButtonState>{KNormal, KInvisibled, KInvisibled, KDown,
                                                        KNormal, KNormal}));
+}
+
+// A form's window as the window system would give it: only a handle.
+class TWindowHandleHost : public IFormHost {
+public:
+  explicit TWindowHandleHost(uintptr_t aHandle) : FHandle(aHandle) {}
+  uintptr_t Handle() const override { return FHandle; }
+  bool PostMessage(uint32_t, uintptr_t, intptr_t) override { return false; }
+
+private:
+  uintptr_t FHandle;
+};
+
+TEST_F(MainWindowTest, TheScheduleBringsTheUpdateWindowForwardInAnyLanguage) {
+  struct THeadless {
+    TForm::TFormBinder Saved = TForm::SetFormBinder(nullptr);
+    ~THeadless() { TForm::SetFormBinder(Saved); }
+  } headless;
+  Machine().AddTextFile(kProgram + L"lang\\Test.lan",
+                        "[Info]\nLanguage=Test\n[LibRes]\n"
+                        "TfrmCLUpdateForm.Caption=Aktualisierung von {AppName}\n");
+  TfrmMain& form = Form();
+  form.miLanguage->Items(1)->Click();
+  form.actUpdate->Execute();
+  TfrmCLUpdateForm* update = form.Engine().UpdateForm();
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(FMain.RunUntil([update] { return !update->Updating(); }, 20000));
+  FMain.ProcessMessages();
+  ASSERT_TRUE(update->Visible());
+  EXPECT_EQ(update->Caption(), L"Aktualisierung von Kestrova");
+
+  // Its window, and another program's window of the same class and the English caption.
+  constexpr TCLWindow kUpdate = 0x4711;
+  constexpr TCLWindow kForeign = 0x0815;
+  TWindowHandleHost window(kUpdate);
+  update->SetHost(&window);
+  TRecordingAppHost host;
+  host.Windows[kForeign] = {L"TfrmCLUpdateForm", [] { return L"Update Kestrova"; }};
+  host.Windows[kUpdate] = {L"TfrmCLUpdateForm", [update] { return update->Caption(); }};
+  TCLScopedAppHost scope(host);
+  RunSeconds(7);
+  update->SetHost(nullptr);
+  EXPECT_EQ(host.Foreground, std::vector<TCLWindow>(5, kUpdate));
 }
 
 // The window system's side of the main window: how often the caption animation ran.

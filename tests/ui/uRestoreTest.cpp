@@ -153,6 +153,24 @@ TEST_F(RestoreWindow, RestoreSaysSoOnlyWhenTheRegistryShowsEveryEntry) {
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
 }
 
+TEST_F(RestoreWindow, NothingIsRestoredWhileARepairRuns) {
+  AddBackups(1);
+  bool repairing = true;
+  FHost.RepairRunning = [&repairing] { return repairing; };
+  TfrmRestore window(nullptr, FHost);
+  window.lvBackup->Items().Item(0).SetSelected(true);
+  ASSERT_EQ(Platform().Registry().DeleteKeyTree(regroot::CurrentUser, kKey, TRegView::Default),
+            err::Success);
+  window.btnRestore->Click();
+  EXPECT_EQ(LastMessage(), L"A repair is running. Please restore the backup when it has finished.");
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kKey));
+
+  repairing = false;
+  window.btnRestore->Click();
+  EXPECT_EQ(LastMessage(), L"The backup has been restored.");
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kKey));
+}
+
 TEST_F(RestoreWindow, AnEditorThatFailsOrHangsIsJudgedByWhatTheRegistryHolds) {
   AddBackups(3);
   const int topic = FFigEngine.AddTopic(L"Stale paths");

@@ -36,11 +36,11 @@ protected:
   }
 
   // Ticks once a second from aFrom up to aTo; the times at which a scheduled scan was asked for.
-  std::vector<std::wstring> RunTicks(TDateTime aFrom, TDateTime aTo, bool aBusy = false) {
+  std::vector<std::wstring> RunTicks(TDateTime aFrom, TDateTime aTo) {
     std::vector<std::wstring> starts;
     SetClock(aFrom);
     while (Now() < aTo) {
-      if (FCheck.Tick(aBusy).StartAutoScan)
+      if (FCheck.Tick().StartAutoScan)
         starts.push_back(DateTimeToStr(Now(), kUs));
       FMachine.AdvanceMs(1000);
     }
@@ -144,11 +144,6 @@ TEST_F(Schedule, DailyRunNeedsAFullDayWithinTheMinute) {
       due.push_back(t);
   ASSERT_FALSE(due.empty());
   EXPECT_EQ(DateTimeToStr(due.front(), kUs), L"3/6/2026 12:00:00 PM");
-
-  // A run that falls while a scan or repair is busy is skipped, not postponed.
-  Arm(1, L"12", L"00", L"3/4/2026 11:00:00 AM");
-  EXPECT_TRUE(RunTicks(At(2026, 3, 5, 12, 0), At(2026, 3, 5, 12, 1), true).empty());
-  EXPECT_TRUE(RunTicks(At(2026, 3, 5, 12, 1), At(2026, 3, 6, 0, 0)).empty());
 }
 
 TEST_F(Schedule, WeeklyAndMonthlyRunsCountWholeDays) {
@@ -188,7 +183,7 @@ TEST_F(Schedule, WithoutALaunchTimeRunsAtNoon) {
 
 TEST_F(Schedule, BadStoredTimesResetTheLastRun) {
   Arm(1, L"10", L"0", L"yesterday");
-  EXPECT_FALSE(FCheck.Tick(false).StartAutoScan);
+  EXPECT_FALSE(FCheck.Tick().StartAutoScan);
   EXPECT_EQ(LastCure(), L"12/30/1899 12:00:00 AM");
   EXPECT_EQ(RunTicks(At(2026, 3, 5, 9, 0), At(2026, 3, 5, 11, 0)),
             (std::vector<std::wstring>{L"3/5/2026 10:00:00 AM"}));
@@ -211,7 +206,7 @@ TEST_F(Schedule, BadStoredTimesResetTheLastRun) {
 TEST_F(Schedule, StatusResetsEvery301Ticks) {
   std::vector<int> resets;
   for (int tick = 1; tick <= 700; ++tick)
-    if (FCheck.Tick(true).ResetStatus)
+    if (FCheck.Tick().ResetStatus)
       resets.push_back(tick);
   EXPECT_EQ(resets, (std::vector<int>{302, 603}));
 }

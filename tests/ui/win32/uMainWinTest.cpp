@@ -13,7 +13,9 @@
 #include "support/win32/WinScratch.h"
 #include "support/win32/WinScreenshot.h"
 #include "ui/CLSkin.h"
+#include "ui/CLUpdateForm.h"
 #include "ui/uMaintain.h"
+#include "ui/uRestore.h"
 #include "ui/uScanedResult.h"
 #include "ui/win32/CLWinBinding.h"
 
@@ -26,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -285,38 +288,6 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
   EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), last);
 }
 
-TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
-  TCLAppHostWin host;
-  TCLScopedAppHost hostScope(host);
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = ::DefWindowProcW;
-  windowClass.hInstance = ::GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"TfrmCLUpdateForm";
-  ::RegisterClassW(&windowClass);
-  const std::wstring caption = L"Update " + GetCLSettings().GetSettingString(L"APP.Name");
-  HWND update =
-      ::CreateWindowExW(0, L"TfrmCLUpdateForm", caption.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                        40, 40, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(update, nullptr);
-  GetCLSettings().SetSettingBool(L"AutoScan.Enabled", false);
-
-  FForm = std::make_unique<TfrmMain>(nullptr);
-  TfrmMain& form = *FForm;
-  form.tmrCleannow->SetEnabled(false);
-  const auto ticks = CountTicks(*form.tmrSchedule);
-  form.ShowForm();
-  HWND main = FormWindow(form);
-  for (int round = 1; round <= 6; ++round) {
-    ::SetForegroundWindow(main);
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kLimitMs));
-    const int seen = *ticks;
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kLimitMs));
-    EXPECT_EQ(::GetForegroundWindow(), round <= 5 ? update : main) << round;
-  }
-  ::DestroyWindow(update);
-  ::UnregisterClassW(L"TfrmCLUpdateForm", ::GetModuleHandleW(nullptr));
-}
-
 // Chooses the entry of a language or skin menu with that caption; false when there is none.
 bool Choose(TMenuItem& aMenu, const std::wstring& aCaption) {
   for (int i = 0; i < aMenu.Count(); ++i) {
@@ -326,6 +297,209 @@ bool Choose(TMenuItem& aMenu, const std::wstring& aCaption) {
     }
   }
   return false;
+}
+
+TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
+  struct TRestore {
+    ~TRestore() { GetCLSettings().SetSettingstring(L"Language", L"English"); }
+  } restore;
+  TCLAppHostWin host;
+  TCLScopedAppHost hostScope(host);
+  GetCLSettings().SetSettingBool(L"AutoScan.Enabled", false);
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  form.tmrSchedule->SetEnabled(false);
+  form.ShowForm();
+  // The program's own update window, found whatever its caption says in German.
+  ASSERT_TRUE(Choose(*form.miLanguage, L"Deutsch"));
+  form.actUpdate->Execute();
+  TfrmCLUpdateForm* update = form.Engine().UpdateForm();
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(ktest::win32::PumpUntil([update] { return !update->Updating(); }, kLimitMs));
+  HWND window = FormWindow(*update);
+  ASSERT_TRUE(::IsWindowVisible(window));
+  EXPECT_EQ(update->Caption(), L"Aktualisierung von Kestrova");
+
+  const auto ticks = CountTicks(*form.tmrSchedule);
+  form.tmrSchedule->SetEnabled(true);
+  HWND main = FormWindow(form);
+  for (int round = 1; round <= 6; ++round) {
+    ::SetForegroundWindow(main);
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kLimitMs));
+    const int seen = *ticks;
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kLimitMs));
+    EXPECT_EQ(::GetForegroundWindow(), round <= 5 ? window : main) << round;
+  }
+  Shoot(window, L"update-de-brought-forward");
+}
+
+// Runs aStep every 100 ms on the main thread, also inside a modal loop, until it returns true.
+class TPoller {
+public:
+  explicit TPoller(std::function<bool()> aStep) : FStep(std::move(aStep)) {
+    FTimer.SetInterval(100);
+    FTimer.OnTimer = [this](TObject&) {
+      if (FStep())
+        FTimer.SetEnabled(false);
+    };
+    FTimer.SetEnabled(true);
+  }
+  bool Done() const { return !FTimer.Enabled(); }
+
+private:
+  std::function<bool()> FStep;
+  TTimer FTimer{nullptr};
+};
+
+// Counts the scans a window starts from now on.
+std::shared_ptr<std::atomic<int>> CountScans(TFigEngine& aEngine) {
+  auto scans = std::make_shared<std::atomic<int>>(0);
+  aEngine.OnStarted = [previous = aEngine.OnStarted, scans](TObject& aSender) {
+    ++*scans;
+    previous(aSender);
+  };
+  return scans;
+}
+
+// A daily scheduled scan at noon of both categories, last run a day ago; the window on the
+// screen with the scratch topics, the clock just before noon.
+void ArmScheduleAndShow(TTestClock& aClock, std::unique_ptr<TfrmMain>& aForm,
+                        const std::wstring& aTopics) {
+  aClock.Set(2026, 12, 9, 11, 59, 50);
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"AutoScan.Enabled", true);
+  settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
+  settings.SetSettingstring(L"AutoScan.LaunchHour", L"12");
+  settings.SetSettingstring(L"AutoScan.LaunchMin", L"0");
+  settings.SetSettingBool(L"AutoScan.Action0", true);
+  settings.SetSettingBool(L"AutoScan.Action1", true);
+  settings.SetSettingBool(L"AutoScan.Action2", false);
+  settings.SetSettingstring(L"Schedule.LastCure",
+                            DateTimeToStr(Now() - 1.0, UserDateTimeFormats()));
+  settings.SetSettingBool(L"JunkFiles.KestrovaWinJunk", true);
+  settings.SetSettingBool(L"RegFix.KestrovaWinPaths", true);
+  aForm = std::make_unique<TfrmMain>(nullptr);
+  aForm->tmrCleannow->SetEnabled(false);
+  aForm->FigEngine().SetPacing(false);
+  aForm->FigCure().SetPaced(false);
+  aForm->Maintain()->SetCategorySwitches({true, false, true, false});
+  ASSERT_TRUE(aForm->FigEngine().LoadTopics(aTopics));
+  aForm->actMaintainWindows->Execute();
+  aForm->ShowForm();
+}
+
+TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
+  TTestClockPlatform platform(FPlatform);
+  kplat::TScopedPlatform scope{platform};
+  ArmScheduleAndShow(platform.Clock_, FForm, FFolder + L"topics.db");
+  TfrmMain& form = *FForm;
+  const auto ticks = CountTicks(*form.tmrSchedule);
+  const auto scans = CountScans(form.FigEngine());
+
+  // The Restore Center is open while noon comes and several seconds more.
+  int seen = -1;
+  bool checked = false;
+  TPoller inDialog([&] {
+    HWND dialog = ::FindWindowW(L"TfrmRestore", nullptr);
+    if (dialog == nullptr || !::IsWindowVisible(dialog))
+      return false;
+    if (seen < 0) {
+      platform.Clock_.Set(2026, 12, 9, 12, 0, 1);
+      seen = *ticks;
+      return false;
+    }
+    if (*ticks < seen + 6)
+      return false;
+    EXPECT_EQ(*scans, 0);
+    EXPECT_FALSE(form.FigEngine().IsRunning());
+    EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
+    Shoot(dialog, L"main-schedule-under-dialog");
+    auto* restore = dynamic_cast<TfrmRestore*>(FormFromWindow(dialog));
+    if (restore == nullptr)
+      return false;
+    checked = true;
+    Press(*restore->btnClose);
+    return true;
+  });
+  form.actRestore->Execute();
+  ASSERT_TRUE(checked);
+
+  // Closed: the held scan runs once and repairs without asking.
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *scans > 0; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil(
+      [&] {
+        return !form.FigEngine().IsRunning() && !form.FigCure().IsRunning() &&
+               form.Maintain()->lblInfo->Caption() == L"Ready";
+      },
+      kLimitMs));
+  for (const std::wstring& text : FBox.Texts)
+    EXPECT_NE(text, L"Do you want to cure these right now?");
+  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
+  EXPECT_FALSE(FileThere(FFolder + L"two.tmp"));
+  const int after = *ticks;
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kLimitMs));
+  EXPECT_EQ(*scans, 1);
+}
+
+TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUsersTicks) {
+  TTestClockPlatform platform(FPlatform);
+  kplat::TScopedPlatform scope{platform};
+  ArmScheduleAndShow(platform.Clock_, FForm, FFolder + L"topics.db");
+  TfrmMain& form = *FForm;
+  TfrmMaintain& page = *form.Maintain();
+  const auto ticks = CountTicks(*form.tmrSchedule);
+  const auto scans = CountScans(form.FigEngine());
+
+  // The user's scan, answered "No": the findings wait in the window.
+  Press(*form.ButtonPanel()->Button(L"Scan"));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
+
+  // The result list is open, "two.tmp" unticked, while noon comes and several seconds more.
+  int seen = -1;
+  bool checked = false;
+  TPoller inDialog([&] {
+    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
+    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
+    if (dialog == nullptr || !::IsWindowVisible(dialogWindow))
+      return false;
+    if (seen < 0) {
+      for (int i = 0; i < dialog->lvResult->Items().Count(); ++i) {
+        if (dialog->lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
+          dialog->lvResult->ToggleCheckByUser(i);
+      }
+      platform.Clock_.Set(2026, 12, 9, 12, 0, 1);
+      seen = *ticks;
+      return false;
+    }
+    if (*ticks < seen + 6)
+      return false;
+    EXPECT_EQ(*scans, 1);
+    EXPECT_EQ(dialog->lvResult->Items().Count(), 3);
+    checked = true;
+    Press(*dialog->btnOk);
+    return true;
+  });
+  const int ticked = form.FigCure().GetCheckedItem();
+  page.llResultJunkFiles->Click();
+  ASSERT_TRUE(checked);
+  EXPECT_EQ(form.FigCure().GetCheckedItem(), ticked - 1);
+
+  // The due run is skipped for the day, and the status line says so.
+  const int after = *ticks;
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kLimitMs));
+  EXPECT_EQ(*scans, 1);
+  EXPECT_EQ(page.lblInfo->Caption(),
+            L"Automatic scan skipped: the findings of the last scan wait for your decision.");
+  Shoot(FormWindow(form), L"main-schedule-skipped");
+  EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
+
+  Press(*form.ButtonPanel()->Button(L"Cure"));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
+  EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
+  EXPECT_FALSE(FileThere(FFolder + L"three.tmp"));
 }
 
 // The colour the screen shows at a point of the window.
