@@ -9,6 +9,7 @@
 #include "platform/PlatformTypes.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kplat {
@@ -96,6 +97,15 @@ public:
   virtual uint16_t GetSystemDefaultLangID() = 0;
   // The current user's short date and long time formats.
   virtual TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) = 0;
+  // The code page of the system's 8-bit ("ANSI") text.
+  virtual uint32_t GetAnsiCodePage() = 0;
+  // 8-bit text in a code page and back, as the system converts it: a byte sequence the page does
+  // not define decodes to a stand-in character, never fails; a character the page lacks encodes
+  // as "?" (no look-alike). InvalidParameter for a code page the system does not know.
+  virtual TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                                    std::wstring& aText) = 0;
+  virtual TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                                    std::string& aBytes) = 0;
 
   virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
   virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it

@@ -88,6 +88,9 @@ public:
   void SetLangID(uint16_t aLangID);
   // The user's formats; United States English until set.
   void SetDateTimeFormats(const TDateTimeFormats& aFormats);
+  // The system's 8-bit code page; 1252 until set. The machine converts 1250, 1251 and 1252, and
+  // 932 (Japanese) where the C library can.
+  void SetAnsiCodePage(uint32_t aCodePage);
   void SetProgramPath(const std::wstring& aPath); // also creates the file
   void SetTempFolder(const std::wstring& aPath);  // with trailing backslash
   void SetCurrentFolder(const std::wstring& aPath);

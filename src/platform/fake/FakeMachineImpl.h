@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kplat::fake {
@@ -52,6 +53,10 @@ struct TRegNameLess {
 constexpr TErrorCode kErrorNotAFolder = 267;
 // What a shortcut file that is not one reports (ERROR_INVALID_DATA).
 constexpr TErrorCode kErrorInvalidData = 13;
+
+// The machine's code page conversions (FakeCodePages.cpp), the same on every machine.
+TErrorCode DecodeFakeCodePage(uint32_t aCodePage, std::string_view aBytes, std::wstring& aText);
+TErrorCode EncodeFakeCodePage(uint32_t aCodePage, std::wstring_view aText, std::string& aBytes);
 
 struct TRegNode {
   std::wstring Name;
@@ -160,6 +165,11 @@ public:
   TOSVersion GetVersion() override;
   uint16_t GetSystemDefaultLangID() override;
   TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) override;
+  uint32_t GetAnsiCodePage() override;
+  TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                            std::wstring& aText) override;
+  TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                            std::string& aBytes) override;
   std::wstring GetProgramPath() override;
   std::wstring GetTempFolder() override;
   std::wstring GetWindowsFolder() override;
@@ -291,6 +301,7 @@ struct TFakeMachine::TImpl {
   TOSVersion Version;
   uint16_t LangID = 0x0409;
   TDateTimeFormats DateTimeFormats;
+  uint32_t AnsiCodePage = 1252;
   std::wstring ProgramPath;
   std::wstring TempFolder;
   std::wstring WindowsFolder = L"C:\\Windows";
