@@ -107,11 +107,11 @@ public:
   virtual TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
                                     std::string& aBytes) = 0;
 
-  virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
-  virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it
-  virtual std::wstring GetWindowsFolder() = 0;  // without trailing backslash
-  virtual std::wstring GetSystemFolder() = 0;   // without trailing backslash
-  virtual std::wstring GetCurrentFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetProgramPath() = 0;   // full path of the running executable
+  virtual std::wstring GetTempFolder() = 0;    // with trailing backslash, as the system gives it
+  virtual std::wstring GetWindowsFolder() = 0; // without trailing backslash
+  virtual std::wstring GetSystemFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetCurrentFolder() = 0; // without trailing backslash
 };
 
 class IProcesses {
@@ -138,7 +138,8 @@ public:
   virtual ~ISystemRestore() = default;
 
   // Loads "SRCLIENT.DLL" once for the process and looks up its two entry points:
-  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point is.
+  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point
+  // is.
   virtual TErrorCode LoadLibrary(std::wstring& aMissingEntryPoint) = 0;
   // "SRSetRestorePointW": true when the call succeeded; aStatus is filled either way.
   virtual bool SetRestorePoint(const TRestorePointInfo& aInfo, TRestorePointStatus& aStatus) = 0;

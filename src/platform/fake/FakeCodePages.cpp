@@ -69,7 +69,7 @@ std::span<const char16_t> SingleByteTable(uint32_t aCodePage) {
 
 wchar_t DecodeSingleByte(std::span<const char16_t> aTable, uint8_t aByte) {
   return aByte >= 0x80 && aByte - 0x80u < aTable.size() ? static_cast<wchar_t>(aTable[aByte - 0x80])
-                                                       : static_cast<wchar_t>(aByte);
+                                                        : static_cast<wchar_t>(aByte);
 }
 
 #ifdef KESTROVA_FAKE_HAS_ICONV
@@ -142,8 +142,8 @@ TErrorCode DecodeShiftJis(std::string_view aBytes, std::wstring& aText) {
     std::string unit;
     if (i + length <= aBytes.size() && convert.Convert(aBytes.substr(i, length), unit) &&
         unit.size() == 2) {
-      text += static_cast<wchar_t>(static_cast<uint8_t>(unit[0]) |
-                                   static_cast<uint8_t>(unit[1]) << 8);
+      text +=
+          static_cast<wchar_t>(static_cast<uint8_t>(unit[0]) | static_cast<uint8_t>(unit[1]) << 8);
     } else {
       text += kShiftJisUndefined;
     }
@@ -166,9 +166,9 @@ TErrorCode EncodeShiftJis(std::wstring_view aText, std::string& aBytes) {
       bytes += "??"; // two UTF-16 units, as Windows counts them
     } else if (code < 0x80) {
       bytes += static_cast<char>(code);
-    } else if (convert.Convert(std::string{static_cast<char>(code & 0xFF),
-                                           static_cast<char>(code >> 8)},
-                               unit)) {
+    } else if (convert.Convert(
+                   std::string{static_cast<char>(code & 0xFF), static_cast<char>(code >> 8)},
+                   unit)) {
       bytes += unit;
     } else {
       bytes += '?';
@@ -180,8 +180,12 @@ TErrorCode EncodeShiftJis(std::wstring_view aText, std::string& aBytes) {
 
 #else
 
-TErrorCode DecodeShiftJis(std::string_view, std::wstring&) { return err::InvalidParameter; }
-TErrorCode EncodeShiftJis(std::wstring_view, std::string&) { return err::InvalidParameter; }
+TErrorCode DecodeShiftJis(std::string_view, std::wstring&) {
+  return err::InvalidParameter;
+}
+TErrorCode EncodeShiftJis(std::wstring_view, std::string&) {
+  return err::InvalidParameter;
+}
 
 #endif
 

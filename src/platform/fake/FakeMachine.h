@@ -109,7 +109,10 @@ public:
   void FailDeleteKey(TRegHandle aRoot, const std::wstring& aSubKey,
                      TErrorCode aError = err::AccessDenied);
   void FailDeleteFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation);
-  void FailOpenFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation);
+  // With aForMs the file is free again once the virtual clock has gone on that long (a file
+  // another program holds open for a moment).
+  void FailOpenFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation,
+                    std::optional<uint64_t> aForMs = std::nullopt);
   // Every write, append, folder creation and replace fails with DiskFull while set.
   void SetDiskFull(bool aFull);
   // Writes fail after this many more bytes have been written in total (a disk that fills up

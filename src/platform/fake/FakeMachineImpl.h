@@ -279,7 +279,9 @@ struct TFakeMachine::TImpl {
   std::map<TFindHandle, TFindState> Finds;
   TFindHandle NextFindHandle = 0x2000;
   std::map<std::wstring, std::wstring, TNameLess> ShortNames;
-  std::map<std::wstring, TErrorCode, TNameLess> FailDeleteFile, FailOpenFile;
+  std::map<std::wstring, TErrorCode, TNameLess> FailDeleteFile;
+  // Opens that fail, until the tick count reaches the given one where one is given.
+  std::map<std::wstring, std::pair<TErrorCode, std::optional<uint64_t>>, TNameLess> FailOpenFile;
   bool DiskFull = false;
   std::optional<uint64_t> DiskSpace;
 
@@ -287,6 +289,8 @@ struct TFakeMachine::TImpl {
   bool ParsePath(const std::wstring& aPath, TFsPath& aParsed) const;
   static std::wstring FormatPath(const TFsPath& aPath);
   TFsNode* FindNode(const TFsPath& aPath) const;
+  // The error an open of the path fails with now; Success when it may be opened.
+  TErrorCode OpenFailure(const TFsPath& aPath) const;
   // The folder that holds the path's last name: PathNotFound when it is missing.
   TErrorCode FindParent(const TFsPath& aPath, TFsNode*& aParent) const;
   // Creates the drive and the folders of the path as needed (seeding).

@@ -104,11 +104,13 @@ public:
 
   TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) override {
     TDateTimeFormats formats;
-    const std::pair<LCTYPE, std::wstring*> items[] = {
-        {LOCALE_SSHORTDATE, &formats.ShortDate}, {LOCALE_STIMEFORMAT, &formats.LongTime},
-        {LOCALE_SDATE, &formats.DateSeparator},  {LOCALE_STIME, &formats.TimeSeparator},
-        {LOCALE_S1159, &formats.TimeAM},         {LOCALE_S2359, &formats.TimePM},
-        {LOCALE_SDECIMAL, &formats.DecimalSeparator}};
+    const std::pair<LCTYPE, std::wstring*> items[] = {{LOCALE_SSHORTDATE, &formats.ShortDate},
+                                                      {LOCALE_STIMEFORMAT, &formats.LongTime},
+                                                      {LOCALE_SDATE, &formats.DateSeparator},
+                                                      {LOCALE_STIME, &formats.TimeSeparator},
+                                                      {LOCALE_S1159, &formats.TimeAM},
+                                                      {LOCALE_S2359, &formats.TimePM},
+                                                      {LOCALE_SDECIMAL, &formats.DecimalSeparator}};
     for (const auto& [type, text] : items) {
       // Locale texts are at most 80 characters; the count includes the closing zero.
       wchar_t buffer[128];
