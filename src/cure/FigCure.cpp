@@ -125,7 +125,7 @@ std::wstring TFigCure::FreeBackupName(TDateTime aNow, const std::string& aIndex)
   std::wstring name = stem + L".reg";
   // Two runs in one second would share the name: the later one takes the next free number.
   for (int n = 2; kplat::PathExists(JoinCheckedPath(FBackupPath, name)) ||
-                  IndexNames(aIndex, WideToAnsi(name));
+                  IndexNames(aIndex, WideToSystemAnsi(name));
        ++n) {
     name = stem + L'_' + std::to_wstring(n) + L".reg";
   }
@@ -160,7 +160,8 @@ bool TFigCure::StartCure() {
     index.push_back('\n');
   }
   const std::string line =
-      WideToAnsi(IndexTime(Now()) + L',' + std::to_wstring(FItemCount) + L',' + name) + "\r\n";
+      WideToSystemAnsi(IndexTime(Now()) + L',' + std::to_wstring(FItemCount) + L',' + name) +
+      "\r\n";
   index.insert(index.end(), line.begin(), line.end());
   if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(indexFile, index);
       rc != kplat::err::Success) {

@@ -193,7 +193,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
   for (size_t i = FInfoFile.size(); i-- > 0;) {
     ++n;
     std::vector<std::wstring> fields;
-    SplitText(AnsiToWide(FInfoFile[i]), L',', fields);
+    SplitText(SystemAnsiToWide(FInfoFile[i]), L',', fields);
     if (fields.size() < 3 || !IsBareFileName(fields[2])) {
       continue;
     }

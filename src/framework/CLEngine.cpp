@@ -3,12 +3,16 @@
 #include "framework/CLHelpers.h"
 #include "framework/CLIniFiles.h"
 #include "framework/CLSettings.h"
+#include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 #include "ui/CLUpdateForm.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cwctype>
+#include <string_view>
 
 namespace {
 
@@ -42,7 +46,52 @@ bool IsBlankText(const std::wstring& aText) {
 
 // The HTTP form encoding of a parameter value, in the system's ANSI code page.
 std::wstring EncodeParam(const std::wstring& aValue) {
-  return AnsiToWide(HTTPEncode(WideToAnsi(aValue)));
+  return AnsiToWide(HTTPEncode(WideToSystemAnsi(aValue)));
+}
+
+// A drive path ("C:\..."), as "%exepath%" makes an address.
+bool IsLocalPath(const std::wstring& aAddress) {
+  return aAddress.size() >= 3 && std::iswalpha(aAddress[0]) && aAddress[1] == L':' &&
+         (aAddress[2] == L'\\' || aAddress[2] == L'/');
+}
+
+// A page of the program's folder as a file address ("file:///C:/Program%20Files/..."), or empty
+// for a path that is not an existing file of that folder: no name may climb out with ".." (Windows
+// drops trailing dots and blanks, so any name of only those) or name a stream.
+std::wstring LocalPageAddress(std::wstring aPath) {
+  std::replace(aPath.begin(), aPath.end(), L'/', L'\\');
+  const std::wstring folder = GetAppPath();
+  if (!StartsText(aPath, folder)) {
+    return std::wstring();
+  }
+  std::vector<std::wstring> names;
+  SplitText(aPath.substr(folder.size()), L'\\', names);
+  for (const std::wstring& name : names) {
+    if (name.find_first_not_of(L". ") == std::wstring::npos ||
+        name.find(L':') != std::wstring::npos) {
+      return std::wstring();
+    }
+  }
+  if (!kplat::FileExists(aPath)) {
+    return std::wstring();
+  }
+  // Letters, digits and the separators stay; everything else is percent-encoded UTF-8.
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::wstring address = L"file:///";
+  for (const char c : kplat::ToUtf8(aPath)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\\') {
+      address += L'/';
+    } else if ((byte < 0x80 && std::isalnum(byte) != 0) ||
+               std::string_view("-._~:").find(static_cast<char>(byte)) != std::string_view::npos) {
+      address += static_cast<wchar_t>(byte);
+    } else {
+      address += L'%';
+      address += static_cast<wchar_t>(kDigits[byte >> 4]);
+      address += static_cast<wchar_t>(kDigits[byte & 0xF]);
+    }
+  }
+  return address;
 }
 
 // The current local time as two-digit seconds and three-digit milliseconds.
@@ -293,6 +342,10 @@ void TCLEngine::ShowPage(const std::wstring& strPage) const {
 }
 
 bool TCLEngine::ShowPageByURL(const std::wstring& strURL) const {
+  if (IsLocalPath(strURL)) {
+    const std::wstring address = LocalPageAddress(strURL);
+    return !address.empty() && OpenURLInBrowser(address);
+  }
   return OpenURLInBrowser(strURL);
 }
 

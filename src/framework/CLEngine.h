@@ -164,6 +164,8 @@ public:
   // The program's identification parameters, starting with a token that makes each unique.
   std::wstring GetURLParam() const;
   void ShowPage(const std::wstring& strPage) const;
+  // Opens the address in the browser. A path of the program's folder ("%exepath%\\...") opens as
+  // the file address of an existing file there; any other path is refused (false).
   bool ShowPageByURL(const std::wstring& strURL) const;
   // The embedded browser's before-navigate event: a "wcme:" address is the program's own,
   // opening the page named by its PAGE parameter, and is never navigated to.

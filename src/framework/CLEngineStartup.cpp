@@ -149,6 +149,7 @@ void TCLEngine::InitPost() {
     OnSkinChanged(*this);
   }
   UpdateTitle();
+  GetCLSettings().TellUnreadable();
   if (GetCLSettings().GetSettingBool(L"Update.BeginAuto")) {
     AppUpdateAuto();
   }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A failure the helpers raise. The message is the user-facing text (in UTF-8 for what()).
@@ -155,11 +156,14 @@ std::string HTTPEncode(const std::string& aText);
 // two that are not hexadecimal; the position is that of the "%", counted from 1.
 std::string HTTPDecode(const std::string& aText);
 
-// The ANSI code page conversion for 8-bit texts such as the HTTP form encoding: Windows-1252,
-// the same on every machine so that encoded addresses do not depend on the system's locale.
-// Characters it cannot hold become "?".
+// Windows-1252, the same on every machine. Characters it cannot hold become "?".
 std::string WideToAnsi(const std::wstring& aText);
 std::wstring AnsiToWide(const std::string& aText);
+// 8-bit text in the system's ANSI code page, converted by the system: language files without a
+// byte-order mark, the backup index, address parameters, the server's text answers. Windows-1252
+// when the system cannot convert its own code page. Characters it cannot hold become "?".
+std::wstring SystemAnsiToWide(std::string_view aText);
+std::string WideToSystemAnsi(std::wstring_view aText);
 
 // aSource scaled to the largest size of the same proportions that fits aTarget, centred in it.
 // When a side of the target is 0 the target's size is used; otherwise, when a side of the source

@@ -1,5 +1,5 @@
 // String helpers: splitting, URL parameters, placeholders, the HTTP form encoding, the 8-bit code
-// page and the rectangle fit.
+// pages and the rectangle fit.
 
 #include "framework/CLHelpers.h"
 
@@ -242,6 +242,24 @@ std::wstring AnsiToWide(const std::string& aText) {
                                            : static_cast<wchar_t>(byte);
   }
   return result;
+}
+
+std::wstring SystemAnsiToWide(std::string_view aText) {
+  kplat::ISystem& system = kplat::Platform().System();
+  std::wstring text;
+  if (system.DecodeCodePage(system.GetAnsiCodePage(), aText, text) != kplat::err::Success) {
+    text = AnsiToWide(std::string(aText));
+  }
+  return text;
+}
+
+std::string WideToSystemAnsi(std::wstring_view aText) {
+  kplat::ISystem& system = kplat::Platform().System();
+  std::string bytes;
+  if (system.EncodeCodePage(system.GetAnsiCodePage(), aText, bytes) != kplat::err::Success) {
+    bytes = WideToAnsi(std::wstring(aText));
+  }
+  return bytes;
 }
 
 TRect FitRect(const TRect& aSource, const TRect& aTarget) {

@@ -40,6 +40,7 @@ btnOk.Caption=OK
 cbAutoCheckUpdate.Caption=Check for update automatically
 lblSupport.Caption=Support
 lblTimer.Caption=This window will close in {1} sec(s)...
+Settings.Unreadable=Your settings could not be read from "{1}"; another program may be using the file. {AppName} runs with its default settings this time and will not save changes to them, so that the file stays as it is.
 TfrmCLAboutForm.Caption=About {AppName}
 TfrmCLAboutForm.CopyRightLine1={AppName}
 TfrmCLAboutForm.CopyRightLine2=Version : {1}

@@ -7,11 +7,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <shared_mutex>
+#include <utility>
 #include <vector>
 
 namespace {
 
-std::atomic<TCLMainThread*> GMainThread{nullptr};
+// Held shared by the threads that call into the dispatcher without owning it, exclusively while
+// it is changed, so that a dispatcher is never removed under a call.
+std::shared_mutex GMainThreadLock;
+TCLMainThread* GMainThread = nullptr;
 
 // RunUntil's condition may turn true without anything being queued (a worker that ends), so an
 // idle loop looks at it again after this much real time at the latest.
@@ -26,7 +31,11 @@ void RunUnanswered(const TMainThreadProc& aProc) noexcept {
 } // namespace
 
 TCLMainThread& GetCLMainThread() {
-  TCLMainThread* mainThread = GMainThread.load(std::memory_order_acquire);
+  TCLMainThread* mainThread = nullptr;
+  {
+    std::shared_lock lock(GMainThreadLock);
+    mainThread = GMainThread;
+  }
   if (mainThread == nullptr) {
     // A programming error, not a runtime condition: start-up installs the dispatcher first.
     std::fputs("Kestrova: no main-thread dispatcher was set\n", stderr);
@@ -36,7 +45,18 @@ TCLMainThread& GetCLMainThread() {
 }
 
 TCLMainThread* SetCLMainThread(TCLMainThread* aMainThread) {
-  return GMainThread.exchange(aMainThread, std::memory_order_acq_rel);
+  std::unique_lock lock(GMainThreadLock);
+  return std::exchange(GMainThread, aMainThread);
+}
+
+bool PostToCLMainThread(TMainThreadProc aProc) {
+  std::shared_lock lock(GMainThreadLock);
+  return GMainThread != nullptr && GMainThread->Post(std::move(aProc));
+}
+
+bool SynchronizeWithCLMainThread(TMainThreadProc aProc, std::stop_token aStop) {
+  std::shared_lock lock(GMainThreadLock);
+  return GMainThread != nullptr && GMainThread->Synchronize(std::move(aProc), std::move(aStop));
 }
 
 bool TCLMainThread::WaitForWorker(std::thread& aWorker, const std::function<bool()>& aFinished,

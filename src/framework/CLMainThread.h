@@ -75,6 +75,12 @@ public:
 // The process's dispatcher; set once at start (and by tests around each case); not owned.
 TCLMainThread& GetCLMainThread();
 TCLMainThread* SetCLMainThread(TCLMainThread* aMainThread); // returns the previous one
+// For a worker that may outlive the dispatcher (a transfer left running at exit): Post and
+// Synchronize on the process's dispatcher, or false, without running aProc, when none is set. The
+// dispatcher is not removed while the call is inside it, so a worker that waits in
+// SynchronizeWithCLMainThread must have a stop token that is requested before it goes.
+bool PostToCLMainThread(TMainThreadProc aProc);
+bool SynchronizeWithCLMainThread(TMainThreadProc aProc, std::stop_token aStop);
 
 // Installs a dispatcher for the lifetime of the object and puts the previous one back.
 class TCLScopedMainThread {

@@ -71,16 +71,18 @@ std::wstring EncodeLangValue(std::wstring_view aValue) {
 std::wstring DecodeLangText(const std::vector<uint8_t>& aBytes) {
   if (HasBom(aBytes))
     return DecodeIniText(aBytes);
-  return AnsiToWide(std::string(aBytes.begin(), aBytes.end()));
+  return SystemAnsiToWide(
+      std::string_view(reinterpret_cast<const char*>(aBytes.data()), aBytes.size()));
 }
 
-TIniLoadResult TCLMultiLangLan::LoadFromFile(const std::wstring& aFileName) {
+TIniLoadResult ReadLangFile(const std::wstring& aFileName, std::wstring& aText) {
   std::vector<uint8_t> bytes;
   const kplat::TErrorCode rc =
       kplat::Platform().Files().ReadFile(aFileName, bytes, kMaxLanguageFileBytes);
   switch (rc) {
   case kplat::err::Success:
-    break;
+    aText = DecodeLangText(bytes);
+    return {TIniLoadStatus::Loaded, rc};
   case kplat::err::FileNotFound:
   case kplat::err::PathNotFound:
   case kplat::err::InvalidName:
@@ -90,8 +92,14 @@ TIniLoadResult TCLMultiLangLan::LoadFromFile(const std::wstring& aFileName) {
   default:
     return {TIniLoadStatus::Unreadable, rc};
   }
-  LoadFromString(DecodeLangText(bytes));
-  return {TIniLoadStatus::Loaded, rc};
+}
+
+TIniLoadResult TCLMultiLangLan::LoadFromFile(const std::wstring& aFileName) {
+  std::wstring text;
+  const TIniLoadResult result = ReadLangFile(aFileName, text);
+  if (result)
+    LoadFromString(text);
+  return result;
 }
 
 void TCLMultiLangLan::LoadFromString(std::wstring_view aText) {

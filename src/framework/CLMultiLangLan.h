@@ -7,7 +7,7 @@
 // break and "<SP>" a blank, both in any case.
 //
 // Files are read by their byte-order mark (UTF-8, UTF-16LE, UTF-16BE); a file without one is
-// 8-bit text in the ANSI code page. They are written as UTF-16LE with a mark, whole and
+// 8-bit text in the system's ANSI code page. They are written as UTF-16LE with a mark, whole and
 // atomically.
 //
 // The two forms are kept in step lazily: changing the lines marks the INI form stale (rebuilt
@@ -28,8 +28,10 @@ constexpr uint64_t kMaxLanguageFileBytes = 16ull * 1024 * 1024;
 std::wstring DecodeLangValue(std::wstring_view aValue);
 // Every CR LF, then every remaining CR, then every remaining LF as "<BR>".
 std::wstring EncodeLangValue(std::wstring_view aValue);
-// The text of a language file: by its byte-order mark, else the ANSI code page.
+// The text of a language file: by its byte-order mark, else the system's ANSI code page.
 std::wstring DecodeLangText(const std::vector<uint8_t>& aBytes);
+// Reads a language file (at most kMaxLanguageFileBytes) and decodes it; every reader of one does.
+TIniLoadResult ReadLangFile(const std::wstring& aFileName, std::wstring& aText);
 
 class TCLMultiLangLan {
 public:

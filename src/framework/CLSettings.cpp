@@ -2,6 +2,7 @@
 
 #include "framework/CLEngine.h"
 #include "framework/CLIniParse.h"
+#include "framework/CLMultiLangLan.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 
@@ -20,6 +21,20 @@ constexpr wchar_t kAllUsersKey[] = L"AllUsers";
 constexpr wchar_t kUserFlagFile[] = L"UserFlag.ini";
 constexpr wchar_t kDebugTag[] = L"CLSettings";
 constexpr kplat::TFileTime kFileTimeTicksPerDay = 864000000000ull;
+// A file another program holds open for a moment (a virus scanner, a backup, a second start of
+// ours) is read again a few times before it counts as unreadable.
+constexpr int kReadAttempts = 4;
+constexpr uint32_t kReadRetryMs = 50;
+
+TIniLoadResult LoadPatiently(TCLMemIniFile& aFile) {
+  TIniLoadResult loaded = aFile.Load();
+  for (int attempt = 1; attempt < kReadAttempts && loaded.Status == TIniLoadStatus::Unreadable;
+       ++attempt) {
+    kplat::Platform().Clock().SleepMs(kReadRetryMs);
+    loaded = aFile.Load();
+  }
+  return loaded;
+}
 
 std::wstring NoTrailingBackslash(std::wstring aFolder) {
   if (aFolder.size() > 3 && aFolder.back() == L'\\') {
@@ -104,9 +119,12 @@ TCLSettings::TCLSettings(const std::wstring& aSettingFile) {
   FUserDataPathAllUsers = GetCommonShellFolder(L"Common AppData") + L"\\" + FConfigPathWord + L"\\";
 
   DecideAllUser();
-  SetAllUser(GetAllUserFlag());
+  // A flag file that cannot be read says nothing: the per-machine folder only when writeable.
+  SetAllUser(GetAllUserFlag() && IsAllUserPathWriteable());
 
-  FRunTimes = GetSettingInteger(L"RunTimes");
+  // A settings file that is there but unreadable was written by an earlier start.
+  FRunTimes = FSettingIniKept ? std::max(GetSettingInteger(L"RunTimes"), 1)
+                              : GetSettingInteger(L"RunTimes");
   SetSettingInteger(L"RunTimes",
                     FRunTimes < std::numeric_limits<int32_t>::max() ? FRunTimes + 1 : FRunTimes);
 }
@@ -253,19 +271,19 @@ std::wstring TCLSettings::UserFlagFileName() const {
 
 bool TCLSettings::IsAllUserFlagExists() const {
   TCLMemIniFile flags(UserFlagFileName());
-  flags.Load();
+  LoadPatiently(flags);
   return flags.ValueExists(kFlagSection, kAllUsersKey);
 }
 
 bool TCLSettings::GetAllUserFlag() const {
   TCLMemIniFile flags(UserFlagFileName());
-  flags.Load();
+  LoadPatiently(flags);
   return flags.ReadInteger(kFlagSection, kAllUsersKey, 1) != 0;
 }
 
 void TCLSettings::SetAllUserFlag(bool bValue) {
   TCLMemIniFile flags(UserFlagFileName());
-  const TIniLoadResult loaded = flags.Load();
+  const TIniLoadResult loaded = LoadPatiently(flags);
   if (!loaded && loaded.Status != TIniLoadStatus::Missing) {
     return; // a flag file we cannot read is left as it is
   }
@@ -291,8 +309,22 @@ void TCLSettings::SetAllUser(bool Value) {
     kplat::WriteFileAtomic(fileName, {0x20});
   }
   FSettingIni = std::make_unique<TCLMemIniFile>(fileName);
-  const TIniLoadResult loaded = FSettingIni->Load();
+  const TIniLoadResult loaded = LoadPatiently(*FSettingIni);
   FSettingIniKept = !loaded && loaded.Status != TIniLoadStatus::Missing;
+  if (FSettingIniKept) {
+    kplat::DebugLog(kDebugTag, L"Settings unreadable (" + std::to_wstring(loaded.Error) +
+                                   L"), not saved this run: " + fileName);
+  }
+}
+
+void TCLSettings::TellUnreadable() {
+  TCLEngine* engine = GetCLEngine();
+  if (!FSettingIniKept || FUnreadableTold || engine == nullptr) {
+    return;
+  }
+  FUnreadableTold = true;
+  engine->ShowMessageEx(L"Settings.Unreadable", {FSettingIni->FileName()}, true, mr::None, mb::OK,
+                        TMsgDlgType::mtWarning, 0);
 }
 
 kplat::TErrorCode TCLSettings::EndUpdate() {
@@ -342,8 +374,11 @@ std::wstring TCLSettings::SlowGetLanguageString(const std::wstring& strSection,
   if (folder.empty()) {
     folder = L"lang";
   }
-  TCLMemIniFile languageFile(FConstDataPath + folder + L"\\" + language + L".lan");
-  languageFile.Load();
+  std::wstring text;
+  TCLMemIniFile languageFile;
+  if (ReadLangFile(FConstDataPath + folder + L"\\" + language + L".lan", text)) {
+    languageFile.SetText(text);
+  }
   return languageFile.ReadString(strSection, strValue, strDefault);
 }
 

@@ -94,6 +94,13 @@ public:
   // Writes the user settings file whole. A file that was there but could not be read is never
   // overwritten (AccessDenied), so that what it holds is not lost.
   kplat::TErrorCode UpdateSettingINI();
+  // Whether the user settings file is there but could not be read (after a few tries, a file held
+  // open by another program is usually free again): the run uses the other layers' values, counts
+  // as a later start and saves no setting.
+  bool SettingsUnreadable() const { return FSettingIniKept; }
+  // Tells the user so once, through the application engine's message service; nothing without
+  // an engine or when the file was read.
+  void TellUnreadable();
 
   // A text straight from the chosen language's file, for use before the engine exists: key
   // strValue of section strSection in the ".lan" file of "Language" ("Language.Force" beats it)
@@ -115,6 +122,7 @@ private:
   std::unique_ptr<TCLMemIniFile> FSettingIni;
   // The user settings file exists but could not be read whole: it is never written.
   bool FSettingIniKept = false;
+  bool FUnreadableTold = false;
   std::wstring FConstDataPath;
   std::wstring FUserDataPath;
   std::wstring FUserDataPathCurrentUser;

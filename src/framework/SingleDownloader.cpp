@@ -87,7 +87,7 @@ std::wstring DecodeBody(const std::string& aBody, THttpCharset aCharset) {
   case THttpCharset::KAnsi:
     break;
   }
-  return AnsiToWide(aBody);
+  return SystemAnsiToWide(aBody);
 }
 
 class TTransferRun {
@@ -178,7 +178,7 @@ bool TTransferRun::ReadBody(bool aHasLength, uint64_t aLength) {
       const auto total = static_cast<int64_t>(aHasLength ? aLength : 0);
       const auto done = static_cast<int64_t>(FBytesRead);
       TSingleDownloaderJob* job = &FJob;
-      GetCLMainThread().Synchronize(
+      SynchronizeWithCLMainThread(
           [job, total, done] {
             TSingleDownloader* owner = job->Owner;
             if (owner != nullptr && owner->OnProgress)
@@ -232,7 +232,9 @@ void RunJob(const std::shared_ptr<TSingleDownloaderJob>& aJob) {
     ok = false;
   }
   aJob->Result = ok && !aJob->Stop.stop_requested();
-  GetCLMainThread().Post([aJob] { TSingleDownloaderJob::Deliver(aJob); });
+  // A transfer that outlived the program's dispatcher (it hung past the wait at exit) has no one
+  // to report to.
+  PostToCLMainThread([aJob] { TSingleDownloaderJob::Deliver(aJob); });
   {
     std::lock_guard lock(gFinishedLock);
     aJob->Finished = true;

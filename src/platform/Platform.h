@@ -9,6 +9,7 @@
 #include "platform/PlatformTypes.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kplat {
@@ -96,12 +97,21 @@ public:
   virtual uint16_t GetSystemDefaultLangID() = 0;
   // The current user's short date and long time formats.
   virtual TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) = 0;
+  // The code page of the system's 8-bit ("ANSI") text.
+  virtual uint32_t GetAnsiCodePage() = 0;
+  // 8-bit text in a code page and back, as the system converts it: a byte sequence the page does
+  // not define decodes to a stand-in character, never fails; a character the page lacks encodes
+  // as "?" (no look-alike). InvalidParameter for a code page the system does not know.
+  virtual TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                                    std::wstring& aText) = 0;
+  virtual TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                                    std::string& aBytes) = 0;
 
-  virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
-  virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it
-  virtual std::wstring GetWindowsFolder() = 0;  // without trailing backslash
-  virtual std::wstring GetSystemFolder() = 0;   // without trailing backslash
-  virtual std::wstring GetCurrentFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetProgramPath() = 0;   // full path of the running executable
+  virtual std::wstring GetTempFolder() = 0;    // with trailing backslash, as the system gives it
+  virtual std::wstring GetWindowsFolder() = 0; // without trailing backslash
+  virtual std::wstring GetSystemFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetCurrentFolder() = 0; // without trailing backslash
 };
 
 class IProcesses {
@@ -128,7 +138,8 @@ public:
   virtual ~ISystemRestore() = default;
 
   // Loads "SRCLIENT.DLL" once for the process and looks up its two entry points:
-  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point is.
+  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point
+  // is.
   virtual TErrorCode LoadLibrary(std::wstring& aMissingEntryPoint) = 0;
   // "SRSetRestorePointW": true when the call succeeded; aStatus is filled either way.
   virtual bool SetRestorePoint(const TRestorePointInfo& aInfo, TRestorePointStatus& aStatus) = 0;

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -242,7 +243,10 @@ void TfrmCLUpdateForm::sdDownloadDoneString(const std::wstring& strResult) {
     settings.BeginUpdate();
     for (const auto& [name, value] : answer.Banners)
       settings.SetSettingstring(name, value);
-    settings.SetSettingInteger(L"Update.Times", settings.GetSettingInteger(L"Update.Times") + 1);
+    // The count stops at the largest number it can hold.
+    const int32_t times = settings.GetSettingInteger(L"Update.Times");
+    settings.SetSettingInteger(L"Update.Times",
+                               times < std::numeric_limits<int32_t>::max() ? times + 1 : times);
     settings.EndUpdate();
     if (FDoUpdate && answer.Result == 0 && Visible()) {
       FInfo = FEngine.GetLibString(L"Update.LastVersionAlready");

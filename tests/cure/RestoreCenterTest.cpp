@@ -120,6 +120,18 @@ TEST_F(RestoreCenterTest, ListsNewestFirstAndPrunesCountingEveryLine) {
   EXPECT_EQ(Index(), "no commas\r\nx,1,gone.reg\r\n");
 }
 
+TEST_F(RestoreCenterTest, IndexIsReadInTheSystemCodePage) {
+  // A Russian system's index: its date and file name in Windows-1251.
+  Machine().SetAnsiCodePage(1251);
+  AddBackup(L"\u0421\u0431\u043E\u0439.reg", 2);
+  SetIndex("02.03.2026 \xE3.,2,\xD1\xE1\xEE\xE9.reg\r\n");
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(10));
+  EXPECT_EQ(Files(center), (std::vector<std::wstring>{L"\u0421\u0431\u043E\u0439.reg"}));
+  ASSERT_EQ(center.Rows().size(), 1u);
+  EXPECT_EQ(center.Rows()[0].DateTime, L"02.03.2026 \u0433.");
+}
+
 TEST_F(RestoreCenterTest, ALineNamingAFileOutsideTheFolderIsKeptButNeverListedOrDeleted) {
   const std::wstring data = kBackup.substr(0, kBackup.rfind(L'\\'));
   TRegExporter exporter;

@@ -47,7 +47,8 @@ protected:
                                            L"AppName=Kestrova\n"
                                            L"MSGBox.CureAfterScan=Cure {1} items of {1}? {2}\n"
                                            L"[LibRes]\n"
-                                           L"btnOk.Caption=OK\n");
+                                           L"btnOk.Caption=OK\n"
+                                           L"Settings.Unreadable=Cannot read {1}\n");
     FEngine.SetLanguageData(&FLanguage);
     FEngine.SetMessageBox(&FBox);
   }
@@ -168,6 +169,17 @@ TEST_F(CLEngine, AddressesOfPages) {
   EXPECT_EQ(FEngine.GetURL(L"Local", true), L"file://C:\\Program Files\\Kestrova/a?x=1");
 }
 
+TEST_F(CLEngine, UnreadableSettingsAreToldOnceAtStart) {
+  const std::wstring file = L"C:\\ProgramData\\C__Program Files_Kestrova_Kestrova.exe\\setting.dat";
+  FMachine.AddTextFile(file, "[setting]\nRunTimes=3\n");
+  FMachine.FailOpenFile(file, kplat::err::SharingViolation);
+  FEngine.InitPost();
+  FEngine.InitPost();
+  ASSERT_EQ(FBox.Shown.size(), 1u);
+  EXPECT_EQ(FBox.Shown[0].Text, L"Cannot read " + file);
+  EXPECT_EQ(FBox.Shown[0].DlgType, TMsgDlgType::mtWarning);
+}
+
 TEST_F(CLEngine, AddressParametersIdentifyTheProgram) {
   SetConst("Language=Deutsch Süd\nApp.Ver=1.2.3.4 beta\nApp.SubVer=77\nApp.RegPath=Kestrova\n");
   kplat::TOSVersion version;
@@ -188,6 +200,12 @@ TEST_F(CLEngine, AddressParametersIdentifyTheProgram) {
   const std::wstring params = FEngine.GetURLParam();
   EXPECT_EQ(params.substr(params.find(L"&CHL=")), L"&CHL=6368616E31");
 
+  // The language name goes out in the system's code page.
+  FMachine.SetAnsiCodePage(1251);
+  GetCLSettings().SetSettingstring(L"Language", L"\u0420\u0443\u0441\u0441\u043A\u0438\u0439");
+  const std::wstring russian = FEngine.GetURLParam();
+  EXPECT_EQ(russian.substr(russian.find(L"&LANG="), 28), L"&LANG=%D0%F3%F1%F1%EA%E8%E9&");
+
   EXPECT_EQ(PackVersion(L"1.2.3"), L"00000000");
   EXPECT_EQ(PackVersion(L"300.256.257.x"), L"2C000100");
 }
@@ -207,6 +225,34 @@ TEST_F(CLEngine, OwnProtocolOpensPagesAndNeverNavigates) {
   ASSERT_EQ(FMachine.ShellExecutions().size(), 1u);
   EXPECT_TRUE(
       FMachine.ShellExecutions()[0].File.starts_with(L"http://support.example/?ACTION=support&"));
+}
+
+TEST_F(CLEngine, PagesOfTheProgramFolderOpenAsFileAddresses) {
+  FMachine.AddTextFile(L"C:\\Program Files\\Kestrova\\help\\index #1.html", "<html/>");
+  FMachine.AddTextFile(L"C:\\Program Files\\outside.html", "<html/>");
+  SetConst("URL.Help=%exepath%\\help\\index #1.html\n"
+           "URL.Slashes=%EXEPATH%/help/index #1.html\n"
+           "URL.Missing=%exepath%\\help\\gone.html\n"
+           "URL.Climb=%exepath%\\help\\..\\..\\outside.html\n"
+           "URL.Dots=%exepath%\\help\\. . \\index #1.html\n"
+           "URL.Folder=%exepath%\\help\n"
+           "URL.Elsewhere=C:\\Program Files\\outside.html\n");
+  const std::wstring help = L"file:///C:/Program%20Files/Kestrova/help/index%20%231.html";
+  struct TCase {
+    const wchar_t* Page;
+    std::wstring Opened; // empty: refused
+  };
+  const TCase cases[] = {{L"Help", help}, {L"Slashes", help}, {L"Missing", L""},  {L"Climb", L""},
+                         {L"Dots", L""},  {L"Folder", L""},   {L"Elsewhere", L""}};
+  for (const TCase& c : cases) {
+    const size_t before = FMachine.ShellExecutions().size();
+    EXPECT_EQ(FEngine.ShowPageByURL(FEngine.GetURL(c.Page, true)), !c.Opened.empty()) << c.Page;
+    const auto executions = FMachine.ShellExecutions();
+    ASSERT_EQ(executions.size(), before + (c.Opened.empty() ? 0 : 1)) << c.Page;
+    if (!c.Opened.empty()) {
+      EXPECT_EQ(executions.back().File, c.Opened) << c.Page;
+    }
+  }
 }
 
 TEST_F(CLEngine, APageNameFromAWebPageIsOneQueryValue) {

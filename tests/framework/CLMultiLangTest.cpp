@@ -104,6 +104,7 @@ TEST(MultiLangValues, EscapesDecodeInAnyCaseAndLineBreaksEncode) {
 }
 
 TEST(MultiLangValues, FilesAreReadByTheirMarkElseInTheAnsiCodePage) {
+  kplat::fake::TFakeMachineScope machine;
   const std::vector<uint8_t> ansi{'K', '=', 0xE9, 0x80};
   EXPECT_EQ(DecodeLangText(ansi), L"K=\u00E9\u20AC");
   // Valid UTF-8 without a mark is still ANSI text.

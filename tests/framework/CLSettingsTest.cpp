@@ -1,6 +1,7 @@
 #include "framework/CLSettings.h"
 
 #include "framework/CLEngine.h"
+#include "framework/CLMultiLangLan.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
@@ -227,6 +228,42 @@ TEST_F(CLSettings, DamagedSettingFileKeepsWhatItHeld) {
   EXPECT_EQ(GetFileSizeByName(file), static_cast<int64_t>(kHuge));
 }
 
+TEST_F(CLSettings, ASettingFileHeldOpenForAMomentIsReadOnceFree) {
+  const std::wstring file = kMachineFolder + L"setting.dat";
+  FMachine.AddTextFile(file, "[setting]\nRunTimes=7\nSkin=Blue\n");
+  FMachine.FailOpenFile(file, kplat::err::SharingViolation, 120);
+  auto settings = Open();
+  EXPECT_FALSE(settings->SettingsUnreadable());
+  EXPECT_EQ(settings->RunTimes(), 7);
+  EXPECT_EQ(FileValue(file, L"setting", L"RunTimes"), L"8");
+  EXPECT_EQ(FileValue(file, L"setting", L"Skin"), L"Blue");
+}
+
+TEST_F(CLSettings, AnUnreadableSettingFileIsNoFirstStartAndStaysAsItIs) {
+  const std::wstring file = kMachineFolder + L"setting.dat";
+  FMachine.AddTextFile(file, "[setting]\nRunTimes=7\n");
+  const auto before = FMachine.FileContent(file);
+  FMachine.FailOpenFile(file, kplat::err::SharingViolation);
+  auto settings = Open();
+  EXPECT_TRUE(settings->SettingsUnreadable());
+  EXPECT_GE(settings->RunTimes(), 1);
+  settings->SetSettingstring(L"Skin", L"Green");
+  EXPECT_EQ(settings->GetSettingString(L"Skin"), L"Green"); // for this run
+  EXPECT_EQ(FMachine.FileContent(file), before);
+}
+
+TEST_F(CLSettings, AnUnreadableFlagFileNeverChoosesAFolderTheUserCannotWrite) {
+  const std::wstring flagFile = kUserFolder + L"UserFlag.ini";
+  FMachine.AddTextFile(flagFile, "[Flag]\nAllUsers=1\n");
+  FMachine.FailOpenFile(flagFile, kplat::err::AccessDenied);
+  FMachine.AddFolder(L"C:\\ProgramData\\" + kWord);
+  FMachine.SetWriteProtected(L"C:\\ProgramData\\" + kWord, true);
+  auto settings = Open();
+  EXPECT_FALSE(settings->AllUser());
+  EXPECT_EQ(settings->UserDataPath(), kUserFolder);
+  EXPECT_EQ(FileValue(kUserFolder + L"setting.dat", L"setting", L"RunTimes"), L"1");
+}
+
 TEST_F(CLSettings, AFullDiskAtAnyByteLeavesTheSettingFileWhole) {
   auto settings = Open();
   settings->BeginUpdate();
@@ -264,7 +301,8 @@ TEST_F(CLSettings, RunDaysCountFromTheOldestFolder) {
 
 TEST_F(CLSettings, SlowLanguageStringReadsTheChosenFile) {
   FMachine.AddTextFile(kProgramFolder + L"lang\\German.lan", "[AppRes]\nState.Ready=Bereit\n");
-  FMachine.AddTextFile(kProgramFolder + L"lang\\French.lan", "[AppRes]\nState.Ready=Prêt\n");
+  FMachine.AddTextFile(kProgramFolder + L"lang\\French.lan",
+                       "\xEF\xBB\xBF[AppRes]\nState.Ready=Prêt\n");
   auto settings = Open();
   EXPECT_EQ(settings->SlowGetLanguageString(L"AppRes", L"State.Ready", L"Ready"), L"Ready");
   settings->SetSettingstring(L"Language", L"German");
@@ -272,4 +310,31 @@ TEST_F(CLSettings, SlowLanguageStringReadsTheChosenFile) {
   settings->SetSettingstring(L"Language.Force", L"French");
   EXPECT_EQ(settings->SlowGetLanguageString(L"appres", L"state.ready", L"Ready"), L"Prêt");
   EXPECT_EQ(settings->SlowGetLanguageString(L"AppRes", L"Missing", L"dflt"), L"dflt");
+}
+
+TEST_F(CLSettings, LanguageFilesWithoutAMarkAreReadInTheSystemCodePage) {
+  struct TCase {
+    uint32_t CodePage;
+    std::string Ready; // "Ready" in the code page's bytes
+    std::wstring Text;
+  };
+  const TCase cases[] = {
+      {1251, "\xC3\xEE\xF2\xEE\xE2\xEE", L"\u0413\u043E\u0442\u043E\u0432\u043E"},
+      {932, "\x8F\x80\x94\xF5\x8A\xAE\x97\xB9", L"\u6E96\u5099\u5B8C\u4E86"},
+      {1252, "Pr\xEAt", L"Pr\u00EAt"}};
+  auto settings = Open();
+  settings->SetSettingstring(L"Language", L"Local");
+  const std::wstring file = kProgramFolder + L"lang\\Local.lan";
+  for (const TCase& c : cases) {
+    FMachine.SetAnsiCodePage(c.CodePage);
+    const std::string text = "[AppRes]\r\nState.Ready=" + c.Ready + "\r\n";
+    FMachine.AddFileContent(file, std::vector<uint8_t>(text.begin(), text.end()));
+    EXPECT_EQ(settings->SlowGetLanguageString(L"AppRes", L"State.Ready", L""), c.Text)
+        << c.CodePage;
+    TCLMultiLangLan lan;
+    ASSERT_TRUE(lan.LoadFromFile(file));
+    std::wstring value;
+    EXPECT_TRUE(lan.GetProp(L"AppRes", L"", L"State.Ready", value));
+    EXPECT_EQ(value, c.Text) << c.CodePage;
+  }
 }

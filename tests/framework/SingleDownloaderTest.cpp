@@ -29,8 +29,11 @@ struct TScript {
   // Each read hands out (the rest of) the next piece; then the body ends, or a read fails.
   std::vector<std::string> Pieces;
   bool FailAtEnd = false;
-  // A read waits until the transfer is cancelled.
+  // A read waits until the transfer is cancelled and fails, or with HangInRead ignores that until
+  // the test releases it and then hands out the pieces.
   bool BlockInRead = false;
+  bool HangInRead = false;
+  bool Released = false;
 
   std::mutex Lock;
   std::condition_variable Changed;
@@ -63,12 +66,14 @@ public:
     aRead = 0;
     std::unique_lock lock(FScript->Lock);
     FScript->TempFilesWhileReading = FScript->Machine->ListFolder(kTemp);
-    if (FScript->BlockInRead) {
+    if (FScript->BlockInRead && !FScript->Released) {
       FScript->InRead = true;
       FScript->Changed.notify_all();
-      FScript->Changed.wait_for(lock, std::chrono::seconds(20),
-                                [this] { return FScript->Cancelled; });
-      return false;
+      FScript->Changed.wait_for(lock, std::chrono::seconds(20), [this] {
+        return FScript->HangInRead ? FScript->Released : FScript->Cancelled;
+      });
+      if (!FScript->HangInRead)
+        return false;
     }
     if (FNext >= FScript->Pieces.size())
       return !FScript->FailAtEnd;
@@ -214,7 +219,9 @@ TEST_F(SingleDownloaderTest, TextTransferSendsTheRequestAndDecodesTheBody) {
 }
 
 TEST_F(SingleDownloaderTest, TextIsDecodedByTheCharset) {
-  const std::string ansi = "caf\xE9";
+  // Text in the system's code page.
+  FScope.Machine().SetAnsiCodePage(1251);
+  const std::string ansi = "\xCF\xF0\xE8";
   const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
                            "e";
   const std::string utf16{'O', 0, 'K', 0, static_cast<char>(0xAC), 0x20};
@@ -223,7 +230,7 @@ TEST_F(SingleDownloaderTest, TextIsDecodedByTheCharset) {
     std::string Body;
     std::wstring Text;
   };
-  const TCase cases[] = {{THttpCharset::KAnsi, ansi, AnsiToWide(ansi)},
+  const TCase cases[] = {{THttpCharset::KAnsi, ansi, L"\u041F\u0440\u0438"},
                          {THttpCharset::KUTF8, utf8, L"Gr\u00FC\u00DFe"},
                          {THttpCharset::KUnicode, utf16, L"OK\u20AC"}};
   for (const TCase& c : cases) {
@@ -469,4 +476,39 @@ TEST_F(SingleDownloaderTest, PostSendsTheBodyWithItsContentType) {
                 "\r\nContent-Disposition: form-data; name=\"missing\"; filename=\"none.txt\"\r\n"
                 "Content-Type: application/octet-stream\r\n\r\n\r\n--" +
                 boundary + "--\r\n");
+}
+
+TEST(SingleDownloaderAtExit, ATransferThatOutlivesTheDispatcherReportsNothing) {
+  kplat::fake::TFakeMachineScope machine;
+  machine.Machine().SetTempFolder(kTemp);
+  auto script = std::make_shared<TScript>();
+  script->Machine = &machine.Machine();
+  script->BlockInRead = true;
+  script->HangInRead = true;
+  const TTransferFactory previous = TSingleDownloader::SetTransferFactory(
+      [script] { return std::make_unique<TScriptedTransfer>(script); });
+  {
+    TCLMainThreadQueue mainThread{TCLIdleWait::WaitForCall};
+    const TCLScopedMainThread scope(mainThread);
+    TSingleDownloader downloader(nullptr);
+    downloader.URL = L"http://update.example/check";
+    downloader.OnProgress = [](TObject&, int64_t, int64_t) {};
+    downloader.GetString();
+    {
+      std::unique_lock lock(script->Lock);
+      ASSERT_TRUE(script->Changed.wait_for(lock, std::chrono::seconds(20),
+                                           [&script] { return script->InRead; }));
+    }
+    // The window closes; the transfer ignores its cancellation past the program's wait.
+    downloader.Abort();
+    EXPECT_FALSE(TSingleDownloader::WaitForAbandoned(0));
+  }
+  {
+    std::lock_guard lock(script->Lock);
+    script->Pieces = {"late"};
+    script->Released = true;
+  }
+  script->Changed.notify_all();
+  EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
+  TSingleDownloader::SetTransferFactory(previous);
 }

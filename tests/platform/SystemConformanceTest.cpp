@@ -79,3 +79,43 @@ TEST_F(SystemConformance, FoldersAreReportedInTheirDocumentedForms) {
     EXPECT_TRUE(FolderExists(folder));
   }
 }
+
+TEST_F(SystemConformance, CodePagesConvertAsTheSystemDoes) {
+  struct TCase {
+    uint32_t CodePage;
+    std::string Bytes;
+    std::wstring Text;
+  };
+  // Undefined single bytes stand for the control of their number; Shift-JIS maps the bytes it
+  // leaves undefined to private characters and a sequence it cannot read to one stand-in.
+  const TCase cases[] = {
+      {1252, "Caf\xE9 \x80\x81", L"Caf\u00E9 \u20AC\u0081"},
+      {1251, "\xCF\xF0\xE8\xE2\xE5\xF2 \x98", L"\u041F\u0440\u0438\u0432\u0435\u0442 \u0098"},
+      {1250, "Za\xBF\xF3\xB3\xE6 \x81", L"Za\u017C\u00F3\u0142\u0107 \u0081"},
+      {932, "\x93\xFA\x96\x7B\x8C\xEA\xB1 \\", L"\u65E5\u672C\u8A9E\uFF71 \\"},
+      {932, "\xA0\xFD\x80\x85\x40\x82", L"\uF8F0\uF8F1\u0080\u30FB\u30FB"},
+  };
+  for (const TCase& c : cases) {
+    std::wstring text;
+    ASSERT_EQ(System().DecodeCodePage(c.CodePage, c.Bytes, text), err::Success) << c.CodePage;
+    EXPECT_EQ(text, c.Text) << c.CodePage;
+  }
+  for (const TCase& c : std::initializer_list<TCase>{cases[0], cases[1], cases[2], cases[3]}) {
+    std::string bytes;
+    ASSERT_EQ(System().EncodeCodePage(c.CodePage, c.Text, bytes), err::Success) << c.CodePage;
+    EXPECT_EQ(bytes, c.Bytes) << c.CodePage;
+  }
+  // A character the page lacks is "?", not a look-alike.
+  std::string bytes;
+  ASSERT_EQ(System().EncodeCodePage(1252, L"\u0100\u4E2D\u0410", bytes), err::Success);
+  EXPECT_EQ(bytes, "???");
+  ASSERT_EQ(System().EncodeCodePage(1251, L"\u00E9\u0410", bytes), err::Success);
+  EXPECT_EQ(bytes, "?\xC0");
+
+  std::wstring text = L"kept";
+  EXPECT_EQ(System().DecodeCodePage(12345, "a", text), err::InvalidParameter);
+  EXPECT_EQ(System().EncodeCodePage(12345, L"a", bytes), err::InvalidParameter);
+  EXPECT_EQ(System().DecodeCodePage(1252, "", text), err::Success);
+  EXPECT_EQ(text, L"");
+  EXPECT_NE(System().GetAnsiCodePage(), 0u);
+}

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -218,6 +219,11 @@ TEST_F(UpdateWindowTest, UpToDateAndNewerWithoutPageShowTheOneButtonPanel) {
   TfrmCLUpdateForm& unknown = Interactive("magicword=KSTV\nResult=2\n");
   EXPECT_FALSE(unknown.Visible());
   EXPECT_EQ(Settings().GetSettingInteger(L"Update.Times"), 5);
+
+  // The count of answers stops at the largest number it holds.
+  Settings().SetSettingInteger(L"Update.Times", std::numeric_limits<int32_t>::max());
+  Interactive("magicword=KSTV\nResult=0\n").btnOK2->Click();
+  EXPECT_EQ(Settings().GetSettingInteger(L"Update.Times"), std::numeric_limits<int32_t>::max());
 }
 
 TEST_F(UpdateWindowTest, AnswersThatAreNoAnswerShowTheNetworkErrorAndStoreNothing) {

@@ -122,11 +122,13 @@ void TFakeMachine::FailDeleteFile(const std::wstring& aPath, TErrorCode aError) 
   }
 }
 
-void TFakeMachine::FailOpenFile(const std::wstring& aPath, TErrorCode aError) {
+void TFakeMachine::FailOpenFile(const std::wstring& aPath, TErrorCode aError,
+                                std::optional<uint64_t> aForMs) {
   TGuard guard(FImpl->Lock);
   TFsPath path;
   if (FImpl->ParsePath(aPath, path)) {
-    FImpl->FailOpenFile[TImpl::FormatPath(path)] = aError;
+    FImpl->FailOpenFile[TImpl::FormatPath(path)] = {
+        aError, aForMs ? std::optional<uint64_t>(FImpl->Tick + *aForMs) : std::nullopt};
   }
 }
 

@@ -153,6 +153,14 @@ std::wstring TFakeMachine::TImpl::FormatPath(const TFsPath& aPath) {
   return out;
 }
 
+TErrorCode TFakeMachine::TImpl::OpenFailure(const TFsPath& aPath) const {
+  const auto fail = FailOpenFile.find(FormatPath(aPath));
+  if (fail == FailOpenFile.end() || (fail->second.second && Tick >= *fail->second.second)) {
+    return err::Success;
+  }
+  return fail->second.first;
+}
+
 TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath) const {
   const auto drive = Drives.find(aPath.Drive);
   if (drive == Drives.end()) {
@@ -315,9 +323,8 @@ TErrorCode TFakeFiles::Locate(const std::wstring& aPath, bool aOpening, TFsNode*
     return err::PathNotFound;
   }
   if (aOpening) {
-    if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
-        fail != FMachine.FailOpenFile.end()) {
-      return fail->second;
+    if (const TErrorCode fail = FMachine.OpenFailure(path); fail != err::Success) {
+      return fail;
     }
   }
   aNode = FMachine.FindNode(path);
@@ -499,9 +506,8 @@ TErrorCode TFakeFiles::Write(const std::wstring& aPath, const std::vector<uint8_
     return rc;
   }
   const std::wstring& name = path.Names.back();
-  if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(path));
-      fail != FMachine.FailOpenFile.end()) {
-    return fail->second;
+  if (const TErrorCode fail = FMachine.OpenFailure(path); fail != err::Success) {
+    return fail;
   }
   auto it = parent->Children.find(name);
   if (it == parent->Children.end()) {
@@ -584,9 +590,8 @@ TErrorCode TFakeFiles::ReplaceFile(const std::wstring& aFrom, const std::wstring
     return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
   }
   for (const TFsPath* side : {&from, &to}) {
-    if (const auto fail = FMachine.FailOpenFile.find(TFakeMachine::TImpl::FormatPath(*side));
-        fail != FMachine.FailOpenFile.end()) {
-      return fail->second;
+    if (const TErrorCode fail = FMachine.OpenFailure(*side); fail != err::Success) {
+      return fail;
     }
   }
   const std::wstring fromText = UpperCase(TFakeMachine::TImpl::FormatPath(from));

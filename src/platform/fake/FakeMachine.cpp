@@ -220,6 +220,11 @@ void TFakeMachine::SetDateTimeFormats(const TDateTimeFormats& aFormats) {
   FImpl->DateTimeFormats = aFormats;
 }
 
+void TFakeMachine::SetAnsiCodePage(uint32_t aCodePage) {
+  TGuard guard(FImpl->Lock);
+  FImpl->AnsiCodePage = aCodePage;
+}
+
 void TFakeMachine::SetProgramPath(const std::wstring& aPath) {
   TGuard guard(FImpl->Lock);
   FImpl->ProgramPath = aPath;

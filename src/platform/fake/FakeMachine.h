@@ -88,6 +88,9 @@ public:
   void SetLangID(uint16_t aLangID);
   // The user's formats; United States English until set.
   void SetDateTimeFormats(const TDateTimeFormats& aFormats);
+  // The system's 8-bit code page; 1252 until set. The machine converts 1250, 1251 and 1252, and
+  // 932 (Japanese) where the C library can.
+  void SetAnsiCodePage(uint32_t aCodePage);
   void SetProgramPath(const std::wstring& aPath); // also creates the file
   void SetTempFolder(const std::wstring& aPath);  // with trailing backslash
   void SetCurrentFolder(const std::wstring& aPath);
@@ -106,7 +109,10 @@ public:
   void FailDeleteKey(TRegHandle aRoot, const std::wstring& aSubKey,
                      TErrorCode aError = err::AccessDenied);
   void FailDeleteFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation);
-  void FailOpenFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation);
+  // With aForMs the file is free again once the virtual clock has gone on that long (a file
+  // another program holds open for a moment).
+  void FailOpenFile(const std::wstring& aPath, TErrorCode aError = err::SharingViolation,
+                    std::optional<uint64_t> aForMs = std::nullopt);
   // Every write, append, folder creation and replace fails with DiskFull while set.
   void SetDiskFull(bool aFull);
   // Writes fail after this many more bytes have been written in total (a disk that fills up

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kplat::fake {
@@ -52,6 +53,10 @@ struct TRegNameLess {
 constexpr TErrorCode kErrorNotAFolder = 267;
 // What a shortcut file that is not one reports (ERROR_INVALID_DATA).
 constexpr TErrorCode kErrorInvalidData = 13;
+
+// The machine's code page conversions (FakeCodePages.cpp), the same on every machine.
+TErrorCode DecodeFakeCodePage(uint32_t aCodePage, std::string_view aBytes, std::wstring& aText);
+TErrorCode EncodeFakeCodePage(uint32_t aCodePage, std::wstring_view aText, std::string& aBytes);
 
 struct TRegNode {
   std::wstring Name;
@@ -160,6 +165,11 @@ public:
   TOSVersion GetVersion() override;
   uint16_t GetSystemDefaultLangID() override;
   TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) override;
+  uint32_t GetAnsiCodePage() override;
+  TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                            std::wstring& aText) override;
+  TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                            std::string& aBytes) override;
   std::wstring GetProgramPath() override;
   std::wstring GetTempFolder() override;
   std::wstring GetWindowsFolder() override;
@@ -269,7 +279,9 @@ struct TFakeMachine::TImpl {
   std::map<TFindHandle, TFindState> Finds;
   TFindHandle NextFindHandle = 0x2000;
   std::map<std::wstring, std::wstring, TNameLess> ShortNames;
-  std::map<std::wstring, TErrorCode, TNameLess> FailDeleteFile, FailOpenFile;
+  std::map<std::wstring, TErrorCode, TNameLess> FailDeleteFile;
+  // Opens that fail, until the tick count reaches the given one where one is given.
+  std::map<std::wstring, std::pair<TErrorCode, std::optional<uint64_t>>, TNameLess> FailOpenFile;
   bool DiskFull = false;
   std::optional<uint64_t> DiskSpace;
 
@@ -277,6 +289,8 @@ struct TFakeMachine::TImpl {
   bool ParsePath(const std::wstring& aPath, TFsPath& aParsed) const;
   static std::wstring FormatPath(const TFsPath& aPath);
   TFsNode* FindNode(const TFsPath& aPath) const;
+  // The error an open of the path fails with now; Success when it may be opened.
+  TErrorCode OpenFailure(const TFsPath& aPath) const;
   // The folder that holds the path's last name: PathNotFound when it is missing.
   TErrorCode FindParent(const TFsPath& aPath, TFsNode*& aParent) const;
   // Creates the drive and the folders of the path as needed (seeding).
@@ -291,6 +305,7 @@ struct TFakeMachine::TImpl {
   TOSVersion Version;
   uint16_t LangID = 0x0409;
   TDateTimeFormats DateTimeFormats;
+  uint32_t AnsiCodePage = 1252;
   std::wstring ProgramPath;
   std::wstring TempFolder;
   std::wstring WindowsFolder = L"C:\\Windows";

@@ -115,6 +115,21 @@ TErrorCode TFakeSystem::GetDateTimeFormats(TDateTimeFormats& aFormats) {
   return err::Success;
 }
 
+uint32_t TFakeSystem::GetAnsiCodePage() {
+  TGuard guard(FMachine.Lock);
+  return FMachine.AnsiCodePage;
+}
+
+TErrorCode TFakeSystem::DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                                       std::wstring& aText) {
+  return DecodeFakeCodePage(aCodePage, aBytes, aText);
+}
+
+TErrorCode TFakeSystem::EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                                       std::string& aBytes) {
+  return EncodeFakeCodePage(aCodePage, aText, aBytes);
+}
+
 std::wstring TFakeSystem::GetProgramPath() {
   TGuard guard(FMachine.Lock);
   return FMachine.ProgramPath;

@@ -1,6 +1,8 @@
 #include "platform/win32/Win32Handle.h"
 #include "platform/win32/Win32Parts.h"
 
+#include <algorithm>
+#include <climits>
 #include <iterator>
 #include <utility>
 
@@ -102,11 +104,13 @@ public:
 
   TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) override {
     TDateTimeFormats formats;
-    const std::pair<LCTYPE, std::wstring*> items[] = {
-        {LOCALE_SSHORTDATE, &formats.ShortDate}, {LOCALE_STIMEFORMAT, &formats.LongTime},
-        {LOCALE_SDATE, &formats.DateSeparator},  {LOCALE_STIME, &formats.TimeSeparator},
-        {LOCALE_S1159, &formats.TimeAM},         {LOCALE_S2359, &formats.TimePM},
-        {LOCALE_SDECIMAL, &formats.DecimalSeparator}};
+    const std::pair<LCTYPE, std::wstring*> items[] = {{LOCALE_SSHORTDATE, &formats.ShortDate},
+                                                      {LOCALE_STIMEFORMAT, &formats.LongTime},
+                                                      {LOCALE_SDATE, &formats.DateSeparator},
+                                                      {LOCALE_STIME, &formats.TimeSeparator},
+                                                      {LOCALE_S1159, &formats.TimeAM},
+                                                      {LOCALE_S2359, &formats.TimePM},
+                                                      {LOCALE_SDECIMAL, &formats.DecimalSeparator}};
     for (const auto& [type, text] : items) {
       // Locale texts are at most 80 characters; the count includes the closing zero.
       wchar_t buffer[128];
@@ -118,6 +122,58 @@ public:
       text->assign(buffer, static_cast<size_t>(length - 1));
     }
     aFormats = std::move(formats);
+    return err::Success;
+  }
+
+  uint32_t GetAnsiCodePage() override { return ::GetACP(); }
+
+  TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                            std::wstring& aText) override {
+    if (aBytes.empty()) {
+      // The call refuses empty input; asking about the code page still tells whether it exists.
+      CPINFO info;
+      if (!::GetCPInfo(aCodePage, &info)) {
+        return err::InvalidParameter;
+      }
+      aText.clear();
+      return err::Success;
+    }
+    const int size = static_cast<int>(std::min<size_t>(aBytes.size(), INT_MAX));
+    const int needed = ::MultiByteToWideChar(aCodePage, 0, aBytes.data(), size, nullptr, 0);
+    if (needed <= 0) {
+      return LastError();
+    }
+    std::wstring text(static_cast<size_t>(needed), L'\0');
+    if (::MultiByteToWideChar(aCodePage, 0, aBytes.data(), size, text.data(), needed) != needed) {
+      return LastError();
+    }
+    aText = std::move(text);
+    return err::Success;
+  }
+
+  TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                            std::string& aBytes) override {
+    CPINFO info;
+    if (!::GetCPInfo(aCodePage, &info)) {
+      return err::InvalidParameter;
+    }
+    if (aText.empty()) {
+      aBytes.clear();
+      return err::Success;
+    }
+    // Without WC_NO_BEST_FIT_CHARS the system writes look-alikes ("A" for "\u0100").
+    const int size = static_cast<int>(std::min<size_t>(aText.size(), INT_MAX));
+    const int needed = ::WideCharToMultiByte(aCodePage, WC_NO_BEST_FIT_CHARS, aText.data(), size,
+                                             nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) {
+      return LastError();
+    }
+    std::string bytes(static_cast<size_t>(needed), '\0');
+    if (::WideCharToMultiByte(aCodePage, WC_NO_BEST_FIT_CHARS, aText.data(), size, bytes.data(),
+                              needed, nullptr, nullptr) != needed) {
+      return LastError();
+    }
+    aBytes = std::move(bytes);
     return err::Success;
   }
 
