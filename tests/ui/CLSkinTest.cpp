@@ -3,6 +3,8 @@
 #include "framework/CLIniFiles.h"
 #include "platform/fake/FakeMachine.h"
 
+#include "support/SourceTree.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,9 +14,7 @@
 namespace {
 
 std::filesystem::path ShippedSkins() {
-  // tests/ui/<this file>
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "data" /
-         "skins";
+  return SourceTree() / "data" / "skins";
 }
 
 TCLSkinLoadResult Parse(const std::wstring& aText, TCLSkinTheme& aTheme) {

@@ -13,6 +13,8 @@
 #include "ui/uSettings.h"
 #include "ui/uStatistics.h"
 
+#include "support/SourceTree.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,8 +30,7 @@ namespace {
 const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
 
 std::string ReadSource(const std::filesystem::path& aRelative) {
-  const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-  std::ifstream file(root / aRelative, std::ios::binary);
+  std::ifstream file(SourceTree() / aRelative, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();
   return text.str();

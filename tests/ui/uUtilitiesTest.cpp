@@ -6,6 +6,8 @@
 #include "framework/CLSettings.h"
 #include "platform/fake/FakeMachine.h"
 
+#include "support/SourceTree.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -137,8 +139,7 @@ TEST_F(UtilitiesPage, AMissingFileIsReportedAndLeavesThePageEmpty) {
 }
 
 TEST_F(UtilitiesPage, TheShippedFileListsSystemToolsOnTwoPages) {
-  const auto source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                      "data" / "utilities.db";
+  const auto source = SourceTree() / "data" / "utilities.db";
   std::ifstream file(source, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();

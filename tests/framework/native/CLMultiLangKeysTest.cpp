@@ -2,6 +2,7 @@
 // sources are read from the tree this test was compiled from.
 
 #include "framework/CLMultiLang.h"
+#include "support/SourceTree.h"
 
 #include <filesystem>
 #include <fstream>
@@ -14,9 +15,7 @@
 namespace {
 
 std::filesystem::path SourceRoot() {
-  // tests/framework/native/<this file>
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
-         "src";
+  return SourceTree() / "src";
 }
 
 std::wstring Widen(const std::string& aText) {
