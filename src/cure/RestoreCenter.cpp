@@ -149,7 +149,7 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
 }
 
 std::wstring TRestoreCenter::IndexFileName() const {
-  return JoinPath(FBackupPath, std::wstring(kBackupIndexName));
+  return JoinFolderPath(FBackupPath, std::wstring(kBackupIndexName));
 }
 
 bool TRestoreCenter::WriteIndex(const std::vector<std::string>& aLines) {
@@ -173,6 +173,12 @@ bool TRestoreCenter::Load(int aMaxBackup) {
   FInfoFile.clear();
   FLastError.clear();
   FIndexUnreadable = false;
+  // A folder that is not a full path would be looked for in the current folder.
+  if (!IsFullPath(FBackupPath)) {
+    FLastError = L"The backup folder \"" + FBackupPath + L"\" is not a full path";
+    FIndexUnreadable = true;
+    return false;
+  }
   const std::wstring file = IndexFileName();
   if (!kplat::PathExists(file)) {
     return WriteIndex({});
@@ -197,7 +203,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
     if (fields.size() < 3 || !IsBareFileName(fields[2])) {
       continue;
     }
-    const std::wstring backup = JoinPath(FBackupPath, fields[2]);
+    const std::wstring backup = JoinFolderPath(FBackupPath, fields[2]);
     if (!kplat::FileExists(backup)) {
       continue;
     }

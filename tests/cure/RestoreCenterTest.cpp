@@ -4,6 +4,7 @@
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
+#include "support/RoamingProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,35 @@ TEST_F(RestoreCenterTest, ALineNamingAFileOutsideTheFolderIsKeptButNeverListedOr
   EXPECT_TRUE(Machine().HasFile(data + L"\\victim.reg"));
   EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b1.reg"));
   EXPECT_EQ(Index(), outside);
+}
+
+TEST_F(RestoreCenterTest, AShareFolderIsThatFolderAndARelativeOneIsRefused) {
+  UseRoamingProfile(Machine());
+  const std::wstring share = kRoamingAppData + L"\\Kestrova\\backup";
+  Machine().AddFolder(share);
+  TRegExporter exporter;
+  Machine().SetRegString(regroot::CurrentUser, kKey, L"V0", L"data");
+  ASSERT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, L"V0"));
+  ASSERT_EQ(exporter.SaveToFile(share + L"\\a.reg"), err::Success);
+  Machine().AddTextFile(share + L"\\info.rec", "2026-03-02 10:00:00,1,a.reg\r\n");
+
+  TRestoreCenter center(share);
+  ASSERT_TRUE(center.Load(10));
+  EXPECT_EQ(center.Rows().at(0).FileName, share + L"\\a.reg");
+  DeleteTestKey();
+  EXPECT_TRUE(center.Restore(0).Complete());
+  ASSERT_TRUE(center.Load(0));
+  EXPECT_FALSE(Machine().HasFile(share + L"\\a.reg"));
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
+
+  for (const std::wstring folder : {L"", L"backup", L"\\backup", L"C:backup"}) {
+    TRestoreCenter relative(folder);
+    EXPECT_FALSE(relative.Load(0)) << ToUtf8(folder);
+    EXPECT_TRUE(relative.IndexUnreadable());
+    EXPECT_NE(relative.LastError().find(L"not a full path"), std::wstring::npos);
+    EXPECT_TRUE(relative.Rows().empty());
+  }
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
 }
 
 TEST_F(RestoreCenterTest, IndexThatCannotBeWrittenDeletesNothing) {
