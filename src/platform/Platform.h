@@ -66,6 +66,10 @@ public:
   // Whole-file read; a file larger than aMaxBytes is refused with NotEnoughMemory.
   virtual TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
                               uint64_t aMaxBytes) = 0;
+  // Reads the bytes from aOffset on, at most aMaxBytes of them: fewer only where the file ends,
+  // none at or past its end. Files too large to read whole are read part by part this way.
+  virtual TErrorCode ReadFilePart(const std::wstring& aPath, uint64_t aOffset, uint32_t aMaxBytes,
+                                  std::vector<uint8_t>& aData) = 0;
   // Creates or truncates the file and writes the data, flushed to disk before returning.
   virtual TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) = 0;
   // Appends to the file (creating it), flushed before returning.
@@ -97,11 +101,11 @@ public:
   // The current user's short date and long time formats.
   virtual TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) = 0;
 
-  virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
-  virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it
-  virtual std::wstring GetWindowsFolder() = 0;  // without trailing backslash
-  virtual std::wstring GetSystemFolder() = 0;   // without trailing backslash
-  virtual std::wstring GetCurrentFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetProgramPath() = 0;   // full path of the running executable
+  virtual std::wstring GetTempFolder() = 0;    // with trailing backslash, as the system gives it
+  virtual std::wstring GetWindowsFolder() = 0; // without trailing backslash
+  virtual std::wstring GetSystemFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetCurrentFolder() = 0; // without trailing backslash
 };
 
 class IProcesses {
@@ -128,7 +132,8 @@ public:
   virtual ~ISystemRestore() = default;
 
   // Loads "SRCLIENT.DLL" once for the process and looks up its two entry points:
-  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point is.
+  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point
+  // is.
   virtual TErrorCode LoadLibrary(std::wstring& aMissingEntryPoint) = 0;
   // "SRSetRestorePointW": true when the call succeeded; aStatus is filled either way.
   virtual bool SetRestorePoint(const TRestorePointInfo& aInfo, TRestorePointStatus& aStatus) = 0;
