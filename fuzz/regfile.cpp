@@ -1,5 +1,6 @@
 // The registry export file reader over any bytes, and the import of what it accepts into the
-// in-memory machine's registry.
+// in-memory machine's registry. The same bytes read as a file in small parts, entry by entry,
+// must give the same answer as the whole-file read.
 #include "FuzzMachine.h"
 
 #include "cure/RegFileReader.h"
@@ -8,13 +9,33 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   kplat::fake::TFakeMachineScope scope;
+  const std::vector<uint8_t> bytes = fuzz::Bytes(aData, aSize);
   TRegFileReader reader;
-  if (!reader.LoadFromBytes(fuzz::Bytes(aData, aSize))) {
+  const bool loaded = reader.LoadFromBytes(bytes);
+
+  const std::wstring file = L"C:\\input.reg";
+  scope.Machine().AddFileContent(file, bytes);
+  TRegFileReader parts;
+  size_t entries = 0;
+  const bool read = parts.ReadEntries(
+      file, [&entries](const TRegFileKey&, const TRegFileValue*) { ++entries; },
+      static_cast<uint32_t>(1 + aSize % 7));
+  if (read != loaded || parts.Error().Line != reader.Error().Line) {
+    std::abort();
+  }
+  if (!loaded) {
     // A refused file keeps no key.
     if (!reader.Keys().empty()) {
       std::abort();
     }
     return 0;
+  }
+  size_t whole = 0;
+  for (const TRegFileKey& key : reader.Keys()) {
+    whole += 1 + key.Values.size();
+  }
+  if (entries != whole) {
+    std::abort();
   }
   reader.Apply();
   return 0;

@@ -65,6 +65,14 @@ std::wstring FileError(const std::wstring& aWhat, const std::wstring& aPath,
 
 } // namespace
 
+std::wstring BackupFolderIn(const std::wstring& aUserDataPath) {
+  return NormalizeFolder(aUserDataPath) + L"backup";
+}
+
+kplat::TErrorCode ForceBackupFolder(const std::wstring& aFolder) {
+  return IsFullPath(aFolder) ? kplat::ForceFolders(aFolder) : kplat::err::InvalidName;
+}
+
 TFigCure::TFigCure() = default;
 
 TFigCure::~TFigCure() {
@@ -124,7 +132,7 @@ std::wstring TFigCure::FreeBackupName(TDateTime aNow, const std::string& aIndex)
   const std::wstring stem = BackupStem(aNow);
   std::wstring name = stem + L".reg";
   // Two runs in one second would share the name: the later one takes the next free number.
-  for (int n = 2; kplat::PathExists(JoinCheckedPath(FBackupPath, name)) ||
+  for (int n = 2; kplat::PathExists(JoinFolderPath(FBackupPath, name)) ||
                   IndexNames(aIndex, WideToSystemAnsi(name));
        ++n) {
     name = stem + L'_' + std::to_wstring(n) + L".reg";
@@ -137,7 +145,12 @@ bool TFigCure::StartCure() {
   ReleaseFinishedWorkers();
   FLastError.clear();
 
-  const std::wstring indexFile = JoinCheckedPath(FBackupPath, std::wstring(kBackupIndexName));
+  // A folder that is not a full path would put the backups in the current folder.
+  if (!IsFullPath(FBackupPath)) {
+    FLastError = L"The backup folder \"" + FBackupPath + L"\" is not a full path";
+    return false;
+  }
+  const std::wstring indexFile = JoinFolderPath(FBackupPath, std::wstring(kBackupIndexName));
   std::vector<uint8_t> index;
   if (const kplat::TErrorCode rc = Platform().Files().ReadFile(indexFile, index, kMaxIndexBytes);
       rc != kplat::err::Success && kplat::PathExists(indexFile)) {
@@ -147,7 +160,7 @@ bool TFigCure::StartCure() {
   }
 
   const std::wstring name = FreeBackupName(Now(), std::string(index.begin(), index.end()));
-  const std::wstring backupFile = JoinCheckedPath(FBackupPath, name);
+  const std::wstring backupFile = JoinFolderPath(FBackupPath, name);
   const TRegExporter header;
   if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(backupFile, header.Stream());
       rc != kplat::err::Success) {

@@ -47,6 +47,11 @@ using TFigOnCuredEvent = std::function<void(const TFigScanedItem& aItem, TFigCur
 
 // The file name of the backup index in the backup folder.
 inline constexpr std::wstring_view kBackupIndexName = L"info.rec";
+// The backup folder of the user data folder aUserDataPath: its sub-folder "backup".
+std::wstring BackupFolderIn(const std::wstring& aUserDataPath);
+// Creates the backup folder with its parents. A folder that is not a full path (a drive or
+// network path) would be made in the current folder: it is refused with InvalidName.
+kplat::TErrorCode ForceBackupFolder(const std::wstring& aFolder);
 // How long a run waits for the registry editor to import its fix file.
 inline constexpr uint32_t kFixImportWaitMs = 300000;
 
@@ -76,8 +81,9 @@ public:
   // Aborts a run under way, gives this run a backup file no earlier run used (written with its
   // header at once), appends the run's line to the backup index, fires OnStarted and starts the
   // worker. False, with LastError() saying which file could not be written and why, when the
-  // backup file or the index cannot be written or the index cannot be read: then nothing has
-  // changed, no event has fired and no run has started.
+  // backup file or the index cannot be written or the index cannot be read, and also when the
+  // backup folder is not a full path (a drive or network path): then nothing has changed, no
+  // event has fired and no run has started.
   bool StartCure();
   // Asks the current run to stop at the start of its next finding and forgets it; IsRunning()
   // stays true until its worker has ended (after OnAbort and OnFinished).

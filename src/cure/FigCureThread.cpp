@@ -294,8 +294,12 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
     if (!InScannedFolder(aItem.ScanedPath, aItem.ScanedName)) {
       return csUncured;
     }
-    // Joined so that a file in a network folder is the one that is deleted.
-    const std::wstring file = JoinCheckedPath(aItem.ScanedPath, aItem.ScanedName);
+    // Joined so that a file in a network folder is the one that is deleted; a folder that is not
+    // a full path would be taken from the current folder.
+    const std::wstring file = JoinFolderPath(aItem.ScanedPath, aItem.ScanedName);
+    if (file.empty()) {
+      return csUncured;
+    }
     if (!kplat::FileExists(file)) {
       return csIgnored;
     }

@@ -2,11 +2,14 @@
 
 #include "cure/RegUtils.h"
 #include "framework/CLHelpers.h"
+#include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -41,49 +44,137 @@ std::wstring ErrorText(const wchar_t* aWhat, kplat::TErrorCode aError) {
   return std::wstring(aWhat) + L" (system error " + std::to_wstring(aError) + L")";
 }
 
-std::vector<std::wstring> SplitLines(const std::wstring& aText) {
-  std::vector<std::wstring> lines;
-  size_t start = 0;
-  while (start <= aText.size()) {
-    size_t end = aText.find(L'\n', start);
-    if (end == std::wstring::npos) {
-      end = aText.size();
+} // namespace
+
+// The lines of an export file as the registry editor splits them: at each line feed, with a
+// carriage return before it dropped. The bytes arrive part by part; a file that starts with the
+// UTF-16LE byte-order mark is split at its 16-bit line feeds, any other at its byte line feeds
+// (no byte of a character of a multi-byte code page is one), and each line is decoded whole.
+class TRegFileLines {
+public:
+  using TPartReader = std::function<kplat::TErrorCode(std::vector<uint8_t>& aPart)>;
+  explicit TRegFileLines(TPartReader aRead) : FRead(std::move(aRead)) {}
+
+  // The next line; false after the last one, or on a failure (then Error() is set).
+  bool Next(std::wstring& aLine) {
+    if (FDone || !Start()) {
+      return false;
     }
-    std::wstring line = aText.substr(start, end - start);
+    const size_t unit = FUtf16 ? 2 : 1;
+    for (;;) {
+      const uint8_t* const bytes = FBuffer.data();
+      for (; FScan + unit <= FBuffer.size(); FScan += unit) {
+        if (bytes[FScan] == 0x0A && (unit == 1 || bytes[FScan + 1] == 0)) {
+          aLine = Decode(FScan);
+          FStart = FScan + unit;
+          FScan = FStart;
+          return true;
+        }
+      }
+      if ((FScan - FStart) / unit > kMaxRegFileLineChars) {
+        FTooLong = true;
+        FError = L"a line is longer than " + std::to_wstring(kMaxRegFileLineChars) + L" characters";
+        return false;
+      }
+      if (FAtEnd) {
+        aLine = Decode(FBuffer.size());
+        FDone = true;
+        return true;
+      }
+      if (!Fill()) {
+        return false;
+      }
+    }
+  }
+
+  // Whether the last line returned was ended by a line feed; only the file's last line is not.
+  bool Ended() const { return !FDone; }
+  const std::wstring& Error() const { return FError; }
+  // The failure is the length of the line after the last one returned (not a read failure).
+  bool TooLong() const { return FTooLong; }
+
+private:
+  // Reads up to the byte-order mark's length to tell the encoding.
+  bool Start() {
+    if (FStarted) {
+      return true;
+    }
+    FStarted = true;
+    while (FBuffer.size() < 2 && !FAtEnd) {
+      if (!Fill()) {
+        return false;
+      }
+    }
+    FUtf16 = FBuffer.size() >= 2 && FBuffer[0] == 0xFF && FBuffer[1] == 0xFE;
+    FStart = FScan = FUtf16 ? 2 : 0;
+    return true;
+  }
+
+  // Drops the lines already returned and appends the next part.
+  bool Fill() {
+    FBuffer.erase(FBuffer.begin(), FBuffer.begin() + static_cast<ptrdiff_t>(FStart));
+    FScan -= FStart;
+    FStart = 0;
+    std::vector<uint8_t> part;
+    if (const kplat::TErrorCode rc = FRead(part); rc != kplat::err::Success) {
+      FError = ErrorText(L"the file cannot be read", rc);
+      return false;
+    }
+    FAtEnd = part.empty();
+    FBuffer.insert(FBuffer.end(), part.begin(), part.end());
+    return true;
+  }
+
+  std::wstring Decode(size_t aEnd) const {
+    const uint8_t* begin = FBuffer.data() + FStart;
+    std::wstring line = FUtf16 ? kplat::DecodeUtf16Le(begin, aEnd - FStart)
+                               : AnsiToWide(std::string(begin, FBuffer.data() + aEnd));
     if (!line.empty() && line.back() == L'\r') {
       line.pop_back();
     }
-    lines.push_back(std::move(line));
-    start = end + 1;
+    return line;
   }
-  return lines;
-}
 
-// One pass over the lines of a file; the first error stops it.
+  TPartReader FRead;
+  std::vector<uint8_t> FBuffer;
+  size_t FStart = 0; // where the next line begins
+  size_t FScan = 0;  // where the search for its line feed goes on
+  bool FStarted = false;
+  bool FUtf16 = false;
+  bool FAtEnd = false; // the last part has been read
+  bool FDone = false;  // the last line has been returned
+  bool FTooLong = false;
+  std::wstring FError;
+};
+
+namespace {
+
+// One pass over the lines after the header, handing on each entry as it is read; the first
+// error stops it.
 class TParser {
 public:
-  TParser(const std::vector<std::wstring>& aLines, TRegFileFormat aFormat)
-      : FLines(aLines), FFormat(aFormat) {}
+  TParser(TRegFileLines& aLines, TRegFileFormat aFormat, const TRegFileEntryHandler& aOnEntry)
+      : FLines(aLines), FFormat(aFormat), FOnEntry(aOnEntry) {}
 
-  bool Run(std::vector<TRegFileKey>& aKeys) {
-    for (FIndex = 1; FIndex < FLines.size(); ++FIndex) {
-      FLine = FLines[FIndex];
+  bool Run() {
+    while (FLines.Next(FLine)) {
+      ++FLineNumber;
       FPos = 0;
       SkipBlanks();
       if (AtEndOrComment()) {
         continue;
       }
       const bool isKey = FLine[FPos] == L'[';
-      if (!(isKey ? ParseKeyLine(aKeys) : ParseValueLine(aKeys))) {
+      if (!(isKey ? ParseKeyLine() : ParseValueLine())) {
         return false;
       }
       // Every line of an export ends with a line break. A value whose data runs to the end of
       // the file without one may have been cut off there, and would import as other data.
-      if (!isKey && FIndex + 1 == FLines.size()) {
+      if (!isKey && !FLines.Ended()) {
         return Fail(L"the file ends inside a value: it is not complete");
       }
     }
-    return true;
+    return FLines.Error().empty() || FailReading();
   }
 
   int ErrorLine() const { return FErrorLine; }
@@ -91,12 +182,18 @@ public:
 
 private:
   bool Fail(const std::wstring& aMessage) {
-    FErrorLine = static_cast<int>(FIndex) + 1;
+    FErrorLine = FLineNumber;
     FErrorMessage = aMessage;
     return false;
   }
+  // A line too long is the next line's fault; a read failure is the file's.
+  bool FailReading() {
+    FErrorLine = FLines.TooLong() ? FLineNumber + 1 : 0;
+    FErrorMessage = FLines.Error();
+    return false;
+  }
 
-  int LineNumber() const { return static_cast<int>(FIndex) + 1; }
+  int LineNumber() const { return FLineNumber; }
   void SkipBlanks() {
     while (FPos < FLine.size() && IsBlank(FLine[FPos])) {
       ++FPos;
@@ -111,7 +208,7 @@ private:
     return AtEndOrComment() || Fail(L"unexpected text after the value");
   }
 
-  bool ParseKeyLine(std::vector<TRegFileKey>& aKeys) {
+  bool ParseKeyLine() {
     const size_t close = FLine.rfind(L']');
     if (close == std::wstring::npos || close < FPos) {
       return Fail(L"the key name has no closing \"]\"");
@@ -141,15 +238,17 @@ private:
     if (key.Delete && key.SubKey.empty()) {
       return Fail(L"a root key cannot be deleted");
     }
-    aKeys.push_back(std::move(key));
+    FKey = std::move(key);
+    FHaveKey = true;
+    Hand(nullptr);
     return true;
   }
 
-  bool ParseValueLine(std::vector<TRegFileKey>& aKeys) {
-    if (aKeys.empty()) {
+  bool ParseValueLine() {
+    if (!FHaveKey) {
       return Fail(L"a value line before the first key");
     }
-    if (aKeys.back().Delete) {
+    if (FKey.Delete) {
       return Fail(L"a value line below a key that is being deleted");
     }
     TRegFileValue value;
@@ -172,21 +271,23 @@ private:
     if (!ParseData(value)) {
       return false;
     }
-    aKeys.back().Values.push_back(std::move(value));
+    Hand(&value);
     return true;
   }
 
   // A double-quoted text from FPos with "\\" and "\"" (and the registry editor's "\n" and "\r").
   bool ParseQuoted(std::wstring& aText) {
     for (++FPos; FPos < FLine.size(); ++FPos) {
-      const wchar_t c = FLine[FPos];
-      if (c == L'"') {
+      // Runs without quotes or escapes, which may be millions of characters, go in one piece.
+      const size_t special = std::min(FLine.find_first_of(L"\"\\", FPos), FLine.size());
+      aText.append(FLine, FPos, special - FPos);
+      FPos = special;
+      if (FPos == FLine.size()) {
+        break;
+      }
+      if (FLine[FPos] == L'"') {
         ++FPos;
         return true;
-      }
-      if (c != L'\\') {
-        aText += c;
-        continue;
       }
       if (++FPos >= FLine.size()) {
         break;
@@ -273,10 +374,13 @@ private:
   }
 
   bool NextLine() {
-    if (FIndex + 1 >= FLines.size()) {
+    if (!FLines.Ended()) {
       return Fail(L"the file ends inside a continued line");
     }
-    FLine = FLines[++FIndex];
+    if (!FLines.Next(FLine)) {
+      return FailReading();
+    }
+    ++FLineNumber;
     FPos = 0;
     return true;
   }
@@ -306,6 +410,10 @@ private:
           return Fail(L"expected a hexadecimal byte");
         }
         aData.push_back(static_cast<uint8_t>(byte));
+        if (aData.size() > kMaxRegFileLineChars) {
+          return Fail(L"a value holds more than " + std::to_wstring(kMaxRegFileLineChars) +
+                      L" bytes");
+        }
         expectByte = false;
       } else if (AtEndOrComment()) {
         return true;
@@ -330,9 +438,18 @@ private:
     }
   }
 
-  const std::vector<std::wstring>& FLines;
+  void Hand(const TRegFileValue* aValue) const {
+    if (FOnEntry) {
+      FOnEntry(FKey, aValue);
+    }
+  }
+
+  TRegFileLines& FLines;
   TRegFileFormat FFormat;
-  size_t FIndex = 0;
+  const TRegFileEntryHandler& FOnEntry;
+  TRegFileKey FKey; // the key of the value lines that follow
+  bool FHaveKey = false;
+  int FLineNumber = 1; // the header's
   std::wstring FLine;
   size_t FPos = 0;
   int FErrorLine = 0;
@@ -366,14 +483,41 @@ bool TRegFileReader::LoadFromBytes(const std::vector<uint8_t>& aData) {
   if (aData.size() > kMaxRegFileBytes) {
     return Fail(0, L"the file is larger than " + std::to_wstring(kMaxRegFileBytes) + L" bytes");
   }
-  std::wstring text;
-  if (aData.size() >= 2 && aData[0] == 0xFF && aData[1] == 0xFE) {
-    text = kplat::DecodeUtf16Le(aData.data() + 2, aData.size() - 2);
-  } else {
-    text = AnsiToWide(std::string(aData.begin(), aData.end()));
+  bool given = false;
+  TRegFileLines lines([&aData, &given](std::vector<uint8_t>& aPart) {
+    aPart = given ? std::vector<uint8_t>() : aData;
+    given = true;
+    return kplat::err::Success;
+  });
+  std::vector<TRegFileKey> keys;
+  const bool read = Read(lines, [&keys](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+    if (aValue == nullptr) {
+      keys.push_back(aKey);
+    } else {
+      keys.back().Values.push_back(*aValue);
+    }
+  });
+  if (read) {
+    FKeys = std::move(keys);
   }
-  const std::vector<std::wstring> lines = SplitLines(text);
-  const std::wstring header = TrimRight(lines.front());
+  return read;
+}
+
+bool TRegFileReader::ReadEntries(const std::wstring& aFileName,
+                                 const TRegFileEntryHandler& aOnEntry, uint32_t aPartBytes) {
+  FKeys.clear();
+  FError = {};
+  kplat::TFilePartReader file(aFileName, std::max<uint32_t>(aPartBytes, 1));
+  TRegFileLines lines([&file](std::vector<uint8_t>& aPart) { return file.Next(aPart); });
+  return Read(lines, aOnEntry);
+}
+
+bool TRegFileReader::Read(TRegFileLines& aLines, const TRegFileEntryHandler& aOnEntry) {
+  std::wstring header;
+  if (!aLines.Next(header)) {
+    return Fail(aLines.TooLong() ? 1 : 0, aLines.Error());
+  }
+  header = TrimRight(header);
   if (header == kVersion5Header) {
     FFormat = TRegFileFormat::Version5;
   } else if (header == kRegedit4Header) {
@@ -383,56 +527,78 @@ bool TRegFileReader::LoadFromBytes(const std::vector<uint8_t>& aData) {
                        std::wstring(kVersion5Header) + L"\" or \"" + std::wstring(kRegedit4Header) +
                        L"\"");
   }
-  TParser parser(lines, FFormat);
-  std::vector<TRegFileKey> keys;
-  if (!parser.Run(keys)) {
+  TParser parser(aLines, FFormat, aOnEntry);
+  if (!parser.Run()) {
     return Fail(parser.ErrorLine(), parser.ErrorMessage());
   }
-  FKeys = std::move(keys);
   return true;
 }
 
 bool TRegFileReader::Apply() {
-  FError = {};
-  auto note = [this](int aLine, const std::wstring& aMessage) {
-    if (FError.Message.empty()) {
-      FError = {aLine, aMessage};
+  TRegFileApplier applier;
+  for (const TRegFileKey& key : FKeys) {
+    applier.Entry(key, nullptr);
+    for (const TRegFileValue& value : key.Values) {
+      applier.Entry(key, &value);
     }
-  };
+  }
+  FError = applier.Error();
+  return FError.Message.empty();
+}
+
+void TRegFileApplier::Note(int aLine, const std::wstring& aMessage) {
+  if (FError.Message.empty()) {
+    FError = {aLine, aMessage};
+  }
+}
+
+void TRegFileApplier::Entry(const TRegFileKey& aKey, const TRegFileValue* aValue) {
   auto missing = [](kplat::TErrorCode aError) {
     return aError == kplat::err::FileNotFound || aError == kplat::err::PathNotFound;
   };
-  for (const TRegFileKey& key : FKeys) {
-    if (key.Delete) {
+  if (aValue == nullptr) {
+    FKey.Close();
+    if (aKey.Delete) {
       const kplat::TErrorCode rc = kplat::Platform().Registry().DeleteKeyTree(
-          key.Root, key.SubKey, kplat::TRegView::Default);
+          aKey.Root, aKey.SubKey, kplat::TRegView::Default);
       if (rc != kplat::err::Success && !missing(rc)) {
-        note(key.Line, ErrorText(L"the key cannot be deleted", rc));
+        Note(aKey.Line, ErrorText(L"the key cannot be deleted", rc));
       }
-      continue;
+    } else if (const kplat::TErrorCode rc = FKey.Create(aKey.Root, aKey.SubKey);
+               rc != kplat::err::Success) {
+      FKey.Close();
+      Note(aKey.Line, ErrorText(L"the key cannot be created", rc));
     }
-    kplat::TRegKey opened;
-    if (const kplat::TErrorCode rc = opened.Create(key.Root, key.SubKey);
-        rc != kplat::err::Success) {
-      note(key.Line, ErrorText(L"the key cannot be created", rc));
-      continue;
-    }
-    for (const TRegFileValue& value : key.Values) {
-      const kplat::TErrorCode rc =
-          value.Delete ? opened.DeleteValue(value.Name) : opened.Write(value.Name, value.Value);
-      if (rc != kplat::err::Success && !(value.Delete && missing(rc))) {
-        note(value.Line, ErrorText(value.Delete ? L"the value cannot be deleted"
-                                                : L"the value cannot be written",
-                                   rc));
-      }
-    }
+    return;
   }
-  return FError.Message.empty();
+  // The values of a key that could not be created are not written.
+  if (!FKey.IsOpen()) {
+    return;
+  }
+  const kplat::TErrorCode rc =
+      aValue->Delete ? FKey.DeleteValue(aValue->Name) : FKey.Write(aValue->Name, aValue->Value);
+  if (rc != kplat::err::Success && !(aValue->Delete && missing(rc))) {
+    Note(aValue->Line,
+         ErrorText(aValue->Delete ? L"the value cannot be deleted" : L"the value cannot be written",
+                   rc));
+  }
 }
 
 bool ImportRegFileDirect(const std::wstring& aFileName, TRegFileError& aError) {
   TRegFileReader reader;
-  const bool ok = reader.LoadFromFile(aFileName) && reader.Apply();
-  aError = reader.Error();
-  return ok;
+  if (!reader.ReadEntries(aFileName, nullptr)) {
+    aError = reader.Error();
+    return false;
+  }
+  TRegFileApplier applier;
+  if (!reader.ReadEntries(aFileName,
+                          [&applier](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+                            applier.Entry(aKey, aValue);
+                          })) {
+    // The file changed between the check and the import.
+    aError = reader.Error();
+    return false;
+  }
+  aError = applier.Error();
+  return aError.Message.empty();
 }

@@ -1,5 +1,6 @@
 #include "cure/RegUtils.h"
 
+#include "cure/RegFileReader.h"
 #include "framework/CLHelpers.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
@@ -198,6 +199,11 @@ bool TRegExporter::AddItem(const std::wstring& aRoot, const std::wstring& aKey,
   }
   const std::wstring name =
       aSection.empty() ? L"@" : L'"' + EscapeRegQuotes(EscapeRegBackslashes(aSection)) + L'"';
+  // An entry the reader refuses could not be restored; such a value is left as it is.
+  if (name.size() + 1 + data.size() > kMaxRegFileLineChars ||
+      value.Data.size() > kMaxRegFileLineChars) {
+    return false;
+  }
   AppendEntry(aRoot, aKey, name + L"=" + data);
   return true;
 }

@@ -55,7 +55,8 @@ public:
   // no short notation (multi-strings, QWORDs and other types, DWORD data that is not 4 bytes long,
   // strings holding a line break) is written as "hex(n):" with its type so that it imports back
   // unchanged. False, with nothing appended, when the key cannot be opened, the value does not
-  // exist, or the key or value name holds a line break.
+  // exist, the key or value name holds a line break, or the entry would be longer than a reader
+  // of export files accepts (kMaxRegFileLineChars).
   bool AddItem(const std::wstring& aRoot, const std::wstring& aKey, const std::wstring& aSection);
 
   // Writes the whole content to aFileName atomically, creating or replacing it. On failure the

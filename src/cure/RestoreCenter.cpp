@@ -21,17 +21,30 @@ std::wstring FileError(const std::wstring& aWhat, const std::wstring& aFile,
   return L"Cannot " + aWhat + L" \"" + aFile + L"\": " + SystemErrorMessage(aError);
 }
 
-// The text of a file with its byte-order mark honoured: UTF-16LE, UTF-8, else 8-bit text.
-std::wstring DecodeText(const std::vector<uint8_t>& aData) {
-  if (aData.size() >= 2 && aData[0] == 0xFF && aData[1] == 0xFE) {
-    return kplat::DecodeUtf16Le(aData.data() + 2, aData.size() - 2);
+// Counts the lines of a text as a text list reads them (see SplitLines), fed part by part with
+// its characters: UTF-16 code units or bytes, where no line break is part of another character.
+class TLineCounter {
+public:
+  void Add(uint32_t aChar) {
+    if (aChar == '\n' && FAfterCR) {
+      FAfterCR = false;
+      return;
+    }
+    FAfterCR = aChar == '\r';
+    if (aChar == '\r' || aChar == '\n') {
+      ++FLines;
+      FInLine = false;
+    } else {
+      FInLine = true;
+    }
   }
-  if (aData.size() >= 3 && aData[0] == 0xEF && aData[1] == 0xBB && aData[2] == 0xBF) {
-    return kplat::FromUtf8(
-        std::string_view(reinterpret_cast<const char*>(aData.data()) + 3, aData.size() - 3));
-  }
-  return AnsiToWide(std::string(aData.begin(), aData.end()));
-}
+  size_t Lines() const { return FLines + (FInLine ? 1 : 0); }
+
+private:
+  size_t FLines = 0;
+  bool FInLine = false;
+  bool FAfterCR = false;
+};
 
 // Lines as a text list reads them: CR LF, LF or a lone CR end a line; an ending after the last
 // line adds none.
@@ -76,35 +89,56 @@ std::wstring KeyText(const TRegFileKey& aKey) {
   return L"[" + aKey.RootName + (aKey.SubKey.empty() ? L"" : L"\\" + aKey.SubKey) + L"]";
 }
 
-// Checks every entry of the parsed file against the registry.
-void VerifyKeys(const std::vector<TRegFileKey>& aKeys, TRestoreResult& aResult) {
-  auto check = [&aResult](bool aAsInFile, const std::wstring& aEntry) {
-    ++aResult.Entries;
-    if (aAsInFile) {
-      ++aResult.Verified;
-    } else {
-      aResult.Failed.push_back(aEntry);
+// Checks the entries of a backup file against the registry as they are read: a "-" key must be
+// gone, a key without values must exist, each value must be as in the file.
+class TRestoreVerifier {
+public:
+  explicit TRestoreVerifier(TRestoreResult& aResult) : FResult(aResult) {}
+
+  void Entry(const TRegFileKey& aKey, const TRegFileValue* aValue) {
+    if (aValue == nullptr) {
+      Finish();
+      FKey.Close();
+      FExists = FKey.Open(aKey.Root, aKey.SubKey) == kplat::err::Success;
+      if (aKey.Delete) {
+        Check(!FExists, L"-" + KeyText(aKey));
+      } else {
+        FKeyText = KeyText(aKey);
+        FAwaitingValues = true;
+      }
+      return;
     }
-  };
-  for (const TRegFileKey& key : aKeys) {
-    kplat::TRegKey open;
-    const bool exists = open.Open(key.Root, key.SubKey) == kplat::err::Success;
-    if (key.Delete) {
-      check(!exists, L"-" + KeyText(key));
-      continue;
-    }
-    if (key.Values.empty()) {
-      check(exists, KeyText(key));
-      continue;
-    }
-    for (const TRegFileValue& value : key.Values) {
-      const std::wstring entry = KeyText(key) + L" " + (value.Name.empty() ? L"@" : value.Name);
-      kplat::TRegValue now;
-      const bool found = exists && open.Query(value.Name, now) == kplat::err::Success;
-      check(value.Delete ? !found : found && SameValue(value.Value, now), entry);
+    FAwaitingValues = false;
+    kplat::TRegValue now;
+    const bool found = FExists && FKey.Query(aValue->Name, now) == kplat::err::Success;
+    Check(aValue->Delete ? !found : found && SameValue(aValue->Value, now),
+          FKeyText + L" " + (aValue->Name.empty() ? L"@" : aValue->Name));
+  }
+
+  // Checks the last key when it had no values; called after the last entry.
+  void Finish() {
+    if (FAwaitingValues) {
+      Check(FExists, FKeyText);
+      FAwaitingValues = false;
     }
   }
-}
+
+private:
+  void Check(bool aAsInFile, const std::wstring& aEntry) {
+    ++FResult.Entries;
+    if (aAsInFile) {
+      ++FResult.Verified;
+    } else {
+      FResult.Failed.push_back(aEntry);
+    }
+  }
+
+  TRestoreResult& FResult;
+  kplat::TRegKey FKey;
+  bool FExists = false;
+  std::wstring FKeyText;
+  bool FAwaitingValues = false; // a key was read and none of its values yet
+};
 
 // A backup lies in the backup folder itself: the index names it by its bare file name. Any other
 // name (a drive, a folder, "..", a stream) would let an edited index make the window delete or
@@ -118,11 +152,50 @@ bool IsBareFileName(const std::wstring& aName) {
 } // namespace
 
 std::wstring GetBackupChangeCount(const std::wstring& aFileName) {
-  std::vector<uint8_t> data;
-  if (Platform().Files().ReadFile(aFileName, data, kMaxRegFileBytes) != kplat::err::Success) {
-    return std::wstring();
+  // Read part by part: a backup may be far larger than anything held in memory.
+  kplat::TFilePartReader file(aFileName, kRegFilePartBytes);
+  TLineCounter counter;
+  std::vector<uint8_t> part;
+  enum class TEncoding { Unknown, Utf16, Bytes } encoding = TEncoding::Unknown;
+  std::vector<uint8_t> start; // the first bytes, until the byte-order mark is known
+  int pendingLow = -1;        // the first byte of a UTF-16 code unit split between parts
+  for (;;) {
+    if (file.Next(part) != kplat::err::Success) {
+      return std::wstring();
+    }
+    if (encoding == TEncoding::Unknown) {
+      start.insert(start.end(), part.begin(), part.end());
+      if (start.size() < 3 && !part.empty()) {
+        continue;
+      }
+      size_t skip = 0;
+      if (start.size() >= 2 && start[0] == 0xFF && start[1] == 0xFE) {
+        encoding = TEncoding::Utf16;
+        skip = 2;
+      } else {
+        encoding = TEncoding::Bytes;
+        if (start.size() >= 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF) {
+          skip = 3;
+        }
+      }
+      part.assign(start.begin() + static_cast<ptrdiff_t>(skip), start.end());
+    }
+    const uint8_t* const bytes = part.data();
+    for (size_t i = 0; i < part.size(); ++i) {
+      if (encoding == TEncoding::Bytes) {
+        counter.Add(bytes[i]);
+      } else if (pendingLow < 0) {
+        pendingLow = bytes[i];
+      } else {
+        counter.Add(static_cast<uint32_t>(pendingLow) | (static_cast<uint32_t>(bytes[i]) << 8));
+        pendingLow = -1;
+      }
+    }
+    if (part.empty()) {
+      break;
+    }
   }
-  const size_t lines = SplitLines(DecodeText(data)).size();
+  const size_t lines = counter.Lines();
   return std::to_wstring(lines > 2 ? (lines - 2) / 3 : 0);
 }
 
@@ -131,7 +204,7 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
   // The editor would import what it can of a damaged file and say nothing; such a file is not
   // handed to it.
   TRegFileReader reader;
-  if (!reader.LoadFromFile(aFileName)) {
+  if (!reader.ReadEntries(aFileName, nullptr)) {
     const TRegFileError& error = reader.Error();
     result.Error = L"The backup file \"" + aFileName + L"\" cannot be restored: " +
                    (error.Line > 0 ? L"line " + std::to_wstring(error.Line) + L": " : L"") +
@@ -143,13 +216,23 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
   result.Imported = run.Outcome == TRegEditOutcome::Imported;
   result.Error = run.Message;
   if (result.Started) {
-    VerifyKeys(reader.Keys(), result);
+    // Read again, entry by entry: the file may be far larger than what is held in memory.
+    TRestoreVerifier verifier(result);
+    const bool read = reader.ReadEntries(
+        aFileName, [&verifier](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+          verifier.Entry(aKey, aValue);
+        });
+    verifier.Finish();
+    if (!read && result.Error.empty()) {
+      result.Error = L"The backup file \"" + aFileName + L"\" changed while it was restored: " +
+                     reader.Error().Message;
+    }
   }
   return result;
 }
 
 std::wstring TRestoreCenter::IndexFileName() const {
-  return JoinPath(FBackupPath, std::wstring(kBackupIndexName));
+  return JoinFolderPath(FBackupPath, std::wstring(kBackupIndexName));
 }
 
 bool TRestoreCenter::WriteIndex(const std::vector<std::string>& aLines) {
@@ -173,6 +256,12 @@ bool TRestoreCenter::Load(int aMaxBackup) {
   FInfoFile.clear();
   FLastError.clear();
   FIndexUnreadable = false;
+  // A folder that is not a full path would be looked for in the current folder.
+  if (!IsFullPath(FBackupPath)) {
+    FLastError = L"The backup folder \"" + FBackupPath + L"\" is not a full path";
+    FIndexUnreadable = true;
+    return false;
+  }
   const std::wstring file = IndexFileName();
   if (!kplat::PathExists(file)) {
     return WriteIndex({});
@@ -197,7 +286,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
     if (fields.size() < 3 || !IsBareFileName(fields[2])) {
       continue;
     }
-    const std::wstring backup = JoinPath(FBackupPath, fields[2]);
+    const std::wstring backup = JoinFolderPath(FBackupPath, fields[2]);
     if (!kplat::FileExists(backup)) {
       continue;
     }

@@ -48,7 +48,8 @@ public:
   // one without entries is kept but not listed. A missing index is created empty. The new index
   // is written before any file is deleted: when it cannot be written (or the index cannot be
   // read) the result is false with LastError, nothing is deleted and the rows are those the index
-  // on disk holds, unpruned.
+  // on disk holds, unpruned. A backup folder that is not a full path (a drive or network path)
+  // is refused as an unreadable index: nothing is read, listed or deleted.
   bool Load(int aMaxBackup);
   const std::vector<TBackupRow>& Rows() const { return FRows; }
   const std::wstring& LastError() const { return FLastError; }

@@ -64,6 +64,13 @@ std::wstring NormalizeFolder(const std::wstring& aPath);
 // starts at the drive's root; below anything else aRelative is returned unchanged. Code that
 // builds a path to check or delete a file must not rely on it for network folders.
 std::wstring JoinPath(const std::wstring& aBase, const std::wstring& aRelative);
+// Whether aPath is a full path: a drive path ("C:\...") or a network path ("\\server\share...").
+// Any other path would be taken from the current folder or the current drive.
+bool IsFullPath(const std::wstring& aPath);
+// aRelative below aFolder, for paths whose files are read, written or deleted: a network folder
+// stays that folder. Empty when aFolder is not a full path or aRelative is not relative (it starts
+// with "\" or "/", or holds ":"), so that nothing is ever taken from the current folder.
+std::wstring JoinFolderPath(const std::wstring& aFolder, const std::wstring& aRelative);
 // JoinPath of aReferenceFile's folder and aRelative.
 std::wstring GetRelativeFile(const std::wstring& aReferenceFile, const std::wstring& aRelative);
 // The part up to and including the last "\", "/" or ":" (empty when there is none).

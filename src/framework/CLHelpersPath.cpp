@@ -113,6 +113,24 @@ std::wstring JoinPath(const std::wstring& aBase, const std::wstring& aRelative) 
   return aRelative;
 }
 
+bool IsFullPath(const std::wstring& aPath) {
+  const wchar_t drive = aPath.empty() ? L'\0' : static_cast<wchar_t>(aPath[0] | 0x20);
+  if (aPath.size() >= 3 && drive >= L'a' && drive <= L'z' && aPath[1] == L':' &&
+      (aPath[2] == L'\\' || aPath[2] == L'/')) {
+    return true;
+  }
+  return aPath.size() > 2 && (aPath[0] == L'\\' || aPath[0] == L'/') &&
+         (aPath[1] == L'\\' || aPath[1] == L'/') && !IsPathDelimiter(aPath[2]);
+}
+
+std::wstring JoinFolderPath(const std::wstring& aFolder, const std::wstring& aRelative) {
+  if (!IsFullPath(aFolder) || aRelative.find(L':') != std::wstring::npos ||
+      (!aRelative.empty() && (aRelative[0] == L'\\' || aRelative[0] == L'/'))) {
+    return std::wstring();
+  }
+  return NormalizeFolder(aFolder) + UnixToDosPath(aRelative);
+}
+
 std::wstring GetRelativeFile(const std::wstring& aReferenceFile, const std::wstring& aRelative) {
   return JoinPath(ExtractFilePath(aReferenceFile), aRelative);
 }

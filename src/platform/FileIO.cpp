@@ -39,7 +39,15 @@ bool PathExists(const std::wstring& aPath) {
   return Attributes(aPath, attributes);
 }
 
-bool IsDotEntry(const TFindData& aData) { return aData.Name == L"." || aData.Name == L".."; }
+bool IsDotEntry(const TFindData& aData) {
+  return aData.Name == L"." || aData.Name == L"..";
+}
+
+TErrorCode TFilePartReader::Next(std::vector<uint8_t>& aPart) {
+  const TErrorCode rc = Platform().Files().ReadFilePart(FPath, FOffset, FPartBytes, aPart);
+  FOffset += aPart.size();
+  return rc;
+}
 
 TErrorCode ForceFolders(const std::wstring& aPath) {
   std::wstring path = aPath;

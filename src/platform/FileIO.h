@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kplat {
@@ -23,6 +24,21 @@ public:
 
 private:
   TFindHandle FHandle = kNoFindHandle;
+};
+
+// Reads a file from its start, part by part, for files too large to hold whole. The file is
+// opened for each part, so bytes appended meanwhile are read too.
+class TFilePartReader {
+public:
+  TFilePartReader(std::wstring aPath, uint32_t aPartBytes)
+      : FPath(std::move(aPath)), FPartBytes(aPartBytes) {}
+  // The next part, at most aPartBytes long; empty at the end of the file.
+  TErrorCode Next(std::vector<uint8_t>& aPart);
+
+private:
+  std::wstring FPath;
+  uint32_t FPartBytes;
+  uint64_t FOffset = 0;
 };
 
 bool FileExists(const std::wstring& aPath);   // a file, not a folder

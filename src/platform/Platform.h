@@ -67,6 +67,10 @@ public:
   // Whole-file read; a file larger than aMaxBytes is refused with NotEnoughMemory.
   virtual TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
                               uint64_t aMaxBytes) = 0;
+  // Reads the bytes from aOffset on, at most aMaxBytes of them: fewer only where the file ends,
+  // none at or past its end. Files too large to read whole are read part by part this way.
+  virtual TErrorCode ReadFilePart(const std::wstring& aPath, uint64_t aOffset, uint32_t aMaxBytes,
+                                  std::vector<uint8_t>& aData) = 0;
   // Creates or truncates the file and writes the data, flushed to disk before returning.
   virtual TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) = 0;
   // Appends to the file (creating it), flushed before returning.

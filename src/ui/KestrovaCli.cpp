@@ -172,7 +172,7 @@ void TCliSession::EndProgress() {
 }
 
 std::wstring TCliSession::BackupFolder() const {
-  return JoinPath(GetCLSettings().UserDataPath(), L"backup");
+  return BackupFolderIn(GetCLSettings().UserDataPath());
 }
 
 std::optional<int> TCliSession::LoadTopics(TFigEngine& aScan) {
@@ -287,8 +287,7 @@ int TCliSession::ScanOrCure(bool aCure) {
       }
     }
     if (cure.GetCheckedItem() > 0) {
-      if (const kplat::TErrorCode rc = kplat::ForceFolders(backupFolder);
-          rc != kplat::err::Success) {
+      if (const kplat::TErrorCode rc = ForceBackupFolder(backupFolder); rc != kplat::err::Success) {
         Fail(Text(L"CLI.CureFailed", {L"\"" + backupFolder + L"\": " + SystemErrorMessage(rc)}));
         return kCliFailed;
       }
@@ -395,7 +394,7 @@ void TCliSession::PrintFindings(const TFigSummary& aSummary,
 
 bool TCliSession::LoadBackups(TRestoreCenter& aCenter) {
   const std::wstring folder = BackupFolder();
-  if (const kplat::TErrorCode rc = kplat::ForceFolders(folder); rc != kplat::err::Success) {
+  if (const kplat::TErrorCode rc = ForceBackupFolder(folder); rc != kplat::err::Success) {
     Fail(Text(L"CLI.BackupsFailed", {L"\"" + folder + L"\": " + SystemErrorMessage(rc)}));
     return false;
   }

@@ -272,9 +272,10 @@ void TfrmMain::FormCreate() {
   FHome->Refresh();
   FMaintain->SetCategorySwitches(LoadCategorySwitches());
 
-  const std::wstring backupPath = JoinPath(settings.UserDataPath(), L"backup");
+  // A folder that cannot be made is reported when a repair needs it.
+  const std::wstring backupPath = BackupFolderIn(settings.UserDataPath());
   FFigCure->SetBackupPath(backupPath);
-  kplat::ForceFolders(backupPath);
+  ForceBackupFolder(backupPath);
 
   SetStatusKey(L"State.Ready");
   if (!actHome->Execute())

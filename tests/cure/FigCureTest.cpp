@@ -332,6 +332,36 @@ TEST_F(FigCureTest, ABackupFolderOnANetworkShareKeepsItsFilesThere) {
   EXPECT_FALSE(Machine().HasFile(L"C:\\Work\\info.rec"));
 }
 
+TEST_F(FigCureTest, NothingIsTakenFromTheCurrentFolder) {
+  Machine().SetCurrentFolder(L"C:\\Work");
+  Machine().AddTextFile(L"C:\\Work\\info.rec", "2026-03-01 08:00:00,1,a.reg\r\n");
+  Machine().AddFile(L"C:\\Work\\junk.tmp", 1);
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+  // A backup folder that is not a full path is refused before anything changes.
+  for (const std::wstring folder : {L"", L"backup", L"\\backup", L"C:backup"}) {
+    FCure->SetBackupPath(folder);
+    EXPECT_FALSE(FCure->StartCure()) << ToUtf8(folder);
+    EXPECT_NE(FCure->LastError().find(L"not a full path"), std::wstring::npos);
+  }
+  EXPECT_EQ(Machine().ListFolder(L"C:\\Work").size(), 2u);
+  EXPECT_EQ(Machine().FileContent(L"C:\\Work\\info.rec")->size(), 29u);
+  EXPECT_TRUE(FLog.empty());
+  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
+
+  // A file finding whose folder is not a full path is not repaired.
+  FCure->SetBackupPath(kBackup);
+  FCure->Clear();
+  FCure->AddMatchedItem(FileFinding(L"Temp", L"junk.tmp"));
+  FCure->OnTopicCured = nullptr;
+  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus aStatus, int, int) {
+    FLog.push_back(GetEnumName(aStatus));
+  };
+  Run();
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"csUncured", L"finished"}));
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Work\\junk.tmp"));
+}
+
 TEST_F(FigCureTest, StartFailsBeforeAnyChangeWhenTheIndexOrBackupCannotBeWritten) {
   Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
   FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));

@@ -130,6 +130,75 @@ TEST_F(RegFileReader, RefusesWhatIsNotARegistryFile) {
   EXPECT_NE(reader.Error().Message.find(L"larger"), std::wstring::npos);
 }
 
+TEST_F(RegFileReader, ReadingEntryByEntryInPartsGivesWhatTheWholeFileGives) {
+  const std::wstring key = L"[HKEY_CURRENT_USER\\Software\\T]";
+  const std::vector<std::vector<uint8_t>> files = {
+      Utf16File(kVersion5 + key +
+                L"\r\n@=\"\x4e2d\xD83D\xDE00\"\r\n\"b\"=hex:01,\\\r\n  02\r\n\r\n" +
+                L"[-HKEY_CURRENT_USER\\Software\\Old]\r\n" + key + L"\r\n\"d\"=dword:2a\r\n"),
+      Utf16File(kVersion5 + key + L"\n\"a\"=\"x\"\n" + key),
+      AnsiFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\T]\r\n\"a\"=hex(2):41,00\n"),
+      Utf16File(kVersion5 + key + L"\r\n\"a\"=\"no line break\""),
+      Utf16File(kVersion5 + key + L"\r\n\"a\"=hex:01,\\\r\n"),
+      Utf16File(kVersion5 + L"\"a\"=\"before any key\"\r\n"),
+      Utf16File(L"Windows Registry Editor Version 4.00\r\n"),
+      std::vector<uint8_t>{0xFF, 0xFE, 0x57},
+      std::vector<uint8_t>{},
+  };
+  for (size_t f = 0; f < files.size(); ++f) {
+    TRegFileReader whole;
+    const bool loaded = whole.LoadFromBytes(files[f]);
+    const std::wstring file = L"C:\\file" + std::to_wstring(f) + L".reg";
+    Machine().AddFileContent(file, files[f]);
+    for (const uint32_t part : {1u, 2u, 3u, 5u, 64u, kRegFilePartBytes}) {
+      std::vector<TRegFileKey> keys;
+      TRegFileReader reader;
+      const bool read = reader.ReadEntries(
+          file,
+          [&keys](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+            EXPECT_TRUE(aKey.Values.empty());
+            if (aValue == nullptr) {
+              keys.push_back(aKey);
+            } else {
+              keys.back().Values.push_back(*aValue);
+            }
+          },
+          part);
+      EXPECT_EQ(read, loaded) << f << " " << part;
+      EXPECT_EQ(reader.Error().Line, whole.Error().Line) << f << " " << part;
+      EXPECT_EQ(reader.Error().Message, whole.Error().Message) << f << " " << part;
+      EXPECT_TRUE(reader.Keys().empty());
+      if (!loaded) {
+        continue;
+      }
+      ASSERT_EQ(keys.size(), whole.Keys().size()) << f << " " << part;
+      for (size_t k = 0; k < keys.size(); ++k) {
+        const TRegFileKey& expected = whole.Keys()[k];
+        EXPECT_EQ(keys[k].SubKey, expected.SubKey);
+        EXPECT_EQ(keys[k].Delete, expected.Delete);
+        EXPECT_EQ(keys[k].Line, expected.Line);
+        ASSERT_EQ(keys[k].Values.size(), expected.Values.size());
+        for (size_t v = 0; v < keys[k].Values.size(); ++v) {
+          EXPECT_EQ(keys[k].Values[v].Name, expected.Values[v].Name);
+          EXPECT_EQ(keys[k].Values[v].Value.Type, expected.Values[v].Value.Type);
+          EXPECT_EQ(keys[k].Values[v].Value.Data, expected.Values[v].Value.Data)
+              << f << " " << part;
+          EXPECT_EQ(keys[k].Values[v].Line, expected.Values[v].Line);
+        }
+      }
+    }
+  }
+}
+
+TEST_F(RegFileReader, ALineBeyondTheBoundIsRefused) {
+  // A file of zero bytes has no line break at all.
+  Machine().AddFile(L"C:\\garbage.reg", kMaxRegFileLineChars + 2);
+  TRegFileReader reader;
+  EXPECT_FALSE(reader.ReadEntries(L"C:\\garbage.reg", nullptr));
+  EXPECT_EQ(reader.Error().Line, 1);
+  EXPECT_NE(reader.Error().Message.find(L"longer than"), std::wstring::npos);
+}
+
 TEST_F(RegFileReader, MalformedFileChangesNothing) {
   Machine().SetRegString(regroot::CurrentUser, L"Software\\T", L"keep", L"old");
   Machine().AddFileContent(L"C:\\bad.reg",

@@ -1,9 +1,11 @@
 #include "cure/RestoreCenter.h"
+#include "cure/RegFileReader.h"
 #include "cure/RegUtils.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
+#include "support/RoamingProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,10 @@ using namespace kplat;
 const std::wstring kBackup = L"C:\\Users\\User\\AppData\\Roaming\\Kestrova\\backup";
 const std::wstring kIndex = kBackup + L"\\info.rec";
 const std::wstring kKey = L"Software\\RestoreTest";
+
+std::vector<uint8_t> AnsiBytes(const std::string& aText) {
+  return {aText.begin(), aText.end()};
+}
 
 class RestoreCenterTest : public testing::Test {
 protected:
@@ -80,6 +86,21 @@ TEST_F(RestoreCenterTest, ChangeCountIsTheEntriesAfterTheHeader) {
   EXPECT_EQ(GetBackupChangeCount(AddBackup(L"one.reg", 1)), L"1");
   EXPECT_EQ(GetBackupChangeCount(AddBackup(L"three.reg", 3)), L"3");
   EXPECT_EQ(GetBackupChangeCount(kBackup + L"\\missing.reg"), L"");
+  // Files of other encodings and line ends, counted as a text list reads them.
+  const struct {
+    std::vector<uint8_t> Bytes;
+    const wchar_t* Count;
+  } cases[] = {
+      {AnsiBytes("REGEDIT4\r\n\r\n[k]\r\n\"a\"=\"1\"\r\n\r\n"), L"1"},
+      {AnsiBytes("h\rh\r[k]\rv\r\r[k]\nv\n\n[k]\r\nv"), L"2"},
+      {AnsiBytes("\xEF\xBB\xBFh\nh\n[k]\nv\n\n[k]\nv\n\n"), L"2"},
+      {EncodeUtf16Le(L"\xFEFFh\r\nh\r\n[k]\r\nv\r\n\r\n\r"), L"1"},
+      {AnsiBytes(""), L"0"},
+  };
+  for (const auto& c : cases) {
+    Machine().AddFileContent(kBackup + L"\\other.reg", c.Bytes);
+    EXPECT_EQ(GetBackupChangeCount(kBackup + L"\\other.reg"), c.Count) << ToUtf8(c.Count);
+  }
 }
 
 TEST_F(RestoreCenterTest, MissingIndexIsCreatedEmpty) {
@@ -156,6 +177,35 @@ TEST_F(RestoreCenterTest, ALineNamingAFileOutsideTheFolderIsKeptButNeverListedOr
   EXPECT_EQ(Index(), outside);
 }
 
+TEST_F(RestoreCenterTest, AShareFolderIsThatFolderAndARelativeOneIsRefused) {
+  UseRoamingProfile(Machine());
+  const std::wstring share = kRoamingAppData + L"\\Kestrova\\backup";
+  Machine().AddFolder(share);
+  TRegExporter exporter;
+  Machine().SetRegString(regroot::CurrentUser, kKey, L"V0", L"data");
+  ASSERT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, L"V0"));
+  ASSERT_EQ(exporter.SaveToFile(share + L"\\a.reg"), err::Success);
+  Machine().AddTextFile(share + L"\\info.rec", "2026-03-02 10:00:00,1,a.reg\r\n");
+
+  TRestoreCenter center(share);
+  ASSERT_TRUE(center.Load(10));
+  EXPECT_EQ(center.Rows().at(0).FileName, share + L"\\a.reg");
+  DeleteTestKey();
+  EXPECT_TRUE(center.Restore(0).Complete());
+  ASSERT_TRUE(center.Load(0));
+  EXPECT_FALSE(Machine().HasFile(share + L"\\a.reg"));
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
+
+  for (const std::wstring folder : {L"", L"backup", L"\\backup", L"C:backup"}) {
+    TRestoreCenter relative(folder);
+    EXPECT_FALSE(relative.Load(0)) << ToUtf8(folder);
+    EXPECT_TRUE(relative.IndexUnreadable());
+    EXPECT_NE(relative.LastError().find(L"not a full path"), std::wstring::npos);
+    EXPECT_TRUE(relative.Rows().empty());
+  }
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
+}
+
 TEST_F(RestoreCenterTest, IndexThatCannotBeWrittenDeletesNothing) {
   AddFiveBackups();
   const std::string before = Index();
@@ -217,6 +267,66 @@ TEST_F(RestoreCenterTest, RestoreReportsWhatTheRegistryHoldsAfterwards) {
   EXPECT_FALSE(result.Complete());
   EXPECT_EQ(result.Verified, 0);
   EXPECT_EQ(result.Failed.front(), L"[HKEY_CURRENT_USER\\Software\\RestoreTest] V0");
+}
+
+TEST_F(RestoreCenterTest, ABackupLargerThanAnyWholeFileReadIsListedRestoredAndVerified) {
+  // Three string values, each well within a line's bound, make a file above the bound of the
+  // readers that hold a file whole.
+  constexpr size_t kChars = kMaxRegFileBytes / 6 + 4096;
+  static_assert(kChars < kMaxRegFileLineChars);
+  std::vector<uint8_t> file = EncodeUtf16Le(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n");
+  for (const wchar_t* name : {L"V0", L"V1", L"V2"}) {
+    const std::vector<uint8_t> entry =
+        EncodeUtf16Le(L"[HKEY_CURRENT_USER\\" + kKey + L"]\r\n\"" + name + L"\"=\"");
+    file.insert(file.end(), entry.begin(), entry.end());
+    const std::vector<uint8_t> text = EncodeUtf16Le(std::wstring(kChars, L'a'));
+    file.insert(file.end(), text.begin(), text.end());
+    const std::vector<uint8_t> end = EncodeUtf16Le(L"\"\r\n\r\n");
+    file.insert(file.end(), end.begin(), end.end());
+  }
+  ASSERT_GT(file.size(), kMaxRegFileBytes);
+  Machine().AddFileContent(kBackup + L"\\big.reg", file);
+  file = {};
+  SetIndex("2026-03-02 10:00:00,3,big.reg\r\n");
+
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(10));
+  ASSERT_EQ(Files(center), std::vector<std::wstring>{L"big.reg"});
+  EXPECT_EQ(center.Rows()[0].Changes, L"3");
+  const TRestoreResult result = center.Restore(0);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Entries, 3);
+  EXPECT_EQ(result.Verified, 3);
+  const std::optional<std::wstring> restored =
+      Machine().GetRegString(regroot::CurrentUser, kKey, L"V2");
+  ASSERT_TRUE(restored.has_value());
+  EXPECT_EQ(*restored, std::wstring(kChars, L'a'));
+}
+
+TEST_F(RestoreCenterTest, RestoreVerifiesDeletedKeysAndKeysWithoutValuesInFileOrder) {
+  const std::wstring key = L"HKEY_CURRENT_USER\\" + kKey;
+  Machine().AddFileContent(kBackup + L"\\keys.reg",
+                           EncodeUtf16Le(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[-" +
+                                         key + L"\\Old]\r\n\r\n[" + key + L"\\Empty]\r\n\r\n[" +
+                                         key + L"]\r\n\"V\"=\"1\"\r\n\r\n[" + key +
+                                         L"\\Last]\r\n"));
+  Machine().AddRegKey(regroot::CurrentUser, kKey + L"\\Old");
+  TRestoreResult result = RestoreBackupFile(kBackup + L"\\keys.reg");
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Entries, 4);
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kKey + L"\\Old"));
+
+  // Nothing the editor was asked for happened: every entry is named, in the file's order.
+  DeleteTestKey();
+  Machine().AddRegKey(regroot::CurrentUser, kKey + L"\\Old");
+  Machine().FailOpenKey(regroot::CurrentUser, kKey);
+  Machine().FailOpenKey(regroot::CurrentUser, kKey + L"\\Empty");
+  Machine().FailDeleteKey(regroot::CurrentUser, kKey + L"\\Old");
+  result = RestoreBackupFile(kBackup + L"\\keys.reg");
+  EXPECT_EQ(result.Verified, 1);
+  EXPECT_EQ(result.Failed,
+            (std::vector<std::wstring>{L"-[" + key + L"\\Old]", L"[" + key + L"\\Empty]",
+                                       L"[" + key + L"] V"}));
 }
 
 TEST_F(RestoreCenterTest, CorruptBackupIsNotImported) {

@@ -34,6 +34,38 @@ TEST(JoinPath, OtherBasesGiveTheRelativePathUnchanged) {
   EXPECT_EQ(JoinPath(L"\\Data", L"a/b"), L"a/b");
 }
 
+TEST(JoinFolderPath, JoinsBelowFullFoldersOnlyAndNeverLeavesThem) {
+  const struct {
+    const wchar_t* Folder;
+    const wchar_t* Relative;
+    const wchar_t* Joined;
+  } cases[] = {
+      {L"C:\\Data", L"a/b.txt", L"C:\\Data\\a\\b.txt"},
+      {L"c:/Data/", L"a.txt", L"c:\\Data\\a.txt"},
+      {L"C:\\", L"a.txt", L"C:\\a.txt"},
+      {L"\\\\srv\\share", L"dir/a.txt", L"\\\\srv\\share\\dir\\a.txt"},
+      {L"\\\\srv\\share\\User\\", L"backup", L"\\\\srv\\share\\User\\backup"},
+      {L"\\\\?\\C:\\Data", L"a.txt", L"\\\\?\\C:\\Data\\a.txt"},
+      // Folders the current folder or drive would complete.
+      {L"", L"a.txt", L""},
+      {L"Data", L"a.txt", L""},
+      {L"\\Data", L"a.txt", L""},
+      {L"C:", L"a.txt", L""},
+      {L"C:Data", L"a.txt", L""},
+      {L"\\\\", L"a.txt", L""},
+      // Relative parts that are not relative.
+      {L"C:\\Data", L"\\a.txt", L""},
+      {L"C:\\Data", L"/a.txt", L""},
+      {L"C:\\Data", L"D:\\a.txt", L""},
+      {L"\\\\srv\\share", L"\\\\other\\a.txt", L""},
+      {L"C:\\Data", L"a.txt:stream", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JoinFolderPath(c.Folder, c.Relative), c.Joined)
+        << kplat::ToUtf8(c.Folder) << " + " << kplat::ToUtf8(c.Relative);
+  }
+}
+
 TEST(PathNames, SplitFolderNameAndExtension) {
   EXPECT_EQ(UnixToDosPath(L"a/b/c"), L"a\\b\\c");
   EXPECT_EQ(NormalizeFolder(L"C:/Data"), L"C:\\Data\\");

@@ -132,6 +132,28 @@ TEST_F(FilesConformance, ReadFileHonoursItsBound) {
   EXPECT_EQ(Files().ReadFile(Path(L"Missing\\x.bin"), data, 10), err::PathNotFound);
 }
 
+TEST_F(FilesConformance, ReadFilePartReadsFromItsOffsetToTheEnd) {
+  ASSERT_EQ(Files().WriteFile(Path(L"ten.bin"), Bytes("0123456789")), err::Success);
+  const struct {
+    uint64_t Offset;
+    uint32_t Max;
+    const char* Read;
+  } cases[] = {{0, 4, "0123"}, {4, 4, "4567"}, {8, 4, "89"},       {10, 4, ""},
+               {11, 4, ""},    {0, 0, ""},     {3, 100, "3456789"}};
+  std::vector<uint8_t> data;
+  for (const auto& c : cases) {
+    data = Bytes("stale");
+    ASSERT_EQ(Files().ReadFilePart(Path(L"ten.bin"), c.Offset, c.Max, data), err::Success)
+        << c.Offset;
+    EXPECT_EQ(data, Bytes(c.Read)) << c.Offset << " " << c.Max;
+  }
+  EXPECT_EQ(Files().ReadFilePart(Path(L"missing.bin"), 0, 10, data), err::FileNotFound);
+  EXPECT_EQ(Files().ReadFilePart(Path(L"Missing\\x.bin"), 0, 10, data), err::PathNotFound);
+  ASSERT_EQ(ForceFolders(Path(L"Folder")), err::Success);
+  EXPECT_EQ(Files().ReadFilePart(Path(L"Folder"), 0, 10, data), err::AccessDenied);
+  EXPECT_TRUE(data.empty());
+}
+
 TEST_F(FilesConformance, WriteAppendAndReplace) {
   const std::wstring file = Path(L"data.txt");
   std::vector<uint8_t> data;

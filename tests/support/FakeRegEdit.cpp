@@ -91,10 +91,8 @@ bool RunFakeRegEdit(const kplat::TProcessStart& aStart, kplat::TProcessResult& a
                                   ? kplat::Platform().System().GetCurrentFolder()
                                   : aStart.WorkingFolder;
   for (const std::wstring& file : files) {
-    TRegFileReader reader;
-    if (reader.LoadFromFile(IsAbsolute(file) ? file : folder + L"\\" + file)) {
-      reader.Apply();
-    }
+    TRegFileError error;
+    ImportRegFileDirect(IsAbsolute(file) ? file : folder + L"\\" + file, error);
   }
   aResult.Finished = aStart.WaitMs != kplat::kNoWait;
   aResult.ExitCode = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // The registry editor of the in-memory machine: a launch of "RegEdit.exe" in the Windows folder
-// with "/s" and file names imports each file with TRegFileReader, as Wine's regedit does. A
+// with "/s" and file names imports each file of whatever size with ImportRegFileDirect, as Wine's
+// regedit does. A
 // missing or malformed file changes nothing and the editor still ends with exit code 0, as
 // Wine's regedit does (it only prints a message). Without "/s" the real editor would wait for the
 // user to confirm in a hidden window, so the fake reports a process that did not end and imports

@@ -8,6 +8,7 @@
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
+#include "support/RoamingProfile.h"
 #include "ui/FigEngineSettings.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,22 @@ TEST_F(KestrovaCliTest, SharesTheWindowsDataFolder) {
   const std::wstring folder = L"\\C__Program Files_Kestrova_Kestrova.exe\\backup\\info.rec";
   EXPECT_TRUE(Machine().HasFile(L"C:\\ProgramData" + folder) ||
               Machine().HasFile(L"C:\\Users\\User\\AppData\\Roaming" + folder));
+}
+
+TEST_F(KestrovaCliTest, ARoamingProfileKeepsItsBackupsOnItsShare) {
+  UseRoamingProfile(Machine());
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  const std::wstring backup = GetCLSettings().UserDataPath() + L"backup\\";
+  ASSERT_EQ(backup.rfind(kRoamingAppData + L"\\", 0), 0u) << ToUtf8(backup);
+  EXPECT_TRUE(Machine().HasFile(backup + L"info.rec"));
+  EXPECT_TRUE(Machine().HasFile(backup + L"03022026100000.reg"));
+  ASSERT_EQ(Run({L"backups"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"2026-03-02 10:00:00"));
+  EXPECT_FALSE(Has(L"2026-03-01"));
+  ASSERT_EQ(Run({L"restore", L"1"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Software\\Planted"));
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
 }
 
 TEST(FigEngineSettings, EnablesTheUsersChoicesPerCategoryAndProfile) {

@@ -11,6 +11,7 @@
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
+#include "support/RoamingProfile.h"
 #include "ui/CLSkin.h"
 #include "ui/CLUpdateForm.h"
 #include "ui/uMaintain.h"
@@ -423,6 +424,37 @@ TEST_F(MainWindowTest, ARepairThatCannotWriteItsBackupChangesNothingAndSaysWhy) 
   ASSERT_TRUE(Press(L"Cure"));
   EXPECT_EQ(Buttons(), kReady);
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+}
+
+TEST_F(MainWindowTest, ARoamingProfileKeepsItsBackupsOnItsShare) {
+  UseRoamingProfile(Machine());
+  TfrmMain& form = Form();
+  const std::wstring backup = GetCLSettings().UserDataPath() + L"backup";
+  ASSERT_EQ(backup.rfind(kRoamingAppData + L"\\", 0), 0u) << ToUtf8(backup);
+  EXPECT_EQ(form.FigCure().BackupPath(), backup);
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_TRUE(Press(L"Cure"));
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_EQ(ExtractFilePath(form.FigCure().LastBackupFile()), backup + L"\\");
+  EXPECT_NE(Machine().FileContent(backup + L"\\info.rec").value_or(std::vector<uint8_t>()).size(),
+            0u);
+
+  // The Restore Center lists the share's backup, and pruning every backup deletes only that one.
+  std::vector<std::wstring> listed;
+  TForm::SetModalHandler([&listed](TForm& aForm) {
+    listed = dynamic_cast<TfrmRestore&>(aForm).BkFileNames();
+    return mrCancel;
+  });
+  GetCLSettings().SetSettingInteger(L"Backup.MaxBackup", 10);
+  form.actRestore->Execute();
+  EXPECT_EQ(listed, std::vector<std::wstring>{form.FigCure().LastBackupFile()});
+  GetCLSettings().SetSettingInteger(L"Backup.MaxBackup", 0);
+  form.actRestore->Execute();
+  TForm::SetModalHandler(nullptr);
+  EXPECT_TRUE(listed.empty());
+  EXPECT_FALSE(Machine().HasFile(form.FigCure().LastBackupFile()));
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
 }
 
 TEST_F(MainWindowTest, StopEndsAScanAndARepairInTheirStates) {

@@ -494,6 +494,31 @@ TErrorCode TFakeFiles::ReadFile(const std::wstring& aPath, std::vector<uint8_t>&
   return err::Success;
 }
 
+TErrorCode TFakeFiles::ReadFilePart(const std::wstring& aPath, uint64_t aOffset, uint32_t aMaxBytes,
+                                    std::vector<uint8_t>& aData) {
+  TGuard guard(FMachine.Lock);
+  aData.clear();
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, true, node); rc != err::Success) {
+    return rc;
+  }
+  if (node->IsFolder) {
+    return err::AccessDenied;
+  }
+  if (aOffset >= node->Size) {
+    return err::Success;
+  }
+  const size_t start = static_cast<size_t>(aOffset);
+  const size_t count = static_cast<size_t>(std::min<uint64_t>(node->Size - aOffset, aMaxBytes));
+  if (node->Content) {
+    aData.assign(node->Content->begin() + static_cast<ptrdiff_t>(start),
+                 node->Content->begin() + static_cast<ptrdiff_t>(start + count));
+  } else {
+    aData.assign(count, 0);
+  }
+  return err::Success;
+}
+
 TErrorCode TFakeFiles::Write(const std::wstring& aPath, const std::vector<uint8_t>& aData,
                              bool aAppend) {
   TGuard guard(FMachine.Lock);

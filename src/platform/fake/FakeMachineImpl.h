@@ -141,6 +141,8 @@ public:
   TErrorCode CreateFolder(const std::wstring& aPath) override;
   TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
                       uint64_t aMaxBytes) override;
+  TErrorCode ReadFilePart(const std::wstring& aPath, uint64_t aOffset, uint32_t aMaxBytes,
+                          std::vector<uint8_t>& aData) override;
   TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override;
   TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override;
   TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) override;

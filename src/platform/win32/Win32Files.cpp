@@ -174,6 +174,38 @@ public:
     return err::Success;
   }
 
+  TErrorCode ReadFilePart(const std::wstring& aPath, uint64_t aOffset, uint32_t aMaxBytes,
+                          std::vector<uint8_t>& aData) override {
+    aData.clear();
+    THandle file(::CreateFileW(aPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    LARGE_INTEGER offset;
+    offset.QuadPart = static_cast<LONGLONG>(aOffset);
+    if (!::SetFilePointerEx(file.Get(), offset, nullptr, FILE_BEGIN)) {
+      return LastError();
+    }
+    // One read may give less than asked for (a pipe or a network file): read on to the end.
+    std::vector<uint8_t> data(aMaxBytes);
+    size_t done = 0;
+    while (done < data.size()) {
+      DWORD got = 0;
+      const DWORD part = static_cast<DWORD>(std::min<size_t>(data.size() - done, kChunk));
+      if (!::ReadFile(file.Get(), data.data() + done, part, &got, nullptr)) {
+        return LastError();
+      }
+      if (got == 0) {
+        break;
+      }
+      done += got;
+    }
+    data.resize(done);
+    aData = std::move(data);
+    return err::Success;
+  }
+
   TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override {
     THandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
