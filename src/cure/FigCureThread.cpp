@@ -195,7 +195,11 @@ void TFigCureThread::CureCurrentItem() {
     return;
   }
   // Nothing changes unless its backup is on disk.
-  FCurrentItemStatus = BackupItem(FCurrentIndex) ? CureItem(item) : csUncured;
+  const bool backedUp = BackupItem(FCurrentIndex);
+  FCurrentItemStatus = backedUp ? CureItem(item) : csUncured;
+  FFigCure.FCurrentFailure = FCurrentItemStatus != csUncured ? cfNone
+                             : backedUp                      ? cfNotChanged
+                                                             : cfNotBackedUp;
   if (FOnCured) {
     FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
   }

@@ -397,14 +397,16 @@ TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
   // The disk fills up part way through the last backup entry.
   FCure->OnTopicCured = nullptr;
   FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus aStatus, int aIndex, int) {
-    FLog.push_back(GetEnumName(aStatus));
+    // Why each was left: refused by the system, or not backed up.
+    FLog.push_back(GetEnumName(aStatus) + L" " + GetEnumName(FCure->CurrentFailure()));
     if (aIndex == 2) {
       Machine().SetDiskSpace(100);
     }
   };
   Run();
-  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"csUncured", L"csUncured", L"csUncured",
-                                             L"csUncured", L"finished"}));
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"csUncured cfNotChanged",
+                                             L"csUncured cfNotChanged", L"csUncured cfNotChanged",
+                                             L"csUncured cfNotBackedUp", L"finished"}));
   EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\K"));
   EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"b"));
   EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\locked.tmp"));
