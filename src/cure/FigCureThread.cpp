@@ -278,6 +278,11 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
   case lsRegistry: {
     const kplat::TRegHandle root = RootKeyFromName(aItem.ScanedRoot);
     if (!aItem.ValueCheck) {
+      // A key already gone (with a key above it repaired first, say) needs nothing more.
+      if (kplat::TRegKey key; !aItem.ScanedPath.empty() &&
+                              key.Open(root, aItem.ScanedPath) == kplat::err::FileNotFound) {
+        return csIgnored;
+      }
       return !aItem.ScanedPath.empty() &&
                      Platform().Registry().DeleteKeyTree(
                          root, aItem.ScanedPath, kplat::TRegView::Default) == kplat::err::Success

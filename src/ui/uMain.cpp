@@ -342,6 +342,10 @@ void TfrmMain::SetDefaultMessageBox(ICLMessageBox* aMessageBox) {
 
 TfrmMain::~TfrmMain() {
   FormDestroy();
+  // Freeing the engines waits for their workers and serves the main thread meanwhile: no timer
+  // may reach an engine that is half freed.
+  tmrSchedule->SetEnabled(false);
+  tmrCleannow->SetEnabled(false);
   // The engines go first: no event of theirs may reach the pages while they are freed.
   FFigEngine.reset();
   FFigCure.reset();

@@ -1016,6 +1016,9 @@ TEST_F(MainWindowTest, TheResultsCanBeReplacedByANewScanOrRepairedWithoutACatego
   ASSERT_EQ(Buttons(), kResults);
   EXPECT_EQ(form.miScan->Action(), form.actCure);
   EXPECT_TRUE(Page().llCleanNow->Enabled());
+  // Both show on the bar, the one above the other.
+  const TFlashButton* scan = form.ButtonPanel()->Button(L"Scan");
+  EXPECT_LE(scan->Top() + scan->Height(), form.ButtonPanel()->Button(L"Cure")->Top());
 
   // Junk files switched off after the scan: the repair leaves them.
   Page().cbJunkFilesClean->Click();
