@@ -33,6 +33,18 @@ template <> struct TFigEnumNames<TFigCureStatus> {
                                                              L"csIgnored"};
 };
 
+// Why a run left a ticked finding as it was.
+enum TFigCureFailure : uint8_t {
+  cfNone,        // repaired, or not (yet) tried
+  cfNotBackedUp, // what it would change could not be written to the backup file
+  cfNotChanged   // the system refused the change, or the finding is no longer where it was
+};
+
+template <> struct TFigEnumNames<TFigCureFailure> {
+  static constexpr std::array<std::wstring_view, 3> Names = {L"cfNone", L"cfNotBackedUp",
+                                                             L"cfNotChanged"};
+};
+
 // How a run's registry fix lines reached the registry.
 enum TFigImportStatus : uint8_t {
   isNone,     // no import: the run was aborted or ended by an error, or has not ended yet
@@ -99,6 +111,9 @@ public:
   const std::wstring& LastError() const { return FLastError; }
   // How the last run that ended applied its fix lines.
   TFigImportStatus LastImportStatus() const { return FLastImportStatus; }
+  // Why the finding that OnCured reports was left as it was; cfNone when it was not. Valid
+  // inside OnCured.
+  TFigCureFailure CurrentFailure() const { return FCurrentFailure; }
   // The full path of the last run's backup file; "" before the first run.
   const std::wstring& LastBackupFile() const { return FLastBackupFile; }
 
@@ -134,6 +149,7 @@ private:
   bool FPaced = true;
   std::wstring FLastError;
   TFigImportStatus FLastImportStatus = isNone;
+  TFigCureFailure FCurrentFailure = cfNone;
   std::wstring FLastBackupFile;
   // Every worker not joined yet; the current one is among them.
   std::vector<std::unique_ptr<TFigCureThread>> FWorkers;

@@ -195,7 +195,11 @@ void TFigCureThread::CureCurrentItem() {
     return;
   }
   // Nothing changes unless its backup is on disk.
-  FCurrentItemStatus = BackupItem(FCurrentIndex) ? CureItem(item) : csUncured;
+  const bool backedUp = BackupItem(FCurrentIndex);
+  FCurrentItemStatus = backedUp ? CureItem(item) : csUncured;
+  FFigCure.FCurrentFailure = FCurrentItemStatus != csUncured ? cfNone
+                             : backedUp                      ? cfNotChanged
+                                                             : cfNotBackedUp;
   if (FOnCured) {
     FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
   }
@@ -274,6 +278,11 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
   case lsRegistry: {
     const kplat::TRegHandle root = RootKeyFromName(aItem.ScanedRoot);
     if (!aItem.ValueCheck) {
+      // A key already gone (with a key above it repaired first, say) needs nothing more.
+      if (kplat::TRegKey key; !aItem.ScanedPath.empty() &&
+                              key.Open(root, aItem.ScanedPath) == kplat::err::FileNotFound) {
+        return csIgnored;
+      }
       return !aItem.ScanedPath.empty() &&
                      Platform().Registry().DeleteKeyTree(
                          root, aItem.ScanedPath, kplat::TRegView::Default) == kplat::err::Success

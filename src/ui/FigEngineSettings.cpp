@@ -65,3 +65,12 @@ void ApplyOptimizationProfiles(TFigEngine& aEngine) {
     topic->SetEnabled(level < 10 ? usage >= level - 2 : connection >= level - 12);
   }
 }
+
+std::wstring LoadTopicDatabase(TFigEngine& aEngine, const std::wstring& aFileName,
+                               const TCLEngine& aTexts) {
+  if (!aEngine.LoadTopics(aFileName))
+    return aEngine.LastError();
+  if (aEngine.TopicCount() == 0)
+    return L"\"" + aFileName + L"\": " + aTexts.GetAppString(L"TopicDb.NoTopics");
+  return L"";
+}

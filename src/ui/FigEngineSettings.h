@@ -3,6 +3,7 @@
 // to the scan engine's topics before every scan.
 
 #include "engine/FigEngine.h"
+#include "framework/CLEngine.h"
 
 #include <array>
 
@@ -23,3 +24,8 @@ void LoadFigEngineSettings(TFigEngine& aEngine, const TFigCategorySwitches& aSwi
 // reach and disables the others: below 10 when "SystemOptimization.CO" >= LEVEL - 2, else when
 // "SystemOptimization.NO" >= LEVEL - 12.
 void ApplyOptimizationProfiles(TFigEngine& aEngine);
+
+// Loads the topic database aFileName into aEngine. "" when it holds topics; else what is wrong,
+// naming the file, to be shown as the "{1}" of the language text "TopicDb.Error" of aTexts.
+std::wstring LoadTopicDatabase(TFigEngine& aEngine, const std::wstring& aFileName,
+                               const TCLEngine& aTexts);

@@ -178,12 +178,8 @@ std::wstring TCliSession::BackupFolder() const {
 std::optional<int> TCliSession::LoadTopics(TFigEngine& aScan) {
   const std::wstring file =
       FOptions.TopicFile.empty() ? JoinPath(GetAppPath(), L"data\\topic.db") : FOptions.TopicFile;
-  if (!aScan.LoadTopics(file)) {
-    Fail(Text(L"CLI.TopicDbError", {aScan.LastError()}));
-    return kCliTopicDbError;
-  }
-  if (aScan.TopicCount() == 0) {
-    Fail(Text(L"CLI.TopicDbError", {L"\"" + file + L"\": " + Text(L"CLI.NoTopics")}));
+  if (const std::wstring problem = LoadTopicDatabase(aScan, file, FEngine); !problem.empty()) {
+    Fail(Text(L"TopicDb.Error", {problem}));
     return kCliTopicDbError;
   }
   aScan.SortByCategory();

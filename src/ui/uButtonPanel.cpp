@@ -44,9 +44,19 @@ void TfrmButtonPanel::LoadPlayer(int aW, int aH) {
     FButtons[static_cast<size_t>(i)]->SetBounds(kMargin, kMargin + i * (kNavHeight + kNavGap),
                                                 width, kNavHeight);
   }
-  const int workTop = std::max(aH - kMargin - kWorkHeight, kMargin + 3 * (kNavHeight + kNavGap));
-  for (int i = 3; i < kButtonCount; ++i) {
-    FButtons[static_cast<size_t>(i)]->SetBounds(kMargin, workTop, width, kWorkHeight);
+  FWorkTop = std::max(aH - kMargin - kWorkHeight, kMargin + 3 * (kNavHeight + kNavGap));
+  PlaceWorkButtons();
+}
+
+void TfrmButtonPanel::PlaceWorkButtons() {
+  // Scan, Cure and Stop share the bottom place; when two show (Scan beside Cure with findings
+  // waiting), the later one keeps it and the earlier one stands above it.
+  int top = FWorkTop;
+  for (int i = kButtonCount - 1; i >= 3; --i) {
+    TFlashButton* button = FButtons[static_cast<size_t>(i)];
+    button->SetBounds(kMargin, top, std::max(Width() - 2 * kMargin, 0), kWorkHeight);
+    if (button->Visible())
+      top -= kWorkHeight + kNavGap;
   }
 }
 
@@ -59,8 +69,10 @@ TFlashButton* TfrmButtonPanel::Button(const std::wstring& aName) const {
 }
 
 void TfrmButtonPanel::SetBtnState(const std::wstring& aName, TFlashButtonState aState) {
-  if (TFlashButton* button = Button(aName))
+  if (TFlashButton* button = Button(aName)) {
     button->SetState(aState);
+    PlaceWorkButtons();
+  }
 }
 
 TFlashButtonState TfrmButtonPanel::BtnState(const std::wstring& aName) const {

@@ -59,5 +59,8 @@ public:
   std::function<void(const std::wstring& aName)> OnButtonRelease;
 
 private:
+  void PlaceWorkButtons();
+
   std::array<TFlashButton*, kButtonCount> FButtons{};
+  int FWorkTop = 0;
 };

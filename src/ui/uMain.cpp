@@ -12,6 +12,8 @@
 #include "ui/uSchedule.h"
 #include "ui/uUtilities.h"
 
+#include <algorithm>
+
 namespace {
 
 // The launch timer's delay after start-up.
@@ -177,8 +179,13 @@ void TfrmMain::CreateActions() {
     FMaintain->ResetCategoryLabel();
   });
   actCleanNow = make(L"actCleanNow", [this] {
+    if (Busy())
+      return;
     FClearNow = true;
     actScan->Execute();
+    // A refused scan must not leave the next one repairing without asking.
+    if (!FFigEngine->IsRunning())
+      FClearNow = false;
   });
   actAbout = make(L"actAbout", [this] { FEngine->AppAbout(); });
   actHomePage = make(L"actHomePage", [this] { FEngine->ShowPage(L"home"); });
@@ -217,6 +224,7 @@ void TfrmMain::CreateMenus() {
   AddMenuItem(pmSys, L"miSysLine1", nullptr);
   AddMenuItem(pmSys, L"miSysSettings", actSettings);
   AddMenuItem(pmSys, L"miSysUpdate", actUpdate);
+  miSysViewRestorePoint = AddMenuItem(pmSys, L"miSysViewRestorePoint", actViewRestorePoint);
   AddMenuItem(pmSys, L"miSysLine2", nullptr);
   AddMenuItem(pmSys, L"miSysHomePage", actHomePage);
   AddMenuItem(pmSys, L"miSysHelpCenter", actHelpCenter);
@@ -253,8 +261,8 @@ void TfrmMain::HookEngines() {
   FFigEngine->OnAbort = [this](TObject&) { FigEngineAbort(); };
 
   FFigCure->OnStarted = [this](TObject&) { FigCureStarted(); };
-  FFigCure->OnCured = [this](const TFigScanedItem& aItem, TFigCureStatus, int aCurrentIndex,
-                             int aMax) { FigCureCured(aItem, aCurrentIndex, aMax); };
+  FFigCure->OnCured = [this](const TFigScanedItem& aItem, TFigCureStatus aStatus, int aCurrentIndex,
+                             int aMax) { FigCureCured(aItem, aStatus, aCurrentIndex, aMax); };
   FFigCure->OnFinished = [this](TObject&) { FigCureFinished(); };
   FFigCure->OnAbort = [this](TObject&) { FigCureAbort(); };
 }
@@ -268,7 +276,7 @@ void TfrmMain::FormCreate() {
 
   CreateAllWindow();
   FClearNow = false;
-  FFigEngine->LoadTopics(JoinPath(appPath, L"data\\topic.db"));
+  FTopicDbProblem = LoadTopicDatabase(*FFigEngine, JoinPath(appPath, L"data\\topic.db"), *FEngine);
   FHome->Refresh();
   FMaintain->SetCategorySwitches(LoadCategorySwitches());
 
@@ -277,7 +285,18 @@ void TfrmMain::FormCreate() {
   FFigCure->SetBackupPath(backupPath);
   ForceBackupFolder(backupPath);
 
-  SetStatusKey(L"State.Ready");
+  if (FTopicDbProblem.empty()) {
+    SetStatusKey(L"State.Ready");
+  } else {
+    // Nothing to scan with: the user hears which file is wrong, and the status line keeps it.
+    actScan->SetEnabled(false);
+    actCleanNow->SetEnabled(false);
+    FEngine->ShowMessageEx(L"TopicDb.Error", {FTopicDbProblem}, false, mr::None, mb::OK,
+                           TMsgDlgType::mtError, 0);
+    SetStatusText(FEngine->GetAppStringEx(L"TopicDb.Error", {FTopicDbProblem}));
+    FMaintain->lblInfo->SetWordWrap(true);
+    FMaintain->lblInfo->SetHeight(FMaintain->lblInfo->Height() * 4);
+  }
   if (!actHome->Execute())
     actMaintainWindows->Execute();
 
@@ -324,6 +343,10 @@ void TfrmMain::SetDefaultMessageBox(ICLMessageBox* aMessageBox) {
 
 TfrmMain::~TfrmMain() {
   FormDestroy();
+  // Freeing the engines waits for their workers and serves the main thread meanwhile: no timer
+  // may reach an engine that is half freed.
+  tmrSchedule->SetEnabled(false);
+  tmrCleannow->SetEnabled(false);
   // The engines go first: no event of theirs may reach the pages while they are freed.
   FFigEngine.reset();
   FFigCure.reset();
@@ -419,7 +442,7 @@ void TfrmMain::ClearResultList() {
 }
 
 void TfrmMain::ClearFixedResultList() {
-  FCategoryFixedCounts.fill(0);
+  FOutcomes.clear();
 }
 
 int TfrmMain::CategoryCount(TTopicCategory aCategory) const {
@@ -427,7 +450,21 @@ int TfrmMain::CategoryCount(TTopicCategory aCategory) const {
 }
 
 int TfrmMain::CategoryFixedCount(TTopicCategory aCategory) const {
-  return aCategory < kCategorySlots ? FCategoryFixedCounts[aCategory] : 0;
+  return CountOutcomes(aCategory, TFindingState::Repaired) +
+         CountOutcomes(aCategory, TFindingState::AwaitingImport);
+}
+
+TfrmMain::TFindingOutcome& TfrmMain::Outcome(int aIndex) {
+  if (static_cast<size_t>(aIndex) >= FOutcomes.size())
+    FOutcomes.resize(static_cast<size_t>(aIndex) + 1);
+  return FOutcomes[static_cast<size_t>(aIndex)];
+}
+
+int TfrmMain::CountOutcomes(TTopicCategory aCategory, TFindingState aState) const {
+  return static_cast<int>(std::count_if(
+      FOutcomes.begin(), FOutcomes.end(), [aCategory, aState](const TFindingOutcome& aOutcome) {
+        return aOutcome.State == aState && aOutcome.Category == aCategory;
+      }));
 }
 
 void TfrmMain::RestoreFromTray() {
@@ -464,13 +501,18 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
   dialog->lvResult->SetSmallImages(il16);
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
     const TFigScanedItem item = FFigCure->GetMatchedItem(i);
-    if (item.Category != aCategory)
+    // What was repaired is no longer a finding.
+    const TFindingOutcome& outcome = Outcome(i);
+    if (item.Category != aCategory || outcome.State == TFindingState::Repaired)
       continue;
     TListItem& row = dialog->lvResult->Items().Add();
     row.SetCaption(item.RuleCaption);
     row.SetImageIndex(0);
-    const std::wstring reason = L"Reason." + GetEnumName(item.FigResult.Reason);
-    row.SubItems().Add(FEngine->GetAppString(reason));
+    std::wstring reason = FEngine->GetAppString(L"Reason." + GetEnumName(item.FigResult.Reason));
+    if (outcome.State == TFindingState::Failed)
+      reason = FEngine->GetAppStringEx(L"Cure.NotRepaired",
+                                       {reason, FEngine->GetAppString(outcome.FailureKey)});
+    row.SubItems().Add(reason);
     row.SubItems().Add(std::to_wstring(item.FigResult.Level));
     row.SubItems().Add(ResultPositionText(item));
     row.SubItems().Add(std::to_wstring(item.SID));

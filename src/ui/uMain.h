@@ -11,6 +11,7 @@
 #include "framework/CLMultiLang.h"
 #include "ui/CLControls.h"
 #include "ui/CLNonVisual.h"
+#include "ui/FigEngineSettings.h"
 #include "ui/uButtonPanel.h"
 #include "ui/uSchedule.h"
 
@@ -18,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TfrmHome;
 class TfrmMaintain;
@@ -66,9 +68,12 @@ public:
   void RestoreFromTray();
   void MinimizeToTray();
 
-  // Findings of the current scan and repaired findings of the current repair, per category.
+  // Findings of the current scan, and those of them repaired since, per category.
   int CategoryCount(TTopicCategory aCategory) const;
   int CategoryFixedCount(TTopicCategory aCategory) const;
+  // What is wrong with the topic database, naming the file; "" when it was loaded. Nothing can
+  // be scanned then, and the status line says why.
+  const std::wstring& TopicDbProblem() const { return FTopicDbProblem; }
   // Repair without asking when the current scan ends.
   bool ClearNow() const { return FClearNow; }
   // The engine's command file: the launch word is the first argument, or the second behind the
@@ -116,6 +121,7 @@ public:
   TPopupMenu* pmTray;
   TMenuItem* miScan;
   TPopupMenu* pmSys;
+  TMenuItem* miSysViewRestorePoint;
   TMenuItem* miLanguage;
   TMenuItem* miSkin;
   TTimer* tmrCleannow;
@@ -178,10 +184,33 @@ private:
   void FigEngineFinished();
   void FigEngineAbort();
   void FigCureStarted();
-  void FigCureCured(const TFigScanedItem& aItem, int aCurrentIndex, int aMax);
+  void FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus, int aCurrentIndex,
+                    int aMax);
   void FigCureFinished();
   void FigCureAbort();
   void AddSummaryToTotals(const TFigSummary& aSummary);
+  // The Results state: the findings wait to be repaired, or to be replaced by a new scan.
+  void ShowResultsState();
+  void SetCategoryFixedLabel(TTopicCategory aCategory);
+  // A repair run has ended: what it did not repair stays, ticked, with its reason; what it
+  // repaired leaves the findings. True when something it was to repair was not.
+  bool SettleRepairRun(bool aAborted);
+
+  // What became of one finding of the current scan in the repairs since.
+  enum class TFindingState : uint8_t {
+    Open,           // not tried
+    Trying,         // ticked when the current run started
+    Repaired,       // gone from the findings
+    AwaitingImport, // its registry fix line waits for the end of the run
+    Failed          // left as it was, for the reason FailureKey names
+  };
+  struct TFindingOutcome {
+    TFindingState State = TFindingState::Open;
+    TTopicCategory Category = tcUnknow;
+    std::wstring FailureKey;
+  };
+  TFindingOutcome& Outcome(int aIndex);
+  int CountOutcomes(TTopicCategory aCategory, TFindingState aState) const;
 
   TCLMultiLangData* FLanguageData;
   TCLEngine* FEngine;
@@ -193,7 +222,6 @@ private:
   TfrmButtonPanel* FButtonPanel = nullptr;
 
   std::array<int, kCategorySlots> FCategoryCounts{};
-  std::array<int, kCategorySlots> FCategoryFixedCounts{};
   int FDefaultSettingPage = 0;
   bool FClearNow = false;
   std::wstring FLaunchParams;
@@ -203,6 +231,11 @@ private:
   bool FExiting = false;
   // The language key of the status line's text; empty when the text is not one.
   std::wstring FStatusKey;
+  std::wstring FTopicDbProblem;
+  // By the findings' index in the repair manager's list.
+  std::vector<TFindingOutcome> FOutcomes;
+  // The category boxes as the current scan began.
+  TFigCategorySwitches FScannedSwitches{};
   TScheduleCheck FScheduleCheck;
   // The day on which the schedule asked for the scan the launch timer holds; it starts on that
   // day only.

@@ -63,12 +63,14 @@ void TfrmMain::ShowPage(TForm* aPage) {
 void TfrmMain::SetButtons(TFlashButtonState aScan, TFlashButtonState aCure, TFlashButtonState aStop,
                           TFlashButtonState aHome, TFlashButtonState aAdv,
                           TFlashButtonState aUtilities) {
+  // Clean Now starts a scan: it is offered whenever no work runs, as Stop is not.
+  actCleanNow->SetEnabled(aStop == KInvisibled && FTopicDbProblem.empty());
   if (FButtonPanel == nullptr)
     return;
   auto page = [](TAction* aAction, TFlashButtonState aState) {
     return aAction->Enabled() ? aState : KDisabled;
   };
-  FButtonPanel->SetBtnState(L"Scan", aScan);
+  FButtonPanel->SetBtnState(L"Scan", aScan == KInvisibled ? aScan : page(actScan, aScan));
   FButtonPanel->SetBtnState(L"Cure", aCure);
   FButtonPanel->SetBtnState(L"Stop", aStop);
   FButtonPanel->SetBtnState(L"Home", page(actHome, aHome));
@@ -163,12 +165,28 @@ void TfrmMain::actCureExecute() {
   if (!FMaintain->AnyCategoryChecked()) {
     FEngine->ShowMessageEx(L"MSGBox.NoScanItemSelected", {}, false, mr::None, mb::OK,
                            TMsgDlgType::mtWarning, 0);
-  } else if (FFigCure->GetCheckedItem() > 0) {
+    return;
+  }
+  // The findings of a category the user switched off since the scan are left out of this run
+  // (a run works on its own copy of the list, so their ticks come back at once).
+  const TFigCategorySwitches switches = FMaintain->CategorySwitches();
+  std::vector<int> heldBack;
+  for (int i = 0; i < FFigCure->ItemCount(); ++i) {
+    const TFigScanedItem item = FFigCure->GetMatchedItem(i);
+    const size_t box = static_cast<size_t>(item.Category) - tcARegFix;
+    if (item.Checked && box < switches.size() && FScannedSwitches[box] && !switches[box]) {
+      FFigCure->SetChecked(i, false);
+      heldBack.push_back(i);
+    }
+  }
+  if (FFigCure->GetCheckedItem() > 0) {
     DoCure();
   } else {
     FEngine->ShowMessageEx(L"MSGBox.NoCureItemSelected", {}, false, mr::None, mb::OK,
                            TMsgDlgType::mtWarning, 0);
   }
+  for (int i : heldBack)
+    FFigCure->SetChecked(i, true);
 }
 
 void TfrmMain::actAlwaysOnTopExecute() {
@@ -252,6 +270,8 @@ void TfrmMain::tmrCleannowTimer() {
 }
 
 void TfrmMain::StartAutomaticScan(const TLaunchPlan& aPlan) {
+  if (!FTopicDbProblem.empty())
+    return;
   RestoreFromTray();
   ApplyLaunchTopics(aPlan, *FFigEngine);
   ClearResultList();
@@ -288,6 +308,8 @@ void TfrmMain::FigEngineStarted() {
   FMaintain->HideResults();
   actMaintainWindows->Execute();
   ClearResultList();
+  ClearFixedResultList();
+  FScannedSwitches = FMaintain->CategorySwitches();
   FFigCure->Clear();
 }
 
@@ -325,9 +347,15 @@ void TfrmMain::AddSummaryToTotals(const TFigSummary& aSummary) {
     settings.SetSettingFloat(name, settings.GetSettingFloat(name) + static_cast<double>(size));
 }
 
-void TfrmMain::FigEngineFinished() {
-  SetButtons(KInvisibled, KNormal, KInvisibled, KNormal, KNormal, KNormal);
+void TfrmMain::ShowResultsState() {
+  // A new scan, with the categories changed or not, is the other way on from the findings.
+  SetButtons(KNormal, KNormal, KInvisibled, KNormal, KNormal, KNormal);
   SetMainAction(actCure);
+  FMaintain->SetCategoryBoxesEnabled(true);
+}
+
+void TfrmMain::FigEngineFinished() {
+  ShowResultsState();
   FMaintain->sgScan->SetPosition(FMaintain->sgScan->Max());
 
   TCLSettings& settings = GetCLSettings();
@@ -379,6 +407,10 @@ void TfrmMain::FigEngineAbort() {
 
 void TfrmMain::FigCureStarted() {
   FCureAborted = false;
+  for (int i = 0; i < FFigCure->ItemCount(); ++i) {
+    if (const TFigScanedItem item = FFigCure->GetMatchedItem(i); item.Checked)
+      Outcome(i) = {TFindingState::Trying, item.Category, L""};
+  }
   SetButtons(KInvisibled, KInvisibled, KNormal, KDisabled, KDisabled, KDisabled);
   SetMainAction(actStopCure);
   FMaintain->sgScan->SetPosition(0);
@@ -386,31 +418,107 @@ void TfrmMain::FigCureStarted() {
   FMaintain->SetCategoryBoxesEnabled(false);
   FMaintain->HideResults();
   actMaintainWindows->Execute();
-  ClearFixedResultList();
 }
 
-void TfrmMain::FigCureCured(const TFigScanedItem& aItem, int aCurrentIndex, int aMax) {
-  const TTopicCategory category = aItem.Category;
-  if (category < kCategorySlots)
-    ++FCategoryFixedCounts[category];
-  if (const TfrmMaintain::TCategoryRow* row = FMaintain->Row(category)) {
-    const int fixed = FCategoryFixedCounts[category];
-    row->Result->SetCaption(fixed == FCategoryCounts[category]
-                                ? FEngine->GetAppString(L"State.NoProblem")
-                                : std::to_wstring(fixed) + L" " +
-                                      FEngine->GetAppString(L"State.Fixed"));
-    row->Result->Show();
-    SetStatusText(L"[" + FEngine->GetAppString(CategoryTitleKey(category)) + L"].....");
+void TfrmMain::SetCategoryFixedLabel(TTopicCategory aCategory) {
+  const TfrmMaintain::TCategoryRow* row = FMaintain->Row(aCategory);
+  if (row == nullptr)
+    return;
+  // Only what was repaired counts; a finding left as it was keeps its category from "No
+  // problem.".
+  const int fixed = CategoryFixedCount(aCategory);
+  row->Result->SetCaption(fixed == CategoryCount(aCategory)
+                              ? FEngine->GetAppString(L"State.NoProblem")
+                              : std::to_wstring(fixed) + L" " +
+                                    FEngine->GetAppString(L"State.Fixed"));
+  row->Result->Show();
+}
+
+void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus, int aCurrentIndex,
+                            int aMax) {
+  if (aCurrentIndex < 0)
+    return;
+  TFindingOutcome& outcome = Outcome(aCurrentIndex);
+  if (aStatus == csUncured) {
+    outcome = {TFindingState::Failed, aItem.Category,
+               FFigCure->CurrentFailure() == cfNotBackedUp ? L"Cure.NotBackedUp"
+                                                           : L"Cure.NotChanged"};
+  } else if (aItem.LocationStyle == lsRegistryItem) {
+    // Its line reaches the registry only when the registry editor imports it at the end.
+    outcome = {TFindingState::AwaitingImport, aItem.Category, L""};
+  } else {
+    outcome = {TFindingState::Repaired, aItem.Category, L""};
+  }
+  if (FMaintain->Row(aItem.Category) != nullptr) {
+    SetCategoryFixedLabel(aItem.Category);
+    SetStatusText(L"[" + FEngine->GetAppString(CategoryTitleKey(aItem.Category)) + L"].....");
   }
   FMaintain->sgScan->SetMax(aMax);
   FMaintain->sgScan->SetPosition(aCurrentIndex);
 }
 
+bool TfrmMain::SettleRepairRun(bool aAborted) {
+  const bool imported = FFigCure->LastImportStatus() == isImported;
+  bool importFailed = false;
+  bool failed = false;
+  for (size_t i = 0; i < FOutcomes.size(); ++i) {
+    TFindingOutcome& outcome = FOutcomes[i];
+    if (outcome.State == TFindingState::AwaitingImport) {
+      if (imported) {
+        outcome.State = TFindingState::Repaired;
+      } else if (aAborted) {
+        // A stopped run applies no fix lines: the finding is as it was before the run.
+        outcome.State = TFindingState::Open;
+      } else {
+        outcome = {TFindingState::Failed, outcome.Category, L"Cure.NotImported"};
+        importFailed = true;
+      }
+    } else if (outcome.State == TFindingState::Trying) {
+      outcome = aAborted
+                    ? TFindingOutcome{}
+                    : TFindingOutcome{TFindingState::Failed, outcome.Category, L"Cure.NotReached"};
+    }
+    // What was repaired is not repaired again.
+    if (outcome.State == TFindingState::Repaired)
+      FFigCure->SetChecked(static_cast<int>(i), false);
+    failed = failed || outcome.State == TFindingState::Failed;
+  }
+  if (importFailed) {
+    FEngine->ShowMessageEx(L"MSGBox.CureImportFailed", {FFigCure->LastError()}, false, mr::None,
+                           mb::OK, TMsgDlgType::mtError, 0);
+  }
+  for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows()) {
+    if (row.Result->Visible())
+      SetCategoryFixedLabel(row.Category);
+  }
+  return failed;
+}
+
 void TfrmMain::FigCureFinished() {
   FClearNow = false;
+  const bool aborted = std::exchange(FCureAborted, false);
+  const bool failed = SettleRepairRun(aborted);
   // A stopped run reports its end too; the window then stays with the findings.
-  if (std::exchange(FCureAborted, false))
+  if (aborted)
     return;
+  if (failed) {
+    // What was not repaired waits, with its reason, in the result list.
+    ShowResultsState();
+    FMaintain->sgScan->Hide();
+    FMaintain->lblInfo->Show();
+    SetStatusKey(L"State.NotAllRepaired");
+    for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows()) {
+      const int notRepaired = CountOutcomes(row.Category, TFindingState::Failed);
+      if (notRepaired == 0)
+        continue;
+      row.Result->Hide();
+      row.Link->SetCaption(FEngine->GetAppStringEx(
+          L"State.NotRepaired",
+          {std::to_wstring(CategoryFixedCount(row.Category)), std::to_wstring(notRepaired)}));
+      row.Link->Show();
+    }
+    return;
+  }
   SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KNormal, KNormal);
   SetMainAction(actScan);
   FMaintain->sgScan->Hide();
@@ -421,9 +529,7 @@ void TfrmMain::FigCureFinished() {
 
 void TfrmMain::FigCureAbort() {
   FCureAborted = true;
-  SetButtons(KInvisibled, KNormal, KInvisibled, KNormal, KNormal, KNormal);
-  SetMainAction(actCure);
+  ShowResultsState();
   FMaintain->sgScan->Hide();
-  FMaintain->SetCategoryBoxesEnabled(true);
   FMaintain->HideResults();
 }

@@ -82,6 +82,10 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
   btnMaintainScan = NewComponent<TButton>(this, L"btnMaintainScan");
   btnMaintainScan->SetParent(tsFunction);
   btnMaintainScan->SetBounds(448, bottom + 16, 112, 34);
+  llCleanNow = NewComponent<TLinkLabel>(this, L"llCleanNow");
+  llCleanNow->SetParent(tsFunction);
+  llCleanNow->SetBounds(448, bottom + 54, 112, 18);
+  llCleanNow->SetAction(FMain.actCleanNow);
 
   ApplyBandColours();
   FSkinListener = AddSkinThemeListener([this] { ApplyBandColours(); });

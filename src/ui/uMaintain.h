@@ -72,6 +72,8 @@ public:
   TLabel* lblInfo;
   TProgressBar* sgScan;
   TButton* btnMaintainScan;
+  // Scans and repairs what it finds without asking (the main window's Clean Now).
+  TLinkLabel* llCleanNow;
 
 private:
   TCategoryRow MakeRow(TTopicCategory aCategory, const std::wstring& aBox,

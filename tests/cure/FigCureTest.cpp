@@ -427,14 +427,16 @@ TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
   // The disk fills up part way through the last backup entry.
   FCure->OnTopicCured = nullptr;
   FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus aStatus, int aIndex, int) {
-    FLog.push_back(GetEnumName(aStatus));
+    // Why each was left: refused by the system, or not backed up.
+    FLog.push_back(GetEnumName(aStatus) + L" " + GetEnumName(FCure->CurrentFailure()));
     if (aIndex == 2) {
       Machine().SetDiskSpace(100);
     }
   };
   Run();
-  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"csUncured", L"csUncured", L"csUncured",
-                                             L"csUncured", L"finished"}));
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"csUncured cfNotChanged",
+                                             L"csUncured cfNotChanged", L"csUncured cfNotChanged",
+                                             L"csUncured cfNotBackedUp", L"finished"}));
   EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\K"));
   EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"b"));
   EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\locked.tmp"));
@@ -465,7 +467,8 @@ TEST_F(FigCureTest, WhatChangedSinceTheScanIsNotRepairedAndTheRunGoesOn) {
   Run();
   ASSERT_EQ(FLog.size(), 7u);
   EXPECT_NE(FLog[1], L"csCured");
-  EXPECT_NE(FLog[2], L"csCured");
+  // A key that is gone needs no repair: it is not reported as one that failed.
+  EXPECT_EQ(FLog[2], L"csIgnored");
   EXPECT_EQ(FLog[3], L"csUncured");
   EXPECT_EQ(FLog[4], L"csUncured");
   EXPECT_EQ(FLog[5], L"csCured");

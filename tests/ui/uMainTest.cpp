@@ -229,8 +229,9 @@ const std::vector<TFlashButtonState> kReady = {KNormal, KInvisibled, KInvisibled
                                                KNormal, KNormal,     KNormal};
 const std::vector<TFlashButtonState> kBusy = {KInvisibled, KInvisibled, KNormal,
                                               KDisabled,   KDisabled,   KDisabled};
-const std::vector<TFlashButtonState> kResults = {KInvisibled, KNormal, KInvisibled,
-                                                 KNormal,     KNormal, KNormal};
+// The findings wait to be repaired; a new scan may replace them.
+const std::vector<TFlashButtonState> kResults = {KNormal, KNormal, KInvisibled,
+                                                 KNormal, KNormal, KNormal};
 
 TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
   TfrmMain& form = Form();
@@ -343,8 +344,8 @@ TEST_F(MainWindowTest, ScanReviewAndRepairThroughTheWindow) {
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(Page().btnMaintainScan->Action(), form.actCure);
   EXPECT_EQ(Page().lblInfo->Caption(), L"Scan finished.");
-  // The categories stay as scanned until the findings are repaired.
-  EXPECT_FALSE(Page().cbRegistryFix->Enabled());
+  // The categories can be changed for the next scan.
+  EXPECT_TRUE(Page().cbRegistryFix->Enabled());
   EXPECT_EQ(Page().llResultRegistryFix->Caption(), L"1 problem(s).");
   EXPECT_TRUE(Page().llResultRegistryFix->Visible());
   EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"2 problem(s).");
@@ -1256,6 +1257,184 @@ TEST_F(MainWindowTest, TheStatusLineFollowsTheLanguage) {
   form.SetStatusText(L"C:\\Temp");
   form.miLanguage->Items(1)->Click();
   EXPECT_EQ(Page().lblInfo->Caption(), L"C:\\Temp");
+}
+
+TEST_F(MainWindowTest, TheResultsCanBeReplacedByANewScanOrRepairedWithoutACategorySwitchedOff) {
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(Buttons(), kResults);
+  EXPECT_EQ(form.miScan->Action(), form.actCure);
+  EXPECT_TRUE(Page().llCleanNow->Enabled());
+  // Both show on the bar, the one above the other.
+  const TFlashButton* scan = form.ButtonPanel()->Button(L"Scan");
+  EXPECT_LE(scan->Top() + scan->Height(), form.ButtonPanel()->Button(L"Cure")->Top());
+
+  // Junk files switched off after the scan: the repair leaves them.
+  Page().cbJunkFilesClean->Click();
+  ASSERT_TRUE(Press(L"Cure"));
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 0);
+
+  // A new scan from the Results state, with other categories, discards the findings.
+  Page().cbJunkFilesClean->Click();
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(Buttons(), kResults);
+  EXPECT_EQ(form.CategoryCount(tcCJunkFile), 2);
+  Page().cbJunkFilesClean->Click();
+  Page().cbPrivacySweep->Click();
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(form.CategoryCount(tcCJunkFile), 0);
+  EXPECT_EQ(form.CategoryCount(tcBPrivacySweep), 1);
+  EXPECT_EQ(form.FigCure().ItemCount(), 1);
+  EXPECT_FALSE(Page().llResultJunkFiles->Visible());
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_FALSE(Asked(L"Please select the items to repair."));
+}
+
+TEST_F(MainWindowTest, CleanNowAndSystemRestoreAreOfferedAndARefusedCleanNowLeavesScansAsking) {
+  TfrmMain& form = Form();
+  EXPECT_EQ(Page().llCleanNow->Caption(), L"Clean Now!");
+  EXPECT_EQ(form.miSysViewRestorePoint->Caption(), L"View System Restore");
+  form.miSysViewRestorePoint->Click();
+  ASSERT_EQ(Machine().Launches().size(), 1u);
+  EXPECT_EQ(Machine().Launches()[0].CommandLine, L"rstrui");
+
+  // Nothing chosen: Clean Now is refused, and holds for no later scan.
+  for (TCheckBox* box :
+       {Page().cbRegistryFix, Page().cbJunkFilesClean, Page().cbSystemOptimization})
+    box->Click();
+  Page().llCleanNow->Click();
+  EXPECT_EQ(FBox.Texts, std::vector<std::wstring>{L"Please select something."});
+  EXPECT_FALSE(form.ClearNow());
+  Page().cbJunkFilesClean->Click();
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  EXPECT_FALSE(Page().llCleanNow->Enabled());
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts.back(), kCureQuestion);
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+
+  // From the Results state it scans again and repairs unasked.
+  Page().llCleanNow->Click();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(FBox.Texts.size(), 2u);
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_EQ(Buttons(), kReady);
+}
+
+TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReason) {
+  Machine().FailDeleteFile(kJunk + L"b.tmp");
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::Yes};
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
+  EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+  EXPECT_EQ(form.CategoryFixedCount(tcARegFix), 1);
+  // The rest waits in the Results state, to be tried again or replaced by a new scan.
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().btnMaintainScan->Action(), form.actCure);
+  EXPECT_EQ(Page().lblInfo->Caption(), L"Some items could not be repaired. They are still listed.");
+  EXPECT_EQ(Page().lblResultRegistryFix->Caption(), L"No problem.");
+  EXPECT_FALSE(Page().lblResultJunkFiles->Visible());
+  EXPECT_TRUE(Page().llResultJunkFiles->Visible());
+  EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 fixed, 1 not repaired.");
+  EXPECT_EQ(OpenResults(tcCJunkFile,
+                        [](TfrmScanedResult& aDialog) {
+                          ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
+                          const TListItem& row = aDialog.lvResult->Items().Item(0);
+                          EXPECT_EQ(row.SubItems().Strings(0),
+                                    L"Junk file - not repaired: Windows did not allow the "
+                                    L"change, or it is no longer where it was found");
+                          EXPECT_EQ(row.SubItems().Strings(2), kJunk + L"b.tmp");
+                          EXPECT_TRUE(row.Checked());
+                        }),
+            1);
+  // Trying again tries only what is left.
+  EXPECT_EQ(form.FigCure().GetCheckedItem(), 1);
+  ASSERT_TRUE(Press(L"Cure"));
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+}
+
+TEST_F(MainWindowTest, AnOptimisationTheRegistryEditorDidNotApplyIsToldAndNotCounted) {
+  Machine().AddTextFile(
+      kProgram + L"data\\topic.db",
+      std::string(kTopicFile) +
+          "[TOPIC_4]\nNAME=TestMenuDelay\nCategory=tcDSystemOptimization\nENABLED=1\n"
+          "Rule_Caption=Menu delay\nRule=rsRegistryBoostOrFix\nLEVEL=2\n"
+          "LOCATION_0=lsRegistryItem,HKEY_CURRENT_USER\\Control Panel\\Desktop\n"
+          "REGITEM_0='\"MenuShowDelay\"=\"200\"'\n");
+  Machine().SetRegString(regroot::CurrentUser, L"Control Panel\\Desktop", L"MenuShowDelay", L"400");
+  Machine().SetLaunchHandler([](const TProcessStart&, TProcessResult& aResult) {
+    aResult.Finished = true;
+    aResult.ExitCode = 1;
+    return err::Success;
+  });
+  TfrmMain& form = Form();
+  Page().cbRegistryFix->Click();
+  Page().cbJunkFilesClean->Click();
+  FBox.Answers = {mr::Yes};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(form.CategoryCount(tcDSystemOptimization), 1);
+  ASSERT_EQ(FBox.Texts.size(), 2u);
+  EXPECT_EQ(FBox.Texts[1].rfind(L"The system optimization changes were not applied: ", 0), 0u)
+      << ToUtf8(FBox.Texts[1]);
+  EXPECT_EQ(form.CategoryFixedCount(tcDSystemOptimization), 0);
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().llResultSystemOptimization->Caption(), L"0 fixed, 1 not repaired.");
+  OpenResults(tcDSystemOptimization, [](TfrmScanedResult& aDialog) {
+    ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
+    EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(0),
+              L"Need registry boost or fix - not repaired: the registry editor did not apply it");
+  });
+}
+
+TEST_F(MainWindowTest, ATopicDatabaseThatCannotBeUsedIsNamedAndNothingCanBeScanned) {
+  const std::wstring file = kProgram + L"data\\topic.db";
+  struct TCase {
+    const char* Content; // nullptr: no file
+    std::wstring Why;
+  };
+  const TCase cases[] = {
+      {nullptr, L"The topic database \"" + file + L"\""},
+      {"[GLOBAL]\nMAGICWORD=LEAF\nDATETIME=12/9/2026\n",
+       L"\"" + file + L"\" is not a topic database"},
+      {"[GLOBAL]\nMAGICWORD=FIG\nDATETIME=31/31/2026\n", L"\"31/31/2026\" is not a valid date"},
+      {"[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n",
+       L"\"" + file + L"\": the file holds no topic."}};
+  FKeepLaunchTimer = true;
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(ToUtf8(test.Why));
+    FForm.reset();
+    FBox.Texts.clear();
+    if (test.Content == nullptr)
+      ASSERT_EQ(Platform().Files().DeleteFile(file), err::Success);
+    else
+      Machine().AddTextFile(file, test.Content);
+    TfrmMain& form = Form();
+    ASSERT_EQ(FBox.Texts.size(), 1u);
+    const std::wstring& text = FBox.Texts[0];
+    EXPECT_EQ(text.rfind(L"The topic database cannot be used: ", 0), 0u) << ToUtf8(text);
+    EXPECT_NE(text.find(test.Why), std::wstring::npos) << ToUtf8(text);
+    EXPECT_EQ(form.TopicDbProblem().empty(), false);
+    // The reason stays in view, and neither the user nor the launch timer can start a scan.
+    EXPECT_EQ(Page().lblInfo->Caption(), text);
+    EXPECT_EQ(Button(L"Scan"), KDisabled);
+    EXPECT_FALSE(Page().btnMaintainScan->Enabled());
+    EXPECT_FALSE(Page().llCleanNow->Enabled());
+    form.actScan->Execute();
+    form.actCleanNow->Execute();
+    Machine().AdvanceMs(2500);
+    FMain.ProcessMessages();
+    EXPECT_FALSE(form.FigEngine().IsRunning());
+    EXPECT_EQ(FBox.Texts.size(), 1u);
+  }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "ui/uMain.h"
 
 #include "framework/CLDateUtils.h"
+#include "framework/CLHelpers.h"
 #include "framework/CLMainThread.h"
 #include "framework/CLSettings.h"
 #include "framework/win32/CLMainThreadWin.h"
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +32,9 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+// Not the Windows function: the platform layer's own.
+#undef ExpandEnvironmentStrings
 
 namespace {
 
@@ -102,6 +107,54 @@ void Press(TControl& aButton) {
   ASSERT_NE(button, nullptr);
   ::SendMessageW(button, BM_CLICK, 0, 0);
 }
+
+// The real system, seen from another program folder.
+class TSystemAt : public kplat::ISystem {
+public:
+  TSystemAt(kplat::ISystem& aReal, std::wstring aProgram)
+      : FReal(aReal), FProgram(std::move(aProgram)) {}
+  bool GetEnv(const std::wstring& aName, std::wstring& aValue) override {
+    return FReal.GetEnv(aName, aValue);
+  }
+  kplat::TErrorCode SetEnv(const std::wstring& aName, const std::wstring& aValue) override {
+    return FReal.SetEnv(aName, aValue);
+  }
+  std::wstring ExpandEnvironmentStrings(const std::wstring& aText) override {
+    return FReal.ExpandEnvironmentStrings(aText);
+  }
+  kplat::TOSVersion GetVersion() override { return FReal.GetVersion(); }
+  uint16_t GetSystemDefaultLangID() override { return FReal.GetSystemDefaultLangID(); }
+  kplat::TErrorCode GetDateTimeFormats(kplat::TDateTimeFormats& aFormats) override {
+    return FReal.GetDateTimeFormats(aFormats);
+  }
+  std::wstring GetProgramPath() override { return FProgram; }
+  std::wstring GetTempFolder() override { return FReal.GetTempFolder(); }
+  std::wstring GetWindowsFolder() override { return FReal.GetWindowsFolder(); }
+  std::wstring GetSystemFolder() override { return FReal.GetSystemFolder(); }
+  std::wstring GetCurrentFolder() override { return FReal.GetCurrentFolder(); }
+
+private:
+  kplat::ISystem& FReal;
+  std::wstring FProgram;
+};
+
+class TProgramFolderPlatform : public kplat::IPlatform {
+public:
+  TProgramFolderPlatform(kplat::IPlatform& aReal, const std::wstring& aProgram)
+      : FSystem(aReal.System(), aProgram), FReal(aReal) {}
+  kplat::IRegistry& Registry() override { return FReal.Registry(); }
+  kplat::IFileSystem& Files() override { return FReal.Files(); }
+  kplat::ISystem& System() override { return FSystem; }
+  kplat::IProcesses& Processes() override { return FReal.Processes(); }
+  kplat::IShellLinks& ShellLinks() override { return FReal.ShellLinks(); }
+  kplat::ISystemRestore& SystemRestore() override { return FReal.SystemRestore(); }
+  kplat::IClock& Clock() override { return FReal.Clock(); }
+  kplat::IDebugOutput& Debug() override { return FReal.Debug(); }
+
+private:
+  TSystemAt FSystem;
+  kplat::IPlatform& FReal;
+};
 
 class MainWindowWin : public ::testing::Test {
 protected:
@@ -183,6 +236,11 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llResultJunkFiles)));
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Cure"))));
+  // The findings may also be left for a new scan, or for Clean Now.
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
+  EXPECT_TRUE(::IsWindowEnabled(ControlWindow(*page.cbJunkFilesClean)));
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llCleanNow)));
+  EXPECT_TRUE(::IsWindowEnabled(ControlWindow(*page.llCleanNow)));
   Shoot(window, L"main-results");
 
   // The result dialog: shown, photographed and left with "two.tmp" unticked.
@@ -552,6 +610,137 @@ TEST_F(MainWindowWin, LanguageAndSkinMenusRestyleTheWindow) {
   ASSERT_TRUE(Choose(*form.miSkin, L"Default"));
   Shoot(window, L"main-light");
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
+}
+
+TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  form.FigEngine().SetPacing(false);
+  form.FigCure().SetPaced(false);
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"JunkFiles.KestrovaWinJunk", true);
+  settings.SetSettingBool(L"RegFix.KestrovaWinPaths", true);
+  TfrmMaintain& page = *form.Maintain();
+  page.SetCategorySwitches({true, false, true, false});
+  ASSERT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
+  form.actMaintainWindows->Execute();
+  form.ShowForm();
+  HWND window = FormWindow(form);
+
+  Press(*form.ButtonPanel()->Button(L"Scan"));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  // Another program holds "two.tmp" open without letting it be deleted.
+  HANDLE held = ::CreateFileW((FFolder + L"two.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Press(*form.ButtonPanel()->Button(L"Cure"));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  ::CloseHandle(held);
+  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
+  EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
+  EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 2);
+  EXPECT_EQ(page.lblInfo->Caption(), L"Some items could not be repaired. They are still listed.");
+  EXPECT_EQ(page.llResultJunkFiles->Caption(), L"2 fixed, 1 not repaired.");
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llResultJunkFiles)));
+  EXPECT_EQ(page.lblResultRegistryFix->Caption(), L"No problem.");
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Cure"))));
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
+  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
+  Shoot(window, L"main-not-repaired");
+
+  // The result list holds only what is left, with why.
+  bool shot = false;
+  std::function<void()> inDialog = [&] {
+    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
+    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
+    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
+      GetCLMainThread().Post(inDialog);
+      return;
+    }
+    EXPECT_EQ(dialog->lvResult->Items().Count(), 1);
+    if (dialog->lvResult->Items().Count() == 1) {
+      EXPECT_EQ(dialog->lvResult->Items().Item(0).SubItems().Strings(0).rfind(
+                    L"Junk file - not repaired: Windows did not allow the change", 0),
+                0u);
+    }
+    Shoot(dialogWindow, L"main-not-repaired-list");
+    shot = true;
+    Press(*dialog->btnCancel);
+  };
+  GetCLMainThread().Post(inDialog);
+  page.llResultJunkFiles->Click();
+  EXPECT_TRUE(shot);
+}
+
+TEST_F(MainWindowWin, TheWindowMenuOffersSystemRestore) {
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  form.ShowForm();
+  HWND window = FormWindow(form);
+  ::SetForegroundWindow(window);
+  bool found = false;
+  std::wstring shownText;
+  std::function<void()> inMenu = [&] {
+    HWND menu = ::FindWindowW(L"#32768", nullptr);
+    if (menu == nullptr || !::IsWindowVisible(menu)) {
+      GetCLMainThread().Post(inMenu);
+      return;
+    }
+    HMENU items = reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0));
+    for (int i = 0; i < ::GetMenuItemCount(items); ++i) {
+      wchar_t text[64] = {};
+      ::GetMenuStringW(items, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+      if (std::wstring(text) == L"View System Restore")
+        found = true;
+    }
+    ::RedrawWindow(menu, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(ktest::win32::SaveWindowPng(menu, ktest::win32::ScreenshotPath(L"main-menu")));
+    ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  };
+  GetCLMainThread().Post(inMenu);
+  form.pmSys->Popup(200, 120);
+  EXPECT_TRUE(found);
+}
+
+TEST_F(MainWindowWin, ATopicDatabaseThatCannotBeUsedIsNamedAndScanStaysOff) {
+  const std::wstring program = FFolder + L"program\\";
+  for (const wchar_t* folder : {L"", L"data", L"res"})
+    ::CreateDirectoryW((program + folder).c_str(), nullptr);
+  const std::wstring real = GetAppPath();
+  for (const wchar_t* file : {L"const.dat", L"res\\16.png", L"res\\32.png"})
+    ::CopyFileW((real + file).c_str(), (program + file).c_str(), FALSE);
+  std::ofstream(std::filesystem::path(program + L"data\\topic.db"))
+      << "[GLOBAL]\nMAGICWORD=LEAF\nDATETIME=12/9/2026\n";
+  std::ofstream(std::filesystem::path(program + L"Kestrova.exe")) << "MZ";
+  TProgramFolderPlatform platform(FPlatform, program + L"Kestrova.exe");
+  kplat::TScopedPlatform scope{platform};
+
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  TfrmMaintain& page = *form.Maintain();
+  // The scratch program folder lacks other files too; the topic database's message is one.
+  const auto told =
+      std::find_if(FBox.Texts.begin(), FBox.Texts.end(), [&](const std::wstring& aText) {
+        return aText.starts_with(L"The topic database cannot be used: \"" + program +
+                                 L"data\\topic.db\"");
+      });
+  ASSERT_NE(told, FBox.Texts.end());
+  const std::wstring text = *told;
+  form.actMaintainWindows->Execute();
+  form.ShowForm();
+  HWND window = FormWindow(form);
+  EXPECT_EQ(page.lblInfo->Caption(), text);
+  EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.lblInfo)));
+  EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*page.btnMaintainScan)));
+  EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*page.llCleanNow)));
+  EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
+  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
+  Shoot(window, L"main-topicdb-error");
+  FForm.reset();
+  FreeCLSettings();
 }
 
 } // namespace
