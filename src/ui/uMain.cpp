@@ -508,7 +508,8 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
     TListItem& row = dialog->lvResult->Items().Add();
     row.SetCaption(item.RuleCaption);
     row.SetImageIndex(0);
-    std::wstring reason = FEngine->GetAppString(L"Reason." + GetEnumName(item.FigResult.Reason));
+    std::wstring reason =
+        FEngine->GetAppString(std::wstring(L"Reason.") + GetEnumName(item.FigResult.Reason));
     if (outcome.State == TFindingState::Failed)
       reason = FEngine->GetAppStringEx(L"Cure.NotRepaired",
                                        {reason, FEngine->GetAppString(outcome.FailureKey)});
