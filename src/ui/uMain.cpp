@@ -323,6 +323,10 @@ void TfrmMain::SetDefaultMessageBox(ICLMessageBox* aMessageBox) {
 
 TfrmMain::~TfrmMain() {
   FormDestroy();
+  // The timers stop before the engines go: freeing an engine may pump messages, and a tick then
+  // would ask an engine that is gone whether it is busy.
+  tmrSchedule->SetEnabled(false);
+  tmrCleannow->SetEnabled(false);
   // The engines go first: no event of theirs may reach the pages while they are freed.
   FFigEngine.reset();
   FFigCure.reset();
