@@ -134,6 +134,7 @@ bool TYewTpl::MakeHtml() {
   std::array<size_t, kLevels> resume{};
   std::array<int, kLevels> count{};
   std::array<bool, kLevels> visible{};
+  std::array<std::wstring, kLevels> names;
   visible[0] = true;
   std::wstring path;
   size_t level = 0;
@@ -144,6 +145,10 @@ bool TYewTpl::MakeHtml() {
     if (!std::regex_search(from, text.cend(), match, MarkerPattern())) {
       if (visible[level])
         m_sHTML.append(from, text.cend());
+      if (level > 0) {
+        FLastError = L"The template begins block " + names[level] + L", which it never ends.";
+        return false;
+      }
       return true;
     }
     const std::wstring before(match.prefix().first, match.prefix().second);
@@ -163,6 +168,7 @@ bool TYewTpl::MakeHtml() {
         m_sHTML += before;
       ++level;
       pos[level] = after;
+      names[level] = match[2].str();
       count[level + 1] = 0;
       path += L"@" + match[2].str() + L"[" + std::to_wstring(count[level]) + L"]";
       visible[level] = HasName(path);

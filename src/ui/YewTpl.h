@@ -39,7 +39,8 @@ public:
   static int InStrRev(const std::wstring& OrgStr, const std::wstring& FindStr);
 
   // Fills the template into OutPutHtml. False with LastError (and what was filled so far) for a
-  // template that nests blocks deeper than kMaxBlockLevel or ends a block it never began.
+  // template that nests blocks deeper than kMaxBlockLevel, ends a block it never began or begins
+  // one it never ends.
   bool MakeHtml();
   const std::wstring& OutPutHtml() const { return m_sHTML; }
   const std::wstring& LastError() const { return FLastError; }

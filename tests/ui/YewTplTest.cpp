@@ -55,6 +55,29 @@ TEST(YewTpl, BlocksRepeatOncePerInstanceAndFindOuterVariables) {
             L"<ul>\r\n<li>a/K</li>\r\n<li>b/K[1][2]</li>\r\n<li>c/K</li>\r\n</ul>\r\nend\r\n");
 }
 
+TEST(YewTpl, ABlockThatNeverEndsIsAnErrorNotACutPage) {
+  struct TCase {
+    const wchar_t* Template;
+    const wchar_t* Block;
+  };
+  const TCase cases[] = {
+      {L"a<!-- begin block row -->{v}\nmore text", L"row"},
+      {L"a<!-- begin block none -->hidden\nmore text", L"none"},
+      {L"a<!-- begin block row --><!-- begin block cell -->x<!-- end block row -->b", L"row"},
+  };
+  for (const TCase& c : cases) {
+    TYewTpl tpl;
+    tpl.BeginBlock(L"row");
+    tpl.SetVar(L"v", L"1");
+    tpl.EndBlock();
+    tpl.SetTpl(c.Template);
+    EXPECT_FALSE(tpl.MakeHtml()) << c.Template;
+    EXPECT_NE(tpl.LastError().find(L"begins block " + std::wstring(c.Block) + L","),
+              std::wstring::npos)
+        << tpl.LastError();
+  }
+}
+
 TEST(YewTpl, TemplatesBeyondTheFillersLimitsGiveAnErrorNotGarbage) {
   TYewTpl tpl;
   tpl.SetTpl(L"a<!-- end block x -->b");

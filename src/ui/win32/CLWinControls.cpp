@@ -6,6 +6,7 @@
 
 #include "ui/CLSkin.h"
 #include "ui/CLWebBrowser.h"
+#include "ui/uButtonPanel.h"
 #include "ui/win32/CLWinImages.h"
 
 #include <uxtheme.h>
@@ -182,6 +183,10 @@ void TFormWindow::CreateSite(TControl& aControl) {
     } else if (result == mrCancel && DialogButton(mrCancel) == nullptr) {
       style |= BS_PUSHBUTTON;
       site->Id = IDCANCEL;
+    } else if (dynamic_cast<const TFlashButton*>(&aControl) != nullptr) {
+      // A push button's pressed state ends with the next click or capture change; a push-like
+      // check box that only the program checks stays drawn pushed in for as long as it is down.
+      style |= BS_CHECKBOX | BS_PUSHLIKE;
     } else {
       style |= BS_PUSHBUTTON;
     }
@@ -402,6 +407,10 @@ void TFormWindow::PushState(TControlSite& aSite) {
   if (aSite.UpDown != nullptr)
     ::EnableWindow(aSite.UpDown, control.Enabled());
   switch (aSite.Kind) {
+  case TSiteKind::Button:
+    if (const auto* flash = dynamic_cast<const TFlashButton*>(&control))
+      ::SendMessageW(aSite.Window, BM_SETCHECK, flash->Down() ? BST_CHECKED : BST_UNCHECKED, 0);
+    break;
   case TSiteKind::CheckBox:
     ::SendMessageW(aSite.Window, BM_SETCHECK,
                    static_cast<TCheckBox&>(control).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -663,8 +672,8 @@ void TFormWindow::ControlChanged(TControlSite& aSite, std::wstring_view aPropert
     SyncTreeSelection(aSite);
     --aSite.Updating;
   } else if (aProperty == L"Items" || aProperty == L"ItemIndex" || aProperty == L"Text" ||
-             aProperty == L"Checked" || aProperty == L"Range" || aProperty == L"Position" ||
-             aProperty == L"Picture") {
+             aProperty == L"Checked" || aProperty == L"Down" || aProperty == L"Range" ||
+             aProperty == L"Position" || aProperty == L"Picture") {
     PushState(aSite);
     if (aProperty == L"Picture")
       ::InvalidateRect(aSite.Window, nullptr, TRUE);

@@ -743,4 +743,48 @@ TEST_F(MainWindowWin, ATopicDatabaseThatCannotBeUsedIsNamedAndScanStaysOff) {
   FreeCLSettings();
 }
 
+// The top rows of a button as the screen shows them: the edge that tells raised from pushed in.
+std::vector<COLORREF> TopEdge(HWND aButton) {
+  RECT client{};
+  ::GetClientRect(aButton, &client);
+  std::vector<COLORREF> edge;
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 4; x < client.right - 4; ++x)
+      edge.push_back(PixelOf(aButton, x, y));
+  }
+  return edge;
+}
+
+TEST_F(MainWindowWin, ThePageOnShowHasItsButtonPushedIn) {
+  FForm = std::make_unique<TfrmMain>(nullptr);
+  TfrmMain& form = *FForm;
+  form.tmrCleannow->SetEnabled(false);
+  form.ShowForm();
+  HWND window = FormWindow(form);
+  ASSERT_NE(window, nullptr);
+  const wchar_t* const pages[] = {L"Adv", L"Utilities", L"Home"};
+  for (const wchar_t* page : pages) {
+    HWND chosen = ControlWindow(*form.ButtonPanel()->Button(page));
+    // Chosen twice, the second time over a button already pushed in, with the mouse over it.
+    for (int round = 0; round < 2; ++round) {
+      Press(*form.ButtonPanel()->Button(page));
+      ::SendMessageW(chosen, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+      ::SendMessageW(chosen, WM_MOUSELEAVE, 0, 0);
+    }
+    Shoot(window, std::wstring(L"main-page-").append(page).c_str());
+    std::vector<std::vector<COLORREF>> others;
+    for (const wchar_t* other : pages) {
+      HWND button = ControlWindow(*form.ButtonPanel()->Button(other));
+      EXPECT_EQ(::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED, button == chosen)
+          << page << " shown, " << other;
+      if (button != chosen)
+        others.push_back(TopEdge(button));
+    }
+    // Drawn so: the other two look alike, the chosen one does not.
+    ASSERT_EQ(others.size(), 2u);
+    EXPECT_EQ(others[0], others[1]) << page;
+    EXPECT_NE(TopEdge(chosen), others[0]) << page;
+  }
+}
+
 } // namespace
