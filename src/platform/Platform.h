@@ -60,6 +60,11 @@ public:
   virtual TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) = 0;
 
   virtual TErrorCode DeleteFile(const std::wstring& aPath) = 0;
+  // Deletes the file aPath, which must lie inside aFolder, without following a junction or
+  // symbolic link: refused with StoppedOnLink, nothing deleted, when the file is a link itself or
+  // when the opened file really is somewhere else (a link on the way led elsewhere). Both paths
+  // are compared as GetFinalPath gives them, without regard to case.
+  virtual TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) = 0;
   virtual TErrorCode RemoveFolder(const std::wstring& aPath) = 0; // an empty folder
   virtual TErrorCode CreateFolder(const std::wstring& aPath) = 0; // one level; parents must exist
 
@@ -78,6 +83,10 @@ public:
 
   // The long-path form of an existing path (8.3 names expanded).
   virtual TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) = 0;
+  // Where an existing file or folder really is: every junction and symbolic link on the way (and
+  // the path's own, if it is one) followed, names as the file system keeps them, as "C:\..." or
+  // "\\server\share\...".
+  virtual TErrorCode GetFinalPath(const std::wstring& aPath, std::wstring& aFinalPath) = 0;
   // Whether the current user may write into the file or folder (an access check against its
   // security descriptor for generic write access).
   virtual TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) = 0;
@@ -97,11 +106,11 @@ public:
   // The current user's short date and long time formats.
   virtual TErrorCode GetDateTimeFormats(TDateTimeFormats& aFormats) = 0;
 
-  virtual std::wstring GetProgramPath() = 0;    // full path of the running executable
-  virtual std::wstring GetTempFolder() = 0;     // with trailing backslash, as the system gives it
-  virtual std::wstring GetWindowsFolder() = 0;  // without trailing backslash
-  virtual std::wstring GetSystemFolder() = 0;   // without trailing backslash
-  virtual std::wstring GetCurrentFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetProgramPath() = 0;   // full path of the running executable
+  virtual std::wstring GetTempFolder() = 0;    // with trailing backslash, as the system gives it
+  virtual std::wstring GetWindowsFolder() = 0; // without trailing backslash
+  virtual std::wstring GetSystemFolder() = 0;  // without trailing backslash
+  virtual std::wstring GetCurrentFolder() = 0; // without trailing backslash
 };
 
 class IProcesses {
@@ -128,7 +137,8 @@ public:
   virtual ~ISystemRestore() = default;
 
   // Loads "SRCLIENT.DLL" once for the process and looks up its two entry points:
-  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point is.
+  // ModuleNotFound when the library is missing, ProcNotFound (with the name) when an entry point
+  // is.
   virtual TErrorCode LoadLibrary(std::wstring& aMissingEntryPoint) = 0;
   // "SRSetRestorePointW": true when the call succeeded; aStatus is filled either way.
   virtual bool SetRestorePoint(const TRestorePointInfo& aInfo, TRestorePointStatus& aStatus) = 0;

@@ -60,7 +60,60 @@ bool SetMountPoint(const std::wstring& aLink, const std::wstring& aTarget) {
          IsReparsePoint(aLink);
 }
 
+// Wine's own calls, absent on Windows: a Windows path's Unix form and back (freed by the caller
+// from the process heap).
+using TWineToUnix = char*(__cdecl*)(const wchar_t*);
+using TWineToDos = wchar_t*(__cdecl*)(const char*);
+
+// Runs a host program under Wine with Unix paths as its arguments; true when it ended with 0.
+bool RunUnixTool(const char* aTool, const std::vector<std::wstring>& aPaths) {
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto toUnix =
+      reinterpret_cast<TWineToUnix>(::GetProcAddress(kernel, "wine_get_unix_file_name"));
+  const auto toDos =
+      reinterpret_cast<TWineToDos>(::GetProcAddress(kernel, "wine_get_dos_file_name"));
+  if (toUnix == nullptr || toDos == nullptr) {
+    return false;
+  }
+  wchar_t* tool = toDos(aTool);
+  if (tool == nullptr) {
+    return false;
+  }
+  const std::wstring application = tool;
+  ::HeapFree(::GetProcessHeap(), 0, tool);
+  std::wstring commandLine = L"\"" + application + L"\"";
+  for (const std::wstring& path : aPaths) {
+    if (path.front() == L'-') {
+      commandLine += L" " + path; // an option
+      continue;
+    }
+    char* unixPath = toUnix(path.c_str());
+    if (unixPath == nullptr) {
+      return false;
+    }
+    const std::string text = unixPath;
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    commandLine += L" \"" + std::wstring(text.begin(), text.end()) + L"\"";
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  THandle processHandle(process.hProcess);
+  THandle threadHandle(process.hThread);
+  DWORD exitCode = 1;
+  return ::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+         ::GetExitCodeProcess(process.hProcess, &exitCode) && exitCode == 0;
+}
+
 } // namespace
+
+bool MakeUnixLink(const std::wstring& aLink, const std::wstring& aTarget) {
+  return RunUnixTool("/bin/ln", {L"-s", aTarget, aLink}) && IsReparsePoint(aLink);
+}
 
 std::wstring TempFolder() {
   std::wstring buffer(MAX_PATH + 1, L'\0');
@@ -100,6 +153,11 @@ void RemoveTree(const std::wstring& aPath) {
       }
     }
   }
+  // Under Wine a link is a Unix symbolic link, which Wine would treat as its target: the host
+  // removes the link itself.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && RunUnixTool("/bin/rm", {L"-f", aPath})) {
+    return;
+  }
   ::RemoveDirectoryW(aPath.c_str());
 }
 
@@ -121,6 +179,10 @@ bool MakeJunction(const std::wstring& aLink, const std::wstring& aTarget) {
       ::CreateSymbolicLinkW(aLink.c_str(), aTarget.c_str(),
                             SYMBOLIC_LINK_FLAG_DIRECTORY | kSymbolicLinkUnprivileged) &&
       IsReparsePoint(aLink)) {
+    return true;
+  }
+  if (::GetFileAttributesW(aLink.c_str()) == INVALID_FILE_ATTRIBUTES &&
+      MakeUnixLink(aLink, aTarget)) {
     return true;
   }
   if (existed && ::GetFileAttributesW(aLink.c_str()) == INVALID_FILE_ATTRIBUTES) {
