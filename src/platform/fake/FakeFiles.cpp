@@ -238,21 +238,21 @@ TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aPare
   return err::Success;
 }
 
-TFsNode* TFakeMachine::TImpl::MakeFolders(const TFsPath& aSeeded) {
+TFsNode* TFakeMachine::TImpl::MakeFolders(const TFsPath& aPath) {
   // Seeding through a junction lands at its target, as on the real system.
-  TFsPath aPath;
-  if (!RealPath(aSeeded, true, aPath)) {
-    aPath = aSeeded;
+  TFsPath real;
+  if (!RealPath(aPath, true, real)) {
+    real = aPath;
   }
-  auto& drive = Drives[aPath.Drive];
+  auto& drive = Drives[real.Drive];
   if (!drive) {
     drive = std::make_unique<TFsNode>();
-    drive->Name = aPath.Share.empty() ? std::wstring{aPath.Drive, L':'} : aPath.Share;
+    drive->Name = real.Share.empty() ? std::wstring{real.Drive, L':'} : real.Share;
     drive->IsFolder = true;
     drive->CreationTime = drive->LastWriteTime = Now;
   }
   TFsNode* node = drive.get();
-  for (const std::wstring& name : aPath.Names) {
+  for (const std::wstring& name : real.Names) {
     auto& child = node->Children[name];
     if (!child) {
       child = std::make_unique<TFsNode>();

@@ -175,8 +175,8 @@ public:
       return err::StoppedOnLink;
     }
     // The file goes when this handle closes; a read-only file is refused here, as by DeleteFileW.
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
+    // Its one member is named after a macro the headers define, so it is set by position.
+    FILE_DISPOSITION_INFO disposition{TRUE};
     return ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition,
                                         sizeof(disposition))
                ? err::Success
