@@ -61,22 +61,50 @@ bool ValueExists(const std::wstring& aRoot, const std::wstring& aKey, const std:
   return key.Open(RootKeyFromName(aRoot), aKey) == kplat::err::Success && key.ValueExists(aName);
 }
 
-// Whether a file finding still names a file directly in the folder the scan found it in: the name
-// is a plain name, and the folder has not become a junction or symbolic link since the scan, which
-// would lead the deletion into another folder.
-bool InScannedFolder(const std::wstring& aFolder, const std::wstring& aName) {
+// The folder a disk finding's walk began in; a finding that does not say is held to its own.
+std::wstring WalkStart(const TFigScanedItem& aItem) {
+  return aItem.StartFolder.empty() ? aItem.ScanedPath : aItem.StartFolder;
+}
+
+bool IsLink(const std::wstring& aPath) {
+  // A folder that is gone holds no file either; that is found out when the file is looked for.
+  uint32_t attributes = 0;
+  return Platform().Files().GetAttributes(aPath, attributes) == kplat::err::Success &&
+         (attributes & kplat::fileattr::ReparsePoint) != 0;
+}
+
+// Whether a file finding still names a file in the folder its walk began in: the name is a plain
+// name, the finding's folder is that folder or lies in it, and no folder from that one down to
+// the file's has become a junction or symbolic link since the scan, which would lead the
+// deletion into another folder.
+bool InScannedFolder(const std::wstring& aStart, const std::wstring& aFolder,
+                     const std::wstring& aName) {
   if (aName.empty() || aName == L"." || aName == L".." ||
       aName.find_first_of(L"\\/:") != std::wstring::npos) {
     return false;
   }
-  std::wstring folder = aFolder;
-  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
-    folder.pop_back();
+  if (!kplat::SamePath(aFolder, aStart) && !kplat::PathInFolder(aFolder, aStart)) {
+    return false;
   }
-  // A folder that is gone holds no file either; that is found out when the file is looked for.
-  uint32_t attributes = 0;
-  return Platform().Files().GetAttributes(folder, attributes) != kplat::err::Success ||
-         (attributes & kplat::fileattr::ReparsePoint) == 0;
+  std::wstring folder = aFolder;
+  for (;;) {
+    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/')) {
+      folder.pop_back();
+    }
+    const bool atStart = kplat::SamePath(folder, aStart);
+    // The start as written: a drive's root must keep its backslash.
+    if (IsLink(atStart ? aStart : folder)) {
+      return false;
+    }
+    if (atStart) {
+      return true;
+    }
+    const size_t up = folder.find_last_of(L"\\/");
+    if (up == std::wstring::npos) {
+      return false;
+    }
+    folder.resize(up);
+  }
 }
 
 // The second line of a rule's parameter text (each field ended by CR LF).
@@ -300,7 +328,8 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
       StartSweepHelper(aItem);
       return csIgnored;
     }
-    if (!InScannedFolder(aItem.ScanedPath, aItem.ScanedName)) {
+    const std::wstring start = WalkStart(aItem);
+    if (!InScannedFolder(start, aItem.ScanedPath, aItem.ScanedName)) {
       return csUncured;
     }
     // Joined so that a file in a network folder is the one that is deleted; a folder that is not
@@ -312,7 +341,10 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
     if (!kplat::FileExists(file)) {
       return csIgnored;
     }
-    return Platform().Files().DeleteFile(file) == kplat::err::Success ? csCured : csUncured;
+    // Through a handle that follows no link and must still be inside the start: a folder
+    // swapped for a link after the checks above leads nowhere else either.
+    return Platform().Files().DeleteFileInFolder(file, start) == kplat::err::Success ? csCured
+                                                                                     : csUncured;
   }
   case lsRegistryItem:
     FRegCureExporter.AddRegItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedName);

@@ -284,9 +284,12 @@ private:
   bool WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk, kplat::TRegHandle aRoot,
                        const std::wstring& aRootName, const std::wstring& aKey, int32_t aDepth,
                        int32_t& aCount);
-  // Recursive; a sub-folder starts from its parent's count and its increases do not come back.
-  bool ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWalk, const std::wstring& aLocation,
-                        int32_t aDepth, int32_t aCount);
+  bool ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWalk, const std::wstring& aLocation);
+  // Recursive over the sub-folders of aFolder; aSection is what the places of aFolder name as
+  // their location. A sub-folder starts from its parent's count and its increases do not come
+  // back.
+  bool WalkDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk, const std::wstring& aFolder,
+                      const std::wstring& aSection, int32_t aDepth, int32_t aCount);
   bool ScanRegistryItems(TFigTopic& aTopic, const std::wstring& aLocation);
 
   TFigTopicList FTopicList;
@@ -297,6 +300,8 @@ private:
   TFigScanedItem FFigScannedItem;
   TFigScanedItem FFigMatchedItem;
   mutable std::mutex FLock; // guards the two item records
+  // The folder the current disk walk began in, where it really is; empty outside a walk.
+  std::wstring FDiskStart;
   TFigSummary FSummary;
   int32_t FSid = 0;
   bool FPacing = true;

@@ -431,6 +431,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     item.ScanedPath = aPath;
     item.ScanedSection = aSection;
     item.ScanedName = aName;
+    item.StartFolder = aLocationStyle == lsDisk ? FDiskStart : std::wstring();
     item.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
   }
   if (!Proceed()) {

@@ -114,7 +114,8 @@ struct TFigResultItem {
 //                   key visited without a value), the value's data as text
 //   lsDisk          folder searched with trailing backslash, the same folder, the location as
 //                   written, the file or folder name found (for "sweephelper.exe" its full path
-//                   three times, then "sweephelper.exe")
+//                   three times, then "sweephelper.exe"); StartFolder holds the folder the walk
+//                   began in
 //   lsRegistryItem  root name, key path, the REGITEM_n value name without quotes ("" for @),
 //                   the whole REGITEM_n line
 struct TFigScanedItem {
@@ -132,6 +133,10 @@ struct TFigScanedItem {
   std::wstring ScanedPath;
   std::wstring ScanedSection;
   std::wstring ScanedName;
+  // For a disk place: the folder its location's walk began in, where it really is (a location
+  // that is a junction resolved once, at the start), with trailing backslash; the repair deletes
+  // nothing outside it. Empty for other places.
+  std::wstring StartFolder;
   int32_t CurrentPer = 0;
   bool ValueCheck = false; // the finding concerns the single value ScanedSection, not the key
   bool Checked = false;    // selected for repair

@@ -127,7 +127,7 @@ bool TFigScanThread::ScanTopic(int aIndex) {
       proceed = ScanRegistryLocation(*topic, walk, fields[1]);
       break;
     case lsDisk:
-      proceed = ScanDiskLocation(*topic, walk, fields[1], walk.FolderDepth, 0);
+      proceed = ScanDiskLocation(*topic, walk, fields[1]);
       break;
     case lsRegistryItem:
       proceed = ScanRegistryItems(*topic, fields[1]);
@@ -235,22 +235,41 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
 }
 
 bool TFigScanThread::ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWalk,
-                                      const std::wstring& aLocation, int32_t aDepth,
-                                      int32_t aCount) {
+                                      const std::wstring& aLocation) {
+  FDiskStart.clear();
   if (kplat::SameText(aLocation, kSweepHelperName)) {
     const std::wstring path = JoinCheckedPath(GetAppPath(), aLocation);
-    if (!CheckItem(aTopic, lsDisk, path, path, path, aLocation, aCount)) {
+    if (!CheckItem(aTopic, lsDisk, path, path, path, aLocation, 0)) {
       return false;
     }
   }
-  if (aDepth == 0) {
+  if (aWalk.FolderDepth == 0) {
     return true;
   }
   std::wstring folder = ResolveDiskFolder(aLocation);
   if (!IsAbsolutePath(folder) || !kplat::FolderExists(folder)) {
     return true;
   }
-  folder = NormalizeFolder(folder);
+  // Resolved once for the whole walk: a location that is a junction (a temporary folder moved
+  // elsewhere by its owner) is walked, and repaired, where it really is. A folder the system
+  // cannot resolve is walked as written; the repair then holds its files to that path.
+  std::wstring finalPath;
+  if (kplat::Platform().Files().GetFinalPath(folder, finalPath) == kplat::err::Success) {
+    folder = finalPath;
+  }
+  FDiskStart = NormalizeFolder(folder);
+  const bool proceed = WalkDiskFolder(aTopic, aWalk, FDiskStart, aLocation, aWalk.FolderDepth, 0);
+  FDiskStart.clear();
+  return proceed;
+}
+
+bool TFigScanThread::WalkDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk,
+                                    const std::wstring& aFolder, const std::wstring& aSection,
+                                    int32_t aDepth, int32_t aCount) {
+  if (aDepth == 0 || !kplat::FolderExists(aFolder)) {
+    return true;
+  }
+  const std::wstring folder = NormalizeFolder(aFolder);
 
   // One enumeration serves both steps: every entry is checked first, then the sub-folders are
   // walked in the order found.
@@ -274,7 +293,7 @@ bool TFigScanThread::ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWal
       continue;
     }
     const int64_t size = isFolder ? -1 : static_cast<int64_t>(data.Size);
-    if (!CheckItem(aTopic, lsDisk, folder, folder, aLocation, data.Name, aCount, size)) {
+    if (!CheckItem(aTopic, lsDisk, folder, folder, aSection, data.Name, aCount, size)) {
       return false;
     }
     if (isFolder && aWalk.IncludeSubFolder) {
@@ -286,7 +305,8 @@ bool TFigScanThread::ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWal
     if (!Proceed()) {
       return false;
     }
-    ScanDiskLocation(aTopic, aWalk, JoinCheckedPath(folder, subFolder), aDepth - 1, aCount);
+    const std::wstring path = JoinCheckedPath(folder, subFolder);
+    WalkDiskFolder(aTopic, aWalk, path, path, aDepth - 1, aCount);
   }
   return true;
 }

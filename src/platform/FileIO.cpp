@@ -1,5 +1,9 @@
 #include "platform/FileIO.h"
 
+#include "platform/TextCodec.h"
+
+#include <algorithm>
+
 namespace kplat {
 
 bool TFileFind::First(const std::wstring& aPattern, TFindData& aData) {
@@ -47,6 +51,39 @@ TErrorCode TFilePartReader::Next(std::vector<uint8_t>& aPart) {
   const TErrorCode rc = Platform().Files().ReadFilePart(FPath, FOffset, FPartBytes, aPart);
   FOffset += aPart.size();
   return rc;
+}
+
+std::wstring WithoutLongPathPrefix(const std::wstring& aPath) {
+  if (aPath.starts_with(L"\\\\?\\UNC\\")) {
+    return L"\\\\" + aPath.substr(8);
+  }
+  if (aPath.starts_with(L"\\\\?\\")) {
+    return aPath.substr(4);
+  }
+  return aPath;
+}
+
+namespace {
+// The comparable form: no long-path prefix, forward slashes as backslashes, no trailing ones.
+std::wstring ComparablePath(const std::wstring& aPath) {
+  std::wstring path = WithoutLongPathPrefix(aPath);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  while (!path.empty() && path.back() == L'\\') {
+    path.pop_back();
+  }
+  return UpperCase(path);
+}
+} // namespace
+
+bool SamePath(const std::wstring& aLeft, const std::wstring& aRight) {
+  return ComparablePath(aLeft) == ComparablePath(aRight);
+}
+
+bool PathInFolder(const std::wstring& aPath, const std::wstring& aFolder) {
+  const std::wstring folder = ComparablePath(aFolder);
+  const std::wstring path = ComparablePath(aPath);
+  return !folder.empty() && path.size() > folder.size() + 1 && path.starts_with(folder) &&
+         path[folder.size()] == L'\\';
 }
 
 TErrorCode ForceFolders(const std::wstring& aPath) {

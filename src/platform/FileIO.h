@@ -47,6 +47,15 @@ bool PathExists(const std::wstring& aPath);   // either
 // "." and "..", which find-first/next report in every folder but a drive's root.
 bool IsDotEntry(const TFindData& aData);
 
+// A path without the long-path prefix the system's final paths carry: "\\?\C:\x" becomes
+// "C:\x" and "\\?\UNC\server\share" becomes "\\server\share".
+std::wstring WithoutLongPathPrefix(const std::wstring& aPath);
+// Comparisons of two paths in the same form (no 8.3 names, no "." or ".."), without regard to
+// case, to the long-path prefix or to trailing backslashes. PathInFolder: aPath lies below
+// aFolder, not the folder itself.
+bool SamePath(const std::wstring& aLeft, const std::wstring& aRight);
+bool PathInFolder(const std::wstring& aPath, const std::wstring& aFolder);
+
 // Creates a folder and any missing parents; success when it exists afterwards.
 TErrorCode ForceFolders(const std::wstring& aPath);
 

@@ -61,6 +61,11 @@ public:
   virtual TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) = 0;
 
   virtual TErrorCode DeleteFile(const std::wstring& aPath) = 0;
+  // Deletes the file aPath, which must lie inside aFolder, without following a junction or
+  // symbolic link: refused with StoppedOnLink, nothing deleted, when the file is a link itself or
+  // when the opened file really is somewhere else (a link on the way led elsewhere). Both paths
+  // are compared as GetFinalPath gives them, without regard to case.
+  virtual TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) = 0;
   virtual TErrorCode RemoveFolder(const std::wstring& aPath) = 0; // an empty folder
   virtual TErrorCode CreateFolder(const std::wstring& aPath) = 0; // one level; parents must exist
 
@@ -83,6 +88,10 @@ public:
 
   // The long-path form of an existing path (8.3 names expanded).
   virtual TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) = 0;
+  // Where an existing file or folder really is: every junction and symbolic link on the way (and
+  // the path's own, if it is one) followed, names as the file system keeps them, as "C:\..." or
+  // "\\server\share\...".
+  virtual TErrorCode GetFinalPath(const std::wstring& aPath, std::wstring& aFinalPath) = 0;
   // Whether the current user may write into the file or folder (an access check against its
   // security descriptor for generic write access).
   virtual TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) = 0;

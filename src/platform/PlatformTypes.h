@@ -31,6 +31,8 @@ constexpr TErrorCode DirNotEmpty = 145;
 constexpr TErrorCode AlreadyExists = 183;
 constexpr TErrorCode MoreData = 234;
 constexpr TErrorCode NoMoreItems = 259;
+// An operation that would have gone through a junction or symbolic link (ERROR_STOPPED_ON_SYMLINK).
+constexpr TErrorCode StoppedOnLink = 681;
 constexpr TErrorCode KeyDeleted = 1018;
 constexpr TErrorCode Timeout = 1460;
 } // namespace err
@@ -117,8 +119,8 @@ struct TOSVersion {
   uint32_t Major = 0;
   uint32_t Minor = 0;
   uint32_t Build = 0;
-  std::wstring ServicePack; // "Service Pack 1", or empty
-  uint32_t ProductType = 1; // 1 workstation, 2 domain controller, 3 server
+  std::wstring ServicePack;           // "Service Pack 1", or empty
+  uint32_t ProductType = 1;           // 1 workstation, 2 domain controller, 3 server
   uint32_t ProcessorArchitecture = 9; // 0 x86, 9 x64, 12 ARM64
 };
 
@@ -150,8 +152,8 @@ struct TProcessStart {
 };
 
 struct TProcessResult {
-  bool Finished = false;  // the process ended within the wait
-  uint32_t ExitCode = 0;  // valid when Finished
+  bool Finished = false; // the process ended within the wait
+  uint32_t ExitCode = 0; // valid when Finished
 };
 
 struct TShellExecute {
@@ -160,7 +162,7 @@ struct TShellExecute {
   std::wstring Parameters;
   std::wstring Folder;
   bool Hidden = false;
-  bool NoErrorUi = false;   // no error dialogs from the shell
+  bool NoErrorUi = false;    // no error dialogs from the shell
   bool WaitForStart = false; // wait for the shell's start-up work (SEE_MASK_FLAG_DDEWAIT)
 };
 
@@ -172,7 +174,7 @@ struct TShortcut {
 
 // System Restore records, as SRSetRestorePointW takes and fills them.
 struct TRestorePointInfo {
-  uint32_t EventType = 0;       // 100 begin system change, 101 end system change
+  uint32_t EventType = 0;        // 100 begin system change, 101 end system change
   uint32_t RestorePointType = 0; // 0 application install
   int64_t SequenceNumber = 0;
   std::wstring Description; // at most 256 characters go to the system

@@ -1,12 +1,15 @@
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
 #include "framework/CLMainThread.h"
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +27,83 @@ void AddHistoryTopic(TFigEngine& aEngine, const std::wstring& aName, const std::
   topic->ValueList().SetValue(L"Rule", L"rsRegistryHistory,History");
   topic->ValueList().SetValue(L"LEVEL", L"2");
   topic->ValueList().SetValue(L"CHECKVALUES", aCheckValues ? L"-1" : L"0");
+}
+
+// A junk topic that takes every ".tmp" file in a folder and its sub-folders.
+void AddJunkTopic(TFigEngine& aEngine, const std::wstring& aFolder) {
+  TFigTopic* topic = aEngine.GetTopic(aEngine.AddTopic(L"Junk"));
+  topic->SetCategory(tcCJunkFile);
+  topic->SetEnabled(true);
+  topic->ValueList().SetValue(L"LOCATION_0", L"lsDisk," + aFolder);
+  topic->ValueList().SetValue(L"Rule", L"rsJunkFile,.tmp");
+  topic->ValueList().SetValue(L"IncludeSubFolder", L"1");
+  topic->ValueList().SetValue(L"LEVEL", L"2");
+}
+
+// Scans the junk topic over aFolder, lets aBetween change the machine, then repairs every
+// finding; the status each finding was repaired with, by its folder and name.
+class FigCureDiskScan : public testing::Test {
+protected:
+  FigCureDiskScan() { Machine().AddFolder(L"C:\Backup"); }
+  fake::TFakeMachine& Machine() { return FScope.Machine(); }
+
+  std::vector<std::wstring> ScanAndRepair(const std::wstring& aFolder,
+                                          const std::function<void()>& aBetween = {}) {
+    TFigEngine engine;
+    AddJunkTopic(engine, aFolder);
+    TFigCure cure;
+    engine.SetFigCure(&cure);
+    engine.SetPacing(false);
+    engine.StartScan();
+    EXPECT_TRUE(FMain.RunUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+    if (aBetween) {
+      aBetween();
+    }
+    std::vector<std::wstring> repaired;
+    cure.OnCured = [&](const TFigScanedItem& aItem, TFigCureStatus aStatus, int, int) {
+      repaired.push_back(aItem.ScanedPath + aItem.ScanedName + L" " + GetEnumName(aStatus));
+    };
+    cure.SetBackupPath(L"C:\Backup");
+    cure.SetPaced(false);
+    EXPECT_TRUE(cure.StartCure());
+    EXPECT_TRUE(FMain.RunUntil([&] { return !cure.IsRunning(); }, kLimitMs));
+    return repaired;
+  }
+
+  fake::TFakeMachineScope FScope;
+  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
+  TCLScopedMainThread FMainScope{FMain};
+};
+
+TEST_F(FigCureDiskScan, AFolderSwappedForALinkAfterTheScanLeadsNoDeletionOutOfTheWalk) {
+  // Whichever folder from the scanned one down to the finding's becomes a junction to a
+  // protected folder with the same names below it, the file there stays.
+  const std::vector<std::wstring> swappedBelowScanned = {L"", L"\\A", L"\\A\\B"};
+  for (size_t i = 0; i < swappedBelowScanned.size(); ++i) {
+    const std::wstring scanned = L"C:\\Work\\Junk" + std::to_wstring(i);
+    const std::wstring swapped = scanned + swappedBelowScanned[i];
+    const std::wstring target = L"C:\\Windows\\Protected" + std::to_wstring(i);
+    const std::wstring victim =
+        target + std::wstring(L"\\A\\B\\x.tmp").substr(swappedBelowScanned[i].size());
+    Machine().AddFile(scanned + L"\\A\\B\\x.tmp", 1);
+    Machine().AddFile(victim, 1);
+    const std::vector<std::wstring> repaired =
+        ScanAndRepair(scanned, [&] { Machine().AddFolderLink(swapped, target); });
+    EXPECT_EQ(repaired, (std::vector<std::wstring>{scanned + L"\\A\\B\\x.tmp csUncured"}))
+        << ToUtf8(swapped);
+    EXPECT_TRUE(Machine().HasFile(victim)) << ToUtf8(swapped);
+  }
+}
+
+TEST_F(FigCureDiskScan, ALocationThatIsALinkIsScannedAndRepairedWhereItReallyIs) {
+  // The temporary folder moved to another drive by its owner, with a junction left in its place.
+  Machine().AddFile(L"D:\\Temp\\x.tmp", 1);
+  Machine().AddFile(L"D:\\Temp\\Sub\\y.tmp", 1);
+  Machine().AddFolderLink(L"C:\\Users\\User\\AppData\\Local\\Temp", L"D:\\Temp");
+  EXPECT_EQ(ScanAndRepair(L"@Temp"), (std::vector<std::wstring>{L"D:\\Temp\\x.tmp csCured",
+                                                                L"D:\\Temp\\Sub\\y.tmp csCured"}));
+  EXPECT_FALSE(Machine().HasFile(L"D:\\Temp\\x.tmp"));
+  EXPECT_FALSE(Machine().HasFile(L"D:\\Temp\\Sub\\y.tmp"));
 }
 
 TEST(FigCureScan, EveryFindingOfAScanLandsInSidOrderAndIsRepaired) {

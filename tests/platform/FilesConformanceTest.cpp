@@ -61,6 +61,39 @@ TEST_F(FilesConformance, FindReportsAttributesSizesAndNames) {
   ASSERT_EQ(Files().SetAttributes(Path(L"readonly.txt"), fileattr::Normal), err::Success);
 }
 
+TEST_F(FilesConformance, AFileIsDeletedInItsFolderOnlyWhereItReallyIs) {
+  // The scratch folder where it really is, so that its own form does not differ.
+  std::wstring scratch;
+  ASSERT_EQ(Files().GetFinalPath(Backend().ScratchFolder(), scratch), err::Success);
+  const std::wstring scanned = scratch + L"\\Scanned";
+  const std::wstring outside = scratch + L"\\Outside";
+  ASSERT_EQ(Files().CreateFolder(scanned), err::Success);
+  ASSERT_EQ(Files().CreateFolder(outside), err::Success);
+  for (const std::wstring& file :
+       {scanned + L"\\a.tmp", scanned + L"\\ro.tmp", outside + L"\\victim.tmp"}) {
+    ASSERT_EQ(Files().WriteFile(file, Bytes("x")), err::Success);
+  }
+  std::wstring finalPath;
+  ASSERT_EQ(Files().GetFinalPath(scanned + L"\\a.tmp", finalPath), err::Success);
+  EXPECT_TRUE(SamePath(finalPath, scanned + L"\\a.tmp")) << ToUtf8(finalPath);
+  EXPECT_EQ(Files().DeleteFileInFolder(outside + L"\\victim.tmp", scanned), err::InvalidParameter);
+  ASSERT_EQ(Files().SetAttributes(scanned + L"\\ro.tmp", fileattr::ReadOnly), err::Success);
+  EXPECT_EQ(Files().DeleteFileInFolder(scanned + L"\\ro.tmp", scanned), err::AccessDenied);
+  ASSERT_EQ(Files().SetAttributes(scanned + L"\\ro.tmp", fileattr::Normal), err::Success);
+  EXPECT_EQ(Files().DeleteFileInFolder(scanned + L"\\a.tmp", scanned), err::Success);
+  EXPECT_FALSE(FileExists(scanned + L"\\a.tmp"));
+
+  ASSERT_TRUE(Backend().MakeJunction(scanned + L"\\Out", outside));
+  // A path through the link is where the link leads; a deletion through it is refused.
+  ASSERT_EQ(Files().GetFinalPath(scanned + L"\\Out", finalPath), err::Success);
+  EXPECT_TRUE(SamePath(finalPath, outside)) << ToUtf8(finalPath);
+  ASSERT_EQ(Files().GetFinalPath(scanned + L"\\Out\\victim.tmp", finalPath), err::Success);
+  EXPECT_TRUE(SamePath(finalPath, outside + L"\\victim.tmp")) << ToUtf8(finalPath);
+  EXPECT_EQ(Files().DeleteFileInFolder(scanned + L"\\Out\\victim.tmp", scanned),
+            err::StoppedOnLink);
+  EXPECT_TRUE(FileExists(outside + L"\\victim.tmp"));
+}
+
 TEST_F(FilesConformance, DotEntriesComeFirstExceptAtADriveRoot) {
   ASSERT_EQ(Files().WriteFile(Path(L"a.txt"), Bytes("a")), err::Success);
   const std::vector<std::wstring> names = Find(Path(L"*"));

@@ -44,6 +44,25 @@ void TFakeMachine::AddFolder(const std::wstring& aPath, uint32_t aAttributes) {
   }
 }
 
+void TFakeMachine::AddFolderLink(const std::wstring& aPath, const std::wstring& aTarget) {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  if (!FImpl->ParsePath(aPath, path) || path.Names.empty()) {
+    return;
+  }
+  const std::wstring name = path.Names.back();
+  path.Names.pop_back();
+  TFsNode* folder = FImpl->MakeFolders(path);
+  auto link = std::make_unique<TFsNode>();
+  link->Name = name;
+  link->IsFolder = true;
+  link->Attributes = fileattr::Directory | fileattr::ReparsePoint;
+  link->LinkTarget = aTarget;
+  link->CreationTime = link->LastWriteTime = FImpl->Now;
+  folder->Children.erase(name);
+  folder->Children.emplace(name, std::move(link));
+}
+
 void TFakeMachine::SetCreationTime(const std::wstring& aPath, TFileTime aTime) {
   TGuard guard(FImpl->Lock);
   TFsPath path;

@@ -1,5 +1,7 @@
 #include "platform/fake/FakeMachineImpl.h"
 
+#include "platform/FileIO.h"
+
 #include <algorithm>
 
 namespace kplat::fake {
@@ -161,9 +163,16 @@ TErrorCode TFakeMachine::TImpl::OpenFailure(const TFsPath& aPath) const {
   return fail->second.first;
 }
 
-TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath) const {
-  const auto drive = Drives.find(aPath.Drive);
-  if (drive == Drives.end()) {
+namespace {
+
+// Junctions met on one path before it counts as a loop, as the system's limit on links.
+constexpr int kMaxLinks = 63;
+
+// The node at a path without junctions on it.
+TFsNode* StoredNode(const std::map<wchar_t, std::unique_ptr<TFsNode>>& aDrives,
+                    const TFsPath& aPath) {
+  const auto drive = aDrives.find(aPath.Drive);
+  if (drive == aDrives.end()) {
     return nullptr;
   }
   TFsNode* node = drive->second.get();
@@ -180,6 +189,48 @@ TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath) const {
   return node;
 }
 
+} // namespace
+
+bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPath& aReal) const {
+  aReal = TFsPath{aPath.Drive, aPath.Share, {}};
+  std::vector<std::wstring> rest(aPath.Names.rbegin(), aPath.Names.rend()); // the next one last
+  int links = 0;
+  while (!rest.empty()) {
+    std::wstring name = std::move(rest.back());
+    rest.pop_back();
+    const TFsNode* folder = StoredNode(Drives, aReal);
+    const TFsNode* child = nullptr;
+    if (folder != nullptr && folder->IsFolder) {
+      if (const auto it = folder->Children.find(name); it != folder->Children.end()) {
+        child = it->second.get();
+      }
+    }
+    if (child == nullptr) {
+      // What is missing stays as written; the caller finds nothing there.
+      aReal.Names.push_back(std::move(name));
+      aReal.Names.insert(aReal.Names.end(), rest.rbegin(), rest.rend());
+      return true;
+    }
+    const TFsNode& node = *child;
+    if (node.LinkTarget && (!rest.empty() || aFollowLast)) {
+      TFsPath target;
+      if (++links > kMaxLinks || !ParsePath(*node.LinkTarget, target)) {
+        return false;
+      }
+      aReal = TFsPath{target.Drive, target.Share, {}};
+      rest.insert(rest.end(), target.Names.rbegin(), target.Names.rend());
+      continue;
+    }
+    aReal.Names.push_back(node.Name);
+  }
+  return true;
+}
+
+TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath, bool aFollowLast) const {
+  TFsPath real;
+  return RealPath(aPath, aFollowLast, real) ? StoredNode(Drives, real) : nullptr;
+}
+
 TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aParent) const {
   aParent = nullptr;
   if (aPath.Names.empty()) {
@@ -187,7 +238,7 @@ TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aPare
   }
   TFsPath parent = aPath;
   parent.Names.pop_back();
-  TFsNode* node = FindNode(parent);
+  TFsNode* node = FindNode(parent, true);
   if (node == nullptr || !node->IsFolder) {
     return err::PathNotFound;
   }
@@ -196,15 +247,20 @@ TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aPare
 }
 
 TFsNode* TFakeMachine::TImpl::MakeFolders(const TFsPath& aPath) {
-  auto& drive = Drives[aPath.Drive];
+  // Seeding through a junction lands at its target, as on the real system.
+  TFsPath real;
+  if (!RealPath(aPath, true, real)) {
+    real = aPath;
+  }
+  auto& drive = Drives[real.Drive];
   if (!drive) {
     drive = std::make_unique<TFsNode>();
-    drive->Name = aPath.Share.empty() ? std::wstring{aPath.Drive, L':'} : aPath.Share;
+    drive->Name = real.Share.empty() ? std::wstring{real.Drive, L':'} : real.Share;
     drive->IsFolder = true;
     drive->CreationTime = drive->LastWriteTime = Now;
   }
   TFsNode* node = drive.get();
-  for (const std::wstring& name : aPath.Names) {
+  for (const std::wstring& name : real.Names) {
     auto& child = node->Children[name];
     if (!child) {
       child = std::make_unique<TFsNode>();
@@ -262,7 +318,7 @@ TErrorCode TFakeFiles::FindFirst(const std::wstring& aPattern, TFindHandle& aFin
   if (!FMachine.ParsePath(folderText.empty() ? L"." : folderText, folderPath)) {
     return err::PathNotFound;
   }
-  TFsNode* folder = FMachine.FindNode(folderPath);
+  TFsNode* folder = FMachine.FindNode(folderPath, true);
   if (folder == nullptr || !folder->IsFolder) {
     return err::PathNotFound;
   }
@@ -396,20 +452,52 @@ TErrorCode TFakeFiles::DeleteFile(const std::wstring& aPath) {
   if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
     return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
   }
+  return RemoveFile(path, *parent);
+}
+
+TErrorCode TFakeFiles::DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!PathInFolder(aPath, aFolder) || !FMachine.ParsePath(aPath, path)) {
+    return err::InvalidParameter;
+  }
+  TFsNode* parent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
+    return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
+  }
   const auto it = parent->Children.find(path.Names.back());
   if (it == parent->Children.end()) {
     return err::FileNotFound;
   }
-  if (const auto fail = FMachine.FailDeleteFile.find(TFakeMachine::TImpl::FormatPath(path));
+  if ((it->second->Attributes & fileattr::ReparsePoint) != 0) {
+    return err::StoppedOnLink;
+  }
+  TFsPath real;
+  if (!FMachine.RealPath(path, false, real)) {
+    return err::PathNotFound;
+  }
+  const std::wstring finalPath = TFakeMachine::TImpl::FormatPath(real);
+  if (!SamePath(finalPath, aPath) || !PathInFolder(finalPath, aFolder)) {
+    return err::StoppedOnLink;
+  }
+  return RemoveFile(path, *parent);
+}
+
+TErrorCode TFakeFiles::RemoveFile(const TFsPath& aPath, TFsNode& aParent) {
+  const auto it = aParent.Children.find(aPath.Names.back());
+  if (it == aParent.Children.end()) {
+    return err::FileNotFound;
+  }
+  if (const auto fail = FMachine.FailDeleteFile.find(TFakeMachine::TImpl::FormatPath(aPath));
       fail != FMachine.FailDeleteFile.end()) {
     return fail->second;
   }
   const TFsNode& node = *it->second;
   if (node.IsFolder || (node.Attributes & fileattr::ReadOnly) != 0 || node.WriteProtected ||
-      parent->WriteProtected) {
+      aParent.WriteProtected) {
     return err::AccessDenied;
   }
-  parent->Children.erase(it);
+  aParent.Children.erase(it);
   return err::Success;
 }
 
@@ -675,6 +763,23 @@ TErrorCode TFakeFiles::GetLongPath(const std::wstring& aPath, std::wstring& aLon
     return err::FileNotFound;
   }
   aLongPath = result;
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::GetFinalPath(const std::wstring& aPath, std::wstring& aFinalPath) {
+  TGuard guard(FMachine.Lock);
+  aFinalPath.clear();
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, false, node); rc != err::Success) {
+    return rc;
+  }
+  TFsPath path;
+  TFsPath real;
+  if (!FMachine.ParsePath(aPath, path) || !FMachine.RealPath(path, true, real) ||
+      FMachine.FindNode(real) == nullptr) {
+    return err::PathNotFound; // a junction that leads nowhere
+  }
+  aFinalPath = TFakeMachine::TImpl::FormatPath(real);
   return err::Success;
 }
 

@@ -74,6 +74,9 @@ public:
                       uint32_t aAttributes = fileattr::Archive);
   void AddTextFile(const std::wstring& aPath, const std::string& aUtf8Text);
   void AddFolder(const std::wstring& aPath, uint32_t aAttributes = fileattr::Directory);
+  // Makes aPath (replacing whatever was there) a junction to the folder aTarget: a reparse point
+  // that every path through it follows to the target, as on the real system.
+  void AddFolderLink(const std::wstring& aPath, const std::wstring& aTarget);
   void SetCreationTime(const std::wstring& aPath, TFileTime aTime);
   bool HasFile(const std::wstring& aPath) const;
   bool HasFolder(const std::wstring& aPath) const;

@@ -81,6 +81,8 @@ struct TFsNode {
   TFileTime CreationTime = 0;
   TFileTime LastWriteTime = 0;
   bool WriteProtected = false;
+  // A junction: the folder every path through it leads to (Attributes hold the reparse point).
+  std::optional<std::wstring> LinkTarget;
   std::map<std::wstring, std::unique_ptr<TFsNode>, TNameLess> Children;
 };
 
@@ -137,6 +139,7 @@ public:
   TErrorCode GetFileSize(const std::wstring& aPath, uint64_t& aSize) override;
   TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) override;
   TErrorCode DeleteFile(const std::wstring& aPath) override;
+  TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) override;
   TErrorCode RemoveFolder(const std::wstring& aPath) override;
   TErrorCode CreateFolder(const std::wstring& aPath) override;
   TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
@@ -148,6 +151,7 @@ public:
   TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) override;
   TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) override;
   TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) override;
+  TErrorCode GetFinalPath(const std::wstring& aPath, std::wstring& aFinalPath) override;
   TErrorCode CheckWriteAccess(const std::wstring& aPath, bool& aWriteable) override;
 
 private:
@@ -155,6 +159,9 @@ private:
   // FileNotFound when only the last part is. With aOpening an injected open failure answers first.
   TErrorCode Locate(const std::wstring& aPath, bool aOpening, TFsNode*& aNode);
   TErrorCode Write(const std::wstring& aPath, const std::vector<uint8_t>& aData, bool aAppend);
+  // Deletes the file the path names in its parent folder, after the injected failures and the
+  // checks every deletion makes.
+  TErrorCode RemoveFile(const TFsPath& aPath, TFsNode& aParent);
   TFakeMachine::TImpl& FMachine;
 };
 
@@ -290,7 +297,11 @@ struct TFakeMachine::TImpl {
   // Parses an absolute or current-folder-relative path; false when it has no usable form.
   bool ParsePath(const std::wstring& aPath, TFsPath& aParsed) const;
   static std::wstring FormatPath(const TFsPath& aPath);
-  TFsNode* FindNode(const TFsPath& aPath) const;
+  // The path with every junction on the way replaced by its target, and the last name's too with
+  // aFollowLast; names as stored where they exist. False when junctions nest too deep.
+  bool RealPath(const TFsPath& aPath, bool aFollowLast, TFsPath& aReal) const;
+  // The node at a path, through junctions on the way as the system goes through them.
+  TFsNode* FindNode(const TFsPath& aPath, bool aFollowLast = false) const;
   // The error an open of the path fails with now; Success when it may be opened.
   TErrorCode OpenFailure(const TFsPath& aPath) const;
   // The folder that holds the path's last name: PathNotFound when it is missing.

@@ -20,8 +20,8 @@ public:
   void MakeFile(const std::wstring& aPath, uint64_t aSize) override {
     FScope.Machine().AddFile(aPath, aSize);
   }
-  bool MakeJunction(const std::wstring& aLink, const std::wstring& /*aTarget*/) override {
-    FScope.Machine().AddFolder(aLink, kplat::fileattr::Directory | kplat::fileattr::ReparsePoint);
+  bool MakeJunction(const std::wstring& aLink, const std::wstring& aTarget) override {
+    FScope.Machine().AddFolderLink(aLink, aTarget);
     return true;
   }
 

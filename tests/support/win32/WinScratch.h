@@ -14,7 +14,10 @@ std::wstring TempFolder();
 void RemoveTree(const std::wstring& aPath);
 bool IsReparsePoint(const std::wstring& aPath);
 // Makes aLink (created when missing) a junction to the folder aTarget, or else a directory
-// symbolic link; false when the system allows neither.
+// symbolic link, or else under Wine a Unix symbolic link; false when the system allows none.
 bool MakeJunction(const std::wstring& aLink, const std::wstring& aTarget);
+// Under Wine only: makes aLink, which must not exist, a Unix symbolic link to the folder aTarget
+// with the host's own "ln" (Wine shows it as a reparse point but cannot make one itself).
+bool MakeUnixLink(const std::wstring& aLink, const std::wstring& aTarget);
 
 } // namespace ktest::win32
