@@ -44,7 +44,7 @@ void AddJunkTopic(TFigEngine& aEngine, const std::wstring& aFolder) {
 // finding; the status each finding was repaired with, by its folder and name.
 class FigCureDiskScan : public testing::Test {
 protected:
-  FigCureDiskScan() { Machine().AddFolder(L"C:\Backup"); }
+  FigCureDiskScan() { Machine().AddFolder(L"C:\\Backup"); }
   fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
   std::vector<std::wstring> ScanAndRepair(const std::wstring& aFolder,
@@ -63,7 +63,7 @@ protected:
     cure.OnCured = [&](const TFigScanedItem& aItem, TFigCureStatus aStatus, int, int) {
       repaired.push_back(aItem.ScanedPath + aItem.ScanedName + L" " + GetEnumName(aStatus));
     };
-    cure.SetBackupPath(L"C:\Backup");
+    cure.SetBackupPath(L"C:\\Backup");
     cure.SetPaced(false);
     EXPECT_TRUE(cure.StartCure());
     EXPECT_TRUE(FMain.RunUntil([&] { return !cure.IsRunning(); }, kLimitMs));
