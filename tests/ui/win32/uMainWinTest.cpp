@@ -127,6 +127,15 @@ public:
   kplat::TErrorCode GetDateTimeFormats(kplat::TDateTimeFormats& aFormats) override {
     return FReal.GetDateTimeFormats(aFormats);
   }
+  uint32_t GetAnsiCodePage() override { return FReal.GetAnsiCodePage(); }
+  kplat::TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
+                                   std::wstring& aText) override {
+    return FReal.DecodeCodePage(aCodePage, aBytes, aText);
+  }
+  kplat::TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
+                                   std::string& aBytes) override {
+    return FReal.EncodeCodePage(aCodePage, aText, aBytes);
+  }
   std::wstring GetProgramPath() override { return FProgram; }
   std::wstring GetTempFolder() override { return FReal.GetTempFolder(); }
   std::wstring GetWindowsFolder() override { return FReal.GetWindowsFolder(); }
