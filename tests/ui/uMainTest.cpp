@@ -823,17 +823,10 @@ TEST_F(MainWindowTest, LaunchWordsStartToTheTrayOrSweepAndRepairWithoutAsking) {
 }
 
 TEST_F(MainWindowTest, TheScheduleScansAndRepairsAtItsTime) {
-  // 9 December 2026, 11:59:58 local time, as file time (100 ns since 1601).
-  Machine().SetLocalOffsetMinutes(0);
-  const double day = 46365.0; // the date of 9 December 2026
-  Machine().SetNow(static_cast<TFileTime>((day + (11 * 3600 + 59 * 60 + 58) / 86400.0 + 109205.0) *
-                                          864000000000.0));
+  const double day = 46365.0; // 9 December 2026
+  SetClock(day + (11 * 3600 + 59 * 60 + 58) / 86400.0);
+  ArmDailySchedule();
   TCLSettings& settings = GetCLSettings();
-  settings.SetSettingBool(L"AutoScan.Enabled", true);
-  settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
-  settings.SetSettingBool(L"AutoScan.Action0", true);
-  settings.SetSettingBool(L"AutoScan.Action1", false);
-  settings.SetSettingBool(L"AutoScan.Action2", false);
   TfrmMain& form = Form();
   for (int second = 0; second < 4 && !form.FigEngine().IsRunning(); ++second) {
     Machine().AdvanceMs(1000);
