@@ -202,6 +202,22 @@ protected:
     SetCLMainThread(FPrevious);
   }
 
+  // The main window with the test topics loaded, unpaced, the registry and junk categories on
+  // and nothing started by its launch timer.
+  TfrmMain& OpenWithTestTopics() {
+    FForm = std::make_unique<TfrmMain>(nullptr);
+    TfrmMain& form = *FForm;
+    form.tmrCleannow->SetEnabled(false);
+    form.FigEngine().SetPacing(false);
+    form.FigCure().SetPaced(false);
+    TCLSettings& settings = GetCLSettings();
+    settings.SetSettingBool(L"JunkFiles.KestrovaWinJunk", true);
+    settings.SetSettingBool(L"RegFix.KestrovaWinPaths", true);
+    form.Maintain()->SetCategorySwitches({true, false, true, false});
+    EXPECT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
+    return form;
+  }
+
   kplat::win32::TWin32Platform FPlatform;
   kplat::TScopedPlatform FScope{FPlatform};
   TCLMainThreadWin FMainThread;
@@ -212,17 +228,9 @@ protected:
 };
 
 TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
-  FForm = std::make_unique<TfrmMain>(nullptr);
-  TfrmMain& form = *FForm;
-  form.tmrCleannow->SetEnabled(false);
-  form.FigEngine().SetPacing(false);
-  form.FigCure().SetPaced(false);
-  TCLSettings& settings = GetCLSettings();
-  settings.SetSettingBool(L"JunkFiles.KestrovaWinJunk", true);
-  settings.SetSettingBool(L"RegFix.KestrovaWinPaths", true);
+  TfrmMain& form = OpenWithTestTopics();
+  ASSERT_FALSE(::testing::Test::HasFailure());
   TfrmMaintain& page = *form.Maintain();
-  page.SetCategorySwitches({true, false, true, false});
-  ASSERT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
 
   // The start shows the home page; the road begins on the maintenance page.
   form.actMaintainWindows->Execute();
@@ -622,17 +630,9 @@ TEST_F(MainWindowWin, LanguageAndSkinMenusRestyleTheWindow) {
 }
 
 TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
-  FForm = std::make_unique<TfrmMain>(nullptr);
-  TfrmMain& form = *FForm;
-  form.tmrCleannow->SetEnabled(false);
-  form.FigEngine().SetPacing(false);
-  form.FigCure().SetPaced(false);
-  TCLSettings& settings = GetCLSettings();
-  settings.SetSettingBool(L"JunkFiles.KestrovaWinJunk", true);
-  settings.SetSettingBool(L"RegFix.KestrovaWinPaths", true);
+  TfrmMain& form = OpenWithTestTopics();
+  ASSERT_FALSE(::testing::Test::HasFailure());
   TfrmMaintain& page = *form.Maintain();
-  page.SetCategorySwitches({true, false, true, false});
-  ASSERT_TRUE(form.FigEngine().LoadTopics(FFolder + L"topics.db"));
   form.actMaintainWindows->Execute();
   form.ShowForm();
   HWND window = FormWindow(form);
