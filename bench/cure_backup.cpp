@@ -3,9 +3,9 @@
 // editor exporting the same values ("regedit /e") and "reg delete" removing them. On Linux the
 // run goes against the in-memory machine and there is no system editor to compare with.
 
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
 #include "cure/FigCure.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLMainThread.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"

@@ -9,9 +9,9 @@
 // the rounds of the bare walk and the scans take turns, so that a change in the machine's load
 // meets them alike.
 
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
 #include "engine/FigEngine.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLMainThread.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 

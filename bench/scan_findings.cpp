@@ -8,9 +8,9 @@
 // the two figures agree when memory grows in proportion to the findings. It also prints how long
 // the walk of the one large folder took.
 
+#include "base/CLMainThread.h"
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
-#include "framework/CLMainThread.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 // input's first part is the index, the rest the content of every file "*.reg" the index names.
 #include "FuzzMachine.h"
 
+#include "base/CLHelpers.h"
 #include "cure/RestoreCenter.h"
-#include "framework/CLHelpers.h"
 
 #include <cstdlib>
 

@@ -3,10 +3,10 @@
 // of each argument.
 #include "FuzzMachine.h"
 
-#include "framework/CLMainThread.h"
-#include "framework/CLSettings.h"
+#include "base/CLMainThread.h"
+#include "base/CLSettings.h"
+#include "cli/KestrovaCli.h"
 #include "platform/TextCodec.h"
-#include "ui/KestrovaCli.h"
 
 #include <cstdlib>
 #include <optional>

@@ -3,7 +3,7 @@
 // machine, queried, changed and written back.
 #include "FuzzMachine.h"
 
-#include "framework/CLIniFiles.h"
+#include "base/CLIniFiles.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // looked up, sorted and written back.
 #include "FuzzMachine.h"
 
-#include "framework/CLMultiLangLan.h"
+#include "base/CLMultiLangLan.h"
 
 namespace {
 

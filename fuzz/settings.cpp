@@ -2,7 +2,7 @@
 // part (up to a line "--") is the fixed-values file, the rest the user's files.
 #include "FuzzMachine.h"
 
-#include "framework/CLSettings.h"
+#include "base/CLSettings.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 // back as Windows reads a command line, and the Run entry built from a program path.
 #include "FuzzMachine.h"
 
-#include "framework/CLMain.h"
-#include "framework/CLSettings.h"
+#include "base/CLSettings.h"
 #include "platform/TextCodec.h"
-#include "ui/uSchedule.h"
+#include "shell/CLMain.h"
+#include "windows/uSchedule.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // from the input's first line: "+name" opens a block, "-" closes one, "name=value" sets a
 // variable. The rest of the input is the template.
 #include "platform/TextCodec.h"
-#include "ui/YewTpl.h"
+#include "windows/YewTpl.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // The update server's answer over any text: read as UTF-8, nothing it holds may reach the
 // program's settings outside the "Banner." names or open an address that is not a web page.
-#include "framework/CLUpdateAnswer.h"
+#include "base/CLUpdateAnswer.h"
 #include "platform/TextCodec.h"
 
 #include <cstddef>

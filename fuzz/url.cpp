@@ -2,9 +2,9 @@
 // any text. The input's first byte chooses the reading of the rest.
 #include "FuzzMachine.h"
 
-#include "framework/CLEngine.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLSettings.h"
+#include "appengine/CLEngine.h"
+#include "base/CLHelpers.h"
+#include "base/CLSettings.h"
 #include "platform/TextCodec.h"
 
 #include <cstdlib>

@@ -3,13 +3,13 @@
 // one. The program folder holds a blank and a tool of its own.
 #include "FuzzMachine.h"
 
-#include "framework/CLEngine.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLMainThread.h"
-#include "framework/CLSettings.h"
+#include "appengine/CLEngine.h"
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
+#include "base/CLSettings.h"
 #include "platform/FileIO.h"
-#include "ui/uSchedule.h"
-#include "ui/uUtilities.h"
+#include "windows/uSchedule.h"
+#include "windows/uUtilities.h"
 
 #include <cstdlib>
 

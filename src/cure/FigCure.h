@@ -9,12 +9,12 @@
 // run that ends in a crash or a killed process still leaves a backup of every change it made.
 // Each run gets a backup file of its own, and a line in the backup index "info.rec".
 
+#include "base/CLDateUtils.h"
+#include "base/CLStrings.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
-#include "framework/CLDateUtils.h"
-#include "framework/CLStrings.h"
 
 #include <array>
 #include <atomic>

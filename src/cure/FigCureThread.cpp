@@ -3,8 +3,8 @@
 
 #include "cure/FigCure.h"
 
-#include "framework/CLHelpers.h"
-#include "framework/CLMainThread.h"
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 

@@ -1,7 +1,7 @@
 #include "cure/RegFileReader.h"
 
+#include "base/CLHelpers.h"
 #include "cure/RegUtils.h"
-#include "framework/CLHelpers.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"

@@ -1,41 +1,13 @@
 #pragma once
-// The registry utility unit: root-key names, the export notation of one value, the writer of
-// registry export files (the registry editor's text format 5.00 in UTF-16LE) and the import of
-// such a file through the system registry editor.
+// The writer of registry export files (the registry editor's text format 5.00 in UTF-16LE) and the
+// import of such a file through the system registry editor.
 
+#include "base/RegNotation.h"
 #include "platform/PlatformTypes.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// The predefined handle of a full root-key name ("HKEY_LOCAL_MACHINE"), compared without regard
-// to case; any other name, abbreviations such as "HKLM" included, gives kplat::kNoRegHandle.
-kplat::TRegHandle RootKeyFromName(const std::wstring& aName);
-
-std::wstring EscapeRegBackslashes(const std::wstring& s); // every "\" doubled
-std::wstring EscapeRegQuotes(const std::wstring& s);      // a "\" before every double quote
-// Turns a value line in the topic database's notation (single backslashes, possibly "=DWORD:")
-// into export notation: every "\" doubled once, then every "=DWORD:" (this case only) written
-// as "=dword:".
-std::wstring NormalizeRegLine(const std::wstring& s);
-
-// The three texts of FormatRegValue.
-struct TRegValueText {
-  std::wstring ValueLine; // name part, "=", data part; empty for a missing or unusual value
-  std::wstring DataPart;  // "\"text\"", "dword:0000002A", "hex:01,AB" or "Not Found!"
-  std::wstring NamePart;  // "@" or the quoted name
-};
-
-// Reads value aName (the default value when empty) of key aKey under root aRoot and formats it in
-// export notation. The rule checks depend on the exact results:
-// - a key that cannot be opened: an empty data part; the name part "@" for the default value
-//   (line "@="), else the quoted name with the data part two double quotes;
-// - a missing value: the name part quoted as given, the data part "Not Found!", no line;
-// - a value of a type other than REG_SZ, REG_EXPAND_SZ, REG_DWORD and REG_BINARY: all empty.
-// String text keeps single backslashes (only quotes are escaped) and ends at its first NUL.
-TRegValueText FormatRegValue(const std::wstring& aRoot, const std::wstring& aKey,
-                             const std::wstring& aName);
 
 // Builds a registry export file in memory; nothing reaches the disk before SaveToFile. Every
 // entry is a bracket line and one value line, each ended by CR LF, and a blank line; lines are

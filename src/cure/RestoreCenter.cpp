@@ -1,9 +1,9 @@
 #include "cure/RestoreCenter.h"
 
+#include "base/CLHelpers.h"
 #include "cure/FigCure.h"
 #include "cure/RegFileReader.h"
 #include "cure/RegUtils.h"
-#include "framework/CLHelpers.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "platform/RegKey.h"

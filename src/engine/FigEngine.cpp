@@ -1,6 +1,6 @@
 #include "engine/FigEngine.h"
 
-#include "framework/CLIniFiles.h"
+#include "base/CLIniFiles.h"
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 

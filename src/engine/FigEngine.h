@@ -1,10 +1,10 @@
 #pragma once
 // The scan engine: it owns the topics of the topic database and the statistics of a scan.
 
+#include "base/CLDateUtils.h"
+#include "base/CLStrings.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
-#include "framework/CLDateUtils.h"
-#include "framework/CLStrings.h"
 #include "platform/PlatformTypes.h"
 
 #include <atomic>

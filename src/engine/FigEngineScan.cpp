@@ -2,8 +2,8 @@
 
 #include "engine/FigEngine.h"
 
-#include "framework/CLHelpers.h"
-#include "framework/CLMainThread.h"
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

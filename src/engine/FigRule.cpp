@@ -4,7 +4,7 @@
 #include "engine/FigRule.h"
 #include "engine/FigRuleText.h"
 
-#include "framework/CLHelpers.h"
+#include "base/CLHelpers.h"
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 

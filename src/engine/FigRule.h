@@ -3,8 +3,8 @@
 // (a rule's verdict at one place and the place itself, which is also a finding once the verdict
 // is filled in), and the rule processor that judges one place by a topic's rule.
 
+#include "base/CLStrings.h"
 #include "engine/FigTopic.h"
-#include "framework/CLStrings.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The checks of the rule styles that look at the registry or the disk.
 
-#include "cure/RegUtils.h"
+#include "base/CLHelpers.h"
+#include "base/RegNotation.h"
 #include "engine/FigRule.h"
 #include "engine/FigRuleText.h"
-#include "framework/CLHelpers.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"

@@ -3,8 +3,8 @@
 
 #include "engine/FigEngine.h"
 
-#include "cure/RegUtils.h"
-#include "framework/CLHelpers.h"
+#include "base/CLHelpers.h"
+#include "base/RegNotation.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "platform/RegKey.h"

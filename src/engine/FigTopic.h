@@ -3,8 +3,8 @@
 // captions and tuning keys), the enumerations stored in that file by name, and the owning list
 // of topics that the engine and each scan keep.
 
-#include "framework/CLIniFiles.h"
-#include "framework/CLStrings.h"
+#include "base/CLIniFiles.h"
+#include "base/CLStrings.h"
 #include "platform/TextCodec.h"
 
 #include <array>

@@ -1,6 +1,6 @@
+#include "base/CLMainThread.h"
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
-#include "framework/CLMainThread.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"

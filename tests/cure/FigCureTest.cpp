@@ -1,6 +1,6 @@
 #include "cure/FigCure.h"
+#include "base/CLMainThread.h"
 #include "cure/RegFileReader.h"
-#include "framework/CLMainThread.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"

@@ -2,10 +2,10 @@
 // the topic database. A cut file is refused or read in part, and what is read is never something
 // the whole file did not say.
 
+#include "base/CLSettings.h"
 #include "cure/RegFileReader.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
-#include "framework/CLSettings.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"

@@ -1,8 +1,8 @@
 // A scan from start to end: the events and their order, findings and their numbering, counts,
 // pacing on the platform clock, pause and abort, and what a repair manager receives.
 
+#include "base/CLMainThread.h"
 #include "engine/FigEngine.h"
-#include "framework/CLMainThread.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "engine/FigEngine.h"
 
-#include "framework/CLDateUtils.h"
-#include "framework/CLIniFiles.h"
+#include "base/CLDateUtils.h"
+#include "base/CLIniFiles.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <gtest/gtest.h>

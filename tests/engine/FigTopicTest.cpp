@@ -2,7 +2,7 @@
 #include "cure/FigCure.h"
 #include "engine/FigRule.h"
 
-#include "framework/CLIniFiles.h"
+#include "base/CLIniFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // program folder, the settings store and the backups of the window. Text goes to a console as
 // UTF-16, to a file or pipe as UTF-8.
 
-#include "framework/CLMainThread.h"
+#include "base/CLMainThread.h"
+#include "cli/KestrovaCli.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
-#include "ui/KestrovaCli.h"
 
 #include <windows.h>
 

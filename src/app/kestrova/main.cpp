@@ -1,9 +1,9 @@
 // Kestrova.exe: the window program, with the main window on the Win32 binding of the component
 // layer and WinInet under the update check and the download cache.
 
-#include "framework/win32/CLMainWin.h"
-#include "framework/win32/CLWinInet.h"
-#include "ui/uMain.h"
+#include "appengine/win32/CLWinInet.h"
+#include "shell/win32/CLMainWin.h"
+#include "windows/uMain.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 // error output and ignored. It never asks anything.
 // Exit status: 0 every requested sweep was done, 1 at least one failed, 2 no sweep was named.
 
-#include "app/sweephelper/Sweeps.h"
+#include "Sweeps.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>

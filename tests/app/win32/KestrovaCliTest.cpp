@@ -2,10 +2,10 @@
 // stale application path and a junk file seeded, then scan, cure, backups and restore, each
 // judged by its exit code, its output and what the registry and the disk hold afterwards.
 
-#include "ui/KestrovaCli.h"
-#include "framework/CLEngine.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLSettings.h"
+#include "cli/KestrovaCli.h"
+#include "appengine/CLEngine.h"
+#include "base/CLHelpers.h"
+#include "base/CLSettings.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScratch.h"

@@ -2,9 +2,9 @@
 // scan and the repair leads no deletion out of the folder the scan walked, and a location that is
 // a link is repaired where it really is. Under Wine the links are Unix symbolic links.
 
+#include "base/win32/CLMainThreadWin.h"
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
-#include "framework/win32/CLMainThreadWin.h"
 #include "platform/FileIO.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScratch.h"

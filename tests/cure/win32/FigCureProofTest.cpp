@@ -3,11 +3,11 @@
 // of a run, at any of several points, leaves a backup of every value it deleted that brings
 // them all back.
 
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
 #include "cure/FigCure.h"
 #include "cure/RegFileReader.h"
 #include "engine/FigEngine.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLMainThread.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"

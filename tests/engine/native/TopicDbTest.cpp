@@ -2,10 +2,10 @@
 // in-memory machine: that it loads whole, covers every rule and location style, shares the
 // progress bar sensibly, and that its rules judge real places the way its captions promise.
 
+#include "base/CLHelpers.h"
+#include "base/CLIniFiles.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
-#include "framework/CLHelpers.h"
-#include "framework/CLIniFiles.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 

@@ -1,8 +1,8 @@
 // A real scan on the real registry and disk, with the Windows dispatcher: the events arrive on
 // the thread that runs the message loop, and linked folders are not followed.
 
+#include "base/win32/CLMainThreadWin.h"
 #include "engine/FigEngine.h"
-#include "framework/win32/CLMainThreadWin.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScratch.h"
 

@@ -1,8 +1,8 @@
 // The shipped topic database on the real registry and disk: a scan of this machine with every
 // topic, and a scan after planting what an uninstalled program leaves behind.
 
+#include "base/win32/CLMainThreadWin.h"
 #include "engine/FigEngine.h"
-#include "framework/win32/CLMainThreadWin.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
 

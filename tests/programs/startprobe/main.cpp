@@ -3,9 +3,9 @@
 // without the main window's own work. It reports on the debug channel (switch d) what a test
 // cannot see from outside: the command files its engine delivers.
 
-#include "framework/CLEngine.h"
-#include "framework/win32/CLMainWin.h"
+#include "appengine/CLEngine.h"
 #include "platform/Platform.h"
+#include "shell/win32/CLMainWin.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // The sweeps on the Win32 API.
 
-#include "app/sweephelper/Sweeps.h"
+#include "Sweeps.h"
 
 #include <windows.h>
 

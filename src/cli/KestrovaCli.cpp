@@ -1,0 +1,493 @@
+#include "cli/KestrovaCli.h"
+
+#include "appengine/CLEngine.h"
+#include "appengine/FigEngineSettings.h"
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
+#include "base/CLSettings.h"
+#include "components/CLMultiLang.h"
+#include "cure/FigCure.h"
+#include "cure/RestoreCenter.h"
+#include "engine/FigEngine.h"
+#include "platform/FileIO.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// A scan or repair run is given up after this long.
+constexpr uint32_t kRunLimitMs = 12u * 60 * 60 * 1000;
+// Progress lines are cut to this width so that they fit a console line.
+constexpr size_t kProgressWidth = 78;
+
+// The rule style of a topic: its Rule value up to the first comma.
+std::wstring RuleStyleText(const TFigTopic& aTopic) {
+  const std::wstring rule = aTopic.GetValue(kTopicKeyRule);
+  return rule.substr(0, rule.find(L','));
+}
+
+// --- Output helpers
+
+std::wstring JsonBool(bool aValue) {
+  return aValue ? L"true" : L"false";
+}
+
+std::wstring JsonNumber(int64_t aValue) {
+  return std::to_wstring(aValue);
+}
+
+// Columns padded to their widest cell, separated by two blanks.
+std::wstring FormatTable(const std::vector<std::vector<std::wstring>>& aRows) {
+  std::vector<size_t> widths;
+  for (const auto& row : aRows) {
+    widths.resize(std::max(widths.size(), row.size()), 0);
+    for (size_t i = 0; i < row.size(); ++i) {
+      widths[i] = std::max(widths[i], row[i].size());
+    }
+  }
+  std::wstring text;
+  for (const auto& row : aRows) {
+    std::wstring line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) {
+        line += std::wstring(widths[i] - row[i].size() + 2, L' ');
+      }
+    }
+    text += line + L"\n";
+  }
+  return text;
+}
+
+std::vector<std::wstring> SplitHeadings(const std::wstring& aText) {
+  std::vector<std::wstring> headings;
+  SplitText(aText, L'|', headings);
+  return headings;
+}
+
+// Where a finding is, as one text.
+std::wstring PlaceText(const TFigScanedItem& aItem) {
+  switch (aItem.LocationStyle) {
+  case lsRegistry:
+  case lsRegistryItem: {
+    std::wstring text = aItem.ScanedRoot + L"\\" + aItem.ScanedPath;
+    if (aItem.ValueCheck || aItem.LocationStyle == lsRegistryItem) {
+      text += L" [" + (aItem.ScanedSection.empty() ? L"@" : aItem.ScanedSection) + L"]";
+    }
+    return text;
+  }
+  case lsDisk:
+    // A sweep's place is the sweep helper itself.
+    return aItem.RuleStyle == rsSweepHelper ? aItem.ScanedRoot
+                                            : JoinPath(aItem.ScanedRoot, aItem.ScanedName);
+  default:
+    return aItem.ScanedPath;
+  }
+}
+
+// --- The session: settings, texts and the engines of one command.
+
+class TCliSession {
+public:
+  TCliSession(const TCliOptions& aOptions, ICliConsole& aConsole)
+      : FOptions(aOptions), FConsole(aConsole), FLanguage(nullptr), FEngine(nullptr) {
+    UseWindowDataFolder(FEngine);
+    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
+    FEngine.SetLanguageData(&FLanguage);
+    FEngine.SetLanguage(GetCLSettings().GetSettingString(L"Language"));
+  }
+
+  int Run();
+
+private:
+  std::wstring Text(const std::wstring& aName, const std::vector<std::wstring>& aArgs = {}) const {
+    return FEngine.GetAppStringEx(aName, aArgs);
+  }
+  std::wstring CategoryText(TTopicCategory aCategory) const;
+  std::wstring ReasonText(TFigReason aReason) const {
+    return Text(L"Reason." + GetEnumName(aReason));
+  }
+  void Fail(const std::wstring& aMessage) { FConsole.Err(aMessage + L"\n"); }
+  void Progress(const std::wstring& aText);
+  void EndProgress();
+
+  // Loads the topic database and enables the chosen topics; an exit code when that fails.
+  std::optional<int> LoadTopics(TFigEngine& aScan);
+  std::wstring BackupFolder() const;
+
+  int Topics();
+  int ScanOrCure(bool aCure);
+  // Lists the backups as the Restore Center does; false, reported, when that fails.
+  bool LoadBackups(TRestoreCenter& aCenter);
+  int Backups();
+  int Restore();
+
+  void PrintFindings(const TFigSummary& aSummary, const std::vector<TFigScanedItem>& aItems,
+                     const std::vector<std::optional<TFigCureStatus>>& aStatus,
+                     const std::wstring* aBackup);
+
+  const TCliOptions& FOptions;
+  ICliConsole& FConsole;
+  TCLMultiLangData FLanguage;
+  TCLEngine FEngine;
+  size_t FProgressShown = 0;
+};
+
+std::wstring TCliSession::CategoryText(TTopicCategory aCategory) const {
+  switch (aCategory) {
+  case tcARegFix:
+    return Text(L"Title.RegistryFix");
+  case tcBPrivacySweep:
+    return Text(L"Title.PrivacySweep");
+  case tcCJunkFile:
+    return Text(L"Title.JunkFilesClean");
+  case tcDSystemOptimization:
+    return Text(L"Title.SystemOptimization");
+  default:
+    return GetEnumName(aCategory);
+  }
+}
+
+void TCliSession::Progress(const std::wstring& aText) {
+  if (!FConsole.ErrIsConsole()) {
+    return;
+  }
+  std::wstring line = aText.size() > kProgressWidth
+                          ? L"..." + aText.substr(aText.size() - (kProgressWidth - 3))
+                          : aText;
+  const size_t shown = line.size();
+  if (shown < FProgressShown) {
+    line += std::wstring(FProgressShown - shown, L' ');
+  }
+  FConsole.Err(L"\r" + line);
+  FProgressShown = shown;
+}
+
+void TCliSession::EndProgress() {
+  if (FConsole.ErrIsConsole() && FProgressShown > 0) {
+    FConsole.Err(L"\r" + std::wstring(FProgressShown, L' ') + L"\r");
+  }
+  FProgressShown = 0;
+}
+
+std::wstring TCliSession::BackupFolder() const {
+  return BackupFolderIn(GetCLSettings().UserDataPath());
+}
+
+std::optional<int> TCliSession::LoadTopics(TFigEngine& aScan) {
+  const std::wstring file =
+      FOptions.TopicFile.empty() ? JoinPath(GetAppPath(), L"data\\topic.db") : FOptions.TopicFile;
+  if (const std::wstring problem = LoadTopicDatabase(aScan, file, FEngine); !problem.empty()) {
+    Fail(Text(L"TopicDb.Error", {problem}));
+    return kCliTopicDbError;
+  }
+  aScan.SortByCategory();
+  if (FOptions.AllTopics) {
+    aScan.SetAllEnabled(true);
+  } else if (!FOptions.Categories.empty()) {
+    aScan.SetAllEnabled(false);
+    for (TTopicCategory category : FOptions.Categories) {
+      aScan.SetTopicEnabledByCategory(category, true);
+    }
+  } else if (FOptions.TopicFile.empty()) {
+    LoadFigEngineSettings(aScan, LoadCategorySwitches());
+  }
+  // Another topic database alone keeps the topics its file enables.
+  return std::nullopt;
+}
+
+int TCliSession::Run() {
+  if (FOptions.Command == L"help") {
+    FConsole.Out(CliUsage());
+    return kCliSuccess;
+  }
+  if (FOptions.Command == L"version") {
+    FConsole.Out(FEngine.GetAppName() + L" " + GetCLSettings().GetSettingString(L"App.Ver") +
+                 L"\n");
+    return kCliSuccess;
+  }
+  if (FOptions.Command == L"topics") {
+    return Topics();
+  }
+  if (FOptions.Command == L"scan" || FOptions.Command == L"cure") {
+    return ScanOrCure(FOptions.Command == L"cure");
+  }
+  if (FOptions.Command == L"backups") {
+    return Backups();
+  }
+  return Restore();
+}
+
+int TCliSession::Topics() {
+  TFigEngine scan;
+  if (const std::optional<int> failed = LoadTopics(scan)) {
+    return *failed;
+  }
+  if (FOptions.Json) {
+    std::wstring json = L"[";
+    for (int i = 0; i < scan.TopicCount(); ++i) {
+      const TFigTopic& topic = *scan.GetTopic(i);
+      json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"name\": ") + JsonString(topic.Name()) +
+              L", \"category\": " + JsonString(GetEnumName(topic.Category())) + L", \"rule\": " +
+              JsonString(RuleStyleText(topic)) + L", \"enabled\": " + JsonBool(topic.Enabled()) +
+              L", \"locations\": " + JsonNumber(topic.LocationsCount()) + L"}";
+    }
+    FConsole.Out(json + L"\n]\n");
+    return kCliSuccess;
+  }
+  std::vector<std::vector<std::wstring>> rows{SplitHeadings(Text(L"CLI.TopicHeadings"))};
+  for (int i = 0; i < scan.TopicCount(); ++i) {
+    const TFigTopic& topic = *scan.GetTopic(i);
+    rows.push_back({topic.Name(), CategoryText(topic.Category()), RuleStyleText(topic),
+                    Text(topic.Enabled() ? L"CLI.Yes" : L"CLI.No"),
+                    std::to_wstring(topic.LocationsCount())});
+  }
+  FConsole.Out(FormatTable(rows));
+  return kCliSuccess;
+}
+
+int TCliSession::ScanOrCure(bool aCure) {
+  TFigEngine scan;
+  if (const std::optional<int> failed = LoadTopics(scan)) {
+    return *failed;
+  }
+  TFigCure cure;
+  const std::wstring backupFolder = BackupFolder();
+  cure.SetBackupPath(backupFolder);
+  scan.SetFigCure(&cure);
+  scan.SetPacing(FOptions.Pace);
+  cure.SetPaced(FOptions.Pace);
+  scan.OnTopicProcessing = [this](const std::wstring& aTopicName, TLocationStyle,
+                                  const std::wstring& aRoot, const std::wstring& aPath,
+                                  const std::wstring&, const std::wstring& aName, int32_t) {
+    Progress(Text(L"State.Scanning") + L" [" + aTopicName + L"] " + aRoot + L"\\" + aPath +
+             (aName.empty() ? L"" : L"\\" + aName));
+  };
+  TCLMainThread& main = GetCLMainThread();
+  scan.StartScan();
+  const bool scanned = main.RunUntil([&scan] { return !scan.IsRunning(); }, kRunLimitMs);
+  EndProgress();
+  if (!scanned) {
+    scan.Abort();
+    Fail(Text(L"CLI.RunTooLong"));
+    return kCliFailed;
+  }
+
+  std::vector<std::optional<TFigCureStatus>> status(static_cast<size_t>(cure.ItemCount()));
+  std::wstring backup;
+  if (aCure) {
+    if (FOptions.All) {
+      for (int i = 0; i < cure.ItemCount(); ++i) {
+        cure.SetChecked(i, true);
+      }
+    }
+    if (cure.GetCheckedItem() > 0) {
+      if (const kplat::TErrorCode rc = ForceBackupFolder(backupFolder); rc != kplat::err::Success) {
+        Fail(Text(L"CLI.CureFailed", {L"\"" + backupFolder + L"\": " + SystemErrorMessage(rc)}));
+        return kCliFailed;
+      }
+      cure.OnCured = [this, &status](const TFigScanedItem&, TFigCureStatus aStatus,
+                                     int aCurrentIndex, int aMax) {
+        if (aCurrentIndex >= 0 && aCurrentIndex < static_cast<int>(status.size())) {
+          status[static_cast<size_t>(aCurrentIndex)] = aStatus;
+        }
+        Progress(
+            Text(L"CLI.Repairing", {std::to_wstring(aCurrentIndex + 1), std::to_wstring(aMax)}));
+      };
+      if (!cure.StartCure()) {
+        Fail(Text(L"CLI.CureFailed", {cure.LastError()}));
+        return kCliFailed;
+      }
+      const bool cured = main.RunUntil([&cure] { return !cure.IsRunning(); }, kRunLimitMs);
+      EndProgress();
+      if (!cured) {
+        cure.Abort();
+        Fail(Text(L"CLI.RunTooLong"));
+        return kCliFailed;
+      }
+      backup = ExtractFileName(cure.LastBackupFile());
+    }
+  }
+
+  std::vector<TFigScanedItem> items;
+  for (int i = 0; i < cure.ItemCount(); ++i) {
+    items.push_back(cure.GetMatchedItem(i));
+  }
+  PrintFindings(scan.Summary(), items, status, backup.empty() ? nullptr : &backup);
+  if (aCure && !backup.empty() && cure.LastImportStatus() != isImported &&
+      cure.LastImportStatus() != isNone) {
+    Fail(Text(L"CLI.CureFailed", {cure.LastError()}));
+    return kCliFailed;
+  }
+  return kCliSuccess;
+}
+
+void TCliSession::PrintFindings(const TFigSummary& aSummary,
+                                const std::vector<TFigScanedItem>& aItems,
+                                const std::vector<std::optional<TFigCureStatus>>& aStatus,
+                                const std::wstring* aBackup) {
+  if (FOptions.Json) {
+    std::wstring json = L"{\"summary\": {\"AllCount\": " + JsonNumber(aSummary.AllCount) +
+                        L", \"RegistryItemCount\": " + JsonNumber(aSummary.RegistryItemCount) +
+                        L", \"FileCount\": " + JsonNumber(aSummary.FileCount) +
+                        L", \"FileSizeCount\": " + JsonNumber(aSummary.FileSizeCount) +
+                        L", \"MatchedAllCount\": " + JsonNumber(aSummary.MatchedAllCount) +
+                        L", \"MatchedRegItemCount\": " + JsonNumber(aSummary.MatchedRegItemCount) +
+                        L", \"MatchedFileCount\": " + JsonNumber(aSummary.MatchedFileCount) +
+                        L", \"MatchedFileSizeCount\": " +
+                        JsonNumber(aSummary.MatchedFileSizeCount) + L"},\n\"findings\": [";
+    for (size_t i = 0; i < aItems.size(); ++i) {
+      const TFigScanedItem& item = aItems[i];
+      json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"sid\": ") + JsonNumber(item.SID) +
+              L", \"topic\": " + JsonString(item.TopicName) + L", \"category\": " +
+              JsonString(GetEnumName(item.Category)) + L", \"rule\": " +
+              JsonString(GetEnumName(item.RuleStyle)) + L", \"reason\": " +
+              JsonString(GetEnumName(item.FigResult.Reason)) + L", \"message\": " +
+              JsonString(item.FigResult.Msg) + L", \"level\": " + JsonNumber(item.FigResult.Level) +
+              L", \"checked\": " + JsonBool(item.Checked) + L", \"location\": " +
+              JsonString(GetEnumName(item.LocationStyle)) + L", \"root\": " +
+              JsonString(item.ScanedRoot) + L", \"path\": " + JsonString(item.ScanedPath) +
+              L", \"section\": " + JsonString(item.ScanedSection) + L", \"name\": " +
+              JsonString(item.ScanedName) + L", \"valueCheck\": " + JsonBool(item.ValueCheck) +
+              L", \"status\": " + (aStatus[i] ? JsonString(GetEnumName(*aStatus[i])) : L"null") +
+              L"}";
+    }
+    json += aItems.empty() ? L"],\n" : L"\n],\n";
+    json += L"\"backup\": " + (aBackup != nullptr ? JsonString(*aBackup) : L"null") + L"}\n";
+    FConsole.Out(json);
+    return;
+  }
+  const bool withStatus = aBackup != nullptr;
+  std::vector<std::vector<std::wstring>> rows{SplitHeadings(Text(L"CLI.FindingHeadings"))};
+  if (!withStatus) {
+    rows.front().pop_back();
+  }
+  for (size_t i = 0; i < aItems.size(); ++i) {
+    const TFigScanedItem& item = aItems[i];
+    std::vector<std::wstring> row{std::to_wstring(item.SID),   item.Checked ? L"x" : L"",
+                                  CategoryText(item.Category), ReasonText(item.FigResult.Reason),
+                                  item.FigResult.Msg,          PlaceText(item)};
+    if (withStatus) {
+      row.push_back(aStatus[i] ? Text(L"CLI.Status." + GetEnumName(*aStatus[i])) : L"");
+    }
+    rows.push_back(std::move(row));
+  }
+  std::wstring text = aItems.empty() ? Text(L"State.NoProblem") + L"\n" : FormatTable(rows);
+  text += Text(L"CLI.Summary",
+               {std::to_wstring(aSummary.AllCount), std::to_wstring(aSummary.RegistryItemCount),
+                std::to_wstring(aSummary.FileCount), std::to_wstring(aSummary.FileSizeCount),
+                std::to_wstring(aSummary.MatchedAllCount),
+                std::to_wstring(aSummary.MatchedRegItemCount),
+                std::to_wstring(aSummary.MatchedFileCount),
+                std::to_wstring(aSummary.MatchedFileSizeCount)}) +
+          L"\n";
+  if (withStatus) {
+    text += Text(L"CLI.BackupFile", {*aBackup}) + L"\n";
+  }
+  FConsole.Out(text);
+}
+
+bool TCliSession::LoadBackups(TRestoreCenter& aCenter) {
+  const std::wstring folder = BackupFolder();
+  if (const kplat::TErrorCode rc = ForceBackupFolder(folder); rc != kplat::err::Success) {
+    Fail(Text(L"CLI.BackupsFailed", {L"\"" + folder + L"\": " + SystemErrorMessage(rc)}));
+    return false;
+  }
+  if (!aCenter.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"))) {
+    Fail(Text(L"CLI.BackupsFailed", {aCenter.LastError()}));
+    return false;
+  }
+  return true;
+}
+
+int TCliSession::Backups() {
+  TRestoreCenter center(BackupFolder());
+  // An index that cannot be written still lists what it holds.
+  const bool loaded = LoadBackups(center);
+  const std::vector<TBackupRow>& rows = center.Rows();
+  if (FOptions.Json) {
+    std::wstring json = L"[";
+    for (size_t i = 0; i < rows.size(); ++i) {
+      json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"index\": ") +
+              JsonNumber(static_cast<int64_t>(i) + 1) + L", \"datetime\": " +
+              JsonString(rows[i].DateTime) + L", \"changes\": " + rows[i].Changes +
+              L", \"file\": " + JsonString(ExtractFileName(rows[i].FileName)) + L"}";
+    }
+    FConsole.Out(json + (rows.empty() ? L"]\n" : L"\n]\n"));
+  } else if (rows.empty()) {
+    FConsole.Out(Text(L"CLI.NoBackups") + L"\n");
+  } else {
+    std::vector<std::vector<std::wstring>> table{SplitHeadings(Text(L"CLI.BackupHeadings"))};
+    for (size_t i = 0; i < rows.size(); ++i) {
+      table.push_back({std::to_wstring(i + 1), rows[i].DateTime, rows[i].Changes,
+                       ExtractFileName(rows[i].FileName)});
+    }
+    FConsole.Out(FormatTable(table));
+  }
+  return loaded ? kCliSuccess : kCliFailed;
+}
+
+int TCliSession::Restore() {
+  TRestoreCenter center(BackupFolder());
+  if (!LoadBackups(center)) {
+    return kCliFailed;
+  }
+  const int count = static_cast<int>(center.Rows().size());
+  if (FOptions.BackupNumber > count) {
+    Fail(Text(L"CLI.NoSuchBackup",
+              {std::to_wstring(FOptions.BackupNumber), std::to_wstring(count)}));
+    return kCliFailed;
+  }
+  const TBackupRow& row = center.Rows()[static_cast<size_t>(FOptions.BackupNumber - 1)];
+  const std::wstring file = ExtractFileName(row.FileName);
+  const TRestoreResult result = center.Restore(FOptions.BackupNumber - 1);
+  if (FOptions.Json) {
+    std::wstring failed;
+    for (size_t i = 0; i < result.Failed.size(); ++i) {
+      failed += (i > 0 ? L", " : L"") + JsonString(result.Failed[i]);
+    }
+    FConsole.Out(L"{\"file\": " + JsonString(file) + L", \"entries\": " +
+                 JsonNumber(result.Entries) + L", \"verified\": " + JsonNumber(result.Verified) +
+                 L", \"failed\": [" + failed + L"]}\n");
+  } else if (result.Complete()) {
+    FConsole.Out(Text(L"CLI.RestoreVerified", {std::to_wstring(result.Entries), file}) + L"\n");
+  } else if (result.Imported || !result.Failed.empty()) {
+    std::wstring text =
+        Text(L"CLI.RestoreIncomplete", {std::to_wstring(result.Entries - result.Verified),
+                                        std::to_wstring(result.Entries), file}) +
+        L"\n";
+    for (const std::wstring& entry : result.Failed) {
+      text += L"  " + entry + L"\n";
+    }
+    FConsole.Out(text);
+  }
+  if (!result.Error.empty()) {
+    Fail(result.Error);
+  }
+  return result.Complete() ? kCliSuccess : kCliFailed;
+}
+
+} // namespace
+
+void UseWindowDataFolder(TCLEngine& aEngine) {
+  // The store names its folder after the full path of the program that creates it.
+  std::wstring word = JoinPath(GetAppPath(), L"Kestrova.exe");
+  std::replace_if(
+      word.begin(), word.end(), [](wchar_t c) { return c == L'\\' || c == L':' || c == L'/'; },
+      L'_');
+  TStringList defaults = aEngine.SettingDefault();
+  defaults.SetValue(L"App.ConfigPath", word);
+  aEngine.SetSettingDefault(defaults);
+}
+
+int RunKestrovaCli(const std::vector<std::wstring>& aArgs, ICliConsole& aConsole) {
+  TCliOptions options;
+  std::wstring error;
+  if (!ParseCliArgs(aArgs, options, error)) {
+    aConsole.Err(error + L"\n" + CliUsage());
+    return kCliUsageError;
+  }
+  TCliSession session(options, aConsole);
+  return session.Run();
+}

@@ -1,0 +1,160 @@
+// The command line of kestrova-cli and the JSON text of its answers.
+
+#include "cli/KestrovaCli.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <iterator>
+#include <optional>
+
+namespace {
+
+struct TCategoryWord {
+  const wchar_t* Word;
+  TTopicCategory Category;
+};
+
+constexpr TCategoryWord kCategoryWords[] = {
+    {L"regfix", tcARegFix},
+    {L"privacy", tcBPrivacySweep},
+    {L"junk", tcCJunkFile},
+    {L"optimize", tcDSystemOptimization},
+};
+
+bool IsCommand(const std::wstring& aWord) {
+  return aWord == L"scan" || aWord == L"cure" || aWord == L"backups" || aWord == L"restore" ||
+         aWord == L"topics";
+}
+
+// A whole positive decimal number that fits an int.
+std::optional<int> ParseNumber(const std::wstring& aText) {
+  if (aText.empty() || aText.size() > 9 ||
+      !std::all_of(aText.begin(), aText.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    return std::nullopt;
+  }
+  const int number = static_cast<int>(std::wcstol(aText.c_str(), nullptr, 10));
+  return number > 0 ? std::optional<int>(number) : std::nullopt;
+}
+
+} // namespace
+
+std::wstring JsonString(const std::wstring& aText) {
+  std::wstring json = L"\"";
+  for (const wchar_t c : aText) {
+    switch (c) {
+    case L'"':
+      json += L"\\\"";
+      break;
+    case L'\\':
+      json += L"\\\\";
+      break;
+    case L'\n':
+      json += L"\\n";
+      break;
+    case L'\r':
+      json += L"\\r";
+      break;
+    case L'\t':
+      json += L"\\t";
+      break;
+    default:
+      if (static_cast<uint32_t>(c) < 0x20) {
+        wchar_t escape[8];
+        std::swprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
+        json += escape;
+      } else {
+        json += c;
+      }
+    }
+  }
+  return json + L"\"";
+}
+
+std::wstring CliUsage() {
+  return L"Usage:\n"
+         L"  kestrova-cli scan    [selection] [--json] [--pace]\n"
+         L"  kestrova-cli cure    [selection] [--all] [--json] [--pace]\n"
+         L"  kestrova-cli backups [--json]\n"
+         L"  kestrova-cli restore N [--json]\n"
+         L"  kestrova-cli topics  [--topics FILE] [--json]\n"
+         L"  kestrova-cli --help | --version\n"
+         L"Selection:\n"
+         L"  --topics FILE       another topic database (its own enabled topics)\n"
+         L"  --category NAME     regfix, privacy, junk or optimize; repeatable\n"
+         L"  --all-topics        every topic of the database\n"
+         L"Without a selection the topics are those chosen in the settings.\n";
+}
+
+bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
+                  std::wstring& aError) {
+  aOptions = TCliOptions{};
+  if (aArgs.empty()) {
+    aError = L"No command given.";
+    return false;
+  }
+  if (aArgs.size() == 1 && (aArgs[0] == L"--help" || aArgs[0] == L"-h" || aArgs[0] == L"/?")) {
+    aOptions.Command = L"help";
+    return true;
+  }
+  if (aArgs.size() == 1 && aArgs[0] == L"--version") {
+    aOptions.Command = L"version";
+    return true;
+  }
+  if (!IsCommand(aArgs[0])) {
+    aError = L"Unknown command \"" + aArgs[0] + L"\".";
+    return false;
+  }
+  aOptions.Command = aArgs[0];
+  const bool scans = aOptions.Command == L"scan" || aOptions.Command == L"cure";
+  bool numberSeen = false;
+  for (size_t i = 1; i < aArgs.size(); ++i) {
+    const std::wstring& arg = aArgs[i];
+    const bool hasValue = i + 1 < aArgs.size();
+    if (arg == L"--json") {
+      aOptions.Json = true;
+    } else if (arg == L"--pace" && scans) {
+      aOptions.Pace = true;
+    } else if (arg == L"--all" && aOptions.Command == L"cure") {
+      aOptions.All = true;
+    } else if (arg == L"--all-topics" && scans) {
+      aOptions.AllTopics = true;
+    } else if (arg == L"--topics" && (scans || aOptions.Command == L"topics")) {
+      if (!hasValue || aArgs[i + 1].empty()) {
+        aError = L"--topics needs a file name.";
+        return false;
+      }
+      aOptions.TopicFile = aArgs[++i];
+    } else if (arg == L"--category" && scans) {
+      if (!hasValue) {
+        aError = L"--category needs one of regfix, privacy, junk, optimize.";
+        return false;
+      }
+      const std::wstring& word = aArgs[++i];
+      const auto known = std::find_if(std::begin(kCategoryWords), std::end(kCategoryWords),
+                                      [&word](const TCategoryWord& w) { return word == w.Word; });
+      if (known == std::end(kCategoryWords)) {
+        aError = L"Unknown category \"" + word + L"\": use regfix, privacy, junk or optimize.";
+        return false;
+      }
+      aOptions.Categories.push_back(known->Category);
+    } else if (aOptions.Command == L"restore" && !numberSeen && !arg.starts_with(L"-")) {
+      const std::optional<int> number = ParseNumber(arg);
+      if (!number) {
+        aError = L"The backup number must be a whole number from 1: \"" + arg + L"\".";
+        return false;
+      }
+      aOptions.BackupNumber = *number;
+      numberSeen = true;
+    } else {
+      aError = L"Unexpected argument \"" + arg + L"\" for " + aOptions.Command + L".";
+      return false;
+    }
+  }
+  if (aOptions.Command == L"restore" && !numberSeen) {
+    aError = L"restore needs the number of a backup, as the backups command lists them.";
+    return false;
+  }
+  return true;
+}

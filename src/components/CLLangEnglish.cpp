@@ -1,0 +1,296 @@
+// The program's built-in English texts, in the form of a language file: a translator copies
+// this text into "<Language>.lan" and translates the values. "<BR>" is a line break, "<SP>" a
+// blank, "{AppName}" the program's name and "{1}", "{2}", ... the values the program fills in.
+//
+// [LibRes] holds the framework's texts, [AppRes] the program's, [SkinRes] those of the skinned
+// controls, and one section per window its controls' captions ("component.Property").
+
+#include "components/CLMultiLang.h"
+
+namespace {
+
+constexpr std::wstring_view kEnglish = LR"lan([Info]
+Language=English
+Translator=Kestrova
+Version=1.0
+
+[SkinRes]
+MI_CLOSECAPTION=Close
+MI_MAXCAPTION=Maximize
+MI_MINCAPTION=Minimize
+MI_RESTORECAPTION=Restore
+MI_ROLLUPCAPTION=Roll Up
+MI_TRAYCAPTION=Minimize to Tray
+MSG_BTN_ABORT=&Abort
+MSG_BTN_CANCEL=Cancel
+MSG_BTN_IGNORE=&Ignore
+MSG_BTN_NO=&No
+MSG_BTN_OK=OK
+MSG_BTN_RETRY=&Retry
+MSG_BTN_YES=&Yes
+MSG_CAP_CONFIRM=Confirm
+MSG_CAP_ERROR=Error
+MSG_CAP_INFORMATION=Information
+MSG_CAP_SHOWFLAG=Do not display this message again
+MSG_CAP_WARNING=Warning
+
+[LibRes]
+btnCancel.Caption=Cancel
+btnOk.Caption=OK
+cbAutoCheckUpdate.Caption=Check for update automatically
+lblSupport.Caption=Support
+lblTimer.Caption=This window will close in {1} sec(s)...
+Settings.Unreadable=Your settings could not be read from "{1}"; another program may be using the file. {AppName} runs with its default settings this time and will not save changes to them, so that the file stays as it is.
+TfrmCLAboutForm.Caption=About {AppName}
+TfrmCLAboutForm.CopyRightLine1={AppName}
+TfrmCLAboutForm.CopyRightLine2=Version : {1}
+TfrmCLAboutForm.CopyRightLine3={1} is tranlated by {2}
+TfrmCLUpdateForm.Caption=Update {AppName}
+Update.Connecting=Connecting to the update server...
+Update.LastVersionAlready=You already have the latest version of {AppName}.
+Update.NetError=The update server could not be reached. Your computer may be offline, or the server is busy; please try again later.
+
+[AppRes]
+AppName=Kestrova
+CLI.BackupFile=Backup file: {1}
+CLI.BackupHeadings=No.|Datetime|Changes|File
+CLI.BackupsFailed=The backups cannot be listed: {1}
+CLI.CureFailed=The repair did not complete: {1}
+CLI.FindingHeadings=No.|Checked|Category|Reason|Message|Location|Status
+CLI.No=no
+CLI.NoBackups=There are no backups.
+CLI.NoSuchBackup=There is no backup number {1}; {2} backup(s) are listed.
+CLI.Repairing=Repairing {1} of {2}...
+CLI.RestoreIncomplete={1} of the {2} entries of {3} are not as the backup holds them:
+CLI.RestoreVerified=All {1} entries of {2} are restored.
+CLI.RunTooLong=The run did not end in time and was stopped.
+CLI.Status.csCured=Cured
+CLI.Status.csIgnored=Ignored
+CLI.Status.csUncured=Not cured
+CLI.Summary=Checked {1} places ({2} registry items, {3} files of {4} bytes); found {5} problem(s) ({6} registry items, {7} files of {8} bytes).
+CLI.TopicHeadings=Topic|Category|Rule|Enabled|Locations
+CLI.Yes=yes
+Cure.NotBackedUp=its backup could not be written, so it was left as it was
+Cure.NotChanged=Windows did not allow the change, or it is no longer where it was found
+Cure.NotImported=the registry editor did not apply it
+Cure.NotReached=the repair ended before it
+Cure.NotRepaired={1} - not repaired: {2}
+Cannot create restore point.=Cannot create restore point.
+EMAIL.Body=Hello,<BR><BR>I use {AppName} to keep my computer clean and fast. Have a look at it.
+EMAIL.Subject=Try {AppName}
+MsgBox.LoadResourceError=Some of the program's pictures could not be loaded. Please reinstall {AppName}.
+MsgBox.SelectAutoScanItemOrDisabledAutoScan=Please select at least one action for the automated scan. The automated scan has been disabled.
+MSGBox.BackupIndexError=The list of backups could not be saved, so nothing was changed: {1}
+MSGBox.BackupIndexReadError=The list of backups could not be read, so nothing was changed: {1}
+MSGBox.CureAfterScan=Do you want to cure these right now?
+MSGBox.CureImportFailed=The system optimization changes were not applied: {1}
+MSGBox.CureNotStarted=Nothing was repaired, because the backup could not be prepared: {1}
+MSGBox.NewsTemplateError=The news page cannot be shown: {1}
+MSGBox.NewsTemplateInvalid=The news page template {1} is damaged and cannot be shown: {2}
+MSGBox.NoCureItemSelected=Please select the items to repair.
+MSGBox.NoRestoreSelected=Please select a backup first.
+MSGBox.NoScanItemSelected=Please select something.
+MSGBox.RestoreFailed=The backup could not be restored.
+MSGBox.RestoreIncomplete={1} of the {2} changes of this backup could not be restored. The registry may not allow them to be written.
+MSGBox.RestorePointCreated=The restore point has been created.
+MSGBox.RestoreSuccessed=The backup has been restored.
+MSGBox.RestoreWhileRepairing=A repair is running. Please restore the backup when it has finished.
+MSGBox.RSTRUI=The System Restore program was not found on this computer.
+MSGBox.SettingsNotSaved=The settings could not be saved and hold only until the program ends: {1}
+MSGBox.ThereIsNoItemsToCure=No problems were found. Your computer is clean.
+MSGBox.UtilitiesFileError=The list of tools {1} cannot be read: {2}
+News.LinkHelp=Help Center
+News.LinkHome=Home Page
+News.LinkSupport=Support
+Reason.frActiveXAppIDNotExists=ActiveX AppID not exists
+Reason.frActiveXEmptyKey=ActiveX is empty
+Reason.frActiveXServerCmdNotExists=ActiveX Server Command not exists
+Reason.frActiveXTypeLibNotExists=ActiveX TypeLib not exists
+Reason.frAppPathNotExists=Application Path not exists
+Reason.frDriverNotFound=Driver not found
+Reason.frEmptyKey=Empty Key
+Reason.frEmptyUninstallInfo=Uninstall info is empty
+Reason.frFontNotFound=Font not found
+Reason.frHelpFileNotFound=Help file not found
+Reason.frHistoryNMRU=Start menu 'Run' history
+Reason.frIEStartPageIsNotBlank=IE start page is not blank.
+Reason.frJunkFile=Junk file
+Reason.frNeedRegistryBoostOrFix=Need registry boost or fix
+Reason.frNeedSweep=Need sweep.
+Reason.frNoAppOpenWithFile=No application supports this file type
+Reason.frRegistryHistory=Private information or history
+Reason.frSharedDllIsNotUsed=Shared DLL is not used
+Reason.frSharedDllNotFound=Shared DLL not found
+Reason.frShortcutLinkError=Link address of Shortcut error
+Reason.frStartupItemNotCorrect=Startup item not correct.
+Reason.frUninstallFileNotExists=Uninstaller file not exists
+SState.ScanFinished=Scan finished.
+State.AutoScanSkipped=Automatic scan skipped: the findings of the last scan wait for your decision.
+State.Fixed=Fixed.
+State.NotAllRepaired=Some items could not be repaired. They are still listed.
+State.NotRepaired={1} fixed, {2} not repaired.
+State.NoProblem=No problem.
+State.Ready=Ready
+State.Result=problem(s).
+State.Scaned=Scanned
+State.Scanning=Scanning...
+SettingsTree.AutoScan=Automated Scan
+SettingsTree.AutoSweep=Automated Sweep
+SettingsTree.Backup=Backup
+SettingsTree.General=General Settings
+SettingsTree.IgnoreList=Ignore List
+SettingsTree.JunkFiles=Junk Files Removal
+SettingsTree.Maintenance=Windows Maintenance
+SettingsTree.PrivacySweep=Privacy Sweep
+SettingsTree.RegistryFix=Registry Clean
+SettingsTree.SystemOptimization=System Optimization
+SettingsTree.Update=Update
+SettingsTree.UserInterface=User Interface
+Summary.AllCount=All Scanned
+Summary.FileCount=Files
+Summary.FileSizeCount=File Size
+Summary.MatchedAllCount=All Matched
+Summary.MatchedFileCount=Matched Junk Files
+Summary.MatchedFileSizeCount=Matched Junk Files Size
+Summary.MatchedRegItemCount=Matched Registry Items
+Summary.RegistryItemCount=Registry Items
+Tips.JunkFilesClean=Remove all garbage files above to release your hard disk and keep your computer clean. Uncheck the box if you do not wish to clear an item.
+Tips.PrivacySweep=The above items are traces of your online and offline activities. Remove them to enhance the system and protect your privacy. Uncheck the box if you decide not to remove an item.
+Tips.RegistryFix=The items above are invalid registry entries that might be causing your PC issues. You can check the detailed info to decide whether to erase them. Uncheck the box if you decide not to delete an item.
+Tips.SystemOptimization=The items above are detected as the obstruction of your system. Setup them to keep your system always at the best performance. Uncheck the box if you do not want to set an item.
+Title.JunkFilesClean=Junk Files Removal
+Title.PrivacySweep=Privacy Sweep
+Title.RegistryFix=Registry Clean
+Title.SystemOptimization=System Optimization
+TopicDb.Error=The topic database cannot be used: {1}
+TopicDb.NoTopics=the file holds no topic.
+
+[TfrmHome]
+lblAutomatedScan.Caption=Automated Scan:
+lblAutomatedSweep.Caption=Automated Sweep:
+lblComputerOptimization.Caption=Computer Optimization:
+lblDatabaseDate.Caption=Database Date:
+lblLastScan.Caption=Last Scan:
+lblNetworkOptimization.Caption=Network Optimization:
+lblProgramVersion.Caption=Program Version:
+lblStatistics.Caption=Statistics:
+llViewSS.Caption=View
+tsLastestNews.Caption=Latest News
+tsOverview.Caption=Overview
+
+[TfrmMain]
+actAbout.Caption=About
+actAlwaysOnTop.Caption=Always On Top
+actCleanNow.Caption=Clean Now!
+actCure.Caption=Cure
+actExit.Caption=Exit
+actHelpCenter.Caption=Help Center
+actHome.Caption=Home
+actHomePage.Caption=Home Page
+actMaintainWindows.Caption=Advanced
+actOpen.Caption=Open
+actRestore.Caption=Restore
+actScan.Caption=Scan!
+actSettings.Caption=Settings
+actStop.Caption=Stop
+actStopCure.Caption=Stop
+actTools.Caption=Utilities
+actUpdate.Caption=Check For Update
+actViewRestorePoint.Caption=View System Restore
+frmMain.Caption={AppName}
+llRestore.Caption=Restore
+llSettings.Caption=Settings
+llTellAFriend.Caption=Tell a Friend
+llUpdate.Caption=Check For Update
+miLanguage.Caption=Language
+miSkin.Caption=Skin
+spTray.Hint={AppName}
+
+[TfrmMaintain]
+cbJunkFilesClean.Caption=Junk Files Removal
+cbPrivacySweep.Caption=Privacy Sweep
+cbRegistryFix.Caption=Registry Clean
+cbSystemOptimization.Caption=System Optimization
+lblDescJunkFiles.Caption=Clear off junk files and release more disk space
+lblDescPrivacySweep.Caption=Clear history of web surfing and computer use
+lblDescRegistryFix.Caption=Cleanup registry to improve PC performance
+lblDescSystemOptimization.Caption=Repair and optimize system configuration
+lblMaintainText.Caption=Scan, clean and fix to speed up your computer. It includes: Registry Clean, Privacy Sweep, Junk Files Removal and System Optimization.
+lblMaintainTitle.Caption=Windows Maintenance
+tsFunction.Caption=Functions
+tsSettings.Caption=Settings
+
+[TfrmRestore]
+btnClose.Caption=&Close
+btnDelete.Caption=Delete Backup
+btnRestore.Caption=Restore
+btnSettings.Caption=Settings
+btnViewSystemRestore.Caption=View System Restore
+frmRestore.Caption=Restore Center
+lblLoading.Caption=Restore point creating...
+lblRestoreCenter.Caption=Restore Center
+lblSelectAnAction.Caption=Select an Action
+llCreateRestorePoint.Caption=Create Restore Point
+lvBackup.Columns[0].Caption=Datetime
+lvBackup.Columns[1].Caption=Changes
+
+[TfrmScanedResult]
+btnCancel.Caption=&Cancel
+btnOk.Caption=&OK
+btnSelectAll.Caption=Select All
+btnUnSelectAll.Caption=Discard All
+frmScanedResult.Caption=Detailed Results
+lvResult.Columns[0].Caption=Item Name
+lvResult.Columns[1].Caption=Description
+lvResult.Columns[2].Caption=Risk Level
+lvResult.Columns[3].Caption=Position
+
+[TfrmSettings]
+btnApply.Caption=&Apply
+btnCancel.Caption=&Cancel
+btnClearShowAgainFlag.Caption=Clear Show Again Flag
+btnOk.Caption=&OK
+btnRecommend.Caption=&Recommended
+cbASDisabled.Caption=Disabled automated scan
+cbASEnabled.Caption=Perform computer scan and cure at a scheduled time
+cbASSModeEveryDay.Caption=Every Day
+cbASSModeEveryMonth.Caption=Every Month
+cbASSModeEveryWeek.Caption=Every Week
+cbASSModeOnce.Caption=Launch once
+cbASWLogin.Caption=Automatically sweep privacy when logging on computer
+cbASWLogoff.Caption=Automatically sweep privacy when logging off computer
+cbAutoUpdate.Caption=Check for update automatically (Recommended)
+cbCleanedShutdown.Caption=Prompt to shutdown computer when clean job is done
+cbMinimize.Caption=Minimize to system tray when program is closed
+cbShowBalloon.Caption=Show balloon tips in system tray
+cbShowGuide.Caption=Show guide window
+cbSOCO.Items=Basic<BR>Daily Use (Home User)<BR>Entertainment (Home User)<BR>Top Performance (Home User)<BR>Office Work (Business User)<BR>Server (Business User)<BR>Computing (Business User)<BR>
+cbSONO.Items=Basic<BR>DSL<BR>LAN<BR>Dial-Up Modem<BR>
+cbStartup.Caption=Execute at Windows Startup
+frmSettings.Caption=Settings
+lbASAction.Items=Registry Fix<BR>Junk Files Clean<BR>System Optimization<BR>
+lblASTime.Caption=Launch time:
+lblMaxBackupFile.Caption=Number of backups to keep:
+lblSOCO.Caption=Computer usage:
+lblSONO.Caption=Network:
+lblSONote.Caption=Please note that optimization for computer with multifarious use will result in more compatibility but relatively lower speed.
+lblSOText.Caption=Optimize the system is undoubtedly good for your computer, whereas corresponding optimization according to the usage of your computer and the network environment is much better, by which your computer could release the potential power. Select the appropriate computer usage and network environment below and enjoy the utmost system performance and peak running speed.
+llSOHelp.Caption=I need help!
+
+[TfrmStatistics]
+btnClear.Caption=Clear
+btnClose.Caption=&Close
+frmStatistics.Caption=Statistics
+lvStatistics.Columns[0].Caption=Item
+lvStatistics.Columns[1].Caption=Summary
+
+[TfrmUtilities]
+lblToolsText.Caption=Here lists a series of small utilities for computer optimization.
+lblToolsTitle.Caption=Tools
+)lan";
+
+} // namespace
+
+std::wstring_view CLBuiltInEnglish() {
+  return kEnglish;
+}

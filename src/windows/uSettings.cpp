@@ -1,0 +1,534 @@
+#include "windows/uSettings.h"
+
+#include "appengine/CLEngine.h"
+#include "base/CLDateUtils.h"
+#include "base/CLHelpers.h"
+#include "base/CLIniParse.h"
+#include "base/CLSettings.h"
+#include "components/CLMultiLang.h"
+#include "engine/FigEngine.h"
+#include "windows/uSchedule.h"
+
+#include <cmath>
+#include <cwchar>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int kPageLeft = 196;
+constexpr int kPageWidth = 436;
+constexpr int kPageHeight = 384;
+constexpr int kActionCount = 3;
+// The launch time shown when none is stored: now plus 5 minutes 11 seconds.
+constexpr double kLaunchTimeOffset = 0.0036;
+
+struct TPageInfo {
+  int Number;
+  const wchar_t* Panel;
+  const wchar_t* Title; // the text name of the page's title and node
+};
+
+const TPageInfo kPages[] = {
+    {0, L"pnlGeneralSettings", L"SettingsTree.General"},
+    {2, L"pnlUpdate", L"SettingsTree.Update"},
+    {3, L"pnlBackup", L"SettingsTree.Backup"},
+    {4, L"pnlIgnoreList", L"SettingsTree.IgnoreList"},
+    {5, L"pnlUserInterface", L"SettingsTree.UserInterface"},
+    {10, L"pnlRegistryFix", L"SettingsTree.RegistryFix"},
+    {11, L"pnlPrivacySweep", L"SettingsTree.PrivacySweep"},
+    {12, L"pnlJunkFilesClean", L"SettingsTree.JunkFiles"},
+    {13, L"pnlSystemOptimization", L"SettingsTree.SystemOptimization"},
+    {14, L"pnlAutoScan", L"SettingsTree.AutoScan"},
+    {15, L"pnlAutoSweep", L"SettingsTree.AutoSweep"},
+};
+
+std::wstring AppText(const std::wstring& aName) {
+  TCLEngine* engine = GetCLEngine();
+  return engine ? engine->GetAppString(aName) : std::wstring();
+}
+
+TCLSettings& Settings() {
+  return GetCLSettings();
+}
+
+// Every control is owned by the window, so that the window frees it and its texts are
+// translated.
+template <class T>
+T* Place(TForm* aWindow, TWinControl* aParent, const std::wstring& aName, int aLeft, int aTop,
+         int aWidth, int aHeight, const std::wstring& aCaption = L"") {
+  T* control = NewComponent<T>(aWindow, aName);
+  control->SetParent(aParent);
+  control->SetBounds(aLeft, aTop, aWidth, aHeight);
+  if (!aCaption.empty())
+    control->SetCaption(aCaption);
+  return control;
+}
+
+void SetItems(TStrings& aItems, std::initializer_list<const wchar_t*> aLines) {
+  std::vector<std::wstring> lines(aLines.begin(), aLines.end());
+  aItems.Assign(lines);
+}
+
+// A decimal number and nothing else (blanks around it allowed).
+bool ParseInteger(const std::wstring& aText, int32_t& aValue) {
+  const std::wstring text(ini::Trim(aText));
+  if (text.empty() || text.size() > 10)
+    return false;
+  wchar_t* end = nullptr;
+  const long value = std::wcstol(text.c_str(), &end, 10);
+  if (end != text.c_str() + text.size())
+    return false;
+  aValue = static_cast<int32_t>(value);
+  return true;
+}
+
+std::wstring TwoDigits(int aValue) {
+  std::wstring text = std::to_wstring(aValue);
+  return text.size() < 2 ? L"0" + text : text;
+}
+
+bool ParsesAsInteger(const std::wstring& aText) {
+  int32_t value = 0;
+  return ParseInteger(aText, value);
+}
+
+// The text of a launch time edit to store. One or two digits within the edit's range stay as
+// typed; anything else would never match a clock and silently stop the schedule, so it becomes
+// the nearest value of the range (its start for a text that is no number), as the spin arrows
+// would set it, and the edit shows what is stored.
+std::wstring LaunchTimeText(TSpinEdit& aEdit) {
+  const std::wstring text = aEdit.Text();
+  int32_t value = 0;
+  const bool digits = !text.empty() && text.size() <= 2 &&
+                      text.find_first_not_of(L"0123456789") == std::wstring::npos;
+  if (digits && ParseInteger(text, value) && value >= aEdit.MinValue() && value <= aEdit.MaxValue())
+    return text;
+  aEdit.SetValue(aEdit.Value());
+  return aEdit.Text();
+}
+
+// Fills a check list with one line per topic of the category, ticked from aPrefix + name.
+void FillTopicList(const TFigEngine& aEngine, TTopicCategory aCategory, TCheckListBox& aList,
+                   const std::wstring& aPrefix) {
+  aList.Items().Clear();
+  TStringList indexes;
+  aEngine.GetCategoryList(aCategory, &indexes);
+  for (int i = 0; i < indexes.Count(); ++i) {
+    int32_t index = 0;
+    if (!ParseInteger(indexes.Strings(i), index))
+      continue;
+    TFigTopic* topic = aEngine.GetTopic(index);
+    const int line = aList.Items().Add(topic->GetValue(L"Rule_Caption"), topic);
+    aList.SetChecked(line, Settings().GetSettingBool(aPrefix + topic->Name()));
+  }
+}
+
+// Stores the tick of every line that has a topic as aPrefix + name.
+void StoreTopicList(const TCheckListBox& aList, const std::wstring& aPrefix) {
+  for (int i = 0; i < aList.Items().Count(); ++i)
+    if (const auto* topic = dynamic_cast<const TFigTopic*>(aList.Items().Objects(i)))
+      Settings().SetSettingBool(aPrefix + topic->Name(), aList.Checked(i));
+}
+
+void RecommendTopicList(TCheckListBox& aList, const std::wstring& aPrefix) {
+  for (int i = 0; i < aList.Items().Count(); ++i)
+    if (const auto* topic = dynamic_cast<const TFigTopic*>(aList.Items().Objects(i)))
+      aList.SetChecked(i, Settings().GetSettingBool(L"Recommend." + aPrefix + topic->Name()));
+}
+
+} // namespace
+
+TfrmSettings::TfrmSettings(TComponent* aOwner, TFigEngine& aEngine)
+    : TForm(aOwner, L"TfrmSettings"), FEngine(aEngine) {
+  SetName(L"frmSettings");
+  SetCaption(L"Settings");
+  SetBounds(0, 0, 640, 448);
+  CreatePages();
+  CreateControls();
+  CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
+  if (TCLEngine* engine = GetCLEngine())
+    CLMultiLang1->SetLanguageData(engine->LanguageData());
+  Loaded();
+
+  // FormCreate.
+  FInit = true;
+  tvPSList->SetCheckboxes(true);
+  BuildLists();
+  LoadValues();
+  SetPage(0);
+  OnShow = [this](TObject& aSender) { FormShow(aSender); };
+}
+
+void TfrmSettings::CreatePages() {
+  tvSettingsList = Place<TTreeView>(this, this, L"tvSettingsList", 8, 8, 180, kPageHeight);
+  tvSettingsList->SetReadOnly(true);
+  tvSettingsList->OnMouseUp = [this](TObject& aSender, TMouseButton aButton, TShiftState aShift,
+                                     int aX, int aY) {
+    tvSettingsListMouseUp(aSender, aButton, aShift, aX, aY);
+  };
+  for (const TPageInfo& page : kPages) {
+    TPanel* panel = Place<TPanel>(this, this, page.Panel, kPageLeft, 8, kPageWidth, kPageHeight);
+    panel->SetVisible(false);
+    std::wstring title = AppText(page.Title);
+    Place<TLabel>(this, panel, std::wstring(page.Panel).replace(0, 3, L"lbl") + L"Title", 12, 8,
+                  400, 20, title);
+    FPages[page.Number] = panel;
+  }
+  pnlGeneralSettings = FPages[0];
+  pnlUpdate = FPages[2];
+  pnlBackup = FPages[3];
+  pnlIgnoreList = FPages[4];
+  pnlUserInterface = FPages[5];
+  pnlRegistryFix = FPages[10];
+  pnlPrivacySweep = FPages[11];
+  pnlJunkFilesClean = FPages[12];
+  pnlSystemOptimization = FPages[13];
+  pnlAutoScan = FPages[14];
+  pnlAutoSweep = FPages[15];
+
+  TTreeNodes& nodes = tvSettingsList->Items();
+  auto addNode = [&](TTreeNode* aParent, const wchar_t* aTitle, int aPage) {
+    TTreeNode& node = nodes.AddChild(aParent, AppText(aTitle));
+    FNodePages[&node] = aPage;
+    FPageNodes[aPage] = &node;
+    return &node;
+  };
+  addNode(nullptr, L"SettingsTree.General", 0);
+  TTreeNode* maintenance = addNode(nullptr, L"SettingsTree.Maintenance", 1);
+  addNode(maintenance, L"SettingsTree.RegistryFix", 10);
+  addNode(maintenance, L"SettingsTree.PrivacySweep", 11);
+  addNode(maintenance, L"SettingsTree.JunkFiles", 12);
+  addNode(maintenance, L"SettingsTree.SystemOptimization", 13);
+  addNode(maintenance, L"SettingsTree.AutoScan", 14);
+  addNode(maintenance, L"SettingsTree.AutoSweep", 15);
+  addNode(nullptr, L"SettingsTree.Update", 2);
+  addNode(nullptr, L"SettingsTree.Backup", 3);
+}
+
+void TfrmSettings::CreateControls() {
+  TPanel* page = pnlGeneralSettings;
+  cbStartup =
+      Place<TCheckBox>(this, page, L"cbStartup", 12, 40, 400, 20, L"Execute at Windows Startup");
+  cbMinimize = Place<TCheckBox>(this, page, L"cbMinimize", 12, 64, 400, 20,
+                                L"Minimize to system tray when program is closed");
+  cbCleanedShutdown = Place<TCheckBox>(this, page, L"cbCleanedShutdown", 12, 88, 400, 20,
+                                       L"Prompt to shutdown computer when clean job is done");
+  cbShowGuide =
+      Place<TCheckBox>(this, page, L"cbShowGuide", 12, 112, 400, 20, L"Show guide window");
+  cbShowBalloon = Place<TCheckBox>(this, page, L"cbShowBalloon", 12, 136, 400, 20,
+                                   L"Show balloon tips in system tray");
+  // Stored only: the program has no use for them yet.
+  for (TCheckBox* hidden : {cbMinimize, cbCleanedShutdown, cbShowGuide, cbShowBalloon})
+    hidden->SetVisible(false);
+  btnClearShowAgainFlag = Place<TButton>(this, page, L"btnClearShowAgainFlag", 12, 76, 180, 26,
+                                         L"Clear Show Again Flag");
+  btnClearShowAgainFlag->OnClick = [](TObject&) { Settings().ClearShowAgainFlag(); };
+
+  lbRegistryFixList =
+      Place<TCheckListBox>(this, pnlRegistryFix, L"lbRegistryFixList", 12, 36, 412, 336);
+  tvPSList = Place<TTreeView>(this, pnlPrivacySweep, L"tvPSList", 12, 36, 412, 336);
+  tvPSList->OnMouseDown = [this](TObject& aSender, TMouseButton aButton, TShiftState aShift, int aX,
+                                 int aY) { tvPSListMouseDown(aSender, aButton, aShift, aX, aY); };
+  lbJunkFiles = Place<TCheckListBox>(this, pnlJunkFilesClean, L"lbJunkFiles", 12, 36, 412, 336);
+
+  page = pnlSystemOptimization;
+  lblSOText = Place<TLabel>(this, page, L"lblSOText", 12, 36, 412, 112,
+                            L"Optimize the system is undoubtedly good for your computer, whereas "
+                            L"corresponding optimization according to the usage of your computer "
+                            L"and the network environment is much better, by which your computer "
+                            L"could release the potential power. Select the appropriate computer "
+                            L"usage and network environment below and enjoy the utmost system "
+                            L"performance and peak running speed.");
+  lblSOText->SetWordWrap(true);
+  Place<TLabel>(this, page, L"lblSOCO", 12, 160, 150, 20, L"Computer usage:");
+  cbSOCO = Place<TComboBox>(this, page, L"cbSOCO", 168, 156, 256, 24);
+  SetItems(cbSOCO->Items(), {L"Basic", L"Daily Use (Home User)", L"Entertainment (Home User)",
+                             L"Top Performance (Home User)", L"Office Work (Business User)",
+                             L"Server (Business User)", L"Computing (Business User)"});
+  Place<TLabel>(this, page, L"lblSONO", 12, 192, 150, 20, L"Network:");
+  cbSONO = Place<TComboBox>(this, page, L"cbSONO", 168, 188, 256, 24);
+  SetItems(cbSONO->Items(), {L"Basic", L"DSL", L"LAN", L"Dial-Up Modem"});
+  lblSONote = Place<TLabel>(this, page, L"lblSONote", 12, 228, 412, 48,
+                            L"Please note that optimization for computer with multifarious use "
+                            L"will result in more compatibility but relatively lower speed.");
+  lblSONote->SetWordWrap(true);
+  llSOHelp = Place<TLinkLabel>(this, page, L"llSOHelp", 12, 288, 200, 20, L"I need help!");
+  llSOHelp->OnClick = [](TObject&) {
+    if (TCLEngine* engine = GetCLEngine())
+      engine->ShowPage(L"help");
+  };
+
+  page = pnlAutoScan;
+  cbASEnabled = Place<TRadioButton>(this, page, L"cbASEnabled", 12, 36, 412, 20,
+                                    L"Perform computer scan and cure at a scheduled time");
+  cbASDisabled =
+      Place<TRadioButton>(this, page, L"cbASDisabled", 12, 60, 412, 20, L"Disabled automated scan");
+  cbASEnabled->OnClick = [this](TObject&) {
+    if (cbASEnabled->Checked())
+      SetAutoScanControlsEnabled(true);
+  };
+  cbASDisabled->OnClick = [this](TObject&) {
+    if (cbASDisabled->Checked())
+      SetAutoScanControlsEnabled(false);
+  };
+  // The mode radios have their own parent, so that they do not clear the pair above.
+  pnlASMode = Place<TPanel>(this, page, L"pnlASMode", 28, 88, 396, 56);
+  cbASSModeOnce =
+      Place<TRadioButton>(this, pnlASMode, L"cbASSModeOnce", 0, 4, 190, 20, L"Launch once");
+  cbASSModeEveryDay =
+      Place<TRadioButton>(this, pnlASMode, L"cbASSModeEveryDay", 196, 4, 190, 20, L"Every Day");
+  cbASSModeEveryWeek =
+      Place<TRadioButton>(this, pnlASMode, L"cbASSModeEveryWeek", 0, 30, 190, 20, L"Every Week");
+  cbASSModeEveryMonth = Place<TRadioButton>(this, pnlASMode, L"cbASSModeEveryMonth", 196, 30, 190,
+                                            20, L"Every Month");
+  cbASSModeOnce->SetChecked(true);
+  Place<TLabel>(this, page, L"lblASTime", 28, 156, 120, 20, L"Launch time:");
+  edtASHour = Place<TSpinEdit>(this, page, L"edtASHour", 152, 152, 56, 24);
+  edtASHour->SetRange(0, 23);
+  edtASMin = Place<TSpinEdit>(this, page, L"edtASMin", 216, 152, 56, 24);
+  edtASMin->SetRange(0, 59);
+  lbASAction = Place<TCheckListBox>(this, page, L"lbASAction", 28, 188, 396, 76);
+  SetItems(lbASAction->Items(), {L"Registry Fix", L"Junk Files Clean", L"System Optimization"});
+
+  cbASWLogin = Place<TCheckBox>(this, pnlAutoSweep, L"cbASWLogin", 12, 36, 412, 20,
+                                L"Automatically sweep privacy when logging on computer");
+  cbASWLogoff = Place<TCheckBox>(this, pnlAutoSweep, L"cbASWLogoff", 12, 60, 412, 20,
+                                 L"Automatically sweep privacy when logging off computer");
+  cbASWLogoff->SetVisible(false);
+  cbAutoUpdate = Place<TCheckBox>(this, pnlUpdate, L"cbAutoUpdate", 12, 36, 412, 20,
+                                  L"Check for update automatically (Recommended)");
+  Place<TLabel>(this, pnlBackup, L"lblMaxBackupFile", 12, 40, 240, 20,
+                L"Number of backups to keep:");
+  edtMaxBackupFile = Place<TSpinEdit>(this, pnlBackup, L"edtMaxBackupFile", 256, 36, 64, 24);
+  edtMaxBackupFile->SetRange(1, 100);
+  edtMaxBackupFile->SetValue(20);
+
+  btnRecommend =
+      Place<TButton>(this, this, L"btnRecommend", kPageLeft, 408, 110, 28, L"&Recommended");
+  btnRecommend->OnClick = [this](TObject& aSender) { btnRecommendClick(aSender); };
+  btnOk = Place<TButton>(this, this, L"btnOk", 376, 408, 80, 28, L"&OK");
+  btnOk->SetModalResult(mr::OK);
+  btnOk->OnClick = [this](TObject&) { Save(); };
+  btnApply = Place<TButton>(this, this, L"btnApply", 464, 408, 80, 28, L"&Apply");
+  btnApply->OnClick = [this](TObject&) { Save(); };
+  btnCancel = Place<TButton>(this, this, L"btnCancel", 552, 408, 80, 28, L"&Cancel");
+  btnCancel->SetModalResult(mr::Cancel);
+}
+
+void TfrmSettings::BuildLists() {
+  FillTopicList(FEngine, tcARegFix, *lbRegistryFixList, L"RegFix.");
+
+  TTreeNodes& nodes = tvPSList->Items();
+  nodes.Clear();
+  TStringList roots;
+  FEngine.GetRootList(tcBPrivacySweep, &roots);
+  for (int r = 0; r < roots.Count(); ++r) {
+    TTreeNode& root = nodes.Add(roots.Strings(r));
+    TStringList children;
+    FEngine.GetChildList(tcBPrivacySweep, roots.Strings(r), &children);
+    for (int c = 0; c < children.Count(); ++c) {
+      auto* topic = dynamic_cast<TFigTopic*>(children.Objects(c));
+      TTreeNode& child = nodes.AddChild(&root, children.Strings(c), topic);
+      if (topic != nullptr)
+        child.SetChecked(Settings().GetSettingBool(L"PrivacySweep." + topic->Name()));
+    }
+  }
+  TickFullRoots();
+
+  FillTopicList(FEngine, tcCJunkFile, *lbJunkFiles, L"JunkFiles.");
+  cbSOCO->SetItemIndex(Settings().GetSettingInteger(L"SystemOptimization.CO"));
+  cbSONO->SetItemIndex(Settings().GetSettingInteger(L"SystemOptimization.NO"));
+}
+
+void TfrmSettings::TickFullRoots() {
+  TTreeNodes& nodes = tvPSList->Items();
+  for (int r = 0; r < nodes.RootCount(); ++r) {
+    TTreeNode& root = nodes.Root(r);
+    bool all = true;
+    for (int c = 0; c < root.Count(); ++c)
+      all = all && root.Item(c).Checked();
+    if (all)
+      root.SetChecked(true);
+  }
+}
+
+void TfrmSettings::LoadValues() {
+  const TCLSettings& settings = Settings();
+  cbStartup->SetChecked(settings.GetSettingBool(L"General.Startup"));
+  cbMinimize->SetChecked(settings.GetSettingBool(L"General.Minimize"));
+  cbCleanedShutdown->SetChecked(settings.GetSettingBool(L"General.CleanedShutdown"));
+  cbShowGuide->SetChecked(settings.GetSettingBool(L"General.ShowGuide"));
+  cbShowBalloon->SetChecked(settings.GetSettingBool(L"General.ShowBalloon"));
+
+  if (settings.GetSettingBool(L"AutoScan.Enabled"))
+    cbASEnabled->SetChecked(true);
+  else
+    cbASDisabled->SetChecked(true);
+
+  const std::wstring hour = settings.GetSettingString(L"AutoScan.LaunchHour");
+  const std::wstring minute = settings.GetSettingString(L"AutoScan.LaunchMin");
+  if (ParsesAsInteger(hour) && ParsesAsInteger(minute)) {
+    edtASHour->SetText(hour);
+    edtASMin->SetText(minute);
+  } else {
+    const TDateParts soon = DecodeDateTime(Now() + kLaunchTimeOffset).value_or(TDateParts{});
+    edtASHour->SetText(TwoDigits(soon.Hour));
+    edtASMin->SetText(TwoDigits(soon.Minute));
+  }
+
+  if (TRadioButton* mode = ModeRadio(settings.GetSettingInteger(L"AutoScan.ScanMode")))
+    mode->SetChecked(true);
+  for (int i = 0; i < kActionCount; ++i)
+    lbASAction->SetChecked(i, settings.GetSettingBool(L"AutoScan.Action" + std::to_wstring(i)));
+
+  cbASWLogin->SetChecked(settings.GetSettingBool(L"AutoSweep.Login"));
+  cbASWLogoff->SetChecked(settings.GetSettingBool(L"AutoSweep.Logoff"));
+  edtMaxBackupFile->SetValue(settings.GetSettingInteger(L"Backup.MaxBackup"));
+  cbAutoUpdate->SetChecked(settings.GetSettingBool(L"Update.AutoCheck"));
+}
+
+TRadioButton* TfrmSettings::ModeRadio(int aMode) const {
+  switch (aMode) {
+  case 0:
+    return cbASSModeOnce;
+  case 1:
+    return cbASSModeEveryDay;
+  case 2:
+    return cbASSModeEveryWeek;
+  case 3:
+    return cbASSModeEveryMonth;
+  default:
+    return nullptr;
+  }
+}
+
+void TfrmSettings::SetAutoScanControlsEnabled(bool aEnabled) {
+  for (TControl* control :
+       std::initializer_list<TControl*>{cbASSModeOnce, cbASSModeEveryDay, cbASSModeEveryWeek,
+                                        cbASSModeEveryMonth, edtASHour, edtASMin, lbASAction})
+    control->SetEnabled(aEnabled);
+}
+
+void TfrmSettings::SetPage(int aState) {
+  const auto page = FPages.find(aState);
+  if (page == FPages.end())
+    return;
+  for (const auto& [number, panel] : FPages)
+    panel->SetVisible(number == aState);
+  FPage = aState;
+  if (aState == 0 || aState == 3 || aState == 10 || aState == 13)
+    tvSettingsList->SetSelected(FPageNodes.at(aState));
+}
+
+void TfrmSettings::FormShow(TObject&) {
+  tvSettingsList->FullExpand();
+  FInit = false;
+}
+
+void TfrmSettings::tvSettingsListMouseUp(TObject&, TMouseButton, TShiftState, int aX, int aY) {
+  const TTreeNode* node = tvSettingsList->GetNodeAt(aX, aY);
+  if (node == nullptr)
+    return;
+  const auto page = FNodePages.find(node);
+  if (page != FNodePages.end() && FPages.count(page->second) != 0) {
+    for (const auto& [number, panel] : FPages)
+      panel->SetVisible(number == page->second);
+    FPage = page->second;
+  }
+}
+
+void TfrmSettings::tvPSListMouseDown(TObject&, TMouseButton, TShiftState, int aX, int aY) {
+  TTreeNode* node = tvPSList->GetNodeAt(aX, aY);
+  if (node == nullptr || !node->HasChildren())
+    return;
+  for (int i = 0; i < node->Count(); ++i)
+    node->Item(i).SetChecked(node->Checked());
+}
+
+void TfrmSettings::Save() {
+  TCLSettings& settings = Settings();
+  settings.BeginUpdate();
+  settings.SetSettingBool(L"General.Startup", cbStartup->Checked());
+  settings.SetSettingBool(L"General.Minimize", cbMinimize->Checked());
+  settings.SetSettingBool(L"General.CleanedShutdown", cbCleanedShutdown->Checked());
+  settings.SetSettingBool(L"General.ShowGuide", cbShowGuide->Checked());
+  settings.SetSettingBool(L"General.ShowBalloon", cbShowBalloon->Checked());
+
+  StoreTopicList(*lbRegistryFixList, L"RegFix.");
+  for (const TTreeNode* node : tvPSList->Items().All())
+    if (const auto* topic = dynamic_cast<const TFigTopic*>(node->Data()))
+      settings.SetSettingBool(L"PrivacySweep." + topic->Name(), node->Checked());
+  StoreTopicList(*lbJunkFiles, L"JunkFiles.");
+
+  settings.SetSettingInteger(L"SystemOptimization.CO", cbSOCO->ItemIndex());
+  settings.SetSettingInteger(L"SystemOptimization.NO", cbSONO->ItemIndex());
+  settings.SetSettingBool(L"AutoScan.Enabled", cbASEnabled->Checked());
+
+  const std::wstring hour = LaunchTimeText(*edtASHour);
+  const std::wstring minute = LaunchTimeText(*edtASMin);
+  if (settings.GetSettingString(L"AutoScan.LaunchHour") != hour ||
+      settings.GetSettingString(L"AutoScan.LaunchMin") != minute)
+    settings.SetSettingBool(L"AutoScan.LaunchOnce.Launched", false);
+  settings.SetSettingstring(L"AutoScan.LaunchHour", hour);
+  settings.SetSettingstring(L"AutoScan.LaunchMin", minute);
+
+  for (int mode = 0; mode <= 3; ++mode)
+    if (ModeRadio(mode)->Checked())
+      settings.SetSettingInteger(L"AutoScan.ScanMode", mode);
+
+  bool anyAction = false;
+  for (int i = 0; i < kActionCount; ++i) {
+    settings.SetSettingBool(L"AutoScan.Action" + std::to_wstring(i), lbASAction->Checked(i));
+    anyAction = anyAction || lbASAction->Checked(i);
+  }
+  if (!anyAction) {
+    if (TCLEngine* engine = GetCLEngine())
+      engine->ShowMessageEx(L"MsgBox.SelectAutoScanItemOrDisabledAutoScan", {}, false, mr::None,
+                            mb::OK, TMsgDlgType::mtInformation, 0);
+    settings.SetSettingBool(L"AutoScan.Enabled", false);
+  }
+
+  settings.SetSettingBool(L"AutoSweep.Login", cbASWLogin->Checked());
+  UpdateRunEntry(RunEntryName());
+  settings.SetSettingBool(L"AutoSweep.Logoff", cbASWLogoff->Checked());
+  settings.SetSettingInteger(L"Backup.MaxBackup",
+                             static_cast<int32_t>(std::lround(edtMaxBackupFile->Value())));
+  settings.SetSettingBool(L"Update.AutoCheck", cbAutoUpdate->Checked());
+  // The choices stay in force for this run; the user hears that the next start will not know them.
+  if (const kplat::TErrorCode rc = settings.EndUpdate(); rc != kplat::err::Success)
+    if (TCLEngine* engine = GetCLEngine())
+      engine->ShowMessageEx(L"MSGBox.SettingsNotSaved", {SystemErrorMessage(rc)}, false, mr::None,
+                            mb::OK, TMsgDlgType::mtError, 0);
+}
+
+void TfrmSettings::btnRecommendClick(TObject&) {
+  const TCLSettings& settings = Settings();
+  cbMinimize->SetChecked(settings.GetSettingBool(L"Recommend.General.Minimize"));
+  cbStartup->SetChecked(settings.GetSettingBool(L"Recommend.General.Startup"));
+  cbCleanedShutdown->SetChecked(settings.GetSettingBool(L"Recommend.General.CleanedShutdown"));
+  cbShowGuide->SetChecked(settings.GetSettingBool(L"Recommend.General.ShowGuide"));
+  cbShowBalloon->SetChecked(settings.GetSettingBool(L"Recommend.General.ShowBalloon"));
+
+  RecommendTopicList(*lbRegistryFixList, L"RegFix.");
+  for (TTreeNode* node : tvPSList->Items().All())
+    if (const auto* topic = dynamic_cast<const TFigTopic*>(node->Data()))
+      node->SetChecked(settings.GetSettingBool(L"Recommend.PrivacySweep." + topic->Name()));
+  TickFullRoots();
+  RecommendTopicList(*lbJunkFiles, L"JunkFiles.");
+
+  cbSOCO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.CO"));
+  cbSONO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.NO"));
+
+  cbASEnabled->SetChecked(true);
+  edtASHour->SetText(L"12");
+  edtASMin->SetText(L"00");
+  cbASSModeEveryDay->SetChecked(true);
+  for (int i = 0; i < kActionCount; ++i)
+    lbASAction->SetChecked(i, true);
+
+  cbASWLogin->SetChecked(true);
+  cbASWLogoff->SetChecked(true);
+  edtMaxBackupFile->SetValue(settings.GetSettingInteger(L"Recommend.Backup.MaxBackup"));
+  cbAutoUpdate->SetChecked(true);
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The settings window: which topics of each scan category are used, the two system-optimisation
+// profiles, the automated scan and sweep, update checking and the number of backups. A
+// navigation tree on the left chooses the page; OK and Apply store the choices, Cancel stores
+// nothing, Recommended sets the controls to the recommended values without storing them.
+
+#include "components/CLControls.h"
+#include "components/CLListControls.h"
+
+#include <map>
+#include <string>
+
+class TFigEngine;
+class TCLMultiLang;
+
+class TfrmSettings : public TForm {
+public:
+  // The lists are built from aEngine's topics; it must outlive the window.
+  TfrmSettings(TComponent* aOwner, TFigEngine& aEngine);
+
+  // Shows the page of the number (0-5, 10-15); for 0, 3, 10 and 13 it also selects the page's
+  // node. Other numbers do nothing.
+  void SetPage(int aState);
+  // The number of the page shown.
+  int Page() const { return FPage; }
+  // True from creation until the window has been shown.
+  bool Init() const { return FInit; }
+
+  void FormShow(TObject& Sender);
+  void Save();
+  void btnRecommendClick(TObject& Sender);
+  // A press on a privacy node with children gives every child the node's tick.
+  void tvPSListMouseDown(TObject& Sender, TMouseButton aButton, TShiftState aShift, int aX, int aY);
+  void tvSettingsListMouseUp(TObject& Sender, TMouseButton aButton, TShiftState aShift, int aX,
+                             int aY);
+
+  TTreeView* tvSettingsList;
+  TPanel* pnlGeneralSettings;
+  TPanel* pnlUpdate;
+  TPanel* pnlBackup;
+  TPanel* pnlIgnoreList;
+  TPanel* pnlUserInterface;
+  TPanel* pnlRegistryFix;
+  TPanel* pnlPrivacySweep;
+  TPanel* pnlJunkFilesClean;
+  TPanel* pnlSystemOptimization;
+  TPanel* pnlAutoScan;
+  TPanel* pnlAutoSweep;
+
+  TCheckBox* cbStartup;
+  TCheckBox* cbMinimize;
+  TCheckBox* cbCleanedShutdown;
+  TCheckBox* cbShowGuide;
+  TCheckBox* cbShowBalloon;
+  TButton* btnClearShowAgainFlag;
+  TCheckListBox* lbRegistryFixList;
+  TTreeView* tvPSList;
+  TCheckListBox* lbJunkFiles;
+  TLabel* lblSOText;
+  TLabel* lblSONote;
+  TComboBox* cbSOCO;
+  TComboBox* cbSONO;
+  TLinkLabel* llSOHelp;
+  TRadioButton* cbASEnabled;
+  TRadioButton* cbASDisabled;
+  TPanel* pnlASMode;
+  TRadioButton* cbASSModeOnce;
+  TRadioButton* cbASSModeEveryDay;
+  TRadioButton* cbASSModeEveryWeek;
+  TRadioButton* cbASSModeEveryMonth;
+  TSpinEdit* edtASHour;
+  TSpinEdit* edtASMin;
+  TCheckListBox* lbASAction;
+  TCheckBox* cbASWLogin;
+  TCheckBox* cbASWLogoff;
+  TCheckBox* cbAutoUpdate;
+  TSpinEdit* edtMaxBackupFile;
+  TButton* btnOk;
+  TButton* btnApply;
+  TButton* btnCancel;
+  TButton* btnRecommend;
+  TCLMultiLang* CLMultiLang1;
+
+private:
+  void CreatePages();
+  void CreateControls();
+  void BuildLists();
+  void LoadValues();
+  void SetAutoScanControlsEnabled(bool aEnabled);
+  TRadioButton* ModeRadio(int aMode) const;
+  // Ticks every privacy root whose children are all ticked (also one without children).
+  void TickFullRoots();
+
+  TFigEngine& FEngine;
+  bool FInit = true;
+  int FPage = -1;
+  std::map<int, TPanel*> FPages;
+  std::map<int, TTreeNode*> FPageNodes;
+  std::map<const TTreeNode*, int> FNodePages;
+};

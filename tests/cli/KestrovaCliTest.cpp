@@ -1,0 +1,239 @@
+#include "cli/KestrovaCli.h"
+
+#include "appengine/FigEngineSettings.h"
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
+#include "base/CLSettings.h"
+#include "engine/FigEngine.h"
+#include "platform/RegKey.h"
+#include "platform/TextCodec.h"
+#include "platform/fake/FakeMachine.h"
+#include "support/FakeRegEdit.h"
+#include "support/RoamingProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kplat;
+
+const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
+const std::wstring kTopics = L"C:\\Work\\topics.db";
+const std::wstring kJunk = L"C:\\Work\\junk";
+const std::wstring kAppPaths = L"Software\\KestrovaCli\\App Paths";
+
+class TCapture : public ICliConsole {
+public:
+  void Out(const std::wstring& aText) override { Output += aText; }
+  void Err(const std::wstring& aText) override { Errors += aText; }
+  bool ErrIsConsole() const override { return false; }
+  std::wstring Output;
+  std::wstring Errors;
+};
+
+// A stale application path and a junk file, each found by one topic of the test's database.
+const char* const kTopicFile = "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
+                               "[TOPIC_0]\nNAME=TestAppPaths\nCategory=tcARegFix\nENABLED=1\n"
+                               "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaCli\\"
+                               "App Paths\nRule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\n"
+                               "FolderDepth=2\nIncludeSubFolder=1\n"
+                               "[TOPIC_1]\nNAME=TestJunk\nCategory=tcCJunkFile\nENABLED=0\n"
+                               "LOCATION_0=lsDisk,C:\\Work\\junk\nRule=rsJunkFile,.tmp\nLEVEL=1\n";
+
+class KestrovaCliTest : public testing::Test {
+protected:
+  KestrovaCliTest() {
+    InstallFakeRegEdit(Machine());
+    Machine().AddTextFile(kProgram + L"const.dat", "[setting]\nApp.Ver=1.2.3.4\n"
+                                                   "Backup.MaxBackup=10\nPath.Languages=lang\n");
+    Machine().AddTextFile(kTopics, kTopicFile);
+    Machine().SetRegString(regroot::CurrentUser, kAppPaths + L"\\gone.exe", L"",
+                           L"C:\\Gone\\gone.exe");
+    // The list's own key names a program that exists, so that only the entry below is stale.
+    Machine().SetRegString(regroot::CurrentUser, kAppPaths, L"", L"C:\\Windows\\regedit.exe");
+    Machine().AddTextFile(kJunk + L"\\old.tmp", "junk");
+  }
+  ~KestrovaCliTest() override { FreeCLSettings(); }
+
+  fake::TFakeMachine& Machine() { return FScope.Machine(); }
+
+  int Run(const std::vector<std::wstring>& aArgs) {
+    FConsole = TCapture();
+    return RunKestrovaCli(aArgs, FConsole);
+  }
+
+  bool Has(const std::wstring& aText) const {
+    return FConsole.Output.find(aText) != std::wstring::npos;
+  }
+
+  fake::TFakeMachineScope FScope;
+  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
+  TCLScopedMainThread FMainScope{FMain};
+  TCapture FConsole;
+};
+
+TEST_F(KestrovaCliTest, UsageErrorsExitWithTwoAndTheUsage) {
+  const std::vector<std::vector<std::wstring>> wrong = {
+      {},
+      {L"clean"},
+      {L"restore"},
+      {L"restore", L"0"},
+      {L"restore", L"1x"},
+      {L"restore", L"1", L"2"},
+      {L"scan", L"--all"},
+      {L"scan", L"--category", L"windows"},
+      {L"scan", L"--topics"},
+      {L"backups", L"--pace"},
+      {L"--help", L"scan"},
+  };
+  for (const auto& args : wrong) {
+    EXPECT_EQ(Run(args), kCliUsageError) << (args.empty() ? "" : ToUtf8(args.back()));
+    EXPECT_NE(FConsole.Errors.find(L"Usage:"), std::wstring::npos);
+    EXPECT_TRUE(FConsole.Output.empty());
+  }
+  EXPECT_EQ(Run({L"--help"}), kCliSuccess);
+  EXPECT_TRUE(Has(L"kestrova-cli restore N"));
+  EXPECT_EQ(Run({L"--version"}), kCliSuccess);
+  EXPECT_EQ(FConsole.Output, L"Kestrova 1.2.3.4\n");
+
+  TCliOptions options;
+  std::wstring error;
+  ASSERT_TRUE(ParseCliArgs({L"cure", L"--category", L"junk", L"--category", L"regfix", L"--all",
+                            L"--json", L"--topics", L"x.db"},
+                           options, error));
+  EXPECT_EQ(options.Categories, (std::vector<TTopicCategory>{tcCJunkFile, tcARegFix}));
+  EXPECT_TRUE(options.All && options.Json && !options.Pace);
+  EXPECT_EQ(options.TopicFile, L"x.db");
+}
+
+TEST_F(KestrovaCliTest, MissingOrCorruptTopicDatabaseExitsWithThree) {
+  EXPECT_EQ(Run({L"scan", L"--topics", L"C:\\Work\\none.db"}), kCliTopicDbError);
+  EXPECT_NE(FConsole.Errors.find(L"C:\\Work\\none.db"), std::wstring::npos);
+  Machine().AddTextFile(L"C:\\Work\\bad.db", "[GLOBAL]\nMAGICWORD=XYZ\n");
+  EXPECT_EQ(Run({L"topics", L"--topics", L"C:\\Work\\bad.db"}), kCliTopicDbError);
+  EXPECT_NE(FConsole.Errors.find(L"bad.db"), std::wstring::npos);
+  // Without --topics the program's own database is meant.
+  EXPECT_EQ(Run({L"scan"}), kCliTopicDbError);
+  EXPECT_NE(FConsole.Errors.find(kProgram + L"data\\topic.db"), std::wstring::npos);
+}
+
+TEST_F(KestrovaCliTest, TopicsListTheirCategoryRuleStateAndLocations) {
+  ASSERT_EQ(Run({L"topics", L"--topics", kTopics, L"--json"}), kCliSuccess);
+  EXPECT_TRUE(Has(L"{\"name\": \"TestAppPaths\", \"category\": \"tcARegFix\", \"rule\": "
+                  L"\"rsAppPaths\", \"enabled\": true, \"locations\": 1}"));
+  EXPECT_TRUE(Has(L"\"rule\": \"rsJunkFile\", \"enabled\": false"));
+  ASSERT_EQ(Run({L"topics", L"--topics", kTopics}), kCliSuccess);
+  EXPECT_TRUE(Has(L"Registry Clean"));
+  EXPECT_TRUE(Has(L"Junk Files Removal"));
+}
+
+TEST_F(KestrovaCliTest, ScanCureBackupsAndRestoreRoundTrip) {
+  // The file's own choice: only the registry topic.
+  ASSERT_EQ(Run({L"scan", L"--topics", kTopics, L"--json"}), kCliSuccess)
+      << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"\"topic\": \"TestAppPaths\", \"category\": \"tcARegFix\", \"rule\": "
+                  L"\"rsAppPaths\", \"reason\": \"frAppPathNotExists\", \"message\": \"File "
+                  L"[Software\\\\KestrovaCli\\\\App Paths\\\\gone.exe] is not Exists.\""));
+  EXPECT_TRUE(Has(L"\"MatchedAllCount\": 1"));
+  EXPECT_TRUE(Has(L"\"status\": null"));
+  EXPECT_TRUE(Has(L"\"backup\": null"));
+
+  // Both categories; the junk finding (LEVEL 1) is not checked, so only --all cures it.
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics, L"--category", L"regfix", L"--category", L"junk"}),
+            kCliSuccess)
+      << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"Application Path not exists"));
+  EXPECT_TRUE(Has(L"Cured"));
+  EXPECT_TRUE(Has(L"Backup file: "));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"\\old.tmp"));
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics, L"--all-topics", L"--all", L"--json"}),
+            kCliSuccess);
+  EXPECT_TRUE(Has(L"\"status\": \"csCured\""));
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"\\old.tmp"));
+
+  // The second run backed up no registry entry, so only the first is listed.
+  ASSERT_EQ(Run({L"backups", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"[\n {\"index\": 1, \"datetime\": \"2026-03-02 10:00:00\", \"changes\": 1"));
+  EXPECT_EQ(Run({L"restore", L"2"}), kCliFailed);
+
+  ASSERT_EQ(Run({L"restore", L"1", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"\"entries\": 1, \"verified\": 1, \"failed\": []}"));
+  TRegKey key;
+  ASSERT_EQ(key.Open(regroot::CurrentUser, kAppPaths + L"\\gone.exe"), err::Success);
+  EXPECT_EQ(key.ReadString(L"").value_or(L""), L"C:\\Gone\\gone.exe");
+
+  // A value the registry editor cannot write makes the restore fail and names the entry.
+  ASSERT_EQ(Platform().Registry().DeleteKeyTree(regroot::CurrentUser, kAppPaths + L"\\gone.exe",
+                                                TRegView::Default),
+            err::Success);
+  Machine().AddRegKey(regroot::CurrentUser, kAppPaths + L"\\gone.exe");
+  Machine().FailSetValue(regroot::CurrentUser, kAppPaths + L"\\gone.exe");
+  EXPECT_EQ(Run({L"restore", L"1"}), kCliFailed);
+  EXPECT_TRUE(Has(L"1 of the 1 entries of"));
+  EXPECT_TRUE(Has(L"  [HKEY_CURRENT_USER\\Software\\KestrovaCli\\App Paths\\gone.exe] @"));
+}
+
+TEST_F(KestrovaCliTest, SharesTheWindowsDataFolder) {
+  Machine().SetProgramPath(kProgram + L"kestrova-cli.exe");
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  const std::wstring folder = L"\\C__Program Files_Kestrova_Kestrova.exe\\backup\\info.rec";
+  EXPECT_TRUE(Machine().HasFile(L"C:\\ProgramData" + folder) ||
+              Machine().HasFile(L"C:\\Users\\User\\AppData\\Roaming" + folder));
+}
+
+TEST_F(KestrovaCliTest, ARoamingProfileKeepsItsBackupsOnItsShare) {
+  UseRoamingProfile(Machine());
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  const std::wstring backup = GetCLSettings().UserDataPath() + L"backup\\";
+  ASSERT_EQ(backup.rfind(kRoamingAppData + L"\\", 0), 0u) << ToUtf8(backup);
+  EXPECT_TRUE(Machine().HasFile(backup + L"info.rec"));
+  EXPECT_TRUE(Machine().HasFile(backup + L"03022026100000.reg"));
+  ASSERT_EQ(Run({L"backups"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"2026-03-02 10:00:00"));
+  EXPECT_FALSE(Has(L"2026-03-01"));
+  ASSERT_EQ(Run({L"restore", L"1"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Software\\Planted"));
+  EXPECT_TRUE(CurrentFolderUntouched(Machine()));
+}
+
+TEST(FigEngineSettings, EnablesTheUsersChoicesPerCategoryAndProfile) {
+  fake::TFakeMachineScope scope;
+  scope.Machine().AddTextFile(kProgram + L"const.dat",
+                              "[setting]\nRegFix.A=1\nRegFix.B=0\nJunkFiles.J=1\n"
+                              "SystemOptimization.CO=3\nSystemOptimization.NO=1\n");
+  TFigEngine engine;
+  const auto add = [&engine](const wchar_t* aName, TTopicCategory aCategory, int aLevel) {
+    TFigTopic& topic = *engine.GetTopic(engine.AddTopic(aName));
+    topic.SetCategory(aCategory);
+    topic.ValueList().SetValue(kTopicKeyLevel, std::to_wstring(aLevel));
+    topic.SetEnabled(true);
+  };
+  add(L"A", tcARegFix, 2);
+  add(L"B", tcARegFix, 2);
+  add(L"J", tcCJunkFile, 2);
+  add(L"Usage5", tcDSystemOptimization, 5);
+  add(L"Usage6", tcDSystemOptimization, 6);
+  add(L"Net13", tcDSystemOptimization, 13);
+  add(L"Net14", tcDSystemOptimization, 14);
+  const auto enabled = [&engine] {
+    std::wstring names;
+    for (int i = 0; i < engine.TopicCount(); ++i) {
+      if (engine.GetTopic(i)->Enabled()) {
+        names += engine.GetTopic(i)->Name() + L" ";
+      }
+    }
+    return names;
+  };
+  LoadFigEngineSettings(engine, {true, true, true, true});
+  EXPECT_EQ(enabled(), L"A J Usage5 Net13 ");
+  LoadFigEngineSettings(engine, {false, true, true, false});
+  EXPECT_EQ(enabled(), L"J ");
+  FreeCLSettings();
+}
+
+} // namespace

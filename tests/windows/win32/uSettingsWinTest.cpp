@@ -1,0 +1,252 @@
+// The settings window on the real system, over the shipped topics: OK writes and removes the
+// log-on sweep's Run entry as the system's own registry tool reads it, and every page is shown.
+#include "windows/uSettings.h"
+
+#include "appengine/CLEngine.h"
+#include "base/CLHelpers.h"
+#include "base/CLMainThread.h"
+#include "base/CLSettings.h"
+#include "base/win32/CLMainThreadWin.h"
+#include "components/CLMultiLang.h"
+#include "components/win32/CLWinBinding.h"
+#include "engine/FigEngine.h"
+#include "platform/TextCodec.h"
+#include "platform/win32/Win32Platform.h"
+#include "support/win32/WinScratch.h"
+#include "support/win32/WinScreenshot.h"
+#include "windows/uSchedule.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class TRecordingBox : public ICLMessageBox {
+public:
+  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
+    Texts.push_back(aRequest.Text);
+    aFlagChecked = false;
+    return mr::OK;
+  }
+  std::vector<std::wstring> Texts;
+};
+
+// What "reg query" prints about the Run key; the registry tool's exit code in aExitCode.
+std::string QueryRunKey(DWORD& aExitCode) {
+  const std::wstring outFile = ktest::win32::TempFolder() + L"kestrova-reg-query.txt";
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  HANDLE out = ::CreateFileW(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE)
+    return "<no output file>";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  PROCESS_INFORMATION process{};
+  std::wstring commandLine = L"reg query \"HKCU\\";
+  commandLine += kRunKey;
+  commandLine += L"\"";
+  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  ::CloseHandle(out);
+  if (!started)
+    return "<reg not started>";
+  const bool ended = ::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+  aExitCode = 99;
+  ::GetExitCodeProcess(process.hProcess, &aExitCode);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  if (!ended)
+    return "<reg did not end>";
+  std::ifstream file(std::filesystem::path(outFile), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  file.close();
+  ::DeleteFileW(outFile.c_str());
+  // The tool writes ANSI text, or UTF-16 on some systems; the texts looked for are ASCII.
+  std::erase(text, '\0');
+  return text;
+}
+
+void Paint(HWND aWindow) {
+  ::RedrawWindow(aWindow, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
+}
+
+// The user's click on a check box or button.
+void Click(TControl& aControl) {
+  HWND window = ControlWindow(aControl);
+  ASSERT_NE(window, nullptr);
+  ::SendMessageW(window, BM_CLICK, 0, 0);
+}
+
+class SettingsWin : public ::testing::Test {
+protected:
+  SettingsWin() {
+    FPrevious = SetCLMainThread(&FMainThread);
+    InstallWin32Binding();
+    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
+    FEngine.SetLanguageData(&FLanguage);
+    FEngine.SetMessageBox(&FBox);
+    EXPECT_TRUE(FFigEngine.LoadTopics(GetAppPath() + L"data\\topic.db"));
+  }
+  ~SettingsWin() override {
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, RunEntryName().c_str());
+    FreeCLSettings();
+    SetCLMainThread(FPrevious);
+  }
+
+  // Opens the window, sets the two ticks that decide the Run entry as the user clicks them and
+  // presses OK.
+  void ChooseLogOnSweep(bool aSweep) {
+    TfrmSettings window(nullptr, FFigEngine);
+    window.ShowForm();
+    window.SetPage(0);
+    if (window.cbStartup->Checked())
+      Click(*window.cbStartup);
+    window.SetPage(15);
+    if (window.cbASWLogin->Checked() != aSweep)
+      Click(*window.cbASWLogin);
+    EXPECT_EQ(window.cbASWLogin->Checked(), aSweep);
+    Click(*window.btnOk);
+    EXPECT_EQ(GetCLSettings().GetSettingBool(L"AutoSweep.Login"), aSweep);
+  }
+
+  kplat::win32::TWin32Platform FPlatform;
+  kplat::TScopedPlatform FScope{FPlatform};
+  TCLMainThreadWin FMainThread;
+  TCLMainThread* FPrevious = nullptr;
+  TCLMultiLangData FLanguage{nullptr};
+  TRecordingBox FBox;
+  TCLEngine FEngine{nullptr};
+  TFigEngine FFigEngine;
+};
+
+TEST_F(SettingsWin, OkWritesAndRemovesTheLogOnSweepRunEntry) {
+  const std::string name = kplat::ToUtf8(RunEntryName());
+  ASSERT_FALSE(name.empty());
+  std::string data = "\"";
+  data += kplat::ToUtf8(FPlatform.System().GetProgramPath());
+  data += "\" AutoSweep";
+
+  ChooseLogOnSweep(true);
+  DWORD exitCode = 99;
+  std::string listing = QueryRunKey(exitCode);
+  EXPECT_EQ(exitCode, 0u) << listing;
+  const size_t line = listing.find(name);
+  ASSERT_NE(line, std::string::npos) << listing;
+  const std::string entry = listing.substr(line, listing.find_first_of("\r\n", line) - line);
+  EXPECT_NE(entry.find("REG_SZ"), std::string::npos) << entry;
+  EXPECT_EQ(entry.substr(entry.size() - std::min(entry.size(), data.size())), data) << entry;
+
+  ChooseLogOnSweep(false);
+  listing = QueryRunKey(exitCode);
+  EXPECT_EQ(listing.find(name), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("AutoSweep"), std::string::npos) << listing;
+}
+
+TEST_F(SettingsWin, EveryPageOnScreen) {
+  TfrmSettings window(nullptr, FFigEngine);
+  window.ShowForm();
+  HWND form = FormWindow(window);
+  ASSERT_NE(form, nullptr);
+  for (int page : {0, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15}) {
+    window.SetPage(page);
+    EXPECT_EQ(window.Page(), page);
+    Paint(form);
+    std::wstring shot = L"settings-";
+    shot += std::to_wstring(page);
+    EXPECT_TRUE(ktest::win32::SaveWindowPng(form, ktest::win32::ScreenshotPath(shot)));
+  }
+  // The shipped topics fill the lists of the three scan pages.
+  EXPECT_GT(window.lbRegistryFixList->Items().Count(), 0);
+  EXPECT_GT(window.tvPSList->Items().Count(), 0);
+  EXPECT_GT(window.lbJunkFiles->Items().Count(), 0);
+}
+
+TEST_F(SettingsWin, ClickingAPrivacyRootsBoxGivesItsChildrenItsNewTick) {
+  TfrmSettings window(nullptr, FFigEngine);
+  window.ShowForm();
+  window.SetPage(11);
+  ASSERT_GT(window.tvPSList->Items().RootCount(), 0);
+  TTreeNode& root = window.tvPSList->Items().Root(0);
+  ASSERT_GT(root.Count(), 0);
+  HWND tree = ControlWindow(*window.tvPSList);
+  ASSERT_NE(tree, nullptr);
+  const auto item =
+      reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  ASSERT_NE(item, nullptr);
+  // The root's check box: the state icon left of its text. The message takes the item in the
+  // rectangle it fills.
+  RECT text{};
+  std::memcpy(&text, &item, sizeof(item));
+  ASSERT_TRUE(::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text)));
+  POINT box{-1, (text.top + text.bottom) / 2};
+  for (int x = 0; x < text.left && box.x < 0; ++x) {
+    TVHITTESTINFO hit{};
+    hit.pt = {x, box.y};
+    ::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON) != 0)
+      box.x = x + 4;
+  }
+  ASSERT_GE(box.x, 0);
+
+  const auto clickAt = [&window, tree](POINT aPoint) {
+    ::ClientToScreen(tree, &aPoint);
+    ::SetForegroundWindow(FormWindow(window));
+    ::SetCursorPos(aPoint.x, aPoint.y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return ::SendInput(2, input, sizeof(INPUT));
+  };
+  RECT client{};
+  ::GetClientRect(tree, &client);
+  for (int click = 0; click < 2; ++click) {
+    if (click > 0) {
+      // A click on the empty end of the tree first, so that the next is no double click.
+      ASSERT_EQ(clickAt({box.x, client.bottom - 4}), 2u);
+      ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+    }
+    const bool before = root.Checked();
+    ASSERT_EQ(clickAt(box), 2u);
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return root.Checked() != before; }, 5000))
+        << "click " << click;
+    // Whatever the window system sends after the click has arrived too.
+    ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+    EXPECT_EQ(root.Checked(), !before);
+    for (int c = 0; c < root.Count(); ++c)
+      EXPECT_EQ(root.Item(c).Checked(), root.Checked()) << "click " << click << ", child " << c;
+    // The boxes on screen say the same.
+    auto child = reinterpret_cast<HTREEITEM>(
+        ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    for (int c = 0; child != nullptr; ++c) {
+      TVITEMW shown{};
+      shown.mask = TVIF_STATE | TVIF_HANDLE;
+      shown.stateMask = TVIS_STATEIMAGEMASK;
+      shown.hItem = child;
+      ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&shown));
+      EXPECT_EQ(shown.state & TVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(root.Checked() ? 2 : 1))
+          << "click " << click << ", child " << c;
+      child = reinterpret_cast<HTREEITEM>(
+          ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+    }
+  }
+}
+
+} // namespace
