@@ -235,7 +235,7 @@ TEST_F(UpdateWindowWin, CheckForUpdateInBothMenusOfTheMainWindowAsksTheServer) {
     ASSERT_NE(entry, nullptr);
     const size_t asked = FServer.Requests().size();
     entry->Click();
-    TfrmCLUpdateForm& form = *main.Engine().UpdateForm();
+    TfrmCLUpdateForm& form = *UpdateFormOf(main.Engine());
     ASSERT_TRUE(Serve([&form] { return !form.Updating(); }));
     Serve([] { return ::GetQueueStatus(QS_POSTMESSAGE) == 0; });
     EXPECT_EQ(FServer.Requests().size(), asked + 1);
