@@ -4,6 +4,8 @@
 #include "components/win32/CLWinForm.h"
 #include "components/win32/CLWinWebView.h"
 
+#include <utility>
+
 namespace {
 
 void BindForm(TForm& aForm) {
@@ -61,27 +63,39 @@ TModalResult RunModal(TForm& aForm) {
 } // namespace
 
 void InstallWin32Binding() {
-  static bool installed = false;
-  if (installed)
-    return;
-  installed = true;
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof(controls);
-  controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
-                   ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS |
-                   ICC_UPDOWN_CLASS | ICC_LINK_CLASS;
-  if (!::InitCommonControlsEx(&controls)) {
-    // Common Controls before version 6 know no link class; the rest is there.
-    controls.dwICC &= ~static_cast<DWORD>(ICC_LINK_CLASS);
-    ::InitCommonControlsEx(&controls);
-  }
+  static const bool prepared = [] {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
+                     ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS |
+                     ICC_UPDOWN_CLASS | ICC_LINK_CLASS;
+    if (!::InitCommonControlsEx(&controls)) {
+      // Common Controls before version 6 know no link class; the rest is there.
+      controls.dwICC &= ~static_cast<DWORD>(ICC_LINK_CLASS);
+      ::InitCommonControlsEx(&controls);
+    }
+    AddSkinThemeListener([] {
+      for (TFormWindow* window : TFormWindow::All())
+        window->ApplySkin();
+    });
+    return true;
+  }();
+  static_cast<void>(prepared);
   TForm::SetFormBinder(&BindForm);
   TForm::SetModalHandler(&RunModal);
   TWebBrowser::SetViewFactory(&CreateWin32WebView);
-  AddSkinThemeListener([] {
-    for (TFormWindow* window : TFormWindow::All())
-      window->ApplySkin();
-  });
+}
+
+TWin32BindingScope::TWin32BindingScope()
+    : FBinder(TForm::SetFormBinder(nullptr)), FModalHandler(TForm::SetModalHandler(nullptr)),
+      FViewFactory(TWebBrowser::SetViewFactory(nullptr)) {
+  InstallWin32Binding();
+}
+
+TWin32BindingScope::~TWin32BindingScope() {
+  TForm::SetFormBinder(std::move(FBinder));
+  TForm::SetModalHandler(std::move(FModalHandler));
+  TWebBrowser::SetViewFactory(std::move(FViewFactory));
 }
 
 bool TranslateFormMessage(MSG& aMessage) {

@@ -12,11 +12,28 @@
 // Main thread only.
 
 #include "components/CLControls.h"
+#include "components/CLWebBrowser.h"
 
 #include <windows.h>
 
 // Installs the form binder and the modal handler; call once at start, after SetCLMainThread.
 void InstallWin32Binding();
+
+// Installs the binding for its lifetime and then puts back whatever was installed before, so that
+// window-less logic that runs later in the same process (a test program's next suite) gets no
+// real windows and no modal loop that waits for a user.
+class TWin32BindingScope {
+public:
+  TWin32BindingScope();
+  ~TWin32BindingScope();
+  TWin32BindingScope(const TWin32BindingScope&) = delete;
+  TWin32BindingScope& operator=(const TWin32BindingScope&) = delete;
+
+private:
+  TForm::TFormBinder FBinder;
+  TForm::TModalHandler FModalHandler;
+  TWebBrowser::TViewFactory FViewFactory;
+};
 
 // The thread's message loop until TerminateWin32MessageLoop (or a quit message); keyboard
 // navigation (Tab, arrows, "&" accelerators, Enter for the default button, Escape for the

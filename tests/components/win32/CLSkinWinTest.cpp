@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,10 +103,13 @@ public:
 };
 
 class SkinWin : public ::testing::Test {
+  // Made first and gone last: the windows of the fixture are bound, later suites get none.
+  std::optional<TWin32BindingScope> FBinding;
+
 protected:
   SkinWin() {
     kplat::win32::InstallWin32Platform();
-    InstallWin32Binding();
+    FBinding.emplace();
     InstallWin32FormPlacer();
     // <windows.h> makes SetProp a macro: the probe's texts go in as language text.
     FLanguage.DefaultData().LoadFromString(std::wstring(CLBuiltInEnglish()) +

@@ -170,9 +170,10 @@ protected:
   static void SetUpTestSuite() {
     FMainThread = new TCLMainThreadWin;
     FPrevious = SetCLMainThread(FMainThread);
-    InstallWin32Binding();
+    FBinding = new TWin32BindingScope;
   }
   static void TearDownTestSuite() {
+    delete FBinding;
     SetCLMainThread(FPrevious);
     delete FMainThread;
   }
@@ -182,6 +183,7 @@ protected:
 
   static TCLMainThreadWin* FMainThread;
   static TCLMainThread* FPrevious;
+  static TWin32BindingScope* FBinding;
   kplat::win32::TWin32Platform FPlatform;
   kplat::TScopedPlatform FScope{FPlatform};
   std::unique_ptr<TBindingTestForm> FForm;
@@ -189,6 +191,7 @@ protected:
 
 TCLMainThreadWin* BindingWin::FMainThread = nullptr;
 TCLMainThread* BindingWin::FPrevious = nullptr;
+TWin32BindingScope* BindingWin::FBinding = nullptr;
 
 TEST_F(BindingWin, ControlsShowTheirComponents) {
   TBindingTestForm& form = *FForm;

@@ -20,6 +20,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace {
@@ -63,10 +64,13 @@ bool Shown(TControl& aControl) {
 }
 
 class UpdateWindowWin : public ::testing::Test {
+  // Made first and gone last: the windows of the fixture are bound, later suites get none.
+  std::optional<TWin32BindingScope> FBinding;
+
 protected:
   UpdateWindowWin() {
     FPreviousMain = SetCLMainThread(&FMainThread);
-    InstallWin32Binding();
+    FBinding.emplace();
     FPreviousTransfer = InstallWinInetTransfer();
     FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
     FEngine.SetLanguageData(&FLanguage);

@@ -29,6 +29,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -166,10 +167,13 @@ private:
 };
 
 class MainWindowWin : public ::testing::Test {
+  // Made first and gone last: the windows of the fixture are bound, later suites get none.
+  std::optional<TWin32BindingScope> FBinding;
+
 protected:
   MainWindowWin() {
     FPrevious = SetCLMainThread(&FMainThread);
-    InstallWin32Binding();
+    FBinding.emplace();
     FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
     ktest::win32::RemoveTree(FFolder);
     ::CreateDirectoryW(FFolder.c_str(), nullptr);

@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,10 +86,13 @@ std::wstring ListText(HWND aList, int aRow, int aColumn) {
 }
 
 class PagesWin : public ::testing::Test {
+  // Made first and gone last: the windows of the fixture are bound, later suites get none.
+  std::optional<TWin32BindingScope> FBinding;
+
 protected:
   PagesWin() {
     FPrevious = SetCLMainThread(&FMainThread);
-    InstallWin32Binding();
+    FBinding.emplace();
     TfrmMain::SetDefaultMessageBox(&FBox);
     FForm = std::make_unique<TfrmMain>(nullptr);
     FForm->tmrCleannow->SetEnabled(false);

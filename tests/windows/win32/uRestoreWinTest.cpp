@@ -24,6 +24,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,10 +53,13 @@ std::wstring ValueName(int aRun, int aValue) {
 }
 
 class RestoreCenterWin : public ::testing::Test {
+  // Made first and gone last: the windows of the fixture are bound, later suites get none.
+  std::optional<TWin32BindingScope> FBinding;
+
 protected:
   RestoreCenterWin() {
     FPrevious = SetCLMainThread(&FMainThread);
-    InstallWin32Binding();
+    FBinding.emplace();
     FKey = kScratchRoot;
     FKey += L"\\";
     FKey += std::to_wstring(::GetCurrentProcessId());

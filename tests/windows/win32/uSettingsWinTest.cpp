@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,10 +96,13 @@ void Click(TControl& aControl) {
 }
 
 class SettingsWin : public ::testing::Test {
+  // Made first and gone last: the windows of the fixture are bound, later suites get none.
+  std::optional<TWin32BindingScope> FBinding;
+
 protected:
   SettingsWin() {
     FPrevious = SetCLMainThread(&FMainThread);
-    InstallWin32Binding();
+    FBinding.emplace();
     FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
     FEngine.SetLanguageData(&FLanguage);
     FEngine.SetMessageBox(&FBox);
