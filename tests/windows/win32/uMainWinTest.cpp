@@ -389,7 +389,7 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
   // The program's own update window, found whatever its caption says in German.
   ASSERT_TRUE(Choose(*form.miLanguage, L"Deutsch"));
   form.actUpdate->Execute();
-  TfrmCLUpdateForm* update = form.Engine().UpdateForm();
+  TfrmCLUpdateForm* update = UpdateFormOf(form.Engine());
   ASSERT_NE(update, nullptr);
   ASSERT_TRUE(ktest::win32::PumpUntil([update] { return !update->Updating(); }, kLimitMs));
   HWND window = FormWindow(*update);
