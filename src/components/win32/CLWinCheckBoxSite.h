@@ -9,6 +9,7 @@ public:
   void CaptionChanged() override;
   void ApplyColours() override;
   bool Command(int aCode) override;
+  bool SeeThrough() const override { return true; }
 
 protected:
   TSiteWindowSpec Spec() override;

@@ -454,16 +454,12 @@ COLORREF Resolve(TColor aColour) {
   return Rgb(aColour);
 }
 
-// Controls that show their parent's background unless they were given a colour of their own.
-bool SeeThrough(const TControl& aControl) {
-  return dynamic_cast<const TLabel*>(&aControl) || dynamic_cast<const TCheckBox*>(&aControl) ||
-         dynamic_cast<const TRadioButton*>(&aControl) || dynamic_cast<const TImage*>(&aControl);
-}
-
 } // namespace
 
 COLORREF TFormWindow::Background(const TControl& aControl) const {
-  if (aControl.Color() == clBtnFace && SeeThrough(aControl) && aControl.Parent() != nullptr)
+  const auto found = FSites.find(&aControl);
+  const bool seeThrough = found != FSites.end() && found->second->SeeThrough();
+  if (aControl.Color() == clBtnFace && seeThrough && aControl.Parent() != nullptr)
     return Background(*aControl.Parent());
   return Resolve(aControl.Color());
 }
@@ -472,8 +468,6 @@ COLORREF TFormWindow::TextColour(const TControl& aControl) const {
   const TCLSkinTheme& theme = CurrentSkinTheme();
   if (aControl.FontColor() != clBlack)
     return Rgb(aControl.FontColor());
-  if (dynamic_cast<const TLinkLabel*>(&aControl) && !theme.SystemColors)
-    return Rgb(theme.Link);
   const bool onWindow = Background(aControl) == WindowColour() && aControl.Color() == clWindow;
   if (theme.SystemColors)
     return ::GetSysColor(onWindow ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);

@@ -8,6 +8,7 @@ public:
   using TContainerSite::TContainerSite;
   ~TImageSite() override;
   void PropertyChanged(std::wstring_view aProperty) override;
+  bool SeeThrough() const override { return true; }
 
 protected:
   TSiteWindowSpec Spec() override { return {}; }

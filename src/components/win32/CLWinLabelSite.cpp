@@ -1,5 +1,6 @@
 #include "components/win32/CLWinLabelSite.h"
 
+#include "components/CLSkin.h"
 #include "components/win32/CLWinForm.h"
 
 namespace {
@@ -67,7 +68,11 @@ void TLinkSite::CaptionChanged() {
 
 HBRUSH TLinkSite::ColourBrush(HDC aDC) {
   const COLORREF background = Form().Background(Control());
-  ::SetTextColor(aDC, Form().TextColour(Control()));
+  // A link in a skin's colours takes the skin's colour for links unless it has one of its own.
+  const TCLSkinTheme& theme = CurrentSkinTheme();
+  const bool skinned = Control().FontColor() == clBlack && !theme.SystemColors;
+  ::SetTextColor(aDC, skinned ? static_cast<COLORREF>(theme.Link & 0xFFFFFF)
+                              : Form().TextColour(Control()));
   ::SetBkColor(aDC, background);
   // Wine's link control deletes the brush it is given: it gets the DC's own brush, which
   // cannot be deleted, rather than one of the shared brushes.

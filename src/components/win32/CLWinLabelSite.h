@@ -10,6 +10,7 @@ public:
   void CaptionChanged() override;
   void PropertyChanged(std::wstring_view aProperty) override;
   bool Command(int aCode) override;
+  bool SeeThrough() const override { return true; }
 
 protected:
   TSiteWindowSpec Spec() override;
@@ -23,6 +24,7 @@ public:
   using TControlSite::TControlSite;
   std::unique_ptr<TControlSite> Fallback() override;
   void CaptionChanged() override;
+  bool SeeThrough() const override { return true; }
   HBRUSH ColourBrush(HDC aDC) override;
   bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
 

@@ -64,6 +64,8 @@ public:
   virtual void PropertyChanged(std::wstring_view aProperty);
   // The component's or the skin's colours to the control.
   virtual void ApplyColours();
+  // True for a control that shows its parent's background unless it has a colour of its own.
+  virtual bool SeeThrough() const { return false; }
   // The brush a WM_CTLCOLOR* answer gives, the DC's colours set.
   virtual HBRUSH ColourBrush(HDC aDC);
 
