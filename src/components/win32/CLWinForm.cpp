@@ -5,8 +5,6 @@
 #include "components/win32/CLWinBinding.h"
 #include "components/win32/CLWinServices.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <set>
 
@@ -119,8 +117,6 @@ TFormWindow::TFormWindow(TForm& aForm) : FForm(aForm) {
 
 TFormWindow::~TFormWindow() {
   std::erase(Registry(), this);
-  for (auto& [component, site] : FSites)
-    DropPicture(*site);
   for (auto& [colour, brush] : FBrushes)
     ::DeleteObject(brush);
   if (FFont != nullptr)
@@ -400,8 +396,8 @@ void TFormWindow::UpdateFont() {
     return;
   HFONT old = std::exchange(FFont, created);
   for (auto& [component, site] : FSites) {
-    if (site->Window != nullptr)
-      ::SendMessageW(site->Window, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
+    if (site->Window() != nullptr)
+      ::SendMessageW(site->Window(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont), TRUE);
   }
   if (FToolTip != nullptr)
     ::SendMessageW(FToolTip, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
@@ -429,12 +425,8 @@ void TFormWindow::ApplySkin() {
   FBrushes.clear();
   UpdateFont();
   ApplyFrameTheme();
-  for (auto& [component, site] : FSites) {
-    if (site->Kind == TSiteKind::List || site->Kind == TSiteKind::CheckList ||
-        site->Kind == TSiteKind::Tree || site->Kind == TSiteKind::Progress ||
-        site->Kind == TSiteKind::CheckBox || site->Kind == TSiteKind::Radio)
-      SetListColours(*site);
-  }
+  for (auto& [component, site] : FSites)
+    site->ApplyColours();
   PlaceAll();
   ::RedrawWindow(FWindow, nullptr, nullptr,
                  RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
@@ -462,16 +454,12 @@ COLORREF Resolve(TColor aColour) {
   return Rgb(aColour);
 }
 
-// Controls that show their parent's background unless they were given a colour of their own.
-bool SeeThrough(const TControl& aControl) {
-  return dynamic_cast<const TLabel*>(&aControl) || dynamic_cast<const TCheckBox*>(&aControl) ||
-         dynamic_cast<const TRadioButton*>(&aControl) || dynamic_cast<const TImage*>(&aControl);
-}
-
 } // namespace
 
 COLORREF TFormWindow::Background(const TControl& aControl) const {
-  if (aControl.Color() == clBtnFace && SeeThrough(aControl) && aControl.Parent() != nullptr)
+  const auto found = FSites.find(&aControl);
+  const bool seeThrough = found != FSites.end() && found->second->SeeThrough();
+  if (aControl.Color() == clBtnFace && seeThrough && aControl.Parent() != nullptr)
     return Background(*aControl.Parent());
   return Resolve(aControl.Color());
 }
@@ -480,8 +468,6 @@ COLORREF TFormWindow::TextColour(const TControl& aControl) const {
   const TCLSkinTheme& theme = CurrentSkinTheme();
   if (aControl.FontColor() != clBlack)
     return Rgb(aControl.FontColor());
-  if (dynamic_cast<const TLinkLabel*>(&aControl) && !theme.SystemColors)
-    return Rgb(theme.Link);
   const bool onWindow = Background(aControl) == WindowColour() && aControl.Color() == clWindow;
   if (theme.SystemColors)
     return ::GetSysColor(onWindow ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);
@@ -497,25 +483,30 @@ HBRUSH TFormWindow::Brush(COLORREF aColour) {
   return brush;
 }
 
-void TFormWindow::PaintContainer(TControlSite* aSite, HWND aWindow, HDC aDC) {
-  const TControl& control = aSite != nullptr ? *aSite->Control : FForm;
-  RECT client{};
-  ::GetClientRect(aWindow, &client);
-  if (aSite != nullptr && aSite->Kind == TSiteKind::Image) {
-    PaintImage(*aSite, aDC);
-    return;
+// --- Messages -----------------------------------------------------------------------------------
+
+namespace {
+
+// The message as the form's handlers see it.
+TWindowMessage FormWindowMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  TWindowMessage message;
+  message.Msg = aMsg;
+  message.WParam = aWParam;
+  message.LParam = aLParam;
+  if (aMsg == WM_COPYDATA && aLParam != 0) {
+    // The system copied the data into this process; it is valid for this call only.
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(aLParam);
+    message.HasCopyData = true;
+    message.CopyDataId = data->dwData;
+    if (data->lpData != nullptr && data->cbData > 0) {
+      const auto* bytes = static_cast<const uint8_t*>(data->lpData);
+      message.CopyData.assign(bytes, bytes + data->cbData);
+    }
   }
-  if (aSite == nullptr || aSite->Kind != TSiteKind::Panel || control.Caption().empty())
-    return;
-  HGDIOBJ oldFont = ::SelectObject(aDC, FFont);
-  ::SetBkMode(aDC, TRANSPARENT);
-  ::SetTextColor(aDC, TextColour(control));
-  ::DrawTextW(aDC, control.Caption().c_str(), static_cast<int>(control.Caption().size()), &client,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  ::SelectObject(aDC, oldFont);
+  return message;
 }
 
-// --- Messages -----------------------------------------------------------------------------------
+} // namespace
 
 LRESULT CALLBACK TFormWindow::FormProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   if (aMsg == WM_NCCREATE) {
@@ -533,7 +524,7 @@ LRESULT CALLBACK TFormWindow::FormProc(HWND aWindow, UINT aMsg, WPARAM aWParam, 
     ::SetWindowLongPtrW(aWindow, GWLP_USERDATA, 0);
     self->FWindow = nullptr;
     for (auto& [component, site] : self->FSites)
-      site->Control->SetBinding(nullptr);
+      site->Control().SetBinding(nullptr);
     self->FForm.SetBinding(nullptr);
     self->FForm.SetHost(nullptr);
     delete self;
@@ -543,29 +534,15 @@ LRESULT CALLBACK TFormWindow::FormProc(HWND aWindow, UINT aMsg, WPARAM aWParam, 
 }
 
 LRESULT TFormWindow::FormMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
-  TWindowMessage message;
-  message.Msg = aMsg;
-  message.WParam = aWParam;
-  message.LParam = aLParam;
-  if (aMsg == WM_COPYDATA && aLParam != 0) {
-    // The system copied the data into this process; it is valid for this call only.
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(aLParam);
-    message.HasCopyData = true;
-    message.CopyDataId = data->dwData;
-    if (data->lpData != nullptr && data->cbData > 0) {
-      const auto* bytes = static_cast<const uint8_t*>(data->lpData);
-      message.CopyData.assign(bytes, bytes + data->cbData);
-    }
-  }
+  TWindowMessage message = FormWindowMessage(aMsg, aWParam, aLParam);
   if (FForm.Perform(message))
     return message.Result;
   LRESULT result = 0;
   if (ChildMessage(aMsg, aWParam, aLParam, result))
     return result;
-  if (aMsg == TreeCheckMessage()) {
-    if (TControlSite* site = SiteOfWindow(reinterpret_cast<HWND>(aLParam));
-        site != nullptr && site->Kind == TSiteKind::Tree)
-      ReadTreeChecks(*site);
+  if (aMsg == ReadMessage()) {
+    if (TControlSite* site = SiteOfWindow(reinterpret_cast<HWND>(aLParam)))
+      site->PostedRead();
     return 0;
   }
   switch (aMsg) {
@@ -575,7 +552,7 @@ LRESULT TFormWindow::FormMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   case DM_GETDEFID:
     if (TButton* button = DialogButton(mr::OK)) {
       if (const TControlSite* site = SiteOf(button))
-        return MAKELRESULT(site->Id, DC_HASDEFID);
+        return MAKELRESULT(site->Id(), DC_HASDEFID);
     }
     return 0;
   case WM_ERASEBKGND: {
@@ -598,19 +575,8 @@ LRESULT TFormWindow::FormMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
     }
     return 0;
   case WM_ACTIVATE:
-    if (LOWORD(aWParam) == WA_INACTIVE) {
-      HWND focus = ::GetFocus();
-      if (focus != nullptr && ::IsChild(FWindow, focus))
-        FLastFocus = focus;
-    } else {
-      HWND focus = FLastFocus != nullptr && ::IsWindow(FLastFocus) && ::IsChild(FWindow, FLastFocus)
-                       ? FLastFocus
-                       : ::GetNextDlgTabItem(FWindow, nullptr, FALSE);
-      if (focus != nullptr) {
-        ::SetFocus(focus);
-        return 0;
-      }
-    }
+    if (Activated(LOWORD(aWParam) != WA_INACTIVE))
+      return 0;
     break;
   case WM_DPICHANGED: {
     FDpi = HIWORD(aWParam);
@@ -635,267 +601,20 @@ LRESULT TFormWindow::FormMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   return ::DefWindowProcW(FWindow, aMsg, aWParam, aLParam);
 }
 
-LRESULT CALLBACK TFormWindow::ContainerProc(HWND aWindow, UINT aMsg, WPARAM aWParam,
-                                            LPARAM aLParam) {
-  auto* self = reinterpret_cast<TFormWindow*>(::GetWindowLongPtrW(aWindow, GWLP_USERDATA));
-  if (self == nullptr || self->FClosing)
-    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  TControlSite* site = self->SiteOfWindow(aWindow);
-  if (site == nullptr)
-    return ::DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
-  return self->ContainerMessage(*site, aMsg, aWParam, aLParam);
-}
-
-LRESULT TFormWindow::ContainerMessage(TControlSite& aSite, UINT aMsg, WPARAM aWParam,
-                                      LPARAM aLParam) {
-  HWND window = aSite.Window;
-  LRESULT result = 0;
-  if (ChildMessage(aMsg, aWParam, aLParam, result))
-    return result;
-  switch (aMsg) {
-  case WM_ERASEBKGND: {
-    RECT client{};
-    ::GetClientRect(window, &client);
-    ::FillRect(reinterpret_cast<HDC>(aWParam), &client, Brush(Background(*aSite.Control)));
-    return 1;
-  }
-  case WM_PAINT: {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(window, &paint);
-    PaintContainer(&aSite, window, dc);
-    ::EndPaint(window, &paint);
-    return 0;
-  }
-  case WM_LBUTTONUP:
-    if (aSite.Kind != TSiteKind::Sheet) {
-      aSite.Control->Click();
-      return 0;
-    }
-    break;
-  case WM_LBUTTONDBLCLK:
-    aSite.Control->DblClick();
-    return 0;
-  case WM_GETDLGCODE:
-    return DLGC_STATIC;
-  default:
-    break;
-  }
-  return ::DefWindowProcW(window, aMsg, aWParam, aLParam);
-}
-
-bool TFormWindow::ChildMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam, LRESULT& aResult) {
-  switch (aMsg) {
-  case WM_COMMAND: {
-    HWND from = reinterpret_cast<HWND>(aLParam);
-    if (from != nullptr) {
-      if (TControlSite* site = SiteOfWindow(from))
-        return Command(*site, HIWORD(aWParam));
-    }
-    // Enter and Escape, as the dialog keyboard interface sends them.
-    const int id = LOWORD(aWParam);
-    if (id != IDOK && id != IDCANCEL)
-      return false;
-    if (TButton* button = DialogButton(id == IDOK ? mr::OK : mr::Cancel)) {
-      button->Click();
-    } else if (id == IDCANCEL && FForm.Modal()) {
-      FForm.Close();
-    }
-    aResult = 0;
-    return true;
-  }
-  case WM_NOTIFY: {
-    auto* header = reinterpret_cast<NMHDR*>(aLParam);
-    if (header == nullptr)
-      return false;
-    if (TControlSite* site = SiteOfWindow(header->hwndFrom))
-      return Notify(*site, *header, aResult);
+bool TFormWindow::Activated(bool aActive) {
+  if (!aActive) {
+    HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(FWindow, focus))
+      FLastFocus = focus;
     return false;
   }
-  case WM_CTLCOLORSTATIC:
-  case WM_CTLCOLORBTN:
-  case WM_CTLCOLOREDIT:
-  case WM_CTLCOLORLISTBOX: {
-    TControlSite* site = SiteOfWindow(reinterpret_cast<HWND>(aLParam));
-    if (site == nullptr && aMsg == WM_CTLCOLORLISTBOX) {
-      // A combo box's drop-down list belongs to the combo box.
-      COMBOBOXINFO info{};
-      info.cbSize = sizeof(info);
-      for (auto& [component, candidate] : FSites) {
-        if (candidate->Kind == TSiteKind::Combo && ::GetComboBoxInfo(candidate->Window, &info) &&
-            info.hwndList == reinterpret_cast<HWND>(aLParam)) {
-          site = candidate.get();
-          break;
-        }
-      }
-    }
-    if (site == nullptr)
-      return false;
-    HDC dc = reinterpret_cast<HDC>(aWParam);
-    const COLORREF background = Background(*site->Control);
-    ::SetTextColor(dc, TextColour(*site->Control));
-    ::SetBkColor(dc, background);
-    if (site->Kind == TSiteKind::Link) {
-      // Wine's link control deletes the brush it is given: it gets the DC's own brush, which
-      // cannot be deleted, rather than one of the shared brushes.
-      ::SetDCBrushColor(dc, background);
-      aResult = reinterpret_cast<LRESULT>(::GetStockObject(DC_BRUSH));
-      return true;
-    }
-    aResult = reinterpret_cast<LRESULT>(Brush(background));
-    return true;
-  }
-  case WM_CONTEXTMENU:
-    ContextMenu(reinterpret_cast<HWND>(aWParam), aLParam);
-    aResult = 0;
-    return true;
-  default:
+  HWND focus = FLastFocus != nullptr && ::IsWindow(FLastFocus) && ::IsChild(FWindow, FLastFocus)
+                   ? FLastFocus
+                   : ::GetNextDlgTabItem(FWindow, nullptr, FALSE);
+  if (focus == nullptr)
     return false;
-  }
-}
-
-void TFormWindow::ContextMenu(HWND aWindow, LPARAM aLParam) {
-  TControl* control = nullptr;
-  if (aWindow == FWindow) {
-    control = &FForm;
-  } else if (TControlSite* site = SiteOfWindow(aWindow)) {
-    control = site->Control;
-    aWindow = site->Window;
-  }
-  if (control == nullptr)
-    return;
-  POINT point{GET_X_LPARAM(aLParam), GET_Y_LPARAM(aLParam)};
-  if (aLParam == -1) {
-    // From the keyboard: the middle of the control.
-    RECT client{};
-    ::GetClientRect(aWindow, &client);
-    point = POINT{client.right / 2, client.bottom / 2};
-  } else {
-    ::ScreenToClient(aWindow, &point);
-  }
-  TShiftState shift = 0;
-  if (::GetKeyState(VK_SHIFT) < 0)
-    shift |= ss::Shift;
-  if (::GetKeyState(VK_CONTROL) < 0)
-    shift |= ss::Ctrl;
-  if (::GetKeyState(VK_MENU) < 0)
-    shift |= ss::Alt;
-  // Taken first: the control's handler may free it.
-  const bool ownMenu = control->PopupMenu() != nullptr;
-  TControl* parent = control->Parent();
-  control->MouseUp(TMouseButton::mbRight, shift, Unscale(point.x), Unscale(point.y));
-  if (ownMenu)
-    return;
-  // A control without a menu of its own shows its parent's.
-  for (; parent != nullptr; parent = parent->Parent()) {
-    if (parent->PopupMenu() != nullptr) {
-      ::ClientToScreen(aWindow, &point);
-      parent->PopupMenu()->Popup(point.x, point.y);
-      return;
-    }
-  }
-}
-
-namespace {
-
-// The keys held during a mouse message (its wParam).
-TShiftState KeyShift(WPARAM aKeys) {
-  TShiftState shift = 0;
-  if ((aKeys & MK_SHIFT) != 0)
-    shift |= ss::Shift;
-  if ((aKeys & MK_CONTROL) != 0)
-    shift |= ss::Ctrl;
-  if (::GetKeyState(VK_MENU) < 0)
-    shift |= ss::Alt;
-  return shift;
-}
-
-} // namespace
-
-LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam,
-                                            UINT_PTR, DWORD_PTR) {
-  // The form that made the control: the controls of a page docked in another form sit in that
-  // form's window, whose own sites do not hold them.
-  const auto siteOf = [aWindow](TFormWindow*& aSelf) -> TControlSite* {
-    for (TFormWindow* form : All()) {
-      if (TControlSite* site = form->SiteOfWindow(aWindow)) {
-        aSelf = form;
-        return site;
-      }
-    }
-    return nullptr;
-  };
-  TMouseButton button = TMouseButton::mbLeft;
-  bool down = false;
-  switch (aMsg) {
-  case WM_SETCURSOR:
-    if (LOWORD(aLParam) == HTCLIENT && reinterpret_cast<HWND>(aWParam) == aWindow) {
-      TFormWindow* self = nullptr;
-      TControlSite* site = siteOf(self);
-      if (site != nullptr && site->Control->Cursor() == TCursor::crHandPoint) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
-      }
-    }
-    return ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
-  case WM_MOUSEMOVE: {
-    const LRESULT result = ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
-    TFormWindow* self = nullptr;
-    if (TControlSite* site = siteOf(self))
-      site->Control->MouseMove(KeyShift(aWParam), self->Unscale(GET_X_LPARAM(aLParam)),
-                               self->Unscale(GET_Y_LPARAM(aLParam)));
-    return result;
-  }
-  case WM_LBUTTONDOWN:
-    down = true;
-    break;
-  case WM_LBUTTONUP:
-    break;
-  case WM_RBUTTONDOWN:
-    button = TMouseButton::mbRight;
-    down = true;
-    break;
-  case WM_MBUTTONDOWN:
-    button = TMouseButton::mbMiddle;
-    down = true;
-    break;
-  case WM_MBUTTONUP:
-    button = TMouseButton::mbMiddle;
-    break;
-  default:
-    return ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
-  }
-  // The control's own handling first (a button's click); it may free the control or its form,
-  // so both are looked up again afterwards.
-  const LRESULT result = ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
-  TFormWindow* self = nullptr;
-  TControlSite* site = siteOf(self);
-  if (site == nullptr)
-    return result;
-  // A tree view ticks a box inside its button-down, and a system without TVN_ITEMCHANGED says so
-  // only later: the ticks are read now, so that the press's handlers see the box as it is.
-  if (site->Kind == TSiteKind::Tree) {
-    self->ReadTreeChecks(*site);
-    site = siteOf(self);
-    if (site == nullptr)
-      return result;
-  }
-  const TShiftState shift = KeyShift(aWParam);
-  const int x = self->Unscale(GET_X_LPARAM(aLParam));
-  const int y = self->Unscale(GET_Y_LPARAM(aLParam));
-  if (down)
-    site->Control->MouseDown(button, shift, x, y);
-  else
-    site->Control->MouseUp(button, shift, x, y);
-  // A list view waits inside its button-down for the release (or a drag) and swallows the
-  // button-up: a click on it ends with the button already released.
-  if (down && button == TMouseButton::mbLeft && site->Kind == TSiteKind::List &&
-      (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0) {
-    // The button-down's handler may have freed the list or its form.
-    site = siteOf(self);
-    if (site != nullptr)
-      site->Control->MouseUp(button, shift, x, y);
-  }
-  return result;
+  ::SetFocus(focus);
+  return true;
 }
 
 // --- Component changes --------------------------------------------------------------------------
@@ -929,7 +648,7 @@ void TFormWindow::ComponentDestroyed(TComponent& aComponent) {
   // so none of them may keep pointing here.
   FClosing = true;
   for (auto& [component, site] : FSites)
-    site->Control->SetBinding(nullptr);
+    site->Control().SetBinding(nullptr);
   HWND window = std::exchange(FWindow, nullptr);
   if (window != nullptr) {
     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -942,11 +661,10 @@ TButton* TFormWindow::DialogButton(TModalResult aResult) const {
   // The first such button made, so that the choice does not depend on where it lives in memory.
   const TControlSite* chosen = nullptr;
   for (const auto& [component, site] : FSites) {
-    if (site->Kind != TSiteKind::Button || (chosen != nullptr && chosen->Id < site->Id))
+    if (site->DialogResult() != aResult || (chosen != nullptr && chosen->Id() < site->Id()))
       continue;
-    auto* button = static_cast<TButton*>(site->Control);
-    if (button->ModalResult() == aResult && button->Visible() && button->Enabled())
+    if (site->Control().Visible() && site->Control().Enabled())
       chosen = site.get();
   }
-  return chosen != nullptr ? static_cast<TButton*>(chosen->Control) : nullptr;
+  return chosen != nullptr ? static_cast<TButton*>(&chosen->Control()) : nullptr;
 }

@@ -1,78 +1,14 @@
 #pragma once
-// The window of one form and the real controls of its components (used by CLWinBinding.cpp;
-// other units reach it through the lookups of CLWinBinding.h).
+// The window of one form: a site (CLWinSite.h) for the real control of each of its components,
+// the messages routed to them, the scaling for the window's DPI and the painting of backgrounds
+// (used by CLWinBinding.cpp; other units reach it through the lookups of CLWinBinding.h).
 
-#include "components/CLListControls.h"
-
-#include <windows.h>
-
-#include <commctrl.h>
-
-// The form host's PostMessage, not the system's macro of that name.
-#undef PostMessage
+#include "components/win32/CLWinSite.h"
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-enum class TSiteKind {
-  Label,
-  Link,
-  Button,
-  CheckBox,
-  Radio,
-  Edit,
-  Spin,
-  Combo,
-  CheckList,
-  Panel,
-  Progress,
-  Image,
-  Pages,
-  Sheet,
-  List,
-  Tree
-};
-
-// A list row as the list view last showed it, so that a change of the items sends only what
-// differs and the list view's own notifications can tell the user's changes from ours.
-struct TListRow {
-  std::vector<std::wstring> Texts;
-  int Image = -1;
-  bool Checked = false;
-  bool Selected = false;
-};
-
-// A tree node as the tree view last showed it.
-struct TTreeEntry {
-  TTreeNode* Node = nullptr;
-  HTREEITEM Item = nullptr;
-  std::wstring Text;
-  int Image = -1;
-  bool Checked = false;
-  bool Expanded = false;
-};
-
-struct TControlSite {
-  TControl* Control = nullptr;
-  TSiteKind Kind = TSiteKind::Panel;
-  HWND Window = nullptr;
-  HWND UpDown = nullptr; // a spin edit's arrows
-  int Id = 0;
-  // Set while the binding itself changes the control, whose notifications are then ours.
-  int Updating = 0;
-  std::vector<TListRow> Rows;
-  int ColumnCount = 0;
-  // A tree view's nodes in the order TTreeNodes::All gives them.
-  std::vector<TTreeEntry> Nodes;
-  // A page control's tabs: the page index and caption of each tab.
-  std::vector<int> Tabs;
-  std::vector<std::wstring> TabTexts;
-  HBITMAP Picture = nullptr;
-  int PictureWidth = 0;
-  int PictureHeight = 0;
-};
 
 class TFormWindow : public IFormHost, public IComponentBinding {
 public:
@@ -109,6 +45,19 @@ public:
   // The button that Enter (mr::OK) or Escape (mr::Cancel) clicks, or nullptr.
   TButton* DialogButton(TModalResult aResult) const;
 
+  // For the sites of the controls.
+  TControlSite* SiteOf(const TComponent* aComponent);
+  // Routes the messages of a window the site made beside its control to the site.
+  void AddWindow(HWND aWindow, TControlSite& aSite);
+  // Calls the site's PostedRead once the messages in the queue have been handled.
+  void PostRead(TControlSite& aSite);
+  HFONT Font() const { return FFont; }
+  COLORREF Background(const TControl& aControl) const;
+  COLORREF TextColour(const TControl& aControl) const;
+  HBRUSH Brush(COLORREF aColour);
+  int Scale(int aValue) const;
+  int Unscale(int aValue) const;
+
   // Window procedures of the form window and of the binding's own container windows.
   static LRESULT CALLBACK FormProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   static LRESULT CALLBACK ContainerProc(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
@@ -118,11 +67,16 @@ private:
   LRESULT ContainerMessage(TControlSite& aSite, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
   // The messages the controls send their parent; true when handled.
   bool ChildMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam, LRESULT& aResult);
-  bool Command(TControlSite& aSite, int aCode);
-  bool Notify(TControlSite& aSite, NMHDR& aHeader, LRESULT& aResult);
   void ContextMenu(HWND aWindow, LPARAM aLParam);
   static LRESULT CALLBACK MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam,
                                         UINT_PTR aId, DWORD_PTR aData);
+  // A press or release, after the control's own handling, to the component.
+  static void MouseButton(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam);
+  // The form window whose site has aWindow (a page docked in another form puts its controls in
+  // that form's window), or nullptr.
+  static TControlSite* SiteOfAny(HWND aWindow, TFormWindow*& aForm);
+  // The brush for a WM_CTLCOLOR* message of aWindow, or nullptr when it is no control's.
+  HBRUSH ColourMessage(HDC aDC, HWND aWindow, UINT aMsg);
 
   // Controls
   void CreateChildren(TWinControl& aParent);
@@ -131,30 +85,12 @@ private:
   void DestroySite(TComponent& aControl);
   void ForgetDeadWindows();
   void ControlChanged(TControlSite& aSite, std::wstring_view aProperty);
-  void PlaceControl(TControlSite& aSite);
   void PlaceAll();
-  void ShowControl(TControlSite& aSite);
-  void SetCaption(TControlSite& aSite);
   void SetHint(TControlSite& aSite);
-  void SetStyleBit(HWND aWindow, LONG_PTR aBit, bool aOn);
-  void PushState(TControlSite& aSite);
-  TControlSite* SiteOf(const TComponent* aComponent);
+  void ShowCursor(TControlSite& aSite);
   TControlSite* SiteOfWindow(HWND aWindow);
-
-  // Lists, trees, pages (CLWinLists.cpp)
-  void CreateListColumns(TControlSite& aSite);
-  void SyncListStyle(TControlSite& aSite);
-  void SyncRows(TControlSite& aSite);
-  void SyncTree(TControlSite& aSite);
-  void SyncTreeSelection(TControlSite& aSite);
-  void SyncTabs(TControlSite& aSite);
-  void PlaceSheets(TControlSite& aPages);
-  bool ListNotify(TControlSite& aSite, NMHDR& aHeader, LRESULT& aResult);
-  bool TreeNotify(TControlSite& aSite, NMHDR& aHeader, LRESULT& aResult);
-  void ReadTreeChecks(TControlSite& aSite);
-  // Asks the form to read a tree view's ticks once the tree has made them (lParam: the tree).
-  static UINT TreeCheckMessage();
-  void SetListColours(TControlSite& aSite);
+  // The message that asks for a site's PostedRead (lParam: the site's window).
+  static UINT ReadMessage();
 
   // Form
   void FormChanged(std::wstring_view aProperty);
@@ -163,18 +99,8 @@ private:
   void UpdateFont();
   void ApplyFrameTheme();
   void UserResized(WPARAM aKind);
-
-  // Painting
-  COLORREF Background(const TControl& aControl) const;
-  COLORREF TextColour(const TControl& aControl) const;
-  HBRUSH Brush(COLORREF aColour);
-  void PaintContainer(TControlSite* aSite, HWND aWindow, HDC aDC);
-  void PaintImage(TControlSite& aSite, HDC aDC);
-  void LoadPicture(TControlSite& aSite);
-  void DropPicture(TControlSite& aSite);
-
-  int Scale(int aValue) const;
-  int Unscale(int aValue) const;
+  // The focus kept when the window is left and given back when it is activated; true when given.
+  bool Activated(bool aActive);
 
   TForm& FForm;
   HWND FWindow = nullptr;

@@ -1,0 +1,14 @@
+#pragma once
+// A one-line edit; the user's typing becomes the component's text.
+
+#include "components/win32/CLWinSite.h"
+
+class TEditSite : public TControlSite {
+public:
+  using TControlSite::TControlSite;
+  bool Command(int aCode) override;
+
+protected:
+  TSiteWindowSpec Spec() override;
+  void PushState() override;
+};

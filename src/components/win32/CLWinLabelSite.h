@@ -1,0 +1,33 @@
+#pragma once
+// A label (a static control that answers clicks) and a link label (the system's link control).
+
+#include "components/win32/CLWinSite.h"
+
+class TLabelSite : public TControlSite {
+public:
+  // aPlain: the stand-in for a link, which keeps its text on one line only where it must.
+  TLabelSite(TFormWindow& aForm, TControl& aControl, int aId, bool aPlain = false);
+  void CaptionChanged() override;
+  void PropertyChanged(std::wstring_view aProperty) override;
+  bool Command(int aCode) override;
+  bool SeeThrough() const override { return true; }
+
+protected:
+  TSiteWindowSpec Spec() override;
+
+private:
+  bool FPlain;
+};
+
+class TLinkSite : public TControlSite {
+public:
+  using TControlSite::TControlSite;
+  std::unique_ptr<TControlSite> Fallback() override;
+  void CaptionChanged() override;
+  bool SeeThrough() const override { return true; }
+  HBRUSH ColourBrush(HDC aDC) override;
+  bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
+
+protected:
+  TSiteWindowSpec Spec() override;
+};

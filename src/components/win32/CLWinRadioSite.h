@@ -1,0 +1,13 @@
+#pragma once
+// A radio button: the first of its parent's starts the group the arrow keys move in.
+
+#include "components/win32/CLWinCheckBoxSite.h"
+
+class TRadioSite : public TCheckBoxSite {
+public:
+  using TCheckBoxSite::TCheckBoxSite;
+
+protected:
+  TSiteWindowSpec Spec() override;
+  bool Checked() const override;
+};
