@@ -20,6 +20,8 @@ constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 26;
 constexpr int kInfoTop = kLogoHeight + kMargin;
 constexpr int kButtonTop = kInfoTop + kInfoHeight + kMargin / 2;
+constexpr int kTextWidth = kClientWidth - 2 * kMargin;
+constexpr int kButtonLeft = kClientWidth - kMargin - kButtonWidth;
 
 TFormPlacer& Placer() {
   static TFormPlacer placer;
@@ -44,23 +46,17 @@ void PlaceFormInWindow(TForm& aForm, uintptr_t aParentWindow) {
 TfrmCLAboutForm::TfrmCLAboutForm(TComponent* aOwner, TCLEngine& aEngine)
     : TForm(aOwner, L"TfrmCLAboutForm"), FEngine(aEngine) {
   using W = TfrmCLAboutForm;
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&W::pnlLogo>, L"pnlLogo", nullptr, {0, 0, kClientWidth, kLogoHeight}},
       {Field<&W::imgLogo>, L"imgLogo", L"pnlLogo", {0, 0, kClientWidth, kLogoHeight}},
-      {Field<&W::lblInfo>,
-       L"lblInfo",
-       nullptr,
-       {kMargin, kInfoTop, kClientWidth - 2 * kMargin, kInfoHeight}},
-      {Field<&W::lblSupport>,
-       L"lblSupport",
-       nullptr,
+      {Field<&W::lblInfo>, L"lblInfo", nullptr, {kMargin, kInfoTop, kTextWidth, kInfoHeight}},
+      {Field<&W::lblSupport>, L"lblSupport", nullptr,
        {kMargin, kButtonTop + (kButtonHeight - kLinkHeight) / 2,
-        kClientWidth - 3 * kMargin - kButtonWidth, kLinkHeight}},
-      {Field<&W::btnOk>,
-       L"btnOk",
-       nullptr,
-       {kClientWidth - kMargin - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight}},
+        kTextWidth - kMargin - kButtonWidth, kLinkHeight}},
+      {Field<&W::btnOk>, L"btnOk", nullptr, {kButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   lblSupport->OnClick = [this](TObject&) { FEngine.ShowPage(L"support"); };
   btnOk->SetModalResult(mr::OK);

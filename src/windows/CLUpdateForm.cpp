@@ -39,43 +39,31 @@ constexpr int kLastButtonLeft = kClientWidth - kMargin - kButtonWidth;
 TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* aOwner, TCLEngine& aEngine)
     : TForm(aOwner, L"TfrmCLUpdateForm"), FEngine(aEngine) {
   using W = TfrmCLUpdateForm;
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&W::pnLogo>, L"pnLogo", nullptr, {0, 0, kClientWidth, kLogoHeight}},
       {Field<&W::imgLogo>, L"imgLogo", L"pnLogo", {0, 0, kClientWidth, kLogoHeight}},
       {Field<&W::pnInfo>, L"pnInfo", nullptr, {0, kLogoHeight, kClientWidth, kInfoHeight}},
       {Field<&W::lbInfo>, L"lbInfo", L"pnInfo", {kMargin, 10, kLineWidth, 46}},
       {Field<&W::lblTimer>, L"lblTimer", L"pnInfo", {kMargin, 56, kLineWidth, 18}},
-      {Field<&W::cbAutoCheckUpdate>,
-       L"cbAutoCheckUpdate",
-       L"pnInfo",
+      {Field<&W::cbAutoCheckUpdate>, L"cbAutoCheckUpdate", L"pnInfo",
        {kMargin, 76, kLineWidth, 20}},
-      {Field<&W::pnOkCancel>,
-       L"pnOkCancel",
-       nullptr,
+      {Field<&W::pnOkCancel>, L"pnOkCancel", nullptr,
        {0, kButtonsTop, kClientWidth, kButtonsHeight}},
-      {Field<&W::btnOK>,
-       L"btnOK",
-       L"pnOkCancel",
+      {Field<&W::btnOK>, L"btnOK", L"pnOkCancel",
        {kLastButtonLeft - kMargin - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight}},
-      {Field<&W::btnCancel>,
-       L"btnCancel",
-       L"pnOkCancel",
+      {Field<&W::btnCancel>, L"btnCancel", L"pnOkCancel",
        {kLastButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
       {Field<&W::pnOK>, L"pnOK", nullptr, {0, kButtonsTop, kClientWidth, kButtonsHeight}},
-      {Field<&W::btnOK2>,
-       L"btnOK2",
-       L"pnOK",
+      {Field<&W::btnOK2>, L"btnOK2", L"pnOK",
        {kLastButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
       {Field<&W::pnProcess>, L"pnProcess", nullptr, {0, 0, kClientWidth, kButtonsHeight}},
-      {Field<&W::lbProcess>,
-       L"lbProcess",
-       L"pnProcess",
+      {Field<&W::lbProcess>, L"lbProcess", L"pnProcess",
        {kMargin, (kButtonsHeight - 18) / 2, kLineWidth - kMargin - kButtonWidth, 18}},
-      {Field<&W::btnCancelProcess>,
-       L"btnCancelProcess",
-       L"pnProcess",
+      {Field<&W::btnCancelProcess>, L"btnCancelProcess", L"pnProcess",
        {kLastButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   lbInfo->SetWordWrap(true);
   lblTimer->Hide();

@@ -94,6 +94,7 @@ TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)
     : TForm(aOwner, L"TfrmHome"), FHost(std::move(aHost)) {
   SetName(L"frmHome");
   SetBounds(0, 0, 600, 420);
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&TfrmHome::pcHome>, L"pcHome", nullptr, {12, 12, 576, 396}},
       {Field<&TfrmHome::tsOverview>, L"tsOverview", L"pcHome", {}},
@@ -107,14 +108,10 @@ TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)
       {Kind<TLabel>, L"lblStatistics", L"tsOverview", {20, 116, 190, 20}},
       {Field<&TfrmHome::llViewSS>, L"llViewSS", L"tsOverview", {220, 116, 320, 20}},
       {Kind<TLabel>, L"lblAutomatedScan", L"tsOverview", {20, 148, 190, 20}},
-      {Field<&TfrmHome::lblAutoCureSwitch>,
-       L"lblAutoCureSwitch",
-       L"tsOverview",
+      {Field<&TfrmHome::lblAutoCureSwitch>, L"lblAutoCureSwitch", L"tsOverview",
        {220, 148, 320, 20}},
       {Kind<TLabel>, L"lblAutomatedSweep", L"tsOverview", {20, 180, 190, 20}},
-      {Field<&TfrmHome::lblAutoSweepSwitch>,
-       L"lblAutoSweepSwitch",
-       L"tsOverview",
+      {Field<&TfrmHome::lblAutoSweepSwitch>, L"lblAutoSweepSwitch", L"tsOverview",
        {220, 180, 320, 20}},
       {Kind<TLabel>, L"lblComputerOptimization", L"tsOverview", {20, 212, 190, 20}},
       {Field<&TfrmHome::lblCO>, L"lblCO", L"tsOverview", {220, 212, 320, 20}},
@@ -122,6 +119,7 @@ TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)
       {Field<&TfrmHome::lblNO>, L"lblNO", L"tsOverview", {220, 244, 320, 20}},
       {Field<&TfrmHome::wbInfo>, L"wbInfo", L"tsLastestNews", {0, 0, 568, 364}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   const wchar_t* const stateCaptions[] = {L"lblProgramVersion", L"lblDatabaseDate", L"lblLastScan"};
   for (size_t i = 0; i < std::size(FStateCaptions); ++i)

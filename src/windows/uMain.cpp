@@ -92,20 +92,18 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   CreateMenus();
 
   // The links are wide enough for the longer texts of other languages.
+  // clang-format off
   static const TCLPlace kControls[] = {
-      {Field<&TfrmMain::pnlBtnPanel>,
-       L"pnlBtnPanel",
-       nullptr,
+      {Field<&TfrmMain::pnlBtnPanel>, L"pnlBtnPanel", nullptr,
        {0, kHeaderHeight, kButtonPanelWidth, kContainerHeight}},
-      {Field<&TfrmMain::pnlContainer>,
-       L"pnlContainer",
-       nullptr,
+      {Field<&TfrmMain::pnlContainer>, L"pnlContainer", nullptr,
        {kContainerLeft, kHeaderHeight, kContainerWidth, kContainerHeight}},
       {Field<&TfrmMain::llTellAFriend>, L"llTellAFriend", nullptr, {280, 24, 112, 18}},
       {Field<&TfrmMain::llUpdate>, L"llUpdate", nullptr, {396, 24, 160, 18}},
       {Field<&TfrmMain::llRestore>, L"llRestore", nullptr, {560, 24, 100, 18}},
       {Field<&TfrmMain::llSettings>, L"llSettings", nullptr, {660, 24, 110, 18}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   llUpdate->SetAction(actUpdate);
   llRestore->SetAction(actRestore);

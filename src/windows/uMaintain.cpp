@@ -26,17 +26,17 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
   FLanguage = NewWindowLanguage(*this, aLanguageData);
 
   using W = TfrmMaintain;
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&W::lblMaintainTitle>, L"lblMaintainTitle", nullptr, {16, 10, 568, 22}},
       {Field<&W::lblMaintainText>, L"lblMaintainText", nullptr, {16, 34, 568, 34}},
       {Field<&W::pcMaintain>, L"pcMaintain", nullptr, {8, 74, 584, 358}},
       {Field<&W::tsFunction>, L"tsFunction", L"pcMaintain", {}},
       {Field<&W::tsSettings>, L"tsSettings", L"pcMaintain", {}},
-      {Field<&W::pnlCategories>,
-       L"pnlCategories",
-       L"tsFunction",
+      {Field<&W::pnlCategories>, L"pnlCategories", L"tsFunction",
        {8, kCategoriesTop, 560, kCategoriesHeight}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   lblMaintainText->SetWordWrap(true);
   pcMaintain->SetActivePage(tsFunction);
@@ -64,6 +64,7 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
   llResultJunkFiles = FRows[2].Link;
   llResultSystemOptimization = FRows[3].Link;
 
+  // clang-format off
   static const TCLPlace kProgress[] = {
       {Field<&W::aniArrow>, L"aniArrow", L"pnlCategories", {12, kRowTop, 16, 18}},
       {Field<&W::lblInfo>, L"lblInfo", L"tsFunction", {12, kBottom + 12, 420, 18}},
@@ -71,6 +72,7 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
       {Field<&W::btnMaintainScan>, L"btnMaintainScan", L"tsFunction", {448, kBottom + 16, 112, 34}},
       {Field<&W::llCleanNow>, L"llCleanNow", L"tsFunction", {448, kBottom + 54, 112, 18}},
   };
+  // clang-format on
   PlaceControls(*this, kProgress);
   aniArrow->SetCaption(L"\u00BB");
   aniArrow->SetFontColor(kActiveCaption);

@@ -42,15 +42,12 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
     : TForm(aOwner, L"TfrmRestore"), FHost(std::move(aHost)), FCenter(FHost.BackupPath) {
   SetName(L"frmRestore");
   SetBounds(0, 0, 600, 380);
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&TfrmRestore::lblSelectAnAction>, L"lblSelectAnAction", nullptr, {16, 16, 170, 20}},
-      {Field<&TfrmRestore::llCreateRestorePoint>,
-       L"llCreateRestorePoint",
-       nullptr,
+      {Field<&TfrmRestore::llCreateRestorePoint>, L"llCreateRestorePoint", nullptr,
        {24, 48, 162, 20}},
-      {Field<&TfrmRestore::btnViewSystemRestore>,
-       L"btnViewSystemRestore",
-       nullptr,
+      {Field<&TfrmRestore::btnViewSystemRestore>, L"btnViewSystemRestore", nullptr,
        {24, 76, 162, 20}},
       {Field<&TfrmRestore::btnSettings>, L"btnSettings", nullptr, {24, 104, 162, 20}},
       {Field<&TfrmRestore::lblRestoreCenter>, L"lblRestoreCenter", nullptr, {200, 16, 384, 20}},
@@ -61,6 +58,7 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
       {Field<&TfrmRestore::pnlLoading>, L"pnlLoading", nullptr, {180, 150, 240, 60}},
       {Field<&TfrmRestore::lblLoading>, L"lblLoading", L"pnlLoading", {16, 20, 208, 20}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   lvBackup->SetViewStyle(TViewStyle::vsReport);
   lvBackup->SetReadOnly(true);

@@ -9,6 +9,7 @@ TfrmScanedResult::TfrmScanedResult(TComponent* aOwner, TCLMultiLangData* aLangua
   SetBounds(0, 0, 640, 460);
   FLanguage = NewWindowLanguage(*this, aLanguageData);
 
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&TfrmScanedResult::lblTitle>, L"lblTitle", nullptr, {12, 10, 600, 20}},
       {Field<&TfrmScanedResult::lvResult>, L"lvResult", nullptr, {12, 34, 600, 272}},
@@ -18,6 +19,7 @@ TfrmScanedResult::TfrmScanedResult(TComponent* aOwner, TCLMultiLangData* aLangua
       {Field<&TfrmScanedResult::btnOk>, L"btnOk", nullptr, {404, 386, 100, 28}},
       {Field<&TfrmScanedResult::btnCancel>, L"btnCancel", nullptr, {512, 386, 100, 28}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   lvResult->SetViewStyle(TViewStyle::vsReport);
   lvResult->SetCheckboxes(true);

@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cwchar>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -188,18 +187,15 @@ void TfrmSettings::CreatePages() {
 
 void TfrmSettings::CreateControls() {
   using W = TfrmSettings;
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&W::cbStartup>, L"cbStartup", L"pnlGeneralSettings", {12, 40, 400, 20}},
       {Field<&W::cbMinimize>, L"cbMinimize", L"pnlGeneralSettings", {12, 64, 400, 20}},
-      {Field<&W::cbCleanedShutdown>,
-       L"cbCleanedShutdown",
-       L"pnlGeneralSettings",
+      {Field<&W::cbCleanedShutdown>, L"cbCleanedShutdown", L"pnlGeneralSettings",
        {12, 88, 400, 20}},
       {Field<&W::cbShowGuide>, L"cbShowGuide", L"pnlGeneralSettings", {12, 112, 400, 20}},
       {Field<&W::cbShowBalloon>, L"cbShowBalloon", L"pnlGeneralSettings", {12, 136, 400, 20}},
-      {Field<&W::btnClearShowAgainFlag>,
-       L"btnClearShowAgainFlag",
-       L"pnlGeneralSettings",
+      {Field<&W::btnClearShowAgainFlag>, L"btnClearShowAgainFlag", L"pnlGeneralSettings",
        {12, 76, 180, 26}},
       {Field<&W::lbRegistryFixList>, L"lbRegistryFixList", L"pnlRegistryFix", {12, 36, 412, 336}},
       {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 336}},
@@ -233,6 +229,7 @@ void TfrmSettings::CreateControls() {
       {Field<&W::btnApply>, L"btnApply", nullptr, {464, 408, 80, 28}},
       {Field<&W::btnCancel>, L"btnCancel", nullptr, {552, 408, 80, 28}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
 
   // Stored only: the program has no use for them yet.

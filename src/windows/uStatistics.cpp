@@ -38,11 +38,13 @@ std::wstring FormatMegabytes(double aBytes) {
 TfrmStatistics::TfrmStatistics(TComponent* aOwner) : TForm(aOwner, L"TfrmStatistics") {
   SetName(L"frmStatistics");
   SetBounds(0, 0, 420, 300);
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&TfrmStatistics::lvStatistics>, L"lvStatistics", nullptr, {12, 12, 396, 228}},
       {Field<&TfrmStatistics::btnClear>, L"btnClear", nullptr, {224, 252, 88, 28}},
       {Field<&TfrmStatistics::btnClose>, L"btnClose", nullptr, {320, 252, 88, 28}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   lvStatistics->SetViewStyle(TViewStyle::vsReport);
   lvStatistics->SetReadOnly(true);

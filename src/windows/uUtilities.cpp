@@ -68,11 +68,13 @@ TfrmUtilities::TfrmUtilities(TComponent* aOwner, TImageList* aIcons)
     : TForm(aOwner, L"TfrmUtilities") {
   SetName(L"frmUtilities");
   SetBounds(0, 0, 600, 420);
+  // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&TfrmUtilities::lblToolsTitle>, L"lblToolsTitle", nullptr, {16, 12, 568, 24}},
       {Field<&TfrmUtilities::lblToolsText>, L"lblToolsText", nullptr, {16, 40, 568, 20}},
       {Field<&TfrmUtilities::pcPage>, L"pcPage", nullptr, {16, 68, 568, 28}},
   };
+  // clang-format on
   PlaceControls(*this, kControls);
   for (int p = 0; p < kUtilityPages; ++p) {
     ts[p] = Place<TTabSheet>(this, pcPage, L"ts" + std::to_wstring(p + 1));
