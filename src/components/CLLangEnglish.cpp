@@ -294,3 +294,13 @@ lblToolsTitle.Caption=Tools
 std::wstring_view CLBuiltInEnglish() {
   return kEnglish;
 }
+
+TCLMultiLangData& CLBuiltInEnglishData() {
+  // Never freed: windows may be freed after static objects are.
+  static TCLMultiLangData* data = [] {
+    auto* english = new TCLMultiLangData(nullptr);
+    english->DefaultData().LoadFromString(kEnglish);
+    return english;
+  }();
+  return *data;
+}

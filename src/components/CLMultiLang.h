@@ -20,9 +20,13 @@
 #include <vector>
 
 class TCLMultiLang;
+class TCLMultiLangData;
 
 // The program's own texts: the complete English language file.
 std::wstring_view CLBuiltInEnglish();
+// Language data holding only the built-in English, for windows that have no language data of
+// their own; one for the whole program, never freed.
+TCLMultiLangData& CLBuiltInEnglishData();
 
 class TCLMultiLangData : public TComponent {
 public:

@@ -3,6 +3,7 @@
 #include "appengine/CLEngine.h"
 #include "base/CLHelpers.h"
 #include "base/CLSettings.h"
+#include "components/CLPlace.h"
 #include "platform/TextCodec.h"
 
 #include <utility>
@@ -17,6 +18,10 @@ constexpr int kInfoHeight = 72; // four lines
 constexpr int kLinkHeight = 18;
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 26;
+constexpr int kInfoTop = kLogoHeight + kMargin;
+constexpr int kButtonTop = kInfoTop + kInfoHeight + kMargin / 2;
+constexpr int kTextWidth = kClientWidth - 2 * kMargin;
+constexpr int kButtonLeft = kClientWidth - kMargin - kButtonWidth;
 
 TFormPlacer& Placer() {
   static TFormPlacer placer;
@@ -40,28 +45,22 @@ void PlaceFormInWindow(TForm& aForm, uintptr_t aParentWindow) {
 
 TfrmCLAboutForm::TfrmCLAboutForm(TComponent* aOwner, TCLEngine& aEngine)
     : TForm(aOwner, L"TfrmCLAboutForm"), FEngine(aEngine) {
-  pnlLogo = NewComponent<TPanel>(this, L"pnlLogo");
-  pnlLogo->SetParent(this);
-  pnlLogo->SetBounds(0, 0, kClientWidth, kLogoHeight);
-  imgLogo = NewComponent<TImage>(this, L"imgLogo");
-  imgLogo->SetParent(pnlLogo);
-  imgLogo->SetBounds(0, 0, kClientWidth, kLogoHeight);
-
-  int top = kLogoHeight + kMargin;
-  lblInfo = NewComponent<TLabel>(this, L"lblInfo");
-  lblInfo->SetParent(this);
-  lblInfo->SetBounds(kMargin, top, kClientWidth - 2 * kMargin, kInfoHeight);
-  top += kInfoHeight + kMargin / 2;
-  lblSupport = NewComponent<TLinkLabel>(this, L"lblSupport");
-  lblSupport->SetParent(this);
-  lblSupport->SetBounds(kMargin, top + (kButtonHeight - kLinkHeight) / 2,
-                        kClientWidth - 3 * kMargin - kButtonWidth, kLinkHeight);
+  using W = TfrmCLAboutForm;
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&W::pnlLogo>, L"pnlLogo", nullptr, {0, 0, kClientWidth, kLogoHeight}},
+      {Field<&W::imgLogo>, L"imgLogo", L"pnlLogo", {0, 0, kClientWidth, kLogoHeight}},
+      {Field<&W::lblInfo>, L"lblInfo", nullptr, {kMargin, kInfoTop, kTextWidth, kInfoHeight}},
+      {Field<&W::lblSupport>, L"lblSupport", nullptr,
+       {kMargin, kButtonTop + (kButtonHeight - kLinkHeight) / 2,
+        kTextWidth - kMargin - kButtonWidth, kLinkHeight}},
+      {Field<&W::btnOk>, L"btnOk", nullptr, {kButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
   lblSupport->OnClick = [this](TObject&) { FEngine.ShowPage(L"support"); };
-  btnOk = NewComponent<TButton>(this, L"btnOk");
-  btnOk->SetParent(this);
-  btnOk->SetBounds(kClientWidth - kMargin - kButtonWidth, top, kButtonWidth, kButtonHeight);
   btnOk->SetModalResult(mr::OK);
-  SetBounds(0, 0, kClientWidth, top + kButtonHeight + kMargin);
+  SetBounds(0, 0, kClientWidth, kButtonTop + kButtonHeight + kMargin);
 
   LoadLogo(GetAppPath() + L"res\\images\\about.png");
   UpdateTexts();

@@ -5,6 +5,7 @@
 #include "base/CLHelpers.h"
 #include "base/CLSettings.h"
 #include "base/CLUpdateAnswer.h"
+#include "components/CLPlace.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -28,50 +29,49 @@ constexpr int kButtonsHeight = 44;
 constexpr int kMargin = 12;
 constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 26;
+constexpr int kButtonTop = (kButtonsHeight - kButtonHeight) / 2;
+constexpr int kButtonsTop = kLogoHeight + kInfoHeight;
+constexpr int kLineWidth = kClientWidth - 2 * kMargin;
+constexpr int kLastButtonLeft = kClientWidth - kMargin - kButtonWidth;
 
 } // namespace
 
 TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* aOwner, TCLEngine& aEngine)
     : TForm(aOwner, L"TfrmCLUpdateForm"), FEngine(aEngine) {
-  pnLogo = NewComponent<TPanel>(this, L"pnLogo");
-  pnLogo->SetParent(this);
-  imgLogo = NewComponent<TImage>(this, L"imgLogo");
-  imgLogo->SetParent(pnLogo);
-
-  pnInfo = NewComponent<TPanel>(this, L"pnInfo");
-  pnInfo->SetParent(this);
-  lbInfo = NewComponent<TLabel>(this, L"lbInfo");
-  lbInfo->SetParent(pnInfo);
+  using W = TfrmCLUpdateForm;
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&W::pnLogo>, L"pnLogo", nullptr, {0, 0, kClientWidth, kLogoHeight}},
+      {Field<&W::imgLogo>, L"imgLogo", L"pnLogo", {0, 0, kClientWidth, kLogoHeight}},
+      {Field<&W::pnInfo>, L"pnInfo", nullptr, {0, kLogoHeight, kClientWidth, kInfoHeight}},
+      {Field<&W::lbInfo>, L"lbInfo", L"pnInfo", {kMargin, 10, kLineWidth, 46}},
+      {Field<&W::lblTimer>, L"lblTimer", L"pnInfo", {kMargin, 56, kLineWidth, 18}},
+      {Field<&W::cbAutoCheckUpdate>, L"cbAutoCheckUpdate", L"pnInfo",
+       {kMargin, 76, kLineWidth, 20}},
+      {Field<&W::pnOkCancel>, L"pnOkCancel", nullptr,
+       {0, kButtonsTop, kClientWidth, kButtonsHeight}},
+      {Field<&W::btnOK>, L"btnOK", L"pnOkCancel",
+       {kLastButtonLeft - kMargin - kButtonWidth, kButtonTop, kButtonWidth, kButtonHeight}},
+      {Field<&W::btnCancel>, L"btnCancel", L"pnOkCancel",
+       {kLastButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
+      {Field<&W::pnOK>, L"pnOK", nullptr, {0, kButtonsTop, kClientWidth, kButtonsHeight}},
+      {Field<&W::btnOK2>, L"btnOK2", L"pnOK",
+       {kLastButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
+      {Field<&W::pnProcess>, L"pnProcess", nullptr, {0, 0, kClientWidth, kButtonsHeight}},
+      {Field<&W::lbProcess>, L"lbProcess", L"pnProcess",
+       {kMargin, (kButtonsHeight - 18) / 2, kLineWidth - kMargin - kButtonWidth, 18}},
+      {Field<&W::btnCancelProcess>, L"btnCancelProcess", L"pnProcess",
+       {kLastButtonLeft, kButtonTop, kButtonWidth, kButtonHeight}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
   lbInfo->SetWordWrap(true);
-  lblTimer = NewComponent<TLabel>(this, L"lblTimer");
-  lblTimer->SetParent(pnInfo);
   lblTimer->Hide();
-  cbAutoCheckUpdate = NewComponent<TCheckBox>(this, L"cbAutoCheckUpdate");
-  cbAutoCheckUpdate->SetParent(pnInfo);
-
-  pnOkCancel = NewComponent<TPanel>(this, L"pnOkCancel");
-  pnOkCancel->SetParent(this);
-  btnOK = NewComponent<TButton>(this, L"btnOK");
-  btnOK->SetParent(pnOkCancel);
   btnOK->OnClick = [this](TObject&) { btnOKClick(); };
-  btnCancel = NewComponent<TButton>(this, L"btnCancel");
-  btnCancel->SetParent(pnOkCancel);
   btnCancel->OnClick = [this](TObject&) { btnCancelClick(); };
-
-  pnOK = NewComponent<TPanel>(this, L"pnOK");
-  pnOK->SetParent(this);
-  btnOK2 = NewComponent<TButton>(this, L"btnOK2");
-  btnOK2->SetParent(pnOK);
   btnOK2->OnClick = [this](TObject&) { btnOK2Click(); };
-
-  pnProcess = NewComponent<TPanel>(this, L"pnProcess");
-  pnProcess->SetParent(this);
   pnProcess->Hide();
-  lbProcess = NewComponent<TLabel>(this, L"lbProcess");
-  lbProcess->SetParent(pnProcess);
   lbProcess->SetCaption(L"Connecting...");
-  btnCancelProcess = NewComponent<TButton>(this, L"btnCancelProcess");
-  btnCancelProcess->SetParent(pnProcess);
   btnCancelProcess->OnClick = [this](TObject&) { btnOK2Click(); };
 
   sdDownload = NewComponent<TSingleDownloader>(this, L"sdDownload");
@@ -105,26 +105,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* aOwner, TCLEngine& aEngine)
 void TfrmCLUpdateForm::FormCreate() {
   // A dialog: its size follows the logo and the panels, not the user.
   SetBorderStyle(TFormBorderStyle::bsSingle);
-  const int width = kClientWidth;
-  pnLogo->SetBounds(0, 0, width, kLogoHeight);
-  imgLogo->SetBounds(0, 0, width, kLogoHeight);
-  int top = kLogoHeight;
-  pnInfo->SetBounds(0, top, width, kInfoHeight);
-  lbInfo->SetBounds(kMargin, 10, width - 2 * kMargin, 46);
-  lblTimer->SetBounds(kMargin, 56, width - 2 * kMargin, 18);
-  cbAutoCheckUpdate->SetBounds(kMargin, 76, width - 2 * kMargin, 20);
-  top += kInfoHeight;
-  const int buttonTop = (kButtonsHeight - kButtonHeight) / 2;
-  pnOkCancel->SetBounds(0, top, width, kButtonsHeight);
-  btnCancel->SetBounds(width - kMargin - kButtonWidth, buttonTop, kButtonWidth, kButtonHeight);
-  btnOK->SetBounds(width - 2 * (kMargin + kButtonWidth), buttonTop, kButtonWidth, kButtonHeight);
-  pnOK->SetBounds(0, top, width, kButtonsHeight);
-  btnOK2->SetBounds(width - kMargin - kButtonWidth, buttonTop, kButtonWidth, kButtonHeight);
-  pnProcess->SetBounds(0, 0, width, kButtonsHeight);
-  lbProcess->SetBounds(kMargin, (kButtonsHeight - 18) / 2, width - 3 * kMargin - kButtonWidth, 18);
-  btnCancelProcess->SetBounds(width - kMargin - kButtonWidth, buttonTop, kButtonWidth,
-                              kButtonHeight);
-  SetBounds(0, 0, width, top + kButtonsHeight);
+  SetBounds(0, 0, kClientWidth, kButtonsTop + kButtonsHeight);
 
   LoadLogo(GetAppPath() + L"res\\images\\update.png");
   FNormalHeight = Height();

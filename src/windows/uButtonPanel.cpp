@@ -1,5 +1,6 @@
 #include "windows/uButtonPanel.h"
 
+#include "components/CLPlace.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -28,9 +29,8 @@ void TFlashButton::SetState(TFlashButtonState aState) {
 
 TfrmButtonPanel::TfrmButtonPanel(TComponent* aOwner) : TPanel(aOwner) {
   for (int i = 0; i < kButtonCount; ++i) {
-    TFlashButton* button = NewComponent<TFlashButton>(this, std::wstring(L"btn") + kButtonNames[i]);
-    button->SetParent(this);
-    button->SetCaption(kButtonNames[i]);
+    // The main window gives the buttons its actions' captions.
+    TFlashButton* button = Place<TFlashButton>(this, this, std::wstring(L"btn") + kButtonNames[i]);
     const std::wstring name = kButtonNames[i];
     button->OnClick = [this, name](TObject&) { ButtonRelease(name); };
     FButtons[static_cast<size_t>(i)] = button;

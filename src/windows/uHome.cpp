@@ -4,10 +4,11 @@
 #include "base/CLDateUtils.h"
 #include "base/CLHelpers.h"
 #include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
+#include "components/CLPlace.h"
 #include "components/CLWebBrowser.h"
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
+#include "windows/CLWindowLanguage.h"
 #include "windows/YewTpl.h"
 #include "windows/uSchedule.h"
 #include "windows/uStatistics.h"
@@ -93,66 +94,43 @@ TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)
     : TForm(aOwner, L"TfrmHome"), FHost(std::move(aHost)) {
   SetName(L"frmHome");
   SetBounds(0, 0, 600, 420);
-  pcHome = NewComponent<TPageControl>(this, L"pcHome");
-  pcHome->SetParent(this);
-  pcHome->SetBounds(12, 12, 576, 396);
-  tsOverview = NewComponent<TTabSheet>(this, L"tsOverview");
-  tsOverview->SetPageControl(pcHome);
-  tsOverview->SetCaption(L"Overview");
-  tsLastestNews = NewComponent<TTabSheet>(this, L"tsLastestNews");
-  tsLastestNews->SetPageControl(pcHome);
-  tsLastestNews->SetCaption(L"Latest News");
-  pcHome->OnChange = [this](TObject& aSender) { pcHomeChange(aSender); };
-
-  struct TRow {
-    const wchar_t* Name;
-    const wchar_t* Caption;
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&TfrmHome::pcHome>, L"pcHome", nullptr, {12, 12, 576, 396}},
+      {Field<&TfrmHome::tsOverview>, L"tsOverview", L"pcHome", {}},
+      {Field<&TfrmHome::tsLastestNews>, L"tsLastestNews", L"pcHome", {}},
+      {Kind<TLabel>, L"lblProgramVersion", L"tsOverview", {20, 20, 190, 20}},
+      {Field<&TfrmHome::lblPV>, L"lblPV", L"tsOverview", {220, 20, 320, 20}},
+      {Kind<TLabel>, L"lblDatabaseDate", L"tsOverview", {20, 52, 190, 20}},
+      {Field<&TfrmHome::lblDD>, L"lblDD", L"tsOverview", {220, 52, 320, 20}},
+      {Kind<TLabel>, L"lblLastScan", L"tsOverview", {20, 84, 190, 20}},
+      {Field<&TfrmHome::lblLS>, L"lblLS", L"tsOverview", {220, 84, 320, 20}},
+      {Kind<TLabel>, L"lblStatistics", L"tsOverview", {20, 116, 190, 20}},
+      {Field<&TfrmHome::llViewSS>, L"llViewSS", L"tsOverview", {220, 116, 320, 20}},
+      {Kind<TLabel>, L"lblAutomatedScan", L"tsOverview", {20, 148, 190, 20}},
+      {Field<&TfrmHome::lblAutoCureSwitch>, L"lblAutoCureSwitch", L"tsOverview",
+       {220, 148, 320, 20}},
+      {Kind<TLabel>, L"lblAutomatedSweep", L"tsOverview", {20, 180, 190, 20}},
+      {Field<&TfrmHome::lblAutoSweepSwitch>, L"lblAutoSweepSwitch", L"tsOverview",
+       {220, 180, 320, 20}},
+      {Kind<TLabel>, L"lblComputerOptimization", L"tsOverview", {20, 212, 190, 20}},
+      {Field<&TfrmHome::lblCO>, L"lblCO", L"tsOverview", {220, 212, 320, 20}},
+      {Kind<TLabel>, L"lblNetworkOptimization", L"tsOverview", {20, 244, 190, 20}},
+      {Field<&TfrmHome::lblNO>, L"lblNO", L"tsOverview", {220, 244, 320, 20}},
+      {Field<&TfrmHome::wbInfo>, L"wbInfo", L"tsLastestNews", {0, 0, 568, 364}},
   };
-  const TRow rows[] = {{L"lblProgramVersion", L"Program Version:"},
-                       {L"lblDatabaseDate", L"Database Date:"},
-                       {L"lblLastScan", L"Last Scan:"},
-                       {L"lblStatistics", L"Statistics:"},
-                       {L"lblAutomatedScan", L"Automated Scan:"},
-                       {L"lblAutomatedSweep", L"Automated Sweep:"},
-                       {L"lblComputerOptimization", L"Computer Optimization:"},
-                       {L"lblNetworkOptimization", L"Network Optimization:"}};
-  int top = 20;
-  TControl* values[8];
-  for (size_t i = 0; i < std::size(rows); ++i, top += 32) {
-    TLabel* caption = NewComponent<TLabel>(this, rows[i].Name);
-    caption->SetParent(tsOverview);
-    caption->SetBounds(20, top, 190, 20);
-    caption->SetCaption(rows[i].Caption);
-    if (i < std::size(FStateCaptions))
-      FStateCaptions[i] = caption;
-    const bool link = i >= 3;
-    static const wchar_t* const kValueNames[] = {
-        L"lblPV", L"lblDD", L"lblLS", L"llViewSS", L"lblAutoCureSwitch", L"lblAutoSweepSwitch",
-        L"lblCO", L"lblNO"};
-    TControl* value = link ? static_cast<TControl*>(NewComponent<TLinkLabel>(this, kValueNames[i]))
-                           : NewComponent<TLabel>(this, kValueNames[i]);
-    value->SetParent(tsOverview);
-    value->SetBounds(220, top, 320, 20);
-    values[i] = value;
-  }
-  lblPV = static_cast<TLabel*>(values[0]);
-  lblDD = static_cast<TLabel*>(values[1]);
-  lblLS = static_cast<TLabel*>(values[2]);
-  llViewSS = static_cast<TLinkLabel*>(values[3]);
-  llViewSS->SetCaption(L"View");
-  lblAutoCureSwitch = static_cast<TLinkLabel*>(values[4]);
-  lblAutoSweepSwitch = static_cast<TLinkLabel*>(values[5]);
-  lblCO = static_cast<TLinkLabel*>(values[6]);
-  lblNO = static_cast<TLinkLabel*>(values[7]);
+  // clang-format on
+  PlaceControls(*this, kControls);
+  const wchar_t* const stateCaptions[] = {L"lblProgramVersion", L"lblDatabaseDate", L"lblLastScan"};
+  for (size_t i = 0; i < std::size(FStateCaptions); ++i)
+    FStateCaptions[i] = static_cast<TLabel*>(FindComponent(stateCaptions[i]));
+  pcHome->OnChange = [this](TObject& aSender) { pcHomeChange(aSender); };
   llViewSS->OnClick = [this](TObject& aSender) { llViewSSClick(aSender); };
   lblAutoCureSwitch->OnClick = [this](TObject& aSender) { lblAutoCureSwitchClick(aSender); };
   lblAutoSweepSwitch->OnClick = [this](TObject& aSender) { lblAutoSweepSwitchClick(aSender); };
   lblCO->OnClick = [this](TObject& aSender) { lblCOClick(aSender); };
   lblNO->OnClick = [this](TObject& aSender) { lblCOClick(aSender); };
 
-  wbInfo = NewComponent<TWebBrowser>(this, L"wbInfo");
-  wbInfo->SetParent(tsLastestNews);
-  wbInfo->SetBounds(0, 0, 568, 364);
   wbInfo->OnBeforeNavigate2 = [](TObject&, const std::wstring& aURL, bool& aCancel) {
     if (const TCLEngine* engine = GetCLEngine())
       engine->WebBeforeNavigate2(aURL, aCancel);
@@ -162,9 +140,7 @@ TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)
   tmrCheckState->SetInterval(1000);
   tmrCheckState->OnTimer = [this](TObject&) { Refresh(); };
 
-  CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
-  if (TCLEngine* engine = GetCLEngine())
-    CLMultiLang1->SetLanguageData(engine->LanguageData());
+  CLMultiLang1 = NewWindowLanguage(*this);
   Loaded();
   pcHome->SetActivePage(tsOverview);
   Refresh();

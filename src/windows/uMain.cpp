@@ -7,6 +7,7 @@
 #include "base/CLHelpers.h"
 #include "base/CLIniFiles.h"
 #include "base/CLSettings.h"
+#include "components/CLPlace.h"
 #include "components/CLSkin.h"
 #include "platform/FileIO.h"
 #include "windows/uHome.h"
@@ -90,31 +91,23 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   CreateActions();
   CreateMenus();
 
-  pnlBtnPanel = NewComponent<TPanel>(this, L"pnlBtnPanel");
-  pnlBtnPanel->SetParent(this);
-  pnlBtnPanel->SetBounds(0, kHeaderHeight, kButtonPanelWidth, kContainerHeight);
-  pnlContainer = NewComponent<TPanel>(this, L"pnlContainer");
-  pnlContainer->SetParent(this);
-  pnlContainer->SetBounds(kContainerLeft, kHeaderHeight, kContainerWidth, kContainerHeight);
-
-  struct TLink {
-    TLinkLabel*& Field;
-    const wchar_t* Name;
-    TAction* Action;
-    int Left;
-    int Width;
+  // The links are wide enough for the longer texts of other languages.
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&TfrmMain::pnlBtnPanel>, L"pnlBtnPanel", nullptr,
+       {0, kHeaderHeight, kButtonPanelWidth, kContainerHeight}},
+      {Field<&TfrmMain::pnlContainer>, L"pnlContainer", nullptr,
+       {kContainerLeft, kHeaderHeight, kContainerWidth, kContainerHeight}},
+      {Field<&TfrmMain::llTellAFriend>, L"llTellAFriend", nullptr, {280, 24, 112, 18}},
+      {Field<&TfrmMain::llUpdate>, L"llUpdate", nullptr, {396, 24, 160, 18}},
+      {Field<&TfrmMain::llRestore>, L"llRestore", nullptr, {560, 24, 100, 18}},
+      {Field<&TfrmMain::llSettings>, L"llSettings", nullptr, {660, 24, 110, 18}},
   };
-  // Wide enough for the longer texts of other languages.
-  const TLink links[] = {{llTellAFriend, L"llTellAFriend", nullptr, 280, 112},
-                         {llUpdate, L"llUpdate", actUpdate, 396, 160},
-                         {llRestore, L"llRestore", actRestore, 560, 100},
-                         {llSettings, L"llSettings", actSettings, 660, 110}};
-  for (const TLink& link : links) {
-    link.Field = NewComponent<TLinkLabel>(this, link.Name);
-    link.Field->SetParent(this);
-    link.Field->SetBounds(link.Left, 24, link.Width, 18);
-    link.Field->SetAction(link.Action);
-  }
+  // clang-format on
+  PlaceControls(*this, kControls);
+  llUpdate->SetAction(actUpdate);
+  llRestore->SetAction(actRestore);
+  llSettings->SetAction(actSettings);
   llTellAFriend->OnClick = [this](TObject&) { TellAFriend(); };
 
   il16 = NewComponent<TImageList>(this, L"il16");
@@ -234,10 +227,10 @@ void TfrmMain::CreateMenus() {
   AddMenuItem(pmSys, L"miSysAbout", actAbout);
   // The engine fills these with one entry per language and skin (hidden with only one).
   AddMenuItem(pmSys, L"miSysLine3", nullptr);
-  miLanguage = AddMenuItem(pmSys, L"miLanguage", nullptr);
-  miLanguage->SetCaption(L"Language");
-  miSkin = AddMenuItem(pmSys, L"miSkin", nullptr);
-  miSkin->SetCaption(L"Skin");
+  miLanguage = NewComponent<TMenuItem>(this, L"miLanguage");
+  pmSys->Items().Add(miLanguage);
+  miSkin = NewComponent<TMenuItem>(this, L"miSkin");
+  pmSys->Items().Add(miSkin);
 }
 
 void TfrmMain::HookEngines() {

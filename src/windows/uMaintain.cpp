@@ -1,6 +1,8 @@
 #include "windows/uMaintain.h"
 
+#include "components/CLPlace.h"
 #include "components/CLSkin.h"
+#include "windows/CLWindowLanguage.h"
 #include "windows/uMain.h"
 
 namespace {
@@ -8,6 +10,10 @@ namespace {
 // Layout at 96 DPI, inside the main window's 600 x 440 container.
 constexpr int kRowTop = 14;
 constexpr int kRowHeight = 58;
+constexpr int kCategoriesTop = 8;
+constexpr int kCategoriesHeight = 4 * kRowHeight + 2 * kRowTop - 8;
+// Below the category rows.
+constexpr int kBottom = kCategoriesTop + kCategoriesHeight;
 // The Registry Fix page of the settings window.
 constexpr int kRegistryFixSettingsPage = 10;
 
@@ -17,30 +23,24 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
     : TForm(aOwner, L"TfrmMaintain"), FMain(aMain) {
   SetName(L"frmMaintain");
   SetBounds(0, 0, 600, 440);
-  FLanguage = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
-  FLanguage->SetLanguageData(aLanguageData);
+  FLanguage = NewWindowLanguage(*this, aLanguageData);
 
-  lblMaintainTitle = NewComponent<TLabel>(this, L"lblMaintainTitle");
-  lblMaintainTitle->SetParent(this);
-  lblMaintainTitle->SetBounds(16, 10, 568, 22);
-  lblMaintainText = NewComponent<TLabel>(this, L"lblMaintainText");
-  lblMaintainText->SetParent(this);
+  using W = TfrmMaintain;
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&W::lblMaintainTitle>, L"lblMaintainTitle", nullptr, {16, 10, 568, 22}},
+      {Field<&W::lblMaintainText>, L"lblMaintainText", nullptr, {16, 34, 568, 34}},
+      {Field<&W::pcMaintain>, L"pcMaintain", nullptr, {8, 74, 584, 358}},
+      {Field<&W::tsFunction>, L"tsFunction", L"pcMaintain", {}},
+      {Field<&W::tsSettings>, L"tsSettings", L"pcMaintain", {}},
+      {Field<&W::pnlCategories>, L"pnlCategories", L"tsFunction",
+       {8, kCategoriesTop, 560, kCategoriesHeight}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
   lblMaintainText->SetWordWrap(true);
-  lblMaintainText->SetBounds(16, 34, 568, 34);
-
-  pcMaintain = NewComponent<TPageControl>(this, L"pcMaintain");
-  pcMaintain->SetParent(this);
-  pcMaintain->SetBounds(8, 74, 584, 358);
-  tsFunction = NewComponent<TTabSheet>(this, L"tsFunction");
-  tsFunction->SetPageControl(pcMaintain);
-  tsSettings = NewComponent<TTabSheet>(this, L"tsSettings");
-  tsSettings->SetPageControl(pcMaintain);
   pcMaintain->SetActivePage(tsFunction);
   pcMaintain->OnChange = [this](TObject&) { pcMaintainChange(); };
-
-  pnlCategories = NewComponent<TPanel>(this, L"pnlCategories");
-  pnlCategories->SetParent(tsFunction);
-  pnlCategories->SetBounds(8, 8, 560, 4 * kRowHeight + 2 * kRowTop - 8);
 
   FRows = {MakeRow(tcARegFix, L"cbRegistryFix", L"lblDescRegistryFix", L"lblResultRegistryFix",
                    L"llResultRegistryFix", kRowTop),
@@ -64,27 +64,20 @@ TfrmMaintain::TfrmMaintain(TComponent* aOwner, TfrmMain& aMain, TCLMultiLangData
   llResultJunkFiles = FRows[2].Link;
   llResultSystemOptimization = FRows[3].Link;
 
-  aniArrow = NewComponent<TLabel>(this, L"aniArrow");
-  aniArrow->SetParent(pnlCategories);
+  // clang-format off
+  static const TCLPlace kProgress[] = {
+      {Field<&W::aniArrow>, L"aniArrow", L"pnlCategories", {12, kRowTop, 16, 18}},
+      {Field<&W::lblInfo>, L"lblInfo", L"tsFunction", {12, kBottom + 12, 420, 18}},
+      {Field<&W::sgScan>, L"sgScan", L"tsFunction", {12, kBottom + 36, 420, 18}},
+      {Field<&W::btnMaintainScan>, L"btnMaintainScan", L"tsFunction", {448, kBottom + 16, 112, 34}},
+      {Field<&W::llCleanNow>, L"llCleanNow", L"tsFunction", {448, kBottom + 54, 112, 18}},
+  };
+  // clang-format on
+  PlaceControls(*this, kProgress);
   aniArrow->SetCaption(L"\u00BB");
   aniArrow->SetFontColor(kActiveCaption);
-  aniArrow->SetBounds(12, kRowTop, 16, 18);
   aniArrow->Hide();
-
-  const int bottom = pnlCategories->Top() + pnlCategories->Height();
-  lblInfo = NewComponent<TLabel>(this, L"lblInfo");
-  lblInfo->SetParent(tsFunction);
-  lblInfo->SetBounds(12, bottom + 12, 420, 18);
-  sgScan = NewComponent<TProgressBar>(this, L"sgScan");
-  sgScan->SetParent(tsFunction);
-  sgScan->SetBounds(12, bottom + 36, 420, 18);
   sgScan->Hide();
-  btnMaintainScan = NewComponent<TButton>(this, L"btnMaintainScan");
-  btnMaintainScan->SetParent(tsFunction);
-  btnMaintainScan->SetBounds(448, bottom + 16, 112, 34);
-  llCleanNow = NewComponent<TLinkLabel>(this, L"llCleanNow");
-  llCleanNow->SetParent(tsFunction);
-  llCleanNow->SetBounds(448, bottom + 54, 112, 18);
   llCleanNow->SetAction(FMain.actCleanNow);
 
   ApplyBandColours();
@@ -113,23 +106,15 @@ TfrmMaintain::TCategoryRow TfrmMaintain::MakeRow(TTopicCategory aCategory, const
                                                  const std::wstring& aLink, int aTop) {
   TCategoryRow row;
   row.Category = aCategory;
-  row.Box = NewComponent<TCheckBox>(this, aBox);
-  row.Box->SetParent(pnlCategories);
-  row.Box->SetBounds(36, aTop, 240, 20);
+  row.Box = Place<TCheckBox>(this, pnlCategories, aBox, {36, aTop, 240, 20});
   row.Box->SetFontColor(kNormalCaption);
   row.Box->SetChecked(true);
-  row.Description = NewComponent<TLabel>(this, aDescription);
-  row.Description->SetParent(pnlCategories);
   // Below the result column too: the texts of other languages are longer.
-  row.Description->SetBounds(56, aTop + 22, 496, 18);
-  row.Result = NewComponent<TLabel>(this, aResult);
-  row.Result->SetParent(pnlCategories);
-  row.Result->SetBounds(372, aTop + 2, 176, 18);
+  row.Description = Place<TLabel>(this, pnlCategories, aDescription, {56, aTop + 22, 496, 18});
+  row.Result = Place<TLabel>(this, pnlCategories, aResult, {372, aTop + 2, 176, 18});
   row.Result->SetFontColor(kNormalCaption);
   row.Result->Hide();
-  row.Link = NewComponent<TLinkLabel>(this, aLink);
-  row.Link->SetParent(pnlCategories);
-  row.Link->SetBounds(372, aTop + 2, 176, 18);
+  row.Link = Place<TLinkLabel>(this, pnlCategories, aLink, {372, aTop + 2, 176, 18});
   row.Link->Hide();
   row.Link->OnClick = [this, aCategory](TObject&) { ResultLinkClick(aCategory); };
   return row;

@@ -4,11 +4,12 @@
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
 #include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
+#include "components/CLPlace.h"
 #include "cure/sysrestore.h"
 #include "engine/FigEngine.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
+#include "windows/CLWindowLanguage.h"
 
 #include <utility>
 
@@ -40,67 +41,33 @@ std::wstring SystemRestoreProgram() {
 TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
     : TForm(aOwner, L"TfrmRestore"), FHost(std::move(aHost)), FCenter(FHost.BackupPath) {
   SetName(L"frmRestore");
-  SetCaption(L"Restore Center");
   SetBounds(0, 0, 600, 380);
-
-  lblSelectAnAction = NewComponent<TLabel>(this, L"lblSelectAnAction");
-  lblSelectAnAction->SetParent(this);
-  lblSelectAnAction->SetBounds(16, 16, 170, 20);
-  lblSelectAnAction->SetCaption(L"Select an Action");
-  llCreateRestorePoint = NewComponent<TLinkLabel>(this, L"llCreateRestorePoint");
-  llCreateRestorePoint->SetParent(this);
-  llCreateRestorePoint->SetBounds(24, 48, 162, 20);
-  llCreateRestorePoint->SetCaption(L"Create Restore Point");
-  btnViewSystemRestore = NewComponent<TLinkLabel>(this, L"btnViewSystemRestore");
-  btnViewSystemRestore->SetParent(this);
-  btnViewSystemRestore->SetBounds(24, 76, 162, 20);
-  btnViewSystemRestore->SetCaption(L"View System Restore");
-  btnSettings = NewComponent<TLinkLabel>(this, L"btnSettings");
-  btnSettings->SetParent(this);
-  btnSettings->SetBounds(24, 104, 162, 20);
-  btnSettings->SetCaption(L"Settings");
-
-  lblRestoreCenter = NewComponent<TLabel>(this, L"lblRestoreCenter");
-  lblRestoreCenter->SetParent(this);
-  lblRestoreCenter->SetBounds(200, 16, 384, 20);
-  lblRestoreCenter->SetCaption(L"Restore Center");
-  lvBackup = NewComponent<TListView>(this, L"lvBackup");
-  lvBackup->SetParent(this);
-  lvBackup->SetBounds(200, 44, 384, 256);
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&TfrmRestore::lblSelectAnAction>, L"lblSelectAnAction", nullptr, {16, 16, 170, 20}},
+      {Field<&TfrmRestore::llCreateRestorePoint>, L"llCreateRestorePoint", nullptr,
+       {24, 48, 162, 20}},
+      {Field<&TfrmRestore::btnViewSystemRestore>, L"btnViewSystemRestore", nullptr,
+       {24, 76, 162, 20}},
+      {Field<&TfrmRestore::btnSettings>, L"btnSettings", nullptr, {24, 104, 162, 20}},
+      {Field<&TfrmRestore::lblRestoreCenter>, L"lblRestoreCenter", nullptr, {200, 16, 384, 20}},
+      {Field<&TfrmRestore::lvBackup>, L"lvBackup", nullptr, {200, 44, 384, 256}},
+      {Field<&TfrmRestore::btnRestore>, L"btnRestore", nullptr, {200, 312, 120, 28}},
+      {Field<&TfrmRestore::btnDelete>, L"btnDelete", nullptr, {332, 312, 120, 28}},
+      {Field<&TfrmRestore::btnClose>, L"btnClose", nullptr, {464, 312, 120, 28}},
+      {Field<&TfrmRestore::pnlLoading>, L"pnlLoading", nullptr, {180, 150, 240, 60}},
+      {Field<&TfrmRestore::lblLoading>, L"lblLoading", L"pnlLoading", {16, 20, 208, 20}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
   lvBackup->SetViewStyle(TViewStyle::vsReport);
   lvBackup->SetReadOnly(true);
   lvBackup->SetRowSelect(true);
   lvBackup->SetSmallImages(FHost.SmallImages);
-  TListColumn& dateColumn = lvBackup->Columns().Add();
-  dateColumn.SetCaption(L"Datetime");
-  dateColumn.SetWidth(180);
-  TListColumn& changesColumn = lvBackup->Columns().Add();
-  changesColumn.SetCaption(L"Changes");
-  changesColumn.SetAutoSize(true);
-
-  btnRestore = NewComponent<TButton>(this, L"btnRestore");
-  btnRestore->SetParent(this);
-  btnRestore->SetBounds(200, 312, 120, 28);
-  btnRestore->SetCaption(L"Restore");
-  btnDelete = NewComponent<TButton>(this, L"btnDelete");
-  btnDelete->SetParent(this);
-  btnDelete->SetBounds(332, 312, 120, 28);
-  btnDelete->SetCaption(L"Delete Backup");
-  btnClose = NewComponent<TButton>(this, L"btnClose");
-  btnClose->SetParent(this);
-  btnClose->SetBounds(464, 312, 120, 28);
-  btnClose->SetCaption(L"&Close");
+  lvBackup->Columns().Add().SetWidth(180);
+  lvBackup->Columns().Add().SetAutoSize(true);
   btnClose->SetModalResult(mr::Cancel);
-
-  pnlLoading = NewComponent<TPanel>(this, L"pnlLoading");
-  pnlLoading->SetParent(this);
-  pnlLoading->SetBounds(180, 150, 240, 60);
   pnlLoading->SetVisible(false);
-  // Owned by the window, so that the language data reaches it.
-  lblLoading = NewComponent<TLabel>(this, L"lblLoading");
-  lblLoading->SetParent(pnlLoading);
-  lblLoading->SetBounds(16, 20, 208, 20);
-  lblLoading->SetCaption(L"Restore point creating...");
 
   llCreateRestorePoint->OnClick = [this](TObject& aSender) { llCreateRestorePointClick(aSender); };
   btnViewSystemRestore->OnClick = [this](TObject& aSender) { btnViewSystemRestoreClick(aSender); };
@@ -108,9 +75,7 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
   btnRestore->OnClick = [this](TObject& aSender) { btnRestoreClick(aSender); };
   btnDelete->OnClick = [this](TObject& aSender) { btnDeleteClick(aSender); };
 
-  CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
-  if (TCLEngine* engine = GetCLEngine())
-    CLMultiLang1->SetLanguageData(engine->LanguageData());
+  CLMultiLang1 = NewWindowLanguage(*this);
   Loaded();
   FormCreate();
 }

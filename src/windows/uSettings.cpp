@@ -5,14 +5,14 @@
 #include "base/CLHelpers.h"
 #include "base/CLIniParse.h"
 #include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
+#include "components/CLPlace.h"
 #include "engine/FigEngine.h"
+#include "windows/CLWindowLanguage.h"
 #include "windows/uSchedule.h"
 
 #include <cmath>
 #include <cwchar>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -50,24 +50,6 @@ std::wstring AppText(const std::wstring& aName) {
 
 TCLSettings& Settings() {
   return GetCLSettings();
-}
-
-// Every control is owned by the window, so that the window frees it and its texts are
-// translated.
-template <class T>
-T* Place(TForm* aWindow, TWinControl* aParent, const std::wstring& aName, int aLeft, int aTop,
-         int aWidth, int aHeight, const std::wstring& aCaption = L"") {
-  T* control = NewComponent<T>(aWindow, aName);
-  control->SetParent(aParent);
-  control->SetBounds(aLeft, aTop, aWidth, aHeight);
-  if (!aCaption.empty())
-    control->SetCaption(aCaption);
-  return control;
-}
-
-void SetItems(TStrings& aItems, std::initializer_list<const wchar_t*> aLines) {
-  std::vector<std::wstring> lines(aLines.begin(), aLines.end());
-  aItems.Assign(lines);
 }
 
 // A decimal number and nothing else (blanks around it allowed).
@@ -142,13 +124,10 @@ void RecommendTopicList(TCheckListBox& aList, const std::wstring& aPrefix) {
 TfrmSettings::TfrmSettings(TComponent* aOwner, TFigEngine& aEngine)
     : TForm(aOwner, L"TfrmSettings"), FEngine(aEngine) {
   SetName(L"frmSettings");
-  SetCaption(L"Settings");
   SetBounds(0, 0, 640, 448);
   CreatePages();
   CreateControls();
-  CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
-  if (TCLEngine* engine = GetCLEngine())
-    CLMultiLang1->SetLanguageData(engine->LanguageData());
+  CLMultiLang1 = NewWindowLanguage(*this);
   Loaded();
 
   // FormCreate.
@@ -161,18 +140,18 @@ TfrmSettings::TfrmSettings(TComponent* aOwner, TFigEngine& aEngine)
 }
 
 void TfrmSettings::CreatePages() {
-  tvSettingsList = Place<TTreeView>(this, this, L"tvSettingsList", 8, 8, 180, kPageHeight);
+  tvSettingsList = Place<TTreeView>(this, this, L"tvSettingsList", {8, 8, 180, kPageHeight});
   tvSettingsList->SetReadOnly(true);
   tvSettingsList->OnMouseUp = [this](TObject& aSender, TMouseButton aButton, TShiftState aShift,
                                      int aX, int aY) {
     tvSettingsListMouseUp(aSender, aButton, aShift, aX, aY);
   };
   for (const TPageInfo& page : kPages) {
-    TPanel* panel = Place<TPanel>(this, this, page.Panel, kPageLeft, 8, kPageWidth, kPageHeight);
+    TPanel* panel = Place<TPanel>(this, this, page.Panel, {kPageLeft, 8, kPageWidth, kPageHeight});
     panel->SetVisible(false);
-    std::wstring title = AppText(page.Title);
-    Place<TLabel>(this, panel, std::wstring(page.Panel).replace(0, 3, L"lbl") + L"Title", 12, 8,
-                  400, 20, title);
+    Place<TLabel>(this, panel, std::wstring(page.Panel).replace(0, 3, L"lbl") + L"Title",
+                  {12, 8, 400, 20})
+        ->SetCaption(AppText(page.Title));
     FPages[page.Number] = panel;
   }
   pnlGeneralSettings = FPages[0];
@@ -207,63 +186,65 @@ void TfrmSettings::CreatePages() {
 }
 
 void TfrmSettings::CreateControls() {
-  TPanel* page = pnlGeneralSettings;
-  cbStartup =
-      Place<TCheckBox>(this, page, L"cbStartup", 12, 40, 400, 20, L"Execute at Windows Startup");
-  cbMinimize = Place<TCheckBox>(this, page, L"cbMinimize", 12, 64, 400, 20,
-                                L"Minimize to system tray when program is closed");
-  cbCleanedShutdown = Place<TCheckBox>(this, page, L"cbCleanedShutdown", 12, 88, 400, 20,
-                                       L"Prompt to shutdown computer when clean job is done");
-  cbShowGuide =
-      Place<TCheckBox>(this, page, L"cbShowGuide", 12, 112, 400, 20, L"Show guide window");
-  cbShowBalloon = Place<TCheckBox>(this, page, L"cbShowBalloon", 12, 136, 400, 20,
-                                   L"Show balloon tips in system tray");
-  // Stored only: the program has no use for them yet.
-  for (TCheckBox* hidden : {cbMinimize, cbCleanedShutdown, cbShowGuide, cbShowBalloon})
-    hidden->SetVisible(false);
-  btnClearShowAgainFlag = Place<TButton>(this, page, L"btnClearShowAgainFlag", 12, 76, 180, 26,
-                                         L"Clear Show Again Flag");
-  btnClearShowAgainFlag->OnClick = [](TObject&) { Settings().ClearShowAgainFlag(); };
+  using W = TfrmSettings;
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&W::cbStartup>, L"cbStartup", L"pnlGeneralSettings", {12, 40, 400, 20}},
+      {Field<&W::cbMinimize>, L"cbMinimize", L"pnlGeneralSettings", {12, 64, 400, 20}},
+      {Field<&W::cbCleanedShutdown>, L"cbCleanedShutdown", L"pnlGeneralSettings",
+       {12, 88, 400, 20}},
+      {Field<&W::cbShowGuide>, L"cbShowGuide", L"pnlGeneralSettings", {12, 112, 400, 20}},
+      {Field<&W::cbShowBalloon>, L"cbShowBalloon", L"pnlGeneralSettings", {12, 136, 400, 20}},
+      {Field<&W::btnClearShowAgainFlag>, L"btnClearShowAgainFlag", L"pnlGeneralSettings",
+       {12, 76, 180, 26}},
+      {Field<&W::lbRegistryFixList>, L"lbRegistryFixList", L"pnlRegistryFix", {12, 36, 412, 336}},
+      {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 336}},
+      {Field<&W::lbJunkFiles>, L"lbJunkFiles", L"pnlJunkFilesClean", {12, 36, 412, 336}},
+      {Field<&W::lblSOText>, L"lblSOText", L"pnlSystemOptimization", {12, 36, 412, 112}},
+      {Kind<TLabel>, L"lblSOCO", L"pnlSystemOptimization", {12, 160, 150, 20}},
+      {Field<&W::cbSOCO>, L"cbSOCO", L"pnlSystemOptimization", {168, 156, 256, 24}},
+      {Kind<TLabel>, L"lblSONO", L"pnlSystemOptimization", {12, 192, 150, 20}},
+      {Field<&W::cbSONO>, L"cbSONO", L"pnlSystemOptimization", {168, 188, 256, 24}},
+      {Field<&W::lblSONote>, L"lblSONote", L"pnlSystemOptimization", {12, 228, 412, 48}},
+      {Field<&W::llSOHelp>, L"llSOHelp", L"pnlSystemOptimization", {12, 288, 200, 20}},
+      {Field<&W::cbASEnabled>, L"cbASEnabled", L"pnlAutoScan", {12, 36, 412, 20}},
+      {Field<&W::cbASDisabled>, L"cbASDisabled", L"pnlAutoScan", {12, 60, 412, 20}},
+      // The mode radios have their own parent, so that they do not clear the pair above.
+      {Field<&W::pnlASMode>, L"pnlASMode", L"pnlAutoScan", {28, 88, 396, 56}},
+      {Field<&W::cbASSModeOnce>, L"cbASSModeOnce", L"pnlASMode", {0, 4, 190, 20}},
+      {Field<&W::cbASSModeEveryDay>, L"cbASSModeEveryDay", L"pnlASMode", {196, 4, 190, 20}},
+      {Field<&W::cbASSModeEveryWeek>, L"cbASSModeEveryWeek", L"pnlASMode", {0, 30, 190, 20}},
+      {Field<&W::cbASSModeEveryMonth>, L"cbASSModeEveryMonth", L"pnlASMode", {196, 30, 190, 20}},
+      {Kind<TLabel>, L"lblASTime", L"pnlAutoScan", {28, 156, 120, 20}},
+      {Field<&W::edtASHour>, L"edtASHour", L"pnlAutoScan", {152, 152, 56, 24}},
+      {Field<&W::edtASMin>, L"edtASMin", L"pnlAutoScan", {216, 152, 56, 24}},
+      {Field<&W::lbASAction>, L"lbASAction", L"pnlAutoScan", {28, 188, 396, 76}},
+      {Field<&W::cbASWLogin>, L"cbASWLogin", L"pnlAutoSweep", {12, 36, 412, 20}},
+      {Field<&W::cbASWLogoff>, L"cbASWLogoff", L"pnlAutoSweep", {12, 60, 412, 20}},
+      {Field<&W::cbAutoUpdate>, L"cbAutoUpdate", L"pnlUpdate", {12, 36, 412, 20}},
+      {Kind<TLabel>, L"lblMaxBackupFile", L"pnlBackup", {12, 40, 240, 20}},
+      {Field<&W::edtMaxBackupFile>, L"edtMaxBackupFile", L"pnlBackup", {256, 36, 64, 24}},
+      {Field<&W::btnRecommend>, L"btnRecommend", nullptr, {kPageLeft, 408, 110, 28}},
+      {Field<&W::btnOk>, L"btnOk", nullptr, {376, 408, 80, 28}},
+      {Field<&W::btnApply>, L"btnApply", nullptr, {464, 408, 80, 28}},
+      {Field<&W::btnCancel>, L"btnCancel", nullptr, {552, 408, 80, 28}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
 
-  lbRegistryFixList =
-      Place<TCheckListBox>(this, pnlRegistryFix, L"lbRegistryFixList", 12, 36, 412, 336);
-  tvPSList = Place<TTreeView>(this, pnlPrivacySweep, L"tvPSList", 12, 36, 412, 336);
+  // Stored only: the program has no use for them yet.
+  for (TCheckBox* hidden : {cbMinimize, cbCleanedShutdown, cbShowGuide, cbShowBalloon, cbASWLogoff})
+    hidden->SetVisible(false);
+  btnClearShowAgainFlag->OnClick = [](TObject&) { Settings().ClearShowAgainFlag(); };
   tvPSList->OnMouseDown = [this](TObject& aSender, TMouseButton aButton, TShiftState aShift, int aX,
                                  int aY) { tvPSListMouseDown(aSender, aButton, aShift, aX, aY); };
-  lbJunkFiles = Place<TCheckListBox>(this, pnlJunkFilesClean, L"lbJunkFiles", 12, 36, 412, 336);
-
-  page = pnlSystemOptimization;
-  lblSOText = Place<TLabel>(this, page, L"lblSOText", 12, 36, 412, 112,
-                            L"Optimize the system is undoubtedly good for your computer, whereas "
-                            L"corresponding optimization according to the usage of your computer "
-                            L"and the network environment is much better, by which your computer "
-                            L"could release the potential power. Select the appropriate computer "
-                            L"usage and network environment below and enjoy the utmost system "
-                            L"performance and peak running speed.");
   lblSOText->SetWordWrap(true);
-  Place<TLabel>(this, page, L"lblSOCO", 12, 160, 150, 20, L"Computer usage:");
-  cbSOCO = Place<TComboBox>(this, page, L"cbSOCO", 168, 156, 256, 24);
-  SetItems(cbSOCO->Items(), {L"Basic", L"Daily Use (Home User)", L"Entertainment (Home User)",
-                             L"Top Performance (Home User)", L"Office Work (Business User)",
-                             L"Server (Business User)", L"Computing (Business User)"});
-  Place<TLabel>(this, page, L"lblSONO", 12, 192, 150, 20, L"Network:");
-  cbSONO = Place<TComboBox>(this, page, L"cbSONO", 168, 188, 256, 24);
-  SetItems(cbSONO->Items(), {L"Basic", L"DSL", L"LAN", L"Dial-Up Modem"});
-  lblSONote = Place<TLabel>(this, page, L"lblSONote", 12, 228, 412, 48,
-                            L"Please note that optimization for computer with multifarious use "
-                            L"will result in more compatibility but relatively lower speed.");
   lblSONote->SetWordWrap(true);
-  llSOHelp = Place<TLinkLabel>(this, page, L"llSOHelp", 12, 288, 200, 20, L"I need help!");
   llSOHelp->OnClick = [](TObject&) {
     if (TCLEngine* engine = GetCLEngine())
       engine->ShowPage(L"help");
   };
 
-  page = pnlAutoScan;
-  cbASEnabled = Place<TRadioButton>(this, page, L"cbASEnabled", 12, 36, 412, 20,
-                                    L"Perform computer scan and cure at a scheduled time");
-  cbASDisabled =
-      Place<TRadioButton>(this, page, L"cbASDisabled", 12, 60, 412, 20, L"Disabled automated scan");
   cbASEnabled->OnClick = [this](TObject&) {
     if (cbASEnabled->Checked())
       SetAutoScanControlsEnabled(true);
@@ -272,47 +253,16 @@ void TfrmSettings::CreateControls() {
     if (cbASDisabled->Checked())
       SetAutoScanControlsEnabled(false);
   };
-  // The mode radios have their own parent, so that they do not clear the pair above.
-  pnlASMode = Place<TPanel>(this, page, L"pnlASMode", 28, 88, 396, 56);
-  cbASSModeOnce =
-      Place<TRadioButton>(this, pnlASMode, L"cbASSModeOnce", 0, 4, 190, 20, L"Launch once");
-  cbASSModeEveryDay =
-      Place<TRadioButton>(this, pnlASMode, L"cbASSModeEveryDay", 196, 4, 190, 20, L"Every Day");
-  cbASSModeEveryWeek =
-      Place<TRadioButton>(this, pnlASMode, L"cbASSModeEveryWeek", 0, 30, 190, 20, L"Every Week");
-  cbASSModeEveryMonth = Place<TRadioButton>(this, pnlASMode, L"cbASSModeEveryMonth", 196, 30, 190,
-                                            20, L"Every Month");
   cbASSModeOnce->SetChecked(true);
-  Place<TLabel>(this, page, L"lblASTime", 28, 156, 120, 20, L"Launch time:");
-  edtASHour = Place<TSpinEdit>(this, page, L"edtASHour", 152, 152, 56, 24);
   edtASHour->SetRange(0, 23);
-  edtASMin = Place<TSpinEdit>(this, page, L"edtASMin", 216, 152, 56, 24);
   edtASMin->SetRange(0, 59);
-  lbASAction = Place<TCheckListBox>(this, page, L"lbASAction", 28, 188, 396, 76);
-  SetItems(lbASAction->Items(), {L"Registry Fix", L"Junk Files Clean", L"System Optimization"});
-
-  cbASWLogin = Place<TCheckBox>(this, pnlAutoSweep, L"cbASWLogin", 12, 36, 412, 20,
-                                L"Automatically sweep privacy when logging on computer");
-  cbASWLogoff = Place<TCheckBox>(this, pnlAutoSweep, L"cbASWLogoff", 12, 60, 412, 20,
-                                 L"Automatically sweep privacy when logging off computer");
-  cbASWLogoff->SetVisible(false);
-  cbAutoUpdate = Place<TCheckBox>(this, pnlUpdate, L"cbAutoUpdate", 12, 36, 412, 20,
-                                  L"Check for update automatically (Recommended)");
-  Place<TLabel>(this, pnlBackup, L"lblMaxBackupFile", 12, 40, 240, 20,
-                L"Number of backups to keep:");
-  edtMaxBackupFile = Place<TSpinEdit>(this, pnlBackup, L"edtMaxBackupFile", 256, 36, 64, 24);
   edtMaxBackupFile->SetRange(1, 100);
   edtMaxBackupFile->SetValue(20);
 
-  btnRecommend =
-      Place<TButton>(this, this, L"btnRecommend", kPageLeft, 408, 110, 28, L"&Recommended");
   btnRecommend->OnClick = [this](TObject& aSender) { btnRecommendClick(aSender); };
-  btnOk = Place<TButton>(this, this, L"btnOk", 376, 408, 80, 28, L"&OK");
   btnOk->SetModalResult(mr::OK);
   btnOk->OnClick = [this](TObject&) { Save(); };
-  btnApply = Place<TButton>(this, this, L"btnApply", 464, 408, 80, 28, L"&Apply");
   btnApply->OnClick = [this](TObject&) { Save(); };
-  btnCancel = Place<TButton>(this, this, L"btnCancel", 552, 408, 80, 28, L"&Cancel");
   btnCancel->SetModalResult(mr::Cancel);
 }
 

@@ -3,7 +3,8 @@
 #include "appengine/CLEngine.h"
 #include "base/CLDateUtils.h"
 #include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
+#include "components/CLPlace.h"
+#include "windows/CLWindowLanguage.h"
 
 #include <cwchar>
 #include <iterator>
@@ -36,34 +37,24 @@ std::wstring FormatMegabytes(double aBytes) {
 
 TfrmStatistics::TfrmStatistics(TComponent* aOwner) : TForm(aOwner, L"TfrmStatistics") {
   SetName(L"frmStatistics");
-  SetCaption(L"Statistics");
   SetBounds(0, 0, 420, 300);
-  lvStatistics = NewComponent<TListView>(this, L"lvStatistics");
-  lvStatistics->SetParent(this);
-  lvStatistics->SetBounds(12, 12, 396, 228);
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&TfrmStatistics::lvStatistics>, L"lvStatistics", nullptr, {12, 12, 396, 228}},
+      {Field<&TfrmStatistics::btnClear>, L"btnClear", nullptr, {224, 252, 88, 28}},
+      {Field<&TfrmStatistics::btnClose>, L"btnClose", nullptr, {320, 252, 88, 28}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
   lvStatistics->SetViewStyle(TViewStyle::vsReport);
   lvStatistics->SetReadOnly(true);
   lvStatistics->SetRowSelect(true);
-  TListColumn& item = lvStatistics->Columns().Add();
-  item.SetCaption(L"Item");
-  item.SetWidth(220);
-  TListColumn& summary = lvStatistics->Columns().Add();
-  summary.SetCaption(L"Summary");
-  summary.SetAutoSize(true);
-  btnClear = NewComponent<TButton>(this, L"btnClear");
-  btnClear->SetParent(this);
-  btnClear->SetBounds(224, 252, 88, 28);
-  btnClear->SetCaption(L"Clear");
+  lvStatistics->Columns().Add().SetWidth(220);
+  lvStatistics->Columns().Add().SetAutoSize(true);
   btnClear->OnClick = [this](TObject& aSender) { btnClearClick(aSender); };
-  btnClose = NewComponent<TButton>(this, L"btnClose");
-  btnClose->SetParent(this);
-  btnClose->SetBounds(320, 252, 88, 28);
-  btnClose->SetCaption(L"&Close");
   btnClose->SetModalResult(mr::Cancel);
 
-  CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
-  if (TCLEngine* engine = GetCLEngine())
-    CLMultiLang1->SetLanguageData(engine->LanguageData());
+  CLMultiLang1 = NewWindowLanguage(*this);
   Loaded();
   FormCreate();
 }

@@ -3,9 +3,10 @@
 #include "appengine/CLEngine.h"
 #include "base/CLHelpers.h"
 #include "base/CLIniFiles.h"
-#include "components/CLMultiLang.h"
+#include "components/CLPlace.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
+#include "windows/CLWindowLanguage.h"
 
 #include <vector>
 
@@ -67,26 +68,20 @@ TfrmUtilities::TfrmUtilities(TComponent* aOwner, TImageList* aIcons)
     : TForm(aOwner, L"TfrmUtilities") {
   SetName(L"frmUtilities");
   SetBounds(0, 0, 600, 420);
-  lblToolsTitle = NewComponent<TLabel>(this, L"lblToolsTitle");
-  lblToolsTitle->SetParent(this);
-  lblToolsTitle->SetBounds(16, 12, 568, 24);
-  lblToolsTitle->SetCaption(L"Tools");
-  lblToolsText = NewComponent<TLabel>(this, L"lblToolsText");
-  lblToolsText->SetParent(this);
-  lblToolsText->SetBounds(16, 40, 568, 20);
-  lblToolsText->SetCaption(L"Here lists a series of small utilities for computer optimization.");
-  pcPage = NewComponent<TPageControl>(this, L"pcPage");
-  pcPage->SetParent(this);
-  pcPage->SetBounds(16, 68, 568, 28);
+  // clang-format off
+  static const TCLPlace kControls[] = {
+      {Field<&TfrmUtilities::lblToolsTitle>, L"lblToolsTitle", nullptr, {16, 12, 568, 24}},
+      {Field<&TfrmUtilities::lblToolsText>, L"lblToolsText", nullptr, {16, 40, 568, 20}},
+      {Field<&TfrmUtilities::pcPage>, L"pcPage", nullptr, {16, 68, 568, 28}},
+  };
+  // clang-format on
+  PlaceControls(*this, kControls);
   for (int p = 0; p < kUtilityPages; ++p) {
-    ts[p] = NewComponent<TTabSheet>(this, L"ts" + std::to_wstring(p + 1));
-    ts[p]->SetPageControl(pcPage);
+    ts[p] = Place<TTabSheet>(this, pcPage, L"ts" + std::to_wstring(p + 1));
     ts[p]->SetTabVisible(false);
   }
   pcPage->OnChange = [this](TObject& aSender) { pcPageChange(aSender); };
-  lvList = NewComponent<TListView>(this, L"lvList");
-  lvList->SetParent(this);
-  lvList->SetBounds(16, 100, 568, 304);
+  lvList = Place<TListView>(this, this, L"lvList", {16, 100, 568, 304});
   // A report of one column with the 32-pixel pictures: one tool per row, icon and caption.
   lvList->SetViewStyle(TViewStyle::vsReport);
   lvList->SetShowColumnHeaders(false);
@@ -106,9 +101,7 @@ TfrmUtilities::TfrmUtilities(TComponent* aOwner, TImageList* aIcons)
     lvList2MouseMove(aSender, aShift, aX, aY);
   };
 
-  CLMultiLang1 = NewComponent<TCLMultiLang>(this, L"CLMultiLang1");
-  if (TCLEngine* engine = GetCLEngine())
-    CLMultiLang1->SetLanguageData(engine->LanguageData());
+  CLMultiLang1 = NewWindowLanguage(*this);
   Loaded();
   FormCreate();
 }

@@ -105,3 +105,32 @@ TEST(BuiltInEnglish, HasTheLanguageInfoAndEachKeyOnce) {
     keys += line.find(L'=') != std::wstring::npos ? 1 : 0;
   EXPECT_EQ(keys, seen.size());
 }
+
+// A window's captions come from the language data; a caption typed again in a window would show
+// English in every language that translates it.
+TEST(BuiltInEnglish, IsTheOnlyPlaceOfTheWindowsCaptions) {
+  TCLMultiLangLan english;
+  english.LoadFromString(CLBuiltInEnglish());
+  std::set<std::string> texts; // the English texts are plain ASCII
+  for (const std::wstring& line : english.Data())
+    if (const size_t eq = line.find(L'='); eq != std::wstring::npos && !line.starts_with(L"["))
+      texts.insert(std::string(line.begin() + static_cast<std::ptrdiff_t>(eq) + 1, line.end()));
+  const std::regex caption(R"re(SetCaption\(\s*L"([^"]*)"\s*\))re");
+  const std::filesystem::path windows = SourceRoot() / "windows";
+  ASSERT_TRUE(std::filesystem::is_directory(windows)) << windows;
+
+  std::set<std::string> typed;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(windows)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".cpp")
+      continue;
+    std::ifstream file(entry.path());
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string source = text.str();
+    for (std::sregex_iterator it(source.begin(), source.end(), caption), end; it != end; ++it)
+      if (texts.count((*it)[1]) != 0)
+        typed.insert(entry.path().filename().string() + ": " + (*it)[1].str());
+  }
+  for (const std::string& line : typed)
+    ADD_FAILURE() << "a caption of the built-in English typed again in " << line;
+}
