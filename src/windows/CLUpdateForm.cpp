@@ -71,7 +71,6 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* aOwner, TCLEngine& aEngine)
   btnCancel->OnClick = [this](TObject&) { btnCancelClick(); };
   btnOK2->OnClick = [this](TObject&) { btnOK2Click(); };
   pnProcess->Hide();
-  lbProcess->SetCaption(L"Connecting...");
   btnCancelProcess->OnClick = [this](TObject&) { btnOK2Click(); };
 
   sdDownload = NewComponent<TSingleDownloader>(this, L"sdDownload");
@@ -118,6 +117,7 @@ void TfrmCLUpdateForm::FormCreate() {
   btnCancelProcess->SetCaption(FEngine.GetLibString(L"btnCancel.Caption"));
   cbAutoCheckUpdate->SetCaption(FEngine.GetLibString(L"cbAutoCheckUpdate.Caption"));
   lbInfo->SetCaption(FEngine.GetLibString(L"Update.Connecting"));
+  lbProcess->SetCaption(FEngine.GetLibString(L"Update.Connecting"));
   pnOkCancel->Hide();
   cbAutoCheckUpdate->SetVisible(!settings.GetSettingBool(L"Update.NoAutoCheck"));
   cbAutoCheckUpdate->SetChecked(settings.GetSettingBool(L"Update.AutoCheck"));
