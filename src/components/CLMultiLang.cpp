@@ -1,5 +1,6 @@
 #include "components/CLMultiLang.h"
 
+#include "base/CLHelpers.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -45,18 +46,7 @@ bool IsAppNameKey(std::wstring_view aForm, std::wstring_view aComp, std::wstring
 
 // Every "{AppName}", in any case, replaced by aAppName.
 std::wstring SubstituteAppName(const std::wstring& aText, const std::wstring& aAppName) {
-  static const std::wstring kMarker = L"{APPNAME}";
-  const std::wstring upper = kplat::UpperCase(aText);
-  std::wstring out;
-  size_t start = 0;
-  for (size_t pos = upper.find(kMarker); pos != std::wstring::npos;
-       pos = upper.find(kMarker, start)) {
-    out.append(aText, start, pos - start);
-    out.append(aAppName);
-    start = pos + kMarker.size();
-  }
-  out.append(aText, start, std::wstring::npos);
-  return out;
+  return ReplaceText(aText, L"{APPNAME}", aAppName);
 }
 
 bool IsLanguageComponent(const TComponent& aComponent) {
