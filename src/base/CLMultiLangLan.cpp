@@ -231,11 +231,6 @@ bool TCLMultiLangLan::SetProp(std::wstring_view aForm, std::wstring_view aComp,
   return true;
 }
 
-bool TCLMultiLangLan::HasSection(std::wstring_view aSection) const {
-  Refresh();
-  return FIniData.SectionExists(aSection);
-}
-
 void TCLMultiLangLan::GetSectionStrings(std::wstring_view aSection, TStringList& aList) const {
   Refresh();
   for (const auto& [name, value] : FIniData.ReadSectionValues(aSection)) {

@@ -109,18 +109,6 @@ void TCLMultiLangData::ApplyClients() {
   }
 }
 
-void TCLMultiLangData::UpdateClients() {
-  const std::vector<TCLMultiLang*> clients = FClients;
-  for (TCLMultiLang* client : clients)
-    client->UpdateData();
-}
-
-void TCLMultiLangData::ClearClients() {
-  const std::vector<TCLMultiLang*> clients = FClients;
-  for (TCLMultiLang* client : clients)
-    client->ClearData();
-}
-
 bool TCLMultiLangData::GetProp(std::wstring_view aForm, std::wstring_view aComp,
                                std::wstring_view aProp, std::wstring& aValue) const {
   if (!FLangCurrentData.GetProp(aForm, aComp, aProp, aValue) &&
@@ -167,10 +155,6 @@ TIniLoadResult TCLMultiLangData::LoadCurrentFromFile(const std::wstring& aFileNa
   return result;
 }
 
-TIniLoadResult TCLMultiLangData::LoadDefaultFromFile(const std::wstring& aFileName) {
-  return FLangDefaultData.LoadFromFile(aFileName);
-}
-
 kplat::TErrorCode TCLMultiLangData::SaveCurrentToFile(const std::wstring& aFileName) {
   FLangCurrentData.SortData();
   return FLangCurrentData.SaveToFile(aFileName);
@@ -182,10 +166,6 @@ void TCLMultiLangData::ClearCurrentAll() {
 
 void TCLMultiLangData::ClearCurrentAllForm() {
   FLangCurrentData.ClearAllForm();
-}
-
-void TCLMultiLangData::CurrentToDefault() {
-  FLangCurrentData.AssignTo(FLangDefaultData);
 }
 
 void TCLMultiLangData::DefaultToCurrent() {
@@ -338,13 +318,6 @@ void TCLMultiLang::ClearData() {
 
 std::wstring TCLMultiLang::Language() const {
   return FLanguageData != nullptr ? FLanguageData->CurrentLanguage() : std::wstring();
-}
-
-std::wstring TCLMultiLang::GetResString(std::wstring_view aName) const {
-  std::wstring value(aName);
-  if (FLanguageData != nullptr)
-    FLanguageData->GetProp(L"ResString", L"", aName, value);
-  return value;
 }
 
 void TCLMultiLang::GetSectionStrings(std::wstring_view aSection, TStringList& aList) const {

@@ -182,7 +182,6 @@ bool TFigCure::StartCure() {
   FWorkers.push_back(std::make_unique<TFigCureThread>(backupFile, *this));
   FFigCureThread = FWorkers.back().get();
   FFigCureThread->Start();
-  FStartTime = Now();
   return true;
 }
 

@@ -139,11 +139,6 @@ int TFigTopicList::IndexOfName(std::wstring_view aName) const {
   return -1;
 }
 
-void TFigTopicList::Exchange(int aIndex1, int aIndex2) {
-  if (aIndex1 >= 0 && aIndex1 < Count() && aIndex2 >= 0 && aIndex2 < Count())
-    std::swap(FItems[aIndex1], FItems[aIndex2]);
-}
-
 void TFigTopicList::SortByCategory() {
   std::vector<int> ordinals;
   ordinals.reserve(FItems.size());
