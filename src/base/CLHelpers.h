@@ -8,7 +8,7 @@
 // never leaves our own code: their callers catch it.
 //
 // The helpers that need a window (foreground, top-most, single-instance mutex, mail) are in
-// framework/win32/CLHelpersWin.h.
+// base/win32/CLHelpersWin.h.
 
 #include "platform/Platform.h"
 
