@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cwctype>
 #include <string_view>
 
@@ -21,27 +20,6 @@ constexpr wchar_t kLibSection[] = L"LibRes";
 constexpr wchar_t kAppSection[] = L"AppRes";
 constexpr wchar_t kShowFlagCaption[] = L"Do not display this message again";
 constexpr wchar_t kExePathToken[] = L"%exepath%";
-
-// Every occurrence of aToken, in any case, replaced by aValue.
-std::wstring ReplaceTextAll(const std::wstring& aText, const std::wstring& aToken,
-                            const std::wstring& aValue) {
-  const std::wstring upperText = kplat::UpperCase(aText);
-  const std::wstring upperToken = kplat::UpperCase(aToken);
-  std::wstring result;
-  size_t start = 0;
-  for (size_t found = upperText.find(upperToken); found != std::wstring::npos;
-       found = upperText.find(upperToken, start)) {
-    result.append(aText, start, found - start);
-    result += aValue;
-    start = found + aToken.size();
-  }
-  result.append(aText, start, std::wstring::npos);
-  return result;
-}
-
-bool IsBlankText(const std::wstring& aText) {
-  return std::all_of(aText.begin(), aText.end(), [](wchar_t c) { return c <= L' '; });
-}
 
 // The HTTP form encoding of a parameter value, in the system's ANSI code page.
 std::wstring EncodeParam(const std::wstring& aValue) {
@@ -75,7 +53,6 @@ std::wstring LocalPageAddress(std::wstring aPath) {
     return std::wstring();
   }
   // Letters, digits and the separators stay; everything else is percent-encoded UTF-8.
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::wstring address = L"file:///";
   for (const char c : kplat::ToUtf8(aPath)) {
     const auto byte = static_cast<unsigned char>(c);
@@ -85,9 +62,7 @@ std::wstring LocalPageAddress(std::wstring aPath) {
                std::string_view("-._~:").find(static_cast<char>(byte)) != std::string_view::npos) {
       address += static_cast<wchar_t>(byte);
     } else {
-      address += L'%';
-      address += static_cast<wchar_t>(kDigits[byte >> 4]);
-      address += static_cast<wchar_t>(kDigits[byte & 0xF]);
+      address += L'%' + UpperHex(byte, 2);
     }
   }
   return address;
@@ -97,20 +72,16 @@ std::wstring LocalPageAddress(std::wstring aPath) {
 std::wstring TimeToken() {
   kplat::IClock& clock = kplat::Platform().Clock();
   const uint64_t ms = clock.UtcToLocal(clock.NowUtc()) / 10000;
-  wchar_t token[8];
-  std::swprintf(token, 8, L"%02u%03u", static_cast<unsigned>(ms / 1000 % 60),
-                static_cast<unsigned>(ms % 1000));
-  return token;
+  return ZeroPadded(static_cast<int>(ms / 1000 % 60), 2) +
+         ZeroPadded(static_cast<int>(ms % 1000), 3);
 }
 
 // Two upper-case hexadecimal digits per UTF-16 unit: its low byte.
 std::wstring HexOfUnits(const std::wstring& aText) {
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
   const std::vector<uint8_t> units = kplat::EncodeUtf16Le(aText);
   std::wstring hex;
   for (size_t i = 0; i < units.size(); i += 2) {
-    hex += kDigits[units[i] >> 4];
-    hex += kDigits[units[i] & 0xF];
+    hex += UpperHex(units[i], 2);
   }
   return hex;
 }
@@ -156,7 +127,7 @@ void TCLEngine::TellSettingsUnreadable(const std::wstring& aFileName) {
 }
 
 std::wstring ExpandExePath(const std::wstring& aText) {
-  return ReplaceTextAll(aText, kExePathToken, GetAppPathNoSlash());
+  return ReplaceText(aText, kExePathToken, GetAppPathNoSlash());
 }
 
 TCLEngine* GetCLEngine() {
@@ -310,8 +281,8 @@ TModalResult TCLEngine::ShowErrorMessage(const std::wstring& strError,
 std::wstring TCLEngine::GetURL(const std::wstring& strPage, bool bAddParams) const {
   TCLSettings& settings = GetCLSettings();
   std::wstring address = settings.GetSettingString(L"URL." + strPage);
-  if (!IsBlankText(address)) {
-    address = ReplaceTextAll(address, kExePathToken, GetAppPathNoSlash());
+  if (!Trim(address).empty()) {
+    address = ReplaceText(address, kExePathToken, GetAppPathNoSlash());
   } else {
     address = settings.GetSettingString(L"URL.Redirect");
   }
@@ -386,7 +357,5 @@ std::wstring PackVersion(const std::wstring& aVersion) {
       packed = (packed << 8) | (number & 0xFF);
     }
   }
-  wchar_t hex[12];
-  std::swprintf(hex, 12, L"%08X", static_cast<unsigned>(packed));
-  return hex;
+  return UpperHex(packed, 8);
 }

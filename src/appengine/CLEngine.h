@@ -81,7 +81,6 @@ public:
   TForm* MainForm() const override;
   void SetLanguageData(TCLMultiLangData* aData);
   // Not owned; must outlive the engine or be unset first.
-  ICLMessageBox* MessageBox() const { return FMessageDlg; }
   void SetMessageBox(ICLMessageBox* aBox) { FMessageDlg = aBox; }
 
   bool Debug() const { return FDebug; }
@@ -99,7 +98,6 @@ public:
 
   // --- Title: the application name, with "  " and setting "App.Ver" when TitleIncludeVer.
   const std::wstring& AppTitle() const { return FAppTitle; }
-  bool TitleIncludeVer() const { return FTitleIncludeVer; }
   void SetTitleIncludeVer(bool aValue);
   // Recomposes the title; unless setting "App.NoAutoTitle" is true it becomes the owner's
   // "Caption" and OnTitleChange fires.
@@ -144,7 +142,6 @@ public:
   TNotifyEvent OnLanguageChanged;
 
   // Not owned; the engine lets go of skin data that is freed.
-  TCLSkinData* SkinData() const { return FSkinData; }
   void SetSkinData(TCLSkinData* aData);
   const std::wstring& Skin() const { return FSkin; }
   // Loads the named skin (empty: "Default") from the skins folder: "<name>.skn" with the skin's
@@ -157,7 +154,6 @@ public:
   // The parent entries of the skin and language menus; not owned.
   TMenuItem* SkinMenuItem() const { return FSkinMenuItem; }
   void SetSkinMenuItem(TMenuItem* aItem);
-  TMenuItem* LanguageMenuItem() const { return FLanguageMenuItem; }
   void SetLanguageMenuItem(TMenuItem* aItem);
   // Fill the parent entry with one entry per skin (language), ticked for the current one, each
   // choosing its skin (language); with one entry or none the parent entry is hidden instead.

@@ -1,10 +1,10 @@
 #include "base/CLDateUtils.h"
 
+#include "base/CLHelpers.h"
 #include "platform/Platform.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cwctype>
 #include <utility>
 #include <vector>
 
@@ -64,21 +64,6 @@ int ParseDigits(std::wstring_view aText, size_t aMinDigits, size_t aMaxDigits) {
     value = value * 10 + (c - L'0');
   }
   return value;
-}
-
-std::wstring_view TrimBlanks(std::wstring_view aText) {
-  while (!aText.empty() && aText.front() <= L' ')
-    aText.remove_prefix(1);
-  while (!aText.empty() && aText.back() <= L' ')
-    aText.remove_suffix(1);
-  return aText;
-}
-
-std::wstring Number(int aValue, bool aTwoDigits) {
-  std::wstring text = std::to_wstring(aValue);
-  if (aTwoDigits && text.size() < 2)
-    text.insert(0, 1, L'0');
-  return text;
 }
 
 } // namespace
@@ -141,7 +126,8 @@ TDateTime Today() {
 
 std::optional<TDateTime> TryStrToDate(std::wstring_view aText, TDateOrder aOrder,
                                       wchar_t aSeparator) {
-  aText = TrimBlanks(aText);
+  const std::wstring trimmed = Trim(aText);
+  aText = trimmed;
   const size_t first = aText.find(aSeparator);
   if (first == std::wstring_view::npos)
     return std::nullopt;
@@ -180,8 +166,8 @@ std::wstring DateToStr(TDateTime aDateTime, TDateOrder aOrder, wchar_t aSeparato
   if (!parts)
     return std::wstring();
   const std::wstring year = std::to_wstring(parts->Year);
-  const std::wstring month = Number(parts->Month, aTwoDigits);
-  const std::wstring day = Number(parts->Day, aTwoDigits);
+  const std::wstring month = ZeroPadded(parts->Month, aTwoDigits ? 2 : 1);
+  const std::wstring day = ZeroPadded(parts->Day, aTwoDigits ? 2 : 1);
   switch (aOrder) {
   case TDateOrder::MonthDayYear:
     return month + aSeparator + day + aSeparator + year;
@@ -250,22 +236,6 @@ std::vector<TPatternToken> TokenizePattern(std::wstring_view aPattern) {
   return tokens;
 }
 
-std::wstring Padded(int aValue, size_t aDigits) {
-  std::wstring text = std::to_wstring(aValue);
-  if (text.size() < aDigits)
-    text.insert(0, aDigits - text.size(), L'0');
-  return text;
-}
-
-bool StartsWithNoCase(std::wstring_view aText, std::wstring_view aPrefix) {
-  if (aPrefix.empty() || aText.size() < aPrefix.size())
-    return false;
-  for (size_t i = 0; i < aPrefix.size(); ++i)
-    if (std::towupper(aText[i]) != std::towupper(aPrefix[i]))
-      return false;
-  return true;
-}
-
 // Reads one to aMaxDigits digits; -1 when there is none.
 int ReadNumber(std::wstring_view& aText, size_t aMaxDigits) {
   size_t length = 0;
@@ -296,25 +266,25 @@ std::wstring FormatDateTimePattern(TDateTime aDateTime, std::wstring_view aPatte
       break;
     case L'd':
       if (token.Count <= 2)
-        text += Padded(parts->Day, digits);
+        text += ZeroPadded(parts->Day, digits);
       break;
     case L'M':
-      text += Padded(parts->Month, digits);
+      text += ZeroPadded(parts->Month, digits);
       break;
     case L'y':
-      text += token.Count <= 2 ? Padded(parts->Year % 100, digits) : Padded(parts->Year, 4);
+      text += token.Count <= 2 ? ZeroPadded(parts->Year % 100, digits) : ZeroPadded(parts->Year, 4);
       break;
     case L'h':
-      text += Padded(parts->Hour % 12 == 0 ? 12 : parts->Hour % 12, digits);
+      text += ZeroPadded(parts->Hour % 12 == 0 ? 12 : parts->Hour % 12, digits);
       break;
     case L'H':
-      text += Padded(parts->Hour, digits);
+      text += ZeroPadded(parts->Hour, digits);
       break;
     case L'm':
-      text += Padded(parts->Minute, digits);
+      text += ZeroPadded(parts->Minute, digits);
       break;
     case L's':
-      text += Padded(parts->Second, digits);
+      text += ZeroPadded(parts->Second, digits);
       break;
     case L't':
       text += token.Count == 1 ? designator.substr(0, 1) : designator;
@@ -331,7 +301,8 @@ namespace {
 std::optional<TDateTime> ParseTokens(std::wstring_view aText,
                                      const std::vector<TPatternToken>& aTokens,
                                      const kplat::TDateTimeFormats& aFormats) {
-  aText = TrimBlanks(aText);
+  const std::wstring trimmed = Trim(aText);
+  aText = trimmed;
   TDateParts parts{1899, 12, 30, 0, 0, 0, 0};
   int hour12 = -1;
   std::optional<bool> afternoon;
@@ -349,8 +320,10 @@ std::optional<TDateTime> ParseTokens(std::wstring_view aText,
       const bool pmFirst = pm.size() > am.size();
       for (int pass = 0; pass < 2 && !afternoon; ++pass) {
         const bool tryPm = (pass == 0) == pmFirst;
-        if (StartsWithNoCase(aText, tryPm ? pm : am)) {
-          aText.remove_prefix((tryPm ? pm : am).size());
+        const std::wstring& designator = tryPm ? pm : am;
+        // An empty designator reads as nothing, as it was written: the other half's is missing.
+        if (StartsText(aText, designator)) {
+          aText.remove_prefix(designator.size());
           afternoon = tryPm;
         }
       }

@@ -8,7 +8,7 @@
 // never leaves our own code: their callers catch it.
 //
 // The helpers that need a window (foreground, top-most, single-instance mutex, mail) are in
-// framework/win32/CLHelpersWin.h.
+// base/win32/CLHelpersWin.h.
 
 #include "platform/Platform.h"
 
@@ -151,7 +151,24 @@ void SplitText(const std::wstring& aText, wchar_t aDelimiter, std::vector<std::w
 // parameter of the same name, compared without regard to case, replaces the earlier one) and
 // parameters that do not decode are skipped; without it the pieces are appended as they are.
 void ParseURLParams(const std::wstring& aAddress, std::vector<std::wstring>& aList, bool aDecode);
-bool StartsText(const std::wstring& aText, const std::wstring& aPrefix); // case ignored
+// Whether aText begins with aPrefix, case ignored; every text begins with the empty prefix.
+bool StartsText(std::wstring_view aText, std::wstring_view aPrefix);
+// aText without the spaces and control characters (U+0000 to U+0020) at either end.
+std::wstring Trim(std::wstring_view aText);
+// aText without the characters aIsBlank names at either end: for the readers whose blanks are
+// their own (the INI profile's, an HTML page's white space).
+std::wstring_view TrimBy(std::wstring_view aText, bool (*aIsBlank)(wchar_t));
+// Every aFrom replaced by aTo, left to right; text that aTo brings in is not searched again. An
+// empty aFrom replaces nothing. ReplaceText compares without regard to case.
+std::wstring ReplaceAll(std::wstring_view aText, std::wstring_view aFrom, std::wstring_view aTo);
+std::wstring ReplaceText(std::wstring_view aText, std::wstring_view aFrom, std::wstring_view aTo);
+// The decimal number with zeros in front up to aDigits characters, a minus sign counted ("05",
+// "-5", "2024" for 2 digits).
+std::wstring ZeroPadded(int aValue, size_t aDigits);
+// The number in upper-case hexadecimal with zeros in front up to aMinDigits digits.
+std::wstring UpperHex(uint32_t aValue, size_t aMinDigits = 1);
+// The value of a hexadecimal digit (either case), -1 for any other character.
+int HexDigitValue(wchar_t aChar);
 // "{1}", "{2}", ... replaced by the arguments in one pass: text that an argument brings in is
 // not replaced again, and a placeholder without an argument stays.
 std::wstring FormatArgs(const std::wstring& aText, const std::vector<std::wstring>& aArgs);

@@ -30,16 +30,6 @@ std::wstring IncludeTrailingBackslash(const std::wstring& aPath) {
   return aPath + L'\\';
 }
 
-std::wstring UpperHex(uint32_t aValue) {
-  static const wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring text;
-  do {
-    text.insert(text.begin(), kDigits[aValue & 0xF]);
-    aValue >>= 4;
-  } while (aValue != 0);
-  return text;
-}
-
 // One generator for the process, seeded on first use; draws may come from any thread.
 uint32_t DrawTempNumber() {
   static std::mutex GLock;

@@ -20,13 +20,10 @@ bool IsAllowedAddress(const std::wstring& aAddress) {
 // The address with every character that could end or break a quoted command-line argument
 // percent-encoded: the double quote and the control characters.
 std::wstring EscapeAddress(const std::wstring& aAddress) {
-  static const wchar_t kDigits[] = L"0123456789ABCDEF";
   std::wstring result;
   for (const wchar_t c : aAddress) {
     if (c == L'"' || c < 0x20 || c == 0x7F) {
-      result += L'%';
-      result += kDigits[(c >> 4) & 0xF];
-      result += kDigits[c & 0xF];
+      result += L'%' + UpperHex(static_cast<uint32_t>(c), 2);
     } else {
       result += c;
     }

@@ -1,5 +1,5 @@
-// String helpers: splitting, URL parameters, placeholders, the HTTP form encoding, the 8-bit code
-// pages and the rectangle fit.
+// String helpers: splitting, trimming, replacing, numbers as text, URL parameters, placeholders,
+// the HTTP form encoding, the 8-bit code pages and the rectangle fit.
 
 #include "base/CLHelpers.h"
 
@@ -48,19 +48,6 @@ bool IsUrlSafe(unsigned char aChar) {
   default:
     return false;
   }
-}
-
-int HexValue(char aChar) {
-  if (aChar >= '0' && aChar <= '9') {
-    return aChar - '0';
-  }
-  if (aChar >= 'A' && aChar <= 'F') {
-    return aChar - 'A' + 10;
-  }
-  if (aChar >= 'a' && aChar <= 'f') {
-    return aChar - 'a' + 10;
-  }
-  return -1;
 }
 
 // Sets "name=value" in a list of such lines, replacing the line of the same name.
@@ -134,9 +121,82 @@ void ParseURLParams(const std::wstring& aAddress, std::vector<std::wstring>& aLi
   }
 }
 
-bool StartsText(const std::wstring& aText, const std::wstring& aPrefix) {
+bool StartsText(std::wstring_view aText, std::wstring_view aPrefix) {
   return aText.size() >= aPrefix.size() &&
-         kplat::SameText(std::wstring_view(aText).substr(0, aPrefix.size()), aPrefix);
+         kplat::SameText(aText.substr(0, aPrefix.size()), aPrefix);
+}
+
+std::wstring Trim(std::wstring_view aText) {
+  return std::wstring(TrimBy(aText, [](wchar_t aChar) { return aChar <= L' '; }));
+}
+
+std::wstring_view TrimBy(std::wstring_view aText, bool (*aIsBlank)(wchar_t)) {
+  while (!aText.empty() && aIsBlank(aText.front())) {
+    aText.remove_prefix(1);
+  }
+  while (!aText.empty() && aIsBlank(aText.back())) {
+    aText.remove_suffix(1);
+  }
+  return aText;
+}
+
+namespace {
+
+// aText with every occurrence of aFrom in aSearched (aText itself or its upper-case form, of the
+// same length) replaced by aTo.
+std::wstring ReplaceFound(std::wstring_view aText, std::wstring_view aSearched,
+                          std::wstring_view aFrom, std::wstring_view aTo) {
+  std::wstring result;
+  size_t start = 0;
+  if (!aFrom.empty()) {
+    for (size_t at = aSearched.find(aFrom); at != std::wstring_view::npos;
+         at = aSearched.find(aFrom, start)) {
+      result.append(aText.substr(start, at - start)).append(aTo);
+      start = at + aFrom.size();
+    }
+  }
+  return result.append(aText.substr(start));
+}
+
+} // namespace
+
+std::wstring ReplaceAll(std::wstring_view aText, std::wstring_view aFrom, std::wstring_view aTo) {
+  return ReplaceFound(aText, aText, aFrom, aTo);
+}
+
+std::wstring ReplaceText(std::wstring_view aText, std::wstring_view aFrom, std::wstring_view aTo) {
+  return ReplaceFound(aText, kplat::UpperCase(aText), kplat::UpperCase(aFrom), aTo);
+}
+
+std::wstring ZeroPadded(int aValue, size_t aDigits) {
+  std::wstring text = std::to_wstring(aValue);
+  if (text.size() < aDigits) {
+    text.insert(aValue < 0 ? 1 : 0, aDigits - text.size(), L'0');
+  }
+  return text;
+}
+
+std::wstring UpperHex(uint32_t aValue, size_t aMinDigits) {
+  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring text;
+  do {
+    text.insert(text.begin(), kDigits[aValue & 0xF]);
+    aValue >>= 4;
+  } while (aValue != 0 || text.size() < aMinDigits);
+  return text;
+}
+
+int HexDigitValue(wchar_t aChar) {
+  if (aChar >= L'0' && aChar <= L'9') {
+    return aChar - L'0';
+  }
+  if (aChar >= L'A' && aChar <= L'F') {
+    return aChar - L'A' + 10;
+  }
+  if (aChar >= L'a' && aChar <= L'f') {
+    return aChar - L'a' + 10;
+  }
+  return -1;
 }
 
 std::wstring FormatArgs(const std::wstring& aText, const std::vector<std::wstring>& aArgs) {
@@ -166,7 +226,6 @@ std::wstring FormatArgs(const std::wstring& aText, const std::vector<std::wstrin
 }
 
 std::string HTTPEncode(const std::string& aText) {
-  static const char kDigits[] = "0123456789ABCDEF";
   std::string result;
   result.reserve(aText.size());
   for (const char c : aText) {
@@ -177,8 +236,9 @@ std::string HTTPEncode(const std::string& aText) {
       result += '+';
     } else {
       result += '%';
-      result += kDigits[byte >> 4];
-      result += kDigits[byte & 0xF];
+      for (const wchar_t digit : UpperHex(byte, 2)) {
+        result += static_cast<char>(digit);
+      }
     }
   }
   return result;
@@ -204,8 +264,8 @@ std::string HTTPDecode(const std::string& aText) {
       if (i + 2 >= aText.size()) {
         throw ECLError(L"Error decoding URL style (%XX) encoded string at position " + position);
       }
-      const int high = HexValue(aText[i + 1]);
-      const int low = HexValue(aText[i + 2]);
+      const int high = HexDigitValue(static_cast<unsigned char>(aText[i + 1]));
+      const int low = HexDigitValue(static_cast<unsigned char>(aText[i + 2]));
       if (high < 0 || low < 0) {
         throw ECLError(L"Invalid URL encoded character (" + AnsiToWide(aText.substr(i + 1, 2)) +
                        L") at position " + position);

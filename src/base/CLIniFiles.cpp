@@ -64,17 +64,17 @@ void TIniProfile::BuildIndex() {
 }
 
 const TIniSection* TIniProfile::FindSection(std::wstring_view aSection) const {
-  const auto found = FSectionIndex.find(kplat::UpperCase(ini::Trim(aSection)));
+  const auto found = FSectionIndex.find(kplat::UpperCase(ini::TrimLine(aSection)));
   return found == FSectionIndex.end() ? nullptr : &FSections[found->second];
 }
 
 const TIniEntry* TIniProfile::FindEntry(std::wstring_view aSection, std::wstring_view aKey) const {
-  const auto section = FSectionIndex.find(kplat::UpperCase(ini::Trim(aSection)));
+  const auto section = FSectionIndex.find(kplat::UpperCase(ini::TrimLine(aSection)));
   if (section == FSectionIndex.end()) {
     return nullptr;
   }
   const auto& keys = FKeyIndex[section->second];
-  const auto entry = keys.find(kplat::UpperCase(ini::Trim(aKey)));
+  const auto entry = keys.find(kplat::UpperCase(ini::TrimLine(aKey)));
   if (entry == keys.end()) {
     return nullptr;
   }
@@ -167,7 +167,7 @@ namespace {
 
 // The first line of the key, for a const or a changeable section.
 template <typename TSection> auto FindEntryIn(TSection& aSection, std::wstring_view aKey) {
-  const std::wstring_view key = ini::Trim(aKey);
+  const std::wstring_view key = ini::TrimLine(aKey);
   decltype(&aSection.Entries.front()) found = nullptr;
   for (auto& entry : aSection.Entries) {
     if (kplat::SameText(entry.Key, key)) {
@@ -263,7 +263,7 @@ void TCLMemIniFile::Clear() {
 }
 
 TIniSection* TCLMemIniFile::FindSection(std::wstring_view aSection) {
-  const std::wstring_view name = ini::Trim(aSection);
+  const std::wstring_view name = ini::TrimLine(aSection);
   for (TIniSection& section : FSections) {
     if (kplat::SameText(section.Name, name)) {
       return &section;
@@ -298,8 +298,8 @@ bool TCLMemIniFile::ReadBool(std::wstring_view aSection, std::wstring_view aKey,
 
 bool TCLMemIniFile::Store(std::wstring_view aSection, std::wstring_view aKey,
                           std::wstring aStoredValue) {
-  const std::wstring_view sectionName = ini::Trim(aSection);
-  const std::wstring_view key = ini::Trim(aKey);
+  const std::wstring_view sectionName = ini::TrimLine(aSection);
+  const std::wstring_view key = ini::TrimLine(aKey);
   if (!IsStorableSection(sectionName) || !IsStorableKey(key) || HasLineBreak(aStoredValue)) {
     return false;
   }
@@ -374,7 +374,7 @@ TCLMemIniFile::ReadSectionValues(std::wstring_view aSection) const {
 }
 
 void TCLMemIniFile::EraseSection(std::wstring_view aSection) {
-  const std::wstring_view name = ini::Trim(aSection);
+  const std::wstring_view name = ini::TrimLine(aSection);
   if (name.empty()) {
     FSections.front().Entries.clear();
   }
@@ -386,7 +386,7 @@ void TCLMemIniFile::EraseSection(std::wstring_view aSection) {
 
 void TCLMemIniFile::DeleteKey(std::wstring_view aSection, std::wstring_view aKey) {
   if (TIniSection* section = FindSection(aSection)) {
-    const std::wstring_view key = ini::Trim(aKey);
+    const std::wstring_view key = ini::TrimLine(aKey);
     std::erase_if(section->Entries,
                   [&](const TIniEntry& aEntry) { return kplat::SameText(aEntry.Key, key); });
   }

@@ -142,7 +142,6 @@ public:
   void Clear();
 
   const std::wstring& FileName() const { return FFileName; }
-  void SetFileName(const std::wstring& aFileName) { FFileName = aFileName; }
   // How the last loaded file was encoded (UTF-16LE until one is loaded).
   TIniEncoding LoadedEncoding() const { return FLoadedEncoding; }
 

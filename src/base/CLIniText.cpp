@@ -83,18 +83,6 @@ bool IsBlank(wchar_t aChar) {
          aChar == L'\f' || aChar == 0x1A;
 }
 
-std::wstring_view Trim(std::wstring_view aText) {
-  size_t first = 0;
-  size_t last = aText.size();
-  while (first < last && IsBlank(aText[first])) {
-    ++first;
-  }
-  while (last > first && IsBlank(aText[last - 1])) {
-    --last;
-  }
-  return aText.substr(first, last - first);
-}
-
 std::wstring_view Unquote(std::wstring_view aValue) {
   if (aValue.size() >= 2 && (aValue.front() == L'"' || aValue.front() == L'\'') &&
       aValue.back() == aValue.front()) {
@@ -115,7 +103,7 @@ std::vector<TIniSection> Parse(std::wstring_view aText) {
     while (end < aText.size() && !IsLineBreak(aText[end])) {
       ++end;
     }
-    const std::wstring_view line = Trim(aText.substr(pos, end - pos));
+    const std::wstring_view line = TrimLine(aText.substr(pos, end - pos));
     pos = end;
     while (pos < aText.size() && IsLineBreak(aText[pos])) {
       ++pos;
@@ -127,7 +115,7 @@ std::vector<TIniSection> Parse(std::wstring_view aText) {
       // The name runs to the last "]"; a "[" line without one is an ordinary line.
       const size_t close = line.rfind(L']');
       if (close != std::wstring_view::npos && close > 0) {
-        sections.push_back({std::wstring(Trim(line.substr(1, close - 1))), {}});
+        sections.push_back({std::wstring(TrimLine(line.substr(1, close - 1))), {}});
         continue;
       }
     }
@@ -137,8 +125,8 @@ std::vector<TIniSection> Parse(std::wstring_view aText) {
       entry.Key = line;
       entry.HasValue = false;
     } else {
-      entry.Key = Trim(line.substr(0, equals));
-      entry.Value = Trim(line.substr(equals + 1));
+      entry.Key = TrimLine(line.substr(0, equals));
+      entry.Value = TrimLine(line.substr(equals + 1));
     }
     sections.back().Entries.push_back(std::move(entry));
   }
@@ -216,10 +204,7 @@ std::optional<int32_t> ParseIniInteger(std::wstring_view aText, bool aAllowHex) 
     }
     uint32_t value = 0;
     for (const wchar_t c : aText.substr(1)) {
-      const int digit = (c >= L'0' && c <= L'9')   ? c - L'0'
-                        : (c >= L'a' && c <= L'f') ? c - L'a' + 10
-                        : (c >= L'A' && c <= L'F') ? c - L'A' + 10
-                                                   : -1;
+      const int digit = HexDigitValue(c);
       if (digit < 0) {
         return std::nullopt;
       }

@@ -21,23 +21,6 @@ bool HasBom(const std::vector<uint8_t>& aBytes) {
          (size >= 2 && aBytes[0] == 0xFE && aBytes[1] == 0xFF);
 }
 
-// Replaces every aMarker (compared without regard to case) by aWith.
-std::wstring ReplaceText(std::wstring_view aText, std::wstring_view aMarker,
-                         std::wstring_view aWith) {
-  const std::wstring upperText = kplat::UpperCase(aText);
-  const std::wstring upperMarker = kplat::UpperCase(aMarker);
-  std::wstring out;
-  size_t start = 0;
-  for (size_t pos = upperText.find(upperMarker); pos != std::wstring::npos;
-       pos = upperText.find(upperMarker, start)) {
-    out.append(aText.substr(start, pos - start));
-    out.append(aWith);
-    start = pos + aMarker.size();
-  }
-  out.append(aText.substr(start));
-  return out;
-}
-
 std::wstring MakeKey(std::wstring_view aComp, std::wstring_view aProp) {
   if (aComp.empty())
     return std::wstring(aProp);
@@ -246,11 +229,6 @@ bool TCLMultiLangLan::SetProp(std::wstring_view aForm, std::wstring_view aComp,
     return false;
   FbModified = true;
   return true;
-}
-
-bool TCLMultiLangLan::HasSection(std::wstring_view aSection) const {
-  Refresh();
-  return FIniData.SectionExists(aSection);
 }
 
 void TCLMultiLangLan::GetSectionStrings(std::wstring_view aSection, TStringList& aList) const {

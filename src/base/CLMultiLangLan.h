@@ -70,7 +70,6 @@ public:
   // Stores the value escaped; false when the names cannot be stored (see TCLMemIniFile).
   bool SetProp(std::wstring_view aForm, std::wstring_view aComp, std::wstring_view aProp,
                std::wstring_view aValue);
-  bool HasSection(std::wstring_view aSection) const;
 
   // Adds "name=value" (value decoded) for every name of the section that aList does not hold
   // yet (names compared without regard to case).

@@ -192,7 +192,7 @@ TRect TCLSettings::GetSettingRect(const std::wstring& strName, const TRect& aDef
     return aDefault;
   }
   const auto part = [&parts](size_t aIndex) {
-    return ParseIniInteger(ini::Trim(parts[aIndex]), true).value_or(0);
+    return ParseIniInteger(ini::TrimLine(parts[aIndex]), true).value_or(0);
   };
   return TRect{part(0), part(1), part(2), part(3)};
 }

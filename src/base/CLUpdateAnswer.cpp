@@ -11,14 +11,6 @@ bool IsControl(wchar_t c) {
   return c < 0x20 || c == 0x7F;
 }
 
-std::wstring Trim(const std::wstring& aText) {
-  const size_t first = aText.find_first_not_of(L" \t");
-  if (first == std::wstring::npos)
-    return L"";
-  const size_t last = aText.find_last_not_of(L" \t");
-  return aText.substr(first, last - first + 1);
-}
-
 bool ParseResult(const std::wstring& aText, int& aResult) {
   if (aText.empty() || aText.size() > 9)
     return false;

@@ -1,5 +1,6 @@
 #include "base/RegNotation.h"
 
+#include "base/CLHelpers.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 
@@ -25,29 +26,13 @@ constexpr std::array<TRootName, 7> kRootNames{{
 
 constexpr const wchar_t* kNotFound = L"Not Found!";
 
-std::wstring ReplaceAll(const std::wstring& aText, const std::wstring& aFrom,
-                        const std::wstring& aTo) {
-  std::wstring result;
-  size_t start = 0;
-  for (size_t pos = aText.find(aFrom); pos != std::wstring::npos; pos = aText.find(aFrom, start)) {
-    result.append(aText, start, pos - start).append(aTo);
-    start = pos + aFrom.size();
-  }
-  return result.append(aText, start, std::wstring::npos);
-}
-
-std::wstring HexByte(uint8_t aByte) {
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-  return {kDigits[aByte >> 4], kDigits[aByte & 0xF]};
-}
-
 std::wstring HexBytes(const std::vector<uint8_t>& aData) {
   std::wstring result;
   for (size_t i = 0; i < aData.size(); ++i) {
     if (i > 0) {
       result += L',';
     }
-    result += HexByte(aData[i]);
+    result += UpperHex(aData[i], 2);
   }
   return result;
 }
@@ -55,7 +40,7 @@ std::wstring HexBytes(const std::vector<uint8_t>& aData) {
 std::wstring DwordData(const std::vector<uint8_t>& aData) {
   std::wstring result = L"dword:";
   for (size_t i = 4; i-- > 0;) {
-    result += HexByte(aData[i]);
+    result += UpperHex(aData[i], 2);
   }
   return result;
 }

@@ -56,11 +56,6 @@ TObject* TStrings::Objects(int aIndex) const {
   return aIndex >= 0 && aIndex < Count() ? FItems[aIndex].Object : nullptr;
 }
 
-void TStrings::SetObjects(int aIndex, TObject* aObject) {
-  if (aIndex >= 0 && aIndex < Count())
-    FItems[aIndex].Object = aObject;
-}
-
 bool TStrings::Checked(int aIndex) const {
   return aIndex >= 0 && aIndex < Count() && FItems[aIndex].Checked;
 }
@@ -75,14 +70,6 @@ void TStrings::SetChecked(int aIndex, bool aChecked) {
 int TStrings::IndexOf(std::wstring_view aText) const {
   for (int i = 0; i < Count(); ++i) {
     if (kplat::SameText(FItems[i].Text, aText))
-      return i;
-  }
-  return -1;
-}
-
-int TStrings::IndexOfObject(const TObject* aObject) const {
-  for (int i = 0; i < Count(); ++i) {
-    if (FItems[i].Object == aObject)
       return i;
   }
   return -1;

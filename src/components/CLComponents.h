@@ -55,13 +55,11 @@ public:
   const std::wstring& Strings(int aIndex) const;
   void SetStrings(int aIndex, std::wstring aText);
   TObject* Objects(int aIndex) const;
-  void SetObjects(int aIndex, TObject* aObject);
   bool Checked(int aIndex) const;
   void SetChecked(int aIndex, bool aChecked);
 
   // The first line equal to aText ignoring case, or -1.
   int IndexOf(std::wstring_view aText) const;
-  int IndexOfObject(const TObject* aObject) const;
 
   // Every line followed by CR LF.
   std::wstring Text() const;

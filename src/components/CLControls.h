@@ -352,11 +352,6 @@ public:
   double MinValue() const { return FMinValue; }
   double MaxValue() const { return FMaxValue; }
   void SetRange(double aMin, double aMax);
-  double Increment() const { return FIncrement; }
-  void SetIncrement(double aValue) { FIncrement = aValue; }
-  // Digits after the decimal point in the text; 0 for whole numbers.
-  int Decimal() const { return FDecimal; }
-  void SetDecimal(int aValue) { FDecimal = aValue; }
   // The text as a number within the range (the minimum for a text that is no number).
   double Value() const;
   void SetValue(double aValue);
@@ -388,7 +383,6 @@ public:
   std::wstring Text() const;
   void SetText(const std::wstring& aValue);
   TComboBoxStyle Style() const { return FStyle; }
-  void SetStyle(TComboBoxStyle aValue) { FStyle = aValue; }
   // The user's choice: fires OnChange.
   void SelectByUser(int aIndex);
   TNotifyEvent OnChange;

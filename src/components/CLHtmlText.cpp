@@ -1,5 +1,7 @@
 #include "components/CLHtmlText.h"
 
+#include "base/CLHelpers.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -20,16 +22,6 @@ bool IsLetter(wchar_t c) {
 
 bool IsNameChar(wchar_t c) {
   return IsLetter(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L':' || c == L'_';
-}
-
-bool StartsWithNoCase(std::wstring_view aText, std::wstring_view aPrefix) {
-  if (aText.size() < aPrefix.size())
-    return false;
-  for (size_t i = 0; i < aPrefix.size(); ++i) {
-    if (Lower(aText[i]) != aPrefix[i])
-      return false;
-  }
-  return true;
 }
 
 void AppendCodePoint(std::wstring& aOut, uint32_t aCode) {
@@ -54,16 +46,11 @@ std::optional<uint32_t> NumericEntity(std::wstring_view aName) {
     return std::nullopt;
   uint32_t value = 0;
   for (size_t i = first; i < aName.size(); ++i) {
-    const wchar_t c = Lower(aName[i]);
-    uint32_t digit;
-    if (c >= L'0' && c <= L'9')
-      digit = static_cast<uint32_t>(c - L'0');
-    else if (hex && c >= L'a' && c <= L'f')
-      digit = static_cast<uint32_t>(c - L'a' + 10);
-    else
+    const int digit = HexDigitValue(aName[i]);
+    if (digit < 0 || digit >= (hex ? 16 : 10))
       return std::nullopt;
     // Anything past the last code point stays past it without overflowing.
-    value = value > 0x10FFFF ? value : value * (hex ? 16 : 10) + digit;
+    value = value > 0x10FFFF ? value : value * (hex ? 16 : 10) + static_cast<uint32_t>(digit);
   }
   return value;
 }
@@ -132,17 +119,12 @@ bool IsBlock(std::wstring_view aName) {
 }
 
 bool IsLeftOutLink(std::wstring_view aURL) {
-  return aURL.empty() || aURL[0] == L'#' || StartsWithNoCase(aURL, L"javascript:");
+  return aURL.empty() || aURL[0] == L'#' || StartsText(aURL, L"javascript:");
 }
 
-std::wstring Trimmed(std::wstring_view aText) {
-  size_t first = 0;
-  size_t last = aText.size();
-  while (first < last && (IsSpace(aText[first]) || aText[first] == L'\u00A0'))
-    ++first;
-  while (last > first && (IsSpace(aText[last - 1]) || aText[last - 1] == L'\u00A0'))
-    --last;
-  return std::wstring(aText.substr(first, last - first));
+// The page's white space and the no-break space.
+bool IsBlankAtEdge(wchar_t c) {
+  return IsSpace(c) || c == L'\u00A0';
 }
 
 // One pass over the page, writing its text and collecting its links; every step moves forward,
@@ -247,8 +229,9 @@ private:
           ++pos;
         valueEnd = pos;
       }
-      if (!closing && attribute.size() == 4 && StartsWithNoCase(attribute, L"href"))
-        href = Trimmed(DecodeEntities(FHtml.substr(valueStart, valueEnd - valueStart)));
+      if (!closing && attribute.size() == 4 && StartsText(attribute, L"href"))
+        href = std::wstring(
+            TrimBy(DecodeEntities(FHtml.substr(valueStart, valueEnd - valueStart)), IsBlankAtEdge));
     }
     if (closing)
       EndTag(name);
@@ -264,7 +247,7 @@ private:
       const std::wstring end = L"</" + aName;
       for (size_t pos = FHtml.find(L"</", aPos); pos != std::wstring_view::npos;
            pos = FHtml.find(L"</", pos + 2)) {
-        if (StartsWithNoCase(FHtml.substr(pos), end)) {
+        if (StartsText(FHtml.substr(pos), end)) {
           const size_t close = FHtml.find(L'>', pos);
           return close == std::wstring_view::npos ? FHtml.size() : close + 1;
         }
@@ -351,7 +334,7 @@ private:
       space = false;
       text += FText[i];
     }
-    text = Trimmed(text);
+    text = std::wstring(TrimBy(text, IsBlankAtEdge));
     FLinks.push_back({FLinkURL, text.empty() ? FLinkURL : text});
   }
 

@@ -1,5 +1,6 @@
 #include "components/CLMultiLang.h"
 
+#include "base/CLHelpers.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -45,18 +46,7 @@ bool IsAppNameKey(std::wstring_view aForm, std::wstring_view aComp, std::wstring
 
 // Every "{AppName}", in any case, replaced by aAppName.
 std::wstring SubstituteAppName(const std::wstring& aText, const std::wstring& aAppName) {
-  static const std::wstring kMarker = L"{APPNAME}";
-  const std::wstring upper = kplat::UpperCase(aText);
-  std::wstring out;
-  size_t start = 0;
-  for (size_t pos = upper.find(kMarker); pos != std::wstring::npos;
-       pos = upper.find(kMarker, start)) {
-    out.append(aText, start, pos - start);
-    out.append(aAppName);
-    start = pos + kMarker.size();
-  }
-  out.append(aText, start, std::wstring::npos);
-  return out;
+  return ReplaceText(aText, L"{APPNAME}", aAppName);
 }
 
 bool IsLanguageComponent(const TComponent& aComponent) {
@@ -119,18 +109,6 @@ void TCLMultiLangData::ApplyClients() {
   }
 }
 
-void TCLMultiLangData::UpdateClients() {
-  const std::vector<TCLMultiLang*> clients = FClients;
-  for (TCLMultiLang* client : clients)
-    client->UpdateData();
-}
-
-void TCLMultiLangData::ClearClients() {
-  const std::vector<TCLMultiLang*> clients = FClients;
-  for (TCLMultiLang* client : clients)
-    client->ClearData();
-}
-
 bool TCLMultiLangData::GetProp(std::wstring_view aForm, std::wstring_view aComp,
                                std::wstring_view aProp, std::wstring& aValue) const {
   if (!FLangCurrentData.GetProp(aForm, aComp, aProp, aValue) &&
@@ -177,10 +155,6 @@ TIniLoadResult TCLMultiLangData::LoadCurrentFromFile(const std::wstring& aFileNa
   return result;
 }
 
-TIniLoadResult TCLMultiLangData::LoadDefaultFromFile(const std::wstring& aFileName) {
-  return FLangDefaultData.LoadFromFile(aFileName);
-}
-
 kplat::TErrorCode TCLMultiLangData::SaveCurrentToFile(const std::wstring& aFileName) {
   FLangCurrentData.SortData();
   return FLangCurrentData.SaveToFile(aFileName);
@@ -192,10 +166,6 @@ void TCLMultiLangData::ClearCurrentAll() {
 
 void TCLMultiLangData::ClearCurrentAllForm() {
   FLangCurrentData.ClearAllForm();
-}
-
-void TCLMultiLangData::CurrentToDefault() {
-  FLangCurrentData.AssignTo(FLangDefaultData);
 }
 
 void TCLMultiLangData::DefaultToCurrent() {
@@ -348,13 +318,6 @@ void TCLMultiLang::ClearData() {
 
 std::wstring TCLMultiLang::Language() const {
   return FLanguageData != nullptr ? FLanguageData->CurrentLanguage() : std::wstring();
-}
-
-std::wstring TCLMultiLang::GetResString(std::wstring_view aName) const {
-  std::wstring value(aName);
-  if (FLanguageData != nullptr)
-    FLanguageData->GetProp(L"ResString", L"", aName, value);
-  return value;
 }
 
 void TCLMultiLang::GetSectionStrings(std::wstring_view aSection, TStringList& aList) const {

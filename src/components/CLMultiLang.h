@@ -39,10 +39,8 @@ public:
   void AddClient(TCLMultiLang* aClient);
   void RemoveClient(TCLMultiLang* aClient);
   const std::vector<TCLMultiLang*>& Clients() const { return FClients; }
-  // ApplyData, UpdateData or ClearData of every registered window.
+  // ApplyData of every registered window.
   void ApplyClients();
-  void UpdateClients();
-  void ClearClients();
 
   // Current language first, then the default; "{AppName}" replaced in a value found.
   bool GetProp(std::wstring_view aForm, std::wstring_view aComp, std::wstring_view aProp,
@@ -58,13 +56,10 @@ public:
   // Loads a file as the current language and applies it to every registered window. On failure
   // the current language stays as it was and nothing is applied.
   TIniLoadResult LoadCurrentFromFile(const std::wstring& aFileName);
-  // Loads a file as the default language (nothing is applied).
-  TIniLoadResult LoadDefaultFromFile(const std::wstring& aFileName);
   // Sorts the current language, then writes it.
   kplat::TErrorCode SaveCurrentToFile(const std::wstring& aFileName);
   void ClearCurrentAll();
   void ClearCurrentAllForm();
-  void CurrentToDefault();
   void DefaultToCurrent();
 
   // "AppName" of "[AppRes]", current language first.
@@ -95,7 +90,6 @@ public:
 
   // Apply the texts to a window as soon as its TCLMultiLang is loaded; default true.
   bool AutoApply() const { return FAutoApply; }
-  void SetAutoApply(bool aValue) { FAutoApply = aValue; }
 
 private:
   std::wstring Info(std::wstring_view aKey) const;
@@ -133,8 +127,6 @@ public:
   void ClearData();
 
   std::wstring Language() const;
-  // The value of aName in section "ResString", else aName itself.
-  std::wstring GetResString(std::wstring_view aName) const;
   void GetSectionStrings(std::wstring_view aSection, TStringList& aList) const;
   // A text of the window's own section.
   bool GetProp(std::wstring_view aComp, std::wstring_view aProp, std::wstring& aValue) const;

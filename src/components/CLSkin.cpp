@@ -1,5 +1,6 @@
 #include "components/CLSkin.h"
 
+#include "base/CLHelpers.h"
 #include "base/CLIniFiles.h"
 #include "platform/TextCodec.h"
 
@@ -28,23 +29,13 @@ TListeners& Listeners() {
 constexpr int kMinFontSize = 6;
 constexpr int kMaxFontSize = 72;
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9')
-    return c - L'0';
-  if (c >= L'a' && c <= L'f')
-    return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F')
-    return c - L'A' + 10;
-  return -1;
-}
-
 // "#RRGGBB" as the window system's $00BBGGRR.
 std::optional<TColor> ParseColor(std::wstring_view aText) {
   if (aText.size() != 7 || aText[0] != L'#')
     return std::nullopt;
   uint32_t rgb = 0;
   for (size_t i = 1; i < aText.size(); ++i) {
-    const int digit = HexDigit(aText[i]);
+    const int digit = HexDigitValue(aText[i]);
     if (digit < 0)
       return std::nullopt;
     rgb = (rgb << 4) | static_cast<uint32_t>(digit);

@@ -85,10 +85,8 @@ public:
   explicit TCLSkinData(TComponent* aOwner);
   std::wstring ClassName() const override { return L"TCLSkinData"; }
 
-  const TCLSkinTheme& Theme() const { return FTheme; }
   // Replaces the built-in skin; it becomes current unless a skin file is in use.
   void SetBuiltInSkin(const TCLSkinTheme& aTheme);
-  const TCLSkinTheme& BuiltInSkin() const { return FBuiltIn; }
   // Whether a skin file (rather than the built-in skin) is in use.
   bool FileSkinLoaded() const { return FFileSkin; }
 
@@ -98,7 +96,6 @@ public:
   void UseBuiltInSkin();
 
   // The skin draws the window frames itself.
-  bool SkinnableForm() const { return FTheme.SkinnedForm; }
   void SetSkinnableForm(bool aValue);
   // The glow frames of buttons and of caption buttons.
   void SetGlowFrames(bool aButtons, bool aCaptionButtons);

@@ -6,8 +6,6 @@
 #include "base/CLMainThread.h"
 #include "platform/FileIO.h"
 
-#include <cstdio>
-
 using kplat::Platform;
 
 namespace {
@@ -21,28 +19,20 @@ TDateParts NowParts(TDateTime aNow) {
   return DecodeDateTime(aNow).value_or(TDateParts{});
 }
 
-std::wstring TwoDigits(int aValue) {
-  wchar_t text[8];
-  std::swprintf(text, 8, L"%02d", aValue);
-  return text;
-}
-
 // "mmddyyyyhhmmss", the stem of a run's backup file name.
 std::wstring BackupStem(TDateTime aNow) {
   const TDateParts p = NowParts(aNow);
-  wchar_t year[8];
-  std::swprintf(year, 8, L"%04d", p.Year);
-  return TwoDigits(p.Month) + TwoDigits(p.Day) + year + TwoDigits(p.Hour) + TwoDigits(p.Minute) +
-         TwoDigits(p.Second);
+  const std::wstring year = ZeroPadded(p.Year, 4);
+  return ZeroPadded(p.Month, 2) + ZeroPadded(p.Day, 2) + year + ZeroPadded(p.Hour, 2) +
+         ZeroPadded(p.Minute, 2) + ZeroPadded(p.Second, 2);
 }
 
 // "yyyy-mm-dd HH:MM:SS", the first field of an index line.
 std::wstring IndexTime(TDateTime aNow) {
   const TDateParts p = NowParts(aNow);
-  wchar_t year[8];
-  std::swprintf(year, 8, L"%04d", p.Year);
-  return std::wstring(year) + L'-' + TwoDigits(p.Month) + L'-' + TwoDigits(p.Day) + L' ' +
-         TwoDigits(p.Hour) + L':' + TwoDigits(p.Minute) + L':' + TwoDigits(p.Second);
+  const std::wstring year = ZeroPadded(p.Year, 4);
+  return year + L'-' + ZeroPadded(p.Month, 2) + L'-' + ZeroPadded(p.Day, 2) + L' ' +
+         ZeroPadded(p.Hour, 2) + L':' + ZeroPadded(p.Minute, 2) + L':' + ZeroPadded(p.Second, 2);
 }
 
 // Whether a line of the index (8-bit text) names aName in its third field.
@@ -192,7 +182,6 @@ bool TFigCure::StartCure() {
   FWorkers.push_back(std::make_unique<TFigCureThread>(backupFile, *this));
   FFigCureThread = FWorkers.back().get();
   FFigCureThread->Start();
-  FStartTime = Now();
   return true;
 }
 

@@ -106,7 +106,6 @@ public:
 
   // True from StartCure until every worker started has ended.
   bool IsRunning() const { return FRunningCount > 0; }
-  TDateTime StartTime() const { return FStartTime; }
   // The last failure of StartCure, or of the last run's import of its fix lines; "" when none.
   const std::wstring& LastError() const { return FLastError; }
   // How the last run that ended applied its fix lines.
@@ -144,7 +143,6 @@ private:
   int FItemCount = 0;
   std::wstring FBackupPath;
   TFigCureThread* FFigCureThread = nullptr;
-  TDateTime FStartTime = 0;
   int FRunningCount = 0;
   bool FPaced = true;
   std::wstring FLastError;
@@ -174,10 +172,6 @@ public:
   // Set as the worker's very last step.
   bool Finished() const { return FFinished; }
   std::thread& Thread() { return FThread; }
-
-  const std::wstring& RegBkFileName() const { return FRegBkFileName; }
-  const std::wstring& RegCureFileName() const { return FRegCureFileName; }
-  TFigImportStatus ImportStatus() const { return FImportStatus; }
 
 private:
   void Execute();

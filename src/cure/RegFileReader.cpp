@@ -20,24 +20,9 @@ bool IsBlank(wchar_t aChar) {
   return aChar == L' ' || aChar == L'\t';
 }
 
-std::optional<unsigned> HexDigit(wchar_t aChar) {
-  if (aChar >= L'0' && aChar <= L'9') {
-    return aChar - L'0';
-  }
-  if (aChar >= L'a' && aChar <= L'f') {
-    return aChar - L'a' + 10;
-  }
-  if (aChar >= L'A' && aChar <= L'F') {
-    return aChar - L'A' + 10;
-  }
-  return std::nullopt;
-}
-
-std::wstring TrimRight(std::wstring_view aText) {
-  while (!aText.empty() && (IsBlank(aText.back()) || aText.back() == L'\0')) {
-    aText.remove_suffix(1);
-  }
-  return std::wstring(aText);
+// The blanks the end of a line may carry, a NUL of a padded UTF-16 file among them.
+bool IsLineEndBlank(wchar_t aChar) {
+  return IsBlank(aChar) || aChar == L'\0';
 }
 
 std::wstring ErrorText(const wchar_t* aWhat, kplat::TErrorCode aError) {
@@ -332,8 +317,8 @@ private:
       FPos += 6;
       uint32_t number = 0;
       size_t digits = 0;
-      for (; FPos < FLine.size() && HexDigit(FLine[FPos]); ++FPos, ++digits) {
-        number = (number << 4) | *HexDigit(FLine[FPos]);
+      for (; FPos < FLine.size() && HexDigitValue(FLine[FPos]) >= 0; ++FPos, ++digits) {
+        number = (number << 4) | static_cast<unsigned>(HexDigitValue(FLine[FPos]));
       }
       if (digits == 0 || digits > 8) {
         return Fail(L"\"dword:\" needs 1 to 8 hexadecimal digits");
@@ -350,8 +335,8 @@ private:
       FPos += 4;
       uint32_t type = 0;
       size_t digits = 0;
-      for (; FPos < FLine.size() && HexDigit(FLine[FPos]); ++FPos, ++digits) {
-        type = (type << 4) | *HexDigit(FLine[FPos]);
+      for (; FPos < FLine.size() && HexDigitValue(FLine[FPos]) >= 0; ++FPos, ++digits) {
+        type = (type << 4) | static_cast<unsigned>(HexDigitValue(FLine[FPos]));
       }
       if (digits == 0 || digits > 8 || !StartsWith(L"):")) {
         return Fail(L"\"hex(\" needs a hexadecimal type number and \"):\"");
@@ -370,7 +355,7 @@ private:
   // True when the rest of the line is a lone "\" that continues the data on the next line.
   bool AtContinuation() const {
     return FPos < FLine.size() && FLine[FPos] == L'\\' &&
-           TrimRight(std::wstring_view(FLine).substr(FPos + 1)).empty();
+           TrimBy(std::wstring_view(FLine).substr(FPos + 1), IsLineEndBlank).empty();
   }
 
   bool NextLine() {
@@ -403,8 +388,9 @@ private:
         }
         unsigned byte = 0;
         size_t digits = 0;
-        for (; digits < 2 && FPos < FLine.size() && HexDigit(FLine[FPos]); ++FPos, ++digits) {
-          byte = (byte << 4) | *HexDigit(FLine[FPos]);
+        for (; digits < 2 && FPos < FLine.size() && HexDigitValue(FLine[FPos]) >= 0;
+             ++FPos, ++digits) {
+          byte = (byte << 4) | static_cast<unsigned>(HexDigitValue(FLine[FPos]));
         }
         if (digits == 0) {
           return Fail(L"expected a hexadecimal byte");
@@ -517,7 +503,9 @@ bool TRegFileReader::Read(TRegFileLines& aLines, const TRegFileEntryHandler& aOn
   if (!aLines.Next(header)) {
     return Fail(aLines.TooLong() ? 1 : 0, aLines.Error());
   }
-  header = TrimRight(header);
+  while (!header.empty() && IsLineEndBlank(header.back())) {
+    header.pop_back();
+  }
   if (header == kVersion5Header) {
     FFormat = TRegFileFormat::Version5;
   } else if (header == kRegedit4Header) {

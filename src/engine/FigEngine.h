@@ -132,10 +132,8 @@ public:
   bool IsScanning() const;
   // From StartScan until the last worker has ended, after its final event.
   bool IsRunning() const { return FIsRunning; }
-  void SetIsRunning(bool aIsRunning) { FIsRunning = aIsRunning; }
   // Whole seconds the last scan took.
   int32_t ProcessedTime() const { return FProcessedTime; }
-  void SetProcessedTime(int32_t aSeconds) { FProcessedTime = aSeconds; }
   // The counters of the last scan that ended, also of one aborted.
   const TFigSummary& Summary() const { return FSummary; }
   // Every finding goes to the repair manager, which reports cured topics back; not owned.

@@ -2,7 +2,6 @@
 // (command-file resolution, environment expansion, folder and path tests).
 
 #include "engine/FigRule.h"
-#include "engine/FigRuleText.h"
 
 #include "base/CLHelpers.h"
 #include "platform/FileIO.h"
@@ -10,7 +9,6 @@
 
 #include <vector>
 
-using figrule::TrimText;
 using kplat::Platform;
 
 namespace {
@@ -36,15 +34,15 @@ void CutAfter(std::wstring& aText, wchar_t aStop) {
 
 std::wstring ClassicCommandFile(const std::wstring& aText) {
   std::wstring text = kplat::UpperCase(aText);
-  text = TrimText(RemoveAll(text, L"RUNDLL32.EXE"));
-  text = TrimText(RemoveAll(kplat::UpperCase(text), L"RUNDLL32"));
+  text = Trim(RemoveAll(text, L"RUNDLL32.EXE"));
+  text = Trim(RemoveAll(kplat::UpperCase(text), L"RUNDLL32"));
   const size_t split = text.find_last_of(L"\\:");
   const size_t nameStart = split == std::wstring::npos ? 0 : split + 1;
   std::wstring name = text.substr(nameStart);
   CutAfter(name, L'"');
   CutAfter(name, L' ');
   CutAfter(name, L',');
-  return TrimText(ExpandFirstEnvVar(RemoveQuotes(text.substr(0, nameStart) + name)));
+  return Trim(ExpandFirstEnvVar(RemoveQuotes(text.substr(0, nameStart) + name)));
 }
 
 bool HasPathDelimiter(const std::wstring& aPath) {
@@ -55,7 +53,7 @@ bool HasPathDelimiter(const std::wstring& aPath) {
 // also in the system and Windows folders.
 bool FindProgram(const std::wstring& aCandidate, std::wstring& aFound) {
   const std::wstring path =
-      TrimText(RemoveQuotes(Platform().System().ExpandEnvironmentStrings(aCandidate)));
+      Trim(RemoveQuotes(Platform().System().ExpandEnvironmentStrings(aCandidate)));
   if (path.empty()) {
     return false;
   }
@@ -76,7 +74,7 @@ bool FindProgram(const std::wstring& aCandidate, std::wstring& aFound) {
 // The program of a command line read as Windows starts it: the quoted first part, or else the
 // shortest start ending before a blank (or the whole line) that names a file.
 bool FindStartedProgram(const std::wstring& aLine, std::wstring& aFound) {
-  const std::wstring line = TrimText(aLine);
+  const std::wstring line = Trim(aLine);
   if (line.empty()) {
     return false;
   }

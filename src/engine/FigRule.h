@@ -214,7 +214,6 @@ public:
   const std::wstring& RuleCaption() const { return FRuleCaption; }
   TLocationStyle LocationStyle() const { return FLocationStyle; }
   const std::wstring& RootName() const { return FRoot; }
-  const std::wstring& PathName() const { return FPath; }
   const std::wstring& Section() const { return FSection; }
   const std::wstring& Name() const { return FName; }
   // No valid value (IsValidEnum false) for an empty rule or an unknown style name.

@@ -3,13 +3,10 @@
 #include "base/CLHelpers.h"
 #include "base/RegNotation.h"
 #include "engine/FigRule.h"
-#include "engine/FigRuleText.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 
-using figrule::Contains;
-using figrule::TrimText;
 using kplat::Platform;
 
 namespace {
@@ -28,6 +25,11 @@ constexpr const wchar_t* kComDlg32Key =
 constexpr const wchar_t* kUserAssistKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist";
 constexpr const wchar_t* kEmptyMark = L"@Empty";
+
+// Case-sensitive, as every "contains" test of the rules is.
+bool Contains(const std::wstring& aText, const std::wstring& aPart) {
+  return aText.find(aPart) != std::wstring::npos;
+}
 
 bool OpenForReading(kplat::TRegHandle aRoot, const std::wstring& aPath, kplat::TRegKey& aKey) {
   return aKey.Open(aRoot, aPath, kplat::TRegAccess::Read) == kplat::err::Success;
@@ -105,12 +107,12 @@ bool TFigRuleProcessor::CheckActiveX(TFigResultItem& aRet) const {
   bool missing = false;
   kplat::TRegKey typeLibKey;
   const std::wstring typeLib = OpenForReading(root, FPath + L"\\TypeLib", typeLibKey)
-                                   ? TrimText(ReadText(typeLibKey, L""))
+                                   ? Trim(ReadText(typeLibKey, L""))
                                    : std::wstring();
   if (!typeLib.empty() && typeLib != L"{}" && !KeyExists(root, L"TypeLib\\" + typeLib)) {
     missing = true;
   } else {
-    const std::wstring appId = TrimText(ReadText(key, L"AppID"));
+    const std::wstring appId = Trim(ReadText(key, L"AppID"));
     missing = !appId.empty() && !KeyExists(root, L"AppID\\" + appId);
   }
   if (!missing) {
@@ -235,7 +237,7 @@ bool TFigRuleProcessor::CheckShortcuts(TFigResultItem& aRet) const {
   // A link the shell cannot read, or one to something that is no file (a printer, a control
   // panel item), has no target path to test; it is not judged broken.
   if (Platform().ShellLinks().ReadShortcut(link, shortcut) != kplat::err::Success ||
-      TrimText(shortcut.Target).empty() || kplat::PathExists(shortcut.Target)) {
+      Trim(shortcut.Target).empty() || kplat::PathExists(shortcut.Target)) {
     return false;
   }
   std::wstring tested;
@@ -301,7 +303,7 @@ bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
   bool listed = false;
   for (int i = 1; i < FRuleParams.Count() && !listed; ++i) {
     // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written.
-    const std::wstring param = TrimText(FRuleParams.Strings(i));
+    const std::wstring param = Trim(FRuleParams.Strings(i));
     listed = param == L".*" || kplat::SameText(param, extension);
   }
   if (!listed || FExceptOptions.IndexOf(kplat::UpperCase(FName)) >= 0) {

@@ -1,5 +1,7 @@
 #include "engine/FigTopic.h"
 
+#include "base/CLHelpers.h"
+
 #include <utility>
 
 namespace {
@@ -9,16 +11,6 @@ constexpr int kNoCategorySortOrdinal = 127;
 
 std::wstring IndexedKey(std::wstring_view aPrefix, int aIndex) {
   return std::wstring(aPrefix) + std::to_wstring(aIndex);
-}
-
-std::wstring TrimBlanks(const std::wstring& aText) {
-  size_t first = 0;
-  size_t last = aText.size();
-  while (first < last && aText[first] <= L' ')
-    ++first;
-  while (last > first && aText[last - 1] <= L' ')
-    --last;
-  return aText.substr(first, last - first);
 }
 
 } // namespace
@@ -80,7 +72,7 @@ void TFigTopic::Load(const TIniProfile& aIni, int aIdx) {
 }
 
 bool TFigTopic::HasStoredName() const {
-  return !TrimBlanks(Name()).empty();
+  return !Trim(Name()).empty();
 }
 
 bool TFigTopic::Save(TCLMemIniFile& aIni, int aIdx) const {
@@ -92,8 +84,7 @@ bool TFigTopic::Save(TCLMemIniFile& aIni, int aIdx) const {
     // A line without "=" is no key and has no place in the file.
     if (key.empty())
       continue;
-    if (!aIni.WriteQuotedString(section, key,
-                                TrimBlanks(kplat::UpperCase(FValues.ValueFromIndex(i)))))
+    if (!aIni.WriteQuotedString(section, key, Trim(kplat::UpperCase(FValues.ValueFromIndex(i)))))
       return false;
   }
   return true;
@@ -146,11 +137,6 @@ int TFigTopicList::IndexOfName(std::wstring_view aName) const {
       return i;
   }
   return -1;
-}
-
-void TFigTopicList::Exchange(int aIndex1, int aIndex2) {
-  if (aIndex1 >= 0 && aIndex1 < Count() && aIndex2 >= 0 && aIndex2 < Count())
-    std::swap(FItems[aIndex1], FItems[aIndex2]);
 }
 
 void TFigTopicList::SortByCategory() {

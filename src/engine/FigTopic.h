@@ -179,7 +179,6 @@ public:
   void Assign(const TFigTopicList& aSource);
   // The first topic whose Name equals aName ignoring case, or -1.
   int IndexOfName(std::wstring_view aName) const;
-  void Exchange(int aIndex1, int aIndex2);
   // In place by category ordinal, topics without a valid category last.
   void SortByCategory();
 

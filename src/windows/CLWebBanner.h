@@ -19,7 +19,6 @@ public:
   ~TCLWebBanner() override;
   std::wstring ClassName() const override { return L"TCLWebBanner"; }
 
-  const std::wstring& BannerName() const { return FBannerName; }
   // On a loaded banner, lets go of the previous requests' events and chooses again.
   void SetBannerName(const std::wstring& aValue);
 

@@ -1,5 +1,6 @@
 #include "windows/YewTpl.h"
 
+#include "base/CLHelpers.h"
 #include "base/CLIniFiles.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
@@ -17,13 +18,6 @@ const std::wregex& MarkerPattern() {
                                    L"-->|<!-- end block ([A-Za-z0-9_]+) -->",
                                    std::regex_constants::icase | std::regex_constants::ECMAScript);
   return pattern;
-}
-
-std::wstring ReplaceAll(std::wstring aText, const std::wstring& aFrom, const std::wstring& aTo) {
-  for (size_t at = aText.find(aFrom); at != std::wstring::npos;
-       at = aText.find(aFrom, at + aTo.size()))
-    aText.replace(at, aFrom.size(), aTo);
-  return aText;
 }
 
 // The path in front of its last "@".

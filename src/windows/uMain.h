@@ -81,7 +81,6 @@ public:
   void CLEngineCmdFile(const std::wstring& strFileName);
   // The launch word given at start ("" for a plain start).
   const std::wstring& LaunchParams() const { return FLaunchParams; }
-  void SetLaunchParams(const std::wstring& aValue) { FLaunchParams = aValue; }
   // The page the settings window opens on next.
   int DefaultSettingPage() const { return FDefaultSettingPage; }
   void SetDefaultSettingPage(int aValue) { FDefaultSettingPage = aValue; }

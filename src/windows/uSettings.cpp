@@ -54,7 +54,7 @@ TCLSettings& Settings() {
 
 // A decimal number and nothing else (blanks around it allowed).
 bool ParseInteger(const std::wstring& aText, int32_t& aValue) {
-  const std::wstring text(ini::Trim(aText));
+  const std::wstring text(ini::TrimLine(aText));
   if (text.empty() || text.size() > 10)
     return false;
   wchar_t* end = nullptr;
@@ -63,11 +63,6 @@ bool ParseInteger(const std::wstring& aText, int32_t& aValue) {
     return false;
   aValue = static_cast<int32_t>(value);
   return true;
-}
-
-std::wstring TwoDigits(int aValue) {
-  std::wstring text = std::to_wstring(aValue);
-  return text.size() < 2 ? L"0" + text : text;
 }
 
 bool ParsesAsInteger(const std::wstring& aText) {
@@ -323,8 +318,8 @@ void TfrmSettings::LoadValues() {
     edtASMin->SetText(minute);
   } else {
     const TDateParts soon = DecodeDateTime(Now() + kLaunchTimeOffset).value_or(TDateParts{});
-    edtASHour->SetText(TwoDigits(soon.Hour));
-    edtASMin->SetText(TwoDigits(soon.Minute));
+    edtASHour->SetText(ZeroPadded(soon.Hour, 2));
+    edtASMin->SetText(ZeroPadded(soon.Minute, 2));
   }
 
   if (TRadioButton* mode = ModeRadio(settings.GetSettingInteger(L"AutoScan.ScanMode")))

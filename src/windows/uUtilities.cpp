@@ -15,13 +15,6 @@ namespace {
 // The utilities file is a short list; anything larger is not one.
 constexpr uint64_t kMaxUtilitiesBytes = 4ull * 1024 * 1024;
 
-std::wstring ReplaceAll(std::wstring aText, const std::wstring& aFrom, const std::wstring& aTo) {
-  for (size_t at = aText.find(aFrom); at != std::wstring::npos;
-       at = aText.find(aFrom, at + aTo.size()))
-    aText.replace(at, aFrom.size(), aTo);
-  return aText;
-}
-
 std::wstring ToolKey(int aPage, int aTool, const wchar_t* aPart) {
   std::wstring key = L"TOOLS_";
   key += std::to_wstring(aPage);

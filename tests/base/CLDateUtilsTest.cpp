@@ -100,6 +100,13 @@ TEST(CLDateUtils, FormatsAndReadsTheUsersPatterns) {
   EXPECT_DOUBLE_EQ(*TryStrToDateTime(L"3/5/2026 12:30:00 am", us),
                    *TryEncodeDate(2026, 3, 5) + 0.5 / 24);
   EXPECT_EQ(*ParseDateTimePattern(L"7:05", L"H:m", us), *TryEncodeTime(7, 5, 0));
+  // Where one half of the day has no designator, its times are written without one.
+  const kplat::TDateTimeFormats pmOnly{L"M/d/yyyy", L"h:mmtt", L"/", L":", L"", L"PM"};
+  for (const int hour : {7, 19}) {
+    const TDateTime time = *TryEncodeTime(hour, 5, 0);
+    const std::wstring text = FormatDateTimePattern(time, pmOnly.LongTime, pmOnly);
+    EXPECT_EQ(ParseDateTimePattern(text, pmOnly.LongTime, pmOnly), time) << kplat::ToUtf8(text);
+  }
   for (const wchar_t* text :
        {L"3/5/2026 2:07:09", L"3/5/2026 13:07:09 PM", L"2/30/2026", L"3/5/2026 2:07:09 PM x",
         L"3/5/2026  2:07:09 PM", L"3-5-2026", L"3/5/20260", L"", L"3/5/2026 2:60:09 PM"})

@@ -46,6 +46,41 @@ TEST(StartsText, IgnoresCase) {
   EXPECT_FALSE(StartsText(L"file:x", L"file://"));
 }
 
+TEST(StringToolkit, TrimsReplacesAndFormatsAtTheEdges) {
+  const auto isSpace = [](wchar_t aChar) { return aChar == L' '; };
+  const struct {
+    std::wstring Got;
+    std::wstring Want;
+  } kCases[] = {
+      // Every control character (NUL among them) and the space are blanks; U+00A0 is not.
+      {Trim(std::wstring(L"\0\x1A\t a b\r\n\0", 10)), L"a b"},
+      {Trim(L"\u00A0x\u00A0"), L"\u00A0x\u00A0"},
+      {Trim(L" \t "), L""},
+      {std::wstring(TrimBy(L"\x01 x \x01", isSpace)), L"\x01 x \x01"},
+      {std::wstring(TrimBy(L"  x y  ", isSpace)), L"x y"},
+      // What the replacement brings in is not searched again; an empty pattern replaces nothing.
+      {ReplaceAll(L"aaa", L"a", L"aa"), L"aaaaaa"},
+      {ReplaceAll(L"Ab ab", L"ab", L"x"), L"Ab x"},
+      {ReplaceAll(L"abc", L"", L"x"), L"abc"},
+      {ReplaceText(L"{appname}, {AppName}", L"{APPNAME}", L"{appname}"), L"{appname}, {appname}"},
+      {ReplaceText(L"abc", L"", L"x"), L"abc"},
+      {ZeroPadded(5, 2), L"05"},
+      {ZeroPadded(123, 2), L"123"},
+      {ZeroPadded(-5, 3), L"-05"},
+      {UpperHex(0), L"0"},
+      {UpperHex(0xAB, 4), L"00AB"},
+      {UpperHex(0x1234F, 2), L"1234F"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(c.Got, c.Want);
+  }
+  EXPECT_EQ(HexDigitValue(L'0'), 0);
+  EXPECT_EQ(HexDigitValue(L'f'), 15);
+  EXPECT_EQ(HexDigitValue(L'F'), 15);
+  EXPECT_EQ(HexDigitValue(L'g'), -1);
+  EXPECT_EQ(HexDigitValue(L'\uFF10'), -1); // a full-width zero
+}
+
 TEST(FormatArgs, ReplacesEveryPlaceholderOnce) {
   EXPECT_EQ(FormatArgs(L"{1} of {2}", {L"3", L"5"}), L"3 of 5");
   EXPECT_EQ(FormatArgs(L"{1}+{1}={2}", {L"1", L"2"}), L"1+1=2");

@@ -1,6 +1,7 @@
 // kestrova-info: prints what Kestrova's platform layer sees on this machine, as UTF-8 text.
 // Useful to check a Windows or Wine installation before the main program runs on it.
 
+#include "base/CLHelpers.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
@@ -13,12 +14,6 @@ namespace {
 void PrintLine(const std::wstring& aLabel, const std::wstring& aValue) {
   const std::string line = kplat::ToUtf8(aLabel + L": " + aValue) + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
-}
-
-std::wstring Hex4(uint32_t aValue) {
-  wchar_t text[8];
-  std::swprintf(text, 8, L"%04X", static_cast<unsigned>(aValue & 0xFFFF));
-  return text;
 }
 
 std::wstring ArchitectureName(uint32_t aArchitecture) {
@@ -84,7 +79,7 @@ int wmain(int, wchar_t**) {
   PrintLine(L"Windows version", versionText);
   PrintLine(L"Product type", ProductTypeName(version.ProductType));
   PrintLine(L"Processor architecture", ArchitectureName(version.ProcessorArchitecture));
-  PrintLine(L"Language id", Hex4(system.GetSystemDefaultLangID()));
+  PrintLine(L"Language id", UpperHex(system.GetSystemDefaultLangID() & 0xFFFF, 4));
   PrintLine(L"Program", system.GetProgramPath());
   PrintLine(L"Current folder", system.GetCurrentFolder());
   PrintLine(L"Temporary folder", system.GetTempFolder());
