@@ -28,7 +28,6 @@ public:
   TForm& Form() const { return FForm; }
   HWND Window() const { return FWindow; }
   HWND ControlWindow(const TComponent& aControl) const;
-  int Dpi() const { return FDpi; }
 
   // IFormHost
   uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(FWindow); }
