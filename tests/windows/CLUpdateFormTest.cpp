@@ -3,14 +3,8 @@
 // must never hurt.
 #include "windows/CLUpdateForm.h"
 
-#include "appengine/CLEngine.h"
 #include "base/CLDateUtils.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <condition_variable>
 #include <limits>
@@ -83,22 +77,18 @@ private:
   size_t FDone = 0;
 };
 
-class UpdateWindowTest : public testing::Test {
+class UpdateWindowTest : public WindowTest {
 protected:
-  UpdateWindowTest() {
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
+  UpdateWindowTest() : WindowTest(TCLIdleWait::WaitForCall) {
     FPrevious = TSingleDownloader::SetTransferFactory(
         [server = FServer] { return std::make_unique<TServerTransfer>(server); });
     StartWithRunTimes(3);
   }
   ~UpdateWindowTest() override {
     TForm::SetModalHandler(FModalHandler);
-    TForm::SetFormBinder(FBinder);
     delete UpdateFormOf(FEngine);
     EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
     TSingleDownloader::SetTransferFactory(FPrevious);
-    FreeCLSettings();
   }
 
   // The settings of a program that has started aRunTimes times before.
@@ -113,13 +103,10 @@ protected:
     settings.SetSettingInteger(L"Update.DelaySeconds", 2);
   }
   TCLSettings& Settings() { return GetCLSettings(); }
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
   // Serves the main thread until the window has its answer and has shown it.
-  bool Settle(TfrmCLUpdateForm& aForm) {
-    const bool answered = FMain.RunUntil([&aForm] { return !aForm.Updating(); }, 20000);
-    FMain.ProcessMessages();
-    return answered;
+  static bool Settle(TfrmCLUpdateForm& aForm) {
+    return ::Settle([&aForm] { return !aForm.Updating(); }, 20000);
   }
   TfrmCLUpdateForm& Interactive(std::optional<std::string> aAnswer) {
     FServer->Answer = std::move(aAnswer);
@@ -137,14 +124,8 @@ protected:
     return opened;
   }
 
-  // The windows stay headless here, whatever window system an earlier test installed.
-  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
+  const TScopedHeadless FHeadless;
   TForm::TModalHandler FModalHandler = TForm::SetModalHandler(nullptr);
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
-  TCLScopedMainThread FMainScope{FMain};
-  TCLMultiLangData FLanguage{nullptr};
-  TCLEngine FEngine{nullptr};
   std::shared_ptr<TServer> FServer = std::make_shared<TServer>();
   TTransferFactory FPrevious;
 };

@@ -2,14 +2,8 @@
 // the cached copies live, and that no address names a file outside the "Banners" folder.
 #include "windows/CLWebBanner.h"
 
-#include "appengine/CLEngine.h"
 #include "appengine/SingleDownloader.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <map>
 #include <memory>
@@ -58,11 +52,9 @@ private:
   size_t FDone = 0;
 };
 
-class WebBannerTest : public testing::Test {
+class WebBannerTest : public WindowTest {
 protected:
-  WebBannerTest() {
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
+  WebBannerTest() : WindowTest(TCLIdleWait::WaitForCall) {
     FPrevious = TSingleDownloader::SetTransferFactory(
         [pages = FPages] { return std::make_unique<TPageTransfer>(pages); });
     FBanners = GetCLSettings().UserDataPath() + L"Banners\\";
@@ -73,8 +65,6 @@ protected:
       delete FEngine.Components(0);
     EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
     TSingleDownloader::SetTransferFactory(FPrevious);
-    FreeCLSettings();
-    TForm::SetFormBinder(FBinder);
   }
 
   void SetBanner(const std::wstring& aKind, const std::wstring& aValue) {
@@ -89,7 +79,7 @@ protected:
   }
   // Serves the main thread until every cache download has reported.
   bool Downloaded() {
-    return FMain.RunUntil(
+    return RunUntil(
         [this] {
           for (int i = 0; i < FEngine.ComponentCount(); ++i) {
             if (const auto* d = dynamic_cast<const TSingleDownloader*>(FEngine.Components(i));
@@ -100,15 +90,7 @@ protected:
         },
         20000);
   }
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
-
-  // The pages stay headless here, whatever window system an earlier test installed.
-  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
-  TCLScopedMainThread FMainScope{FMain};
-  TCLMultiLangData FLanguage{nullptr};
-  TCLEngine FEngine{nullptr};
+  const TScopedHeadless FHeadless;
   std::shared_ptr<TPages> FPages = std::make_shared<TPages>();
   TTransferFactory FPrevious;
   std::wstring FBanners;

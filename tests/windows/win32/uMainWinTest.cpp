@@ -5,23 +5,15 @@
 
 #include "base/CLDateUtils.h"
 #include "base/CLHelpers.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "base/win32/CLMainThreadWin.h"
 #include "components/CLSkin.h"
-#include "components/win32/CLWinBinding.h"
 #include "platform/TextCodec.h"
-#include "platform/win32/Win32Platform.h"
 #include "shell/win32/CLMainWin.h"
 #include "support/win32/WinScratch.h"
-#include "support/win32/WinScreenshot.h"
+#include "support/win32/WinWindowTest.h"
 #include "windows/CLUpdateForm.h"
 #include "windows/uMaintain.h"
 #include "windows/uRestore.h"
 #include "windows/uScanedResult.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <atomic>
@@ -42,25 +34,11 @@ constexpr DWORD kLimitMs = 120000;
 constexpr wchar_t kScratchKey[] = L"Software\\KestrovaMainWinTest";
 constexpr wchar_t kAppPaths[] = L"Software\\KestrovaMainWinTest\\App Paths";
 
-class TAnsweringBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return aRequest.Buttons == mb::YesNo ? mr::No : mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
+using ktest::win32::Click;
+using ktest::win32::ShootNow;
 
 bool FileThere(const std::wstring& aPath) {
   return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Paints the window and its controls now, without serving other messages, and saves it.
-void Shoot(HWND aWindow, const wchar_t* aName) {
-  ::RedrawWindow(aWindow, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  EXPECT_TRUE(ktest::win32::SaveWindowPng(aWindow, ktest::win32::ScreenshotPath(aName))) << aName;
 }
 
 // The real system with a wall clock the test sets: the local time is what NowUtc answers.
@@ -101,12 +79,6 @@ public:
 private:
   kplat::IPlatform& FReal;
 };
-
-void Press(TControl& aButton) {
-  HWND button = ControlWindow(aButton);
-  ASSERT_NE(button, nullptr);
-  ::SendMessageW(button, BM_CLICK, 0, 0);
-}
 
 // The real system, seen from another program folder.
 class TSystemAt : public kplat::ISystem {
@@ -165,11 +137,10 @@ private:
   kplat::IPlatform& FReal;
 };
 
-class MainWindowWin : public ::testing::Test {
+class MainWindowWin : public WinWindowTest {
 protected:
   MainWindowWin() {
-    FPrevious = SetCLMainThread(&FMainThread);
-    InstallWin32Binding();
+    FBox.DeclineQuestions = true;
     FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
     ktest::win32::RemoveTree(FFolder);
     ::CreateDirectoryW(FFolder.c_str(), nullptr);
@@ -196,10 +167,8 @@ protected:
   ~MainWindowWin() override {
     FForm.reset();
     TfrmMain::SetDefaultMessageBox(nullptr);
-    FreeCLSettings();
     ktest::win32::RemoveTree(FFolder);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
-    SetCLMainThread(FPrevious);
   }
 
   // The main window with the test topics loaded, unpaced, the registry and junk categories on
@@ -218,11 +187,6 @@ protected:
     return form;
   }
 
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
-  TCLMainThreadWin FMainThread;
-  TCLMainThread* FPrevious = nullptr;
-  TAnsweringBox FBox;
   std::wstring FFolder;
   std::unique_ptr<TfrmMain> FForm;
 };
@@ -241,12 +205,12 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_EQ(::GetParent(FormWindow(page)), ControlWindow(*form.pnlContainer));
   EXPECT_TRUE(::IsWindowVisible(FormWindow(page)));
   ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  Shoot(window, L"main-ready");
+  ShootNow(window, L"main-ready");
 
-  Press(*form.ButtonPanel()->Button(L"Scan"));
+  Click(*form.ButtonPanel()->Button(L"Scan"));
   EXPECT_TRUE(form.FigEngine().IsRunning());
   EXPECT_FALSE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
-  Shoot(window, L"main-scanning");
+  ShootNow(window, L"main-scanning");
   ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
   ASSERT_FALSE(FBox.Texts.empty());
   EXPECT_EQ(FBox.Texts.back(), L"Do you want to cure these right now?");
@@ -258,7 +222,7 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_TRUE(::IsWindowEnabled(ControlWindow(*page.cbJunkFilesClean)));
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llCleanNow)));
   EXPECT_TRUE(::IsWindowEnabled(ControlWindow(*page.llCleanNow)));
-  Shoot(window, L"main-results");
+  ShootNow(window, L"main-results");
 
   // The result dialog: shown, photographed and left with "two.tmp" unticked.
   bool shot = false;
@@ -273,9 +237,9 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
       if (dialog->lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
         dialog->lvResult->ToggleCheckByUser(i);
     }
-    Shoot(dialogWindow, L"main-result-list");
+    ShootNow(dialogWindow, L"main-result-list");
     shot = true;
-    Press(*dialog->btnOk);
+    Click(*dialog->btnOk);
     EXPECT_EQ(dialog->ModalResult(), mr::OK);
   };
   const int ticked = form.FigCure().GetCheckedItem();
@@ -284,14 +248,14 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_TRUE(shot);
   EXPECT_EQ(form.FigCure().GetCheckedItem(), ticked - 1);
 
-  Press(*form.ButtonPanel()->Button(L"Cure"));
+  Click(*form.ButtonPanel()->Button(L"Cure"));
   EXPECT_TRUE(form.FigCure().IsRunning());
-  Shoot(window, L"main-repairing");
+  ShootNow(window, L"main-repairing");
   ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
   EXPECT_EQ(page.lblInfo->Caption(), L"Ready");
   EXPECT_EQ(page.lblResultJunkFiles->Caption(), L"2 Fixed.");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
-  Shoot(window, L"main-repaired");
+  ShootNow(window, L"main-repaired");
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
   HKEY key = nullptr;
@@ -344,7 +308,7 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
                form.Maintain()->lblInfo->Caption() == L"Ready";
       },
       kLimitMs));
-  Shoot(FormWindow(form), L"main-scheduled-repair");
+  ShootNow(FormWindow(form), L"main-scheduled-repair");
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
@@ -406,7 +370,7 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
     ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kLimitMs));
     EXPECT_EQ(::GetForegroundWindow(), round <= 5 ? window : main) << round;
   }
-  Shoot(window, L"update-de-brought-forward");
+  ShootNow(window, L"update-de-brought-forward");
 }
 
 // Runs aStep every 100 ms on the main thread, also inside a modal loop, until it returns true.
@@ -489,12 +453,12 @@ TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
     EXPECT_EQ(*scans, 0);
     EXPECT_FALSE(form.FigEngine().IsRunning());
     EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
-    Shoot(dialog, L"main-schedule-under-dialog");
+    ShootNow(dialog, L"main-schedule-under-dialog");
     auto* restore = dynamic_cast<TfrmRestore*>(FormFromWindow(dialog));
     if (restore == nullptr)
       return false;
     checked = true;
-    Press(*restore->btnClose);
+    Click(*restore->btnClose);
     return true;
   });
   form.actRestore->Execute();
@@ -527,7 +491,7 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
   const auto scans = CountScans(form.FigEngine());
 
   // The user's scan, answered "No": the findings wait in the window.
-  Press(*form.ButtonPanel()->Button(L"Scan"));
+  Click(*form.ButtonPanel()->Button(L"Scan"));
   ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
   ASSERT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
 
@@ -553,7 +517,7 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
     EXPECT_EQ(*scans, 1);
     EXPECT_EQ(dialog->lvResult->Items().Count(), 3);
     checked = true;
-    Press(*dialog->btnOk);
+    Click(*dialog->btnOk);
     return true;
   });
   const int ticked = form.FigCure().GetCheckedItem();
@@ -567,10 +531,10 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
   EXPECT_EQ(*scans, 1);
   EXPECT_EQ(page.lblInfo->Caption(),
             L"Automatic scan skipped: the findings of the last scan wait for your decision.");
-  Shoot(FormWindow(form), L"main-schedule-skipped");
+  ShootNow(FormWindow(form), L"main-schedule-skipped");
   EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
 
-  Press(*form.ButtonPanel()->Button(L"Cure"));
+  Click(*form.ButtonPanel()->Button(L"Cure"));
   ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
@@ -608,24 +572,24 @@ TEST_F(MainWindowWin, LanguageAndSkinMenusRestyleTheWindow) {
   ASSERT_TRUE(Choose(*form.miLanguage, L"Deutsch"));
   EXPECT_EQ(page.lblMaintainTitle->Caption(), L"Windows-Wartung");
   EXPECT_EQ(page.lblInfo->Caption(), L"Bereit");
-  Shoot(window, L"main-de");
+  ShootNow(window, L"main-de");
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
 
   ASSERT_TRUE(Choose(*form.miSkin, L"Dark"));
   const TCLSkinTheme& dark = CurrentSkinTheme();
   ASSERT_EQ(dark.Name, L"Dark");
   EXPECT_NE(dark.Band, lightBand);
-  Shoot(window, L"main-de-dark");
+  ShootNow(window, L"main-de-dark");
   // The window's face and the category band are painted in the skin's colours.
   EXPECT_EQ(PixelOf(window, 2, 2), static_cast<COLORREF>(dark.ButtonFace));
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(dark.Band));
 
   ASSERT_TRUE(Choose(*form.miLanguage, L"English"));
   EXPECT_EQ(page.lblMaintainTitle->Caption(), L"Windows Maintenance");
-  Shoot(window, L"main-dark");
+  ShootNow(window, L"main-dark");
 
   ASSERT_TRUE(Choose(*form.miSkin, L"Default"));
-  Shoot(window, L"main-light");
+  ShootNow(window, L"main-light");
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
 }
 
@@ -637,13 +601,13 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   form.ShowForm();
   HWND window = FormWindow(form);
 
-  Press(*form.ButtonPanel()->Button(L"Scan"));
+  Click(*form.ButtonPanel()->Button(L"Scan"));
   ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
   // Another program holds "two.tmp" open without letting it be deleted.
   HANDLE held = ::CreateFileW((FFolder + L"two.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  Press(*form.ButtonPanel()->Button(L"Cure"));
+  Click(*form.ButtonPanel()->Button(L"Cure"));
   ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
   ::CloseHandle(held);
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
@@ -656,7 +620,7 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Cure"))));
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
   ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  Shoot(window, L"main-not-repaired");
+  ShootNow(window, L"main-not-repaired");
 
   // The result list holds only what is left, with why.
   bool shot = false;
@@ -673,9 +637,9 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
                     L"Junk file - not repaired: Windows did not allow the change", 0),
                 0u);
     }
-    Shoot(dialogWindow, L"main-not-repaired-list");
+    ShootNow(dialogWindow, L"main-not-repaired-list");
     shot = true;
-    Press(*dialog->btnCancel);
+    Click(*dialog->btnCancel);
   };
   GetCLMainThread().Post(inDialog);
   page.llResultJunkFiles->Click();
@@ -747,7 +711,7 @@ TEST_F(MainWindowWin, ATopicDatabaseThatCannotBeUsedIsNamedAndScanStaysOff) {
   EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*page.llCleanNow)));
   EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
   ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  Shoot(window, L"main-topicdb-error");
+  ShootNow(window, L"main-topicdb-error");
   FForm.reset();
   FreeCLSettings();
 }
@@ -776,11 +740,11 @@ TEST_F(MainWindowWin, ThePageOnShowHasItsButtonPushedIn) {
     HWND chosen = ControlWindow(*form.ButtonPanel()->Button(page));
     // Chosen twice, the second time over a button already pushed in, with the mouse over it.
     for (int round = 0; round < 2; ++round) {
-      Press(*form.ButtonPanel()->Button(page));
+      Click(*form.ButtonPanel()->Button(page));
       ::SendMessageW(chosen, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
       ::SendMessageW(chosen, WM_MOUSELEAVE, 0, 0);
     }
-    Shoot(window, std::wstring(L"main-page-").append(page).c_str());
+    ShootNow(window, std::wstring(L"main-page-").append(page).c_str());
     std::vector<std::vector<COLORREF>> others;
     for (const wchar_t* other : pages) {
       HWND button = ControlWindow(*form.ButtonPanel()->Button(other));
