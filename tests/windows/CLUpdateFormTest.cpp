@@ -4,6 +4,7 @@
 #include "windows/CLUpdateForm.h"
 
 #include "base/CLDateUtils.h"
+#include "support/FakeServer.h"
 #include "support/WindowTest.h"
 
 #include <condition_variable>
@@ -25,70 +26,12 @@ const std::string kNewer =
     "magicword=kstv\r\nResult=1\r\ninfo=Kestrova 2.0 is out\r\n"
     "page=https://www.kestrova.example/download\r\nBanner.Home.URL=http://b.example/home.html\r\n";
 
-// The update server: one answer (none: the connection fails), or no answer until cancelled.
-struct TServer {
-  std::optional<std::string> Answer;
-  bool Hold = false;
-  std::mutex Lock;
-  std::condition_variable Changed;
-  int Requests = 0;
-  bool Holding = false;
-  bool Cancelled = false;
-  std::wstring Object;
-};
-
-class TServerTransfer : public ITransfer {
-public:
-  explicit TServerTransfer(std::shared_ptr<TServer> aServer) : FServer(std::move(aServer)) {}
-  bool Open(const TTransferRequest& aRequest) override {
-    std::unique_lock lock(FServer->Lock);
-    ++FServer->Requests;
-    FServer->Object = aRequest.Address.Object;
-    if (FServer->Hold) {
-      FServer->Holding = true;
-      FServer->Changed.notify_all();
-      FServer->Changed.wait_for(lock, std::chrono::seconds(20),
-                                [this] { return FServer->Cancelled; });
-      return false;
-    }
-    FBody = FServer->Answer.value_or("");
-    return FServer->Answer.has_value();
-  }
-  bool Send() override { return true; }
-  bool QueryContentLength(uint64_t& aLength) override {
-    aLength = FBody.size();
-    return true;
-  }
-  bool Read(uint8_t* aBuffer, size_t aSize, size_t& aRead) override {
-    aRead = std::min(aSize, FBody.size() - FDone);
-    std::copy_n(FBody.data() + FDone, aRead, aBuffer);
-    FDone += aRead;
-    return true;
-  }
-  void Cancel() override {
-    std::lock_guard lock(FServer->Lock);
-    FServer->Cancelled = true;
-    FServer->Changed.notify_all();
-  }
-
-private:
-  std::shared_ptr<TServer> FServer;
-  std::string FBody;
-  size_t FDone = 0;
-};
-
 class UpdateWindowTest : public WindowTest {
 protected:
-  UpdateWindowTest() : WindowTest(TCLIdleWait::WaitForCall) {
-    FPrevious = TSingleDownloader::SetTransferFactory(
-        [server = FServer] { return std::make_unique<TServerTransfer>(server); });
-    StartWithRunTimes(3);
-  }
+  UpdateWindowTest() : WindowTest(TCLIdleWait::WaitForCall) { StartWithRunTimes(3); }
   ~UpdateWindowTest() override {
     TForm::SetModalHandler(FModalHandler);
     delete UpdateFormOf(FEngine);
-    EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
-    TSingleDownloader::SetTransferFactory(FPrevious);
   }
 
   // The settings of a program that has started aRunTimes times before.
@@ -126,8 +69,7 @@ protected:
 
   const TScopedHeadless FHeadless;
   TForm::TModalHandler FModalHandler = TForm::SetModalHandler(nullptr);
-  std::shared_ptr<TServer> FServer = std::make_shared<TServer>();
-  TTransferFactory FPrevious;
+  TScopedFakeServer FServer;
 };
 
 } // namespace
@@ -251,7 +193,7 @@ TEST_F(UpdateWindowTest, TheAutomaticCheckKeepsItsDaysAndShowsOnlyANewerVersion)
   Settings().SetSettingDate(L"Update.LastDate", now - 6);
   AppUpdateAuto(FEngine);
   EXPECT_EQ(UpdateFormOf(FEngine), nullptr);
-  EXPECT_EQ(FServer->Requests, 0);
+  EXPECT_EQ(FServer.Requests(), 0);
 
   // Seven: a request in a hidden window that shows the newer version.
   Settings().SetSettingDate(L"Update.LastDate", now - 7);
@@ -260,19 +202,19 @@ TEST_F(UpdateWindowTest, TheAutomaticCheckKeepsItsDaysAndShowsOnlyANewerVersion)
   ASSERT_NE(UpdateFormOf(FEngine), nullptr);
   EXPECT_FALSE(UpdateFormOf(FEngine)->Visible());
   ASSERT_TRUE(Settle(*UpdateFormOf(FEngine)));
-  EXPECT_EQ(FServer->Requests, 1);
+  EXPECT_EQ(FServer.Requests(), 1);
   EXPECT_TRUE(UpdateFormOf(FEngine)->Visible());
   EXPECT_TRUE(UpdateFormOf(FEngine)->pnOkCancel->Visible());
   UpdateFormOf(FEngine)->btnCancel->Click();
 
   // The answer moved the date: no request now. A date ahead of the clock does not stop checks.
   AppUpdateAuto(FEngine);
-  EXPECT_EQ(FServer->Requests, 1);
+  EXPECT_EQ(FServer.Requests(), 1);
   Settings().SetSettingDate(L"Update.LastDate", now + 400);
   FServer->Answer = "magicword=KSTV\nResult=0\n";
   AppUpdateAuto(FEngine);
   ASSERT_TRUE(Settle(*UpdateFormOf(FEngine)));
-  EXPECT_EQ(FServer->Requests, 2);
+  EXPECT_EQ(FServer.Requests(), 2);
   // Up to date is nothing to show for a hidden window.
   EXPECT_FALSE(UpdateFormOf(FEngine)->Visible());
 }
@@ -313,7 +255,7 @@ TEST_F(UpdateWindowTest, AHiddenCheckShowsNothingUnlessAllowedAndRefreshesTheSet
     // A window on the screen keeps the next automatic check away.
     if (c.Shown) {
       AppUpdateAuto(FEngine);
-      EXPECT_EQ(FServer->Requests, &c - cases + 1);
+      EXPECT_EQ(FServer.Requests(), &c - cases + 1);
       UpdateFormOf(FEngine)->btnCancel->Click();
     }
   }
