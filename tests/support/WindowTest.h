@@ -41,15 +41,20 @@ protected:
   TCLEngine FEngine{nullptr};
 };
 
-// Keeps the forms made while it lives without windows, whatever window system an earlier test
-// installed.
+// Keeps the forms made while it lives without windows and without a modal loop of the window
+// system, whatever window system an earlier test installed.
 class TScopedHeadless {
 public:
-  TScopedHeadless() : FSaved(TForm::SetFormBinder(nullptr)) {}
-  ~TScopedHeadless() { TForm::SetFormBinder(FSaved); }
+  TScopedHeadless()
+      : FSaved(TForm::SetFormBinder(nullptr)), FSavedModal(TForm::SetModalHandler(nullptr)) {}
+  ~TScopedHeadless() {
+    TForm::SetModalHandler(FSavedModal);
+    TForm::SetFormBinder(FSaved);
+  }
   TScopedHeadless(const TScopedHeadless&) = delete;
   TScopedHeadless& operator=(const TScopedHeadless&) = delete;
 
 private:
   TForm::TFormBinder FSaved;
+  TForm::TModalHandler FSavedModal;
 };

@@ -29,10 +29,7 @@ const std::string kNewer =
 class UpdateWindowTest : public WindowTest {
 protected:
   UpdateWindowTest() : WindowTest(TCLIdleWait::WaitForCall) { StartWithRunTimes(3); }
-  ~UpdateWindowTest() override {
-    TForm::SetModalHandler(FModalHandler);
-    delete UpdateFormOf(FEngine);
-  }
+  ~UpdateWindowTest() override { delete UpdateFormOf(FEngine); }
 
   // The settings of a program that has started aRunTimes times before.
   void StartWithRunTimes(int aRunTimes) {
@@ -68,7 +65,6 @@ protected:
   }
 
   const TScopedHeadless FHeadless;
-  TForm::TModalHandler FModalHandler = TForm::SetModalHandler(nullptr);
   TScopedFakeServer FServer;
 };
 

@@ -56,23 +56,28 @@ const char* const kSettings =
     "Switch.SystemOptimization=1\nRegFix.TestAppPaths=1\nJunkFiles.TestJunk=1\n"
     "PrivacySweep.TestSweep=1\n";
 
+// The program folder with the test topics and settings, and what the topics find.
+void PlantTestMachine(fake::TFakeMachine& aMachine) {
+  InstallFakeRegEdit(aMachine);
+  ProgramFolder(aMachine)
+      .Settings(kSettings)
+      .Topics(kTopicFile)
+      .Pictures()
+      .File(L"data\\utilities.db", "PAGE_0=System\n")
+      .File(L"res\\info.html", "<p>{NEWS_URL}</p>\n");
+  aMachine.AddFile(kProgram + L"sweephelper.exe", 100);
+  aMachine.SetRegString(regroot::CurrentUser, kAppPaths + L"\\gone.exe", L"",
+                        L"C:\\Gone\\gone.exe");
+  aMachine.SetRegString(regroot::CurrentUser, kAppPaths, L"", L"C:\\Windows\\regedit.exe");
+  aMachine.AddFile(kJunk + L"a.tmp", 10);
+  aMachine.AddFile(kJunk + L"b.tmp", 20);
+  aMachine.AddFolder(L"C:\\Work\\tuned");
+}
+
 class MainWindowTest : public MachineTest {
 protected:
   MainWindowTest() : MachineTest(TCLIdleWait::WaitForCall) {
-    InstallFakeRegEdit(Machine());
-    Program()
-        .Settings(kSettings)
-        .Topics(kTopicFile)
-        .Pictures()
-        .File(L"data\\utilities.db", "PAGE_0=System\n")
-        .File(L"res\\info.html", "<p>{NEWS_URL}</p>\n");
-    Machine().AddFile(kProgram + L"sweephelper.exe", 100);
-    Machine().SetRegString(regroot::CurrentUser, kAppPaths + L"\\gone.exe", L"",
-                           L"C:\\Gone\\gone.exe");
-    Machine().SetRegString(regroot::CurrentUser, kAppPaths, L"", L"C:\\Windows\\regedit.exe");
-    Machine().AddFile(kJunk + L"a.tmp", 10);
-    Machine().AddFile(kJunk + L"b.tmp", 20);
-    Machine().AddFolder(L"C:\\Work\\tuned");
+    PlantTestMachine(Machine());
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowTest() override {

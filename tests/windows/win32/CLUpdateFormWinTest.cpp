@@ -62,7 +62,7 @@ protected:
     FDays = settings.GetSettingInteger(L"Update.Days");
   }
   ~UpdateWindowWin() override {
-    delete FEngine.UpdateForm();
+    delete UpdateFormOf(FEngine);
     FServer.Release();
     EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(30000));
     TSingleDownloader::SetTransferFactory(FPreviousTransfer);
@@ -75,8 +75,8 @@ protected:
   // The user's check, served until its answer is on the screen.
   TfrmCLUpdateForm& Check(const THttpReply& aReply) {
     FServer.SetReply("/check", aReply);
-    FEngine.AppUpdate(false);
-    TfrmCLUpdateForm& form = *FEngine.UpdateForm();
+    AppUpdate(FEngine, false);
+    TfrmCLUpdateForm& form = *UpdateFormOf(FEngine);
     EXPECT_TRUE(Serve([&form] { return !form.Updating(); }));
     Serve([&form] { return ::GetQueueStatus(QS_POSTMESSAGE) == 0; });
     return form;
@@ -95,8 +95,8 @@ TEST_F(UpdateWindowWin, ConnectingUpToDateNewerAndNetworkError) {
   ASSERT_NE(FServer.Port(), 0);
   // Connecting: the server holds the request.
   FServer.SetReply("/check", THttpReply{.Hold = true});
-  FEngine.AppUpdate(false);
-  TfrmCLUpdateForm& connecting = *FEngine.UpdateForm();
+  AppUpdate(FEngine, false);
+  TfrmCLUpdateForm& connecting = *UpdateFormOf(FEngine);
   HWND window = FormWindow(connecting);
   ASSERT_TRUE(::IsWindowVisible(window));
   ASSERT_TRUE(FServer.WaitForRequests(1, 30000));
@@ -165,12 +165,12 @@ TEST_F(UpdateWindowWin, TheAutomaticCheckAsksOnlyAfterItsDays) {
   ASSERT_GT(GetCLSettings().RunTimes(), 0);
   FServer.SetReply("/check", THttpReply{.Body = kNewer});
   GetCLSettings().SetSettingDate(L"Update.LastDate", Now() - 6);
-  FEngine.AppUpdateAuto();
-  EXPECT_EQ(FEngine.UpdateForm(), nullptr);
+  AppUpdateAuto(FEngine);
+  EXPECT_EQ(UpdateFormOf(FEngine), nullptr);
 
   GetCLSettings().SetSettingDate(L"Update.LastDate", Now() - 7.01);
-  FEngine.AppUpdateAuto();
-  TfrmCLUpdateForm& form = *FEngine.UpdateForm();
+  AppUpdateAuto(FEngine);
+  TfrmCLUpdateForm& form = *UpdateFormOf(FEngine);
   EXPECT_FALSE(form.Visible());
   ASSERT_TRUE(Serve([&form] { return form.Visible(); }));
   EXPECT_EQ(FServer.Requests().size(), 1u);
@@ -182,8 +182,8 @@ TEST_F(UpdateWindowWin, TheAutomaticCheckAsksOnlyAfterItsDays) {
 
 TEST_F(UpdateWindowWin, AKeyGivesTheRequestUp) {
   FServer.SetReply("/check", THttpReply{.Hold = true});
-  FEngine.AppUpdate(false);
-  TfrmCLUpdateForm& form = *FEngine.UpdateForm();
+  AppUpdate(FEngine, false);
+  TfrmCLUpdateForm& form = *UpdateFormOf(FEngine);
   ASSERT_TRUE(FServer.WaitForRequests(1, 30000));
   HWND button = ControlWindow(*form.btnOK2);
   ::PostMessageW(button, WM_KEYUP, 'A', 0);
@@ -209,7 +209,7 @@ TEST_F(UpdateWindowWin, CheckForUpdateInBothMenusOfTheMainWindowAsksTheServer) {
     ASSERT_NE(entry, nullptr);
     const size_t asked = FServer.Requests().size();
     entry->Click();
-    TfrmCLUpdateForm& form = *main.Engine().UpdateForm();
+    TfrmCLUpdateForm& form = *UpdateFormOf(main.Engine());
     ASSERT_TRUE(Serve([&form] { return !form.Updating(); }));
     Serve([] { return ::GetQueueStatus(QS_POSTMESSAGE) == 0; });
     EXPECT_EQ(FServer.Requests().size(), asked + 1);

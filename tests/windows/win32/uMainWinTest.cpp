@@ -8,6 +8,7 @@
 #include "components/CLSkin.h"
 #include "platform/TextCodec.h"
 #include "shell/win32/CLMainWin.h"
+#include "support/RunUntil.h"
 #include "support/win32/WinScratch.h"
 #include "support/win32/WinWindowTest.h"
 #include "windows/CLUpdateForm.h"
@@ -30,7 +31,6 @@
 
 namespace {
 
-constexpr DWORD kLimitMs = 120000;
 constexpr wchar_t kScratchKey[] = L"Software\\KestrovaMainWinTest";
 constexpr wchar_t kAppPaths[] = L"Software\\KestrovaMainWinTest\\App Paths";
 
@@ -137,31 +137,32 @@ private:
   kplat::IPlatform& FReal;
 };
 
+// The scratch folder with three junk files and the topics that find them, and a stale
+// application path under the scratch key.
+void PlantScratch(const std::wstring& aFolder) {
+  ktest::win32::RemoveTree(aFolder);
+  ::CreateDirectoryW(aFolder.c_str(), nullptr);
+  for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"})
+    std::ofstream(std::filesystem::path(aFolder + name)) << "junk";
+  const std::wstring gone = L"C:\\KestrovaGone\\gone.exe";
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), nullptr,
+                    REG_SZ, gone.c_str(), static_cast<DWORD>((gone.size() + 1) * sizeof(wchar_t)));
+  std::ofstream(std::filesystem::path(aFolder + L"topics.db"))
+      << "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
+         "[TOPIC_0]\nNAME=KestrovaWinJunk\nCategory=tcCJunkFile\nRule_Caption=Old files\n"
+         "LOCATION_0=lsDisk,"
+      << kplat::ToUtf8(aFolder)
+      << "\nRule=rsJunkFile,.tmp\nLEVEL=2\n"
+         "[TOPIC_1]\nNAME=KestrovaWinPaths\nCategory=tcARegFix\nRule_Caption=App paths\n"
+         "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaMainWinTest\\App Paths\n"
+         "Rule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\nFolderDepth=2\nIncludeSubFolder=1\n";
+}
+
 class MainWindowWin : public WinWindowTest {
 protected:
   MainWindowWin() {
     FBox.DeclineQuestions = true;
-    FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
-    ktest::win32::RemoveTree(FFolder);
-    ::CreateDirectoryW(FFolder.c_str(), nullptr);
-    for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"})
-      std::ofstream(std::filesystem::path(FFolder + name)) << "junk";
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
-                      nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    const std::wstring gone = L"C:\\KestrovaGone\\gone.exe";
-    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(gone.c_str()),
-                     static_cast<DWORD>((gone.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-    std::ofstream(std::filesystem::path(FFolder + L"topics.db"))
-        << "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
-           "[TOPIC_0]\nNAME=KestrovaWinJunk\nCategory=tcCJunkFile\nRule_Caption=Old files\n"
-           "LOCATION_0=lsDisk,"
-        << kplat::ToUtf8(FFolder)
-        << "\nRule=rsJunkFile,.tmp\nLEVEL=2\n"
-           "[TOPIC_1]\nNAME=KestrovaWinPaths\nCategory=tcARegFix\nRule_Caption=App paths\n"
-           "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaMainWinTest\\App Paths\n"
-           "Rule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\nFolderDepth=2\nIncludeSubFolder=1\n";
+    PlantScratch(FFolder);
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowWin() override {
@@ -187,7 +188,7 @@ protected:
     return form;
   }
 
-  std::wstring FFolder;
+  const std::wstring FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
   std::unique_ptr<TfrmMain> FForm;
 };
 
@@ -211,7 +212,8 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_TRUE(form.FigEngine().IsRunning());
   EXPECT_FALSE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
   ShootNow(window, L"main-scanning");
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
   ASSERT_FALSE(FBox.Texts.empty());
   EXPECT_EQ(FBox.Texts.back(), L"Do you want to cure these right now?");
   EXPECT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
@@ -251,7 +253,8 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   Click(*form.ButtonPanel()->Button(L"Cure"));
   EXPECT_TRUE(form.FigCure().IsRunning());
   ShootNow(window, L"main-repairing");
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   EXPECT_EQ(page.lblInfo->Caption(), L"Ready");
   EXPECT_EQ(page.lblResultJunkFiles->Caption(), L"2 Fixed.");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
@@ -300,14 +303,14 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
   const auto ticks = CountTicks(*form.tmrSchedule);
   form.ShowForm();
 
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return form.FigEngine().IsRunning(); }, kRunLimitMs));
   EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), DateTimeToStr(Now(), formats));
   ASSERT_TRUE(ktest::win32::PumpUntil(
       [&] {
         return !form.FigEngine().IsRunning() && !form.FigCure().IsRunning() &&
                form.Maintain()->lblInfo->Caption() == L"Ready";
       },
-      kLimitMs));
+      kRunLimitMs));
   ShootNow(FormWindow(form), L"main-scheduled-repair");
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
@@ -322,7 +325,7 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
   clock.Set(2026, 12, 9, 12, 0, 50);
   const std::wstring last = settings.GetSettingString(L"Schedule.LastCure");
   const int seen = *ticks;
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= seen + 3; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= seen + 3; }, kRunLimitMs));
   EXPECT_FALSE(form.FigEngine().IsRunning());
   EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), last);
 }
@@ -353,9 +356,9 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
   // The program's own update window, found whatever its caption says in German.
   ASSERT_TRUE(Choose(*form.miLanguage, L"Deutsch"));
   form.actUpdate->Execute();
-  TfrmCLUpdateForm* update = form.Engine().UpdateForm();
+  TfrmCLUpdateForm* update = UpdateFormOf(form.Engine());
   ASSERT_NE(update, nullptr);
-  ASSERT_TRUE(ktest::win32::PumpUntil([update] { return !update->Updating(); }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([update] { return !update->Updating(); }, kRunLimitMs));
   HWND window = FormWindow(*update);
   ASSERT_TRUE(::IsWindowVisible(window));
   EXPECT_EQ(update->Caption(), L"Aktualisierung von Kestrova");
@@ -365,9 +368,10 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
   HWND main = FormWindow(form);
   for (int round = 1; round <= 6; ++round) {
     ::SetForegroundWindow(main);
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kLimitMs));
+    ASSERT_TRUE(
+        ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kRunLimitMs));
     const int seen = *ticks;
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kLimitMs));
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kRunLimitMs));
     EXPECT_EQ(::GetForegroundWindow(), round <= 5 ? window : main) << round;
   }
   ShootNow(window, L"update-de-brought-forward");
@@ -465,19 +469,19 @@ TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
   ASSERT_TRUE(checked);
 
   // Closed: the held scan runs once and repairs without asking.
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *scans > 0; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *scans > 0; }, kRunLimitMs));
   ASSERT_TRUE(ktest::win32::PumpUntil(
       [&] {
         return !form.FigEngine().IsRunning() && !form.FigCure().IsRunning() &&
                form.Maintain()->lblInfo->Caption() == L"Ready";
       },
-      kLimitMs));
+      kRunLimitMs));
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_FALSE(FileThere(FFolder + L"two.tmp"));
   const int after = *ticks;
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kRunLimitMs));
   EXPECT_EQ(*scans, 1);
 }
 
@@ -492,7 +496,8 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
 
   // The user's scan, answered "No": the findings wait in the window.
   Click(*form.ButtonPanel()->Button(L"Scan"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
   ASSERT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
 
   // The result list is open, "two.tmp" unticked, while noon comes and several seconds more.
@@ -527,7 +532,7 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
 
   // The due run is skipped for the day, and the status line says so.
   const int after = *ticks;
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kRunLimitMs));
   EXPECT_EQ(*scans, 1);
   EXPECT_EQ(page.lblInfo->Caption(),
             L"Automatic scan skipped: the findings of the last scan wait for your decision.");
@@ -535,7 +540,8 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
   EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
 
   Click(*form.ButtonPanel()->Button(L"Cure"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
   EXPECT_FALSE(FileThere(FFolder + L"three.tmp"));
@@ -602,13 +608,15 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   HWND window = FormWindow(form);
 
   Click(*form.ButtonPanel()->Button(L"Scan"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
   // Another program holds "two.tmp" open without letting it be deleted.
   HANDLE held = ::CreateFileW((FFolder + L"two.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Click(*form.ButtonPanel()->Button(L"Cure"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   ::CloseHandle(held);
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));

@@ -7,6 +7,7 @@
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
+#include "support/RunUntil.h"
 #include "support/win32/WinScratch.h"
 #include "support/win32/WinWindowTest.h"
 
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr DWORD kLimitMs = 120000;
 constexpr wchar_t kScratchRoot[] = L"Software\\KestrovaRestoreWin";
 
 std::wstring ValueName(int aRun, int aValue) {
@@ -28,6 +28,17 @@ std::wstring ValueName(int aRun, int aValue) {
   name += L"-value";
   name += std::to_wstring(aValue);
   return name;
+}
+
+// Selects a row as the user's click does: in the system's list view.
+void SelectRow(TfrmRestore& aWindow, int aRow) {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageW(ControlWindow(*aWindow.lvBackup), LVM_SETITEMSTATE, aRow,
+                 reinterpret_cast<LPARAM>(&item));
+  ASSERT_NE(aWindow.lvBackup->Selected(), nullptr);
+  EXPECT_EQ(aWindow.lvBackup->Selected()->Index(), aRow);
 }
 
 class RestoreCenterWin : public WinEngineWindowTest {
@@ -78,24 +89,13 @@ protected:
     engine.SetFigCure(&cure);
     engine.SetPacing(false);
     engine.StartScan();
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kRunLimitMs));
     ASSERT_EQ(cure.GetCheckedItem(), aRun + 1);
     cure.SetBackupPath(FBackup);
     cure.SetPaced(false);
     ASSERT_TRUE(cure.StartCure()) << kplat::ToUtf8(cure.LastError());
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !cure.IsRunning(); }, kLimitMs));
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !cure.IsRunning(); }, kRunLimitMs));
     EXPECT_EQ(ReadValue(ValueName(aRun, 0)), L"<missing>");
-  }
-
-  // Selects a row as the user's click does: in the system's list view.
-  static void SelectRow(TfrmRestore& aWindow, int aRow) {
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendMessageW(ControlWindow(*aWindow.lvBackup), LVM_SETITEMSTATE, aRow,
-                   reinterpret_cast<LPARAM>(&item));
-    ASSERT_NE(aWindow.lvBackup->Selected(), nullptr);
-    EXPECT_EQ(aWindow.lvBackup->Selected()->Index(), aRow);
   }
 
   TImageList FSmallImages{nullptr};
