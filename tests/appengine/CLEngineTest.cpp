@@ -1,10 +1,7 @@
 #include "appengine/CLEngine.h"
 
-#include "base/CLSettings.h"
 #include "platform/TextCodec.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <memory>
 #include <string>
@@ -13,20 +10,6 @@
 namespace {
 
 using Lines = std::vector<std::wstring>;
-
-const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
-
-class TFakeMessageBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Shown.push_back(aRequest);
-    aFlagChecked = Tick;
-    return Answer;
-  }
-  std::vector<TCLMessageRequest> Shown;
-  bool Tick = false;
-  TModalResult Answer = mr::OK;
-};
 
 // A window as far as the title goes.
 class TCaptioned : public TComponent {
@@ -40,7 +23,7 @@ public:
   std::wstring Caption;
 };
 
-class CLEngine : public ::testing::Test {
+class CLEngine : public MachineTest {
 protected:
   CLEngine() {
     FLanguage.DefaultData().LoadFromString(L"[AppRes]\n"
@@ -52,16 +35,10 @@ protected:
     FEngine.SetLanguageData(&FLanguage);
     FEngine.SetMessageBox(&FBox);
   }
-  ~CLEngine() override { FreeCLSettings(); }
 
-  void SetConst(const std::string& aLines) {
-    FMachine.AddTextFile(kProgramFolder + L"const.dat", "[setting]\n" + aLines);
-  }
+  void SetConst(const std::string& aLines) { Program().Settings(aLines); }
 
-  kplat::fake::TFakeMachineScope FScope;
-  kplat::fake::TFakeMachine& FMachine = FScope.Machine();
   TCLMultiLangData FLanguage{nullptr};
-  TFakeMessageBox FBox;
   TCLEngine FEngine{nullptr};
 };
 
@@ -107,19 +84,19 @@ TEST_F(CLEngine, MessageBoxShowsTheTextOrItsMarker) {
   EXPECT_EQ(FEngine.ShowMessageEx(L"MSGBox.CureAfterScan", {L"5", L"!"}, false, mr::None, mb::YesNo,
                                   TMsgDlgType::mtInformation, 0),
             mr::OK);
-  ASSERT_EQ(FBox.Shown.size(), 1u);
-  EXPECT_EQ(FBox.Shown[0].Text, L"Cure 5 items of 5? !");
-  EXPECT_EQ(FBox.Shown[0].Caption, L"Kestrova");
-  EXPECT_EQ(FBox.Shown[0].Buttons, mb::YesNo);
-  EXPECT_EQ(FBox.Shown[0].ShowFlagCaption, L"");
+  ASSERT_EQ(FBox.Requests.size(), 1u);
+  EXPECT_EQ(FBox.Requests[0].Text, L"Cure 5 items of 5? !");
+  EXPECT_EQ(FBox.Requests[0].Caption, L"Kestrova");
+  EXPECT_EQ(FBox.Requests[0].Buttons, mb::YesNo);
+  EXPECT_EQ(FBox.Requests[0].ShowFlagCaption, L"");
 
   FEngine.ShowErrorMessage(L"Update.NetError", L"404", true);
-  ASSERT_EQ(FBox.Shown.size(), 2u);
-  EXPECT_EQ(FBox.Shown[1].Text, L"[LibRes]Update.NetError");
-  EXPECT_EQ(FBox.Shown[1].DlgType, TMsgDlgType::mtError);
-  EXPECT_EQ(FBox.Shown[1].Buttons, mb::OK);
+  ASSERT_EQ(FBox.Requests.size(), 2u);
+  EXPECT_EQ(FBox.Requests[1].Text, L"[LibRes]Update.NetError");
+  EXPECT_EQ(FBox.Requests[1].DlgType, TMsgDlgType::mtError);
+  EXPECT_EQ(FBox.Requests[1].Buttons, mb::OK);
   FEngine.ShowMessageEx(L"MSGBox.Missing", {}, false, mr::None, mb::OK, TMsgDlgType::mtWarning, 0);
-  EXPECT_EQ(FBox.Shown[2].Text, L"[AppRes]MSGBox.Missing");
+  EXPECT_EQ(FBox.Requests[2].Text, L"[AppRes]MSGBox.Missing");
 
   FEngine.SetMessageBox(nullptr);
   EXPECT_EQ(FEngine.ShowMessageEx(L"MSGBox.CureAfterScan", {}, false, mr::Yes, mb::YesNo,
@@ -132,22 +109,22 @@ TEST_F(CLEngine, TickedMessageIsAnsweredFromTheSettings) {
     return FEngine.ShowMessageEx(L"MSGBox.CureAfterScan", {}, false, aDefault, mb::YesNo,
                                  TMsgDlgType::mtInformation, 10);
   };
-  FBox.Answer = mr::No;
+  FBox.Unscripted = mr::No;
   EXPECT_EQ(ask(mr::None), mr::No);
-  ASSERT_EQ(FBox.Shown.size(), 1u);
-  EXPECT_EQ(FBox.Shown[0].ShowFlagCaption, L"Do not display this message again");
+  ASSERT_EQ(FBox.Requests.size(), 1u);
+  EXPECT_EQ(FBox.Requests[0].ShowFlagCaption, L"Do not display this message again");
   EXPECT_TRUE(GetCLSettings().GetMessageShowAgainFlag(10));
 
   FLanguage.CurrentData().LoadFromString(L"[SkinRes]\nMSG_CAP_SHOWFLAG=Nicht mehr anzeigen\n");
-  FBox.Tick = true;
-  FBox.Answer = mr::Yes;
+  FBox.TickShowAgain = true;
+  FBox.Unscripted = mr::Yes;
   EXPECT_EQ(ask(mr::None), mr::Yes);
-  EXPECT_EQ(FBox.Shown[1].ShowFlagCaption, L"Nicht mehr anzeigen");
+  EXPECT_EQ(FBox.Requests[1].ShowFlagCaption, L"Nicht mehr anzeigen");
 
   // From now on nothing is shown: the given default wins, else the stored answer.
   EXPECT_EQ(ask(mr::None), mr::Yes);
   EXPECT_EQ(ask(mr::Cancel), mr::Cancel);
-  EXPECT_EQ(FBox.Shown.size(), 2u);
+  EXPECT_EQ(FBox.Requests.size(), 2u);
   FreeCLSettings();
   EXPECT_EQ(GetCLSettings().GetMessageShowAgainResult(10), mr::Yes);
   EXPECT_FALSE(GetCLSettings().GetMessageShowAgainFlag(10));
@@ -171,13 +148,13 @@ TEST_F(CLEngine, AddressesOfPages) {
 
 TEST_F(CLEngine, UnreadableSettingsAreToldOnceAtStart) {
   const std::wstring file = L"C:\\ProgramData\\C__Program Files_Kestrova_Kestrova.exe\\setting.dat";
-  FMachine.AddTextFile(file, "[setting]\nRunTimes=3\n");
-  FMachine.FailOpenFile(file, kplat::err::SharingViolation);
+  Machine().AddTextFile(file, "[setting]\nRunTimes=3\n");
+  Machine().FailOpenFile(file, kplat::err::SharingViolation);
   FEngine.InitPost();
   FEngine.InitPost();
-  ASSERT_EQ(FBox.Shown.size(), 1u);
-  EXPECT_EQ(FBox.Shown[0].Text, L"Cannot read " + file);
-  EXPECT_EQ(FBox.Shown[0].DlgType, TMsgDlgType::mtWarning);
+  ASSERT_EQ(FBox.Requests.size(), 1u);
+  EXPECT_EQ(FBox.Requests[0].Text, L"Cannot read " + file);
+  EXPECT_EQ(FBox.Requests[0].DlgType, TMsgDlgType::mtWarning);
 }
 
 TEST_F(CLEngine, AddressParametersIdentifyTheProgram) {
@@ -186,22 +163,22 @@ TEST_F(CLEngine, AddressParametersIdentifyTheProgram) {
   version.Major = 5;
   version.Minor = 1;
   version.ServicePack = L"Service Pack 3";
-  FMachine.SetVersion(version);
-  FMachine.SetLangID(1031);
-  FMachine.AdvanceMs(7042);
+  Machine().SetVersion(version);
+  Machine().SetLangID(1031);
+  Machine().AdvanceMs(7042);
   GetCLSettings(); // the first start: no earlier runs
 
   EXPECT_EQ(FEngine.GetURLParam(), L"07042&LANG=Deutsch+S%FCd&DAY=0&RUNTIME=0&VER=01020304"
                                    L"&SVER=77&WVER=5_1_Service+Pack+3&WLANG=1031"
                                    L"&CHL=756E6B6E6F77");
 
-  FMachine.SetRegString(kplat::regroot::LocalMachine, L"Software\\Kestrova", L"CHL",
-                        L"\"C:\\Setup\\chan1\"");
+  Machine().SetRegString(kplat::regroot::LocalMachine, L"Software\\Kestrova", L"CHL",
+                         L"\"C:\\Setup\\chan1\"");
   const std::wstring params = FEngine.GetURLParam();
   EXPECT_EQ(params.substr(params.find(L"&CHL=")), L"&CHL=6368616E31");
 
   // The language name goes out in the system's code page.
-  FMachine.SetAnsiCodePage(1251);
+  Machine().SetAnsiCodePage(1251);
   GetCLSettings().SetSettingstring(L"Language", L"\u0420\u0443\u0441\u0441\u043A\u0438\u0439");
   const std::wstring russian = FEngine.GetURLParam();
   EXPECT_EQ(russian.substr(russian.find(L"&LANG="), 28), L"&LANG=%D0%F3%F1%F1%EA%E8%E9&");
@@ -217,19 +194,19 @@ TEST_F(CLEngine, OwnProtocolOpensPagesAndNeverNavigates) {
   EXPECT_FALSE(cancel);
   FEngine.WebBeforeNavigate2(L"WCME:open?other=1&PAGE=", cancel);
   EXPECT_TRUE(cancel);
-  EXPECT_TRUE(FMachine.ShellExecutions().empty());
+  EXPECT_TRUE(Machine().ShellExecutions().empty());
 
   cancel = false;
   FEngine.WebBeforeNavigate2(L"wcme:open?x=%ZZ&PAGE=sup%70ort", cancel);
   EXPECT_TRUE(cancel);
-  ASSERT_EQ(FMachine.ShellExecutions().size(), 1u);
+  ASSERT_EQ(Machine().ShellExecutions().size(), 1u);
   EXPECT_TRUE(
-      FMachine.ShellExecutions()[0].File.starts_with(L"http://support.example/?ACTION=support&"));
+      Machine().ShellExecutions()[0].File.starts_with(L"http://support.example/?ACTION=support&"));
 }
 
 TEST_F(CLEngine, PagesOfTheProgramFolderOpenAsFileAddresses) {
-  FMachine.AddTextFile(L"C:\\Program Files\\Kestrova\\help\\index #1.html", "<html/>");
-  FMachine.AddTextFile(L"C:\\Program Files\\outside.html", "<html/>");
+  Machine().AddTextFile(L"C:\\Program Files\\Kestrova\\help\\index #1.html", "<html/>");
+  Machine().AddTextFile(L"C:\\Program Files\\outside.html", "<html/>");
   SetConst("URL.Help=%exepath%\\help\\index #1.html\n"
            "URL.Slashes=%EXEPATH%/help/index #1.html\n"
            "URL.Missing=%exepath%\\help\\gone.html\n"
@@ -245,9 +222,9 @@ TEST_F(CLEngine, PagesOfTheProgramFolderOpenAsFileAddresses) {
   const TCase cases[] = {{L"Help", help}, {L"Slashes", help}, {L"Missing", L""},  {L"Climb", L""},
                          {L"Dots", L""},  {L"Folder", L""},   {L"Elsewhere", L""}};
   for (const TCase& c : cases) {
-    const size_t before = FMachine.ShellExecutions().size();
+    const size_t before = Machine().ShellExecutions().size();
     EXPECT_EQ(FEngine.ShowPageByURL(FEngine.GetURL(c.Page, true)), !c.Opened.empty()) << c.Page;
-    const auto executions = FMachine.ShellExecutions();
+    const auto executions = Machine().ShellExecutions();
     ASSERT_EQ(executions.size(), before + (c.Opened.empty() ? 0 : 1)) << c.Page;
     if (!c.Opened.empty()) {
       EXPECT_EQ(executions.back().File, c.Opened) << c.Page;
@@ -259,8 +236,8 @@ TEST_F(CLEngine, APageNameFromAWebPageIsOneQueryValue) {
   SetConst("URL.Redirect=http://redirect.example/go\n");
   bool cancel = false;
   FEngine.WebBeforeNavigate2(L"wcme:open?PAGE=support%26CHL%3Dforged%20x", cancel);
-  ASSERT_EQ(FMachine.ShellExecutions().size(), 1u);
-  const std::wstring address = FMachine.ShellExecutions()[0].File;
+  ASSERT_EQ(Machine().ShellExecutions().size(), 1u);
+  const std::wstring address = Machine().ShellExecutions()[0].File;
   EXPECT_TRUE(address.starts_with(L"http://redirect.example/go?ACTION=support%26CHL%3Dforged+x&"))
       << kplat::ToUtf8(address);
   EXPECT_EQ(address.find(L"CHL=forged"), std::wstring::npos);
@@ -269,11 +246,11 @@ TEST_F(CLEngine, APageNameFromAWebPageIsOneQueryValue) {
 TEST_F(CLEngine, SkinAndLanguageListsAreSortedOnce) {
   for (const wchar_t* name :
        {L"Blue.skn", L"Blue.nsf.skn", L"default.skn", L"aqua.skn", L"My.Theme.skn", L"x.txt"}) {
-    FMachine.AddFile(kProgramFolder + L"skins\\" + name);
+    Machine().AddFile(kProgram + L"skins\\" + name);
   }
-  FMachine.AddFolder(kProgramFolder + L"skins\\Folder.skn");
+  Machine().AddFolder(kProgram + L"skins\\Folder.skn");
   for (const wchar_t* name : {L"German.lan", L"english.lan", L"french.lan"}) {
-    FMachine.AddFile(kProgramFolder + L"lang\\" + name);
+    Machine().AddFile(kProgram + L"lang\\" + name);
   }
   const auto lines = [](const TStringList& aList) {
     Lines result;
@@ -284,15 +261,15 @@ TEST_F(CLEngine, SkinAndLanguageListsAreSortedOnce) {
   };
   EXPECT_EQ(lines(FEngine.GetSkinList()), (Lines{L"Default", L"aqua", L"Blue", L"Blue", L"My"}));
   EXPECT_EQ(lines(FEngine.GetLanguageList()), (Lines{L"English", L"french", L"German"}));
-  FMachine.AddFile(kProgramFolder + L"lang\\Dutch.lan");
+  Machine().AddFile(kProgram + L"lang\\Dutch.lan");
   EXPECT_EQ(FEngine.GetLanguageList().Count(), 3);
 }
 
 TEST_F(CLEngine, LanguageChoiceLoadsOnlyReadableFiles) {
-  const std::wstring german = kProgramFolder + L"lang\\German.lan";
-  FMachine.AddTextFile(german, "[AppRes]\nAppName=Kestrova DE\nMSGBox.CureAfterScan=Jetzt?\n");
-  FMachine.AddTextFile(kProgramFolder + L"lang\\Broken.lan", "[AppRes]\nAppName=Broken\n");
-  FMachine.FailOpenFile(kProgramFolder + L"lang\\Broken.lan");
+  const std::wstring german = kProgram + L"lang\\German.lan";
+  Machine().AddTextFile(german, "[AppRes]\nAppName=Kestrova DE\nMSGBox.CureAfterScan=Jetzt?\n");
+  Machine().AddTextFile(kProgram + L"lang\\Broken.lan", "[AppRes]\nAppName=Broken\n");
+  Machine().FailOpenFile(kProgram + L"lang\\Broken.lan");
   int changes = 0;
   FEngine.OnLanguageChanged = [&changes](TObject&) { ++changes; };
 
@@ -305,7 +282,7 @@ TEST_F(CLEngine, LanguageChoiceLoadsOnlyReadableFiles) {
   EXPECT_EQ(FEngine.GetAppString(L"MSGBox.CureAfterScan"), L"Jetzt?");
   EXPECT_EQ(FEngine.AppTitle(), L"Kestrova DE  ");
   // The same name in the same case is no change; in another case the file is read again.
-  FMachine.AddTextFile(german, "[AppRes]\nMSGBox.CureAfterScan=Sofort?\n");
+  Machine().AddTextFile(german, "[AppRes]\nMSGBox.CureAfterScan=Sofort?\n");
   FEngine.SetLanguage(L"German");
   EXPECT_EQ(FEngine.GetAppString(L"MSGBox.CureAfterScan"), L"Jetzt?");
   FEngine.SetLanguage(L"GERMAN");

@@ -1,19 +1,15 @@
 #include "appengine/CLEngine.h"
 
-#include "base/CLSettings.h"
 #include "components/CLControls.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
-const std::wstring kSkins = kProgramFolder + L"skins\\";
-const std::wstring kLanguages = kProgramFolder + L"lang\\";
+const std::wstring kSkins = kProgram + L"skins\\";
+const std::wstring kLanguages = kProgram + L"lang\\";
 
 std::string SkinText(const std::string& aWindowColor) {
   return "[Skin]\nDark=1\n[Colors]\nWindow=" + aWindowColor + "\n";
@@ -32,7 +28,7 @@ public:
   TCLMultiLang* language;
 };
 
-class CLEngineWindows : public ::testing::Test {
+class CLEngineWindows : public MachineTest {
 protected:
   CLEngineWindows() {
     FLanguage.DefaultData().LoadFromString(L"[Info]\nLanguage=English\n"
@@ -44,17 +40,12 @@ protected:
     FEngine.SetSkinData(&FSkinData);
     FEngine.OnSkinChanged = [this](TObject&) { ++FSkinChanges; };
   }
-  ~CLEngineWindows() override {
-    FreeCLSettings();
-    SetCurrentSkinTheme(TCLSkinTheme());
-  }
+  ~CLEngineWindows() override { SetCurrentSkinTheme(TCLSkinTheme()); }
 
   std::wstring Setting(const std::wstring& aName) {
     return GetCLSettings().GetSettingString(aName);
   }
 
-  kplat::fake::TFakeMachineScope FScope;
-  kplat::fake::TFakeMachine& FMachine = FScope.Machine();
   TCLMultiLangData FLanguage{nullptr};
   TCLSkinData FSkinData{nullptr};
   TCLEngine FEngine{nullptr};
@@ -71,10 +62,10 @@ std::vector<std::wstring> Captions(const TMenuItem& aParent) {
 } // namespace
 
 TEST_F(CLEngineWindows, SkinFileChoiceAndFallbacks) {
-  FMachine.AddTextFile(kSkins + L"Dark.skn", SkinText("#102030"));
-  FMachine.AddTextFile(kSkins + L"Dark.nsf.skn", SkinText("#FFFFFF"));
-  FMachine.AddTextFile(kSkins + L"Paper.nsf.skn", SkinText("#F0E0D0"));
-  FMachine.AddTextFile(kSkins + L"Broken.skn", SkinText("#12345"));
+  Machine().AddTextFile(kSkins + L"Dark.skn", SkinText("#102030"));
+  Machine().AddTextFile(kSkins + L"Dark.nsf.skn", SkinText("#FFFFFF"));
+  Machine().AddTextFile(kSkins + L"Paper.nsf.skn", SkinText("#F0E0D0"));
+  Machine().AddTextFile(kSkins + L"Broken.skn", SkinText("#12345"));
 
   // ".skn" comes first and draws the frame; ".nsf.skn" keeps the system's frame.
   FEngine.SetSkin(L"Dark");
@@ -108,11 +99,11 @@ TEST_F(CLEngineWindows, SkinFileChoiceAndFallbacks) {
 }
 
 TEST_F(CLEngineWindows, GlowFramesAreOffOnlyOnVista64) {
-  FMachine.AddTextFile(kSkins + L"Dark.skn", SkinText("#102030"));
-  FMachine.AddTextFile(kSkins + L"Blue.skn", SkinText("#0000FF"));
+  Machine().AddTextFile(kSkins + L"Dark.skn", SkinText("#102030"));
+  Machine().AddTextFile(kSkins + L"Blue.skn", SkinText("#0000FF"));
   FEngine.SetSkin(L"Dark");
   EXPECT_TRUE(CurrentSkinTheme().ButtonGlow);
-  FMachine.SetVersion(kplat::TOSVersion{6, 0, 6002, L"Service Pack 2", 1, 9});
+  Machine().SetVersion(kplat::TOSVersion{6, 0, 6002, L"Service Pack 2", 1, 9});
   FEngine.SetSkin(L"Blue");
   EXPECT_FALSE(CurrentSkinTheme().ButtonGlow);
   EXPECT_FALSE(CurrentSkinTheme().CaptionGlow);
@@ -133,8 +124,8 @@ TEST_F(CLEngineWindows, MenusListTheChoicesAndFollowIt) {
   TMenuItem languages(nullptr);
   FEngine.SetSkinMenuItem(&skins);
   FEngine.SetLanguageMenuItem(&languages);
-  FMachine.AddTextFile(kSkins + L"Dark.skn", SkinText("#102030"));
-  FMachine.AddTextFile(kSkins + L"R&D.nsf.skn", SkinText("#102030"));
+  Machine().AddTextFile(kSkins + L"Dark.skn", SkinText("#102030"));
+  Machine().AddTextFile(kSkins + L"R&D.nsf.skn", SkinText("#102030"));
   FEngine.SetSkin(L"Default");
   FEngine.BuildSkinMenu();
   FEngine.BuildLanguageMenu();
@@ -165,9 +156,9 @@ TEST_F(CLEngineWindows, MenusListTheChoicesAndFollowIt) {
 }
 
 TEST_F(CLEngineWindows, LanguageChangeTranslatesOpenWindowsAndBack) {
-  FMachine.AddTextFile(kLanguages + L"Deutsch.lan",
-                       "[Info]\nLanguage=Deutsch\n[SkinRes]\nMSG_CAP_SHOWFLAG=Nicht mehr zeigen\n"
-                       "[TfrmProbe]\nfrmProbe.Caption=Probe DE\nbtnGo.Caption=Los\n");
+  Machine().AddTextFile(kLanguages + L"Deutsch.lan",
+                        "[Info]\nLanguage=Deutsch\n[SkinRes]\nMSG_CAP_SHOWFLAG=Nicht mehr zeigen\n"
+                        "[TfrmProbe]\nfrmProbe.Caption=Probe DE\nbtnGo.Caption=Los\n");
   TMenuItem languages(nullptr);
   FEngine.SetLanguageMenuItem(&languages);
   FEngine.SetLanguage(L"English");
@@ -195,25 +186,17 @@ TEST_F(CLEngineWindows, LanguageChangeTranslatesOpenWindowsAndBack) {
 }
 
 TEST_F(CLEngineWindows, ShowFlagCaptionFollowsTheLanguage) {
-  class TBox : public ICLMessageBox {
-  public:
-    TModalResult Show(const TCLMessageRequest& aRequest, bool&) override {
-      Caption = aRequest.ShowFlagCaption;
-      return mr::OK;
-    }
-    std::wstring Caption;
-  } box;
-  FEngine.SetMessageBox(&box);
-  FMachine.AddTextFile(kLanguages + L"Deutsch.lan",
-                       "[SkinRes]\nMSG_CAP_SHOWFLAG=Nicht mehr zeigen\n");
+  FEngine.SetMessageBox(&FBox);
+  Machine().AddTextFile(kLanguages + L"Deutsch.lan",
+                        "[SkinRes]\nMSG_CAP_SHOWFLAG=Nicht mehr zeigen\n");
   const auto ask = [this] {
     FEngine.ShowMessageEx(L"X", {}, false, mr::None, mb::OK, TMsgDlgType::mtInformation, 3);
   };
   FEngine.SetLanguage(L"Deutsch");
   ask();
-  EXPECT_EQ(box.Caption, L"Nicht mehr zeigen");
+  EXPECT_EQ(FBox.Requests.back().ShowFlagCaption, L"Nicht mehr zeigen");
   FEngine.SetLanguage(L"English");
   ask();
-  EXPECT_EQ(box.Caption, L"Do not show again");
+  EXPECT_EQ(FBox.Requests.back().ShowFlagCaption, L"Do not show again");
   FEngine.SetMessageBox(nullptr);
 }

@@ -4,6 +4,7 @@
 #include "base/CLMultiLangLan.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@
 
 namespace {
 
-const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
 const std::wstring kWord = L"C__Program Files_Kestrova_Kestrova.exe";
 const std::wstring kUserFolder = L"C:\\Users\\User\\AppData\\Roaming\\" + kWord + L"\\";
 const std::wstring kMachineFolder = L"C:\\ProgramData\\" + kWord + L"\\";
@@ -48,10 +48,10 @@ TEST_F(CLSettings, DataFoldersFollowTheConfigPathWord) {
   auto settings = Open();
   EXPECT_EQ(settings->UserDataPathCurrentUser(), kUserFolder);
   EXPECT_EQ(settings->UserDataPathAllUsers(), kMachineFolder);
-  EXPECT_EQ(settings->ConstDataPath(), kProgramFolder);
+  EXPECT_EQ(settings->ConstDataPath(), kProgram);
   settings.reset();
 
-  FMachine.AddTextFile(kProgramFolder + L"const.dat", "[setting]\nApp.ConfigPath=Kestrova\n");
+  FMachine.AddTextFile(kProgram + L"const.dat", "[setting]\nApp.ConfigPath=Kestrova\n");
   settings = Open();
   EXPECT_EQ(settings->UserDataPathCurrentUser(), L"C:\\Users\\User\\AppData\\Roaming\\Kestrova\\");
   settings.reset();
@@ -66,9 +66,9 @@ TEST_F(CLSettings, DataFoldersFollowTheConfigPathWord) {
 }
 
 TEST_F(CLSettings, FirstLayerThatHasTheNameWins) {
-  FMachine.AddTextFile(kProgramFolder + L"const.dat",
+  FMachine.AddTextFile(kProgram + L"const.dat",
                        "[setting]\nBoth=const\nConstOnly=c\nEmptied=const\nOverwritten=const\n");
-  FMachine.AddTextFile(kProgramFolder + L"oem.const.dat", "[setting]\nBoth=oem\n");
+  FMachine.AddTextFile(kProgram + L"oem.const.dat", "[setting]\nBoth=oem\n");
   FMachine.AddTextFile(kMachineFolder + L"setting.dat", "[setting]\nEmptied=\n");
   TCLEngine engine(nullptr);
   TStringList overwrite;
@@ -87,7 +87,7 @@ TEST_F(CLSettings, FirstLayerThatHasTheNameWins) {
   settings->SetSettingstring(L"Overwritten", L"user");
   EXPECT_EQ(settings->GetSettingString(L"Overwritten"), L"engine");
   EXPECT_EQ(FileValue(kMachineFolder + L"setting.dat", L"setting", L"Overwritten"), L"user");
-  EXPECT_EQ(FileValue(kProgramFolder + L"const.dat", L"setting", L"Overwritten"), L"const");
+  EXPECT_EQ(FileValue(kProgram + L"const.dat", L"setting", L"Overwritten"), L"const");
 
   kplat::SetDebugEnabled(true);
   EXPECT_EQ(settings->GetSettingString(L"Nowhere"), L"");
@@ -141,7 +141,7 @@ TEST_F(CLSettings, AllUsersOnlyWhereTheUserMayWrite) {
 }
 
 TEST_F(CLSettings, TypedValuesReadAndWriteTheirText) {
-  FMachine.AddTextFile(kProgramFolder + L"const.dat",
+  FMachine.AddTextFile(kProgram + L"const.dat",
                        "[setting]\nHex=$1F\nNeg=-12\nJunk=12a\nComma=2,5\nFloatJunk=1.5x\n"
                        "Rect3=1,2,3\nRectX=1,x,3,4\nYes=7\nWord=True\n");
   auto settings = Open();
@@ -300,9 +300,8 @@ TEST_F(CLSettings, RunDaysCountFromTheOldestFolder) {
 }
 
 TEST_F(CLSettings, SlowLanguageStringReadsTheChosenFile) {
-  FMachine.AddTextFile(kProgramFolder + L"lang\\German.lan", "[AppRes]\nState.Ready=Bereit\n");
-  FMachine.AddTextFile(kProgramFolder + L"lang\\French.lan",
-                       "\xEF\xBB\xBF[AppRes]\nState.Ready=Prêt\n");
+  FMachine.AddTextFile(kProgram + L"lang\\German.lan", "[AppRes]\nState.Ready=Bereit\n");
+  FMachine.AddTextFile(kProgram + L"lang\\French.lan", "\xEF\xBB\xBF[AppRes]\nState.Ready=Prêt\n");
   auto settings = Open();
   EXPECT_EQ(settings->SlowGetLanguageString(L"AppRes", L"State.Ready", L"Ready"), L"Ready");
   settings->SetSettingstring(L"Language", L"German");
@@ -324,7 +323,7 @@ TEST_F(CLSettings, LanguageFilesWithoutAMarkAreReadInTheSystemCodePage) {
       {1252, "Pr\xEAt", L"Pr\u00EAt"}};
   auto settings = Open();
   settings->SetSettingstring(L"Language", L"Local");
-  const std::wstring file = kProgramFolder + L"lang\\Local.lan";
+  const std::wstring file = kProgram + L"lang\\Local.lan";
   for (const TCase& c : cases) {
     // The in-memory machine of the Windows build has no Shift-JIS converter; the conformance
     // suite proves 932 on the real system there.

@@ -9,6 +9,7 @@
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
+#include "support/ProgramFolder.h"
 #include "support/RoamingProfile.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@ namespace {
 
 using namespace kplat;
 
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
 const std::wstring kTopics = L"C:\\Work\\topics.db";
 const std::wstring kJunk = L"C:\\Work\\junk";
 const std::wstring kAppPaths = L"Software\\KestrovaCli\\App Paths";
@@ -47,8 +47,8 @@ class KestrovaCliTest : public testing::Test {
 protected:
   KestrovaCliTest() {
     InstallFakeRegEdit(Machine());
-    Machine().AddTextFile(kProgram + L"const.dat", "[setting]\nApp.Ver=1.2.3.4\n"
-                                                   "Backup.MaxBackup=10\nPath.Languages=lang\n");
+    ProgramFolder(Machine()).Settings(
+        "App.Ver=1.2.3.4\nBackup.MaxBackup=10\nPath.Languages=lang\n");
     Machine().AddTextFile(kTopics, kTopicFile);
     Machine().SetRegString(regroot::CurrentUser, kAppPaths + L"\\gone.exe", L"",
                            L"C:\\Gone\\gone.exe");

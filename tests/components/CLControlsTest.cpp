@@ -2,6 +2,7 @@
 
 #include "components/CLMultiLang.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/WindowTest.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,8 @@ public:
 
 class ControlsTest : public testing::Test {
 protected:
+  // The logic without windows, also where a window-system binding is installed.
+  const TScopedHeadless FHeadless;
   kplat::fake::TFakeMachineScope FMachine;
   TCLMainThreadQueue FMain;
   TCLScopedMainThread FScope{FMain};

@@ -3,6 +3,7 @@
 #include "appengine/CLEngine.h"
 #include "base/CLSettings.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/WindowTest.h"
 #include "windows/CLAboutForm.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,7 @@
 
 namespace {
 
-const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
-const std::wstring kAboutPng = kProgramFolder + L"res\\images\\about.png";
-
-std::vector<uint8_t> PngHeader(uint8_t aWidth, uint8_t aHeight) {
-  return {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A,   0, 0, 0, 13,
-          'I',  'H', 'D', 'R', 0,    0,    0,    aWidth, 0, 0, 0, aHeight};
-}
+const std::wstring kAboutPng = kProgram + L"res\\images\\about.png";
 
 // A control that counts how often the binding would paint it.
 class TPaintCounter : public IComponentBinding {
@@ -42,19 +37,17 @@ protected:
         L"TfrmCLAboutForm.CopyRightLine3={1} is tranlated by {2}\n"
         L"[TfrmDialog]\nbtnGo.Caption=Go\n");
     FEngine->SetLanguageData(&FLanguage);
-    FMachine.AddTextFile(kProgramFolder + L"const.dat",
-                         "[setting]\nApp.Ver=2.1.0.7\nApp.Copyright=(c) Kestrova team\n"
-                         "URL.support=http://support.example/\n");
+    ProgramFolder(FMachine).Settings("App.Ver=2.1.0.7\nApp.Copyright=(c) Kestrova team\n"
+                                     "URL.support=http://support.example/\n");
   }
   ~CLFormTest() override {
     FMainForm.DestroyComponents();
-    TForm::SetFormBinder(FBinder);
     FreeCLSettings();
     SetCurrentSkinTheme(TCLSkinTheme());
   }
 
   // The window logic without windows, also where a window-system binding is installed.
-  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
+  const TScopedHeadless FHeadless;
   kplat::fake::TFakeMachineScope FScope;
   kplat::fake::TFakeMachine& FMachine = FScope.Machine();
   TCLMultiLangData FLanguage{nullptr};
@@ -115,10 +108,10 @@ TEST_F(CLFormTest, AboutLinesFollowTheLanguage) {
   EXPECT_EQ(about.lblSupport->Caption(), L"Support");
   EXPECT_EQ(about.lblInfo->Caption(), english);
 
-  FMachine.AddTextFile(kProgramFolder + L"lang\\Deutsch.lan",
+  FMachine.AddTextFile(kProgram + L"lang\\Deutsch.lan",
                        "[Info]\nLanguage=Deutsch\nTranslator=Anna Beck\n"
                        "[LibRes]\nbtnOk.Caption=Gut\nTfrmCLAboutForm.CopyRightLine3={1} von {2}\n");
-  FMachine.AddTextFile(kProgramFolder + L"lang\\Plain.lan", "[LibRes]\nbtnOk.Caption=Fine\n");
+  FMachine.AddTextFile(kProgram + L"lang\\Plain.lan", "[LibRes]\nbtnOk.Caption=Fine\n");
   FEngine->SetLanguage(L"Deutsch");
   about.UpdateTexts();
   EXPECT_EQ(about.btnOk->Caption(), L"Gut");

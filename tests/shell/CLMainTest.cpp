@@ -8,6 +8,7 @@
 #include "base/CLSettings.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/ProgramFolder.h"
 #include "windows/uSchedule.h"
 
 #include <gtest/gtest.h>
@@ -22,8 +23,6 @@
 namespace {
 
 using Lines = std::vector<std::wstring>;
-
-const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
 
 class TFakeAppHost : public ICLAppHost {
 public:
@@ -172,7 +171,7 @@ protected:
 
   void SetConst(const std::string& aLines) {
     FreeCLSettings();
-    FMachine.AddTextFile(kProgramFolder + L"const.dat", "[setting]\n" + aLines);
+    ProgramFolder(FMachine).Settings(aLines);
   }
 
   // The instance that runs already, past its start-up unless aBusy.
@@ -487,7 +486,7 @@ TEST_F(CLMain, LoadedPostsInitPostWhichFiresTheEventsInOrder) {
 }
 
 TEST_F(CLMain, ElevationRestartsWithTheArgumentWhole) {
-  const std::wstring program = kProgramFolder + L"Kestrova.exe";
+  const std::wstring program = kProgram + L"Kestrova.exe";
   FHost.Args = {L"C:\\My Files\\x.lst", L"-d"};
   int exitCode = -1;
   EXPECT_FALSE(CLElevationStep(exitCode));

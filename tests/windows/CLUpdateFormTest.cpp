@@ -3,14 +3,9 @@
 // must never hurt.
 #include "windows/CLUpdateForm.h"
 
-#include "appengine/CLEngine.h"
 #include "base/CLDateUtils.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/FakeServer.h"
+#include "support/WindowTest.h"
 
 #include <condition_variable>
 #include <limits>
@@ -31,75 +26,10 @@ const std::string kNewer =
     "magicword=kstv\r\nResult=1\r\ninfo=Kestrova 2.0 is out\r\n"
     "page=https://www.kestrova.example/download\r\nBanner.Home.URL=http://b.example/home.html\r\n";
 
-// The update server: one answer (none: the connection fails), or no answer until cancelled.
-struct TServer {
-  std::optional<std::string> Answer;
-  bool Hold = false;
-  std::mutex Lock;
-  std::condition_variable Changed;
-  int Requests = 0;
-  bool Holding = false;
-  bool Cancelled = false;
-  std::wstring Object;
-};
-
-class TServerTransfer : public ITransfer {
-public:
-  explicit TServerTransfer(std::shared_ptr<TServer> aServer) : FServer(std::move(aServer)) {}
-  bool Open(const TTransferRequest& aRequest) override {
-    std::unique_lock lock(FServer->Lock);
-    ++FServer->Requests;
-    FServer->Object = aRequest.Address.Object;
-    if (FServer->Hold) {
-      FServer->Holding = true;
-      FServer->Changed.notify_all();
-      FServer->Changed.wait_for(lock, std::chrono::seconds(20),
-                                [this] { return FServer->Cancelled; });
-      return false;
-    }
-    FBody = FServer->Answer.value_or("");
-    return FServer->Answer.has_value();
-  }
-  bool Send() override { return true; }
-  bool QueryContentLength(uint64_t& aLength) override {
-    aLength = FBody.size();
-    return true;
-  }
-  bool Read(uint8_t* aBuffer, size_t aSize, size_t& aRead) override {
-    aRead = std::min(aSize, FBody.size() - FDone);
-    std::copy_n(FBody.data() + FDone, aRead, aBuffer);
-    FDone += aRead;
-    return true;
-  }
-  void Cancel() override {
-    std::lock_guard lock(FServer->Lock);
-    FServer->Cancelled = true;
-    FServer->Changed.notify_all();
-  }
-
-private:
-  std::shared_ptr<TServer> FServer;
-  std::string FBody;
-  size_t FDone = 0;
-};
-
-class UpdateWindowTest : public testing::Test {
+class UpdateWindowTest : public WindowTest {
 protected:
-  UpdateWindowTest() {
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FPrevious = TSingleDownloader::SetTransferFactory(
-        [server = FServer] { return std::make_unique<TServerTransfer>(server); });
-    StartWithRunTimes(3);
-  }
-  ~UpdateWindowTest() override {
-    TForm::SetModalHandler(FModalHandler);
-    TForm::SetFormBinder(FBinder);
-    delete UpdateFormOf(FEngine);
-    EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
-    TSingleDownloader::SetTransferFactory(FPrevious);
-    FreeCLSettings();
-  }
+  UpdateWindowTest() : WindowTest(TCLIdleWait::WaitForCall) { StartWithRunTimes(3); }
+  ~UpdateWindowTest() override { delete UpdateFormOf(FEngine); }
 
   // The settings of a program that has started aRunTimes times before.
   void StartWithRunTimes(int aRunTimes) {
@@ -113,13 +43,10 @@ protected:
     settings.SetSettingInteger(L"Update.DelaySeconds", 2);
   }
   TCLSettings& Settings() { return GetCLSettings(); }
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
   // Serves the main thread until the window has its answer and has shown it.
-  bool Settle(TfrmCLUpdateForm& aForm) {
-    const bool answered = FMain.RunUntil([&aForm] { return !aForm.Updating(); }, 20000);
-    FMain.ProcessMessages();
-    return answered;
+  static bool Settle(TfrmCLUpdateForm& aForm) {
+    return ::Settle([&aForm] { return !aForm.Updating(); }, 20000);
   }
   TfrmCLUpdateForm& Interactive(std::optional<std::string> aAnswer) {
     FServer->Answer = std::move(aAnswer);
@@ -137,16 +64,8 @@ protected:
     return opened;
   }
 
-  // The windows stay headless here, whatever window system an earlier test installed.
-  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
-  TForm::TModalHandler FModalHandler = TForm::SetModalHandler(nullptr);
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
-  TCLScopedMainThread FMainScope{FMain};
-  TCLMultiLangData FLanguage{nullptr};
-  TCLEngine FEngine{nullptr};
-  std::shared_ptr<TServer> FServer = std::make_shared<TServer>();
-  TTransferFactory FPrevious;
+  const TScopedHeadless FHeadless;
+  TScopedFakeServer FServer;
 };
 
 } // namespace
@@ -270,7 +189,7 @@ TEST_F(UpdateWindowTest, TheAutomaticCheckKeepsItsDaysAndShowsOnlyANewerVersion)
   Settings().SetSettingDate(L"Update.LastDate", now - 6);
   AppUpdateAuto(FEngine);
   EXPECT_EQ(UpdateFormOf(FEngine), nullptr);
-  EXPECT_EQ(FServer->Requests, 0);
+  EXPECT_EQ(FServer.Requests(), 0);
 
   // Seven: a request in a hidden window that shows the newer version.
   Settings().SetSettingDate(L"Update.LastDate", now - 7);
@@ -279,19 +198,19 @@ TEST_F(UpdateWindowTest, TheAutomaticCheckKeepsItsDaysAndShowsOnlyANewerVersion)
   ASSERT_NE(UpdateFormOf(FEngine), nullptr);
   EXPECT_FALSE(UpdateFormOf(FEngine)->Visible());
   ASSERT_TRUE(Settle(*UpdateFormOf(FEngine)));
-  EXPECT_EQ(FServer->Requests, 1);
+  EXPECT_EQ(FServer.Requests(), 1);
   EXPECT_TRUE(UpdateFormOf(FEngine)->Visible());
   EXPECT_TRUE(UpdateFormOf(FEngine)->pnOkCancel->Visible());
   UpdateFormOf(FEngine)->btnCancel->Click();
 
   // The answer moved the date: no request now. A date ahead of the clock does not stop checks.
   AppUpdateAuto(FEngine);
-  EXPECT_EQ(FServer->Requests, 1);
+  EXPECT_EQ(FServer.Requests(), 1);
   Settings().SetSettingDate(L"Update.LastDate", now + 400);
   FServer->Answer = "magicword=KSTV\nResult=0\n";
   AppUpdateAuto(FEngine);
   ASSERT_TRUE(Settle(*UpdateFormOf(FEngine)));
-  EXPECT_EQ(FServer->Requests, 2);
+  EXPECT_EQ(FServer.Requests(), 2);
   // Up to date is nothing to show for a hidden window.
   EXPECT_FALSE(UpdateFormOf(FEngine)->Visible());
 }
@@ -332,7 +251,7 @@ TEST_F(UpdateWindowTest, AHiddenCheckShowsNothingUnlessAllowedAndRefreshesTheSet
     // A window on the screen keeps the next automatic check away.
     if (c.Shown) {
       AppUpdateAuto(FEngine);
-      EXPECT_EQ(FServer->Requests, &c - cases + 1);
+      EXPECT_EQ(FServer.Requests(), &c - cases + 1);
       UpdateFormOf(FEngine)->btnCancel->Click();
     }
   }

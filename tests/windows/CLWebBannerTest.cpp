@@ -2,79 +2,25 @@
 // the cached copies live, and that no address names a file outside the "Banners" folder.
 #include "windows/CLWebBanner.h"
 
-#include "appengine/CLEngine.h"
 #include "appengine/SingleDownloader.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
+#include "support/FakeServer.h"
+#include "support/WindowTest.h"
 
-#include <gtest/gtest.h>
-
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Pages by address ("host" + object path); any other address fails to connect.
-struct TPages {
-  std::mutex Lock;
-  std::map<std::wstring, std::string> Bodies;
-  std::vector<std::wstring> Requested;
-};
-
-class TPageTransfer : public ITransfer {
-public:
-  explicit TPageTransfer(std::shared_ptr<TPages> aPages) : FPages(std::move(aPages)) {}
-  bool Open(const TTransferRequest& aRequest) override {
-    std::lock_guard lock(FPages->Lock);
-    const std::wstring address = aRequest.Address.Host + aRequest.Address.Object;
-    FPages->Requested.push_back(address);
-    const auto found = FPages->Bodies.find(address);
-    if (found == FPages->Bodies.end())
-      return false;
-    FBody = found->second;
-    return true;
-  }
-  bool Send() override { return true; }
-  bool QueryContentLength(uint64_t& aLength) override {
-    aLength = FBody.size();
-    return true;
-  }
-  bool Read(uint8_t* aBuffer, size_t aSize, size_t& aRead) override {
-    aRead = std::min(aSize, FBody.size() - FDone);
-    std::copy_n(FBody.data() + FDone, aRead, aBuffer);
-    FDone += aRead;
-    return true;
-  }
-  void Cancel() override {}
-
-private:
-  std::shared_ptr<TPages> FPages;
-  std::string FBody;
-  size_t FDone = 0;
-};
-
-class WebBannerTest : public testing::Test {
+class WebBannerTest : public WindowTest {
 protected:
-  WebBannerTest() {
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FPrevious = TSingleDownloader::SetTransferFactory(
-        [pages = FPages] { return std::make_unique<TPageTransfer>(pages); });
+  WebBannerTest() : WindowTest(TCLIdleWait::WaitForCall) {
     FBanners = GetCLSettings().UserDataPath() + L"Banners\\";
   }
   ~WebBannerTest() override {
     // The cache's downloaders go first, so that their threads end while the dispatcher lives.
     while (FEngine.ComponentCount() > 0)
       delete FEngine.Components(0);
-    EXPECT_TRUE(TSingleDownloader::WaitForAbandoned(20000));
-    TSingleDownloader::SetTransferFactory(FPrevious);
-    FreeCLSettings();
-    TForm::SetFormBinder(FBinder);
   }
 
   void SetBanner(const std::wstring& aKind, const std::wstring& aValue) {
@@ -89,7 +35,7 @@ protected:
   }
   // Serves the main thread until every cache download has reported.
   bool Downloaded() {
-    return FMain.RunUntil(
+    return RunUntil(
         [this] {
           for (int i = 0; i < FEngine.ComponentCount(); ++i) {
             if (const auto* d = dynamic_cast<const TSingleDownloader*>(FEngine.Components(i));
@@ -100,17 +46,8 @@ protected:
         },
         20000);
   }
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
-
-  // The pages stay headless here, whatever window system an earlier test installed.
-  TForm::TFormBinder FBinder = TForm::SetFormBinder(nullptr);
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
-  TCLScopedMainThread FMainScope{FMain};
-  TCLMultiLangData FLanguage{nullptr};
-  TCLEngine FEngine{nullptr};
-  std::shared_ptr<TPages> FPages = std::make_shared<TPages>();
-  TTransferFactory FPrevious;
+  const TScopedHeadless FHeadless;
+  TScopedFakeServer FServer;
   std::wstring FBanners;
 };
 
@@ -154,7 +91,7 @@ TEST_F(WebBannerTest, ShowsTheFirstAvailableOfTheFourAddresses) {
   EXPECT_EQ(Load()->LocationURL(), L"http://www.kestrova.example/a.html");
   SetBanner(L"RemoteURLA", remoteA);
   // RemoteURLA has no copy yet: it is fetched, and the next banner shows it.
-  FPages->Bodies[L"ads.example/a.html"] = "<p>a</p>";
+  FServer->Pages[L"ads.example/a.html"] = "<p>a</p>";
   auto banner = Load();
   EXPECT_EQ(banner->LocationURL(), L"http://www.kestrova.example/a.html");
   int cached = 0;
@@ -169,7 +106,7 @@ TEST_F(WebBannerTest, ShowsTheFirstAvailableOfTheFourAddresses) {
 }
 
 TEST_F(WebBannerTest, ABannerThatIsGoneHearsNothingAndOthersStillDo) {
-  FPages->Bodies[L"ads.example/a.html"] = "<p>a</p>";
+  FServer->Pages[L"ads.example/a.html"] = "<p>a</p>";
   SetBanner(L"RemoteURL", L"http://ads.example/a.html");
   int heard = 0;
   {
@@ -183,7 +120,7 @@ TEST_F(WebBannerTest, ABannerThatIsGoneHearsNothingAndOthersStillDo) {
 
   // The engine's own cache: a second request of the same address (in any case) is ignored, and
   // a cancelled event is not called while the file still arrives.
-  FPages->Bodies[L"ads.example/c.html"] = "c";
+  FServer->Pages[L"ads.example/c.html"] = "c";
   std::vector<std::wstring> done;
   const auto onDone = [&](TObject&, const std::wstring& aFile, int64_t aSize) {
     done.push_back(aFile + L":" + std::to_wstring(aSize));

@@ -1,10 +1,6 @@
 // The shipped German translation: every text of the built-in English data is translated, and
 // every window shows no English text when German is chosen, apart from names and data.
 
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
 #include "windows/CLAboutForm.h"
 #include "windows/uMain.h"
 #include "windows/uMaintain.h"
@@ -13,28 +9,14 @@
 #include "windows/uSettings.h"
 #include "windows/uStatistics.h"
 
-#include "support/SourceTree.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <algorithm>
 #include <cwctype>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace {
-
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
-
-std::string ReadSource(const std::filesystem::path& aRelative) {
-  std::ifstream file(SourceTree() / aRelative, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 // Section + key of every text line, upper-cased.
 std::set<std::wstring> Keys(const TCLMultiLangLan& aData) {
@@ -83,28 +65,23 @@ bool SameInEveryLanguage(const std::wstring& aName, const std::wstring& aValue) 
          std::none_of(aValue.begin(), aValue.end(), [](wchar_t c) { return std::iswalpha(c); });
 }
 
-class SecondLanguage : public testing::Test {
+class SecondLanguage : public MachineTest {
 protected:
   SecondLanguage() {
-    const std::string german = ReadSource("data/lang/Deutsch.lan");
-    EXPECT_FALSE(german.empty());
-    Machine().AddFileContent(kProgram + L"lang\\Deutsch.lan",
-                             std::vector<uint8_t>(german.begin(), german.end()));
-    Machine().AddTextFile(kProgram + L"data\\topic.db", ReadSource("data/topic.db"));
-    Machine().AddTextFile(kProgram + L"data\\utilities.db", ReadSource("data/utilities.db"));
-    Machine().AddTextFile(kProgram + L"res\\info.html", "<p>{NEWS_URL}</p>\n");
-    Machine().AddTextFile(kProgram + L"skins\\Dark.skn", ReadSource("data/skins/Dark.skn"));
-    Machine().AddTextFile(kProgram + L"skins\\Linen.nsf.skn",
-                          ReadSource("data/skins/Linen.nsf.skn"));
+    EXPECT_FALSE(ReadSource("data/lang/Deutsch.lan").empty());
+    Program()
+        .Shipped(L"lang\\Deutsch.lan", "lang/Deutsch.lan")
+        .Shipped(L"data\\topic.db", "topic.db")
+        .Shipped(L"data\\utilities.db", "utilities.db")
+        .File(L"res\\info.html", "<p>{NEWS_URL}</p>\n")
+        .Shipped(L"skins\\Dark.skn", "skins/Dark.skn")
+        .Shipped(L"skins\\Linen.nsf.skn", "skins/Linen.nsf.skn");
   }
-  ~SecondLanguage() override { FreeCLSettings(); }
-
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
   // The texts of every window with aLanguage chosen.
   std::map<std::wstring, std::wstring> WindowTexts(const std::wstring& aLanguage) {
     FreeCLSettings();
-    Machine().AddTextFile(kProgram + L"const.dat", "[setting]\nPath.Languages=lang\n");
+    Program().Settings("Path.Languages=lang\n");
     // The choice of an earlier run is in the user's settings; this one beats it.
     GetCLSettings().SetSettingstring(L"Language", aLanguage);
     std::map<std::wstring, std::wstring> texts;
@@ -131,10 +108,6 @@ protected:
     texts[L"frmStatistics/row0"] = statistics.lvStatistics->Items().Item(0).Caption();
     return texts;
   }
-
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FQueue;
-  TCLScopedMainThread FMainThread{FQueue};
 };
 
 } // namespace

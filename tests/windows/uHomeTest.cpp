@@ -1,57 +1,24 @@
 #include "windows/uHome.h"
 
-#include "appengine/CLEngine.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
 #include "components/CLWebBrowser.h"
 #include "engine/FigEngine.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 namespace {
 
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-class TRecordingBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
-
-class HomePage : public testing::Test {
+class HomePage : public WindowTest {
 protected:
   HomePage() {
-    Machine().AddTextFile(kProgram + L"const.dat",
-                          "[setting]\nApp.Name=Kestrova\nApp.Ver=2.0.1.7\n"
-                          "App.LastScan=2026-12-08 21:15\nSystemOptimization.CO=9\n"
-                          "SystemOptimization.NO=2\nAutoScan.Enabled=1\n"
-                          "URL.UpdateInfoURL=https://news.example/\nURL.InfoHeight=180\n");
-    Machine().AddTextFile(kProgram + L"data\\topic.db",
-                          "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=3/7/2026\n[TOPIC_0]\nNAME=A\n");
+    Program()
+        .Settings("App.Name=Kestrova\nApp.Ver=2.0.1.7\nApp.LastScan=2026-12-08 21:15\n"
+                  "SystemOptimization.CO=9\nSystemOptimization.NO=2\nAutoScan.Enabled=1\n"
+                  "URL.UpdateInfoURL=https://news.example/\nURL.InfoHeight=180\n")
+        .Topics("[GLOBAL]\nMAGICWORD=FIG\nDATETIME=3/7/2026\n[TOPIC_0]\nNAME=A\n");
     EXPECT_TRUE(FFigEngine.LoadTopics(kProgram + L"data\\topic.db"));
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FEngine.SetMessageBox(&FBox);
     FHost.Engine = &FFigEngine;
     FHost.OpenSettings = [this](int aPage) { FPages.push_back(aPage); };
   }
-  ~HomePage() override { FreeCLSettings(); }
 
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
-
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FQueue;
-  TCLScopedMainThread FMainThread{FQueue};
-  TCLMultiLangData FLanguage{nullptr};
-  TRecordingBox FBox;
-  TCLEngine FEngine{nullptr};
   TFigEngine FFigEngine;
   THomeHost FHost;
   std::vector<int> FPages;
@@ -88,7 +55,7 @@ TEST_F(HomePage, OverviewFollowsTheSettingsAndItsSwitchesChangeThem) {
   settings.SetSettingstring(L"Database.Ver", L"2026.12");
   settings.SetSettingInteger(L"SystemOptimization.CO", 3);
   Machine().AdvanceMs(1000);
-  FQueue.ProcessMessages();
+  FMain.ProcessMessages();
   EXPECT_EQ(home.lblDD->Caption(), L"2026.12");
   EXPECT_EQ(home.lblCO->Caption(), L"Top Performance (Home User)");
 

@@ -5,14 +5,12 @@
 #include "windows/uHome.h"
 
 #include "base/CLHelpers.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
 #include "components/CLSkin.h"
 #include "platform/TextCodec.h"
-#include "platform/fake/FakeMachine.h"
 #include "shell/CLMain.h"
 #include "support/FakeRegEdit.h"
 #include "support/RoamingProfile.h"
+#include "support/WindowTest.h"
 #include "windows/CLUpdateForm.h"
 #include "windows/uMaintain.h"
 #include "windows/uRestore.h"
@@ -20,10 +18,7 @@
 #include "windows/uSettings.h"
 #include "windows/uUtilities.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,8 +30,6 @@ namespace {
 
 using namespace kplat;
 
-constexpr uint32_t kLimitMs = 120000;
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
 const std::wstring kJunk = L"C:\\Work\\junk\\";
 const std::wstring kAppPaths = L"Software\\KestrovaMain\\App Paths";
 
@@ -54,78 +47,46 @@ const char* const kTopicFile =
     "[TOPIC_3]\nNAME=TestTune\nCategory=tcDSystemOptimization\nENABLED=1\n"
     "LOCATION_0=lsDisk,C:\\Work\\tuned\nRule=rsJunkFile,.tmp\n";
 
-const char* const kConst =
-    "[setting]\nApp.Ver=1.2.3.4\nPath.Languages=lang\n"
-    "MainForm.W=790\nMainForm.H=570\n"
+const char* const kSettings =
+    "App.Ver=1.2.3.4\nPath.Languages=lang\nMainForm.W=790\nMainForm.H=570\n"
     "ButtonPanel.L=0\nButtonPanel.T=64\nButtonPanel.W=160\nButtonPanel.H=440\n"
     "Container.L=166\nContainer.T=64\nContainer.W=600\nContainer.H=440\n"
     "llRestore.L=560\nllRestore.T=24\nllSettings.L=0\nllSettings.T=0\n"
-    "Switch.RegistryFix=1\nSwitch.PrivacySweep=0\n"
-    "Switch.JunkFilesClean=1\nSwitch.SystemOptimization=1\n"
-    "RegFix.TestAppPaths=1\nJunkFiles.TestJunk=1\n"
+    "Switch.RegistryFix=1\nSwitch.PrivacySweep=0\nSwitch.JunkFilesClean=1\n"
+    "Switch.SystemOptimization=1\nRegFix.TestAppPaths=1\nJunkFiles.TestJunk=1\n"
     "PrivacySweep.TestSweep=1\n";
 
-// The start of a PNG file: enough for its size to be read.
-std::vector<uint8_t> PngHeader(uint32_t aWidth, uint32_t aHeight) {
-  std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
-                                0,    0,   0,   13,  'I',  'H',  'D',  'R'};
-  for (uint32_t value : {aWidth, aHeight}) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-      bytes.push_back(static_cast<uint8_t>(value >> shift));
-  }
-  bytes.insert(bytes.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
-  return bytes;
+// The program folder with the test topics and settings, and what the topics find.
+void PlantTestMachine(fake::TFakeMachine& aMachine) {
+  InstallFakeRegEdit(aMachine);
+  ProgramFolder(aMachine)
+      .Settings(kSettings)
+      .Topics(kTopicFile)
+      .Pictures()
+      .File(L"data\\utilities.db", "PAGE_0=System\n")
+      .File(L"res\\info.html", "<p>{NEWS_URL}</p>\n");
+  aMachine.AddFile(kProgram + L"sweephelper.exe", 100);
+  aMachine.SetRegString(regroot::CurrentUser, kAppPaths + L"\\gone.exe", L"",
+                        L"C:\\Gone\\gone.exe");
+  aMachine.SetRegString(regroot::CurrentUser, kAppPaths, L"", L"C:\\Windows\\regedit.exe");
+  aMachine.AddFile(kJunk + L"a.tmp", 10);
+  aMachine.AddFile(kJunk + L"b.tmp", 20);
+  aMachine.AddFolder(L"C:\\Work\\tuned");
 }
 
-// Answers message boxes as a user would: with the scripted answers in turn, else OK.
-class TScriptedBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    if (WhileShown)
-      WhileShown(aRequest.Text);
-    aFlagChecked = TickShowAgain;
-    if (Answers.empty())
-      return mr::OK;
-    const TModalResult answer = Answers.front();
-    Answers.pop_front();
-    return answer;
-  }
-  std::vector<std::wstring> Texts;
-  std::deque<TModalResult> Answers;
-  bool TickShowAgain = false;
-  // What happens while a box is on the screen (its modal loop serves the timers).
-  std::function<void(const std::wstring& aText)> WhileShown;
-};
-
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public MachineTest {
 protected:
-  MainWindowTest() {
-    InstallFakeRegEdit(Machine());
-    Machine().AddTextFile(kProgram + L"const.dat", kConst);
-    Machine().AddTextFile(kProgram + L"data\\topic.db", kTopicFile);
-    Machine().AddFileContent(kProgram + L"res\\16.png", PngHeader(64, 16));
-    Machine().AddFileContent(kProgram + L"res\\32.png", PngHeader(128, 32));
-    Machine().AddFile(kProgram + L"sweephelper.exe", 100);
-    Machine().SetRegString(regroot::CurrentUser, kAppPaths + L"\\gone.exe", L"",
-                           L"C:\\Gone\\gone.exe");
-    Machine().SetRegString(regroot::CurrentUser, kAppPaths, L"", L"C:\\Windows\\regedit.exe");
-    Machine().AddFile(kJunk + L"a.tmp", 10);
-    Machine().AddFile(kJunk + L"b.tmp", 20);
-    Machine().AddFolder(L"C:\\Work\\tuned");
-    Machine().AddTextFile(kProgram + L"data\\utilities.db", "PAGE_0=System\n");
-    Machine().AddTextFile(kProgram + L"res\\info.html", "<p>{NEWS_URL}</p>\n");
+  MainWindowTest() : MachineTest(TCLIdleWait::WaitForCall) {
+    PlantTestMachine(Machine());
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowTest() override {
     FForm.reset();
     TfrmMain::SetDefaultMessageBox(nullptr);
     TForm::SetModalHandler(nullptr);
-    FreeCLSettings();
   }
 
-  fake::TFakeMachine& Machine() { return FScope.Machine(); }
-
+  // The window, made at first use: unpaced, and its launch timer off unless FKeepLaunchTimer.
   TfrmMain& Form() {
     if (!FForm) {
       FForm = std::make_unique<TfrmMain>(nullptr);
@@ -143,7 +104,6 @@ protected:
     return {Button(L"Scan"), Button(L"Cure"), Button(L"Stop"),
             Button(L"Home"), Button(L"Adv"),  Button(L"Utilities")};
   }
-  bool RunUntil(const std::function<bool()>& aDone) { return FMain.RunUntil(aDone, kLimitMs); }
   bool Idle() {
     return RunUntil(
         [this] { return !Form().FigEngine().IsRunning() && !Form().FigCure().IsRunning(); });
@@ -154,70 +114,55 @@ protected:
     return Idle();
   }
 
-  // Opens the result list of aCategory through its link, with aUser acting in the dialog;
-  // returns how often the dialog was shown.
-  int OpenResults(TTopicCategory aCategory, const std::function<void(TfrmScanedResult&)>& aUser) {
-    int shown = 0;
-    TForm::SetModalHandler([&](TForm& aForm) {
-      ++shown;
-      auto& dialog = dynamic_cast<TfrmScanedResult&>(aForm);
-      aUser(dialog);
-      return dialog.ModalResult();
-    });
-    Page().Row(aCategory)->Link->Click();
-    TForm::SetModalHandler(nullptr);
-    return shown;
-  }
-  int CheckedOf(TTopicCategory aCategory) {
-    int checked = 0;
-    for (int i = 0; i < Form().FigCure().ItemCount(); ++i) {
-      const TFigScanedItem item = Form().FigCure().GetMatchedItem(i);
-      checked += item.Category == aCategory && item.Checked ? 1 : 0;
-    }
-    return checked;
-  }
-  bool Asked(const std::wstring& aText) const {
-    return std::find(FBox.Texts.begin(), FBox.Texts.end(), aText) != FBox.Texts.end();
-  }
-  // The local time, in days since 30 December 1899.
-  void SetClock(TDateTime aLocal) {
-    Machine().SetLocalOffsetMinutes(0);
-    Machine().SetNow(static_cast<TFileTime>((aLocal + 109205.0) * 864000000000.0));
-  }
-  // aSeconds of the main thread's timers, one second at a time.
-  void RunSeconds(int aSeconds) {
-    for (int i = 0; i < aSeconds; ++i) {
-      Machine().AdvanceMs(1000);
-      FMain.ProcessMessages();
-    }
-  }
-  // A daily scheduled scan of the registry category at noon.
-  static void ArmDailySchedule() {
-    TCLSettings& settings = GetCLSettings();
-    settings.SetSettingBool(L"AutoScan.Enabled", true);
-    settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
-    settings.SetSettingBool(L"AutoScan.Action0", true);
-    settings.SetSettingBool(L"AutoScan.Action1", false);
-    settings.SetSettingBool(L"AutoScan.Action2", false);
-  }
-  // Counts the scans the window starts from now on.
-  std::shared_ptr<int> CountScans() {
-    auto scans = std::make_shared<int>(0);
-    TFigEngine& engine = Form().FigEngine();
-    engine.OnStarted = [previous = engine.OnStarted, scans](TObject& aSender) {
-      ++*scans;
-      previous(aSender);
-    };
-    return scans;
-  }
-
-  fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FMain{TCLIdleWait::WaitForCall};
-  TCLScopedMainThread FMainScope{FMain};
-  TScriptedBox FBox;
   bool FKeepLaunchTimer = false;
   std::unique_ptr<TfrmMain> FForm;
 };
+
+// Opens the result list of aCategory through its link, with aUser acting in the dialog; returns
+// how often the dialog was shown.
+int OpenResults(TfrmMaintain& aPage, TTopicCategory aCategory,
+                const std::function<void(TfrmScanedResult&)>& aUser) {
+  int shown = 0;
+  TForm::SetModalHandler([&](TForm& aForm) {
+    ++shown;
+    auto& dialog = dynamic_cast<TfrmScanedResult&>(aForm);
+    aUser(dialog);
+    return dialog.ModalResult();
+  });
+  aPage.Row(aCategory)->Link->Click();
+  TForm::SetModalHandler(nullptr);
+  return shown;
+}
+
+int CheckedOf(TfrmMain& aForm, TTopicCategory aCategory) {
+  int checked = 0;
+  for (int i = 0; i < aForm.FigCure().ItemCount(); ++i) {
+    const TFigScanedItem item = aForm.FigCure().GetMatchedItem(i);
+    checked += item.Category == aCategory && item.Checked ? 1 : 0;
+  }
+  return checked;
+}
+
+// A daily scheduled scan of the registry category at noon.
+void ArmDailySchedule() {
+  TCLSettings& settings = GetCLSettings();
+  settings.SetSettingBool(L"AutoScan.Enabled", true);
+  settings.SetSettingInteger(L"AutoScan.ScanMode", 1);
+  settings.SetSettingBool(L"AutoScan.Action0", true);
+  settings.SetSettingBool(L"AutoScan.Action1", false);
+  settings.SetSettingBool(L"AutoScan.Action2", false);
+}
+
+// Counts the scans aForm starts from now on.
+std::shared_ptr<int> CountScans(TfrmMain& aForm) {
+  auto scans = std::make_shared<int>(0);
+  TFigEngine& engine = aForm.FigEngine();
+  engine.OnStarted = [previous = engine.OnStarted, scans](TObject& aSender) {
+    ++*scans;
+    previous(aSender);
+  };
+  return scans;
+}
 
 const std::wstring kCureQuestion = L"Do you want to cure these right now?";
 const std::wstring kAutoScanSkipped =
@@ -275,11 +220,7 @@ TEST_F(MainWindowTest, StartsReadyWithTheSettingsAndWritesTheSwitchesBack) {
 }
 
 TEST_F(MainWindowTest, CheckForUpdateOpensTheUpdateWindowFromTheLinkAndBothMenus) {
-  // The update window stays headless, whatever window system an earlier test installed.
-  struct THeadless {
-    TForm::TFormBinder Saved = TForm::SetFormBinder(nullptr);
-    ~THeadless() { TForm::SetFormBinder(Saved); }
-  } headless;
+  const TScopedHeadless headless;
   TfrmMain& form = Form();
   const auto item = [](TPopupMenu* aMenu, const wchar_t* aName) {
     for (int i = 0; i < aMenu->Items().Count(); ++i) {
@@ -302,8 +243,7 @@ TEST_F(MainWindowTest, CheckForUpdateOpensTheUpdateWindowFromTheLinkAndBothMenus
     EXPECT_TRUE(window->Visible());
     EXPECT_EQ(window->Caption(), L"Update Kestrova");
     // No network in this test: the window tells so.
-    ASSERT_TRUE(FMain.RunUntil([window] { return !window->Updating(); }, 20000));
-    FMain.ProcessMessages();
+    ASSERT_TRUE(Settle([window] { return !window->Updating(); }, 20000));
     EXPECT_TRUE(window->Visible());
     EXPECT_EQ(window->lbInfo->Caption().rfind(L"The update server could not be reached.", 0), 0u);
     window->btnOK2->Click();
@@ -367,7 +307,7 @@ TEST_F(MainWindowTest, ScanReviewAndRepairThroughTheWindow) {
 
   // The junk list: both files, ticked; the second is left out of the repair.
   EXPECT_EQ(
-      OpenResults(tcCJunkFile,
+      OpenResults(Page(), tcCJunkFile,
                   [](TfrmScanedResult& aDialog) {
                     EXPECT_EQ(aDialog.Caption(), L"Detailed Results");
                     EXPECT_EQ(aDialog.lblTitle->Caption(), L"Junk Files Removal");
@@ -384,7 +324,7 @@ TEST_F(MainWindowTest, ScanReviewAndRepairThroughTheWindow) {
                     aDialog.btnOk->Click();
                   }),
       1);
-  EXPECT_EQ(CheckedOf(tcCJunkFile), 1);
+  EXPECT_EQ(CheckedOf(Form(), tcCJunkFile), 1);
 
   form.ButtonPanel()->Button(L"Cure")->Click();
   EXPECT_EQ(Buttons(), kBusy);
@@ -563,17 +503,17 @@ TEST_F(MainWindowTest, CancelKeepsTheCheckMarksAndOkHandsThemOver) {
   form.actScan->Execute();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"12 problem(s).");
-  ASSERT_EQ(CheckedOf(tcCJunkFile), 12);
+  ASSERT_EQ(CheckedOf(Form(), tcCJunkFile), 12);
 
-  OpenResults(tcCJunkFile, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcCJunkFile, [](TfrmScanedResult& aDialog) {
     aDialog.btnUnSelectAll->Click();
     EXPECT_FALSE(aDialog.lvResult->Items().Item(11).Checked());
     aDialog.btnCancel->Click();
   });
-  EXPECT_EQ(CheckedOf(tcCJunkFile), 12);
+  EXPECT_EQ(CheckedOf(Form(), tcCJunkFile), 12);
 
   // A row whose number does not read is passed on as -1, which the list ignores.
-  OpenResults(tcCJunkFile, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcCJunkFile, [](TfrmScanedResult& aDialog) {
     aDialog.btnUnSelectAll->Click();
     aDialog.btnSelectAll->Click();
     aDialog.lvResult->ToggleCheckByUser(0);
@@ -581,14 +521,14 @@ TEST_F(MainWindowTest, CancelKeepsTheCheckMarksAndOkHandsThemOver) {
     aDialog.lvResult->Items().Item(1).SubItems().SetStrings(3, L"x");
     aDialog.btnOk->Click();
   });
-  EXPECT_EQ(CheckedOf(tcCJunkFile), 11);
-  EXPECT_EQ(CheckedOf(tcARegFix), 1);
+  EXPECT_EQ(CheckedOf(Form(), tcCJunkFile), 11);
+  EXPECT_EQ(CheckedOf(Form(), tcARegFix), 1);
 
-  OpenResults(tcCJunkFile, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcCJunkFile, [](TfrmScanedResult& aDialog) {
     aDialog.btnUnSelectAll->Click();
     aDialog.btnOk->Click();
   });
-  OpenResults(tcARegFix, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcARegFix, [](TfrmScanedResult& aDialog) {
     aDialog.btnUnSelectAll->Click();
     aDialog.btnOk->Click();
   });
@@ -605,12 +545,12 @@ TEST_F(MainWindowTest, SweepFindingIsShownAtTheCurrentPc) {
   form.actScan->Execute();
   ASSERT_TRUE(Idle());
   EXPECT_EQ(Page().llResultPrivacySweep->Caption(), L"1 problem(s).");
-  OpenResults(tcBPrivacySweep, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcBPrivacySweep, [](TfrmScanedResult& aDialog) {
     ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
     EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(0), L"Need sweep.");
     EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(2), L"Current PC.");
   });
-  OpenResults(tcARegFix, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcARegFix, [](TfrmScanedResult& aDialog) {
     ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
     EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(2),
               L"HKEY_CURRENT_USER\\" + kAppPaths + L"\\gone.exe[C:\\Gone\\gone.exe]");
@@ -813,7 +753,7 @@ TEST_F(MainWindowTest, LaunchWordsStartToTheTrayOrSweepAndRepairWithoutAsking) {
   FMain.ProcessMessages();
   EXPECT_TRUE(form.Visible());
   ASSERT_TRUE(Idle());
-  EXPECT_FALSE(Asked(kCureQuestion));
+  EXPECT_FALSE(FBox.Asked(kCureQuestion));
   // Only the privacy topics ran, and their finding was repaired.
   EXPECT_EQ(form.CategoryCount(tcBPrivacySweep), 1);
   EXPECT_EQ(form.CategoryCount(tcARegFix), 0);
@@ -824,7 +764,7 @@ TEST_F(MainWindowTest, LaunchWordsStartToTheTrayOrSweepAndRepairWithoutAsking) {
 
 TEST_F(MainWindowTest, TheScheduleScansAndRepairsAtItsTime) {
   const double day = 46365.0; // 9 December 2026
-  SetClock(day + (11 * 3600 + 59 * 60 + 58) / 86400.0);
+  SetLocalClock(Machine(), day + (11 * 3600 + 59 * 60 + 58) / 86400.0);
   ArmDailySchedule();
   TCLSettings& settings = GetCLSettings();
   TfrmMain& form = Form();
@@ -837,7 +777,7 @@ TEST_F(MainWindowTest, TheScheduleScansAndRepairsAtItsTime) {
   Machine().AdvanceMs(2500);
   FMain.ProcessMessages();
   ASSERT_TRUE(Idle());
-  EXPECT_FALSE(Asked(kCureQuestion));
+  EXPECT_FALSE(FBox.Asked(kCureQuestion));
   EXPECT_EQ(form.CategoryCount(tcARegFix), 1);
   EXPECT_EQ(form.CategoryCount(tcCJunkFile), 0);
   EXPECT_EQ(form.CategoryFixedCount(tcARegFix), 1);
@@ -846,9 +786,9 @@ TEST_F(MainWindowTest, TheScheduleScansAndRepairsAtItsTime) {
 
 TEST_F(MainWindowTest, TheScheduleWaitsUnderAnOpenDialogAndRunsOnceThatDayWhenItCloses) {
   ArmDailySchedule();
-  SetClock(kDay + 0.5 - 2 * kSecond);
+  SetLocalClock(Machine(), kDay + 0.5 - 2 * kSecond);
   TfrmMain& form = Form();
-  const std::shared_ptr<int> scans = CountScans();
+  const std::shared_ptr<int> scans = CountScans(Form());
   const std::wstring stale = kAppPaths + L"\\gone.exe";
   // The Restore Center is open while noon comes; the tray's scan starts nothing either.
   const auto openRestoreCenter = [&form](const std::function<void()>& aWhileOpen) {
@@ -863,7 +803,7 @@ TEST_F(MainWindowTest, TheScheduleWaitsUnderAnOpenDialogAndRunsOnceThatDayWhenIt
     return shown;
   };
   EXPECT_EQ(openRestoreCenter([&] {
-              RunSeconds(20);
+              RunSeconds(Machine(), 20);
               form.actScan->Execute();
               EXPECT_FALSE(form.FigEngine().IsRunning());
             }),
@@ -872,61 +812,61 @@ TEST_F(MainWindowTest, TheScheduleWaitsUnderAnOpenDialogAndRunsOnceThatDayWhenIt
   EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, stale));
 
   // Closed: the held scan runs, repairs without asking, and runs once.
-  RunSeconds(3);
+  RunSeconds(Machine(), 3);
   ASSERT_TRUE(Idle());
   EXPECT_EQ(*scans, 1);
-  EXPECT_FALSE(Asked(kCureQuestion));
+  EXPECT_FALSE(FBox.Asked(kCureQuestion));
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, stale));
-  RunSeconds(60);
+  RunSeconds(Machine(), 60);
   EXPECT_EQ(*scans, 1);
 
   // Next day the window stays open from noon past midnight: that day's scan is dropped.
-  SetClock(kDay + 1.5 - 2 * kSecond);
+  SetLocalClock(Machine(), kDay + 1.5 - 2 * kSecond);
   EXPECT_EQ(openRestoreCenter([&] {
-              RunSeconds(20);
+              RunSeconds(Machine(), 20);
               Machine().AdvanceMs(12 * 3600 * 1000);
               FMain.ProcessMessages();
             }),
             1);
-  RunSeconds(10);
+  RunSeconds(Machine(), 10);
   EXPECT_EQ(*scans, 1);
   EXPECT_FALSE(form.tmrCleannow->Enabled());
 }
 
 TEST_F(MainWindowTest, AScheduleDueWhileFindingsWaitIsSkippedForTheDay) {
   ArmDailySchedule();
-  SetClock(kDay + 0.5 - 10 * kSecond);
-  const std::shared_ptr<int> scans = CountScans();
+  SetLocalClock(Machine(), kDay + 0.5 - 10 * kSecond);
+  const std::shared_ptr<int> scans = CountScans(Form());
   // Noon passes while the question after the user's scan is on the screen.
   FBox.WhileShown = [this](const std::wstring& aText) {
     if (aText == kCureQuestion)
-      RunSeconds(20);
+      RunSeconds(Machine(), 20);
   };
   FBox.Answers = {mr::No};
   ASSERT_TRUE(Press(L"Scan"));
   FBox.WhileShown = nullptr;
-  RunSeconds(5);
+  RunSeconds(Machine(), 5);
   EXPECT_EQ(*scans, 1);
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(Page().lblInfo->Caption(), kAutoScanSkipped);
 
   // The findings are the user's: the ticks set in the list are those of the repair.
-  EXPECT_EQ(OpenResults(tcCJunkFile,
+  EXPECT_EQ(OpenResults(Page(), tcCJunkFile,
                         [this](TfrmScanedResult& aDialog) {
-                          RunSeconds(60);
+                          RunSeconds(Machine(), 60);
                           aDialog.lvResult->ToggleCheckByUser(1);
                           aDialog.btnOk->Click();
                         }),
             1);
   EXPECT_EQ(*scans, 1);
-  EXPECT_EQ(CheckedOf(tcCJunkFile), 1);
+  EXPECT_EQ(CheckedOf(Form(), tcCJunkFile), 1);
   ASSERT_TRUE(Press(L"Cure"));
   EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
   EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
 
   // The next day's run is the schedule's as before.
-  SetClock(kDay + 1.5 - 2 * kSecond);
-  RunSeconds(6);
+  SetLocalClock(Machine(), kDay + 1.5 - 2 * kSecond);
+  RunSeconds(Machine(), 6);
   ASSERT_TRUE(Idle());
   EXPECT_EQ(*scans, 2);
   EXPECT_EQ(Buttons(), kReady);
@@ -1149,10 +1089,7 @@ private:
 };
 
 TEST_F(MainWindowTest, TheScheduleBringsTheUpdateWindowForwardInAnyLanguage) {
-  struct THeadless {
-    TForm::TFormBinder Saved = TForm::SetFormBinder(nullptr);
-    ~THeadless() { TForm::SetFormBinder(Saved); }
-  } headless;
+  const TScopedHeadless headless;
   Machine().AddTextFile(kProgram + L"lang\\Test.lan",
                         "[Info]\nLanguage=Test\n[LibRes]\n"
                         "TfrmCLUpdateForm.Caption=Aktualisierung von {AppName}\n");
@@ -1161,8 +1098,7 @@ TEST_F(MainWindowTest, TheScheduleBringsTheUpdateWindowForwardInAnyLanguage) {
   form.actUpdate->Execute();
   TfrmCLUpdateForm* update = UpdateFormOf(form.Engine());
   ASSERT_NE(update, nullptr);
-  ASSERT_TRUE(FMain.RunUntil([update] { return !update->Updating(); }, 20000));
-  FMain.ProcessMessages();
+  ASSERT_TRUE(Settle([update] { return !update->Updating(); }, 20000));
   ASSERT_TRUE(update->Visible());
   EXPECT_EQ(update->Caption(), L"Aktualisierung von Kestrova");
 
@@ -1175,7 +1111,7 @@ TEST_F(MainWindowTest, TheScheduleBringsTheUpdateWindowForwardInAnyLanguage) {
   host.Windows[kForeign] = {L"TfrmCLUpdateForm", [] { return L"Update Kestrova"; }};
   host.Windows[kUpdate] = {L"TfrmCLUpdateForm", [update] { return update->Caption(); }};
   TCLScopedAppHost scope(host);
-  RunSeconds(7);
+  RunSeconds(Machine(), 7);
   update->SetHost(nullptr);
   EXPECT_EQ(host.Foreground, std::vector<TCLWindow>(5, kUpdate));
 }
@@ -1287,7 +1223,7 @@ TEST_F(MainWindowTest, TheResultsCanBeReplacedByANewScanOrRepairedWithoutACatego
   EXPECT_EQ(form.FigCure().ItemCount(), 1);
   EXPECT_FALSE(Page().llResultJunkFiles->Visible());
   EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
-  EXPECT_FALSE(Asked(L"Please select the items to repair."));
+  EXPECT_FALSE(FBox.Asked(L"Please select the items to repair."));
 }
 
 TEST_F(MainWindowTest, CleanNowAndSystemRestoreAreOfferedAndARefusedCleanNowLeavesScansAsking) {
@@ -1337,7 +1273,7 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReas
   EXPECT_FALSE(Page().lblResultJunkFiles->Visible());
   EXPECT_TRUE(Page().llResultJunkFiles->Visible());
   EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 fixed, 1 not repaired.");
-  EXPECT_EQ(OpenResults(tcCJunkFile,
+  EXPECT_EQ(OpenResults(Page(), tcCJunkFile,
                         [](TfrmScanedResult& aDialog) {
                           ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
                           const TListItem& row = aDialog.lvResult->Items().Item(0);
@@ -1381,7 +1317,7 @@ TEST_F(MainWindowTest, AnOptimisationTheRegistryEditorDidNotApplyIsToldAndNotCou
   EXPECT_EQ(form.CategoryFixedCount(tcDSystemOptimization), 0);
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(Page().llResultSystemOptimization->Caption(), L"0 fixed, 1 not repaired.");
-  OpenResults(tcDSystemOptimization, [](TfrmScanedResult& aDialog) {
+  OpenResults(Page(), tcDSystemOptimization, [](TfrmScanedResult& aDialog) {
     ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
     EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(0),
               L"Need registry boost or fix - not repaired: the registry editor did not apply it");

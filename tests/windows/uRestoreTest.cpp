@@ -1,16 +1,10 @@
 #include "windows/uRestore.h"
 
-#include "appengine/CLEngine.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
-#include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <string>
 #include <vector>
@@ -19,40 +13,19 @@ namespace {
 
 using namespace kplat;
 
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
 const std::wstring kBackup = L"C:\\Users\\User\\AppData\\Roaming\\Kestrova\\backup";
 const std::wstring kKey = L"Software\\RestoreWindowTest";
 
-class TRecordingBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    Types.push_back(aRequest.DlgType);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-  std::vector<TMsgDlgType> Types;
-};
-
-class RestoreWindow : public testing::Test {
+class RestoreWindow : public WindowTest {
 protected:
   RestoreWindow() {
     InstallFakeRegEdit(Machine());
     Machine().AddFolder(kBackup);
-    Machine().AddTextFile(kProgram + L"const.dat",
-                          "[setting]\nBackup.MaxBackup=10\nAPP.NAME=Kestrova\n");
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FEngine.SetMessageBox(&FBox);
+    Program().Settings("Backup.MaxBackup=10\nAPP.NAME=Kestrova\n");
     FHost.BackupPath = kBackup;
     FHost.Engine = &FFigEngine;
     FHost.OpenSettings = [this](int aPage) { FSettingsPages.push_back(aPage); };
   }
-  ~RestoreWindow() override { FreeCLSettings(); }
-
-  fake::TFakeMachine& Machine() { return FScope.Machine(); }
-
   // Backups b1 (oldest) to b<aCount>, backup i holding i values of kKey.
   void AddBackups(int aCount) {
     std::string index;
@@ -83,14 +56,6 @@ protected:
     return rows;
   }
 
-  std::wstring LastMessage() const { return FBox.Texts.empty() ? L"" : FBox.Texts.back(); }
-
-  fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FQueue;
-  TCLScopedMainThread FMainThread{FQueue};
-  TCLMultiLangData FLanguage{nullptr};
-  TRecordingBox FBox;
-  TCLEngine FEngine{nullptr};
   TFigEngine FFigEngine;
   TRestoreWindowHost FHost;
   std::vector<int> FSettingsPages;
@@ -136,7 +101,7 @@ TEST_F(RestoreWindow, RestoreSaysSoOnlyWhenTheRegistryShowsEveryEntry) {
   ASSERT_EQ(Platform().Registry().DeleteKeyTree(regroot::CurrentUser, kKey, TRegView::Default),
             err::Success);
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"The backup has been restored.");
+  EXPECT_EQ(FBox.Last(), L"The backup has been restored.");
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
 
   // Values the registry refuses: the user hears how many did not come back, and the topics are
@@ -147,9 +112,9 @@ TEST_F(RestoreWindow, RestoreSaysSoOnlyWhenTheRegistryShowsEveryEntry) {
   Machine().FailSetValue(regroot::CurrentUser, kKey);
   FFigEngine.GetTopic(topic)->SetStatus(tsCured);
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"2 of the 2 changes of this backup could not be restored. The "
-                           L"registry may not allow them to be written.");
-  EXPECT_EQ(FBox.Types.back(), TMsgDlgType::mtWarning);
+  EXPECT_EQ(FBox.Last(), L"2 of the 2 changes of this backup could not be restored. The "
+                         L"registry may not allow them to be written.");
+  EXPECT_EQ(FBox.Requests.back().DlgType, TMsgDlgType::mtWarning);
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
 }
 
@@ -162,12 +127,12 @@ TEST_F(RestoreWindow, NothingIsRestoredWhileARepairRuns) {
   ASSERT_EQ(Platform().Registry().DeleteKeyTree(regroot::CurrentUser, kKey, TRegView::Default),
             err::Success);
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"A repair is running. Please restore the backup when it has finished.");
+  EXPECT_EQ(FBox.Last(), L"A repair is running. Please restore the backup when it has finished.");
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kKey));
 
   repairing = false;
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"The backup has been restored.");
+  EXPECT_EQ(FBox.Last(), L"The backup has been restored.");
   EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kKey));
 }
 
@@ -193,15 +158,15 @@ TEST_F(RestoreWindow, AnEditorThatFailsOrHangsIsJudgedByWhatTheRegistryHolds) {
             err::Success);
   FFigEngine.GetTopic(topic)->SetStatus(tsCured);
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"1 of the 3 changes of this backup could not be restored. The "
-                           L"registry may not allow them to be written.");
+  EXPECT_EQ(FBox.Last(), L"1 of the 3 changes of this backup could not be restored. The "
+                         L"registry may not allow them to be written.");
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
 
   // Everything is back although the editor had not ended: the registry is what counts.
   hangs = true;
   FFigEngine.GetTopic(topic)->SetStatus(tsCured);
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"The backup has been restored.");
+  EXPECT_EQ(FBox.Last(), L"The backup has been restored.");
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsUncured);
 
   // An editor that cannot be started changed nothing: the topics keep their state.
@@ -210,7 +175,7 @@ TEST_F(RestoreWindow, AnEditorThatFailsOrHangsIsJudgedByWhatTheRegistryHolds) {
       err::Success);
   FFigEngine.GetTopic(topic)->SetStatus(tsCured);
   window.btnRestore->Click();
-  EXPECT_EQ(LastMessage(), L"The backup could not be restored.");
+  EXPECT_EQ(FBox.Last(), L"The backup could not be restored.");
   EXPECT_EQ(FFigEngine.GetTopic(topic)->Status(), tsCured);
 }
 
@@ -252,7 +217,7 @@ TEST_F(RestoreWindow, RestorePointsAndTheSystemRestoreProgram) {
   EXPECT_EQ(window.lvBackup->Items().Count(), 0);
 
   window.llCreateRestorePoint->Click();
-  EXPECT_EQ(LastMessage(), L"The restore point has been created.");
+  EXPECT_EQ(FBox.Last(), L"The restore point has been created.");
   const auto calls = Machine().RestorePointCalls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].Description, L"Kestrova Restore point");
@@ -261,8 +226,8 @@ TEST_F(RestoreWindow, RestorePointsAndTheSystemRestoreProgram) {
   // Refused with a status of 0, as Wine's library answers: no point exists.
   Machine().SetRestorePointRefused(true);
   window.llCreateRestorePoint->Click();
-  EXPECT_EQ(LastMessage(), L"Cannot create restore point.");
-  EXPECT_EQ(FBox.Types.back(), TMsgDlgType::mtError);
+  EXPECT_EQ(FBox.Last(), L"Cannot create restore point.");
+  EXPECT_EQ(FBox.Requests.back().DlgType, TMsgDlgType::mtError);
   EXPECT_EQ(Machine().RestorePointCalls().size(), 3u);
   EXPECT_FALSE(window.pnlLoading->Visible());
 
@@ -271,7 +236,7 @@ TEST_F(RestoreWindow, RestorePointsAndTheSystemRestoreProgram) {
   EXPECT_EQ(SystemRestoreProgram(), system + L"\\rstrui.exe");
   ASSERT_EQ(Platform().Files().DeleteFile(system + L"\\rstrui.exe"), err::Success);
   window.btnViewSystemRestore->Click();
-  EXPECT_EQ(LastMessage(), L"The System Restore program was not found on this computer.");
+  EXPECT_EQ(FBox.Last(), L"The System Restore program was not found on this computer.");
   Machine().AddFile(system + L"\\restore\\rstrui.exe");
   window.btnViewSystemRestore->Click();
   ASSERT_FALSE(Machine().Launches().empty());

@@ -3,10 +3,11 @@
 #include "base/CLSettings.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/ProgramFolder.h"
+#include "support/RunUntil.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -15,9 +16,6 @@
 using namespace kplat;
 
 namespace {
-
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr uint64_t kMsPerDay = 86400000;
 
 TDateTime At(int aYear, int aMonth, int aDay, int aHour, int aMinute, int aSecond = 0,
              int aMs = 0) {
@@ -29,16 +27,10 @@ protected:
   void SetUp() override { FMachine.SetLocalOffsetMinutes(0); }
   void TearDown() override { FreeCLSettings(); }
 
-  void SetClock(TDateTime aLocal) {
-    const uint64_t ms =
-        static_cast<uint64_t>(std::llround(aLocal * kMsPerDay)) + 109205 * kMsPerDay;
-    FMachine.SetNow(ms * 10000);
-  }
-
   // Ticks once a second from aFrom up to aTo; the times at which a scheduled scan was asked for.
   std::vector<std::wstring> RunTicks(TDateTime aFrom, TDateTime aTo) {
     std::vector<std::wstring> starts;
-    SetClock(aFrom);
+    SetLocalClock(FMachine, aFrom);
     while (Now() < aTo) {
       if (FCheck.Tick().StartAutoScan)
         starts.push_back(DateTimeToStr(Now(), kUs));
@@ -138,8 +130,7 @@ TEST_F(Schedule, DailyRunNeedsAFullDayWithinTheMinute) {
   // Last run at 12:00:59.5: the minute ends before a day is full, so the next run is a day later.
   const TDateTime last = At(2026, 3, 4, 12, 0, 59, 500);
   std::vector<TDateTime> due;
-  for (TDateTime t = At(2026, 3, 5, 0, 0, 0, 200); t < At(2026, 3, 7, 0, 0);
-       t += 1000.0 / kMsPerDay)
+  for (TDateTime t = At(2026, 3, 5, 0, 0, 0, 200); t < At(2026, 3, 7, 0, 0); t += 1.0 / 86400.0)
     if (ScheduleDue(1, t, last, 0.5, false))
       due.push_back(t);
   ASSERT_FALSE(due.empty());

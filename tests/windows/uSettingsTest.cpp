@@ -1,15 +1,9 @@
 #include "windows/uSettings.h"
 
-#include "appengine/CLEngine.h"
 #include "base/CLDateUtils.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 #include <string>
 #include <vector>
@@ -18,35 +12,18 @@ namespace {
 
 using namespace kplat;
 
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-class TRecordingBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
-
-class SettingsWindow : public testing::Test {
+class SettingsWindow : public WindowTest {
 protected:
   SettingsWindow() {
-    Machine().AddTextFile(kProgram + L"const.dat",
-                          "[setting]\nApp.Name=Kestrova\nRegFix.AppPaths=1\nRegFix.Fonts=0\n"
-                          "PrivacySweep.Cookies=1\nPrivacySweep.History=1\n"
-                          "PrivacySweep.Recent=0\nJunkFiles.Temp=1\n"
-                          "SystemOptimization.CO=2\nSystemOptimization.NO=9\n"
-                          "AutoScan.Enabled=1\nAutoScan.LaunchHour=12\nAutoScan.LaunchMin=30\n"
-                          "AutoScan.ScanMode=2\nAutoScan.Action0=1\nAutoScan.Action1=0\n"
-                          "AutoScan.Action2=1\nAutoScan.LaunchOnce.Launched=1\n"
-                          "Backup.MaxBackup=7\nRecommend.RegFix.Fonts=1\n"
-                          "Recommend.SystemOptimization.CO=1\nRecommend.Backup.MaxBackup=20\n");
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FEngine.SetMessageBox(&FBox);
+    Program().Settings("App.Name=Kestrova\nRegFix.AppPaths=1\nRegFix.Fonts=0\n"
+                       "PrivacySweep.Cookies=1\nPrivacySweep.History=1\n"
+                       "PrivacySweep.Recent=0\nJunkFiles.Temp=1\n"
+                       "SystemOptimization.CO=2\nSystemOptimization.NO=9\n"
+                       "AutoScan.Enabled=1\nAutoScan.LaunchHour=12\nAutoScan.LaunchMin=30\n"
+                       "AutoScan.ScanMode=2\nAutoScan.Action0=1\nAutoScan.Action1=0\n"
+                       "AutoScan.Action2=1\nAutoScan.LaunchOnce.Launched=1\n"
+                       "Backup.MaxBackup=7\nRecommend.RegFix.Fonts=1\n"
+                       "Recommend.SystemOptimization.CO=1\nRecommend.Backup.MaxBackup=20\n");
     AddTopic(L"AppPaths", L"tcARegFix", L"Application paths", L"");
     AddTopic(L"Fonts", L"tcARegFix", L"Fonts", L"");
     AddTopic(L"Cookies", L"tcBPrivacySweep", L"Cookies", L"Internet Explorer");
@@ -54,10 +31,6 @@ protected:
     AddTopic(L"Recent", L"tcBPrivacySweep", L"Recent documents", L"Windows");
     AddTopic(L"Temp", L"tcCJunkFile", L"Temporary files", L"");
   }
-  ~SettingsWindow() override { FreeCLSettings(); }
-
-  fake::TFakeMachine& Machine() { return FScope.Machine(); }
-
   void AddTopic(const std::wstring& aName, const std::wstring& aCategory,
                 const std::wstring& aCaption, const std::wstring& aRoot) {
     TFigTopic* topic = FFigEngine.GetTopic(FFigEngine.AddTopic(aName));
@@ -70,12 +43,6 @@ protected:
     return aWindow.tvPSList->Items().Root(aIndex);
   }
 
-  fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FQueue;
-  TCLScopedMainThread FMainThread{FQueue};
-  TCLMultiLangData FLanguage{nullptr};
-  TRecordingBox FBox;
-  TCLEngine FEngine{nullptr};
   TFigEngine FFigEngine;
 };
 

@@ -1,29 +1,10 @@
 #include "windows/uStatistics.h"
 
-#include "appengine/CLEngine.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
-
-#include <gtest/gtest.h>
+#include "support/WindowTest.h"
 
 namespace {
 
-class StatisticsWindow : public testing::Test {
-protected:
-  StatisticsWindow() {
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-  }
-  ~StatisticsWindow() override { FreeCLSettings(); }
-
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FQueue;
-  TCLScopedMainThread FMainThread{FQueue};
-  TCLMultiLangData FLanguage{nullptr};
-  TCLEngine FEngine{nullptr};
-};
+using StatisticsWindow = WindowTest;
 
 } // namespace
 

@@ -1,46 +1,12 @@
 #include "windows/uUtilities.h"
 
-#include "appengine/CLEngine.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "components/CLMultiLang.h"
-#include "platform/fake/FakeMachine.h"
-
-#include "support/SourceTree.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "support/WindowTest.h"
 
 namespace {
 
-const std::wstring kProgram = L"C:\\Program Files\\Kestrova\\";
-
-class TRecordingBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
-
-class UtilitiesPage : public testing::Test {
+class UtilitiesPage : public WindowTest {
 protected:
-  UtilitiesPage() {
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FEngine.SetMessageBox(&FBox);
-  }
-  ~UtilitiesPage() override { FreeCLSettings(); }
-
-  kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
-  void SetFile(const std::string& aText) {
-    Machine().AddTextFile(kProgram + L"data\\utilities.db", aText);
-  }
+  void SetFile(const std::string& aText) { Program().File(L"data\\utilities.db", aText); }
   static std::vector<std::wstring> Items(const TfrmUtilities& aPage) {
     std::vector<std::wstring> items;
     for (int i = 0; i < aPage.lvList->Items().Count(); ++i) {
@@ -51,12 +17,6 @@ protected:
     return items;
   }
 
-  kplat::fake::TFakeMachineScope FScope;
-  TCLMainThreadQueue FQueue;
-  TCLScopedMainThread FMainThread{FQueue};
-  TCLMultiLangData FLanguage{nullptr};
-  TRecordingBox FBox;
-  TCLEngine FEngine{nullptr};
   TImageList FIcons{nullptr};
 };
 
@@ -139,12 +99,9 @@ TEST_F(UtilitiesPage, AMissingFileIsReportedAndLeavesThePageEmpty) {
 }
 
 TEST_F(UtilitiesPage, TheShippedFileListsSystemToolsOnTwoPages) {
-  const auto source = SourceTree() / "data" / "utilities.db";
-  std::ifstream file(source, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  ASSERT_FALSE(text.str().empty()) << source;
-  SetFile(text.str());
+  const std::string text = ReadSource("data/utilities.db");
+  ASSERT_FALSE(text.empty());
+  SetFile(text);
   TfrmUtilities page(nullptr, &FIcons);
   for (int p = 0; p < 2; ++p) {
     page.pcPage->SelectByUser(p);

@@ -360,15 +360,15 @@ TEST_F(Startup, WithoutTheSystemRestoreLibraryTheUserIsWarnedAndTheExitCodeIsOne
   }
   // A copy of the probe under a name of its own, for which Wine's per-program settings switch
   // the library off; no other program is touched.
-  constexpr wchar_t kProgram[] = L"startprobe-nosrclient.exe";
+  constexpr wchar_t kProbeCopy[] = L"startprobe-nosrclient.exe";
   constexpr wchar_t kOverrides[] =
       L"Software\\Wine\\AppDefaults\\startprobe-nosrclient.exe\\DllOverrides";
-  const std::wstring copy = BinFolder() + kProgram;
+  const std::wstring copy = BinFolder() + kProbeCopy;
   ASSERT_TRUE(CopyFileW((BinFolder() + L"startprobe.exe").c_str(), copy.c_str(), FALSE));
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"srclient", REG_SZ, L"", sizeof(L"")),
             ERROR_SUCCESS);
   DWORD id = 0;
-  HANDLE probe = StartProbe(L"runas", &id, kProgram);
+  HANDLE probe = StartProbe(L"runas", &id, kProbeCopy);
 
   HWND box = nullptr;
   const bool shown =

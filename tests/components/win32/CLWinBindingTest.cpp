@@ -3,14 +3,10 @@
 // them come back as the components' events, and a modal dialog answers Enter and Escape.
 #include "components/win32/CLWinBinding.h"
 
-#include "base/win32/CLMainThreadWin.h"
 #include "components/CLDpiScale.h"
 #include "components/CLListControls.h"
 #include "components/CLSkin.h"
-#include "platform/win32/Win32Platform.h"
-#include "support/win32/WinScreenshot.h"
-
-#include <gtest/gtest.h>
+#include "support/win32/WinWindowTest.h"
 
 #include <commctrl.h>
 
@@ -125,21 +121,8 @@ public:
   TButton* btnCancel;
 };
 
-std::wstring Text(HWND aWindow) {
-  wchar_t text[256] = {};
-  ::GetWindowTextW(aWindow, text, 256);
-  return text;
-}
-
-std::wstring ListText(HWND aList, int aRow, int aColumn) {
-  wchar_t text[256] = {};
-  LVITEMW item{};
-  item.iSubItem = aColumn;
-  item.pszText = text;
-  item.cchTextMax = 256;
-  ::SendMessageW(aList, LVM_GETITEMTEXTW, aRow, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
+using ktest::win32::ListText;
+using ktest::win32::WindowText;
 
 bool ListChecked(HWND aList, int aRow) {
   return (::SendMessageW(aList, LVM_GETITEMSTATE, aRow, LVIS_STATEIMAGEMASK) &
@@ -165,33 +148,14 @@ void Command(HWND aControl, UINT aCode) {
                  reinterpret_cast<LPARAM>(aControl));
 }
 
-class BindingWin : public ::testing::Test {
+class BindingWin : public WinWindowTest {
 protected:
-  static void SetUpTestSuite() {
-    FMainThread = new TCLMainThreadWin;
-    FPrevious = SetCLMainThread(FMainThread);
-    FBinding = new TWin32BindingScope;
-  }
-  static void TearDownTestSuite() {
-    delete FBinding;
-    SetCLMainThread(FPrevious);
-    delete FMainThread;
-  }
   void SetUp() override { FForm = std::make_unique<TBindingTestForm>(); }
 
   HWND Window(TControl& aControl) { return ControlWindow(aControl); }
 
-  static TCLMainThreadWin* FMainThread;
-  static TCLMainThread* FPrevious;
-  static TWin32BindingScope* FBinding;
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
   std::unique_ptr<TBindingTestForm> FForm;
 };
-
-TCLMainThreadWin* BindingWin::FMainThread = nullptr;
-TCLMainThread* BindingWin::FPrevious = nullptr;
-TWin32BindingScope* BindingWin::FBinding = nullptr;
 
 TEST_F(BindingWin, ControlsShowTheirComponents) {
   TBindingTestForm& form = *FForm;
@@ -201,7 +165,7 @@ TEST_F(BindingWin, ControlsShowTheirComponents) {
   EXPECT_TRUE(::IsWindowVisible(window));
   EXPECT_EQ(::FindWindowW(L"TfrmBindingTest", nullptr), window);
   EXPECT_EQ(FormFromWindow(Window(*form.edtName)), &form);
-  EXPECT_EQ(Text(window), L"Binding test");
+  EXPECT_EQ(WindowText(window), L"Binding test");
 
   // Sizes and places at the window's resolution.
   const int dpi = WindowDpi(window);
@@ -215,14 +179,14 @@ TEST_F(BindingWin, ControlsShowTheirComponents) {
   EXPECT_EQ(edit.left, ScaleToDpi(100, dpi));
   EXPECT_EQ(edit.right - edit.left, ScaleToDpi(150, dpi));
 
-  EXPECT_EQ(Text(Window(*form.lblName)), L"&Name:");
-  EXPECT_EQ(Text(Window(*form.edtName)), L"first");
-  EXPECT_EQ(Text(Window(*form.btnOK)), L"OK");
+  EXPECT_EQ(WindowText(Window(*form.lblName)), L"&Name:");
+  EXPECT_EQ(WindowText(Window(*form.edtName)), L"first");
+  EXPECT_EQ(WindowText(Window(*form.btnOK)), L"OK");
   EXPECT_EQ(::SendMessageW(Window(*form.cbLater), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(::SendMessageW(Window(*form.rbOne), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(::SendMessageW(Window(*form.cmbLanguage), CB_GETCOUNT, 0, 0), 3);
   EXPECT_EQ(::SendMessageW(Window(*form.cmbLanguage), CB_GETCURSEL, 0, 0), 1);
-  EXPECT_EQ(Text(Window(*form.seDays)), L"7");
+  EXPECT_EQ(WindowText(Window(*form.seDays)), L"7");
   EXPECT_EQ(::SendMessageW(Window(*form.pbScan), PBM_GETPOS, 0, 0), 40);
   EXPECT_EQ(::SendMessageW(Window(*form.pcPages), TCM_GETITEMCOUNT, 0, 0), 2);
   EXPECT_EQ(::SendMessageW(Window(*form.pcPages), TCM_GETCURSEL, 0, 0), 0);
@@ -276,12 +240,12 @@ TEST_F(BindingWin, PropertyChangesReachTheControls) {
   form.edtName->SetBounds(100, 6, 200, 21);
   form.btnOK->SetHint(L"Saves the settings");
 
-  EXPECT_EQ(Text(FormWindow(form)), L"Renamed");
-  EXPECT_EQ(Text(Window(*form.lblName)), L"&Title:");
+  EXPECT_EQ(WindowText(FormWindow(form)), L"Renamed");
+  EXPECT_EQ(WindowText(Window(*form.lblName)), L"&Title:");
   EXPECT_EQ(::SendMessageW(Window(*form.cbLater), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(::SendMessageW(Window(*form.rbOne), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(::SendMessageW(Window(*form.rbTwo), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(Text(Window(*form.edtName)), L"second");
+  EXPECT_EQ(WindowText(Window(*form.edtName)), L"second");
   EXPECT_EQ(::SendMessageW(Window(*form.cmbLanguage), CB_GETCOUNT, 0, 0), 4);
   EXPECT_EQ(::SendMessageW(Window(*form.cmbLanguage), CB_GETCURSEL, 0, 0), 3);
   EXPECT_EQ(::SendMessageW(Window(*form.pbScan), PBM_GETPOS, 0, 0), 75);
@@ -312,7 +276,7 @@ TEST_F(BindingWin, PropertyChangesReachTheControls) {
   HWND lateWindow = Window(*late);
   ASSERT_NE(lateWindow, nullptr);
   EXPECT_EQ(::GetParent(lateWindow), Window(*form.pnlButtons));
-  EXPECT_EQ(Text(lateWindow), L"Late");
+  EXPECT_EQ(WindowText(lateWindow), L"Late");
   delete late;
   EXPECT_FALSE(::IsWindow(lateWindow));
 
@@ -378,7 +342,7 @@ TEST_F(BindingWin, UserActionsFireTheComponentsEvents) {
   step.iDelta = 1;
   ::SendMessageW(::GetParent(arrows), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&step));
   EXPECT_EQ(form.seDays->Value(), 8);
-  EXPECT_EQ(Text(Window(*form.seDays)), L"8");
+  EXPECT_EQ(WindowText(Window(*form.seDays)), L"8");
 
   int links = 0;
   form.llHome->OnClick = [&](TObject&) { ++links; };
@@ -497,10 +461,7 @@ TEST_F(BindingWin, Screenshot) {
   form.ShowForm();
   HWND window = FormWindow(form);
   ::SetForegroundWindow(window);
-  ::RedrawWindow(window, nullptr, nullptr,
-                 RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  EXPECT_TRUE(ktest::win32::SaveWindowPng(window, ktest::win32::ScreenshotPath(L"controls")));
+  ktest::win32::Shoot(window, L"controls");
 }
 
 } // namespace

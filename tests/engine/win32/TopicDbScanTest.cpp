@@ -20,7 +20,7 @@ namespace {
 constexpr uint32_t kScanLimitMs = 300000;
 const std::wstring kGuid = L"{0C5D7E2F-41A8-4B96-9E3D-6F2A1B8C7D40}";
 const std::wstring kMissingTypeLib = L"{0C5D7E2F-41A8-4B96-9E3D-6F2A1B8C7D41}";
-const std::wstring kProgram = L"C:\\Program Files\\KestrovaGoneTool\\gonetool.exe";
+const std::wstring kGoneTool = L"C:\\Program Files\\KestrovaGoneTool\\gonetool.exe";
 
 std::wstring ShippedTopicDb() {
   wchar_t path[MAX_PATH];
@@ -162,8 +162,8 @@ TEST_F(TopicDbDemoScan, FindsWhatAnUninstalledProgramLeftInEveryCategory) {
   SetString(HKEY_LOCAL_MACHINE, kUninstall, L"DisplayName", L"Kestrova Gone Tool 1.0");
   SetString(HKEY_LOCAL_MACHINE, kUninstall, L"UninstallString",
             L"C:\\Program Files\\KestrovaGoneTool\\uninstall.cmd");
-  SetString(HKEY_LOCAL_MACHINE, kAppPath, L"", kProgram);
-  SetString(HKEY_CURRENT_USER, kRun, L"KestrovaGoneTool", L"\"" + kProgram + L"\" /tray");
+  SetString(HKEY_LOCAL_MACHINE, kAppPath, L"", kGoneTool);
+  SetString(HKEY_CURRENT_USER, kRun, L"KestrovaGoneTool", L"\"" + kGoneTool + L"\" /tray");
   SetString(HKEY_CLASSES_ROOT, L"CLSID\\" + kGuid, L"", L"Gone Tool Viewer");
   SetString(HKEY_CLASSES_ROOT, L"CLSID\\" + kGuid + L"\\TypeLib", L"", kMissingTypeLib);
   MakeKey(HKEY_CURRENT_USER, kFileExt);

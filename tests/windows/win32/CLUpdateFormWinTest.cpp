@@ -4,23 +4,13 @@
 // screenshots folder.
 #include "windows/CLUpdateForm.h"
 
-#include "appengine/CLEngine.h"
 #include "appengine/win32/CLWinInet.h"
 #include "base/CLDateUtils.h"
-#include "base/CLSettings.h"
-#include "base/win32/CLMainThreadWin.h"
-#include "components/CLMultiLang.h"
-#include "components/win32/CLWinBinding.h"
-#include "platform/win32/Win32Platform.h"
 #include "support/win32/LocalHttpServer.h"
-#include "support/win32/WinScreenshot.h"
+#include "support/win32/WinWindowTest.h"
 #include "windows/uMain.h"
 
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace {
@@ -51,29 +41,17 @@ bool Serve(const std::function<bool()>& aDone) {
   return true;
 }
 
-void Shoot(HWND aWindow, const wchar_t* aName) {
-  ::RedrawWindow(aWindow, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  EXPECT_TRUE(ktest::win32::SaveWindowPng(aWindow, ktest::win32::ScreenshotPath(aName))) << aName;
-}
+using ktest::win32::Shoot;
 
 bool Shown(TControl& aControl) {
   HWND window = ControlWindow(aControl);
   return window != nullptr && ::IsWindowVisible(window);
 }
 
-class UpdateWindowWin : public ::testing::Test {
-  // Made first and gone last: the windows of the fixture are bound, later suites get none.
-  std::optional<TWin32BindingScope> FBinding;
-
+class UpdateWindowWin : public WinEngineWindowTest {
 protected:
   UpdateWindowWin() {
-    FPreviousMain = SetCLMainThread(&FMainThread);
-    FBinding.emplace();
     FPreviousTransfer = InstallWinInetTransfer();
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
     TStringList overwrite;
     overwrite.Add(L"URL.Update=" + FServer.URL("/check"));
     overwrite.Add(L"App.MagicWord=KESTROVA");
@@ -92,8 +70,6 @@ protected:
     settings.SetSettingFloat(L"Update.LastDate", FLastDate);
     settings.SetSettingBool(L"Update.AutoCheck", FAutoCheck);
     settings.SetSettingInteger(L"Update.Days", FDays);
-    FreeCLSettings();
-    SetCLMainThread(FPreviousMain);
   }
 
   // The user's check, served until its answer is on the screen.
@@ -106,14 +82,8 @@ protected:
     return form;
   }
 
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
-  TCLMainThreadWin FMainThread;
-  TCLMainThread* FPreviousMain = nullptr;
   ktest::win32::TLocalHttpServer FServer;
   TTransferFactory FPreviousTransfer;
-  TCLMultiLangData FLanguage{nullptr};
-  TCLEngine FEngine{nullptr};
   double FLastDate = 0;
   bool FAutoCheck = false;
   int FDays = 0;

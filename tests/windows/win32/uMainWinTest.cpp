@@ -5,23 +5,16 @@
 
 #include "base/CLDateUtils.h"
 #include "base/CLHelpers.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "base/win32/CLMainThreadWin.h"
 #include "components/CLSkin.h"
-#include "components/win32/CLWinBinding.h"
 #include "platform/TextCodec.h"
-#include "platform/win32/Win32Platform.h"
 #include "shell/win32/CLMainWin.h"
+#include "support/RunUntil.h"
 #include "support/win32/WinScratch.h"
-#include "support/win32/WinScreenshot.h"
+#include "support/win32/WinWindowTest.h"
 #include "windows/CLUpdateForm.h"
 #include "windows/uMaintain.h"
 #include "windows/uRestore.h"
 #include "windows/uScanedResult.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,7 +22,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,29 +31,14 @@
 
 namespace {
 
-constexpr DWORD kLimitMs = 120000;
 constexpr wchar_t kScratchKey[] = L"Software\\KestrovaMainWinTest";
 constexpr wchar_t kAppPaths[] = L"Software\\KestrovaMainWinTest\\App Paths";
 
-class TAnsweringBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return aRequest.Buttons == mb::YesNo ? mr::No : mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
+using ktest::win32::Click;
+using ktest::win32::ShootNow;
 
 bool FileThere(const std::wstring& aPath) {
   return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Paints the window and its controls now, without serving other messages, and saves it.
-void Shoot(HWND aWindow, const wchar_t* aName) {
-  ::RedrawWindow(aWindow, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  EXPECT_TRUE(ktest::win32::SaveWindowPng(aWindow, ktest::win32::ScreenshotPath(aName))) << aName;
 }
 
 // The real system with a wall clock the test sets: the local time is what NowUtc answers.
@@ -102,12 +79,6 @@ public:
 private:
   kplat::IPlatform& FReal;
 };
-
-void Press(TControl& aButton) {
-  HWND button = ControlWindow(aButton);
-  ASSERT_NE(button, nullptr);
-  ::SendMessageW(button, BM_CLICK, 0, 0);
-}
 
 // The real system, seen from another program folder.
 class TSystemAt : public kplat::ISystem {
@@ -166,44 +137,39 @@ private:
   kplat::IPlatform& FReal;
 };
 
-class MainWindowWin : public ::testing::Test {
-  // Made first and gone last: the windows of the fixture are bound, later suites get none.
-  std::optional<TWin32BindingScope> FBinding;
+// The scratch folder with three junk files and the topics that find them, and a stale
+// application path under the scratch key.
+void PlantScratch(const std::wstring& aFolder) {
+  ktest::win32::RemoveTree(aFolder);
+  ::CreateDirectoryW(aFolder.c_str(), nullptr);
+  for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"})
+    std::ofstream(std::filesystem::path(aFolder + name)) << "junk";
+  const std::wstring gone = L"C:\\KestrovaGone\\gone.exe";
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), nullptr,
+                    REG_SZ, gone.c_str(), static_cast<DWORD>((gone.size() + 1) * sizeof(wchar_t)));
+  std::ofstream(std::filesystem::path(aFolder + L"topics.db"))
+      << "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
+         "[TOPIC_0]\nNAME=KestrovaWinJunk\nCategory=tcCJunkFile\nRule_Caption=Old files\n"
+         "LOCATION_0=lsDisk,"
+      << kplat::ToUtf8(aFolder)
+      << "\nRule=rsJunkFile,.tmp\nLEVEL=2\n"
+         "[TOPIC_1]\nNAME=KestrovaWinPaths\nCategory=tcARegFix\nRule_Caption=App paths\n"
+         "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaMainWinTest\\App Paths\n"
+         "Rule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\nFolderDepth=2\nIncludeSubFolder=1\n";
+}
 
+class MainWindowWin : public WinWindowTest {
 protected:
   MainWindowWin() {
-    FPrevious = SetCLMainThread(&FMainThread);
-    FBinding.emplace();
-    FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
-    ktest::win32::RemoveTree(FFolder);
-    ::CreateDirectoryW(FFolder.c_str(), nullptr);
-    for (const wchar_t* name : {L"one.tmp", L"two.tmp", L"three.tmp"})
-      std::ofstream(std::filesystem::path(FFolder + name)) << "junk";
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
-                      nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    const std::wstring gone = L"C:\\KestrovaGone\\gone.exe";
-    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(gone.c_str()),
-                     static_cast<DWORD>((gone.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-    std::ofstream(std::filesystem::path(FFolder + L"topics.db"))
-        << "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
-           "[TOPIC_0]\nNAME=KestrovaWinJunk\nCategory=tcCJunkFile\nRule_Caption=Old files\n"
-           "LOCATION_0=lsDisk,"
-        << kplat::ToUtf8(FFolder)
-        << "\nRule=rsJunkFile,.tmp\nLEVEL=2\n"
-           "[TOPIC_1]\nNAME=KestrovaWinPaths\nCategory=tcARegFix\nRule_Caption=App paths\n"
-           "LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\KestrovaMainWinTest\\App Paths\n"
-           "Rule=rsAppPaths\nLEVEL=2\nCHECKVALUES=0\nFolderDepth=2\nIncludeSubFolder=1\n";
+    FBox.DeclineQuestions = true;
+    PlantScratch(FFolder);
     TfrmMain::SetDefaultMessageBox(&FBox);
   }
   ~MainWindowWin() override {
     FForm.reset();
     TfrmMain::SetDefaultMessageBox(nullptr);
-    FreeCLSettings();
     ktest::win32::RemoveTree(FFolder);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
-    SetCLMainThread(FPrevious);
   }
 
   // The main window with the test topics loaded, unpaced, the registry and junk categories on
@@ -222,12 +188,7 @@ protected:
     return form;
   }
 
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
-  TCLMainThreadWin FMainThread;
-  TCLMainThread* FPrevious = nullptr;
-  TAnsweringBox FBox;
-  std::wstring FFolder;
+  const std::wstring FFolder = ktest::win32::TempFolder() + L"KestrovaMainWin\\";
   std::unique_ptr<TfrmMain> FForm;
 };
 
@@ -245,13 +206,14 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_EQ(::GetParent(FormWindow(page)), ControlWindow(*form.pnlContainer));
   EXPECT_TRUE(::IsWindowVisible(FormWindow(page)));
   ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  Shoot(window, L"main-ready");
+  ShootNow(window, L"main-ready");
 
-  Press(*form.ButtonPanel()->Button(L"Scan"));
+  Click(*form.ButtonPanel()->Button(L"Scan"));
   EXPECT_TRUE(form.FigEngine().IsRunning());
   EXPECT_FALSE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
-  Shoot(window, L"main-scanning");
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  ShootNow(window, L"main-scanning");
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
   ASSERT_FALSE(FBox.Texts.empty());
   EXPECT_EQ(FBox.Texts.back(), L"Do you want to cure these right now?");
   EXPECT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
@@ -262,7 +224,7 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_TRUE(::IsWindowEnabled(ControlWindow(*page.cbJunkFilesClean)));
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llCleanNow)));
   EXPECT_TRUE(::IsWindowEnabled(ControlWindow(*page.llCleanNow)));
-  Shoot(window, L"main-results");
+  ShootNow(window, L"main-results");
 
   // The result dialog: shown, photographed and left with "two.tmp" unticked.
   bool shot = false;
@@ -277,9 +239,9 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
       if (dialog->lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
         dialog->lvResult->ToggleCheckByUser(i);
     }
-    Shoot(dialogWindow, L"main-result-list");
+    ShootNow(dialogWindow, L"main-result-list");
     shot = true;
-    Press(*dialog->btnOk);
+    Click(*dialog->btnOk);
     EXPECT_EQ(dialog->ModalResult(), mr::OK);
   };
   const int ticked = form.FigCure().GetCheckedItem();
@@ -288,14 +250,15 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_TRUE(shot);
   EXPECT_EQ(form.FigCure().GetCheckedItem(), ticked - 1);
 
-  Press(*form.ButtonPanel()->Button(L"Cure"));
+  Click(*form.ButtonPanel()->Button(L"Cure"));
   EXPECT_TRUE(form.FigCure().IsRunning());
-  Shoot(window, L"main-repairing");
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  ShootNow(window, L"main-repairing");
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   EXPECT_EQ(page.lblInfo->Caption(), L"Ready");
   EXPECT_EQ(page.lblResultJunkFiles->Caption(), L"2 Fixed.");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
-  Shoot(window, L"main-repaired");
+  ShootNow(window, L"main-repaired");
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
   HKEY key = nullptr;
@@ -340,15 +303,15 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
   const auto ticks = CountTicks(*form.tmrSchedule);
   form.ShowForm();
 
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return form.FigEngine().IsRunning(); }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return form.FigEngine().IsRunning(); }, kRunLimitMs));
   EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), DateTimeToStr(Now(), formats));
   ASSERT_TRUE(ktest::win32::PumpUntil(
       [&] {
         return !form.FigEngine().IsRunning() && !form.FigCure().IsRunning() &&
                form.Maintain()->lblInfo->Caption() == L"Ready";
       },
-      kLimitMs));
-  Shoot(FormWindow(form), L"main-scheduled-repair");
+      kRunLimitMs));
+  ShootNow(FormWindow(form), L"main-scheduled-repair");
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
@@ -362,7 +325,7 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
   clock.Set(2026, 12, 9, 12, 0, 50);
   const std::wstring last = settings.GetSettingString(L"Schedule.LastCure");
   const int seen = *ticks;
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= seen + 3; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= seen + 3; }, kRunLimitMs));
   EXPECT_FALSE(form.FigEngine().IsRunning());
   EXPECT_EQ(settings.GetSettingString(L"Schedule.LastCure"), last);
 }
@@ -395,7 +358,7 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
   form.actUpdate->Execute();
   TfrmCLUpdateForm* update = UpdateFormOf(form.Engine());
   ASSERT_NE(update, nullptr);
-  ASSERT_TRUE(ktest::win32::PumpUntil([update] { return !update->Updating(); }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([update] { return !update->Updating(); }, kRunLimitMs));
   HWND window = FormWindow(*update);
   ASSERT_TRUE(::IsWindowVisible(window));
   EXPECT_EQ(update->Caption(), L"Aktualisierung von Kestrova");
@@ -405,12 +368,13 @@ TEST_F(MainWindowWin, ScheduleCheckBringsTheUpdateWindowForwardFiveTimes) {
   HWND main = FormWindow(form);
   for (int round = 1; round <= 6; ++round) {
     ::SetForegroundWindow(main);
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kLimitMs));
+    ASSERT_TRUE(
+        ktest::win32::PumpUntil([&] { return ::GetForegroundWindow() == main; }, kRunLimitMs));
     const int seen = *ticks;
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kLimitMs));
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks > seen; }, kRunLimitMs));
     EXPECT_EQ(::GetForegroundWindow(), round <= 5 ? window : main) << round;
   }
-  Shoot(window, L"update-de-brought-forward");
+  ShootNow(window, L"update-de-brought-forward");
 }
 
 // Runs aStep every 100 ms on the main thread, also inside a modal loop, until it returns true.
@@ -493,31 +457,31 @@ TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
     EXPECT_EQ(*scans, 0);
     EXPECT_FALSE(form.FigEngine().IsRunning());
     EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
-    Shoot(dialog, L"main-schedule-under-dialog");
+    ShootNow(dialog, L"main-schedule-under-dialog");
     auto* restore = dynamic_cast<TfrmRestore*>(FormFromWindow(dialog));
     if (restore == nullptr)
       return false;
     checked = true;
-    Press(*restore->btnClose);
+    Click(*restore->btnClose);
     return true;
   });
   form.actRestore->Execute();
   ASSERT_TRUE(checked);
 
   // Closed: the held scan runs once and repairs without asking.
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *scans > 0; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *scans > 0; }, kRunLimitMs));
   ASSERT_TRUE(ktest::win32::PumpUntil(
       [&] {
         return !form.FigEngine().IsRunning() && !form.FigCure().IsRunning() &&
                form.Maintain()->lblInfo->Caption() == L"Ready";
       },
-      kLimitMs));
+      kRunLimitMs));
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_FALSE(FileThere(FFolder + L"two.tmp"));
   const int after = *ticks;
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kRunLimitMs));
   EXPECT_EQ(*scans, 1);
 }
 
@@ -531,8 +495,9 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
   const auto scans = CountScans(form.FigEngine());
 
   // The user's scan, answered "No": the findings wait in the window.
-  Press(*form.ButtonPanel()->Button(L"Scan"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  Click(*form.ButtonPanel()->Button(L"Scan"));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
   ASSERT_EQ(page.llResultJunkFiles->Caption(), L"3 problem(s).");
 
   // The result list is open, "two.tmp" unticked, while noon comes and several seconds more.
@@ -557,7 +522,7 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
     EXPECT_EQ(*scans, 1);
     EXPECT_EQ(dialog->lvResult->Items().Count(), 3);
     checked = true;
-    Press(*dialog->btnOk);
+    Click(*dialog->btnOk);
     return true;
   });
   const int ticked = form.FigCure().GetCheckedItem();
@@ -567,15 +532,16 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
 
   // The due run is skipped for the day, and the status line says so.
   const int after = *ticks;
-  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kLimitMs));
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kRunLimitMs));
   EXPECT_EQ(*scans, 1);
   EXPECT_EQ(page.lblInfo->Caption(),
             L"Automatic scan skipped: the findings of the last scan wait for your decision.");
-  Shoot(FormWindow(form), L"main-schedule-skipped");
+  ShootNow(FormWindow(form), L"main-schedule-skipped");
   EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
 
-  Press(*form.ButtonPanel()->Button(L"Cure"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  Click(*form.ButtonPanel()->Button(L"Cure"));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
   EXPECT_FALSE(FileThere(FFolder + L"three.tmp"));
@@ -612,24 +578,24 @@ TEST_F(MainWindowWin, LanguageAndSkinMenusRestyleTheWindow) {
   ASSERT_TRUE(Choose(*form.miLanguage, L"Deutsch"));
   EXPECT_EQ(page.lblMaintainTitle->Caption(), L"Windows-Wartung");
   EXPECT_EQ(page.lblInfo->Caption(), L"Bereit");
-  Shoot(window, L"main-de");
+  ShootNow(window, L"main-de");
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
 
   ASSERT_TRUE(Choose(*form.miSkin, L"Dark"));
   const TCLSkinTheme& dark = CurrentSkinTheme();
   ASSERT_EQ(dark.Name, L"Dark");
   EXPECT_NE(dark.Band, lightBand);
-  Shoot(window, L"main-de-dark");
+  ShootNow(window, L"main-de-dark");
   // The window's face and the category band are painted in the skin's colours.
   EXPECT_EQ(PixelOf(window, 2, 2), static_cast<COLORREF>(dark.ButtonFace));
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(dark.Band));
 
   ASSERT_TRUE(Choose(*form.miLanguage, L"English"));
   EXPECT_EQ(page.lblMaintainTitle->Caption(), L"Windows Maintenance");
-  Shoot(window, L"main-dark");
+  ShootNow(window, L"main-dark");
 
   ASSERT_TRUE(Choose(*form.miSkin, L"Default"));
-  Shoot(window, L"main-light");
+  ShootNow(window, L"main-light");
   EXPECT_EQ(PixelOf(ControlWindow(*page.pnlCategories), 2, 2), static_cast<COLORREF>(lightBand));
 }
 
@@ -641,14 +607,16 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   form.ShowForm();
   HWND window = FormWindow(form);
 
-  Press(*form.ButtonPanel()->Button(L"Scan"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kLimitMs));
+  Click(*form.ButtonPanel()->Button(L"Scan"));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
   // Another program holds "two.tmp" open without letting it be deleted.
   HANDLE held = ::CreateFileW((FFolder + L"two.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  Press(*form.ButtonPanel()->Button(L"Cure"));
-  ASSERT_TRUE(ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kLimitMs));
+  Click(*form.ButtonPanel()->Button(L"Cure"));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   ::CloseHandle(held);
   EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
@@ -660,7 +628,7 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Cure"))));
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
   ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  Shoot(window, L"main-not-repaired");
+  ShootNow(window, L"main-not-repaired");
 
   // The result list holds only what is left, with why.
   bool shot = false;
@@ -677,9 +645,9 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
                     L"Junk file - not repaired: Windows did not allow the change", 0),
                 0u);
     }
-    Shoot(dialogWindow, L"main-not-repaired-list");
+    ShootNow(dialogWindow, L"main-not-repaired-list");
     shot = true;
-    Press(*dialog->btnCancel);
+    Click(*dialog->btnCancel);
   };
   GetCLMainThread().Post(inDialog);
   page.llResultJunkFiles->Click();
@@ -751,7 +719,7 @@ TEST_F(MainWindowWin, ATopicDatabaseThatCannotBeUsedIsNamedAndScanStaysOff) {
   EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*page.llCleanNow)));
   EXPECT_FALSE(::IsWindowEnabled(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
   ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  Shoot(window, L"main-topicdb-error");
+  ShootNow(window, L"main-topicdb-error");
   FForm.reset();
   FreeCLSettings();
 }
@@ -780,11 +748,11 @@ TEST_F(MainWindowWin, ThePageOnShowHasItsButtonPushedIn) {
     HWND chosen = ControlWindow(*form.ButtonPanel()->Button(page));
     // Chosen twice, the second time over a button already pushed in, with the mouse over it.
     for (int round = 0; round < 2; ++round) {
-      Press(*form.ButtonPanel()->Button(page));
+      Click(*form.ButtonPanel()->Button(page));
       ::SendMessageW(chosen, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
       ::SendMessageW(chosen, WM_MOUSELEAVE, 0, 0);
     }
-    Shoot(window, std::wstring(L"main-page-").append(page).c_str());
+    ShootNow(window, std::wstring(L"main-page-").append(page).c_str());
     std::vector<std::vector<COLORREF>> others;
     for (const wchar_t* other : pages) {
       HWND button = ControlWindow(*form.ButtonPanel()->Button(other));

@@ -2,56 +2,25 @@
 // shipped data beside the program.
 #include "windows/uMain.h"
 
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "base/win32/CLMainThreadWin.h"
 #include "components/CLWebBrowser.h"
-#include "components/win32/CLWinBinding.h"
 #include "components/win32/CLWinWebView.h"
 #include "platform/TextCodec.h"
-#include "platform/win32/Win32Platform.h"
 #include "support/win32/WinScratch.h"
-#include "support/win32/WinScreenshot.h"
+#include "support/win32/WinWindowTest.h"
 #include "windows/uHome.h"
 #include "windows/uStatistics.h"
 #include "windows/uUtilities.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
 
 #include <commctrl.h>
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-class TAnsweringBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
-
-void Shoot(HWND aWindow, const wchar_t* aName) {
-  ::RedrawWindow(aWindow, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  EXPECT_TRUE(ktest::win32::SaveWindowPng(aWindow, ktest::win32::ScreenshotPath(aName))) << aName;
-}
-
-std::wstring WindowText(HWND aWindow) {
-  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(aWindow)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(::GetWindowTextW(aWindow, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
+using namespace ktest::win32;
 
 // Moves the pointer as the user does, to a point of the window's client area.
 void MoveTo(HWND aWindow, POINT aPoint) {
@@ -75,24 +44,9 @@ void ClickAt(HWND aWindow, POINT aPoint) {
   ::SendInput(2, input, sizeof(INPUT));
 }
 
-std::wstring ListText(HWND aList, int aRow, int aColumn) {
-  wchar_t text[256] = {};
-  LVITEMW item{};
-  item.iSubItem = aColumn;
-  item.pszText = text;
-  item.cchTextMax = 256;
-  ::SendMessageW(aList, LVM_GETITEMTEXTW, aRow, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
-class PagesWin : public ::testing::Test {
-  // Made first and gone last: the windows of the fixture are bound, later suites get none.
-  std::optional<TWin32BindingScope> FBinding;
-
+class PagesWin : public WinWindowTest {
 protected:
   PagesWin() {
-    FPrevious = SetCLMainThread(&FMainThread);
-    FBinding.emplace();
     TfrmMain::SetDefaultMessageBox(&FBox);
     FForm = std::make_unique<TfrmMain>(nullptr);
     FForm->tmrCleannow->SetEnabled(false);
@@ -100,15 +54,8 @@ protected:
   ~PagesWin() override {
     FForm.reset();
     TfrmMain::SetDefaultMessageBox(nullptr);
-    FreeCLSettings();
-    SetCLMainThread(FPrevious);
   }
 
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
-  TCLMainThreadWin FMainThread;
-  TCLMainThread* FPrevious = nullptr;
-  TAnsweringBox FBox;
   std::unique_ptr<TfrmMain> FForm;
 };
 

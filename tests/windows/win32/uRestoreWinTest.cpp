@@ -3,46 +3,24 @@
 // its key, one that cannot be read, and a restore point asked of the system's library.
 #include "windows/uRestore.h"
 
-#include "appengine/CLEngine.h"
 #include "base/CLHelpers.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "base/win32/CLMainThreadWin.h"
-#include "components/CLMultiLang.h"
-#include "components/win32/CLWinBinding.h"
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
-#include "platform/win32/Win32Platform.h"
+#include "support/RunUntil.h"
 #include "support/win32/WinScratch.h"
-#include "support/win32/WinScreenshot.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
+#include "support/win32/WinWindowTest.h"
 
 #include <commctrl.h>
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr DWORD kLimitMs = 120000;
 constexpr wchar_t kScratchRoot[] = L"Software\\KestrovaRestoreWin";
-
-class TRecordingBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::wstring Last() const { return Texts.empty() ? std::wstring() : Texts.back(); }
-  std::vector<std::wstring> Texts;
-};
 
 std::wstring ValueName(int aRun, int aValue) {
   std::wstring name = L"run";
@@ -52,31 +30,32 @@ std::wstring ValueName(int aRun, int aValue) {
   return name;
 }
 
-class RestoreCenterWin : public ::testing::Test {
-  // Made first and gone last: the windows of the fixture are bound, later suites get none.
-  std::optional<TWin32BindingScope> FBinding;
+// Selects a row as the user's click does: in the system's list view.
+void SelectRow(TfrmRestore& aWindow, int aRow) {
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageW(ControlWindow(*aWindow.lvBackup), LVM_SETITEMSTATE, aRow,
+                 reinterpret_cast<LPARAM>(&item));
+  ASSERT_NE(aWindow.lvBackup->Selected(), nullptr);
+  EXPECT_EQ(aWindow.lvBackup->Selected()->Index(), aRow);
+}
 
+class RestoreCenterWin : public WinEngineWindowTest {
 protected:
   RestoreCenterWin() {
-    FPrevious = SetCLMainThread(&FMainThread);
-    FBinding.emplace();
     FKey = kScratchRoot;
     FKey += L"\\";
     FKey += std::to_wstring(::GetCurrentProcessId());
     FBackup = ktest::win32::TempFolder() + L"KestrovaRestoreWin";
     ktest::win32::RemoveTree(FBackup);
     ::CreateDirectoryW(FBackup.c_str(), nullptr);
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FEngine.SetMessageBox(&FBox);
     FSmallImages.SetSize(16, 16);
     FSmallImages.LoadFromFile(GetAppPath() + L"res\\16.png");
   }
   ~RestoreCenterWin() override {
-    FreeCLSettings();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kScratchRoot);
     ktest::win32::RemoveTree(FBackup);
-    SetCLMainThread(FPrevious);
   }
 
   void WriteValue(const std::wstring& aName, const std::wstring& aData) {
@@ -110,33 +89,15 @@ protected:
     engine.SetFigCure(&cure);
     engine.SetPacing(false);
     engine.StartScan();
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kRunLimitMs));
     ASSERT_EQ(cure.GetCheckedItem(), aRun + 1);
     cure.SetBackupPath(FBackup);
     cure.SetPaced(false);
     ASSERT_TRUE(cure.StartCure()) << kplat::ToUtf8(cure.LastError());
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !cure.IsRunning(); }, kLimitMs));
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !cure.IsRunning(); }, kRunLimitMs));
     EXPECT_EQ(ReadValue(ValueName(aRun, 0)), L"<missing>");
   }
 
-  // Selects a row as the user's click does: in the system's list view.
-  static void SelectRow(TfrmRestore& aWindow, int aRow) {
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendMessageW(ControlWindow(*aWindow.lvBackup), LVM_SETITEMSTATE, aRow,
-                   reinterpret_cast<LPARAM>(&item));
-    ASSERT_NE(aWindow.lvBackup->Selected(), nullptr);
-    EXPECT_EQ(aWindow.lvBackup->Selected()->Index(), aRow);
-  }
-
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
-  TCLMainThreadWin FMainThread;
-  TCLMainThread* FPrevious = nullptr;
-  TCLMultiLangData FLanguage{nullptr};
-  TRecordingBox FBox;
-  TCLEngine FEngine{nullptr};
   TImageList FSmallImages{nullptr};
   std::wstring FKey;
   std::wstring FBackup;
@@ -167,13 +128,9 @@ TEST_F(RestoreCenterWin, RestoresARepairRunAndNeverCallsAFailureSuccess) {
   ::SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&text));
   EXPECT_EQ(std::wstring(changes), L"4");
   SelectRow(window, 0);
-  ::RedrawWindow(FormWindow(window), nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-  EXPECT_TRUE(ktest::win32::SaveWindowPng(FormWindow(window),
-                                          ktest::win32::ScreenshotPath(L"restore-center")));
+  ktest::win32::Shoot(FormWindow(window), L"restore-center");
 
-  ::SendMessageW(ControlWindow(*window.btnRestore), BM_CLICK, 0, 0);
+  ktest::win32::Click(*window.btnRestore);
   EXPECT_EQ(FBox.Last(), L"The backup has been restored.");
   for (int v = 0; v <= 3; ++v)
     EXPECT_EQ(ReadValue(ValueName(3, v)), L"data of " + ValueName(3, v));

@@ -3,6 +3,7 @@
 
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
+#include "support/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kAppName[] = L"Kestrova Schedule Test";
 
 // The Run value as the system reads it back, or nothing.

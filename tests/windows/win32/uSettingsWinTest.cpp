@@ -2,22 +2,13 @@
 // log-on sweep's Run entry as the system's own registry tool reads it, and every page is shown.
 #include "windows/uSettings.h"
 
-#include "appengine/CLEngine.h"
 #include "base/CLHelpers.h"
-#include "base/CLMainThread.h"
-#include "base/CLSettings.h"
-#include "base/win32/CLMainThreadWin.h"
-#include "components/CLMultiLang.h"
-#include "components/win32/CLWinBinding.h"
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
-#include "platform/win32/Win32Platform.h"
+#include "support/ProgramFolder.h"
 #include "support/win32/WinScratch.h"
-#include "support/win32/WinScreenshot.h"
+#include "support/win32/WinWindowTest.h"
 #include "windows/uSchedule.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
 
 #include <commctrl.h>
 
@@ -26,23 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-class TRecordingBox : public ICLMessageBox {
-public:
-  TModalResult Show(const TCLMessageRequest& aRequest, bool& aFlagChecked) override {
-    Texts.push_back(aRequest.Text);
-    aFlagChecked = false;
-    return mr::OK;
-  }
-  std::vector<std::wstring> Texts;
-};
+using ktest::win32::Click;
 
 // What "reg query" prints about the Run key; the registry tool's exit code in aExitCode.
 std::string QueryRunKey(DWORD& aExitCode) {
@@ -82,36 +62,11 @@ std::string QueryRunKey(DWORD& aExitCode) {
   return text;
 }
 
-void Paint(HWND aWindow) {
-  ::RedrawWindow(aWindow, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
-}
-
-// The user's click on a check box or button.
-void Click(TControl& aControl) {
-  HWND window = ControlWindow(aControl);
-  ASSERT_NE(window, nullptr);
-  ::SendMessageW(window, BM_CLICK, 0, 0);
-}
-
-class SettingsWin : public ::testing::Test {
-  // Made first and gone last: the windows of the fixture are bound, later suites get none.
-  std::optional<TWin32BindingScope> FBinding;
-
+class SettingsWin : public WinEngineWindowTest {
 protected:
-  SettingsWin() {
-    FPrevious = SetCLMainThread(&FMainThread);
-    FBinding.emplace();
-    FLanguage.DefaultData().LoadFromString(CLBuiltInEnglish());
-    FEngine.SetLanguageData(&FLanguage);
-    FEngine.SetMessageBox(&FBox);
-    EXPECT_TRUE(FFigEngine.LoadTopics(GetAppPath() + L"data\\topic.db"));
-  }
+  SettingsWin() { EXPECT_TRUE(FFigEngine.LoadTopics(GetAppPath() + L"data\\topic.db")); }
   ~SettingsWin() override {
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, RunEntryName().c_str());
-    FreeCLSettings();
-    SetCLMainThread(FPrevious);
   }
 
   // Opens the window, sets the two ticks that decide the Run entry as the user clicks them and
@@ -130,13 +85,6 @@ protected:
     EXPECT_EQ(GetCLSettings().GetSettingBool(L"AutoSweep.Login"), aSweep);
   }
 
-  kplat::win32::TWin32Platform FPlatform;
-  kplat::TScopedPlatform FScope{FPlatform};
-  TCLMainThreadWin FMainThread;
-  TCLMainThread* FPrevious = nullptr;
-  TCLMultiLangData FLanguage{nullptr};
-  TRecordingBox FBox;
-  TCLEngine FEngine{nullptr};
   TFigEngine FFigEngine;
 };
 
@@ -171,10 +119,7 @@ TEST_F(SettingsWin, EveryPageOnScreen) {
   for (int page : {0, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15}) {
     window.SetPage(page);
     EXPECT_EQ(window.Page(), page);
-    Paint(form);
-    std::wstring shot = L"settings-";
-    shot += std::to_wstring(page);
-    EXPECT_TRUE(ktest::win32::SaveWindowPng(form, ktest::win32::ScreenshotPath(shot)));
+    ktest::win32::Shoot(form, (L"settings-" + std::to_wstring(page)).c_str());
   }
   // The shipped topics fill the lists of the three scan pages.
   EXPECT_GT(window.lbRegistryFixList->Items().Count(), 0);
