@@ -51,7 +51,7 @@ template <> struct TFigEnumNames<TFigCureFailure> {
 // How a run's registry fix lines reached the registry.
 enum TFigImportStatus : uint8_t {
   isNone,     // no import: the run was aborted or ended by an error, or has not ended yet
-  isImported, // the registry editor ended and reported success
+  isImported, // the registry editor ended and reported success, or there was nothing to import
   isFailed,   // the editor could not be started or reported a failure
   isTimedOut  // the editor had not ended within the wait; the fix file was left for it
 };

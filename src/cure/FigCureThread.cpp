@@ -225,6 +225,11 @@ void TFigCureThread::Execute() {
 }
 
 void TFigCureThread::ImportFixFile() {
+  // A run without fix lines has nothing to import: no editor is started for it.
+  if (FRegCureExporter.Stream().size() == kHeaderBytes) {
+    FImportStatus = isImported;
+    return;
+  }
   const kplat::TErrorCode saved = FRegCureExporter.SaveToFile(FRegCureFileName);
   if (saved != kplat::err::Success) {
     FImportStatus = isFailed;
