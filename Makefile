@@ -1,6 +1,8 @@
 # The two commands: `make test` runs every suite, `make run` starts Kestrova under Wine.
 # `make fuzz` fuzzes every reader of outside input for FUZZ_SECONDS (default 60) each.
-.PHONY: test run deps native native-asan mingw format fuzz dist
+# `make bench` runs every benchmark natively and under Wine on BENCH_SIZE places (default 10000;
+# 100000 is the full run) and prints one table of ratios.
+.PHONY: test run deps native native-asan mingw format fuzz dist bench
 
 deps:
 	@tools/install-deps
@@ -16,6 +18,9 @@ run: deps
 
 fuzz: deps
 	@tools/run-fuzz
+
+bench: deps
+	@BENCH_SIZE=$(BENCH_SIZE) tools/run-bench
 
 # The Windows installer and the portable zip, into build/dist/.
 dist: deps

@@ -1,11 +1,14 @@
-// Backs up and deletes 10,000 registry values through a repair run without pacing, each backup
-// entry flushed to disk before its value goes, and compares the time with the system's registry
-// editor exporting the same values ("regedit /e") and "reg delete" removing them. On Linux the
-// run goes against the in-memory machine and there is no system editor to compare with.
+// Backs up and deletes registry values (10,000 by default; the first argument changes it) through
+// a repair run without pacing, each backup entry flushed to disk before its value goes, and
+// compares the time with exporting the same values and deleting them by other means. Built for
+// Windows, those are the system's registry editor ("regedit /e") and "reg delete"; natively, on
+// the in-memory machine, a bare export of the key into one file followed by deleting each value.
 
+#include "BenchRow.h"
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
 #include "cure/FigCure.h"
+#include "cure/RegUtils.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
@@ -16,8 +19,11 @@
 #include "platform/fake/FakeMachine.h"
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +32,6 @@ namespace {
 
 using namespace kplat;
 
-constexpr int kValues = 10000;
 constexpr uint32_t kLimitMs = 600000;
 const std::wstring kKey = L"Software\\KestrovaBench\\CureBackup";
 
@@ -36,12 +41,12 @@ double MsSince(TClock::time_point aStart) {
   return std::chrono::duration<double, std::milli>(TClock::now() - aStart).count();
 }
 
-bool Seed() {
+bool Seed(int aValues) {
   TRegKey key;
   if (key.Create(regroot::CurrentUser, kKey) != err::Success) {
     return false;
   }
-  for (int i = 0; i < kValues; ++i) {
+  for (int i = 0; i < aValues; ++i) {
     const std::wstring name = L"value " + std::to_wstring(i);
     const TErrorCode rc =
         i % 2 == 0
@@ -60,13 +65,13 @@ void Print(const std::string& aText) {
 }
 
 // The repair run; -1 when it did not go through.
-double TimeRepair(const std::wstring& aFolder) {
+double TimeRepair(const std::wstring& aFolder, int aValues) {
   TCLMainThreadQueue mainThread(TCLIdleWait::WaitForCall);
   TCLScopedMainThread scope(mainThread);
   TFigCure cure;
   cure.SetBackupPath(aFolder);
   cure.SetPaced(false);
-  for (int i = 0; i < kValues; ++i) {
+  for (int i = 0; i < aValues; ++i) {
     TFigScanedItem item;
     item.LocationStyle = lsRegistry;
     item.ScanedRoot = L"HKEY_CURRENT_USER";
@@ -82,7 +87,7 @@ double TimeRepair(const std::wstring& aFolder) {
   };
   const auto start = TClock::now();
   if (!cure.StartCure() || !mainThread.RunUntil([&cure] { return !cure.IsRunning(); }, kLimitMs) ||
-      cured != kValues) {
+      cured != aValues) {
     Print("repair run failed: " + ToUtf8(cure.LastError()) + "\n");
     return -1;
   }
@@ -98,59 +103,98 @@ bool RunAndWait(const std::wstring& aCommandLine) {
   TProcessResult result;
   return Platform().Processes().StartProcess(start, result) == err::Success && result.Finished;
 }
+
+const char* const kReference = "regedit /e + reg delete";
+constexpr double kGoal = 0.8;
+
+// The system's registry editor exports the key, then "reg delete" removes its values.
+bool ExportAndDelete(const std::wstring& aExport, double& aExportMs, double& aDeleteMs) {
+  const std::wstring windows = Platform().System().GetWindowsFolder();
+  auto start = TClock::now();
+  const bool exported = RunAndWait(L"\"" + windows + L"\\regedit.exe\" /e \"" + aExport +
+                                   L"\" \"HKEY_CURRENT_USER\\" + kKey + L"\"");
+  aExportMs = MsSince(start);
+  start = TClock::now();
+  const bool deleted =
+      RunAndWait(L"\"" + windows + L"\\system32\\reg.exe\" delete \"HKCU\\" + kKey + L"\" /va /f");
+  aDeleteMs = MsSince(start);
+  return exported && deleted;
+}
+#else
+const char* const kReference = "bare export + delete";
+// A bare export keeps nothing on disk before each change, so there is no goal to meet here.
+constexpr double kGoal = 0;
+
+// One export of every value into one file, written once, then each value deleted.
+bool ExportAndDelete(const std::wstring& aExport, double& aExportMs, double& aDeleteMs) {
+  auto start = TClock::now();
+  TRegKey key;
+  if (key.Open(regroot::CurrentUser, kKey, TRegAccess::FullAccess) != err::Success) {
+    return false;
+  }
+  const std::vector<std::wstring> names = key.ValueNames();
+  TRegExporter exporter;
+  for (const std::wstring& name : names) {
+    exporter.AddItem(L"HKEY_CURRENT_USER", kKey, name);
+  }
+  const bool exported = exporter.SaveToFile(aExport) == err::Success;
+  aExportMs = MsSince(start);
+  start = TClock::now();
+  bool deleted = true;
+  for (const std::wstring& name : names) {
+    deleted = key.DeleteValue(name) == err::Success && deleted;
+  }
+  aDeleteMs = MsSince(start);
+  return exported && deleted;
+}
 #endif
 
-int Bench() {
+int Bench(int aValues) {
 #ifdef _WIN32
   win32::InstallWin32Platform();
 #else
   fake::TFakeMachine machine;
   TScopedPlatform platform(machine);
 #endif
+  const int values = std::max(1, aValues);
   const std::wstring folder = GetTempDir() + L"kestrova-bench-cure";
   ForceFolders(folder);
-  if (!Seed()) {
+  if (!Seed(values)) {
     Print("cannot seed the registry\n");
     return 1;
   }
-  const double repair = TimeRepair(folder);
+  const double repair = TimeRepair(folder, values);
   if (repair < 0) {
     return 1;
   }
-  Print("repair run, " + std::to_string(kValues) +
+  Print("repair run, " + std::to_string(values) +
         " values backed up and deleted: " + std::to_string(static_cast<int>(repair)) + " ms (" +
-        std::to_string(repair * 1000 / kValues) + " us per value)\n");
+        std::to_string(repair * 1000 / values) + " us per value)\n");
   int rc = 0;
-#ifdef _WIN32
-  if (!Seed()) {
+  if (!Seed(values)) {
     Print("cannot seed the registry\n");
     return 1;
   }
-  const std::wstring windows = Platform().System().GetWindowsFolder();
-  const std::wstring exported = folder + L"\\regedit-export.reg";
-  auto start = TClock::now();
-  const bool exportOk = RunAndWait(L"\"" + windows + L"\\regedit.exe\" /e \"" + exported +
-                                   L"\" \"HKEY_CURRENT_USER\\" + kKey + L"\"");
-  const double exportMs = MsSince(start);
-  start = TClock::now();
-  const bool deleteOk =
-      RunAndWait(L"\"" + windows + L"\\system32\\reg.exe\" delete \"HKCU\\" + kKey + L"\" /va /f");
-  const double deleteMs = MsSince(start);
+  const std::wstring exported = folder + L"\\reference-export.reg";
+  double exportMs = 0;
+  double deleteMs = 0;
   TRegKey key;
   TRegKeyInfo info;
-  if (!exportOk || !deleteOk || key.Open(regroot::CurrentUser, kKey) != err::Success ||
-      key.Info(info) != err::Success || info.ValueCount != 0) {
-    Print("the system editor's export or reg delete failed\n");
+  if (!ExportAndDelete(exported, exportMs, deleteMs) ||
+      key.Open(regroot::CurrentUser, kKey) != err::Success || key.Info(info) != err::Success ||
+      info.ValueCount != 0) {
+    Print(std::string(kReference) + " failed\n");
     rc = 1;
   } else {
-    Print("regedit /e: " + std::to_string(static_cast<int>(exportMs)) +
-          " ms, reg delete: " + std::to_string(static_cast<int>(deleteMs)) + " ms\n");
+    Print(std::string(kReference) + ": export " + std::to_string(static_cast<int>(exportMs)) +
+          " ms, delete " + std::to_string(static_cast<int>(deleteMs)) + " ms\n");
     Print("ratio repair / (export + delete): " + std::to_string(repair / (exportMs + deleteMs)) +
           "\nratio repair / export: " + std::to_string(repair / exportMs) + "\n");
+    PrintBenchRow("back up and delete " + std::to_string(values) + " values", repair / 1000,
+                  (exportMs + deleteMs) / 1000, kReference, "s", kGoal);
   }
   key.Close();
   Platform().Files().DeleteFile(exported);
-#endif
   Platform().Registry().DeleteKeyTree(regroot::CurrentUser, L"Software\\KestrovaBench",
                                       TRegView::Default);
   std::vector<std::wstring> files;
@@ -166,11 +210,11 @@ int Bench() {
 
 #ifdef _WIN32
 // The Windows build links with -municode, whose start-up code calls wmain.
-int wmain() {
-  return Bench();
+int wmain(int argc, wchar_t** argv) {
+  return Bench(argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 10000);
 }
 #else
-int main() {
-  return Bench();
+int main(int argc, char** argv) {
+  return Bench(argc > 1 ? std::atoi(argv[1]) : 10000);
 }
 #endif

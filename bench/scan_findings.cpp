@@ -8,6 +8,7 @@
 // the two figures agree when memory grows in proportion to the findings. It also prints how long
 // the walk of the one large folder took.
 
+#include "BenchRow.h"
 #include "base/CLMainThread.h"
 #include "cure/FigCure.h"
 #include "engine/FigEngine.h"
@@ -116,6 +117,9 @@ int Bench(int aFiles) {
   const TMeasure large = Measure(files);
   Report(files, large);
   const bool whole = large.Findings == files;
+  PrintBenchRow("memory per finding, " + std::to_string(files) + " against " +
+                    std::to_string(files / 10) + " findings",
+                large.BytesPerFinding, small.BytesPerFinding, "a tenth as many", "B", 0);
   std::printf("every file found: %s; bytes per finding at %d against %d files: %.2f\n",
               whole ? "yes" : "NO", files, files / 10,
               large.BytesPerFinding / small.BytesPerFinding);

@@ -4,9 +4,12 @@
 // main thread, whatever it is about to change is first written to the run's backup file on disk,
 // then the key, value or file is deleted, the sweep helper is started or the optimisation line is
 // queued in the registry fix file, which the registry editor imports when all findings are done.
+// Without pacing, the main thread takes the findings in slices of a few milliseconds each, so a
+// run does not pay a call into the main thread per finding.
 //
-// The backup file is a registry export file that is valid and flushed after every entry, so a
-// run that ends in a crash or a killed process still leaves a backup of every change it made.
+// The backup file is a registry export file that is valid and flushed after every batch of
+// entries, and a batch is flushed before the first change it protects, so a run that ends in a
+// crash or a killed process still leaves a backup of every change it made.
 // Each run gets a backup file of its own, and a line in the backup index "info.rec".
 
 #include "base/CLDateUtils.h"
@@ -48,7 +51,7 @@ template <> struct TFigEnumNames<TFigCureFailure> {
 // How a run's registry fix lines reached the registry.
 enum TFigImportStatus : uint8_t {
   isNone,     // no import: the run was aborted or ended by an error, or has not ended yet
-  isImported, // the registry editor ended and reported success
+  isImported, // the registry editor ended and reported success, or there was nothing to import
   isFailed,   // the editor could not be started or reported a failure
   isTimedOut  // the editor had not ended within the wait; the fix file was left for it
 };
@@ -68,6 +71,7 @@ kplat::TErrorCode ForceBackupFolder(const std::wstring& aFolder);
 inline constexpr uint32_t kFixImportWaitMs = 300000;
 
 class TFigCureThread;
+class TRegKeyCache;
 
 class TFigCure : public TFigCureLink {
 public:
@@ -130,6 +134,7 @@ public:
 
 private:
   friend class TFigCureThread;
+  class TRegKeyCache;
 
   // The worker's end, on the main thread.
   void CureThreadTerminated(TFigCureThread& aWorker);
@@ -175,16 +180,21 @@ public:
 
 private:
   void Execute();
+  // Main thread: backs up, repairs and reports the findings from FCurrentIndex on, one when
+  // paced, else until the end of their backup batch or of the slice's time, or a stop request;
+  // FCurrentIndex is then the first finding not done.
+  void CureSlice();
   // Main thread: backs up and repairs the finding at FCurrentIndex and reports it.
-  void CureCurrentItem();
-  TFigCureStatus CureItem(const TFigScanedItem& aItem);
+  void CureCurrentItem(TRegKeyCache& aKeys);
+  TFigCureStatus CureItem(const TFigScanedItem& aItem, TRegKeyCache& aKeys);
   // Whether the backup entries of what repairing finding aIndex changes are in the backup file,
   // flushed; they are written, with those of the next few findings, when they are not yet. False
   // when something that would change cannot be backed up: then it must not change.
   bool BackupItem(int aIndex);
   // Adds the entries of a ticked finding to aEntries; false when something it would change
   // cannot be backed up.
-  bool CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries) const;
+  bool CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries,
+                     TRegKeyCache& aKeys) const;
   // Appends entries (a registry export file's body) to the backup file, flushed. On failure the
   // file is cut back to its last whole entry, so it stays a valid export file.
   bool AppendBackup(const std::vector<uint8_t>& aEntries);

@@ -20,15 +20,56 @@ constexpr uint32_t kPollMs = 40;
 constexpr size_t kHeaderBytes = 82; // the byte-order mark and the header of an export file
 // Backup entries are flushed together for the findings of at most this many milliseconds of
 // slots, and at most this many findings: one flush per finding would make a run of thousands of
-// findings take minutes.
+// findings take minutes, and a flush can cost a tenth of a second on a busy disk.
 constexpr uint32_t kBackupBatchMs = 250;
-constexpr int kMaxBackupBatch = 256;
+constexpr int kMaxBackupBatch = 1024;
+// How long the main thread works on the findings of an unpaced run before it serves its other
+// work again.
+constexpr uint64_t kSliceMs = 20;
 
 // The entries of an exporter: its content after the header.
 std::vector<uint8_t> Entries(const TRegExporter& aExporter) {
   const auto& stream = aExporter.Stream();
   return std::vector<uint8_t>(stream.begin() + kHeaderBytes, stream.end());
 }
+
+} // namespace
+
+// The last key opened for a backup batch or a slice of findings, kept open for the findings that
+// follow in the same key: one open per key rather than per value.
+class TRegKeyCache {
+public:
+  explicit TRegKeyCache(kplat::TRegAccess aAccess) : FAccess(aAccess) {}
+
+  // The key aPath under root aRoot, open; nullptr, with aError saying why, when it does not open.
+  const kplat::TRegKey* Open(const std::wstring& aRoot, const std::wstring& aPath,
+                             kplat::TErrorCode& aError) {
+    if (!FValid || FPath != aPath || FRoot != aRoot) {
+      FKey.Close();
+      FRoot = aRoot;
+      FPath = aPath;
+      FError = FKey.Open(RootKeyFromName(aRoot), aPath, FAccess);
+      FValid = true;
+    }
+    aError = FError;
+    return FError == kplat::err::Success ? &FKey : nullptr;
+  }
+  // Called before keys are deleted: the handle kept could name a key that is gone.
+  void Forget() {
+    FKey.Close();
+    FValid = false;
+  }
+
+private:
+  kplat::TRegAccess FAccess;
+  kplat::TRegKey FKey;
+  std::wstring FRoot;
+  std::wstring FPath;
+  kplat::TErrorCode FError = kplat::err::Success;
+  bool FValid = false;
+};
+
+namespace {
 
 // Backs up every value of aKey and of each of its sub-keys into aExporter, the key's own values
 // first. False when a value or a sub-key that exists cannot be read or backed up.
@@ -54,11 +95,6 @@ bool BackupKeyTree(const std::wstring& aRoot, const std::wstring& aKey, TRegExpo
     }
   }
   return true;
-}
-
-bool ValueExists(const std::wstring& aRoot, const std::wstring& aKey, const std::wstring& aName) {
-  kplat::TRegKey key;
-  return key.Open(RootKeyFromName(aRoot), aKey) == kplat::err::Success && key.ValueExists(aName);
 }
 
 // The folder a disk finding's walk began in; a finding that does not say is held to its own.
@@ -151,15 +187,14 @@ void TFigCureThread::Execute() {
   bool completed = false;
   try {
     FRegCureFileName = MakeUniqueTempName(GetTempDir(), L"regcure", L"reg");
-    int index = 0;
-    for (; index < FItemCount; ++index) {
+    FCurrentIndex = 0;
+    while (FCurrentIndex < FItemCount) {
       FBeginTime = clock.TickMs();
       if (FStop.stop_requested()) {
         aborted = true;
         break;
       }
-      FCurrentIndex = index;
-      if (!main.Synchronize([this] { CureCurrentItem(); }, FStop.get_token())) {
+      if (!main.Synchronize([this] { CureSlice(); }, FStop.get_token())) {
         // Refused: a stop request came while the call waited, or the main thread is going away.
         aborted = FStop.stop_requested();
         break;
@@ -168,7 +203,7 @@ void TFigCureThread::Execute() {
         clock.SleepMs(kPollMs);
       }
     }
-    completed = index == FItemCount;
+    completed = !aborted && FCurrentIndex >= FItemCount;
     if (aborted) {
       main.Synchronize([this] { DoAbort(); }, FRelease.get_token());
     } else if (completed) {
@@ -190,6 +225,11 @@ void TFigCureThread::Execute() {
 }
 
 void TFigCureThread::ImportFixFile() {
+  // A run without fix lines has nothing to import: no editor is started for it.
+  if (FRegCureExporter.Stream().size() == kHeaderBytes) {
+    FImportStatus = isImported;
+    return;
+  }
   const kplat::TErrorCode saved = FRegCureExporter.SaveToFile(FRegCureFileName);
   if (saved != kplat::err::Success) {
     FImportStatus = isFailed;
@@ -214,7 +254,19 @@ void TFigCureThread::ImportFixFile() {
   }
 }
 
-void TFigCureThread::CureCurrentItem() {
+void TFigCureThread::CureSlice() {
+  kplat::IClock& clock = Platform().Clock();
+  const uint64_t start = clock.TickMs();
+  const int end = std::min(FItemCount, FCurrentIndex + (FMinSlotMs == 0 ? kMaxBackupBatch : 1));
+  TRegKeyCache keys(kplat::TRegAccess::FullAccess);
+  do {
+    CureCurrentItem(keys);
+    ++FCurrentIndex;
+  } while (FCurrentIndex < end && !FStop.stop_requested() && !FRelease.stop_requested() &&
+           clock.TickMs() - start < kSliceMs);
+}
+
+void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   if (FCurrentIndex < 0 || FCurrentIndex >= FItemCount) {
     return;
   }
@@ -224,7 +276,7 @@ void TFigCureThread::CureCurrentItem() {
   }
   // Nothing changes unless its backup is on disk.
   const bool backedUp = BackupItem(FCurrentIndex);
-  FCurrentItemStatus = backedUp ? CureItem(item) : csUncured;
+  FCurrentItemStatus = backedUp ? CureItem(item, aKeys) : csUncured;
   FFigCure.FCurrentFailure = FCurrentItemStatus != csUncured ? cfNone
                              : backedUp                      ? cfNotChanged
                                                              : cfNotBackedUp;
@@ -236,7 +288,8 @@ void TFigCureThread::CureCurrentItem() {
   }
 }
 
-bool TFigCureThread::CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries) const {
+bool TFigCureThread::CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries,
+                                   TRegKeyCache& aKeys) const {
   if (!aItem.Checked ||
       (aItem.LocationStyle != lsRegistry && aItem.LocationStyle != lsRegistryItem)) {
     return true;
@@ -251,8 +304,11 @@ bool TFigCureThread::CollectBackup(const TFigScanedItem& aItem, TRegExporter& aE
            BackupKeyTree(aItem.ScanedRoot, aItem.ScanedPath, aEntries);
   }
   // A value that is there but cannot be written down must stay.
-  return aEntries.AddItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection) ||
-         !ValueExists(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedSection);
+  kplat::TErrorCode opened = kplat::err::Success;
+  const kplat::TRegKey* key = aKeys.Open(aItem.ScanedRoot, aItem.ScanedPath, opened);
+  return key == nullptr ||
+         aEntries.AddItem(aItem.ScanedRoot, aItem.ScanedPath, *key, aItem.ScanedSection) ||
+         !key->ValueExists(aItem.ScanedSection);
 }
 
 bool TFigCureThread::BackupItem(int aIndex) {
@@ -262,8 +318,10 @@ bool TFigCureThread::BackupItem(int aIndex) {
   // One flush for the findings of the next moments: each of them is on disk before its change.
   const int end = std::min(FItemCount, aIndex + FBackupBatch);
   TRegExporter entries;
+  TRegKeyCache keys(kplat::TRegAccess::Read);
   for (int i = aIndex; i < end; ++i) {
-    FBackupSaved[static_cast<size_t>(i)] = CollectBackup(FItems[static_cast<size_t>(i)], entries);
+    FBackupSaved[static_cast<size_t>(i)] =
+        CollectBackup(FItems[static_cast<size_t>(i)], entries, keys);
   }
   if (entries.Stream().size() == kHeaderBytes || AppendBackup(Entries(entries))) {
     FBackupEnd = end;
@@ -272,7 +330,8 @@ bool TFigCureThread::BackupItem(int aIndex) {
   // Not on disk; this finding alone may still fit.
   FBackupEnd = aIndex + 1;
   TRegExporter single;
-  const bool collected = CollectBackup(FItems[static_cast<size_t>(aIndex)], single);
+  TRegKeyCache singleKeys(kplat::TRegAccess::Read);
+  const bool collected = CollectBackup(FItems[static_cast<size_t>(aIndex)], single, singleKeys);
   FBackupSaved[static_cast<size_t>(aIndex)] =
       end - aIndex > 1 && collected &&
       (single.Stream().size() == kHeaderBytes || AppendBackup(Entries(single)));
@@ -301,7 +360,7 @@ bool TFigCureThread::RepairBackup() {
   return !FRegBkDamaged;
 }
 
-TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
+TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCache& aKeys) {
   switch (aItem.LocationStyle) {
   case lsRegistry: {
     const kplat::TRegHandle root = RootKeyFromName(aItem.ScanedRoot);
@@ -311,17 +370,19 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem) {
                               key.Open(root, aItem.ScanedPath) == kplat::err::FileNotFound) {
         return csIgnored;
       }
+      aKeys.Forget();
       return !aItem.ScanedPath.empty() &&
                      Platform().Registry().DeleteKeyTree(
                          root, aItem.ScanedPath, kplat::TRegView::Default) == kplat::err::Success
                  ? csCured
                  : csUncured;
     }
-    kplat::TRegKey key;
-    if (key.Open(root, aItem.ScanedPath, kplat::TRegAccess::FullAccess) != kplat::err::Success) {
+    kplat::TErrorCode opened = kplat::err::Success;
+    const kplat::TRegKey* key = aKeys.Open(aItem.ScanedRoot, aItem.ScanedPath, opened);
+    if (key == nullptr) {
       return csIgnored;
     }
-    return key.DeleteValue(aItem.ScanedSection) == kplat::err::Success ? csCured : csUncured;
+    return key->DeleteValue(aItem.ScanedSection) == kplat::err::Success ? csCured : csUncured;
   }
   case lsDisk: {
     if (aItem.RuleStyle == rsSweepHelper) {

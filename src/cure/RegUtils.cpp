@@ -38,7 +38,11 @@ void TRegExporter::AppendText(const std::wstring& aText) {
 
 void TRegExporter::AppendEntry(const std::wstring& aRoot, const std::wstring& aKey,
                                const std::wstring& aValueLine) {
-  AppendText(L"[" + aRoot + L"\\" + aKey + L"]\r\n" + aValueLine + L"\r\n\r\n");
+  std::wstring entry;
+  entry.reserve(aRoot.size() + aKey.size() + aValueLine.size() + 10);
+  entry.append(L"[").append(aRoot).append(L"\\").append(aKey).append(L"]\r\n");
+  entry.append(aValueLine).append(L"\r\n\r\n");
+  AppendText(entry);
 }
 
 void TRegExporter::AddRegItem(const std::wstring& aRoot, const std::wstring& aKey,
@@ -50,14 +54,19 @@ void TRegExporter::AddRegItem(const std::wstring& aRoot, const std::wstring& aKe
 
 bool TRegExporter::AddItem(const std::wstring& aRoot, const std::wstring& aKey,
                            const std::wstring& aSection) {
+  kplat::TRegKey key;
+  return key.Open(RootKeyFromName(aRoot), aKey, kplat::TRegAccess::Read) == kplat::err::Success &&
+         AddItem(aRoot, aKey, key, aSection);
+}
+
+bool TRegExporter::AddItem(const std::wstring& aRoot, const std::wstring& aKey,
+                           const kplat::TRegKey& aOpenKey, const std::wstring& aSection) {
   // A line break cannot be written in a key or value name; such an entry would import as garbage.
   if (HasLineBreak(aKey) || HasLineBreak(aSection)) {
     return false;
   }
-  kplat::TRegKey key;
   kplat::TRegValue value;
-  if (key.Open(RootKeyFromName(aRoot), aKey, kplat::TRegAccess::Read) != kplat::err::Success ||
-      key.Query(aSection, value) != kplat::err::Success) {
+  if (aOpenKey.Query(aSection, value) != kplat::err::Success) {
     return false;
   }
   const std::wstring data = ExportValueData(value);

@@ -4,6 +4,7 @@
 
 #include "base/RegNotation.h"
 #include "platform/PlatformTypes.h"
+#include "platform/RegKey.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,10 @@ public:
   // exist, the key or value name holds a line break, or the entry would be longer than a reader
   // of export files accepts (kMaxRegFileLineChars).
   bool AddItem(const std::wstring& aRoot, const std::wstring& aKey, const std::wstring& aSection);
+  // The same for a key the caller has open (with read access) as "[aRoot\aKey]", so that the
+  // values of one key cost one open.
+  bool AddItem(const std::wstring& aRoot, const std::wstring& aKey, const kplat::TRegKey& aOpenKey,
+               const std::wstring& aSection);
 
   // Writes the whole content to aFileName atomically, creating or replacing it. On failure the
   // system error is returned and the content stays; later entries are appended either way.

@@ -268,9 +268,15 @@ private:
 
   // Waits while the scan is paused; false when the scan must stop.
   bool Proceed();
-  // Runs aProc on the main thread while the worker waits; false when the call was refused
-  // because the scan was asked to stop or the program is ending.
+  // Runs aProc on the main thread while the worker waits, after the findings still held back;
+  // false when the call was refused because the scan was asked to stop or the program is ending.
   bool Report(const std::function<void()>& aProc);
+  // Hands the findings held back to the main thread in one call, each counted as it arrives;
+  // false when the scan must stop. A pause during the call keeps the rest for after it.
+  bool DeliverFindings();
+  // Main thread: reports the findings held back one by one while the scan neither stops nor
+  // pauses, and counts them.
+  void DeliverPending();
   void CategoryStarted();
   void CategoryFinished();
   int EnabledCountOf(TTopicCategory aCategory) const;
@@ -296,8 +302,15 @@ private:
   uint64_t FBeginTime = 0; // clock ticks
   int32_t FCurrentPercent = 0;
   TFigScanedItem FFigScannedItem;
-  TFigScanedItem FFigMatchedItem;
-  mutable std::mutex FLock; // guards the two item records
+  mutable std::mutex FLock; // guards the record of the place being checked
+  // Findings not yet reported, in the order found: one call into the main thread reports many.
+  struct TPendingFinding {
+    TFigScanedItem Item;
+    int64_t FileSize = -1;
+  };
+  std::vector<TPendingFinding> FPending;
+  size_t FDelivered = 0;     // the findings of FPending already reported
+  uint64_t FPendingTick = 0; // when the first of them was found
   // The folder the current disk walk began in, where it really is; empty outside a walk.
   std::wstring FDiskStart;
   TFigSummary FSummary;

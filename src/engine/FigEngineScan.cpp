@@ -20,6 +20,10 @@ constexpr int32_t kDefaultLevel = 1;
 constexpr uint32_t kWorkerEndLimitMs = 30000;
 
 constexpr std::wstring_view kKeyWorkingPercent = L"WorkingPercent";
+// Findings are held back and reported together, up to this many or for at most this long, so
+// that a scan does not wait for the main thread once per finding.
+constexpr size_t kFindingBatch = 64;
+constexpr uint64_t kFindingBatchMs = 50;
 
 bool IsRegistryStyle(TLocationStyle aStyle) {
   return aStyle == lsRegistry || aStyle == lsRegistryItem;
@@ -289,7 +293,43 @@ bool TFigScanThread::Proceed() {
 }
 
 bool TFigScanThread::Report(const std::function<void()>& aProc) {
-  return GetCLMainThread().Synchronize(aProc, FStop.get_token());
+  return DeliverFindings() && GetCLMainThread().Synchronize(aProc, FStop.get_token());
+}
+
+bool TFigScanThread::DeliverFindings() {
+  while (FDelivered < FPending.size()) {
+    if (!Proceed() ||
+        !GetCLMainThread().Synchronize([this] { DeliverPending(); }, FStop.get_token())) {
+      return false;
+    }
+  }
+  FPending.clear();
+  FDelivered = 0;
+  return !Terminated();
+}
+
+void TFigScanThread::DeliverPending() {
+  while (FDelivered < FPending.size() && !Terminated() && !FPauseFlag.load()) {
+    const TPendingFinding& finding = FPending[FDelivered++];
+    const TFigScanedItem& item = finding.Item;
+    {
+      // While a finding is reported, the progress shows the place where it was found.
+      std::lock_guard lock(FLock);
+      FFigScannedItem = item;
+    }
+    ++FSummary.MatchedAllCount;
+    if (IsRegistryStyle(item.LocationStyle)) {
+      ++FSummary.MatchedRegItemCount;
+    } else if (item.LocationStyle == lsDisk) {
+      ++FSummary.MatchedFileCount;
+      if (finding.FileSize >= 0) {
+        FSummary.MatchedFileSizeCount += finding.FileSize;
+      }
+    }
+    if (OnTopicMatched) {
+      OnTopicMatched(item);
+    }
+  }
 }
 
 int TFigScanThread::EnabledCountOf(TTopicCategory aCategory) const {
@@ -469,40 +509,23 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     if (!Proceed()) {
       return false;
     }
-    item.SID = FSid;
+    item.SID = FSid++;
     item.RuleStyle = processor.RuleStyle();
     item.RuleCaption = processor.RuleCaption();
     item.RuleParams = processor.RuleParams().Text();
     item.FigResult = result;
     item.ValueCheck = values.CheckValues;
-    {
-      std::lock_guard lock(FLock);
-      FFigMatchedItem = std::move(item);
+    if (FPending.empty()) {
+      FPendingTick = kplat::Platform().Clock().TickMs();
     }
-    if (!Proceed()) {
-      return false;
-    }
-    const TFigSummary counted = FSummary;
-    ++FSummary.MatchedAllCount;
-    if (IsRegistryStyle(aLocationStyle)) {
-      ++FSummary.MatchedRegItemCount;
-    } else if (aLocationStyle == lsDisk) {
-      ++FSummary.MatchedFileCount;
-      if (fileSize >= 0) {
-        FSummary.MatchedFileSizeCount += fileSize;
-      }
-    }
-    const bool delivered = Report([this] {
-      if (OnTopicMatched) {
-        OnTopicMatched(FFigMatchedItem);
-      }
-    });
-    if (!delivered) {
-      // Stopped before the finding reached the main thread: the counts hold only what did.
-      FSummary = counted;
-      return false;
-    }
-    ++FSid;
+    FPending.push_back(TPendingFinding{std::move(item), fileSize});
+  }
+  // The counts hold only the findings that reached the main thread.
+  if (!FPending.empty() &&
+      (FPending.size() >= kFindingBatch ||
+       kplat::Platform().Clock().TickMs() - FPendingTick >= kFindingBatchMs) &&
+      !DeliverFindings()) {
+    return false;
   }
   if (!Proceed()) {
     return false;

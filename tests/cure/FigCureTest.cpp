@@ -480,27 +480,56 @@ TEST_F(FigCureTest, WhatChangedSinceTheScanIsNotRepairedAndTheRunGoesOn) {
 }
 
 TEST_F(FigCureTest, AbortStopsAtTheNextFindingAndAppliesNoFixLines) {
-  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
-  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"b", L"2");
-  FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"N", L"\"N\"=DWORD:00000002"));
-  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
-  FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"b"));
-  FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus, int aIndex, int) {
-    FLog.push_back(L"cured " + std::to_wstring(aIndex));
-    if (aIndex == 1) {
-      FCure->Abort();
-      EXPECT_TRUE(FCure->IsRunning());
-    }
-  };
+  // Paced, the main thread takes one finding at a time; without pacing, several in one call.
+  for (const bool paced : {true, false}) {
+    SCOPED_TRACE(paced ? "paced" : "unpaced");
+    Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
+    Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"b", L"2");
+    FCure->Clear();
+    FCure->SetPaced(paced);
+    FCure->AddMatchedItem(FixFinding(L"Soft\\Opt", L"N", L"\"N\"=DWORD:00000002"));
+    FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
+    FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"b"));
+    FCure->OnCured = [&](const TFigScanedItem&, TFigCureStatus, int aIndex, int) {
+      FLog.push_back(L"cured " + std::to_wstring(aIndex));
+      if (aIndex == 1) {
+        FCure->Abort();
+        EXPECT_TRUE(FCure->IsRunning());
+      }
+    };
+    FLog.clear();
+    Run();
+    EXPECT_EQ(FLog,
+              (std::vector<std::wstring>{L"started", L"cured 0", L"topic Boost tsCured", L"cured 1",
+                                         L"topic Values tsCured", L"abort", L"finished"}));
+    EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"b"));
+    EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\Opt"));
+    EXPECT_TRUE(Machine().Launches().empty());
+    EXPECT_EQ(FCure->LastImportStatus(), isNone);
+    // Unpaced, b's entry was flushed with a's before a went; b itself stays.
+    EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), paced ? 1u : 2u);
+  }
+}
+
+TEST_F(FigCureTest, AnUnpacedRunTellsValuesOfAKeyItDeletedFromValuesItCouldNotDelete) {
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\K", L"a", L"1");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\K", L"b", L"2");
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\Other", L"c", L"3");
+  FCure->SetPaced(false);
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\K", L"a"));
+  FCure->AddMatchedItem(KeyFinding(L"Soft\\K"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\K", L"b"));
+  FCure->AddMatchedItem(ValueFinding(L"Soft\\Other", L"c"));
+  FCure->OnTopicCured = nullptr;
   Run();
   EXPECT_EQ(FLog,
-            (std::vector<std::wstring>{L"started", L"cured 0", L"topic Boost tsCured", L"cured 1",
-                                       L"topic Values tsCured", L"abort", L"finished"}));
-  EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"b"));
-  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\Opt"));
+            (std::vector<std::wstring>{L"started", L"cured 0/4 csCured", L"cured 1/4 csCured",
+                                       L"cured 2/4 csIgnored", L"cured 3/4 csCured", L"finished"}));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Soft\\K"));
+  EXPECT_FALSE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\Other", L"c"));
+  // Without fix lines there is nothing to import, and no registry editor is started.
   EXPECT_TRUE(Machine().Launches().empty());
-  EXPECT_EQ(FCure->LastImportStatus(), isNone);
-  EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 1u);
+  EXPECT_EQ(FCure->LastImportStatus(), isImported);
 }
 
 TEST_F(FigCureTest, SweepHelperStartsElevatedAboveWindowsSixAndARefusalEndsTheRun) {
@@ -535,8 +564,8 @@ TEST_F(FigCureTest, SweepHelperStartsElevatedAboveWindowsSixAndARefusalEndsTheRu
   FCure->AddMatchedItem(SweepFinding());
   Run();
   const auto launches = Machine().Launches();
-  ASSERT_GE(launches.size(), 2u);
-  const TProcessStart& helper = launches[launches.size() - 2]; // then the import
+  ASSERT_GE(launches.size(), 1u);
+  const TProcessStart& helper = launches.back(); // no import follows: the run has no fix lines
   // The program's path is quoted, so that its blank cannot start "C:\Program.exe" instead.
   EXPECT_EQ(helper.CommandLine, L"\"C:\\Program Files\\Kestrova\\sweephelper.exe\" /clean history");
   EXPECT_FALSE(helper.Hidden);

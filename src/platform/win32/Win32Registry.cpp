@@ -5,6 +5,8 @@ namespace kplat::win32 {
 
 namespace {
 
+constexpr DWORD kFirstValueBuffer = 512;
+
 // Our roots carry the 32-bit numbers; on 64-bit Windows the predefined HKEYs are those numbers
 // sign-extended, as the system headers define them.
 HKEY ToHKey(TRegHandle aKey) {
@@ -118,19 +120,15 @@ public:
     aValue = TRegValue{};
     const HKEY key = ToHKey(aKey);
     DWORD type = 0;
-    DWORD size = 0;
-    LSTATUS rc = ::RegQueryValueExW(key, aName.c_str(), nullptr, &type, nullptr, &size);
-    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
-      return rc;
-    }
-    std::vector<uint8_t> data;
-    // The value can be rewritten, larger, between the size query and the read; some keys (the
+    // Most values fit the first buffer, so one call reads them; a larger one says how much it
+    // needs. The value can be rewritten, larger, between two calls, and some keys (the
     // performance data) never say how much they need, so grow at least twofold each round.
+    DWORD size = kFirstValueBuffer;
+    std::vector<uint8_t> data;
     for (;;) {
       data.resize(size);
       DWORD got = size;
-      rc = ::RegQueryValueExW(key, aName.c_str(), nullptr, &type,
-                              data.empty() ? nullptr : data.data(), &got);
+      const LSTATUS rc = ::RegQueryValueExW(key, aName.c_str(), nullptr, &type, data.data(), &got);
       if (rc == ERROR_SUCCESS) {
         data.resize(got);
         break;
@@ -138,7 +136,7 @@ public:
       if (rc != ERROR_MORE_DATA) {
         return rc;
       }
-      size = std::max<DWORD>(got, size < 256 ? 256 : size * 2);
+      size = std::max<DWORD>(got, size * 2);
     }
     aValue.Type = type;
     aValue.Data = std::move(data);

@@ -308,10 +308,12 @@ TEST_F(FigCureOnWindows, KilledRunLeavesABackupOfEveryDeletedValue) {
     Write(FKey, L"v" + std::to_wstring(i), original.back());
   }
 
-  // Kill points drawn once from a fixed seed: early, in the middle and late in the run.
+  // Kill points drawn once from a fixed seed: at the start, early, in the middle, late and near
+  // the end of the run, so that some fall inside a batch of entries and some at its edge.
   std::mt19937 draw(17);
   std::vector<int> killPoints;
-  for (const auto& [low, high] : {std::pair{1, 5}, std::pair{60, 140}, std::pair{180, 250}}) {
+  for (const auto& [low, high] : {std::pair{1, 5}, std::pair{20, 50}, std::pair{60, 140},
+                                  std::pair{180, 250}, std::pair{270, 290}}) {
     killPoints.push_back(std::uniform_int_distribution<int>(low, high)(draw));
   }
   for (const int killPoint : killPoints) {
