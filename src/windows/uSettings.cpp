@@ -1,6 +1,7 @@
 #include "windows/uSettings.h"
 
 #include "appengine/CLEngine.h"
+#include "appengine/FigEngineSettings.h"
 #include "base/CLDateUtils.h"
 #include "base/CLHelpers.h"
 #include "base/CLIniParse.h"
@@ -233,27 +234,33 @@ void TfrmSettings::CreateControls() {
   lbJunkFiles = Place<TCheckListBox>(this, pnlJunkFilesClean, L"lbJunkFiles", 12, 36, 412, 336);
 
   page = pnlSystemOptimization;
-  lblSOText = Place<TLabel>(this, page, L"lblSOText", 12, 36, 412, 112,
-                            L"Optimize the system is undoubtedly good for your computer, whereas "
-                            L"corresponding optimization according to the usage of your computer "
-                            L"and the network environment is much better, by which your computer "
-                            L"could release the potential power. Select the appropriate computer "
-                            L"usage and network environment below and enjoy the utmost system "
-                            L"performance and peak running speed.");
+  lblSOText = Place<TLabel>(this, page, L"lblSOText", 12, 36, 412, 48,
+                            L"Each optimisation changes one Windows setting. The computer usage "
+                            L"and network you choose below decide which ones a scan offers; the "
+                            L"list shows them, and a link leads to Microsoft's description of the "
+                            L"selected one.");
   lblSOText->SetWordWrap(true);
-  Place<TLabel>(this, page, L"lblSOCO", 12, 160, 150, 20, L"Computer usage:");
-  cbSOCO = Place<TComboBox>(this, page, L"cbSOCO", 168, 156, 256, 24);
+  Place<TLabel>(this, page, L"lblSOCO", 12, 96, 150, 20, L"Computer usage:");
+  cbSOCO = Place<TComboBox>(this, page, L"cbSOCO", 168, 92, 256, 24);
   SetItems(cbSOCO->Items(), {L"Basic", L"Daily Use (Home User)", L"Entertainment (Home User)",
                              L"Top Performance (Home User)", L"Office Work (Business User)",
                              L"Server (Business User)", L"Computing (Business User)"});
-  Place<TLabel>(this, page, L"lblSONO", 12, 192, 150, 20, L"Network:");
-  cbSONO = Place<TComboBox>(this, page, L"cbSONO", 168, 188, 256, 24);
+  cbSOCO->OnChange = [this](TObject&) { ShowOptimizations(); };
+  Place<TLabel>(this, page, L"lblSONO", 12, 128, 150, 20, L"Network:");
+  cbSONO = Place<TComboBox>(this, page, L"cbSONO", 168, 124, 256, 24);
   SetItems(cbSONO->Items(), {L"Basic", L"DSL", L"LAN", L"Dial-Up Modem"});
-  lblSONote = Place<TLabel>(this, page, L"lblSONote", 12, 228, 412, 48,
-                            L"Please note that optimization for computer with multifarious use "
-                            L"will result in more compatibility but relatively lower speed.");
+  cbSONO->OnChange = [this](TObject&) { ShowOptimizations(); };
+  lblSONothing = Place<TLabel>(this, page, L"lblSONothing", 12, 156, 412, 32);
+  lblSONothing->SetWordWrap(true);
+  tvSOTopics = Place<TTreeView>(this, page, L"tvSOTopics", 12, 192, 412, 112);
+  tvSOTopics->SetReadOnly(true);
+  tvSOTopics->OnChange = [this](TObject&) { ShowOptimizationReference(); };
+  llSOReference = Place<TLinkLabel>(this, page, L"llSOReference", 12, 308, 412, 20);
+  llSOReference->OnClick = [this](TObject&) { OpenURLInBrowser(llSOReference->Caption()); };
+  lblSONote = Place<TLabel>(this, page, L"lblSONote", 12, 332, 412, 32,
+                            L"Some changes take effect only after the next sign-in or restart.");
   lblSONote->SetWordWrap(true);
-  llSOHelp = Place<TLinkLabel>(this, page, L"llSOHelp", 12, 288, 200, 20, L"I need help!");
+  llSOHelp = Place<TLinkLabel>(this, page, L"llSOHelp", 12, 368, 200, 20, L"I need help!");
   llSOHelp->OnClick = [](TObject&) {
     if (TCLEngine* engine = GetCLEngine())
       engine->ShowPage(L"help");
@@ -339,6 +346,44 @@ void TfrmSettings::BuildLists() {
   FillTopicList(FEngine, tcCJunkFile, *lbJunkFiles, L"JunkFiles.");
   cbSOCO->SetItemIndex(Settings().GetSettingInteger(L"SystemOptimization.CO"));
   cbSONO->SetItemIndex(Settings().GetSettingInteger(L"SystemOptimization.NO"));
+  ShowOptimizations();
+}
+
+void TfrmSettings::ShowOptimizations() {
+  TTreeNodes& nodes = tvSOTopics->Items();
+  nodes.Clear();
+  const int usage = cbSOCO->ItemIndex();
+  const int connection = cbSONO->ItemIndex();
+  bool usageHasOwn = false;
+  bool connectionHasOwn = false;
+  for (int i = 0; i < FEngine.TopicCount(); ++i) {
+    TFigTopic* topic = FEngine.GetTopic(i);
+    if (topic->Category() != tcDSystemOptimization)
+      continue;
+    const int32_t level = topic->GetInteger(kTopicKeyLevel, 1);
+    if (!OptimizationProfilesReach(level, usage, connection))
+      continue;
+    nodes.Add(topic->GetValue(L"Rule_Caption"), topic);
+    usageHasOwn = usageHasOwn || level == usage + 2;
+    connectionHasOwn = connectionHasOwn || level == connection + 12;
+  }
+  // A choice without a topic of its own changes nothing the choice before it does not.
+  std::wstring nothing;
+  if (usage >= 0 && !usageHasOwn)
+    nothing = AppText(L"Settings.SOUsageAddsNothing");
+  if (connection >= 0 && !connectionHasOwn)
+    nothing += (nothing.empty() ? L"" : L" ") + AppText(L"Settings.SONetworkAddsNothing");
+  lblSONothing->SetCaption(nothing);
+  lblSONothing->SetVisible(!nothing.empty());
+  ShowOptimizationReference();
+}
+
+void TfrmSettings::ShowOptimizationReference() {
+  const TTreeNode* node = tvSOTopics->Selected();
+  const auto* topic = node ? dynamic_cast<const TFigTopic*>(node->Data()) : nullptr;
+  const std::wstring reference = topic ? topic->GetValue(L"REFERENCE") : std::wstring();
+  llSOReference->SetCaption(reference);
+  llSOReference->SetVisible(!reference.empty());
 }
 
 void TfrmSettings::TickFullRoots() {
@@ -519,6 +564,7 @@ void TfrmSettings::btnRecommendClick(TObject&) {
 
   cbSOCO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.CO"));
   cbSONO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.NO"));
+  ShowOptimizations();
 
   cbASEnabled->SetChecked(true);
   edtASHour->SetText(L"12");
