@@ -255,12 +255,12 @@ void TfrmSettings::CreateControls() {
   tvSOTopics = Place<TTreeView>(this, page, L"tvSOTopics", 12, 192, 412, 112);
   tvSOTopics->SetReadOnly(true);
   tvSOTopics->OnChange = [this](TObject&) { ShowOptimizationReference(); };
-  llSOReference = Place<TLinkLabel>(this, page, L"llSOReference", 12, 308, 412, 20);
+  llSOReference = Place<TLinkLabel>(this, page, L"llSOReference", 12, 306, 412, 32);
   llSOReference->OnClick = [this](TObject&) { OpenURLInBrowser(llSOReference->Caption()); };
-  lblSONote = Place<TLabel>(this, page, L"lblSONote", 12, 332, 412, 32,
+  lblSONote = Place<TLabel>(this, page, L"lblSONote", 12, 340, 412, 28,
                             L"Some changes take effect only after the next sign-in or restart.");
   lblSONote->SetWordWrap(true);
-  llSOHelp = Place<TLinkLabel>(this, page, L"llSOHelp", 12, 368, 200, 20, L"I need help!");
+  llSOHelp = Place<TLinkLabel>(this, page, L"llSOHelp", 12, 372, 200, 20, L"I need help!");
   llSOHelp->OnClick = [](TObject&) {
     if (TCLEngine* engine = GetCLEngine())
       engine->ShowPage(L"help");
