@@ -62,8 +62,12 @@ void ApplyOptimizationProfiles(TFigEngine& aEngine) {
   const int32_t connection = settings.GetSettingInteger(L"SystemOptimization.NO");
   for (TFigTopic* topic : CategoryTopics(aEngine, tcDSystemOptimization)) {
     const int32_t level = topic->GetInteger(kTopicKeyLevel, 1);
-    topic->SetEnabled(level < 10 ? usage >= level - 2 : connection >= level - 12);
+    topic->SetEnabled(OptimizationProfilesReach(level, usage, connection));
   }
+}
+
+bool OptimizationProfilesReach(int32_t aLevel, int32_t aUsage, int32_t aConnection) {
+  return aLevel < 10 ? aUsage >= aLevel - 2 : aConnection >= aLevel - 12;
 }
 
 std::wstring LoadTopicDatabase(TFigEngine& aEngine, const std::wstring& aFileName,

@@ -24,6 +24,9 @@ void LoadFigEngineSettings(TFigEngine& aEngine, const TFigCategorySwitches& aSwi
 // reach and disables the others: below 10 when "SystemOptimization.CO" >= LEVEL - 2, else when
 // "SystemOptimization.NO" >= LEVEL - 12.
 void ApplyOptimizationProfiles(TFigEngine& aEngine);
+// Whether the usage profile aUsage and the connection profile aConnection reach an optimisation
+// topic of LEVEL aLevel, as ApplyOptimizationProfiles decides it.
+bool OptimizationProfilesReach(int32_t aLevel, int32_t aUsage, int32_t aConnection);
 
 // Loads the topic database aFileName into aEngine. "" when it holds topics; else what is wrong,
 // naming the file, to be shown as the "{1}" of the language text "TopicDb.Error" of aTexts.

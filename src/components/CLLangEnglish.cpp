@@ -134,6 +134,8 @@ State.Ready=Ready
 State.Result=problem(s).
 State.Scaned=Scanned
 State.Scanning=Scanning...
+Settings.SONetworkAddsNothing=Choosing this network adds no optimisation of its own.
+Settings.SOUsageAddsNothing=Choosing this computer usage adds no optimisation of its own.
 SettingsTree.AutoScan=Automated Scan
 SettingsTree.AutoSweep=Automated Sweep
 SettingsTree.Backup=Backup
@@ -273,8 +275,8 @@ lblASTime.Caption=Launch time:
 lblMaxBackupFile.Caption=Number of backups to keep:
 lblSOCO.Caption=Computer usage:
 lblSONO.Caption=Network:
-lblSONote.Caption=Please note that optimization for computer with multifarious use will result in more compatibility but relatively lower speed.
-lblSOText.Caption=Optimize the system is undoubtedly good for your computer, whereas corresponding optimization according to the usage of your computer and the network environment is much better, by which your computer could release the potential power. Select the appropriate computer usage and network environment below and enjoy the utmost system performance and peak running speed.
+lblSONote.Caption=Some changes take effect only after the next sign-in or restart.
+lblSOText.Caption=Each optimisation changes one Windows setting. The computer usage and network you choose below decide which ones a scan offers; the list shows them, and a link leads to Microsoft's description of the selected one.
 llSOHelp.Caption=I need help!
 
 [TfrmStatistics]

@@ -80,7 +80,8 @@ bool TFigRuleProcessor::CheckRegistryBoostOrFix(TFigResultItem& aRet) const {
     return false;
   }
   aRet.Reason = frNeedRegistryBoostOrFix;
-  aRet.Msg = L"Need Reg Boost";
+  // The caption says what the change does; the bare reason is only a fallback.
+  aRet.Msg = FRuleCaption.empty() ? std::wstring(L"Need Reg Boost") : FRuleCaption;
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "windows/uSettings.h"
 
 #include "appengine/CLEngine.h"
+#include "appengine/FigEngineSettings.h"
 #include "base/CLDateUtils.h"
 #include "base/CLHelpers.h"
 #include "base/CLIniParse.h"
@@ -195,13 +196,16 @@ void TfrmSettings::CreateControls() {
       {Field<&W::lbRegistryFixList>, L"lbRegistryFixList", L"pnlRegistryFix", {12, 36, 412, 336}},
       {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 336}},
       {Field<&W::lbJunkFiles>, L"lbJunkFiles", L"pnlJunkFilesClean", {12, 36, 412, 336}},
-      {Field<&W::lblSOText>, L"lblSOText", L"pnlSystemOptimization", {12, 36, 412, 112}},
-      {Kind<TLabel>, L"lblSOCO", L"pnlSystemOptimization", {12, 160, 150, 20}},
-      {Field<&W::cbSOCO>, L"cbSOCO", L"pnlSystemOptimization", {168, 156, 256, 24}},
-      {Kind<TLabel>, L"lblSONO", L"pnlSystemOptimization", {12, 192, 150, 20}},
-      {Field<&W::cbSONO>, L"cbSONO", L"pnlSystemOptimization", {168, 188, 256, 24}},
-      {Field<&W::lblSONote>, L"lblSONote", L"pnlSystemOptimization", {12, 228, 412, 48}},
-      {Field<&W::llSOHelp>, L"llSOHelp", L"pnlSystemOptimization", {12, 288, 200, 20}},
+      {Field<&W::lblSOText>, L"lblSOText", L"pnlSystemOptimization", {12, 36, 412, 48}},
+      {Kind<TLabel>, L"lblSOCO", L"pnlSystemOptimization", {12, 96, 150, 20}},
+      {Field<&W::cbSOCO>, L"cbSOCO", L"pnlSystemOptimization", {168, 92, 256, 24}},
+      {Kind<TLabel>, L"lblSONO", L"pnlSystemOptimization", {12, 128, 150, 20}},
+      {Field<&W::cbSONO>, L"cbSONO", L"pnlSystemOptimization", {168, 124, 256, 24}},
+      {Field<&W::lblSONothing>, L"lblSONothing", L"pnlSystemOptimization", {12, 156, 412, 32}},
+      {Field<&W::tvSOTopics>, L"tvSOTopics", L"pnlSystemOptimization", {12, 192, 412, 112}},
+      {Field<&W::llSOReference>, L"llSOReference", L"pnlSystemOptimization", {12, 306, 412, 32}},
+      {Field<&W::lblSONote>, L"lblSONote", L"pnlSystemOptimization", {12, 340, 412, 28}},
+      {Field<&W::llSOHelp>, L"llSOHelp", L"pnlSystemOptimization", {12, 372, 200, 20}},
       {Field<&W::cbASEnabled>, L"cbASEnabled", L"pnlAutoScan", {12, 36, 412, 20}},
       {Field<&W::cbASDisabled>, L"cbASDisabled", L"pnlAutoScan", {12, 60, 412, 20}},
       // The mode radios have their own parent, so that they do not clear the pair above.
@@ -235,6 +239,12 @@ void TfrmSettings::CreateControls() {
                                  int aY) { tvPSListMouseDown(aSender, aButton, aShift, aX, aY); };
   lblSOText->SetWordWrap(true);
   lblSONote->SetWordWrap(true);
+  lblSONothing->SetWordWrap(true);
+  cbSOCO->OnChange = [this](TObject&) { ShowOptimizations(); };
+  cbSONO->OnChange = [this](TObject&) { ShowOptimizations(); };
+  tvSOTopics->SetReadOnly(true);
+  tvSOTopics->OnChange = [this](TObject&) { ShowOptimizationReference(); };
+  llSOReference->OnClick = [this](TObject&) { OpenURLInBrowser(llSOReference->Caption()); };
   llSOHelp->OnClick = [](TObject&) {
     if (TCLEngine* engine = GetCLEngine())
       engine->ShowPage(L"help");
@@ -284,6 +294,44 @@ void TfrmSettings::BuildLists() {
   FillTopicList(FEngine, tcCJunkFile, *lbJunkFiles, L"JunkFiles.");
   cbSOCO->SetItemIndex(Settings().GetSettingInteger(L"SystemOptimization.CO"));
   cbSONO->SetItemIndex(Settings().GetSettingInteger(L"SystemOptimization.NO"));
+  ShowOptimizations();
+}
+
+void TfrmSettings::ShowOptimizations() {
+  TTreeNodes& nodes = tvSOTopics->Items();
+  nodes.Clear();
+  const int usage = cbSOCO->ItemIndex();
+  const int connection = cbSONO->ItemIndex();
+  bool usageHasOwn = false;
+  bool connectionHasOwn = false;
+  for (int i = 0; i < FEngine.TopicCount(); ++i) {
+    TFigTopic* topic = FEngine.GetTopic(i);
+    if (topic->Category() != tcDSystemOptimization)
+      continue;
+    const int32_t level = topic->GetInteger(kTopicKeyLevel, 1);
+    if (!OptimizationProfilesReach(level, usage, connection))
+      continue;
+    nodes.Add(topic->GetValue(L"Rule_Caption"), topic);
+    usageHasOwn = usageHasOwn || level == usage + 2;
+    connectionHasOwn = connectionHasOwn || level == connection + 12;
+  }
+  // A choice without a topic of its own changes nothing the choice before it does not.
+  std::wstring nothing;
+  if (usage >= 0 && !usageHasOwn)
+    nothing = AppText(L"Settings.SOUsageAddsNothing");
+  if (connection >= 0 && !connectionHasOwn)
+    nothing += (nothing.empty() ? L"" : L" ") + AppText(L"Settings.SONetworkAddsNothing");
+  lblSONothing->SetCaption(nothing);
+  lblSONothing->SetVisible(!nothing.empty());
+  ShowOptimizationReference();
+}
+
+void TfrmSettings::ShowOptimizationReference() {
+  const TTreeNode* node = tvSOTopics->Selected();
+  const auto* topic = node ? dynamic_cast<const TFigTopic*>(node->Data()) : nullptr;
+  const std::wstring reference = topic ? topic->GetValue(L"REFERENCE") : std::wstring();
+  llSOReference->SetCaption(reference);
+  llSOReference->SetVisible(!reference.empty());
 }
 
 void TfrmSettings::TickFullRoots() {
@@ -464,6 +512,7 @@ void TfrmSettings::btnRecommendClick(TObject&) {
 
   cbSOCO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.CO"));
   cbSONO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.NO"));
+  ShowOptimizations();
 
   cbASEnabled->SetChecked(true);
   edtASHour->SetText(L"12");

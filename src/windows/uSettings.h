@@ -58,6 +58,12 @@ public:
   TCheckListBox* lbJunkFiles;
   TLabel* lblSOText;
   TLabel* lblSONote;
+  // Said when the chosen usage or network has no optimisation of its own.
+  TLabel* lblSONothing;
+  // The optimisations the chosen profiles use; the link opens Microsoft's description of the
+  // selected one.
+  TTreeView* tvSOTopics;
+  TLinkLabel* llSOReference;
   TComboBox* cbSOCO;
   TComboBox* cbSONO;
   TLinkLabel* llSOHelp;
@@ -90,6 +96,8 @@ private:
   TRadioButton* ModeRadio(int aMode) const;
   // Ticks every privacy root whose children are all ticked (also one without children).
   void TickFullRoots();
+  void ShowOptimizations();
+  void ShowOptimizationReference();
 
   TFigEngine& FEngine;
   bool FInit = true;

@@ -66,7 +66,7 @@ TEST_F(FigRuleChecksTest, RegistryBoostOrFixComparesTheExportNotationWithTheWant
   const TVerdict differs = judge(L"MenuShowDelay");
   EXPECT_TRUE(differs.Found);
   EXPECT_EQ(differs.Result.Reason, frNeedRegistryBoostOrFix);
-  EXPECT_EQ(differs.Result.Msg, L"Need Reg Boost");
+  EXPECT_EQ(differs.Result.Msg, L"caption") << "the finding says what the change does";
   Machine().SetRegString(CurrentUser, key, L"MenuShowDelay", L"200");
   EXPECT_FALSE(judge(L"menushowdelay").Found);
 

@@ -286,3 +286,53 @@ TEST_F(SettingsWindow, RecommendedEnablesTheScheduleAndTicksRootsWithoutChildren
   // A root with an unticked child stays unticked.
   EXPECT_FALSE(Root(window, 1).Checked());
 }
+
+// The optimisation page lists what the chosen profiles change, links each change to its
+// documentation and says when a choice adds nothing of its own.
+TEST_F(SettingsWindow, OptimisationPageShowsWhatTheChosenProfilesChange) {
+  auto addOptimization = [&](const wchar_t* aName, int aLevel, const std::wstring& aReference) {
+    AddTopic(aName, L"tcDSystemOptimization", std::wstring(aName) + L" caption", L"Desktop");
+    TFigTopic* topic = FFigEngine.GetTopicByName(aName);
+    topic->ValueList().Add(L"LEVEL=" + std::to_wstring(aLevel));
+    if (!aReference.empty())
+      topic->ValueList().Add(L"REFERENCE=" + aReference);
+  };
+  const std::wstring menuDoc = L"https://learn.microsoft.com/menu";
+  addOptimization(L"Menu", 2, menuDoc);
+  addOptimization(L"Animation", 4, L"https://learn.microsoft.com/animation");
+  addOptimization(L"Network", 14, L"");
+  TfrmSettings window(nullptr, FFigEngine);
+  auto captions = [&] {
+    std::vector<std::wstring> shown;
+    for (TTreeNode* node : window.tvSOTopics->Items().All())
+      shown.push_back(node->Text());
+    return shown;
+  };
+
+  // Usage 2 reaches levels up to 4; no network is chosen.
+  EXPECT_EQ(captions(), (std::vector<std::wstring>{L"Menu caption", L"Animation caption"}));
+  EXPECT_FALSE(window.lblSONothing->Visible());
+  EXPECT_FALSE(window.llSOReference->Visible());
+  window.tvSOTopics->SetSelected(&window.tvSOTopics->Items().Root(0));
+  EXPECT_TRUE(window.llSOReference->Visible());
+  EXPECT_EQ(window.llSOReference->Caption(), menuDoc);
+  window.llSOReference->Click();
+  const auto opened = Machine().ShellExecutions();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].File, menuDoc);
+
+  // A usage without a topic of its own, then networks with and without one.
+  window.cbSOCO->SelectByUser(1);
+  EXPECT_EQ(captions(), (std::vector<std::wstring>{L"Menu caption"}));
+  EXPECT_FALSE(window.llSOReference->Visible());
+  EXPECT_TRUE(window.lblSONothing->Visible());
+  EXPECT_EQ(window.lblSONothing->Caption(),
+            L"Choosing this computer usage adds no optimisation of its own.");
+  window.cbSOCO->SelectByUser(0);
+  window.cbSONO->SelectByUser(2);
+  EXPECT_EQ(captions(), (std::vector<std::wstring>{L"Menu caption", L"Network caption"}));
+  EXPECT_FALSE(window.lblSONothing->Visible());
+  window.cbSONO->SelectByUser(3);
+  EXPECT_EQ(window.lblSONothing->Caption(),
+            L"Choosing this network adds no optimisation of its own.");
+}

@@ -171,8 +171,10 @@ TEST_F(TopicDb, SharesAndLevelsFollowTheProfiles) {
   }
   EXPECT_EQ(FEngine.MaxProcessingCount(), 1000);
   EXPECT_GE(defaultShare, 950);
-  EXPECT_EQ(usageLevels, (std::set<int>{2, 3, 4, 5, 6, 7, 8}));
-  EXPECT_EQ(connectionLevels, (std::set<int>{12, 13, 14, 15}));
+  // A profile may be left without a topic of its own (the settings window says so), but the
+  // basic usage profile always changes something.
+  EXPECT_EQ(usageLevels.count(2), 1u);
+  EXPECT_FALSE(connectionLevels.empty());
 }
 
 // Each optimisation line is written as the registry shows the value once it is set: the wanted
@@ -210,7 +212,7 @@ TEST_F(TopicDb, OptimisationLinesMatchTheValuesTheySet) {
       EXPECT_TRUE(Judge(topic, lsRegistryItem, place.Root, place.Path, name, line)) << text;
     }
   }
-  EXPECT_GE(lines, 15);
+  EXPECT_GE(lines, 7);
 }
 
 // A registry walk visits its starting key first. Judged as an entry, the list key would be
@@ -354,6 +356,92 @@ TEST_F(TopicDb, FixedValuesCoverProductAndTopics) {
   }
   EXPECT_EQ(constDat.ReadString(L"setting", L"App.Name", L""), L"Kestrova");
   EXPECT_EQ(Split(constDat.ReadString(L"setting", L"App.Ver", L""), L'.').size(), 4u);
+}
+
+// Every optimisation names Microsoft's description of the value it sets, and none of the values
+// that do nothing or harm on Windows 10 and 11 comes back.
+TEST_F(TopicDb, OptimisationsNameTheirDocumentation) {
+  int optimisations = 0;
+  for (int i = 0; i < FEngine.TopicCount(); ++i) {
+    const TFigTopic& topic = *FEngine.GetTopic(i);
+    const std::string name = kplat::ToUtf8(topic.Name());
+    for (int n = 0; n < topic.RegItemsCount(); ++n) {
+      const std::wstring line = kplat::UpperCase(topic.GetRegItem(n));
+      for (const wchar_t* value :
+           {L"LARGESYSTEMCACHE", L"DISABLEPAGINGEXECUTIVE", L"TCP1323OPTS", L"DEFAULTTTL",
+            L"SACKOPTS", L"TCPMAXDUPACKS", L"TCPWINDOWSIZE", L"GLOBALMAXTCPWINDOWSIZE"}) {
+        EXPECT_FALSE(line.starts_with(L"\"" + std::wstring(value) + L"\"")) << name;
+      }
+    }
+    if (topic.Category() != tcDSystemOptimization) {
+      EXPECT_TRUE(topic.GetValue(L"REFERENCE").empty()) << name;
+      continue;
+    }
+    ++optimisations;
+    EXPECT_TRUE(topic.GetValue(L"REFERENCE").starts_with(L"https://learn.microsoft.com/")) << name;
+  }
+  EXPECT_GE(optimisations, 5);
+}
+
+// A browser's topics reach every profile, wait for the browser to be closed, start cookies and
+// sessions unticked, and never report what people keep in the profile folder.
+TEST_F(TopicDb, BrowserTopicsReachEveryProfileAndSpareWhatPeopleKeep) {
+  const struct {
+    const wchar_t* Prefix;
+    const wchar_t* Process;
+  } browsers[] = {{L"Chrome", L"chrome.exe"}, {L"Edge", L"msedge.exe"},
+                  {L"Brave", L"brave.exe"},   {L"Vivaldi", L"vivaldi.exe"},
+                  {L"Opera", L"opera.exe"},   {L"Firefox", L"firefox.exe"}};
+  const wchar_t* kept[] = {L"Bookmarks",   L"Login Data",    L"Web Data",       L"Preferences",
+                           L"Local State", L"places.sqlite", L"key4.db",        L"logins.json",
+                           L"cert9.db",    L"prefs.js",      L"favicons.sqlite"};
+  const std::wstring folder = L"C:\\Users\\User\\AppData\\Local\\Browser\\User Data\\Default\\";
+  for (const auto& browser : browsers) {
+    int topics = 0;
+    for (const wchar_t* kind : {L"Cache", L"Sessions", L"Cookies"}) {
+      const TFigTopic& topic = Topic((std::wstring(browser.Prefix) + kind).c_str());
+      const std::string name = kplat::ToUtf8(topic.Name());
+      ++topics;
+      EXPECT_EQ(topic.GetValue(L"PROCESS"), browser.Process) << name;
+      EXPECT_EQ(topic.GetInteger(L"LEVEL", -1), std::wstring(kind) == L"Cache" ? 2 : 1) << name;
+      int everyProfile = 0;
+      for (int n = 0; n < topic.LocationsCount(); ++n) {
+        const std::wstring location = topic.GetLocation(n);
+        EXPECT_TRUE(location.starts_with(L"lsDisk,%")) << name << ": " << kplat::ToUtf8(location);
+        everyProfile += location.ends_with(L"\\*") || location.find(L"\\*\\") != std::wstring::npos;
+        const std::wstring section = Split(location, L',')[1];
+        for (const wchar_t* file : kept) {
+          // Only the profile folder itself holds them; a cache folder is the cache's own.
+          if (section.ends_with(L"*") || section.ends_with(L"Opera Stable")) {
+            EXPECT_FALSE(Judge(topic, lsDisk, folder, folder, section, file))
+                << name << " reports " << kplat::ToUtf8(file);
+          }
+        }
+      }
+      // Opera has a single profile folder.
+      EXPECT_EQ(everyProfile > 0, std::wstring(browser.Prefix) != L"Opera") << name;
+    }
+    EXPECT_EQ(topics, 3);
+  }
+  EXPECT_TRUE(Judge(Topic(L"ChromeSessions"), lsDisk, folder, folder, L"Sessions",
+                    L"Session_13401234567890123"));
+  EXPECT_NE(Topic(L"ChromeCookies").GetValue(L"Rule_Caption").find(L"signs you out"),
+            std::wstring::npos);
+}
+
+// Files Windows may still be writing are left for a while.
+TEST_F(TopicDb, WindowsCachesWaitForFilesInUse) {
+  for (const auto& [name, hours] :
+       std::vector<std::pair<const wchar_t*, int>>{{L"UserTemp", 24},
+                                                   {L"WindowsTemp", 24},
+                                                   {L"WindowsUpdateDownloads", 72},
+                                                   {L"DeliveryOptimizationCache", 72},
+                                                   {L"DirectXShaderCache", 24},
+                                                   {L"ProgramCrashDumps", 24},
+                                                   {L"ErrorReports", 24},
+                                                   {L"WindowsLogs", 168}}) {
+    EXPECT_EQ(Topic(name).GetInteger(L"MINAGEHOURS", 0), hours) << kplat::ToUtf8(name);
+  }
 }
 
 } // namespace

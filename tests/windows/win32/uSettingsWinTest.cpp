@@ -116,6 +116,10 @@ TEST_F(SettingsWin, EveryPageOnScreen) {
   window.ShowForm();
   HWND form = FormWindow(window);
   ASSERT_NE(form, nullptr);
+  // The optimisation page shows the selected change's documentation.
+  ASSERT_GT(window.tvSOTopics->Items().Count(), 0);
+  window.tvSOTopics->SetSelected(&window.tvSOTopics->Items().Root(0));
+  EXPECT_TRUE(window.llSOReference->Visible());
   for (int page : {0, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15}) {
     window.SetPage(page);
     EXPECT_EQ(window.Page(), page);
