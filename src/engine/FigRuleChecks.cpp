@@ -303,9 +303,11 @@ bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
   const std::wstring extension = FileExtension(FName);
   bool listed = false;
   for (int i = 1; i < FRuleParams.Count() && !listed; ++i) {
-    // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written.
+    // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written. A parameter
+    // without its leading dot is a whole file name ("History", "Cookies-journal").
     const std::wstring param = Trim(FRuleParams.Strings(i));
-    listed = param == L".*" || kplat::SameText(param, extension);
+    listed = param == L".*" || kplat::SameText(param, extension) ||
+             (!param.empty() && param[0] != L'.' && kplat::SameText(param, FName));
   }
   if (!listed || FExceptOptions.IndexOf(kplat::UpperCase(FName)) >= 0) {
     return false;

@@ -364,6 +364,8 @@ TEST_F(FigRuleChecksTest, JunkFileMatchesListedExtensionsOutsideTheExceptions) {
   EXPECT_TRUE(judge(L"rsJunkFile,.*", L"noext").Found);
   EXPECT_TRUE(judge(L"rsJunkFile,.tmp,", L"noext").Found);
   EXPECT_FALSE(judge(L"rsJunkFile,.tmp", L"noext").Found);
+  EXPECT_TRUE(judge(L"rsJunkFile,History,Visited Links", L"visited links").Found);
+  EXPECT_FALSE(judge(L"rsJunkFile,History", L"History.bak").Found);
   EXPECT_TRUE(judge(L"rsJunkFile, .tmp, .chk", L"d.chk").Found);
   EXPECT_TRUE(judge(L"rsJunkFile,.gz", L"a.tar.gz").Found);
 
