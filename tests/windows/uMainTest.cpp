@@ -1322,7 +1322,7 @@ TEST_F(MainWindowTest, CleanNowAndSystemRestoreAreOfferedAndARefusedCleanNowLeav
 }
 
 TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReason) {
-  Machine().FailDeleteFile(kJunk + L"b.tmp");
+  Machine().FailDeleteFile(kJunk + L"b.tmp", err::AccessDenied);
   TfrmMain& form = Form();
   FBox.Answers = {mr::Yes};
   ASSERT_TRUE(Press(L"Scan"));
@@ -1353,6 +1353,25 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReas
   ASSERT_TRUE(Press(L"Cure"));
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+}
+
+TEST_F(MainWindowTest, AFileOpenInAnotherProgramIsCountedAsLeftInUse) {
+  Machine().FailDeleteFile(kJunk + L"b.tmp", err::SharingViolation);
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::Yes};
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
+  EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 fixed, 0 not repaired, 1 left in use.");
+  EXPECT_EQ(OpenResults(tcCJunkFile,
+                        [](TfrmScanedResult& aDialog) {
+                          ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
+                          EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(0),
+                                    L"Junk file - not repaired: it is open in another program; "
+                                    L"close that program and repair again");
+                        }),
+            1);
 }
 
 TEST_F(MainWindowTest, AnOptimisationTheRegistryEditorDidNotApplyIsToldAndNotCounted) {
