@@ -1374,6 +1374,33 @@ TEST_F(MainWindowTest, AFileOpenInAnotherProgramIsCountedAsLeftInUse) {
             1);
 }
 
+TEST_F(MainWindowTest, ARunningProgramIsNamedAndItsFindingsSkippedOrTriedAgain) {
+  std::string topics = kTopicFile;
+  topics.insert(topics.find("[TOPIC_1]"), "PROCESS=chrome.exe\n");
+  Machine().AddTextFile(kProgram + L"data\\topic.db", topics);
+  Machine().StartProgram(L"chrome.exe");
+  const std::wstring prompt = L"Close Google Chrome to clean Old files. Choose Retry once it is "
+                              L"closed, or Ignore to skip these items this time.";
+  Form();
+  FBox.Answers = {mr::Yes, mr::Ignore};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(FBox.Texts.size(), 2u);
+  EXPECT_EQ(FBox.Texts[1], prompt);
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+
+  FBox.Texts.clear();
+  FBox.Answers = {mr::Yes, mr::Retry, mr::Retry};
+  int prompts = 0;
+  FBox.WhileShown = [&](const std::wstring& aText) {
+    // Asked again while it still runs; closed the second time.
+    if (aText == prompt && ++prompts == 2)
+      Machine().EndProgram(L"chrome.exe");
+  };
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_EQ(prompts, 2);
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+}
+
 TEST_F(MainWindowTest, AnOptimisationTheRegistryEditorDidNotApplyIsToldAndNotCounted) {
   Machine().AddTextFile(
       kProgram + L"data\\topic.db",
