@@ -9,6 +9,7 @@
 #include "cure/FigCure.h"
 #include "cure/RestoreCenter.h"
 #include "engine/FigEngine.h"
+#include "engine/FigPrograms.h"
 #include "platform/FileIO.h"
 
 #include <algorithm>
@@ -123,8 +124,16 @@ private:
   int Backups();
   int Restore();
 
+  // How a run left one finding; a skipped one (csIgnored) says why.
+  struct TOutcome {
+    TFigCureStatus Status = csUncured;
+    TFigCureFailure Failure = cfNone;
+    std::wstring Program;
+  };
+  std::wstring StatusText(const TOutcome& aOutcome);
+
   void PrintFindings(const TFigSummary& aSummary, const std::vector<TFigScanedItem>& aItems,
-                     const std::vector<std::optional<TFigCureStatus>>& aStatus,
+                     const std::vector<std::optional<TOutcome>>& aStatus,
                      const std::wstring* aBackup);
 
   const TCliOptions& FOptions;
@@ -274,7 +283,9 @@ int TCliSession::ScanOrCure(bool aCure) {
     return kCliFailed;
   }
 
-  std::vector<std::optional<TFigCureStatus>> status(static_cast<size_t>(cure.ItemCount()));
+  std::vector<std::optional<TOutcome>> status(static_cast<size_t>(cure.ItemCount()));
+  // Nobody watches a command-line run: it never deletes what people keep.
+  cure.SetUnattended(true);
   std::wstring backup;
   if (aCure) {
     if (FOptions.All) {
@@ -287,10 +298,11 @@ int TCliSession::ScanOrCure(bool aCure) {
         Fail(Text(L"CLI.CureFailed", {L"\"" + backupFolder + L"\": " + SystemErrorMessage(rc)}));
         return kCliFailed;
       }
-      cure.OnCured = [this, &status](const TFigScanedItem&, TFigCureStatus aStatus,
-                                     int aCurrentIndex, int aMax) {
+      cure.OnCured = [this, &status, &cure](const TFigScanedItem&, TFigCureStatus aStatus,
+                                            int aCurrentIndex, int aMax) {
         if (aCurrentIndex >= 0 && aCurrentIndex < static_cast<int>(status.size())) {
-          status[static_cast<size_t>(aCurrentIndex)] = aStatus;
+          status[static_cast<size_t>(aCurrentIndex)] =
+              TOutcome{aStatus, cure.CurrentFailure(), cure.CurrentProgram()};
         }
         Progress(
             Text(L"CLI.Repairing", {std::to_wstring(aCurrentIndex + 1), std::to_wstring(aMax)}));
@@ -323,9 +335,23 @@ int TCliSession::ScanOrCure(bool aCure) {
   return kCliSuccess;
 }
 
+std::wstring TCliSession::StatusText(const TOutcome& aOutcome) {
+  switch (aOutcome.Failure) {
+  case cfInUse:
+    return Text(L"CLI.Status.InUse");
+  case cfProgramRunning:
+    return Text(L"CLI.Status.Skipped",
+                {Text(L"Cure.ProgramRunning", {ProgramCaption(aOutcome.Program)})});
+  case cfKept:
+    return Text(L"CLI.Status.Skipped", {Text(L"Cure.Kept")});
+  default:
+    return Text(L"CLI.Status." + GetEnumName(aOutcome.Status));
+  }
+}
+
 void TCliSession::PrintFindings(const TFigSummary& aSummary,
                                 const std::vector<TFigScanedItem>& aItems,
-                                const std::vector<std::optional<TFigCureStatus>>& aStatus,
+                                const std::vector<std::optional<TOutcome>>& aStatus,
                                 const std::wstring* aBackup) {
   if (FOptions.Json) {
     std::wstring json = L"{\"summary\": {\"AllCount\": " + JsonNumber(aSummary.AllCount) +
@@ -350,7 +376,12 @@ void TCliSession::PrintFindings(const TFigSummary& aSummary,
               JsonString(item.ScanedRoot) + L", \"path\": " + JsonString(item.ScanedPath) +
               L", \"section\": " + JsonString(item.ScanedSection) + L", \"name\": " +
               JsonString(item.ScanedName) + L", \"valueCheck\": " + JsonBool(item.ValueCheck) +
-              L", \"status\": " + (aStatus[i] ? JsonString(GetEnumName(*aStatus[i])) : L"null") +
+              L", \"status\": " +
+              (aStatus[i] ? JsonString(GetEnumName(aStatus[i]->Status)) : L"null") +
+              L", \"skipped\": " +
+              (aStatus[i] && aStatus[i]->Status == csIgnored && aStatus[i]->Failure != cfNone
+                   ? JsonString(StatusText(*aStatus[i]))
+                   : L"null") +
               L"}";
     }
     json += aItems.empty() ? L"],\n" : L"\n],\n";
@@ -369,7 +400,7 @@ void TCliSession::PrintFindings(const TFigSummary& aSummary,
                                   CategoryText(item.Category), ReasonText(item.FigResult.Reason),
                                   item.FigResult.Msg,          PlaceText(item)};
     if (withStatus) {
-      row.push_back(aStatus[i] ? Text(L"CLI.Status." + GetEnumName(*aStatus[i])) : L"");
+      row.push_back(aStatus[i] ? StatusText(*aStatus[i]) : L"");
     }
     rows.push_back(std::move(row));
   }

@@ -40,12 +40,16 @@ template <> struct TFigEnumNames<TFigCureStatus> {
 enum TFigCureFailure : uint8_t {
   cfNone,        // repaired, or not (yet) tried
   cfNotBackedUp, // what it would change could not be written to the backup file
-  cfNotChanged   // the system refused the change, or the finding is no longer where it was
+  cfNotChanged,  // the system refused the change, or the finding is no longer where it was
+  cfInUse,       // the file is open in another program; it is not a failure of the repair
+  // Skipped, not failed (reported with csIgnored):
+  cfProgramRunning, // a program that holds the topic's files runs (CurrentProgram() names it)
+  cfKept            // it holds what people keep, and nobody watches the run
 };
 
 template <> struct TFigEnumNames<TFigCureFailure> {
-  static constexpr std::array<std::wstring_view, 3> Names = {L"cfNone", L"cfNotBackedUp",
-                                                             L"cfNotChanged"};
+  static constexpr std::array<std::wstring_view, 6> Names = {
+      L"cfNone", L"cfNotBackedUp", L"cfNotChanged", L"cfInUse", L"cfProgramRunning", L"cfKept"};
 };
 
 // How a run's registry fix lines reached the registry.
@@ -117,6 +121,13 @@ public:
   // Why the finding that OnCured reports was left as it was; cfNone when it was not. Valid
   // inside OnCured.
   TFigCureFailure CurrentFailure() const { return FCurrentFailure; }
+  // The program that kept the finding OnCured reports from being repaired (cfProgramRunning).
+  // Valid inside OnCured.
+  const std::wstring& CurrentProgram() const { return FCurrentProgram; }
+  // Whether the runs started from now on are unattended (a schedule, the log-on sweep, Clean Now,
+  // the command line): they skip the findings that hold what people keep, even ticked ones.
+  bool Unattended() const { return FUnattended; }
+  void SetUnattended(bool aUnattended) { FUnattended = aUnattended; }
   // The full path of the last run's backup file; "" before the first run.
   const std::wstring& LastBackupFile() const { return FLastBackupFile; }
 
@@ -153,6 +164,8 @@ private:
   std::wstring FLastError;
   TFigImportStatus FLastImportStatus = isNone;
   TFigCureFailure FCurrentFailure = cfNone;
+  std::wstring FCurrentProgram;
+  bool FUnattended = false;
   std::wstring FLastBackupFile;
   // Every worker not joined yet; the current one is among them.
   std::vector<std::unique_ptr<TFigCureThread>> FWorkers;
@@ -187,6 +200,8 @@ private:
   // Main thread: backs up and repairs the finding at FCurrentIndex and reports it.
   void CureCurrentItem(TRegKeyCache& aKeys);
   TFigCureStatus CureItem(const TFigScanedItem& aItem, TRegKeyCache& aKeys);
+  // Why the finding is not to be repaired in this run at all; cfNone when it is.
+  TFigCureFailure SkipReason(const TFigScanedItem& aItem);
   // Whether the backup entries of what repairing finding aIndex changes are in the backup file,
   // flushed; they are written, with those of the next few findings, when they are not yet. False
   // when something that would change cannot be backed up: then it must not change.
@@ -210,6 +225,11 @@ private:
   int FItemCount = 0;
   int FCurrentIndex = 0;
   TFigCureStatus FCurrentItemStatus = csIgnored;
+  bool FCurrentInUse = false; // the current finding's file was open in another program
+  bool FUnattended = false;
+  // The programs of the last topic whose findings held any, checked once per topic in the run.
+  std::wstring FProgramsTopic;
+  std::vector<std::wstring> FRunningPrograms;
   TFigOnCuredEvent FOnCured;
   TOnTopicCuredEvent FOnTopicCured;
   TNotifyEvent FOnFinished;

@@ -5,6 +5,8 @@
 
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
+#include "engine/FigPrograms.h"
+#include "engine/FigProtected.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 
@@ -162,6 +164,7 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
       FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
       FOnAbort(aFigCure.OnAbort), FBackupSaved(static_cast<size_t>(FItemCount)),
       FRegBkSize(kHeaderBytes), FRegBkFileName(aRegFile) {
+  FUnattended = aFigCure.Unattended();
   if (aFigCure.Paced() && FItemCount > 0) {
     FMinSlotMs = static_cast<uint32_t>(std::lround(12.0 / FItemCount * 1000));
   }
@@ -274,18 +277,47 @@ void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   if (!item.Checked) {
     return;
   }
+  if (const TFigCureFailure skip = SkipReason(item); skip != cfNone) {
+    FCurrentItemStatus = csIgnored;
+    FFigCure.FCurrentFailure = skip;
+    FFigCure.FCurrentProgram = skip == cfProgramRunning ? FRunningPrograms.front() : L"";
+    if (FOnCured) {
+      FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
+    }
+    return;
+  }
+  FFigCure.FCurrentProgram.clear();
   // Nothing changes unless its backup is on disk.
   const bool backedUp = BackupItem(FCurrentIndex);
+  FCurrentInUse = false;
   FCurrentItemStatus = backedUp ? CureItem(item, aKeys) : csUncured;
   FFigCure.FCurrentFailure = FCurrentItemStatus != csUncured ? cfNone
-                             : backedUp                      ? cfNotChanged
-                                                             : cfNotBackedUp;
+                             : !backedUp                     ? cfNotBackedUp
+                             : FCurrentInUse                 ? cfInUse
+                                                             : cfNotChanged;
   if (FOnCured) {
     FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
   }
   if (FOnTopicCured) {
     FOnTopicCured(item.TopicName, tsCured);
   }
+}
+
+TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {
+  // Judged again here, not only by the scan: a list of findings may be older than this list.
+  if (FUnattended &&
+      (aItem.Kept || (aItem.LocationStyle == lsDisk && aItem.RuleStyle != rsSweepHelper &&
+                      IsKeptPlace(aItem.ScanedPath, aItem.ScanedName)))) {
+    return cfKept;
+  }
+  if (aItem.Programs.empty()) {
+    return cfNone;
+  }
+  if (aItem.TopicName != FProgramsTopic) {
+    FProgramsTopic = aItem.TopicName;
+    FRunningPrograms = RunningProgramsOf(aItem.Programs);
+  }
+  return FRunningPrograms.empty() ? cfNone : cfProgramRunning;
 }
 
 bool TFigCureThread::CollectBackup(const TFigScanedItem& aItem, TRegExporter& aEntries,
@@ -404,8 +436,10 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
     }
     // Through a handle that follows no link and must still be inside the start: a folder
     // swapped for a link after the checks above leads nowhere else either.
-    return Platform().Files().DeleteFileInFolder(file, start) == kplat::err::Success ? csCured
-                                                                                     : csUncured;
+    const kplat::TErrorCode deleted = Platform().Files().DeleteFileInFolder(file, start);
+    // A file another program holds open is in use, not refused: it goes once that program ends.
+    FCurrentInUse = deleted == kplat::err::SharingViolation;
+    return deleted == kplat::err::Success ? csCured : csUncured;
   }
   case lsRegistryItem:
     FRegCureExporter.AddRegItem(aItem.ScanedRoot, aItem.ScanedPath, aItem.ScanedName);

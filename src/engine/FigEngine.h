@@ -255,16 +255,21 @@ private:
     int32_t WorkingPercent = 0;
     int32_t Level = 0;
     bool CheckValues = true;
+    std::wstring Programs;
   };
   // How a location is walked.
   struct TWalkValues {
     int32_t FolderDepth = -1;
     bool IncludeSubFolder = false;
     bool CheckValues = false;
+    // Files written after this time (UTC) are too young to be findings; 0: no age rule.
+    kplat::TFileTime WrittenAfter = 0;
   };
 
   const TTopicValues& ValuesOf(const TFigTopic& aTopic);
   static TWalkValues WalkValuesOf(const TFigTopic& aTopic);
+  // Counts a file that the walk leaves unjudged (too young) as a place seen.
+  void CountUnjudgedFile(uint64_t aSize);
 
   // Waits while the scan is paused; false when the scan must stop.
   bool Proceed();
@@ -289,6 +294,10 @@ private:
                        const std::wstring& aRootName, const std::wstring& aKey, int32_t aDepth,
                        int32_t& aCount);
   bool ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWalk, const std::wstring& aLocation);
+  // Walks one folder a disk location names, from where it really is; an empty aSection names
+  // the places' section by that folder.
+  bool ScanDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk, std::wstring aFolder,
+                      const std::wstring& aSection);
   // Recursive over the sub-folders of aFolder; aSection is what the places of aFolder name as
   // their location. A sub-folder starts from its parent's count and its increases do not come
   // back.

@@ -1,6 +1,7 @@
 // The scan: the engine's side on the main thread, and the worker's loop and per-place check.
 
 #include "engine/FigEngine.h"
+#include "engine/FigProtected.h"
 
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
@@ -448,6 +449,7 @@ const TFigScanThread::TTopicValues& TFigScanThread::ValuesOf(const TFigTopic& aT
     FTopicValues.WorkingPercent = aTopic.GetInteger(kKeyWorkingPercent, kDefaultWorkingPercent);
     FTopicValues.Level = aTopic.GetInteger(kTopicKeyLevel, kDefaultLevel);
     FTopicValues.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, true);
+    FTopicValues.Programs = aTopic.GetValue(kTopicKeyProcess);
   }
   return FTopicValues;
 }
@@ -506,6 +508,12 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     TFigScanedItem item = ScannedItem();
     result.Level = values.Level;
     item.Checked = values.Level > 1;
+    item.Programs = values.Programs;
+    if (aLocationStyle == lsDisk && IsKeptPlace(aPath, aName)) {
+      // What people keep is never ticked for them.
+      item.Kept = true;
+      item.Checked = false;
+    }
     if (!Proceed()) {
       return false;
     }

@@ -140,6 +140,11 @@ struct TFigScanedItem {
   int32_t CurrentPer = 0;
   bool ValueCheck = false; // the finding concerns the single value ScanedSection, not the key
   bool Checked = false;    // selected for repair
+  // The place holds what people keep (FigProtected.h): it starts unticked, and only a run the
+  // user watches may repair it.
+  bool Kept = false;
+  // The topic's programs ("name.exe;other.exe") that hold its places while they run.
+  std::wstring Programs;
 };
 
 // --- Steps the rule checks share

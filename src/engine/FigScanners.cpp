@@ -5,6 +5,7 @@
 
 #include "base/CLHelpers.h"
 #include "base/RegNotation.h"
+#include "engine/FigDiskLocation.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "platform/RegKey.h"
@@ -79,6 +80,26 @@ std::wstring ResolveDiskFolder(const std::wstring& aLocation) {
   return name;
 }
 
+// The folders a disk location names: "@Name" one named folder; otherwise the location with its
+// variables expanded, each wildcard part matched against the folders there. A location whose
+// variable is not set, or that is no full path, names nothing.
+std::vector<std::wstring> DiskFoldersOf(const std::wstring& aLocation) {
+  std::wstring folder;
+  if (aLocation.starts_with(L"@")) {
+    folder = ResolveDiskFolder(aLocation);
+  } else if (!ExpandLocationVariables(aLocation, folder)) {
+    return {};
+  }
+  if (!IsAbsolutePath(folder)) {
+    return {};
+  }
+  if (HasWildcard(folder)) {
+    return MatchWildcardFolders(folder);
+  }
+  return kplat::FolderExists(folder) ? std::vector<std::wstring>{folder}
+                                     : std::vector<std::wstring>{};
+}
+
 // The key path of a registry location: the location without its leading root name.
 std::wstring LocationKeyPath(const std::wstring& aLocation, const std::wstring& aRootName) {
   if (aLocation == aRootName) {
@@ -101,6 +122,13 @@ TFigScanThread::TWalkValues TFigScanThread::WalkValuesOf(const TFigTopic& aTopic
   walk.FolderDepth = aTopic.GetInteger(kTopicKeyFolderDepth, -1);
   walk.IncludeSubFolder = aTopic.GetBool(kTopicKeyIncludeSubFolder, false);
   walk.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, false);
+  const int32_t minAgeHours = aTopic.GetInteger(kTopicKeyMinAgeHours, 0);
+  if (minAgeHours > 0) {
+    constexpr kplat::TFileTime kTicksPerHour = 36000000000ULL; // 100 ns ticks
+    const kplat::TFileTime now = kplat::Platform().Clock().NowUtc();
+    const kplat::TFileTime age = static_cast<kplat::TFileTime>(minAgeHours) * kTicksPerHour;
+    walk.WrittenAfter = now > age ? now - age : 1;
+  }
   return walk;
 }
 
@@ -246,19 +274,33 @@ bool TFigScanThread::ScanDiskLocation(TFigTopic& aTopic, const TWalkValues& aWal
   if (aWalk.FolderDepth == 0) {
     return true;
   }
-  std::wstring folder = ResolveDiskFolder(aLocation);
-  if (!IsAbsolutePath(folder) || !kplat::FolderExists(folder)) {
-    return true;
+  for (const std::wstring& folder : DiskFoldersOf(aLocation)) {
+    if (!Proceed()) {
+      return false;
+    }
+    // A location that names one folder keeps its own text as the places' section; each folder
+    // of a location with variables or wildcards is named by where it is.
+    const bool named = aLocation.find_first_of(L"%*?") == std::wstring::npos;
+    if (!ScanDiskFolder(aTopic, aWalk, folder, named ? aLocation : L"")) {
+      return false;
+    }
   }
+  return true;
+}
+
+bool TFigScanThread::ScanDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk,
+                                    std::wstring aFolder, const std::wstring& aSection) {
   // Resolved once for the whole walk: a location that is a junction (a temporary folder moved
   // elsewhere by its owner) is walked, and repaired, where it really is. A folder the system
   // cannot resolve is walked as written; the repair then holds its files to that path.
   std::wstring finalPath;
-  if (kplat::Platform().Files().GetFinalPath(folder, finalPath) == kplat::err::Success) {
-    folder = finalPath;
+  if (kplat::Platform().Files().GetFinalPath(aFolder, finalPath) == kplat::err::Success) {
+    aFolder = finalPath;
   }
-  FDiskStart = NormalizeFolder(folder);
-  const bool proceed = WalkDiskFolder(aTopic, aWalk, FDiskStart, aLocation, aWalk.FolderDepth, 0);
+  FDiskStart = NormalizeFolder(aFolder);
+  const std::wstring section =
+      aSection.empty() ? FDiskStart.substr(0, FDiskStart.size() - 1) : aSection;
+  const bool proceed = WalkDiskFolder(aTopic, aWalk, FDiskStart, section, aWalk.FolderDepth, 0);
   FDiskStart.clear();
   return proceed;
 }
@@ -292,6 +334,10 @@ bool TFigScanThread::WalkDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk,
     if (isFolder && (data.Attributes & kplat::fileattr::ReparsePoint) != 0) {
       continue;
     }
+    if (!isFolder && aWalk.WrittenAfter != 0 && data.LastWriteTime > aWalk.WrittenAfter) {
+      CountUnjudgedFile(data.Size);
+      continue;
+    }
     const int64_t size = isFolder ? -1 : static_cast<int64_t>(data.Size);
     if (!CheckItem(aTopic, lsDisk, folder, folder, aSection, data.Name, aCount, size)) {
       return false;
@@ -309,6 +355,12 @@ bool TFigScanThread::WalkDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk,
     WalkDiskFolder(aTopic, aWalk, path, path, aDepth - 1, aCount);
   }
   return true;
+}
+
+void TFigScanThread::CountUnjudgedFile(uint64_t aSize) {
+  ++FSummary.AllCount;
+  ++FSummary.FileCount;
+  FSummary.FileSizeCount += static_cast<int64_t>(aSize);
 }
 
 bool TFigScanThread::ScanRegistryItems(TFigTopic& aTopic, const std::wstring& aLocation) {

@@ -89,6 +89,10 @@ inline constexpr std::wstring_view kTopicKeyCheckValues = L"CHECKVALUES";
 inline constexpr std::wstring_view kTopicKeyWorkingPercent = L"WORKINGPERCENT";
 inline constexpr std::wstring_view kTopicKeyFolderDepth = L"FolderDepth";
 inline constexpr std::wstring_view kTopicKeyIncludeSubFolder = L"IncludeSubFolder";
+// Files written within the last n hours are not findings (installers and programs still use them).
+inline constexpr std::wstring_view kTopicKeyMinAgeHours = L"MINAGEHOURS";
+// Programs ("name.exe;other.exe") that hold the topic's files while they run.
+inline constexpr std::wstring_view kTopicKeyProcess = L"PROCESS";
 
 // "TOPIC_" followed by the index.
 std::wstring TopicSectionName(int aIdx);

@@ -135,6 +135,9 @@ public:
   virtual TErrorCode StartProcess(const TProcessStart& aStart, TProcessResult& aResult) = 0;
   // Shell execution with a verb; failure (including a refused elevation) is reported.
   virtual TErrorCode ShellExecute(const TShellExecute& aRequest) = 0;
+  // The file names ("chrome.exe") of the programs running now, one per process, in the system's
+  // order; a program with several processes appears several times.
+  virtual TErrorCode ListRunningPrograms(std::vector<std::wstring>& aNames) = 0;
 };
 
 class IShellLinks {

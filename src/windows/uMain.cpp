@@ -9,9 +9,11 @@
 #include "base/CLSettings.h"
 #include "components/CLPlace.h"
 #include "components/CLSkin.h"
+#include "engine/FigPrograms.h"
 #include "platform/FileIO.h"
 #include "windows/uHome.h"
 #include "windows/uMaintain.h"
+#include "windows/uProgramCheck.h"
 #include "windows/uScanedResult.h"
 #include "windows/uSchedule.h"
 #include "windows/uUtilities.h"
@@ -413,6 +415,18 @@ void TfrmMain::DoScan() {
 }
 
 void TfrmMain::DoCure() {
+  // A program that holds ticked findings is named, to be closed or its findings skipped; a run
+  // nobody watches skips them by itself.
+  if (!FFigCure->Unattended() &&
+      !SettleRunningPrograms(*FFigCure, [this](const THeldFindings& aHeld) {
+        const TModalResult answer = FEngine->ShowMessageEx(
+            L"MSGBox.CloseProgram", {ProgramCaption(aHeld.Program), aHeld.Caption}, false, mr::None,
+            mb::Retry | mb::Ignore | mb::Cancel, TMsgDlgType::mtWarning, 0);
+        return answer == mr::Retry    ? TProgramAnswer::TryAgain
+               : answer == mr::Ignore ? TProgramAnswer::Skip
+                                      : TProgramAnswer::Cancel;
+      }))
+    return;
   // A run whose backup file or index cannot be written changes nothing; the user hears why.
   if (!FFigCure->StartCure())
     FEngine->ShowMessageEx(L"MSGBox.CureNotStarted", {FFigCure->LastError()}, false, mr::None,
@@ -506,7 +520,9 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
     row.SetImageIndex(0);
     std::wstring reason =
         FEngine->GetAppString(std::wstring(L"Reason.") + GetEnumName(item.FigResult.Reason));
-    if (outcome.State == TFindingState::Failed)
+    if (item.Kept)
+      reason = FEngine->GetAppStringEx(L"Cure.KeptWarning", {reason});
+    if (outcome.State == TFindingState::Failed || outcome.State == TFindingState::InUse)
       reason = FEngine->GetAppStringEx(L"Cure.NotRepaired",
                                        {reason, FEngine->GetAppString(outcome.FailureKey)});
     row.SubItems().Add(reason);

@@ -201,7 +201,8 @@ private:
     Trying,         // ticked when the current run started
     Repaired,       // gone from the findings
     AwaitingImport, // its registry fix line waits for the end of the run
-    Failed          // left as it was, for the reason FailureKey names
+    Failed,         // left as it was, for the reason FailureKey names
+    InUse           // its file was open in another program; it goes once that one ends
   };
   struct TFindingOutcome {
     TFindingState State = TFindingState::Open;

@@ -381,7 +381,10 @@ void TfrmMain::FigEngineFinished() {
     FMaintain->SetCategoryBoxesEnabled(true);
   } else {
     if (clearNow) {
+      // Nobody watches this repair: it skips what people keep and what running programs hold.
+      FFigCure->SetUnattended(true);
       actCure->Execute();
+      FFigCure->SetUnattended(false);
     } else if (FEngine->ShowMessageEx(L"MSGBox.CureAfterScan", {}, false, mr::None, mb::YesNo,
                                       TMsgDlgType::mtInformation, 10) == mr::Yes) {
       actCure->Execute();
@@ -439,7 +442,9 @@ void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus,
   if (aCurrentIndex < 0)
     return;
   TFindingOutcome& outcome = Outcome(aCurrentIndex);
-  if (aStatus == csUncured) {
+  if (aStatus == csUncured && FFigCure->CurrentFailure() == cfInUse) {
+    outcome = {TFindingState::InUse, aItem.Category, L"Cure.InUse"};
+  } else if (aStatus == csUncured) {
     outcome = {TFindingState::Failed, aItem.Category,
                FFigCure->CurrentFailure() == cfNotBackedUp ? L"Cure.NotBackedUp"
                                                            : L"Cure.NotChanged"};
@@ -481,7 +486,8 @@ bool TfrmMain::SettleRepairRun(bool aAborted) {
     // What was repaired is not repaired again.
     if (outcome.State == TFindingState::Repaired)
       FFigCure->SetChecked(static_cast<int>(i), false);
-    failed = failed || outcome.State == TFindingState::Failed;
+    failed =
+        failed || outcome.State == TFindingState::Failed || outcome.State == TFindingState::InUse;
   }
   if (importFailed) {
     FEngine->ShowMessageEx(L"MSGBox.CureImportFailed", {FFigCure->LastError()}, false, mr::None,
@@ -509,12 +515,17 @@ void TfrmMain::FigCureFinished() {
     SetStatusKey(L"State.NotAllRepaired");
     for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows()) {
       const int notRepaired = CountOutcomes(row.Category, TFindingState::Failed);
-      if (notRepaired == 0)
+      const int inUse = CountOutcomes(row.Category, TFindingState::InUse);
+      if (notRepaired == 0 && inUse == 0)
         continue;
       row.Result->Hide();
-      row.Link->SetCaption(FEngine->GetAppStringEx(
-          L"State.NotRepaired",
-          {std::to_wstring(CategoryFixedCount(row.Category)), std::to_wstring(notRepaired)}));
+      const std::wstring fixed = std::to_wstring(CategoryFixedCount(row.Category));
+      row.Link->SetCaption(
+          inUse == 0
+              ? FEngine->GetAppStringEx(L"State.NotRepaired", {fixed, std::to_wstring(notRepaired)})
+              : FEngine->GetAppStringEx(
+                    L"State.NotRepairedInUse",
+                    {fixed, std::to_wstring(notRepaired), std::to_wstring(inUse)}));
       row.Link->Show();
     }
     return;

@@ -237,3 +237,41 @@ TEST(FigEngineSettings, EnablesTheUsersChoicesPerCategoryAndProfile) {
 }
 
 } // namespace
+
+TEST_F(KestrovaCliTest, RepairAllSkipsKeptFilesRunningProgramsAndFilesInUseWithTheirReason) {
+  const std::wstring profile = L"C:\\Work\\browser";
+  Machine().AddTextFile(L"C:\\Work\\browser.db",
+                        "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n"
+                        "[TOPIC_0]\nNAME=TestBrowser\nCategory=tcCJunkFile\nENABLED=1\n"
+                        "LOCATION_0=lsDisk,C:\\Work\\browser\nRule=rsJunkFile,.*\nLEVEL=2\n"
+                        "PROCESS=chrome.exe\n"
+                        "[TOPIC_1]\nNAME=TestProfile\nCategory=tcCJunkFile\nENABLED=1\n"
+                        "LOCATION_0=lsDisk,C:\\Work\\profile\nRule=rsJunkFile,.*\nLEVEL=2\n");
+  Machine().AddTextFile(profile + L"\\History", "h");
+  Machine().AddTextFile(L"C:\\Work\\profile\\Bookmarks", "b");
+  Machine().AddTextFile(L"C:\\Work\\profile\\Open.tmp", "o");
+  Machine().AddTextFile(L"C:\\Work\\profile\\Old.tmp", "x");
+  Machine().FailDeleteFile(L"C:\\Work\\profile\\Open.tmp", err::SharingViolation);
+  Machine().StartProgram(L"chrome.exe");
+
+  ASSERT_EQ(Run({L"cure", L"--topics", L"C:\\Work\\browser.db", L"--all-topics", L"--all"}),
+            kCliSuccess)
+      << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"Skipped: Google Chrome is running"));
+  EXPECT_TRUE(Has(L"Skipped: it may hold bookmarks, passwords or your own files"));
+  EXPECT_TRUE(Has(L"In use"));
+  EXPECT_FALSE(Has(L"Not cured"));
+  EXPECT_TRUE(Machine().HasFile(profile + L"\\History"));
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Work\\profile\\Bookmarks"));
+  EXPECT_FALSE(Machine().HasFile(L"C:\\Work\\profile\\Old.tmp"));
+
+  Machine().EndProgram(L"chrome.exe");
+  ASSERT_EQ(
+      Run({L"cure", L"--topics", L"C:\\Work\\browser.db", L"--all-topics", L"--all", L"--json"}),
+      kCliSuccess);
+  EXPECT_TRUE(Has(L"\"name\": \"History\", \"valueCheck\": true, \"status\": \"csCured\", "
+                  L"\"skipped\": null"));
+  EXPECT_TRUE(Has(L"\"status\": \"csIgnored\", \"skipped\": \"Skipped: it may hold bookmarks, "
+                  L"passwords or your own files\""));
+  EXPECT_FALSE(Machine().HasFile(profile + L"\\History"));
+}

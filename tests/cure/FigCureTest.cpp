@@ -419,7 +419,7 @@ TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
   Machine().AddFile(L"C:\\Temp\\locked.tmp", 1);
   Machine().FailDeleteKey(regroot::CurrentUser, L"Soft\\K");
   Machine().FailDeleteValue(regroot::CurrentUser, L"Soft\\V", L"a");
-  Machine().FailDeleteFile(L"C:\\Temp\\locked.tmp");
+  Machine().FailDeleteFile(L"C:\\Temp\\locked.tmp", err::AccessDenied);
   FCure->AddMatchedItem(KeyFinding(L"Soft\\K"));
   FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
   FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\", L"locked.tmp"));
@@ -442,6 +442,73 @@ TEST_F(FigCureTest, RefusedChangesAndAFullDiskLeaveThingsInPlace) {
   EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\locked.tmp"));
   // Still a valid export file, without a partial entry for the value that stayed.
   EXPECT_EQ(BackupKeys(FCure->LastBackupFile()).size(), 2u);
+}
+
+TEST_F(FigCureTest, AFileOpenInAnotherProgramIsLeftInUseNotFailed) {
+  Machine().AddFile(L"C:\\Temp\\open.tmp", 1);
+  Machine().AddFile(L"C:\\Temp\\refused.tmp", 1);
+  Machine().AddFile(L"C:\\Temp\\free.tmp", 1);
+  Machine().FailDeleteFile(L"C:\\Temp\\open.tmp", err::SharingViolation);
+  Machine().FailDeleteFile(L"C:\\Temp\\refused.tmp", err::AccessDenied);
+  for (const wchar_t* name : {L"open.tmp", L"refused.tmp", L"free.tmp"}) {
+    FCure->AddMatchedItem(FileFinding(L"C:\\Temp\\", name));
+  }
+  FCure->OnTopicCured = nullptr;
+  FCure->OnCured = [&](const TFigScanedItem& aItem, TFigCureStatus aStatus, int, int) {
+    FLog.push_back(aItem.ScanedName + L" " + GetEnumName(aStatus) + L" " +
+                   GetEnumName(FCure->CurrentFailure()));
+  };
+  Run();
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"open.tmp csUncured cfInUse",
+                                             L"refused.tmp csUncured cfNotChanged",
+                                             L"free.tmp csCured cfNone", L"finished"}));
+  EXPECT_TRUE(Machine().HasFile(L"C:\\Temp\\open.tmp"));
+  EXPECT_FALSE(Machine().HasFile(L"C:\\Temp\\free.tmp"));
+}
+
+TEST_F(FigCureTest, RunningProgramsAndKeptFilesAreSkippedNotFailed) {
+  const std::wstring profile =
+      L"C:\\Users\\User\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\";
+  const struct {
+    const wchar_t* Case;
+    bool Unattended;
+    bool ChromeRuns;
+    bool KeptFlag; // as the scan marked it; the repair judges the place again too
+    const wchar_t* Name;
+    std::wstring Outcome;
+    bool Deleted;
+  } cases[] = {
+      {L"running", false, true, false, L"History", L"csIgnored cfProgramRunning chrome.exe", false},
+      {L"ended", false, false, false, L"History", L"csCured cfNone ", true},
+      {L"kept, unattended", true, false, true, L"Bookmarks", L"csIgnored cfKept ", false},
+      {L"kept by name only", true, false, false, L"Login Data", L"csIgnored cfKept ", false},
+      {L"kept, ticked by the user", false, false, true, L"Bookmarks", L"csCured cfNone ", true},
+  };
+  for (const auto& test : cases) {
+    fake::TFakeMachineScope scope;
+    scope.Machine().AddFolder(kBackup);
+    scope.Machine().AddFile(profile + test.Name, 1);
+    if (test.ChromeRuns) {
+      scope.Machine().StartProgram(L"chrome.exe");
+    }
+    TFigCure cure;
+    cure.SetBackupPath(kBackup);
+    cure.SetPaced(false);
+    cure.SetUnattended(test.Unattended);
+    TFigScanedItem item = FileFinding(profile, test.Name);
+    item.Programs = L"msedge.exe; chrome.exe";
+    item.Kept = test.KeptFlag;
+    cure.AddMatchedItem(item);
+    std::wstring outcome;
+    cure.OnCured = [&](const TFigScanedItem&, TFigCureStatus aStatus, int, int) {
+      outcome = GetEnumName(aStatus) + L" " + GetEnumName(cure.CurrentFailure()) + L" " +
+                cure.CurrentProgram();
+    };
+    ASSERT_TRUE(cure.StartCure());
+    ASSERT_TRUE(FMain.RunUntil([&cure] { return !cure.IsRunning(); }, kRunLimitMs));
+    EXPECT_EQ(outcome, test.Outcome) << test.Case;
+    EXPECT_EQ(!scope.Machine().HasFile(profile + test.Name), test.Deleted) << test.Case;
+  }
 }
 
 TEST_F(FigCureTest, WhatChangedSinceTheScanIsNotRepairedAndTheRunGoesOn) {

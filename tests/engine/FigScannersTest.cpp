@@ -1,6 +1,7 @@
 // The location scanners: which places a topic's locations yield, with what fields and counts.
 // The worker's checks are recorded instead of judged, and the scanners run on the test's thread.
 
+#include "engine/FigDiskLocation.h"
 #include "engine/FigEngine.h"
 #include "platform/RegKey.h"
 #include "platform/fake/FakeMachine.h"
@@ -265,4 +266,88 @@ TEST_F(FigScannersTest, RegistryItemsAreCheckedLineByLineAgainstOneKey) {
                         {lsRegistryItem, L"HKEY_CURRENT_USER", key, L"", L"@=\"wallpaper\"", 0},
                         {lsRegistryItem, L"HKEY_CURRENT_USER", key, L"Plain",
                          L"Plain=dword:00000001", 0}}));
+}
+
+TEST_F(FigScannersTest, VariablesAndWildcardsNameEveryMatchingFolder) {
+  const std::wstring userData = L"C:\\Users\\User\\AppData\\Local\\Google\\Chrome\\User Data\\";
+  Machine().AddFile(userData + L"Default\\Cache\\Cache_Data\\f_000001");
+  Machine().AddFile(userData + L"Profile 1\\Cache\\Cache_Data\\f_000002");
+  Machine().AddFolder(userData + L"System Profile");
+  // A wildcard part never matches through a link, even to a folder that would match.
+  Machine().AddFile(L"C:\\Elsewhere\\Cache\\Cache_Data\\victim.doc");
+  Machine().AddFolderLink(userData + L"Linked", L"C:\\Elsewhere");
+  Machine().AddFile(L"C:\\Data\\Profile\\Logs\\a.log");
+  Machine().AddFile(L"C:\\Data\\Profiles\\Logs\\b.log");
+  Machine().AddFile(L"C:\\Work\\Cache\\here.tmp");
+  Machine().SetCurrentFolder(L"C:\\Work");
+
+  const struct {
+    std::wstring Location;
+    std::vector<std::wstring> Places; // folder + name
+  } cases[] = {
+      {L"%LocalAppData%\\Google\\Chrome\\User Data\\*\\Cache\\Cache_Data",
+       {userData + L"Default\\Cache\\Cache_Data\\f_000001",
+        userData + L"Profile 1\\Cache\\Cache_Data\\f_000002"}},
+      {L"%LOCALAPPDATA%\\Google\\Chrome\\User Data\\Prof*\\Cache\\Cache_Data",
+       {userData + L"Profile 1\\Cache\\Cache_Data\\f_000002"}},
+      {L"C:\\Data\\Pro?ile\\Logs", {L"C:\\Data\\Profile\\Logs\\a.log"}},
+      {L"C:\\data\\*S\\Logs", {L"C:\\Data\\Profiles\\Logs\\b.log"}},
+      {L"%SystemDrive%\\Data\\Profile\\Logs", {L"C:\\Data\\Profile\\Logs\\a.log"}},
+      // An unset variable names nothing, never a folder below the current one.
+      {L"%KestrovaUnset%\\Cache", {}},
+      {L"%KestrovaUnset%Cache", {}},
+      {L"C:\\Nowhere\\*\\Cache", {}},
+  };
+  for (const auto& test : cases) {
+    std::vector<std::wstring> found;
+    for (const TPlace& place : Scan({L"LOCATION_0=lsDisk," + test.Location})) {
+      found.push_back(place.Path + place.Name);
+      // Each matched folder is a location of its own, named by its path.
+      EXPECT_EQ(place.Section + L"\\", place.Path) << test.Location;
+    }
+    EXPECT_EQ(found, test.Places) << test.Location;
+  }
+}
+
+TEST_F(FigScannersTest, WildcardsMatchWholeNamesWithoutRegardToCase) {
+  const struct {
+    std::wstring_view Name, Pattern;
+    bool Matches;
+  } cases[] = {
+      {L"Profile 1", L"*", true},
+      {L"Profile 1", L"profile ?", true},
+      {L"Profile 12", L"Profile ?", false},
+      {L"Default", L"*ault", true},
+      {L"Default", L"D*f*t", true},
+      {L"Default", L"D*x*t", false},
+      {L"aaab", L"*a*b", true},
+      {L"abcabd", L"*abd", true},
+      {L"", L"*", true},
+      {L"x", L"", false},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(MatchesWildcard(test.Name, test.Pattern), test.Matches)
+        << std::wstring(test.Name) << L" / " << std::wstring(test.Pattern);
+  }
+}
+
+TEST_F(FigScannersTest, FilesYoungerThanTheTopicsMinimumAgeAreNoPlaces) {
+  Machine().AddFile(kTemp + L"old.tmp");
+  Machine().AdvanceMs(3ull * 24 * 3600 * 1000);
+  Machine().AddFile(kTemp + L"edge.tmp");
+  Machine().AdvanceMs(25ull * 3600 * 1000);
+  Machine().AddFile(kTemp + L"new.tmp");
+  Machine().AdvanceMs(60ull * 1000);
+  const struct {
+    std::wstring MinAge;
+    std::vector<std::wstring> Names;
+  } cases[] = {
+      {L"MINAGEHOURS=24", {L"edge.tmp", L"old.tmp"}},
+      {L"MINAGEHOURS=48", {L"old.tmp"}},
+      {L"MINAGEHOURS=0", {L"edge.tmp", L"new.tmp", L"old.tmp"}},
+      {L"MINAGEHOURS=1000", {}},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(Names(Scan({L"LOCATION_0=lsDisk,@Temp", test.MinAge})), test.Names) << test.MinAge;
+  }
 }

@@ -1,6 +1,7 @@
 #include "platform/ConformanceFixture.h"
 
 #include "platform/FileIO.h"
+#include "platform/TextCodec.h"
 
 using namespace kplat;
 
@@ -52,6 +53,19 @@ TEST_F(SystemConformance, ProcessesReportStartFailuresAndExitCodes) {
     EXPECT_TRUE(result.Finished);
     EXPECT_EQ(result.ExitCode, 3u);
   }
+}
+
+TEST_F(SystemConformance, RunningProgramsAreListedByFileNameWithThisOneAmongThem) {
+  std::vector<std::wstring> names;
+  ASSERT_EQ(Backend().Platform().Processes().ListRunningPrograms(names), err::Success);
+  const std::wstring path = System().GetProgramPath();
+  const std::wstring self = path.substr(path.find_last_of(L'\\') + 1);
+  bool found = false;
+  for (const std::wstring& name : names) {
+    EXPECT_EQ(name.find_first_of(L"\\/"), std::wstring::npos) << ToUtf8(name);
+    found = found || SameText(name, self);
+  }
+  EXPECT_TRUE(found) << ToUtf8(self);
 }
 
 TEST_F(SystemConformance, ClockNeverGoesBackwards) {

@@ -1258,7 +1258,7 @@ TEST_F(MainWindowTest, CleanNowAndSystemRestoreAreOfferedAndARefusedCleanNowLeav
 }
 
 TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReason) {
-  Machine().FailDeleteFile(kJunk + L"b.tmp");
+  Machine().FailDeleteFile(kJunk + L"b.tmp", err::AccessDenied);
   TfrmMain& form = Form();
   FBox.Answers = {mr::Yes};
   ASSERT_TRUE(Press(L"Scan"));
@@ -1289,6 +1289,52 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReas
   ASSERT_TRUE(Press(L"Cure"));
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+}
+
+TEST_F(MainWindowTest, AFileOpenInAnotherProgramIsCountedAsLeftInUse) {
+  Machine().FailDeleteFile(kJunk + L"b.tmp", err::SharingViolation);
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::Yes};
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
+  EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 fixed, 0 not repaired, 1 left in use.");
+  EXPECT_EQ(OpenResults(Page(), tcCJunkFile,
+                        [](TfrmScanedResult& aDialog) {
+                          ASSERT_EQ(aDialog.lvResult->Items().Count(), 1);
+                          EXPECT_EQ(aDialog.lvResult->Items().Item(0).SubItems().Strings(0),
+                                    L"Junk file - not repaired: it is open in another program; "
+                                    L"close that program and repair again");
+                        }),
+            1);
+}
+
+TEST_F(MainWindowTest, ARunningProgramIsNamedAndItsFindingsSkippedOrTriedAgain) {
+  std::string topics = kTopicFile;
+  topics.insert(topics.find("[TOPIC_1]"), "PROCESS=chrome.exe\n");
+  Machine().AddTextFile(kProgram + L"data\\topic.db", topics);
+  Machine().StartProgram(L"chrome.exe");
+  const std::wstring prompt = L"Close Google Chrome to clean Old files. Choose Retry once it is "
+                              L"closed, or Ignore to skip these items this time.";
+  Form();
+  FBox.Answers = {mr::Yes, mr::Ignore};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(FBox.Texts.size(), 2u);
+  EXPECT_EQ(FBox.Texts[1], prompt);
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+
+  FBox.Texts.clear();
+  FBox.Answers = {mr::Yes, mr::Retry, mr::Retry};
+  int prompts = 0;
+  FBox.WhileShown = [&](const std::wstring& aText) {
+    // Asked again while it still runs; closed the second time.
+    if (aText == prompt && ++prompts == 2)
+      Machine().EndProgram(L"chrome.exe");
+  };
+  ASSERT_TRUE(Press(L"Scan"));
+  EXPECT_EQ(prompts, 2);
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
 }
 
 TEST_F(MainWindowTest, AnOptimisationTheRegistryEditorDidNotApplyIsToldAndNotCounted) {

@@ -1,6 +1,7 @@
 #include "platform/fake/FakeMachineImpl.h"
 
 #include "platform/RegKey.h"
+#include "platform/TextCodec.h"
 
 namespace kplat::fake {
 
@@ -270,6 +271,22 @@ std::vector<TProcessStart> TFakeMachine::Launches() const {
 std::vector<TShellExecute> TFakeMachine::ShellExecutions() const {
   TGuard guard(FImpl->Lock);
   return FImpl->ShellExecutions;
+}
+
+void TFakeMachine::StartProgram(const std::wstring& aName) {
+  TGuard guard(FImpl->Lock);
+  FImpl->RunningPrograms.push_back(aName);
+}
+
+void TFakeMachine::EndProgram(const std::wstring& aName) {
+  TGuard guard(FImpl->Lock);
+  std::erase_if(FImpl->RunningPrograms,
+                [&aName](const std::wstring& aRunning) { return SameText(aRunning, aName); });
+}
+
+void TFakeMachine::FailListRunningPrograms(std::optional<TErrorCode> aError) {
+  TGuard guard(FImpl->Lock);
+  FImpl->ListProgramsFailure = aError;
 }
 
 void TFakeMachine::SetRestoreLibrary(TErrorCode aLoadResult,

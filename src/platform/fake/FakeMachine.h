@@ -127,6 +127,13 @@ public:
   void SetShellHandler(TShellHandler aHandler);
   std::vector<TProcessStart> Launches() const;
   std::vector<TShellExecute> ShellExecutions() const;
+  // The programs the machine runs besides this one (file names such as "chrome.exe");
+  // "explorer.exe" until changed.
+  void StartProgram(const std::wstring& aName);
+  // Ends every process of the program.
+  void EndProgram(const std::wstring& aName);
+  // Makes listing the running programs fail (the system refusing a snapshot).
+  void FailListRunningPrograms(std::optional<TErrorCode> aError);
 
   // --- System Restore: whether "SRCLIENT.DLL" and its entry points are there, and the status
   // code every SetRestorePoint call reports (0: success). Calls are recorded.

@@ -194,6 +194,7 @@ public:
   explicit TFakeProcesses(TFakeMachine::TImpl& aMachine) : FMachine(aMachine) {}
   TErrorCode StartProcess(const TProcessStart& aStart, TProcessResult& aResult) override;
   TErrorCode ShellExecute(const TShellExecute& aRequest) override;
+  TErrorCode ListRunningPrograms(std::vector<std::wstring>& aNames) override;
 
 private:
   TFakeMachine::TImpl& FMachine;
@@ -330,6 +331,8 @@ struct TFakeMachine::TImpl {
   TShellHandler ShellHandler;
   std::vector<TProcessStart> Launches;
   std::vector<TShellExecute> ShellExecutions;
+  std::vector<std::wstring> RunningPrograms{L"explorer.exe"};
+  std::optional<TErrorCode> ListProgramsFailure;
   TErrorCode RestoreLoadResult = err::Success;
   std::wstring RestoreMissingEntryPoint;
   uint32_t RestoreStatus = 0;

@@ -222,6 +222,18 @@ TErrorCode TFakeProcesses::StartProcess(const TProcessStart& aStart, TProcessRes
   return err::FileNotFound;
 }
 
+TErrorCode TFakeProcesses::ListRunningPrograms(std::vector<std::wstring>& aNames) {
+  TGuard guard(FMachine.Lock);
+  aNames.clear();
+  if (FMachine.ListProgramsFailure) {
+    return *FMachine.ListProgramsFailure;
+  }
+  // The running program is one of them, as on the real system.
+  aNames.push_back(FMachine.ProgramPath.substr(FMachine.ProgramPath.find_last_of(L'\\') + 1));
+  aNames.insert(aNames.end(), FMachine.RunningPrograms.begin(), FMachine.RunningPrograms.end());
+  return err::Success;
+}
+
 TErrorCode TFakeProcesses::ShellExecute(const TShellExecute& aRequest) {
   TShellHandler handler;
   {

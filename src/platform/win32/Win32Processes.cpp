@@ -2,6 +2,8 @@
 #include "platform/win32/Win32Handle.h"
 #include "platform/win32/Win32Parts.h"
 
+#include <tlhelp32.h>
+
 namespace kplat::win32 {
 
 namespace {
@@ -66,6 +68,24 @@ public:
       return err::Success;
     }
     return LastError(err::FileNotFound);
+  }
+
+  TErrorCode ListRunningPrograms(std::vector<std::wstring>& aNames) override {
+    aNames.clear();
+    const THandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsValid()) {
+      return LastError(err::AccessDenied);
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    // The snapshot is taken once; processes that start or end meanwhile are not in it.
+    for (BOOL found = ::Process32FirstW(snapshot.Get(), &entry); found;
+         found = ::Process32NextW(snapshot.Get(), &entry)) {
+      aNames.emplace_back(entry.szExeFile);
+    }
+    const DWORD error = ::GetLastError();
+    return error == ERROR_NO_MORE_FILES || error == ERROR_SUCCESS ? err::Success
+                                                                  : static_cast<TErrorCode>(error);
   }
 };
 

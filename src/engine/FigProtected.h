@@ -1,0 +1,15 @@
+#pragma once
+// Files that hold what people keep: a browser's bookmarks, saved passwords, payment and autofill
+// data, preferences and certificates, and everything in the user's own document, picture, music,
+// video and desktop folders. Whatever rule finds one, the finding starts unticked with a warning,
+// and no run that nobody watches deletes it. This is the one list; scan and repair both ask it.
+
+#include <string>
+
+// Whether the file name is one of the kept browser files, or the journal of one of them (a
+// database's "-journal", "-wal" or "-shm" file is part of it). Case is ignored.
+bool IsKeptFileName(const std::wstring& aName);
+
+// Whether the disk place aName in aFolder is a kept file, lies in one of the user's own folders
+// or holds one of them.
+bool IsKeptPlace(const std::wstring& aFolder, const std::wstring& aName);
