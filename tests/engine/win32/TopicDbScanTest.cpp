@@ -172,6 +172,15 @@ TEST_F(TopicDbDemoScan, FindsWhatAnUninstalledProgramLeftInEveryCategory) {
   const HANDLE junk =
       CreateFileW(FJunk.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(junk, INVALID_HANDLE_VALUE);
+  // Written nine days ago: a temporary file of the last day may still belong to a running setup.
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER written;
+  written.LowPart = now.dwLowDateTime;
+  written.HighPart = now.dwHighDateTime;
+  written.QuadPart -= 9ULL * 24 * 3600 * 10000000;
+  const FILETIME lastWrite{written.LowPart, written.HighPart};
+  EXPECT_TRUE(SetFileTime(junk, nullptr, nullptr, &lastWrite));
   CloseHandle(junk);
 
   std::set<std::wstring> topics;
