@@ -622,7 +622,7 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
   EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 2);
   EXPECT_EQ(page.lblInfo->Caption(), L"Some items could not be repaired. They are still listed.");
-  EXPECT_EQ(page.llResultJunkFiles->Caption(), L"2 fixed, 1 not repaired.");
+  EXPECT_EQ(page.llResultJunkFiles->Caption(), L"2 fixed, 0 not repaired, 1 left in use.");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*page.llResultJunkFiles)));
   EXPECT_EQ(page.lblResultRegistryFix->Caption(), L"No problem.");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Cure"))));
@@ -642,7 +642,7 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
     EXPECT_EQ(dialog->lvResult->Items().Count(), 1);
     if (dialog->lvResult->Items().Count() == 1) {
       EXPECT_EQ(dialog->lvResult->Items().Item(0).SubItems().Strings(0).rfind(
-                    L"Junk file - not repaired: Windows did not allow the change", 0),
+                    L"Junk file - not repaired: it is open in another program", 0),
                 0u);
     }
     ShootNow(dialogWindow, L"main-not-repaired-list");
