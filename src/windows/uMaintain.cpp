@@ -111,10 +111,11 @@ TfrmMaintain::TCategoryRow TfrmMaintain::MakeRow(TTopicCategory aCategory, const
   row.Box->SetChecked(true);
   // Below the result column too: the texts of other languages are longer.
   row.Description = Place<TLabel>(this, pnlCategories, aDescription, {56, aTop + 22, 496, 18});
-  row.Result = Place<TLabel>(this, pnlCategories, aResult, {372, aTop + 2, 176, 18});
+  // Wide enough for "n fixed, m not repaired, k left in use.", clear of the check box.
+  row.Result = Place<TLabel>(this, pnlCategories, aResult, {300, aTop + 2, 248, 18});
   row.Result->SetFontColor(kNormalCaption);
   row.Result->Hide();
-  row.Link = Place<TLinkLabel>(this, pnlCategories, aLink, {372, aTop + 2, 176, 18});
+  row.Link = Place<TLinkLabel>(this, pnlCategories, aLink, {300, aTop + 2, 248, 18});
   row.Link->Hide();
   row.Link->OnClick = [this, aCategory](TObject&) { ResultLinkClick(aCategory); };
   return row;
