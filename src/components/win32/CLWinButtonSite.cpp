@@ -2,7 +2,7 @@
 
 #include "components/win32/CLWinForm.h"
 
-TSiteWindowSpec TButtonSite::Spec() {
+TSiteWindowStyle TButtonSite::WindowStyle() {
   DWORD style = WS_GROUP | WS_TABSTOP;
   const TModalResult result = Button().ModalResult();
   // Enter and Escape find these through the dialog keyboard interface.

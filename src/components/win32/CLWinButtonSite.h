@@ -12,7 +12,7 @@ public:
   TModalResult DialogResult() const override;
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
 
 private:

@@ -3,7 +3,7 @@
 #include "components/CLSkin.h"
 #include "components/win32/CLWinForm.h"
 
-TSiteWindowSpec TCheckBoxSite::Spec() {
+TSiteWindowStyle TCheckBoxSite::WindowStyle() {
   return {WC_BUTTONW, WS_GROUP | WS_TABSTOP | BS_CHECKBOX, 0, Control().Caption()};
 }
 

@@ -12,7 +12,7 @@ public:
   bool SeeThrough() const override { return true; }
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
   virtual bool Checked() const;
 };

@@ -1,6 +1,6 @@
 #include "components/win32/CLWinCheckListSite.h"
 
-TSiteWindowSpec TCheckListSite::Spec() {
+TSiteWindowStyle TCheckListSite::WindowStyle() {
   return {WC_LISTVIEWW,
           WS_GROUP | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
               LVS_SHOWSELALWAYS,
@@ -19,7 +19,7 @@ void TCheckListSite::Place() {
   ::SendMessageW(Window(), LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
 }
 
-std::vector<TRowsSite::TColumnSpec> TCheckListSite::Columns(int aClientWidth) const {
+std::vector<TRowsSite::TColumnLayout> TCheckListSite::Columns(int aClientWidth) const {
   return {{L"", aClientWidth}};
 }
 

@@ -9,7 +9,7 @@ public:
   void Place() override;
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
   int RowCount() const override;
   const std::wstring& RowText(int aIndex, size_t aColumn) const override;
@@ -17,7 +17,7 @@ protected:
   bool RowSelected(int aIndex) const override;
   void ToggleByUser(int aIndex) override;
   void SelectByUser(int aIndex, bool aSelected) override;
-  std::vector<TColumnSpec> Columns(int aClientWidth) const override;
+  std::vector<TColumnLayout> Columns(int aClientWidth) const override;
   DWORD SyncViewStyle() override { return LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT; }
 
 private:

@@ -2,7 +2,7 @@
 
 #include "components/win32/CLWinForm.h"
 
-TSiteWindowSpec TComboSite::Spec() {
+TSiteWindowStyle TComboSite::WindowStyle() {
   const DWORD kind = Combo().Style() == TComboBoxStyle::csDropDown
                          ? static_cast<DWORD>(CBS_DROPDOWN | CBS_AUTOHSCROLL)
                          : static_cast<DWORD>(CBS_DROPDOWNLIST);

@@ -11,7 +11,7 @@ public:
   bool OwnsWindow(HWND aWindow) const override;
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
 
 private:

@@ -2,7 +2,7 @@
 
 #include "components/win32/CLWinForm.h"
 
-TSiteWindowSpec TEditSite::Spec() {
+TSiteWindowStyle TEditSite::WindowStyle() {
   const auto& edit = static_cast<const TEdit&>(Control());
   return {WC_EDITW,
           static_cast<DWORD>(WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL |

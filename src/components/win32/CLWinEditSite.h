@@ -9,6 +9,6 @@ public:
   bool Command(int aCode) override;
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
 };

@@ -11,7 +11,7 @@ public:
   bool SeeThrough() const override { return true; }
 
 protected:
-  TSiteWindowSpec Spec() override { return {}; }
+  TSiteWindowStyle WindowStyle() override { return {}; }
   void PushState() override;
   void Paint(HDC aDC) override;
 

@@ -22,7 +22,7 @@ std::wstring LinkMarkup(const std::wstring& aCaption) {
 TLabelSite::TLabelSite(TFormWindow& aForm, TControl& aControl, int aId, bool aPlain)
     : TControlSite(aForm, aControl, aId), FPlain(aPlain) {}
 
-TSiteWindowSpec TLabelSite::Spec() {
+TSiteWindowStyle TLabelSite::WindowStyle() {
   return {WC_STATICW, WS_GROUP | SS_NOTIFY | (FPlain ? SS_LEFT : WrapStyle(Control())), 0,
           Control().Caption()};
 }
@@ -53,7 +53,7 @@ bool TLabelSite::Command(int aCode) {
 
 // --- Link labels --------------------------------------------------------------------------------
 
-TSiteWindowSpec TLinkSite::Spec() {
+TSiteWindowStyle TLinkSite::WindowStyle() {
   return {WC_LINK, WS_GROUP | WS_TABSTOP, 0, LinkMarkup(Control().Caption())};
 }
 

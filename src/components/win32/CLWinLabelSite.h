@@ -13,7 +13,7 @@ public:
   bool SeeThrough() const override { return true; }
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
 
 private:
   bool FPlain;
@@ -29,5 +29,5 @@ public:
   bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
 };

@@ -4,7 +4,7 @@
 #include "components/win32/CLWinForm.h"
 #include "components/win32/CLWinImages.h"
 
-TSiteWindowSpec TListViewSite::Spec() {
+TSiteWindowStyle TListViewSite::WindowStyle() {
   return {WC_LISTVIEWW,
           WS_GROUP | WS_TABSTOP | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
           WS_EX_CLIENTEDGE,
@@ -71,24 +71,24 @@ DWORD TListViewSite::SyncViewStyle() {
   return extended;
 }
 
-std::vector<TRowsSite::TColumnSpec> TListViewSite::Columns(int aClientWidth) const {
+std::vector<TRowsSite::TColumnLayout> TListViewSite::Columns(int aClientWidth) const {
   auto& columns = List().Columns();
   int fixed = 0;
   for (int i = 0; i < columns.Count(); ++i) {
     if (!columns.Items(i).AutoSize())
       fixed += Form().Scale(columns.Items(i).Width());
   }
-  std::vector<TColumnSpec> specs;
+  std::vector<TColumnLayout> layouts;
   for (int i = 0; i < columns.Count(); ++i) {
     const TListColumn& column = columns.Items(i);
     // An automatic column takes what the others leave of the client area.
     const int width = column.AutoSize() ? std::max<int>(aClientWidth - fixed, Form().Scale(20))
                                         : Form().Scale(column.Width());
-    specs.push_back({column.Caption(), width});
+    layouts.push_back({column.Caption(), width});
   }
-  if (specs.empty())
-    specs.push_back({L"", aClientWidth});
-  return specs;
+  if (layouts.empty())
+    layouts.push_back({L"", aClientWidth});
+  return layouts;
 }
 
 int TListViewSite::RowCount() const {

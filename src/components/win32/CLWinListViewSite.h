@@ -12,7 +12,7 @@ public:
   bool HoldsButtonDown() const override { return true; }
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
   int RowCount() const override;
   const std::wstring& RowText(int aIndex, size_t aColumn) const override;
@@ -21,7 +21,7 @@ protected:
   bool RowSelected(int aIndex) const override;
   void ToggleByUser(int aIndex) override;
   void SelectByUser(int aIndex, bool aSelected) override;
-  std::vector<TColumnSpec> Columns(int aClientWidth) const override;
+  std::vector<TColumnLayout> Columns(int aClientWidth) const override;
   DWORD SyncViewStyle() override;
 
 private:

@@ -4,7 +4,7 @@
 
 // --- Page controls ------------------------------------------------------------------------------
 
-TSiteWindowSpec TPagesSite::Spec() {
+TSiteWindowStyle TPagesSite::WindowStyle() {
   return {WC_TABCONTROLW, WS_GROUP | WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, {}};
 }
 

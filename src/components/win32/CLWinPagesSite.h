@@ -17,7 +17,7 @@ public:
   void PlaceSheets();
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
 
 private:
   TPageControl& Pages() const { return static_cast<TPageControl&>(Control()); }

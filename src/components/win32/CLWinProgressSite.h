@@ -9,6 +9,6 @@ public:
   void ApplyColours() override;
 
 protected:
-  TSiteWindowSpec Spec() override { return {PROGRESS_CLASSW, 0, 0, {}}; }
+  TSiteWindowStyle WindowStyle() override { return {PROGRESS_CLASSW, 0, 0, {}}; }
   void PushState() override;
 };

@@ -15,7 +15,7 @@ bool FirstRadio(const TControl& aControl) {
 
 } // namespace
 
-TSiteWindowSpec TRadioSite::Spec() {
+TSiteWindowStyle TRadioSite::WindowStyle() {
   return {WC_BUTTONW,
           static_cast<DWORD>(BS_RADIOBUTTON | (FirstRadio(Control()) ? WS_GROUP | WS_TABSTOP : 0)),
           0, Control().Caption()};

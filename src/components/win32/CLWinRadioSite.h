@@ -8,6 +8,6 @@ public:
   using TCheckBoxSite::TCheckBoxSite;
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   bool Checked() const override;
 };

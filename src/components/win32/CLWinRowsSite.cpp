@@ -62,7 +62,7 @@ void TRowsSite::CreateColumns() {
   HWND list = Window();
   RECT client{};
   ::GetClientRect(list, &client);
-  std::vector<TColumnSpec> columns = Columns(client.right);
+  std::vector<TColumnLayout> columns = Columns(client.right);
   ++Updating;
   const int count = static_cast<int>(columns.size());
   const bool rebuild = count != FColumnCount;

@@ -13,7 +13,7 @@ public:
   bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
 
 protected:
-  struct TColumnSpec {
+  struct TColumnLayout {
     std::wstring Caption;
     int Width = 0;
   };
@@ -28,7 +28,7 @@ protected:
   virtual void ToggleByUser(int aIndex) = 0;
   virtual void SelectByUser(int aIndex, bool aSelected) = 0;
   // The columns at the list view's present width.
-  virtual std::vector<TColumnSpec> Columns(int aClientWidth) const = 0;
+  virtual std::vector<TColumnLayout> Columns(int aClientWidth) const = 0;
   // The extended styles the component asks for; views and pictures as it wants them.
   virtual DWORD SyncViewStyle() = 0;
 

@@ -61,11 +61,11 @@ TControlSite::TControlSite(TFormWindow& aForm, TControl& aControl, int aId)
     : FForm(aForm), FControl(aControl), FId(aId) {}
 
 bool TControlSite::Create(HWND aParent) {
-  const TSiteWindowSpec spec = Spec();
-  FWindow = ::CreateWindowExW(spec.ExStyle, spec.Class != nullptr ? spec.Class : kContainerClass,
-                              spec.Text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | spec.Style, 0, 0, 0,
-                              0, aParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(FId)),
-                              ::GetModuleHandleW(nullptr), nullptr);
+  const TSiteWindowStyle window = WindowStyle();
+  FWindow = ::CreateWindowExW(
+      window.ExStyle, window.Class != nullptr ? window.Class : kContainerClass, window.Text.c_str(),
+      WS_CHILD | WS_CLIPSIBLINGS | window.Style, 0, 0, 0, 0, aParent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(FId)), ::GetModuleHandleW(nullptr), nullptr);
   return FWindow != nullptr;
 }
 

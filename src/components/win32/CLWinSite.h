@@ -22,7 +22,7 @@ class TFormWindow;
 
 // How a kind's control window is made: its class (nullptr for the binding's own container
 // window), the styles added to WS_CHILD | WS_CLIPSIBLINGS, and its first text.
-struct TSiteWindowSpec {
+struct TSiteWindowStyle {
   const wchar_t* Class = nullptr;
   DWORD Style = 0;
   DWORD ExStyle = 0;
@@ -91,7 +91,7 @@ public:
   int Updating = 0;
 
 protected:
-  virtual TSiteWindowSpec Spec() = 0;
+  virtual TSiteWindowStyle WindowStyle() = 0;
   virtual void PushState() {}
   // The component's bounds, scaled to the window's DPI.
   RECT Bounds() const;
@@ -113,7 +113,9 @@ public:
   LRESULT ContainerMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) override;
 
 protected:
-  TSiteWindowSpec Spec() override { return {nullptr, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, {}}; }
+  TSiteWindowStyle WindowStyle() override {
+    return {nullptr, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, {}};
+  }
   virtual void Paint(HDC) {}
 };
 

@@ -23,7 +23,7 @@ UINT TreeState(HWND aTree, HTREEITEM aItem, UINT aMask) {
 
 } // namespace
 
-TSiteWindowSpec TTreeSite::Spec() {
+TSiteWindowStyle TTreeSite::WindowStyle() {
   return {WC_TREEVIEWW,
           WS_GROUP | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
               TVS_SHOWSELALWAYS,

@@ -23,7 +23,7 @@ public:
   void BeforeMouse() override { ReadChecks(); }
 
 protected:
-  TSiteWindowSpec Spec() override;
+  TSiteWindowStyle WindowStyle() override;
   void PushState() override;
 
 private:
