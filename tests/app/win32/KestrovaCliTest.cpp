@@ -8,6 +8,7 @@
 #include "base/CLSettings.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
+#include "support/win32/TestProcess.h"
 #include "support/win32/WinScratch.h"
 
 #include <windows.h>
@@ -134,18 +135,14 @@ protected:
     const std::wstring err = FScratch + L"err" + std::to_wstring(FRuns) + L".txt";
     HANDLE outFile = InheritableFile(out);
     HANDLE errFile = InheritableFile(err);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = outFile;
-    startup.hStdError = errFile;
     PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + ProgramFolder() + L"kestrova-cli.exe\" " + aArguments;
-    const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    const bool started = ktest::win32::StartProcess(
+        L"\"" + ProgramFolder() + L"kestrova-cli.exe\" " + aArguments, process,
+        {.Flags = CREATE_NO_WINDOW, .Output = outFile, .Errors = errFile});
+    const DWORD startError = GetLastError();
     CloseHandle(outFile);
     CloseHandle(errFile);
-    EXPECT_TRUE(started) << "kestrova-cli.exe is not beside the test program";
+    EXPECT_TRUE(started) << "kestrova-cli.exe did not start, error " << startError;
     if (started) {
       EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
       GetExitCodeProcess(process.hProcess, &run.ExitCode);

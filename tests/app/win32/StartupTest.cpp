@@ -5,6 +5,7 @@
 // inside is read from the debug channel, as a debug viewer reads it.
 
 #include "platform/TextCodec.h"
+#include "support/win32/TestProcess.h"
 
 #include <windows.h>
 
@@ -162,12 +163,10 @@ protected:
   // Starts the program beside the test program with the arguments; its process, or nullptr.
   HANDLE StartProbe(const std::wstring& aArguments, DWORD* aProcessId = nullptr,
                     const wchar_t* aProgram = L"startprobe.exe") {
-    std::wstring commandLine = L"\"" + BinFolder() + aProgram + L"\" " + aArguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        BinFolder().c_str(), &startup, &process)) {
+    const std::wstring folder = BinFolder();
+    if (!ktest::win32::StartProcess(L"\"" + folder + aProgram + L"\" " + aArguments, process,
+                                    {.Folder = folder.c_str()})) {
       ADD_FAILURE() << kplat::ToUtf8(aProgram) << " is not beside the test program";
       return nullptr;
     }

@@ -2,6 +2,7 @@
 // parameter text of a sweep topic, judged by its exit status, its error output and its effect.
 
 #include "platform/TextCodec.h"
+#include "support/win32/TestProcess.h"
 
 #include <windows.h>
 
@@ -30,15 +31,10 @@ TRun RunHelper(const std::wstring& aParameters) {
   HANDLE writeEnd = nullptr;
   EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdError = writeEnd;
-  startup.hStdOutput = writeEnd;
   PROCESS_INFORMATION process{};
-  std::wstring commandLine = L"\"" + HelperPath() + L"\" " + aParameters;
-  const bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const bool started = ktest::win32::StartProcess(
+      L"\"" + HelperPath() + L"\" " + aParameters, process,
+      {.Flags = CREATE_NO_WINDOW, .Output = writeEnd, .Errors = writeEnd});
   CloseHandle(writeEnd);
   EXPECT_TRUE(started) << "sweephelper.exe is not beside the test program";
   if (started) {

@@ -1,6 +1,7 @@
 #include "base/win32/CLHelpersWin.h"
 
 #include "platform/fake/FakeMachine.h"
+#include "support/win32/TestProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,8 @@ DWORD RunMutexChild(const std::wstring& aName) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=-*";
   SetEnvironmentVariableW(kChildMutexVariable, aName.c_str());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                      nullptr, nullptr, &startup, &process);
+  const bool started = ktest::win32::StartProcess(commandLine, process);
   SetEnvironmentVariableW(kChildMutexVariable, nullptr);
   if (!started) {
     return 0;

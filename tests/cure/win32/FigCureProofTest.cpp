@@ -12,6 +12,7 @@
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
+#include "support/win32/TestProcess.h"
 
 #include <windows.h>
 
@@ -259,11 +260,8 @@ bool KillRunAfter(const std::wstring& aKey, const std::wstring& aFolder, int aDe
   std::wstring commandLine =
       L"\"" + std::wstring(program) + L"\" --gtest_filter=FigCureOnWindows.KilledRunChild";
   ::SetEnvironmentVariableW(kChildVariable, (aKey + L"|" + aFolder).c_str());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION child{};
-  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &child);
+  const bool started = ktest::win32::StartProcess(commandLine, child, {.Flags = CREATE_NO_WINDOW});
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
   if (!started) {
     return false;

@@ -4,6 +4,7 @@
 // messages a click sends. Every wait is for something the window shows, within a limit. A
 // screenshot of each state and of the result dialog goes to the screenshots folder.
 
+#include "support/win32/TestProcess.h"
 #include "support/win32/WinScreenshot.h"
 
 #include <windows.h>
@@ -186,11 +187,9 @@ protected:
 
   // Starts Kestrova.exe beside the test program; "runas" first, as the elevated start has it.
   bool Start(const std::wstring& aArguments, PROCESS_INFORMATION& aProcess) {
-    std::wstring commandLine = L"\"" + BinFolder() + L"Kestrova.exe\" runas " + aArguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    return ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            BinFolder().c_str(), &startup, &aProcess) != FALSE;
+    const std::wstring folder = BinFolder();
+    return ktest::win32::StartProcess(L"\"" + folder + L"Kestrova.exe\" runas " + aArguments,
+                                      aProcess, {.Folder = folder.c_str()});
   }
 
   PROCESS_INFORMATION FProcess{};

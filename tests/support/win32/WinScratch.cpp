@@ -2,6 +2,7 @@
 // junctions.
 
 #include "support/win32/WinScratch.h"
+#include "support/win32/TestProcess.h"
 
 #include "platform/win32/Win32Handle.h"
 
@@ -97,11 +98,8 @@ bool StartUnixTool(const char* aTool, const std::vector<std::wstring>& aPaths) {
     ::HeapFree(::GetProcessHeap(), 0, unixPath);
     commandLine += L" \"" + std::wstring(text.begin(), text.end()) + L"\"";
   }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &process)) {
+  if (!StartProcess(commandLine, process)) {
     return false;
   }
   THandle processHandle(process.hProcess);

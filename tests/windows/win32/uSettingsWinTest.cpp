@@ -6,6 +6,7 @@
 #include "engine/FigEngine.h"
 #include "platform/TextCodec.h"
 #include "support/ProgramFolder.h"
+#include "support/win32/TestProcess.h"
 #include "support/win32/WinScratch.h"
 #include "support/win32/WinWindowTest.h"
 #include "windows/uSchedule.h"
@@ -32,17 +33,10 @@ std::string QueryRunKey(DWORD& aExitCode) {
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE)
     return "<no output file>";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
   PROCESS_INFORMATION process{};
-  std::wstring commandLine = L"reg query \"HKCU\\";
-  commandLine += kRunKey;
-  commandLine += L"\"";
-  const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const bool started =
+      ktest::win32::StartProcess(L"reg query \"HKCU\\" + std::wstring(kRunKey) + L"\"", process,
+                                 {.Flags = CREATE_NO_WINDOW, .Output = out, .Errors = out});
   ::CloseHandle(out);
   if (!started)
     return "<reg not started>";
