@@ -261,3 +261,77 @@ TEST(Winapp2Reader, ExplainsEveryIssueAndStatusInEveryLanguage) {
           << language << ": " << kplat::ToUtf8(name);
     }
 }
+
+namespace {
+
+class Winapp2Detection : public ::testing::Test {
+protected:
+  Winapp2Detection() {
+    kplat::fake::TFakeMachine& machine = FScope.Machine();
+    machine.AddRegKey(CurrentUser, L"Software\\Present");
+    machine.AddRegKey(LocalMachine, L"SOFTWARE\\WOW6432Node\\Legacy32");
+    machine.AddRegKey(CurrentUser, L"Software\\Locked");
+    machine.FailOpenKey(CurrentUser, L"Software\\Locked");
+    machine.AddFile(L"C:\\Program Files (x86)\\Old App\\old.exe");
+    machine.AddFile(L"C:\\Users\\User\\AppData\\Local\\Vendor\\Profiles\\p1\\data.db");
+    machine.AddFile(L"C:\\Users\\User\\Documents\\Notes12.txt");
+    machine.AddFolder(L"C:\\Users\\User\\AppData\\LocalLow\\Lowly");
+    machine.AddFolder(L"C:\\Users\\User\\AppData\\Local\\Google\\Chrome\\User Data");
+  }
+
+  kplat::fake::TFakeMachineScope FScope;
+  TWinapp2Detector FDetector;
+};
+
+} // namespace
+
+TEST_F(Winapp2Detection, AppliesWhenAnyDetectionFindsItsPlaceAndTheWindowsVersionFits) {
+  const std::vector<std::pair<std::wstring, bool>> cases = {
+      {L"", true},
+      {L"Detect=HKCU\\Software\\Present", true},
+      {L"Detect=HKCU\\Software\\Absent", false},
+      {L"Detect=HKLM\\Software\\Legacy32", true},
+      {L"Detect=HKCU\\Software\\Locked", true},
+      {L"Detect1=HKCU\\Software\\Absent\nDetect2=HKCU\\Software\\Present", true},
+      {L"DetectFile=%ProgramFiles%\\Old App\\old.exe", true},
+      {L"DetectFile=%LocalAppData%\\Vendor\\Profiles\\*\\data.db", true},
+      {L"DetectFile=%LocalAppData%\\Vendor\\Profiles\\*\\other.db", false},
+      {L"DetectFile=%Documents%\\Notes??.txt", true},
+      {L"DetectFile=%Documents%\\Notes?.txt", false},
+      {L"DetectFile=%LocalLowAppData%\\Lowly", true},
+      {L"DetectFile=%Unset%\\Lowly", false},
+      {L"SpecialDetect=DET_CHROME", true},
+      {L"SpecialDetect=DET_OPERA", false},
+      {L"DetectOS=10.0|\nDetect=HKCU\\Software\\Present", true},
+      {L"DetectOS=10.0|10.0", true},
+      {L"DetectOS=6.1|6.3", false},
+      {L"DetectOS=|6.3\nDetect=HKCU\\Software\\Present", false},
+  };
+  for (const auto& [detection, applies] : cases) {
+    const TWinapp2File file =
+        ReadWinapp2Text(L"[Probe *]\n" + detection + L"\nFileKey1=%Temp%\\Probe|*.tmp\n");
+    ASSERT_EQ(file.Entries.size(), 1u) << kplat::ToUtf8(detection);
+    EXPECT_EQ(FDetector.Applies(file.Entries[0]), applies) << kplat::ToUtf8(detection);
+  }
+}
+
+TEST_F(Winapp2Detection, ExpandsEveryVariableToTheFoldersItStandsFor) {
+  const std::vector<std::pair<std::wstring, std::vector<std::wstring>>> cases = {
+      {L"%ProgramFiles%\\App", {L"C:\\Program Files\\App", L"C:\\Program Files (x86)\\App"}},
+      {L"%CommonProgramFiles%\\App",
+       {L"C:\\Program Files\\Common Files\\App", L"C:\\Program Files (x86)\\Common Files\\App"}},
+      {L"%Documents%\\App", {L"C:\\Users\\User\\Documents\\App"}},
+      {L"%Music%\\App", {L"C:\\Users\\User\\Music\\App"}},
+      {L"%Pictures%\\App", {L"C:\\Users\\User\\Pictures\\App"}},
+      {L"%Video%\\App", {L"C:\\Users\\User\\Videos\\App"}},
+      {L"%LocalLowAppData%\\App", {L"C:\\Users\\User\\AppData\\LocalLow\\App"}},
+      {L"%CommonAppData%\\App", {L"C:\\ProgramData\\App"}},
+      {L"%AppData%\\*\\Cache", {L"C:\\Users\\User\\AppData\\Roaming\\*\\Cache"}},
+      {L"%WinDir%\\Temp", {L"C:\\Windows\\Temp"}},
+      {L"C:\\Users\\%UserName%\\App", {L"C:\\Users\\User\\App"}},
+      {L"%Unset%\\App", {}},
+      {L"%ProgramFiles%\\%Unset%", {}},
+  };
+  for (const auto& [path, expanded] : cases)
+    EXPECT_EQ(FDetector.ExpandPath(path), expanded) << kplat::ToUtf8(path);
+}
