@@ -9,9 +9,11 @@
 #include "platform/PlatformTypes.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // RECURSE: the folder and all its subfolders. REMOVESELF: as RECURSE, and afterwards every
@@ -129,7 +131,10 @@ std::wstring Winapp2StatusTextName(TWinapp2Status aStatus);
 std::wstring Winapp2CategoryTextName(int aLangSecRef);
 
 // Decides on this machine (through the platform) whether entries apply, and expands the paths
-// of their rules. The machine's folders and version are read once, when first needed.
+// of their rules. The machine's folders and version are read once, when first needed, and so are
+// the names in the registry keys near a root and in the folders on a path: most rules name an
+// application that is not there, and one look at a listing already read answers them. Make a new
+// detector to see the machine's changes.
 class TWinapp2Detector {
 public:
   // An entry applies when its DetectOS (if any) allows this Windows, and then when any Detect,
@@ -142,17 +147,26 @@ public:
   // names a variable this machine does not have. Wildcards stay.
   std::vector<std::wstring> ExpandPath(const std::wstring& aPath);
 
+  // Whether the key exists; one under HKLM\Software is looked for in the 32-bit view too.
   bool KeyExists(const TWinapp2RegPath& aKey);
   // Whether a file or folder exists; "*" and "?" may stand in any part of the path.
   bool PathExists(const std::wstring& aPath);
 
 private:
+  using TNames = std::optional<std::unordered_set<std::wstring>>; // upper-case
   // The value of a variable only this format has, or that stands for several folders; nullptr
   // for one the environment holds.
   const std::vector<std::wstring>* OwnVariable(const std::wstring& aName);
+  bool KeyFound(kplat::TRegHandle aRoot, const std::wstring& aKey);
   bool ExistsOnDisk(const std::wstring& aFullPath);
+  bool FileFound(const std::wstring& aFullPath);
+  // The names below a key or in a folder; nothing when they cannot be listed or are too many.
+  const TNames& KeyNames(kplat::TRegHandle aRoot, const std::wstring& aKey);
+  const TNames& FolderNames(const std::wstring& aFolder);
 
   bool FRead = false;
   std::unordered_map<std::wstring, std::vector<std::wstring>> FVariables; // by upper-case name
   std::optional<kplat::TOSVersion> FVersion;
+  std::map<std::pair<kplat::TRegHandle, std::wstring>, TNames> FKeyNames; // by upper-case key
+  std::unordered_map<std::wstring, TNames> FFolderNames;                  // by upper-case path
 };

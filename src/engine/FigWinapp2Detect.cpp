@@ -59,6 +59,11 @@ bool FoundOrUnreadable(kplat::TErrorCode aCode) {
          aCode == kplat::err::SharingViolation;
 }
 
+// A listing longer than this is not read: asking for the one name is cheaper.
+constexpr size_t kMaxListedNames = 2000;
+// Keys this near a root are looked up in listings (the root, Software, WOW6432Node).
+constexpr size_t kListedKeyLevels = 3;
+
 } // namespace
 
 const std::vector<std::wstring>* TWinapp2Detector::OwnVariable(const std::wstring& aName) {
@@ -130,15 +135,59 @@ std::vector<std::wstring> TWinapp2Detector::ExpandPath(const std::wstring& aPath
 }
 
 bool TWinapp2Detector::KeyExists(const TWinapp2RegPath& aKey) {
-  kplat::TRegKey key;
-  if (FoundOrUnreadable(
-          key.Open(aKey.Root, aKey.Key, kplat::TRegAccess::Read, kplat::TRegView::Native64))) {
+  if (KeyFound(aKey.Root, aKey.Key)) {
     return true;
   }
-  // A 32-bit program's keys under HKLM\Software are in the 32-bit view (WOW6432Node).
-  return aKey.Root == kplat::regroot::LocalMachine && StartsText(aKey.Key, L"Software\\") &&
-         FoundOrUnreadable(
-             key.Open(aKey.Root, aKey.Key, kplat::TRegAccess::Read, kplat::TRegView::Wow32));
+  // A 32-bit program's keys under HKLM\Software are in its 32-bit view, which 64-bit Windows
+  // keeps below WOW6432Node.
+  constexpr std::wstring_view kSoftware = L"Software\\";
+  return aKey.Root == kplat::regroot::LocalMachine && StartsText(aKey.Key, kSoftware) &&
+         !StartsText(aKey.Key.substr(kSoftware.size()), L"WOW6432Node") &&
+         KeyFound(aKey.Root, L"Software\\WOW6432Node\\" + aKey.Key.substr(kSoftware.size()));
+}
+
+bool TWinapp2Detector::KeyFound(kplat::TRegHandle aRoot, const std::wstring& aKey) {
+  // The first levels below a root are looked up in their listings; a deeper key is opened.
+  std::vector<std::wstring> parts;
+  SplitText(aKey, L'\\', parts);
+  std::wstring parent;
+  for (size_t i = 0; i < parts.size() && i < kListedKeyLevels; ++i) {
+    const TNames& names = KeyNames(aRoot, parent);
+    if (!names) {
+      break;
+    }
+    if (names->count(kplat::UpperCase(parts[i])) == 0) {
+      return false;
+    }
+    parent += (parent.empty() ? L"" : L"\\") + parts[i];
+    if (i + 1 == parts.size()) {
+      return true;
+    }
+  }
+  kplat::TRegKey key;
+  return FoundOrUnreadable(
+      key.Open(aRoot, aKey, kplat::TRegAccess::Read, kplat::TRegView::Native64));
+}
+
+const TWinapp2Detector::TNames& TWinapp2Detector::KeyNames(kplat::TRegHandle aRoot,
+                                                           const std::wstring& aKey) {
+  const auto [found, added] = FKeyNames.try_emplace({aRoot, kplat::UpperCase(aKey)});
+  if (!added) {
+    return found->second;
+  }
+  kplat::TRegKey key;
+  kplat::TRegKeyInfo info;
+  std::vector<std::wstring> names;
+  if (key.Open(aRoot, aKey, kplat::TRegAccess::Read, kplat::TRegView::Native64) ==
+          kplat::err::Success &&
+      key.Info(info) == kplat::err::Success && info.SubKeyCount <= kMaxListedNames &&
+      kplat::Platform().Registry().EnumSubKeys(key.Handle(), names) == kplat::err::Success) {
+    std::unordered_set<std::wstring>& set = found->second.emplace();
+    for (const std::wstring& name : names) {
+      set.insert(kplat::UpperCase(name));
+    }
+  }
+  return found->second;
 }
 
 bool TWinapp2Detector::PathExists(const std::wstring& aPath) {
@@ -152,9 +201,14 @@ bool TWinapp2Detector::PathExists(const std::wstring& aPath) {
 
 bool TWinapp2Detector::ExistsOnDisk(const std::wstring& aFullPath) {
   kplat::IFileSystem& files = kplat::Platform().Files();
-  uint32_t attributes = 0;
   if (!HasWildcard(aFullPath)) {
-    return FoundOrUnreadable(files.GetAttributes(aFullPath, attributes));
+    return FileFound(aFullPath);
+  }
+  // The folders before the first wildcard must be there for anything below them to be.
+  const size_t wildcard = aFullPath.find_first_of(L"*?");
+  const size_t before = aFullPath.rfind(L'\\', wildcard);
+  if (before != std::wstring::npos && before > 2 && !FileFound(aFullPath.substr(0, before))) {
+    return false;
   }
   const size_t slash = aFullPath.rfind(L'\\');
   if (slash == std::wstring::npos) {
@@ -166,7 +220,14 @@ bool TWinapp2Detector::ExistsOnDisk(const std::wstring& aFullPath) {
       HasWildcard(parent) ? MatchWildcardFolders(parent) : std::vector<std::wstring>{parent};
   for (const std::wstring& folder : folders) {
     if (!HasWildcard(last)) {
-      if (FoundOrUnreadable(files.GetAttributes(folder + L"\\" + last, attributes))) {
+      if (FileFound(folder + L"\\" + last)) {
+        return true;
+      }
+      continue;
+    }
+    if (const TNames& names = FolderNames(folder); names) {
+      if (std::any_of(names->begin(), names->end(),
+                      [&](const std::wstring& aName) { return MatchesWildcard(aName, last); })) {
         return true;
       }
       continue;
@@ -192,6 +253,61 @@ bool TWinapp2Detector::ExistsOnDisk(const std::wstring& aFullPath) {
     }
   }
   return false;
+}
+
+bool TWinapp2Detector::FileFound(const std::wstring& aFullPath) {
+  // Drive paths are looked up folder by folder in listings; anything else is asked directly.
+  std::vector<std::wstring> parts;
+  SplitText(aFullPath, L'\\', parts);
+  const bool listable = parts.size() >= 2 && parts[0].size() == 2 && parts[0][1] == L':' &&
+                        std::none_of(parts.begin() + 1, parts.end(), [](const std::wstring& aPart) {
+                          return aPart.empty() || aPart == L"." || aPart == L"..";
+                        });
+  std::wstring folder = parts.empty() ? L"" : parts[0];
+  for (size_t i = 1; listable && i < parts.size(); ++i) {
+    const TNames& names = FolderNames(folder);
+    if (!names) {
+      break;
+    }
+    if (names->count(kplat::UpperCase(parts[i])) == 0) {
+      return false;
+    }
+    folder += L"\\" + parts[i];
+    if (i + 1 == parts.size()) {
+      return true;
+    }
+  }
+  uint32_t attributes = 0;
+  return FoundOrUnreadable(kplat::Platform().Files().GetAttributes(aFullPath, attributes));
+}
+
+const TWinapp2Detector::TNames& TWinapp2Detector::FolderNames(const std::wstring& aFolder) {
+  const auto [found, added] = FFolderNames.try_emplace(kplat::UpperCase(aFolder));
+  if (!added) {
+    return found->second;
+  }
+  kplat::IFileSystem& files = kplat::Platform().Files();
+  kplat::TFindHandle find = kplat::kNoFindHandle;
+  kplat::TFindData data;
+  const kplat::TErrorCode rc = files.FindFirst(aFolder + L"\\*", find, data);
+  if (rc == kplat::err::FileNotFound) {
+    found->second.emplace(); // an empty drive
+  }
+  if (rc != kplat::err::Success) {
+    return found->second;
+  }
+  std::unordered_set<std::wstring> names;
+  bool more = true;
+  for (; more && names.size() <= kMaxListedNames; more = files.FindNext(find, data) == 0) {
+    if (!kplat::IsDotEntry(data)) {
+      names.insert(kplat::UpperCase(data.Name));
+    }
+  }
+  files.FindClose(find);
+  if (!more) {
+    found->second = std::move(names);
+  }
+  return found->second;
 }
 
 bool TWinapp2Detector::Applies(const TWinapp2Entry& aEntry) {

@@ -271,6 +271,7 @@ protected:
     machine.AddRegKey(CurrentUser, L"Software\\Present");
     machine.AddRegKey(LocalMachine, L"SOFTWARE\\WOW6432Node\\Legacy32");
     machine.AddRegKey(CurrentUser, L"Software\\Locked");
+    machine.AddRegKey(CurrentUser, L"Software\\Deep\\One\\Two\\Three");
     machine.FailOpenKey(CurrentUser, L"Software\\Locked");
     machine.AddFile(L"C:\\Program Files (x86)\\Old App\\old.exe");
     machine.AddFile(L"C:\\Users\\User\\AppData\\Local\\Vendor\\Profiles\\p1\\data.db");
@@ -292,6 +293,9 @@ TEST_F(Winapp2Detection, AppliesWhenAnyDetectionFindsItsPlaceAndTheWindowsVersio
       {L"Detect=HKCU\\Software\\Absent", false},
       {L"Detect=HKLM\\Software\\Legacy32", true},
       {L"Detect=HKCU\\Software\\Locked", true},
+      {L"Detect=HKCU\\Software\\Deep\\One\\Two\\Three", true},
+      {L"Detect=HKCU\\Software\\Deep\\One\\Two\\Four", false},
+      {L"Detect=HKLM\\Software\\WOW6432Node\\Legacy32", true},
       {L"Detect1=HKCU\\Software\\Absent\nDetect2=HKCU\\Software\\Present", true},
       {L"DetectFile=%ProgramFiles%\\Old App\\old.exe", true},
       {L"DetectFile=%LocalAppData%\\Vendor\\Profiles\\*\\data.db", true},
