@@ -256,12 +256,14 @@ bool TWinapp2Detector::ExistsOnDisk(const std::wstring& aFullPath) {
 }
 
 bool TWinapp2Detector::FileFound(const std::wstring& aFullPath) {
-  // Drive paths are looked up folder by folder in listings; anything else is asked directly.
+  // Drive paths are looked up folder by folder in listings; anything else is asked directly, and
+  // so is a path that may hold a short (8.3) name, which listings do not show (%Temp% can).
   std::vector<std::wstring> parts;
   SplitText(aFullPath, L'\\', parts);
   const bool listable = parts.size() >= 2 && parts[0].size() == 2 && parts[0][1] == L':' &&
                         std::none_of(parts.begin() + 1, parts.end(), [](const std::wstring& aPart) {
-                          return aPart.empty() || aPart == L"." || aPart == L"..";
+                          return aPart.empty() || aPart == L"." || aPart == L".." ||
+                                 aPart.find(L'~') != std::wstring::npos;
                         });
   std::wstring folder = parts.empty() ? L"" : parts[0];
   for (size_t i = 1; listable && i < parts.size(); ++i) {
