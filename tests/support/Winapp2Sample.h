@@ -1,0 +1,9 @@
+#pragma once
+// Rule files in the Winapp2 format, written for the tests: one with every key form, and one with
+// malformed lines beside good ones.
+
+#include <string_view>
+
+// Five entries: every category, detection and deletion form, each ExcludeKey kind and each
+// variable; CRLF line ends, as the published files have them.
+extern const std::string_view kWinapp2Sample;
