@@ -291,6 +291,7 @@ btnOk.Caption=&OK
 btnSelectAll.Caption=Select All
 btnUnSelectAll.Caption=Discard All
 frmScanedResult.Caption=Detailed Results
+lblPosition.Caption=Position of the selected item:
 lvResult.Columns[0].Caption=Item Name
 lvResult.Columns[1].Caption=Description
 lvResult.Columns[2].Caption=Risk Level

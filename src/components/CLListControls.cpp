@@ -69,6 +69,8 @@ void TListItem::SetSelected(bool aValue) {
   if (FSelected != aValue) {
     FSelected = aValue;
     Changed();
+    if (FOwner.OnSelectItem)
+      FOwner.OnSelectItem(FOwner, *this, aValue);
   }
 }
 
@@ -162,6 +164,12 @@ void TListView::ToggleCheckByUser(int aIndex) {
   item.SetChecked(!item.Checked());
   if (OnItemChecked)
     OnItemChecked(*this, item);
+}
+
+void TListView::ColumnResizedByUser(int aIndex, int aWidth) {
+  if (aIndex < 0 || aIndex >= FColumns.Count() || FColumns.Items(aIndex).AutoSize())
+    return;
+  FColumns.Items(aIndex).SetWidth(std::max(aWidth, 0));
 }
 
 void TListView::Notification(TComponent& aComponent, TOperation aOperation) {

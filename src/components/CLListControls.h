@@ -119,6 +119,11 @@ public:
   // The user ticks or unticks a row: fires OnItemChecked.
   void ToggleCheckByUser(int aIndex);
   std::function<void(TObject& Sender, TListItem& aItem)> OnItemChecked;
+  // A row was selected or left (by the user, the keyboard or the program).
+  std::function<void(TObject& Sender, TListItem& aItem, bool aSelected)> OnSelectItem;
+  // The user dragged column aIndex to aWidth (at 96 DPI): a column of fixed width keeps it, an
+  // automatic one goes on taking what the others leave.
+  void ColumnResizedByUser(int aIndex, int aWidth);
 
 protected:
   void Notification(TComponent& aComponent, TOperation aOperation) override;

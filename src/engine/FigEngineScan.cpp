@@ -507,13 +507,11 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
   if (processor.DoSearch(result)) {
     TFigScanedItem item = ScannedItem();
     result.Level = values.Level;
-    item.Checked = values.Level > 1;
     item.Programs = values.Programs;
-    if (aLocationStyle == lsDisk && IsKeptPlace(aPath, aName)) {
-      // What people keep is never ticked for them.
-      item.Kept = true;
-      item.Checked = false;
-    }
+    // Set for every finding: the item the last one reported was copied from holds its marks.
+    item.Kept = aLocationStyle == lsDisk && IsKeptPlace(aPath, aName);
+    // What people keep is never ticked for them.
+    item.Checked = values.Level > 1 && !item.Kept;
     if (!Proceed()) {
       return false;
     }

@@ -38,9 +38,9 @@ std::vector<std::wstring> RunningProgramsOf(const std::wstring& aPrograms) {
     return running;
   }
   std::vector<std::wstring> names;
-  if (kplat::Platform().Processes().ListRunningPrograms(names) != kplat::err::Success) {
-    return running;
-  }
+  // A list the system refuses tells nothing: every program named may be running.
+  const bool listed =
+      kplat::Platform().Processes().ListRunningPrograms(names) == kplat::err::Success;
   std::vector<std::wstring> wanted;
   SplitText(aPrograms, L';', wanted);
   for (const std::wstring& entry : wanted) {
@@ -48,7 +48,7 @@ std::vector<std::wstring> RunningProgramsOf(const std::wstring& aPrograms) {
     const auto same = [&program](const std::wstring& aName) {
       return kplat::SameText(aName, program);
     };
-    if (!program.empty() && std::ranges::any_of(names, same) &&
+    if (!program.empty() && (!listed || std::ranges::any_of(names, same)) &&
         std::ranges::none_of(running, same)) {
       running.push_back(program);
     }

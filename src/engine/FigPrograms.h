@@ -6,8 +6,8 @@
 #include <vector>
 
 // The programs of a PROCESS value ("chrome.exe;msedge.exe") that run now, each once, as the value
-// writes them. None when the value is empty, or when the running programs cannot be listed (the
-// repair then goes on as it would without the key).
+// writes them. None when the value is empty; every program of the value when the running
+// programs cannot be listed, since any of them may then be running.
 std::vector<std::wstring> RunningProgramsOf(const std::wstring& aPrograms);
 
 // The name people know a program by ("Google Chrome" for chrome.exe); the file name itself for a

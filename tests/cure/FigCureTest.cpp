@@ -473,16 +473,22 @@ TEST_F(FigCureTest, RunningProgramsAndKeptFilesAreSkippedNotFailed) {
     const wchar_t* Case;
     bool Unattended;
     bool ChromeRuns;
-    bool KeptFlag; // as the scan marked it; the repair judges the place again too
+    bool ListFails; // the system refuses to list the running programs
+    bool KeptFlag;  // as the scan marked it; the repair judges the place again too
     const wchar_t* Name;
     std::wstring Outcome;
     bool Deleted;
   } cases[] = {
-      {L"running", false, true, false, L"History", L"csIgnored cfProgramRunning chrome.exe", false},
-      {L"ended", false, false, false, L"History", L"csCured cfNone ", true},
-      {L"kept, unattended", true, false, true, L"Bookmarks", L"csIgnored cfKept ", false},
-      {L"kept by name only", true, false, false, L"Login Data", L"csIgnored cfKept ", false},
-      {L"kept, ticked by the user", false, false, true, L"Bookmarks", L"csCured cfNone ", true},
+      {L"running", false, true, false, false, L"History", L"csIgnored cfProgramRunning chrome.exe",
+       false},
+      {L"ended", false, false, false, false, L"History", L"csCured cfNone ", true},
+      // Not knowing what runs is no proof that nothing does.
+      {L"not listed", true, false, true, false, L"History",
+       L"csIgnored cfProgramRunning msedge.exe", false},
+      {L"kept, unattended", true, false, false, true, L"Bookmarks", L"csIgnored cfKept ", false},
+      {L"kept by name only", true, false, false, false, L"Login Data", L"csIgnored cfKept ", false},
+      {L"kept, ticked by the user", false, false, false, true, L"Bookmarks", L"csCured cfNone ",
+       true},
   };
   for (const auto& test : cases) {
     fake::TFakeMachineScope scope;
@@ -490,6 +496,9 @@ TEST_F(FigCureTest, RunningProgramsAndKeptFilesAreSkippedNotFailed) {
     scope.Machine().AddFile(profile + test.Name, 1);
     if (test.ChromeRuns) {
       scope.Machine().StartProgram(L"chrome.exe");
+    }
+    if (test.ListFails) {
+      scope.Machine().FailListRunningPrograms(err::AccessDenied);
     }
     TFigCure cure;
     cure.SetBackupPath(kBackup);

@@ -88,6 +88,8 @@ private:
   void SetHint(TControlSite& aSite);
   void ShowCursor(TControlSite& aSite);
   TControlSite* SiteOfWindow(HWND aWindow);
+  // The site of aWindow, or of the control that made aWindow as a part of itself.
+  TControlSite* SiteOwning(HWND aWindow);
   // The message that asks for a site's PostedRead (lParam: the site's window).
   static UINT ReadMessage();
 

@@ -47,7 +47,7 @@ bool TFormWindow::ChildMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam, LRESUL
     auto* header = reinterpret_cast<NMHDR*>(aLParam);
     if (header == nullptr)
       return false;
-    if (TControlSite* site = SiteOfWindow(header->hwndFrom))
+    if (TControlSite* site = SiteOwning(header->hwndFrom))
       return site->Notify(*header, aResult);
     return false;
   }
@@ -69,17 +69,19 @@ bool TFormWindow::ChildMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam, LRESUL
   }
 }
 
-HBRUSH TFormWindow::ColourMessage(HDC aDC, HWND aWindow, UINT aMsg) {
-  TControlSite* site = SiteOfWindow(aWindow);
-  if (site == nullptr && aMsg == WM_CTLCOLORLISTBOX) {
-    // A combo box's drop-down list belongs to the combo box.
-    for (auto& [component, candidate] : FSites) {
-      if (candidate->OwnsWindow(aWindow)) {
-        site = candidate.get();
-        break;
-      }
-    }
+TControlSite* TFormWindow::SiteOwning(HWND aWindow) {
+  if (TControlSite* site = SiteOfWindow(aWindow))
+    return site;
+  // A window the control made itself: a combo box's drop-down list, a list view's header.
+  for (auto& [component, candidate] : FSites) {
+    if (candidate->OwnsWindow(aWindow))
+      return candidate.get();
   }
+  return nullptr;
+}
+
+HBRUSH TFormWindow::ColourMessage(HDC aDC, HWND aWindow, UINT aMsg) {
+  TControlSite* site = aMsg == WM_CTLCOLORLISTBOX ? SiteOwning(aWindow) : SiteOfWindow(aWindow);
   return site != nullptr ? site->ColourBrush(aDC) : nullptr;
 }
 

@@ -91,6 +91,26 @@ std::vector<TRowsSite::TColumnLayout> TListViewSite::Columns(int aClientWidth) c
   return layouts;
 }
 
+bool TListViewSite::OwnsWindow(HWND aWindow) const {
+  return aWindow != nullptr &&
+         aWindow == reinterpret_cast<HWND>(::SendMessageW(Window(), LVM_GETHEADER, 0, 0));
+}
+
+bool TListViewSite::Notify(NMHDR& aHeader, LRESULT& aResult) {
+  if (aHeader.hwndFrom == Window())
+    return TRowsSite::Notify(aHeader, aResult);
+  // From the header, only the user's drags: the binding's own column changes come while
+  // Updating.
+  const auto& change = reinterpret_cast<const NMHEADERW&>(aHeader);
+  if ((aHeader.code != HDN_ITEMCHANGEDW && aHeader.code != HDN_ITEMCHANGEDA) || Updating != 0 ||
+      change.pitem == nullptr || (change.pitem->mask & HDI_WIDTH) == 0)
+    return false;
+  const int width = static_cast<int>(::SendMessageW(Window(), LVM_GETCOLUMNWIDTH, change.iItem, 0));
+  List().ColumnResizedByUser(change.iItem, Form().Unscale(width));
+  aResult = 0;
+  return true;
+}
+
 int TListViewSite::RowCount() const {
   return List().Items().Count();
 }

@@ -10,6 +10,9 @@ public:
   void Place() override;
   void PropertyChanged(std::wstring_view aProperty) override;
   bool HoldsButtonDown() const override { return true; }
+  // The column header, whose notifications the list view passes on.
+  bool OwnsWindow(HWND aWindow) const override;
+  bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
 
 protected:
   TSiteWindowStyle WindowStyle() override;

@@ -15,9 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -63,6 +66,65 @@ std::string Escaped(const std::wstring& aText) {
   }
   return text;
 }
+
+// The sections of the shipped topic database whose names are listed, numbered from 0.
+std::string ShippedTopics(const std::vector<std::string>& aNames) {
+  std::istringstream shipped(ReadAll(ProgramFolder() + L"data\\topic.db"));
+  std::string topics;
+  std::string section;
+  int count = 0;
+  const auto take = [&] {
+    for (const std::string& name : aNames) {
+      if (section.find("\nNAME=" + name + "\n") != std::string::npos) {
+        topics += "[TOPIC_" + std::to_string(count++) + "]" + section;
+      }
+    }
+    section.clear();
+  };
+  for (std::string line; std::getline(shipped, line);) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (line.rfind("[TOPIC_", 0) == 0) {
+      take();
+      section = "\n";
+    } else if (!section.empty()) {
+      section += line + "\n";
+    }
+  }
+  take();
+  return topics;
+}
+
+// Writes a file of a few bytes, with its folders.
+void Seed(const std::wstring& aFile) {
+  std::filesystem::create_directories(std::filesystem::path(aFile).parent_path());
+  WriteAll(aFile, "data");
+}
+
+bool Exists(const std::wstring& aFile) {
+  return GetFileAttributesW(aFile.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// An environment variable set for as long as this lives, then as it was.
+class TScopedEnv {
+public:
+  TScopedEnv(const wchar_t* aName, const std::wstring& aValue) : FName(aName) {
+    wchar_t old[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(aName, old, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+      FOld = old;
+    }
+    SetEnvironmentVariableW(aName, aValue.c_str());
+  }
+  ~TScopedEnv() { SetEnvironmentVariableW(FName, FOld ? FOld->c_str() : nullptr); }
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+  const wchar_t* FName;
+  std::optional<std::wstring> FOld;
+};
 
 class KestrovaCli : public testing::Test {
 protected:
@@ -245,6 +307,123 @@ TEST_F(KestrovaCli, CorruptBackupIsReportedAndNothingImported) {
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
     EXPECT_NE(RegQueryValueExW(key, L"Corrupt", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
+  }
+}
+
+// The shipped browser rules on two Chrome profiles and a Firefox profile seeded in the user's
+// folders: while a program named chrome.exe runs, Chrome's findings are skipped with the reason;
+// a cache file held open is left in use; bookmarks, passwords and the Firefox history stay even
+// when a rule names them; a file of today is no finding of a rule that leaves young files alone.
+TEST_F(KestrovaCli, BrowserProfilesAreCleanedWithCare) {
+  const std::wstring local = FScratch + L"Local\\";
+  const std::wstring roaming = FScratch + L"Roaming\\";
+  const TScopedEnv localAppData(L"LOCALAPPDATA", local);
+  const TScopedEnv appData(L"APPDATA", roaming);
+  const std::wstring chrome = local + L"Google\\Chrome\\User Data\\";
+  const std::wstring firefox = roaming + L"Mozilla\\Firefox\\Profiles\\k3x9.default-release\\";
+  const std::wstring firefoxCache =
+      local + L"Mozilla\\Firefox\\Profiles\\k3x9.default-release\\cache2\\entries\\";
+  std::vector<std::wstring> chromeData;
+  std::vector<std::wstring> kept;
+  for (const wchar_t* profile : {L"Default\\", L"Profile 1\\"}) {
+    for (const wchar_t* file : {L"History", L"Network\\Cookies", L"Cache\\Cache_Data\\data_1"}) {
+      chromeData.push_back(chrome + profile + file);
+    }
+    kept.push_back(chrome + profile + L"Bookmarks");
+    kept.push_back(chrome + profile + L"Login Data");
+  }
+  for (const wchar_t* file : {L"places.sqlite", L"key4.db", L"logins.json"}) {
+    kept.push_back(firefox + file);
+  }
+  for (const std::wstring& file : chromeData) {
+    Seed(file);
+  }
+  for (const std::wstring& file : kept) {
+    Seed(file);
+  }
+  const std::vector<std::wstring> firefoxData = {firefox + L"formhistory.sqlite",
+                                                 firefox + L"cookies.sqlite", firefoxCache + L"A1"};
+  for (const std::wstring& file : firefoxData) {
+    Seed(file);
+  }
+  Seed(firefoxCache + L"B2");
+  Seed(FScratch + L"aged\\fresh.tmp");
+  Seed(FScratch + L"aged\\old.tmp");
+  HANDLE old = CreateFileW((FScratch + L"aged\\old.tmp").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(old, INVALID_HANDLE_VALUE);
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER daysAgo{{now.dwLowDateTime, now.dwHighDateTime}};
+  daysAgo.QuadPart -= 3ULL * 24 * 3600 * 10000000;
+  const FILETIME written{daysAgo.LowPart, daysAgo.HighPart};
+  SetFileTime(old, &written, &written, &written);
+  CloseHandle(old);
+
+  // The shipped rules, a careless rule that names what people keep, and an age rule.
+  const std::wstring topics = FScratch + L"browsers.db";
+  WriteAll(topics, "[GLOBAL]\nMAGICWORD=FIG\nDATETIME=12/9/2026\n" +
+                       ShippedTopics({"ChromeHistory", "ChromeCookies", "ChromeCache",
+                                      "FirefoxFormHistory", "FirefoxCookies", "FirefoxCache"}) +
+                       "[TOPIC_6]\nNAME=Careless\nCategory=tcCJunkFile\nENABLED=1\n"
+                       "LOCATION_0=lsDisk,%LocalAppData%\\Google\\Chrome\\User Data\\*\n"
+                       "LOCATION_1=lsDisk,%AppData%\\Mozilla\\Firefox\\Profiles\\*\n"
+                       "Rule=rsJunkFile,Bookmarks,Login Data,places.sqlite,key4.db,logins.json\n"
+                       "LEVEL=2\nFolderDepth=1\nIncludeSubFolder=0\n"
+                       "[TOPIC_7]\nNAME=Aged\nCategory=tcCJunkFile\nENABLED=1\n"
+                       "LOCATION_0=lsDisk," +
+                       kplat::ToUtf8(FScratch) +
+                       "aged\nRule=rsJunkFile,.tmp\nLEVEL=2\nMINAGEHOURS=24\n");
+  ASSERT_NE(ReadAll(topics).find("NAME=FirefoxCache"), std::string::npos);
+
+  // A small program of ours, named as Chrome is, runs until the test ends it.
+  const std::wstring browser = FScratch + L"chrome.exe";
+  ASSERT_TRUE(CopyFileW((ProgramFolder() + L"waitwindow.exe").c_str(), browser.c_str(), FALSE));
+  std::wstring commandLine = L"\"" + browser + L"\" KestrovaNoSuchWindow 300";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION running{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &running));
+  HANDLE held = CreateFileW((firefoxCache + L"A1").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(held, INVALID_HANDLE_VALUE);
+
+  const std::wstring selection = L" --topics \"" + topics + L"\" --all-topics --all";
+  TRun run = Run(L"cure" + selection);
+  const bool stillRunning = WaitForSingleObject(running.hProcess, 0) == WAIT_TIMEOUT;
+  CloseHandle(held);
+  TerminateProcess(running.hProcess, 0);
+  WaitForSingleObject(running.hProcess, 10000);
+  CloseHandle(running.hThread);
+  CloseHandle(running.hProcess);
+  ASSERT_TRUE(stillRunning);
+  ASSERT_EQ(run.ExitCode, 0u) << run.Output << run.Errors;
+  EXPECT_NE(run.Output.find("Skipped: Google Chrome is running"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("Skipped: it may hold bookmarks"), std::string::npos);
+  EXPECT_NE(run.Output.find("In use"), std::string::npos);
+  EXPECT_EQ(run.Output.find("Not cured"), std::string::npos);
+  EXPECT_EQ(run.Output.find("fresh.tmp"), std::string::npos);
+  for (const std::wstring& file : chromeData) {
+    EXPECT_TRUE(Exists(file)) << kplat::ToUtf8(file);
+  }
+  EXPECT_FALSE(Exists(firefox + L"formhistory.sqlite"));
+  EXPECT_FALSE(Exists(firefox + L"cookies.sqlite"));
+  EXPECT_TRUE(Exists(firefoxCache + L"A1"));
+  EXPECT_FALSE(Exists(firefoxCache + L"B2"));
+  EXPECT_TRUE(Exists(FScratch + L"aged\\fresh.tmp"));
+  EXPECT_FALSE(Exists(FScratch + L"aged\\old.tmp")) << run.Output;
+
+  // Chrome has ended: its findings go, what people keep stays.
+  run = Run(L"cure" + selection + L" --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_EQ(run.Output.find("\"status\": \"csUncured\""), std::string::npos) << run.Output;
+  for (const std::wstring& file : chromeData) {
+    EXPECT_FALSE(Exists(file)) << kplat::ToUtf8(file);
+  }
+  EXPECT_FALSE(Exists(firefoxCache + L"A1"));
+  for (const std::wstring& file : kept) {
+    EXPECT_TRUE(Exists(file)) << kplat::ToUtf8(file);
   }
 }
 
