@@ -450,6 +450,7 @@ const TFigScanThread::TTopicValues& TFigScanThread::ValuesOf(const TFigTopic& aT
     FTopicValues.Level = aTopic.GetInteger(kTopicKeyLevel, kDefaultLevel);
     FTopicValues.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, true);
     FTopicValues.Programs = aTopic.GetValue(kTopicKeyProcess);
+    FTopicValues.NoUndo = !aTopic.GetBool(kTopicKeyUndo, true);
   }
   return FTopicValues;
 }
@@ -509,6 +510,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     result.Level = values.Level;
     item.Checked = values.Level > 1;
     item.Programs = values.Programs;
+    item.NoUndo = values.NoUndo;
     if (aLocationStyle == lsDisk && IsKeptPlace(aPath, aName)) {
       // What people keep is never ticked for them.
       item.Kept = true;

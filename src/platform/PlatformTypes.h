@@ -17,6 +17,7 @@ constexpr TErrorCode FileNotFound = 2;
 constexpr TErrorCode PathNotFound = 3;
 constexpr TErrorCode AccessDenied = 5;
 constexpr TErrorCode InvalidHandle = 6;
+constexpr TErrorCode InvalidData = 13;
 constexpr TErrorCode NotEnoughMemory = 8;
 constexpr TErrorCode NotSameDevice = 17; // a move to another volume
 constexpr TErrorCode WriteProtect = 19;
