@@ -272,7 +272,7 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
 }
 
 TFigQuarantine::TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes)
-    : FFolder(QuarantineFolderOf(aBackupFile)),
+    : FBackupFile(aBackupFile), FFolder(QuarantineFolderOf(aBackupFile)),
       FManifest(FFolder + L'\\' + std::wstring(kQuarantineManifestName)), FBudget(aBudgetBytes) {}
 
 bool TFigQuarantine::Fits(uint64_t aSize) const {
@@ -285,7 +285,7 @@ kplat::TErrorCode TFigQuarantine::Begin() {
   }
   // The backup file's name is new, so a folder of that name is what an earlier deletion left.
   if (kplat::PathExists(FFolder)) {
-    DeleteQuarantine(FFolder + L".reg");
+    DeleteQuarantine(FBackupFile);
   }
   if (const kplat::TErrorCode rc = kplat::ForceFolders(FFolder); rc != err::Success) {
     return rc;

@@ -96,6 +96,7 @@ private:
   kplat::TErrorCode Append(const std::wstring& aLine);
   void CutBack();
 
+  std::wstring FBackupFile;
   std::wstring FFolder;
   std::wstring FManifest;
   uint64_t FBudget;

@@ -152,6 +152,22 @@ TEST_F(QuarantineTest, ARemovedFolderIsMadeAgainAndNothingIsRestoredThroughALink
   EXPECT_TRUE(Machine().ListFolder(L"C:\\Elsewhere").empty());
 }
 
+TEST_F(QuarantineTest, WhatAnEarlierDeletionLeftUnderTheRunsNameIsReplaced) {
+  const std::wstring backup = kBackup + L"\\01022020030405.reg";
+  const std::wstring folder = QuarantineFolderOf(backup);
+  AddFile(folder + L"\\1", "stale");
+  AddFile(folder + L"\\manifest.txt", "KESTROVA-QUARANTINE\t1\r\nD\tC:\\Stale\r\n");
+  AddFile(L"C:\\Temp\\new.tmp", "new");
+  TFigQuarantine quarantine(backup, 1 << 20);
+  ASSERT_EQ(quarantine.Take(L"C:\\Temp\\new.tmp", L"C:\\Temp"), err::Success);
+  std::vector<TQuarantineEntry> entries;
+  std::wstring error;
+  ASSERT_TRUE(ReadQuarantine(backup, entries, error)) << ToUtf8(error);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].Path, L"C:\\Temp\\new.tmp");
+  EXPECT_EQ(Content(folder + L"\\" + entries[0].StoredName), "new");
+}
+
 TEST_F(QuarantineTest, AFileThatCameBackIsKeptAndAnAlteredCopyIsRefused) {
   const std::wstring back = L"C:\\Temp\\back.tmp";
   const std::wstring altered = L"C:\\Temp\\altered.tmp";
