@@ -133,7 +133,7 @@ private:
   std::wstring StatusText(const TOutcome& aOutcome);
 
   void PrintFindings(const TFigSummary& aSummary, const std::vector<TFigScanedItem>& aItems,
-                     const std::vector<std::optional<TOutcome>>& aStatus,
+                     const TUndoPlan& aPlan, const std::vector<std::optional<TOutcome>>& aStatus,
                      const std::wstring* aBackup);
 
   const TCliOptions& FOptions;
@@ -287,12 +287,15 @@ int TCliSession::ScanOrCure(bool aCure) {
   // Nobody watches a command-line run: it never deletes what people keep.
   cure.SetUnattended(true);
   std::wstring backup;
-  if (aCure) {
-    if (FOptions.All) {
-      for (int i = 0; i < cure.ItemCount(); ++i) {
-        cure.SetChecked(i, true);
-      }
+  if (aCure && FOptions.All) {
+    for (int i = 0; i < cure.ItemCount(); ++i) {
+      cure.SetChecked(i, true);
     }
+  }
+  // Taken before the repair: what it deletes is gone from its place afterwards.
+  cure.SetQuarantineBytes(QuarantineBytesSetting());
+  const TUndoPlan plan = cure.PlanUndo();
+  if (aCure) {
     if (cure.GetCheckedItem() > 0) {
       if (const kplat::TErrorCode rc = ForceBackupFolder(backupFolder); rc != kplat::err::Success) {
         Fail(Text(L"CLI.CureFailed", {L"\"" + backupFolder + L"\": " + SystemErrorMessage(rc)}));
@@ -326,7 +329,7 @@ int TCliSession::ScanOrCure(bool aCure) {
   for (int i = 0; i < cure.ItemCount(); ++i) {
     items.push_back(cure.GetMatchedItem(i));
   }
-  PrintFindings(scan.Summary(), items, status, backup.empty() ? nullptr : &backup);
+  PrintFindings(scan.Summary(), items, plan, status, backup.empty() ? nullptr : &backup);
   if (aCure && !backup.empty() && cure.LastImportStatus() != isImported &&
       cure.LastImportStatus() != isNone) {
     Fail(Text(L"CLI.CureFailed", {cure.LastError()}));
@@ -350,7 +353,7 @@ std::wstring TCliSession::StatusText(const TOutcome& aOutcome) {
 }
 
 void TCliSession::PrintFindings(const TFigSummary& aSummary,
-                                const std::vector<TFigScanedItem>& aItems,
+                                const std::vector<TFigScanedItem>& aItems, const TUndoPlan& aPlan,
                                 const std::vector<std::optional<TOutcome>>& aStatus,
                                 const std::wstring* aBackup) {
   if (FOptions.Json) {
@@ -382,9 +385,14 @@ void TCliSession::PrintFindings(const TFigSummary& aSummary,
               (aStatus[i] && aStatus[i]->Status == csIgnored && aStatus[i]->Failure != cfNone
                    ? JsonString(StatusText(*aStatus[i]))
                    : L"null") +
-              L"}";
+              L", \"undo\": " + JsonBool(i < aPlan.Undo.size() && aPlan.Undo[i]) + L"}";
     }
     json += aItems.empty() ? L"],\n" : L"\n],\n";
+    json += L"\"undo\": {\"restorableFiles\": " + JsonNumber(aPlan.RestorableFiles) +
+            L", \"restorableBytes\": " + JsonNumber(static_cast<int64_t>(aPlan.RestorableBytes)) +
+            L", \"permanentFiles\": " + JsonNumber(aPlan.PermanentFiles) +
+            L", \"permanentBytes\": " + JsonNumber(static_cast<int64_t>(aPlan.PermanentBytes)) +
+            L", \"sweepActions\": " + JsonNumber(aPlan.SweepActions) + L"},\n";
     json += L"\"backup\": " + (aBackup != nullptr ? JsonString(*aBackup) : L"null") + L"}\n";
     FConsole.Out(json);
     return;
@@ -413,6 +421,13 @@ void TCliSession::PrintFindings(const TFigSummary& aSummary,
                 std::to_wstring(aSummary.MatchedFileCount),
                 std::to_wstring(aSummary.MatchedFileSizeCount)}) +
           L"\n";
+  text += Text(L"CLI.Undo",
+               {std::to_wstring(aPlan.RestorableFiles), std::to_wstring(aPlan.RestorableBytes),
+                std::to_wstring(aPlan.PermanentFiles), std::to_wstring(aPlan.PermanentBytes)}) +
+          L"\n";
+  if (aPlan.SweepActions > 0) {
+    text += Text(L"MSGBox.CureSweepNoUndo") + L"\n";
+  }
   if (withStatus) {
     text += Text(L"CLI.BackupFile", {*aBackup}) + L"\n";
   }
@@ -443,7 +458,9 @@ int TCliSession::Backups() {
       json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"index\": ") +
               JsonNumber(static_cast<int64_t>(i) + 1) + L", \"datetime\": " +
               JsonString(rows[i].DateTime) + L", \"changes\": " + rows[i].Changes +
-              L", \"file\": " + JsonString(ExtractFileName(rows[i].FileName)) + L"}";
+              L", \"file\": " + JsonString(ExtractFileName(rows[i].FileName)) + L", \"files\": " +
+              JsonNumber(rows[i].Files) + L", \"fileBytes\": " +
+              JsonNumber(static_cast<int64_t>(rows[i].FileBytes)) + L"}";
     }
     FConsole.Out(json + (rows.empty() ? L"]\n" : L"\n]\n"));
   } else if (rows.empty()) {
@@ -473,17 +490,51 @@ int TCliSession::Restore() {
   const TBackupRow& row = center.Rows()[static_cast<size_t>(FOptions.BackupNumber - 1)];
   const std::wstring file = ExtractFileName(row.FileName);
   const TRestoreResult result = center.Restore(FOptions.BackupNumber - 1);
+  const TFileRestoreResult& files = result.Files;
   if (FOptions.Json) {
     std::wstring failed;
     for (size_t i = 0; i < result.Failed.size(); ++i) {
       failed += (i > 0 ? L", " : L"") + JsonString(result.Failed[i]);
     }
+    std::wstring kept;
+    for (size_t i = 0; i < files.Kept.size(); ++i) {
+      kept += (i > 0 ? L", " : L"") + JsonString(files.Kept[i]);
+    }
+    std::wstring filesFailed;
+    for (size_t i = 0; i < files.Failed.size(); ++i) {
+      filesFailed += (i > 0 ? L", " : L"") + std::wstring(L"{\"path\": ") +
+                     JsonString(files.Failed[i].Path) + L", \"reason\": " +
+                     JsonString(files.Failed[i].Reason) + L"}";
+    }
     FConsole.Out(L"{\"file\": " + JsonString(file) + L", \"entries\": " +
                  JsonNumber(result.Entries) + L", \"verified\": " + JsonNumber(result.Verified) +
-                 L", \"failed\": [" + failed + L"]}\n");
-  } else if (result.Complete()) {
-    FConsole.Out(Text(L"CLI.RestoreVerified", {std::to_wstring(result.Entries), file}) + L"\n");
-  } else if (result.Imported || !result.Failed.empty()) {
+                 L", \"failed\": [" + failed + L"], \"files\": " + JsonNumber(files.Files) +
+                 L", \"filesRestored\": " + JsonNumber(files.Restored) + L", \"filesKept\": [" +
+                 kept + L"], \"filesFailed\": [" + filesFailed + L"]}\n");
+    if (!result.Error.empty()) {
+      Fail(result.Error);
+    }
+    return result.Complete() ? kCliSuccess : kCliFailed;
+  }
+  if (files.Files > 0 || !files.Failed.empty()) {
+    std::wstring text =
+        Text(L"CLI.RestoreFiles",
+             {std::to_wstring(files.Restored), std::to_wstring(files.Files),
+              std::to_wstring(files.Kept.size()), std::to_wstring(files.Failed.size())}) +
+        L"\n";
+    for (const std::wstring& path : files.Kept) {
+      text += L"  " + Text(L"CLI.RestoreFileKept", {path}) + L"\n";
+    }
+    for (const TFileRestoreFailure& failure : files.Failed) {
+      text += L"  " + failure.Path + L": " + failure.Reason + L"\n";
+    }
+    FConsole.Out(text);
+  }
+  if (result.Complete()) {
+    if (result.Entries > 0) {
+      FConsole.Out(Text(L"CLI.RestoreVerified", {std::to_wstring(result.Entries), file}) + L"\n");
+    }
+  } else if (result.Entries > result.Verified || !result.Failed.empty()) {
     std::wstring text =
         Text(L"CLI.RestoreIncomplete", {std::to_wstring(result.Entries - result.Verified),
                                         std::to_wstring(result.Entries), file}) +

@@ -4,6 +4,7 @@
 
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
+#include "base/CLSettings.h"
 #include "platform/FileIO.h"
 
 using kplat::Platform;
@@ -111,6 +112,50 @@ int TFigCure::GetCheckedItem() const {
     }
   }
   return count;
+}
+
+uint64_t QuarantineBytesSetting() {
+  const TCLSettings& settings = GetCLSettings();
+  const int64_t megabytes = settings.GetSettingString(L"Backup.QuarantineMB").empty()
+                                ? static_cast<int64_t>(kDefaultQuarantineMB)
+                                : settings.GetSettingInteger(L"Backup.QuarantineMB");
+  return megabytes <= 0 ? 0 : static_cast<uint64_t>(megabytes) << 20;
+}
+
+TUndoPlan TFigCure::PlanUndo() const {
+  TUndoPlan plan;
+  plan.Undo.assign(static_cast<size_t>(FItemCount), false);
+  uint64_t kept = 0;
+  for (int i = 0; i < FItemCount; ++i) {
+    const TFigScanedItem& item = FItems[static_cast<size_t>(i)];
+    if (item.LocationStyle != lsDisk) {
+      plan.Undo[static_cast<size_t>(i)] = item.LocationStyle != lsUnknow;
+      continue;
+    }
+    if (item.RuleStyle == rsSweepHelper) {
+      plan.SweepActions += item.Checked ? 1 : 0;
+      continue;
+    }
+    if (!item.Checked) {
+      // Not counted against the budget: it would be kept unless its topic says otherwise.
+      plan.Undo[static_cast<size_t>(i)] = !item.NoUndo && FQuarantineBytes > 0;
+      continue;
+    }
+    uint64_t size = 0;
+    kplat::Platform().Files().GetFileSize(JoinFolderPath(item.ScanedPath, item.ScanedName), size);
+    // The run keeps files while they fit, in this order, as TFigQuarantine::Fits counts.
+    const bool undo = !item.NoUndo && FQuarantineBytes > 0 && size <= FQuarantineBytes - kept;
+    plan.Undo[static_cast<size_t>(i)] = undo;
+    if (undo) {
+      kept += size;
+      ++plan.RestorableFiles;
+      plan.RestorableBytes += size;
+    } else {
+      ++plan.PermanentFiles;
+      plan.PermanentBytes += size;
+    }
+  }
+  return plan;
 }
 
 void TFigCure::Clear() {

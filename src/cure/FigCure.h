@@ -14,6 +14,7 @@
 
 #include "base/CLDateUtils.h"
 #include "base/CLStrings.h"
+#include "cure/FigQuarantine.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
 #include "engine/FigRule.h"
@@ -60,6 +61,21 @@ enum TFigImportStatus : uint8_t {
   isTimedOut  // the editor had not ended within the wait; the fix file was left for it
 };
 
+// What a repair of the ticked findings can undo, said before it starts. A file is kept in the
+// run's quarantine unless its topic says UNDO=0 or it no longer fits the run's budget, counted in
+// the order of the findings; the sweep helper's actions (recycle bin, DNS cache, clipboard) are
+// never ours to undo. Registry changes are always backed up.
+struct TUndoPlan {
+  // Per finding: restorable once repaired. An unticked file counts as kept unless its topic
+  // says otherwise; only the ticked ones are counted against the budget and in the totals.
+  std::vector<bool> Undo;
+  int RestorableFiles = 0;
+  uint64_t RestorableBytes = 0;
+  int PermanentFiles = 0; // deleted for good
+  uint64_t PermanentBytes = 0;
+  int SweepActions = 0;
+};
+
 // One finding's outcome; aCurrentIndex is its index in the list, aMax the findings of the run.
 using TFigOnCuredEvent = std::function<void(const TFigScanedItem& aItem, TFigCureStatus aStatus,
                                             int aCurrentIndex, int aMax)>;
@@ -71,6 +87,8 @@ std::wstring BackupFolderIn(const std::wstring& aUserDataPath);
 // Creates the backup folder with its parents. A folder that is not a full path (a drive or
 // network path) would be made in the current folder: it is refused with InvalidName.
 kplat::TErrorCode ForceBackupFolder(const std::wstring& aFolder);
+// The setting "Backup.QuarantineMB" in bytes: the default where it is not set, 0 for 0 or less.
+uint64_t QuarantineBytesSetting();
 // How long a run waits for the registry editor to import its fix file.
 inline constexpr uint32_t kFixImportWaitMs = 300000;
 
@@ -96,6 +114,9 @@ public:
   int GetCheckedItem() const;
   void Clear();
   int ItemCount() const { return FItemCount; }
+
+  // What a run started now could undo (see TUndoPlan); the file sizes are read now.
+  TUndoPlan PlanUndo() const;
 
   // --- Runs.
   // Aborts a run under way, gives this run a backup file no earlier run used (written with its
@@ -136,6 +157,10 @@ public:
   // Whether a run gives each finding a minimum slot (12000 / count ms), so that a run lasts at
   // least about 12 seconds. On by default; measurements turn it off.
   bool Paced() const { return FPaced; }
+  // The bytes of deleted files a run keeps in its quarantine ("Backup.QuarantineMB"); 0 keeps
+  // none, every file is deleted for good.
+  uint64_t QuarantineBytes() const { return FQuarantineBytes; }
+  void SetQuarantineBytes(uint64_t aBytes) { FQuarantineBytes = aBytes; }
   void SetPaced(bool aPaced) { FPaced = aPaced; }
 
   TFigOnCuredEvent OnCured;
@@ -161,6 +186,7 @@ private:
   TFigCureThread* FFigCureThread = nullptr;
   int FRunningCount = 0;
   bool FPaced = true;
+  uint64_t FQuarantineBytes = kDefaultQuarantineMB << 20;
   std::wstring FLastError;
   TFigImportStatus FLastImportStatus = isNone;
   TFigCureFailure FCurrentFailure = cfNone;
@@ -225,7 +251,8 @@ private:
   int FItemCount = 0;
   int FCurrentIndex = 0;
   TFigCureStatus FCurrentItemStatus = csIgnored;
-  bool FCurrentInUse = false; // the current finding's file was open in another program
+  bool FCurrentInUse = false;   // the current finding's file was open in another program
+  bool FCurrentNotKept = false; // the current finding's file could not be kept for a restore
   bool FUnattended = false;
   // The programs of the last topic whose findings held any, checked once per topic in the run.
   std::wstring FProgramsTopic;
@@ -234,6 +261,8 @@ private:
   TOnTopicCuredEvent FOnTopicCured;
   TNotifyEvent FOnFinished;
   TNotifyEvent FOnAbort;
+  // The files the run deletes, kept for a restore.
+  TFigQuarantine FQuarantine;
   // The collected fix lines; the backup goes to disk entry by entry.
   TRegExporter FRegCureExporter;
   std::vector<bool> FBackupSaved; // per finding, once its entries were collected

@@ -162,8 +162,9 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
       FItems(aFigCure.FItems.begin(), aFigCure.FItems.begin() + aFigCure.FItemCount),
       FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
       FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
-      FOnAbort(aFigCure.OnAbort), FBackupSaved(static_cast<size_t>(FItemCount)),
-      FRegBkSize(kHeaderBytes), FRegBkFileName(aRegFile) {
+      FOnAbort(aFigCure.OnAbort), FQuarantine(aRegFile, aFigCure.QuarantineBytes()),
+      FBackupSaved(static_cast<size_t>(FItemCount)), FRegBkSize(kHeaderBytes),
+      FRegBkFileName(aRegFile) {
   FUnattended = aFigCure.Unattended();
   if (aFigCure.Paced() && FItemCount > 0) {
     FMinSlotMs = static_cast<uint32_t>(std::lround(12.0 / FItemCount * 1000));
@@ -290,9 +291,10 @@ void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   // Nothing changes unless its backup is on disk.
   const bool backedUp = BackupItem(FCurrentIndex);
   FCurrentInUse = false;
+  FCurrentNotKept = false;
   FCurrentItemStatus = backedUp ? CureItem(item, aKeys) : csUncured;
   FFigCure.FCurrentFailure = FCurrentItemStatus != csUncured ? cfNone
-                             : !backedUp                     ? cfNotBackedUp
+                             : !backedUp || FCurrentNotKept  ? cfNotBackedUp
                              : FCurrentInUse                 ? cfInUse
                                                              : cfNotChanged;
   if (FOnCured) {
@@ -435,8 +437,17 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
       return csIgnored;
     }
     // Through a handle that follows no link and must still be inside the start: a folder
-    // swapped for a link after the checks above leads nowhere else either.
-    const kplat::TErrorCode deleted = Platform().Files().DeleteFileInFolder(file, start);
+    // swapped for a link after the checks above leads nowhere else either. The file goes into
+    // the quarantine unless it is to be deleted for good; nothing is deleted that the
+    // quarantine was meant to keep and could not.
+    // A file whose size cannot be read is not deleted for good either: taking it fails too.
+    uint64_t size = 0;
+    const bool keep =
+        !aItem.NoUndo && (Platform().Files().GetFileSize(file, size) != kplat::err::Success ||
+                          FQuarantine.Fits(size));
+    const kplat::TErrorCode deleted =
+        keep ? FQuarantine.Take(file, start) : Platform().Files().DeleteFileInFolder(file, start);
+    FCurrentNotKept = keep && deleted != kplat::err::Success && FQuarantine.FailedHere();
     // A file another program holds open is in use, not refused: it goes once that program ends.
     FCurrentInUse = deleted == kplat::err::SharingViolation;
     return deleted == kplat::err::Success ? csCured : csUncured;

@@ -204,11 +204,19 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
   // The editor would import what it can of a damaged file and say nothing; such a file is not
   // handed to it.
   TRegFileReader reader;
-  if (!reader.ReadEntries(aFileName, nullptr)) {
+  int entries = 0;
+  if (!reader.ReadEntries(aFileName,
+                          [&entries](const TRegFileKey&, const TRegFileValue*) { ++entries; })) {
     const TRegFileError& error = reader.Error();
     result.Error = L"The backup file \"" + aFileName + L"\" cannot be restored: " +
                    (error.Line > 0 ? L"line " + std::to_wstring(error.Line) + L": " : L"") +
                    error.Message;
+    return result;
+  }
+  result.Files = RestoreQuarantine(aFileName);
+  if (entries == 0) {
+    // Only files: the registry editor has nothing to do.
+    result.Started = result.Imported = true;
     return result;
   }
   const TRegEditResult run = RunRegEditImport(aFileName, kRestoreImportWaitMs);
@@ -291,8 +299,9 @@ bool TRestoreCenter::Load(int aMaxBackup) {
       continue;
     }
     const std::wstring changes = GetBackupChangeCount(backup);
-    const bool listable = !changes.empty() && changes != L"0";
-    const TBackupRow row{fields[0], changes, backup, static_cast<int>(i)};
+    const TQuarantineTotals files = QuarantineTotals(backup);
+    const bool listable = !changes.empty() && (changes != L"0" || files.Files > 0);
+    const TBackupRow row{fields[0], changes, backup, static_cast<int>(i), files.Files, files.Bytes};
     if (n > aMaxBackup) {
       pruned[i] = true;
       prunedFiles.push_back(backup);
@@ -324,6 +333,7 @@ bool TRestoreCenter::Load(int aMaxBackup) {
   }
   for (const std::wstring& backup : prunedFiles) {
     Platform().Files().DeleteFile(backup);
+    DeleteQuarantine(backup);
   }
   return true;
 }
@@ -341,6 +351,7 @@ bool TRestoreCenter::Delete(int aRow) {
     return false;
   }
   Platform().Files().DeleteFile(row.FileName);
+  DeleteQuarantine(row.FileName);
   FRows.erase(FRows.begin() + aRow);
   for (TBackupRow& other : FRows) {
     if (other.IndexLine > row.IndexLine) {

@@ -4,6 +4,8 @@
 // of what the registry holds afterwards, and the deletion of one backup. The Restore Center window
 // and the command-line program both work through it.
 
+#include "cure/FigQuarantine.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -23,6 +25,8 @@ struct TBackupRow {
   std::wstring Changes;  // GetBackupChangeCount of the file
   std::wstring FileName; // the backup file's full path
   int IndexLine = 0;     // the index line the row was made from
+  int Files = 0;         // files the run's quarantine holds
+  uint64_t FileBytes = 0;
 };
 
 // What a restore found in the registry afterwards.
@@ -33,8 +37,11 @@ struct TRestoreResult {
   int Verified = 0;                 // entries the registry holds as the file says
   std::vector<std::wstring> Failed; // "[key] name" of every other entry, in file order
   std::wstring Error;               // why nothing was imported, or what the editor reported
-  // Every entry is back.
-  bool Complete() const { return Imported && Error.empty() && Verified == Entries; }
+  TFileRestoreResult Files;         // the run's files
+  // Every entry is back and no file failed.
+  bool Complete() const {
+    return Imported && Error.empty() && Verified == Entries && Files.Failed.empty();
+  }
 };
 
 class TRestoreCenter {
@@ -45,7 +52,8 @@ public:
   // line whatever becomes of it; a line with fewer than three comma-separated fields, whose third
   // field is not a bare file name or whose file is missing is kept but not listed (its file is
   // never deleted); a backup past aMaxBackup is deleted with its line;
-  // one without entries is kept but not listed. A missing index is created empty. The new index
+  // one without entries and without files is kept but not listed. A backup's quarantine goes
+  // with it. A missing index is created empty. The new index
   // is written before any file is deleted: when it cannot be written (or the index cannot be
   // read) the result is false with LastError, nothing is deleted and the rows are those the index
   // on disk holds, unpruned. A backup folder that is not a full path (a drive or network path)
@@ -57,13 +65,14 @@ public:
   bool IndexUnreadable() const { return FIndexUnreadable; }
 
   // Deletes row aRow's own index line, then its file (a file that cannot be deleted is not
-  // reported). False, with LastError and nothing changed, for a row out of range or an index
-  // that cannot be written.
+  // reported), and its quarantine. False, with LastError and nothing changed, for a row out of
+  // range or an index that cannot be written.
   bool Delete(int aRow);
 
   // Imports row aRow's backup file through the registry editor, waiting until it has ended, and
-  // then reads every entry of the file back from the registry. A file that cannot be read or is
-  // malformed is not handed to the editor.
+  // then reads every entry of the file back from the registry; then brings the run's files back
+  // (RestoreQuarantine). A file that cannot be read or is malformed is not handed to the editor,
+  // and one without entries needs none.
   TRestoreResult Restore(int aRow) const;
 
 private:
@@ -77,6 +86,6 @@ private:
   bool FIndexUnreadable = false;
 };
 
-// Imports aFileName through the registry editor and checks the registry against every entry of
-// the file, as TRestoreCenter::Restore does.
+// Imports aFileName through the registry editor, checks the registry against every entry of the
+// file and restores the run's files, as TRestoreCenter::Restore does.
 TRestoreResult RestoreBackupFile(const std::wstring& aFileName);

@@ -256,6 +256,7 @@ private:
     int32_t Level = 0;
     bool CheckValues = true;
     std::wstring Programs;
+    bool NoUndo = false;
   };
   // How a location is walked.
   struct TWalkValues {

@@ -450,6 +450,7 @@ const TFigScanThread::TTopicValues& TFigScanThread::ValuesOf(const TFigTopic& aT
     FTopicValues.Level = aTopic.GetInteger(kTopicKeyLevel, kDefaultLevel);
     FTopicValues.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, true);
     FTopicValues.Programs = aTopic.GetValue(kTopicKeyProcess);
+    FTopicValues.NoUndo = !aTopic.GetBool(kTopicKeyUndo, true);
   }
   return FTopicValues;
 }
@@ -512,6 +513,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     item.Kept = aLocationStyle == lsDisk && IsKeptPlace(aPath, aName);
     // What people keep is never ticked for them.
     item.Checked = values.Level > 1 && !item.Kept;
+    item.NoUndo = values.NoUndo;
     if (!Proceed()) {
       return false;
     }

@@ -145,6 +145,8 @@ struct TFigScanedItem {
   bool Kept = false;
   // The topic's programs ("name.exe;other.exe") that hold its places while they run.
   std::wstring Programs;
+  // The topic says UNDO=0: its files are deleted for good, not kept for a restore.
+  bool NoUndo = false;
 };
 
 // --- Steps the rule checks share

@@ -93,6 +93,9 @@ inline constexpr std::wstring_view kTopicKeyIncludeSubFolder = L"IncludeSubFolde
 inline constexpr std::wstring_view kTopicKeyMinAgeHours = L"MINAGEHOURS";
 // Programs ("name.exe;other.exe") that hold the topic's files while they run.
 inline constexpr std::wstring_view kTopicKeyProcess = L"PROCESS";
+// UNDO=0: what the topic finds is deleted for good, never kept for a restore (caches nobody wants
+// back, which can be gigabytes).
+inline constexpr std::wstring_view kTopicKeyUndo = L"UNDO";
 
 // "TOPIC_" followed by the index.
 std::wstring TopicSectionName(int aIdx);

@@ -1,5 +1,6 @@
 #include "platform/FileIO.h"
 
+#include "platform/Sha256.h"
 #include "platform/TextCodec.h"
 
 #include <algorithm>
@@ -123,6 +124,43 @@ TErrorCode WriteFileAtomic(const std::wstring& aPath, const std::vector<uint8_t>
   }
   if (rc != err::Success) {
     files.DeleteFile(temp);
+  }
+  return rc;
+}
+
+namespace {
+// Files are hashed and copied in parts of this size: any file, whatever its size, in little memory.
+constexpr uint32_t kCopyPartBytes = 4u << 20;
+} // namespace
+
+TErrorCode HashFile(const std::wstring& aPath, TSha256Digest& aDigest) {
+  TFilePartReader file(aPath, kCopyPartBytes);
+  TSha256 hash;
+  std::vector<uint8_t> part;
+  do {
+    if (const TErrorCode rc = file.Next(part); rc != err::Success) {
+      return rc;
+    }
+    hash.Update(part.data(), part.size());
+  } while (!part.empty());
+  return hash.Final(aDigest) ? err::Success : err::NotSupported;
+}
+
+TErrorCode CopyFileFlushed(const std::wstring& aFrom, const std::wstring& aTo) {
+  IFileSystem& files = Platform().Files();
+  TFilePartReader file(aFrom, kCopyPartBytes);
+  std::vector<uint8_t> part;
+  bool first = true;
+  TErrorCode rc = err::Success;
+  do {
+    rc = file.Next(part);
+    if (rc == err::Success && (first || !part.empty())) {
+      rc = first ? files.WriteFile(aTo, part) : files.AppendFile(aTo, part);
+      first = false;
+    }
+  } while (rc == err::Success && !part.empty());
+  if (rc != err::Success && !first) {
+    files.DeleteFile(aTo);
   }
   return rc;
 }

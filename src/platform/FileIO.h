@@ -3,6 +3,7 @@
 // tests, and the safe ways to write a file the user depends on.
 
 #include "platform/Platform.h"
+#include "platform/Sha256.h"
 
 #include <string>
 #include <utility>
@@ -63,5 +64,12 @@ TErrorCode ForceFolders(const std::wstring& aPath);
 // that a crash or a full disk leaves either the old file or the new one, never a part. On failure
 // the old file is untouched and the temporary file is removed.
 TErrorCode WriteFileAtomic(const std::wstring& aPath, const std::vector<uint8_t>& aData);
+
+// The SHA-256 of a file's content, read part by part.
+TErrorCode HashFile(const std::wstring& aPath, TSha256Digest& aDigest);
+
+// Copies the content of aFrom to aTo (created or replaced), flushed to disk before returning.
+// On failure the part of aTo written is removed again.
+TErrorCode CopyFileFlushed(const std::wstring& aFrom, const std::wstring& aTo);
 
 } // namespace kplat

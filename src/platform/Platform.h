@@ -59,6 +59,9 @@ public:
   virtual TErrorCode GetFileSize(const std::wstring& aPath, uint64_t& aSize) = 0;
   // Creation time of a file or a folder.
   virtual TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) = 0;
+  // The three times of a file; SetFileTimes sets all three.
+  virtual TErrorCode GetFileTimes(const std::wstring& aPath, TFileTimes& aTimes) = 0;
+  virtual TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) = 0;
 
   virtual TErrorCode DeleteFile(const std::wstring& aPath) = 0;
   // Deletes the file aPath, which must lie inside aFolder, without following a junction or
@@ -66,6 +69,11 @@ public:
   // when the opened file really is somewhere else (a link on the way led elsewhere). Both paths
   // are compared as GetFinalPath gives them, without regard to case.
   virtual TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) = 0;
+  // Moves the file aPath, which must lie inside aFolder, to aTo, checked as DeleteFileInFolder
+  // checks (StoppedOnLink through a link). Never replaces: AlreadyExists when aTo exists.
+  // NotSameDevice when aTo is on another volume, where only a copy can take the file.
+  virtual TErrorCode MoveFileInFolder(const std::wstring& aPath, const std::wstring& aFolder,
+                                      const std::wstring& aTo) = 0;
   virtual TErrorCode RemoveFolder(const std::wstring& aPath) = 0; // an empty folder
   virtual TErrorCode CreateFolder(const std::wstring& aPath) = 0; // one level; parents must exist
 

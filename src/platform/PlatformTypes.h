@@ -17,7 +17,9 @@ constexpr TErrorCode FileNotFound = 2;
 constexpr TErrorCode PathNotFound = 3;
 constexpr TErrorCode AccessDenied = 5;
 constexpr TErrorCode InvalidHandle = 6;
+constexpr TErrorCode InvalidData = 13;
 constexpr TErrorCode NotEnoughMemory = 8;
+constexpr TErrorCode NotSameDevice = 17; // a move to another volume
 constexpr TErrorCode WriteProtect = 19;
 constexpr TErrorCode SharingViolation = 32;
 constexpr TErrorCode NotSupported = 50;
@@ -110,6 +112,14 @@ struct TFindData {
   uint64_t Size = 0;
   TFileTime CreationTime = 0;
   TFileTime LastWriteTime = 0;
+};
+
+// The three times a file keeps.
+struct TFileTimes {
+  TFileTime Creation = 0;
+  TFileTime LastAccess = 0;
+  TFileTime LastWrite = 0;
+  bool operator==(const TFileTimes&) const = default;
 };
 
 using TFindHandle = std::uintptr_t;

@@ -16,6 +16,7 @@
 #include "windows/uProgramCheck.h"
 #include "windows/uScanedResult.h"
 #include "windows/uSchedule.h"
+#include "windows/uStatistics.h"
 #include "windows/uUtilities.h"
 
 #include <algorithm>
@@ -427,6 +428,19 @@ void TfrmMain::DoCure() {
                                       : TProgramAnswer::Cancel;
       }))
     return;
+  FFigCure->SetQuarantineBytes(QuarantineBytesSetting());
+  // What cannot be undone is said before anything is deleted.
+  if (!FFigCure->Unattended()) {
+    const TUndoPlan plan = FFigCure->PlanUndo();
+    if ((plan.PermanentFiles > 0 || plan.SweepActions > 0) &&
+        FEngine->ShowMessageEx(
+            L"MSGBox.CureUndo",
+            {std::to_wstring(plan.RestorableFiles), FormatMegabytes(double(plan.RestorableBytes)),
+             std::to_wstring(plan.PermanentFiles), FormatMegabytes(double(plan.PermanentBytes)),
+             plan.SweepActions > 0 ? FEngine->GetAppString(L"MSGBox.CureSweepNoUndo") + L" " : L""},
+            false, mr::None, mb::YesNo, TMsgDlgType::mtConfirmation, 0) != mr::Yes)
+      return;
+  }
   // A run whose backup file or index cannot be written changes nothing; the user hears why.
   if (!FFigCure->StartCure())
     FEngine->ShowMessageEx(L"MSGBox.CureNotStarted", {FFigCure->LastError()}, false, mr::None,

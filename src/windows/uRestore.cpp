@@ -10,6 +10,7 @@
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "windows/CLWindowLanguage.h"
+#include "windows/uStatistics.h"
 
 #include <utility>
 
@@ -65,6 +66,7 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
   lvBackup->SetRowSelect(true);
   lvBackup->SetSmallImages(FHost.SmallImages);
   lvBackup->Columns().Add().SetWidth(180);
+  lvBackup->Columns().Add().SetWidth(90);
   lvBackup->Columns().Add().SetAutoSize(true);
   btnClose->SetModalResult(mr::Cancel);
   pnlLoading->SetVisible(false);
@@ -96,6 +98,10 @@ void TfrmRestore::FillList() {
     TListItem& item = lvBackup->Items().Add();
     item.SetCaption(row.DateTime);
     item.SubItems().Add(row.Changes);
+    item.SubItems().Add(row.Files > 0
+                            ? std::to_wstring(row.Files) + L" (" +
+                                  FormatMegabytes(static_cast<double>(row.FileBytes)) + L")"
+                            : std::wstring());
     item.SetImageIndex(kBackupImage);
     FBkFileNames.push_back(row.FileName);
   }
@@ -127,12 +133,26 @@ void TfrmRestore::btnRestoreClick(TObject&) {
   // findings back, so every topic is to be checked again. What counts is what the registry holds.
   if (FHost.Engine != nullptr)
     FHost.Engine->ResetStatus();
-  if (result.Verified == result.Entries) {
+  if (result.Verified != result.Entries) {
+    ShowMessage(
+        L"MSGBox.RestoreIncomplete", TMsgDlgType::mtWarning,
+        {std::to_wstring(result.Entries - result.Verified), std::to_wstring(result.Entries)});
+    return;
+  }
+  const TFileRestoreResult& files = result.Files;
+  if (files.Failed.empty() && files.Kept.empty()) {
     ShowMessage(L"MSGBox.RestoreSuccessed", TMsgDlgType::mtInformation);
     return;
   }
-  ShowMessage(L"MSGBox.RestoreIncomplete", TMsgDlgType::mtWarning,
-              {std::to_wstring(result.Entries - result.Verified), std::to_wstring(result.Entries)});
+  std::wstring details;
+  for (const std::wstring& path : files.Kept)
+    details += L"\n" + path;
+  for (const TFileRestoreFailure& failure : files.Failed)
+    details += L"\n" + failure.Path + L": " + failure.Reason;
+  ShowMessage(L"MSGBox.RestoreFiles",
+              files.Failed.empty() ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning,
+              {std::to_wstring(files.Restored), std::to_wstring(files.Files),
+               std::to_wstring(files.Kept.size()), std::to_wstring(files.Failed.size()), details});
 }
 
 void TfrmRestore::btnDeleteClick(TObject&) {

@@ -152,16 +152,23 @@ TEST_F(KestrovaCliTest, ScanCureBackupsAndRestoreRoundTrip) {
   EXPECT_TRUE(Machine().HasFile(kJunk + L"\\old.tmp"));
   ASSERT_EQ(Run({L"cure", L"--topics", kTopics, L"--all-topics", L"--all", L"--json"}),
             kCliSuccess);
-  EXPECT_TRUE(Has(L"\"status\": \"csCured\""));
+  EXPECT_TRUE(Has(L"\"status\": \"csCured\", \"skipped\": null, \"undo\": true}"));
+  EXPECT_TRUE(Has(L"\"undo\": {\"restorableFiles\": 1, \"restorableBytes\": 4, "
+                  L"\"permanentFiles\": 0, \"permanentBytes\": 0, \"sweepActions\": 0}"));
   EXPECT_FALSE(Machine().HasFile(kJunk + L"\\old.tmp"));
 
-  // The second run backed up no registry entry, so only the first is listed.
+  // The second run backed up no registry entry but kept the file it deleted.
   ASSERT_EQ(Run({L"backups", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
-  EXPECT_TRUE(Has(L"[\n {\"index\": 1, \"datetime\": \"2026-03-02 10:00:00\", \"changes\": 1"));
-  EXPECT_EQ(Run({L"restore", L"2"}), kCliFailed);
-
+  EXPECT_TRUE(Has(L"{\"index\": 1, \"datetime\": \"2026-03-02 10:00:00\", \"changes\": 0"));
+  EXPECT_TRUE(Has(L"\"files\": 1, \"fileBytes\": 4}"));
+  EXPECT_TRUE(Has(L"{\"index\": 2, \"datetime\": \"2026-03-02 10:00:00\", \"changes\": 1"));
+  EXPECT_EQ(Run({L"restore", L"3"}), kCliFailed);
   ASSERT_EQ(Run({L"restore", L"1", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
-  EXPECT_TRUE(Has(L"\"entries\": 1, \"verified\": 1, \"failed\": []}"));
+  EXPECT_TRUE(Has(L"\"files\": 1, \"filesRestored\": 1, \"filesKept\": [], \"filesFailed\": []}"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"\\old.tmp"));
+
+  ASSERT_EQ(Run({L"restore", L"2", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"\"entries\": 1, \"verified\": 1, \"failed\": [], \"files\": 0"));
   TRegKey key;
   ASSERT_EQ(key.Open(regroot::CurrentUser, kAppPaths + L"\\gone.exe"), err::Success);
   EXPECT_EQ(key.ReadString(L"").value_or(L""), L"C:\\Gone\\gone.exe");
@@ -172,7 +179,7 @@ TEST_F(KestrovaCliTest, ScanCureBackupsAndRestoreRoundTrip) {
             err::Success);
   Machine().AddRegKey(regroot::CurrentUser, kAppPaths + L"\\gone.exe");
   Machine().FailSetValue(regroot::CurrentUser, kAppPaths + L"\\gone.exe");
-  EXPECT_EQ(Run({L"restore", L"1"}), kCliFailed);
+  EXPECT_EQ(Run({L"restore", L"2"}), kCliFailed);
   EXPECT_TRUE(Has(L"1 of the 1 entries of"));
   EXPECT_TRUE(Has(L"  [HKEY_CURRENT_USER\\Software\\KestrovaCli\\App Paths\\gone.exe] @"));
 }

@@ -21,6 +21,12 @@ std::vector<std::wstring> WithoutDots(std::vector<std::wstring> aNames) {
             [](const std::wstring& a, const std::wstring& b) { return CompareText(a, b) < 0; });
   return aNames;
 }
+
+std::string ReadAll(const std::wstring& aPath) {
+  std::vector<uint8_t> data;
+  Platform().Files().ReadFile(aPath, data, 1 << 20);
+  return std::string(data.begin(), data.end());
+}
 } // namespace
 
 class FilesConformance : public Conformance {};
@@ -253,4 +259,66 @@ TEST_F(FilesConformance, SizesAboveFourGigabytesAreReported) {
   EXPECT_EQ(data.Size, huge);
   std::vector<uint8_t> content;
   EXPECT_EQ(Files().ReadFile(Path(L"huge.bin"), content, 1u << 20), err::NotEnoughMemory);
+}
+
+TEST_F(FilesConformance, AFileIsMovedOutOfItsFolderNeverThroughALinkNorOntoAFile) {
+  std::wstring scratch;
+  ASSERT_EQ(Files().GetFinalPath(Backend().ScratchFolder(), scratch), err::Success);
+  const std::wstring scanned = scratch + L"\\Scanned";
+  const std::wstring kept = scratch + L"\\Kept";
+  const std::wstring outside = scratch + L"\\Outside";
+  for (const std::wstring& folder : {scanned, kept, outside}) {
+    ASSERT_EQ(Files().CreateFolder(folder), err::Success);
+  }
+  for (const std::wstring& file :
+       {scanned + L"\\a.tmp", scanned + L"\\b.tmp", kept + L"\\b.tmp", outside + L"\\victim.tmp"}) {
+    ASSERT_EQ(Files().WriteFile(file, Bytes(ToUtf8(file))), err::Success);
+  }
+  ASSERT_EQ(Files().SetAttributes(scanned + L"\\a.tmp", fileattr::ReadOnly), err::Success);
+  EXPECT_EQ(Files().MoveFileInFolder(scanned + L"\\a.tmp", scanned, kept + L"\\1"), err::Success);
+  EXPECT_FALSE(FileExists(scanned + L"\\a.tmp"));
+  EXPECT_EQ(ReadAll(kept + L"\\1"), ToUtf8(scanned + L"\\a.tmp"));
+  ASSERT_EQ(Files().SetAttributes(kept + L"\\1", fileattr::Normal), err::Success);
+
+  EXPECT_EQ(Files().MoveFileInFolder(scanned + L"\\b.tmp", scanned, kept + L"\\b.tmp"),
+            err::AlreadyExists);
+  EXPECT_EQ(ReadAll(kept + L"\\b.tmp"), ToUtf8(kept + L"\\b.tmp"));
+  EXPECT_TRUE(FileExists(scanned + L"\\b.tmp"));
+  EXPECT_EQ(Files().MoveFileInFolder(outside + L"\\victim.tmp", scanned, kept + L"\\2"),
+            err::InvalidParameter);
+
+  ASSERT_TRUE(Backend().MakeJunction(scanned + L"\\Out", outside));
+  EXPECT_EQ(Files().MoveFileInFolder(scanned + L"\\Out\\victim.tmp", scanned, kept + L"\\3"),
+            err::StoppedOnLink);
+  EXPECT_TRUE(FileExists(outside + L"\\victim.tmp"));
+  EXPECT_FALSE(PathExists(kept + L"\\3"));
+}
+
+TEST_F(FilesConformance, TimesAreKeptAndContentHashedAndCopied) {
+  const std::wstring file = Path(L"data.bin");
+  ASSERT_EQ(Files().WriteFile(file, Bytes("abc")), err::Success);
+  // 2020-01-02 03:04:05 UTC and two other moments, whole seconds as every file system keeps them.
+  const TFileTimes times{132224714450000000ull, 132224714460000000ull, 132224714470000000ull};
+  ASSERT_EQ(Files().SetFileTimes(file, times), err::Success);
+  TFileTimes read;
+  ASSERT_EQ(Files().GetFileTimes(file, read), err::Success);
+  EXPECT_EQ(read, times);
+
+  TSha256Digest digest{};
+  ASSERT_EQ(HashFile(file, digest), err::Success);
+  EXPECT_EQ(DigestText(digest),
+            L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  ASSERT_EQ(Files().WriteFile(Path(L"empty.bin"), {}), err::Success);
+  ASSERT_EQ(HashFile(Path(L"empty.bin"), digest), err::Success);
+  EXPECT_EQ(DigestText(digest),
+            L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  TSha256Digest parsed{};
+  EXPECT_TRUE(ParseDigest(DigestText(digest), parsed));
+  EXPECT_EQ(parsed, digest);
+  EXPECT_FALSE(ParseDigest(L"e3b0", parsed));
+
+  ASSERT_EQ(CopyFileFlushed(file, Path(L"copy.bin")), err::Success);
+  EXPECT_EQ(ReadAll(Path(L"copy.bin")), "abc");
+  EXPECT_EQ(CopyFileFlushed(Path(L"missing.bin"), Path(L"copy2.bin")), err::FileNotFound);
+  EXPECT_FALSE(PathExists(Path(L"copy2.bin")));
 }

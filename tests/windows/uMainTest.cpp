@@ -367,6 +367,29 @@ TEST_F(MainWindowTest, ARepairThatCannotWriteItsBackupChangesNothingAndSaysWhy) 
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
 }
 
+TEST_F(MainWindowTest, WhatARepairDeletesForGoodIsAskedBeforehand) {
+  // No room for backups of files: both junk files would be gone for good.
+  GetCLSettings().SetSettingInteger(L"Backup.QuarantineMB", 0);
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Scan"));
+  ASSERT_EQ(Buttons(), kResults);
+  FBox.Texts.clear();
+  FBox.Answers = {mr::No};
+  ASSERT_TRUE(Press(L"Cure"));
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_EQ(FBox.Texts[0].rfind(L"After this repair, 0 files (0.00 MB) can be restored from the "
+                                L"Restore Center. 2 files (0.00 MB) will be deleted for good",
+                                0),
+            0u)
+      << ToUtf8(FBox.Texts[0]);
+  EXPECT_EQ(Buttons(), kResults);
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
+  FBox.Answers = {mr::Yes};
+  ASSERT_TRUE(Press(L"Cure"));
+  EXPECT_EQ(Buttons(), kReady);
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+}
+
 TEST_F(MainWindowTest, ARoamingProfileKeepsItsBackupsOnItsShare) {
   UseRoamingProfile(Machine());
   TfrmMain& form = Form();

@@ -283,7 +283,7 @@ TFsNode* TFakeMachine::TImpl::MakeFileNode(const std::wstring& aPath) {
   TFsNode* folder = MakeFolders(path);
   auto node = std::make_unique<TFsNode>();
   node->Name = name;
-  node->CreationTime = node->LastWriteTime = Now;
+  node->CreationTime = node->LastWriteTime = node->LastAccessTime = Now;
   TFsNode* result = node.get();
   folder->Children.erase(name);
   folder->Children.emplace(name, std::move(node));
@@ -442,6 +442,33 @@ TErrorCode TFakeFiles::GetCreationTime(const std::wstring& aPath, TFileTime& aTi
   return err::Success;
 }
 
+TErrorCode TFakeFiles::GetFileTimes(const std::wstring& aPath, TFileTimes& aTimes) {
+  TGuard guard(FMachine.Lock);
+  aTimes = TFileTimes();
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, true, node); rc != err::Success) {
+    return rc;
+  }
+  aTimes = {node->CreationTime, node->LastAccessTime, node->LastWriteTime};
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) {
+  TGuard guard(FMachine.Lock);
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, true, node); rc != err::Success) {
+    return rc;
+  }
+  // Times are attributes, not content: a read-only file takes them too.
+  if (node->WriteProtected) {
+    return err::AccessDenied;
+  }
+  node->CreationTime = aTimes.Creation;
+  node->LastAccessTime = aTimes.LastAccess;
+  node->LastWriteTime = aTimes.LastWrite;
+  return err::Success;
+}
+
 TErrorCode TFakeFiles::DeleteFile(const std::wstring& aPath) {
   TGuard guard(FMachine.Lock);
   TFsPath path;
@@ -455,32 +482,94 @@ TErrorCode TFakeFiles::DeleteFile(const std::wstring& aPath) {
   return RemoveFile(path, *parent);
 }
 
-TErrorCode TFakeFiles::DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) {
-  TGuard guard(FMachine.Lock);
-  TFsPath path;
-  if (!PathInFolder(aPath, aFolder) || !FMachine.ParsePath(aPath, path)) {
+TErrorCode TFakeFiles::LocateInFolder(const std::wstring& aPath, const std::wstring& aFolder,
+                                      TFsPath& aParsed, TFsNode*& aParent) {
+  if (!PathInFolder(aPath, aFolder) || !FMachine.ParsePath(aPath, aParsed)) {
     return err::InvalidParameter;
   }
-  TFsNode* parent = nullptr;
-  if (const TErrorCode rc = FMachine.FindParent(path, parent); rc != err::Success) {
+  if (const TErrorCode rc = FMachine.FindParent(aParsed, aParent); rc != err::Success) {
     return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
   }
-  const auto it = parent->Children.find(path.Names.back());
-  if (it == parent->Children.end()) {
+  const auto it = aParent->Children.find(aParsed.Names.back());
+  if (it == aParent->Children.end()) {
     return err::FileNotFound;
   }
   if ((it->second->Attributes & fileattr::ReparsePoint) != 0) {
     return err::StoppedOnLink;
   }
   TFsPath real;
-  if (!FMachine.RealPath(path, false, real)) {
+  if (!FMachine.RealPath(aParsed, false, real)) {
     return err::PathNotFound;
   }
   const std::wstring finalPath = TFakeMachine::TImpl::FormatPath(real);
   if (!SamePath(finalPath, aPath) || !PathInFolder(finalPath, aFolder)) {
     return err::StoppedOnLink;
   }
+  return err::Success;
+}
+
+TErrorCode TFakeFiles::DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  TFsNode* parent = nullptr;
+  if (const TErrorCode rc = LocateInFolder(aPath, aFolder, path, parent); rc != err::Success) {
+    return rc;
+  }
   return RemoveFile(path, *parent);
+}
+
+TErrorCode TFakeFiles::MoveFileInFolder(const std::wstring& aPath, const std::wstring& aFolder,
+                                        const std::wstring& aTo) {
+  TGuard guard(FMachine.Lock);
+  TFsPath from;
+  TFsNode* fromParent = nullptr;
+  if (const TErrorCode rc = LocateInFolder(aPath, aFolder, from, fromParent); rc != err::Success) {
+    return rc;
+  }
+  TFsPath to;
+  if (!FMachine.ParsePath(aTo, to)) {
+    return err::PathNotFound;
+  }
+  TFsNode* toParent = nullptr;
+  if (const TErrorCode rc = FMachine.FindParent(to, toParent); rc != err::Success) {
+    return rc == err::AccessDenied ? err::AccessDenied : err::PathNotFound;
+  }
+  TFsPath fromReal;
+  TFsPath toReal;
+  if (!FMachine.RealPath(from, false, fromReal) || !FMachine.RealPath(to, false, toReal)) {
+    return err::PathNotFound;
+  }
+  if (fromReal.Drive != toReal.Drive) {
+    return err::NotSameDevice;
+  }
+  if (toParent->Children.count(to.Names.back()) != 0) {
+    return err::AlreadyExists;
+  }
+  if (!IsValidName(to.Names.back())) {
+    return err::InvalidName;
+  }
+  for (const TFsPath* side : {&from, &to}) {
+    if (const TErrorCode fail = FMachine.OpenFailure(*side); fail != err::Success) {
+      return fail;
+    }
+  }
+  const auto source = fromParent->Children.find(from.Names.back());
+  if (const auto fail = FMachine.FailDeleteFile.find(TFakeMachine::TImpl::FormatPath(from));
+      fail != FMachine.FailDeleteFile.end()) {
+    return fail->second;
+  }
+  if (source->second->IsFolder) {
+    return err::AccessDenied;
+  }
+  if (toParent->WriteProtected || fromParent->WriteProtected || source->second->WriteProtected) {
+    return err::AccessDenied;
+  }
+  // A rename on one volume takes no room: a full disk does not stop it.
+  std::unique_ptr<TFsNode> node = std::move(source->second);
+  fromParent->Children.erase(source);
+  node->Name = to.Names.back();
+  toParent->Children.emplace(node->Name, std::move(node));
+  return err::Success;
 }
 
 TErrorCode TFakeFiles::RemoveFile(const TFsPath& aPath, TFsNode& aParent) {
@@ -641,7 +730,7 @@ TErrorCode TFakeFiles::Write(const std::wstring& aPath, const std::vector<uint8_
     auto node = std::make_unique<TFsNode>();
     node->Name = name;
     node->Attributes = fileattr::Archive;
-    node->CreationTime = FMachine.Now;
+    node->CreationTime = node->LastAccessTime = FMachine.Now;
     it = parent->Children.emplace(name, std::move(node)).first;
   }
   TFsNode& node = *it->second;

@@ -80,6 +80,7 @@ struct TFsNode {
   std::optional<std::vector<uint8_t>> Content;
   TFileTime CreationTime = 0;
   TFileTime LastWriteTime = 0;
+  TFileTime LastAccessTime = 0;
   bool WriteProtected = false;
   // A junction: the folder every path through it leads to (Attributes hold the reparse point).
   std::optional<std::wstring> LinkTarget;
@@ -138,8 +139,12 @@ public:
   TErrorCode SetAttributes(const std::wstring& aPath, uint32_t aAttributes) override;
   TErrorCode GetFileSize(const std::wstring& aPath, uint64_t& aSize) override;
   TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) override;
+  TErrorCode GetFileTimes(const std::wstring& aPath, TFileTimes& aTimes) override;
+  TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) override;
   TErrorCode DeleteFile(const std::wstring& aPath) override;
   TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) override;
+  TErrorCode MoveFileInFolder(const std::wstring& aPath, const std::wstring& aFolder,
+                              const std::wstring& aTo) override;
   TErrorCode RemoveFolder(const std::wstring& aPath) override;
   TErrorCode CreateFolder(const std::wstring& aPath) override;
   TErrorCode ReadFile(const std::wstring& aPath, std::vector<uint8_t>& aData,
@@ -162,6 +167,10 @@ private:
   // Deletes the file the path names in its parent folder, after the injected failures and the
   // checks every deletion makes.
   TErrorCode RemoveFile(const TFsPath& aPath, TFsNode& aParent);
+  // The parent of a file inside aFolder that no junction leads elsewhere, as DeleteFileInFolder
+  // checks it.
+  TErrorCode LocateInFolder(const std::wstring& aPath, const std::wstring& aFolder,
+                            TFsPath& aParsed, TFsNode*& aParent);
   TFakeMachine::TImpl& FMachine;
 };
 

@@ -50,6 +50,40 @@ TErrorCode FinalPathOf(HANDLE aFile, std::wstring& aPath) {
   return err::Success;
 }
 
+// Opens the file aPath, which must lie inside aFolder, for deleting or renaming, as the link it may
+// be and never as its target: StoppedOnLink when it is a link or really lies elsewhere. Wine
+// follows a Unix symbolic link anyway and shows the target's attributes: there the final path
+// tells.
+TErrorCode OpenInFolder(const std::wstring& aPath, const std::wstring& aFolder, THandle& aFile) {
+  if (!PathInFolder(aPath, aFolder)) {
+    return err::InvalidParameter;
+  }
+  *aFile.Receive() =
+      ::CreateFileW(aPath.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (!aFile.IsValid()) {
+    return LastError();
+  }
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!::GetFileInformationByHandleEx(aFile.Get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
+    return LastError();
+  }
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return err::StoppedOnLink;
+  }
+  if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return err::AccessDenied;
+  }
+  std::wstring finalPath;
+  if (const TErrorCode rc = FinalPathOf(aFile.Get(), finalPath); rc != err::Success) {
+    return rc;
+  }
+  if (!SamePath(finalPath, aPath) || !PathInFolder(finalPath, aFolder)) {
+    return err::StoppedOnLink;
+  }
+  return err::Success;
+}
+
 // Security information GetFileSecurityW reads for the access check.
 constexpr SECURITY_INFORMATION kSecurityParts =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -141,38 +175,43 @@ public:
     return err::Success;
   }
 
+  TErrorCode GetFileTimes(const std::wstring& aPath, TFileTimes& aTimes) override {
+    aTimes = TFileTimes();
+    THandle file(::CreateFileW(aPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    FILETIME created;
+    FILETIME accessed;
+    FILETIME written;
+    if (!::GetFileTime(file.Get(), &created, &accessed, &written)) {
+      return LastError();
+    }
+    aTimes = {ToFileTime(created), ToFileTime(accessed), ToFileTime(written)};
+    return err::Success;
+  }
+
+  TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) override {
+    THandle file(::CreateFileW(aPath.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid()) {
+      return LastError();
+    }
+    const FILETIME created = ToWin32FileTime(aTimes.Creation);
+    const FILETIME accessed = ToWin32FileTime(aTimes.LastAccess);
+    const FILETIME written = ToWin32FileTime(aTimes.LastWrite);
+    return ::SetFileTime(file.Get(), &created, &accessed, &written) ? err::Success : LastError();
+  }
+
   TErrorCode DeleteFile(const std::wstring& aPath) override {
     return ::DeleteFileW(aPath.c_str()) ? err::Success : LastError();
   }
 
   TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) override {
-    if (!PathInFolder(aPath, aFolder)) {
-      return err::InvalidParameter;
-    }
-    // Opened as the link it may be, never as its target. Wine follows a Unix symbolic link
-    // anyway and shows the target's attributes: there the final path tells.
-    THandle file(::CreateFileW(aPath.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                               OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file.IsValid()) {
-      return LastError();
-    }
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof(tag))) {
-      return LastError();
-    }
-    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      return err::StoppedOnLink;
-    }
-    if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return err::AccessDenied;
-    }
-    std::wstring finalPath;
-    if (const TErrorCode rc = FinalPathOf(file.Get(), finalPath); rc != err::Success) {
+    THandle file;
+    if (const TErrorCode rc = OpenInFolder(aPath, aFolder, file); rc != err::Success) {
       return rc;
-    }
-    if (!SamePath(finalPath, aPath) || !PathInFolder(finalPath, aFolder)) {
-      return err::StoppedOnLink;
     }
     // The file goes when this handle closes; a read-only file is refused here, as by DeleteFileW.
     // Its one member is named after a macro the headers define, so it is set by position.
@@ -181,6 +220,29 @@ public:
                                         sizeof(disposition))
                ? err::Success
                : LastError();
+  }
+
+  TErrorCode MoveFileInFolder(const std::wstring& aPath, const std::wstring& aFolder,
+                              const std::wstring& aTo) override {
+    THandle file;
+    if (const TErrorCode rc = OpenInFolder(aPath, aFolder, file); rc != err::Success) {
+      return rc;
+    }
+    // Renamed through the handle that was checked, so no link swapped in meanwhile is followed.
+    // The record ends in the new name, its size counted in bytes.
+    const size_t nameBytes = aTo.size() * sizeof(wchar_t);
+    std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::copy(aTo.begin(), aTo.end(), rename->FileName);
+    if (::SetFileInformationByHandle(file.Get(), FileRenameInfo, rename,
+                                     static_cast<DWORD>(buffer.size()))) {
+      return err::Success;
+    }
+    const TErrorCode rc = LastError();
+    return rc == ERROR_FILE_EXISTS ? err::AlreadyExists : rc;
   }
 
   TErrorCode RemoveFolder(const std::wstring& aPath) override {

@@ -76,6 +76,9 @@ inline uint64_t ToUInt64(DWORD aHigh, DWORD aLow) {
 inline TFileTime ToFileTime(const FILETIME& aTime) {
   return ToUInt64(aTime.dwHighDateTime, aTime.dwLowDateTime);
 }
+inline FILETIME ToWin32FileTime(TFileTime aTime) {
+  return {static_cast<DWORD>(aTime & 0xFFFFFFFFu), static_cast<DWORD>(aTime >> 32)};
+}
 
 inline FILETIME ToFILETIME(TFileTime aTime) {
   FILETIME result;

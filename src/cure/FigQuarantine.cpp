@@ -1,0 +1,395 @@
+#include "cure/FigQuarantine.h"
+
+#include "base/CLHelpers.h"
+#include "platform/FileIO.h"
+#include "platform/TextCodec.h"
+
+#include <charconv>
+
+using kplat::Platform;
+namespace err = kplat::err;
+
+namespace {
+
+constexpr std::wstring_view kHeader = L"KESTROVA-QUARANTINE\t1";
+// A manifest larger than this is not ours; it is refused rather than read.
+constexpr uint64_t kMaxManifestBytes = 256ull * 1024 * 1024;
+// What a restore gives a file back: the attributes a file can be given, no folder or link bits.
+constexpr uint32_t kRestorableAttributes = kplat::fileattr::ReadOnly | kplat::fileattr::Hidden |
+                                           kplat::fileattr::System | kplat::fileattr::Archive |
+                                           kplat::fileattr::Temporary;
+
+std::vector<std::wstring> Fields(const std::wstring& aLine) {
+  std::vector<std::wstring> fields;
+  size_t start = 0;
+  for (;;) {
+    const size_t tab = aLine.find(L'\t', start);
+    fields.push_back(aLine.substr(start, tab == std::wstring::npos ? tab : tab - start));
+    if (tab == std::wstring::npos) {
+      return fields;
+    }
+    start = tab + 1;
+  }
+}
+
+template <class T> bool ParseNumber(const std::wstring& aText, T& aValue, int aBase = 10) {
+  const std::string text = kplat::ToUtf8(aText);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), aValue, aBase);
+  return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
+
+std::wstring Hex(uint32_t aValue) {
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring text;
+  do {
+    text.insert(text.begin(), kDigits[aValue & 0xF]);
+    aValue >>= 4;
+  } while (aValue != 0);
+  return text;
+}
+
+// A stored file is named by its number alone: an edited manifest cannot point a restore at a
+// file outside the quarantine.
+bool IsStoredName(const std::wstring& aName) {
+  return !aName.empty() && aName.size() <= 10 &&
+         aName.find_first_not_of(L"0123456789") == std::wstring::npos;
+}
+
+bool ParseEntry(const std::vector<std::wstring>& aFields, TQuarantineEntry& aEntry) {
+  if (aFields[0] == L"D") {
+    aEntry.Folder = true;
+    aEntry.Path = aFields.size() == 2 ? aFields[1] : std::wstring();
+    return IsFullPath(aEntry.Path);
+  }
+  if (aFields.size() != 9 || !IsStoredName(aFields[1]) || !IsFullPath(aFields[8])) {
+    return false;
+  }
+  aEntry.StoredName = aFields[1];
+  aEntry.Path = aFields[8];
+  return ParseNumber(aFields[2], aEntry.Size) && ParseNumber(aFields[3], aEntry.Attributes, 16) &&
+         ParseNumber(aFields[4], aEntry.Times.Creation) &&
+         ParseNumber(aFields[5], aEntry.Times.LastAccess) &&
+         ParseNumber(aFields[6], aEntry.Times.LastWrite) &&
+         kplat::ParseDigest(aFields[7], aEntry.Digest);
+}
+
+bool IsLink(const std::wstring& aPath) {
+  uint32_t attributes = 0;
+  return Platform().Files().GetAttributes(aPath, attributes) == err::Success &&
+         (attributes & kplat::fileattr::ReparsePoint) != 0;
+}
+
+// Whether every folder of aPath that exists is a plain folder: a restore goes through no
+// junction or symbolic link, which could lead it anywhere.
+bool NoLinkOnTheWay(const std::wstring& aPath) {
+  std::wstring folder = aPath;
+  for (;;) {
+    if (IsLink(folder)) {
+      return false;
+    }
+    const size_t up = folder.find_last_of(L'\\');
+    if (up == std::wstring::npos || up < 2) {
+      return true;
+    }
+    folder.resize(up);
+  }
+}
+
+bool SameContent(const std::wstring& aFile, const kplat::TSha256Digest& aDigest) {
+  kplat::TSha256Digest digest{};
+  return kplat::HashFile(aFile, digest) == err::Success && digest == aDigest;
+}
+
+} // namespace
+
+std::wstring QuarantineFolderOf(const std::wstring& aBackupFile) {
+  const size_t dot = aBackupFile.find_last_of(L".\\");
+  const std::wstring stem = dot != std::wstring::npos && aBackupFile[dot] == L'.'
+                                ? aBackupFile.substr(0, dot)
+                                : aBackupFile;
+  return stem + L".files";
+}
+
+bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntry>& aEntries,
+                    std::wstring& aError) {
+  aEntries.clear();
+  aError.clear();
+  const std::wstring manifest =
+      JoinFolderPath(QuarantineFolderOf(aBackupFile), std::wstring(kQuarantineManifestName));
+  if (!kplat::FileExists(manifest)) {
+    return true;
+  }
+  std::vector<uint8_t> data;
+  if (const kplat::TErrorCode rc = Platform().Files().ReadFile(manifest, data, kMaxManifestBytes);
+      rc != err::Success) {
+    aError = L"Cannot read \"" + manifest + L"\": " + SystemErrorMessage(rc);
+    return false;
+  }
+  const std::wstring text = kplat::FromUtf8(std::string(data.begin(), data.end()));
+  size_t start = 0;
+  int line = 0;
+  while (start < text.size()) {
+    size_t end = text.find(L'\n', start);
+    // A line without its end was cut off by a failed write: it describes nothing kept.
+    if (end == std::wstring::npos) {
+      break;
+    }
+    std::wstring content = text.substr(start, end - start);
+    if (!content.empty() && content.back() == L'\r') {
+      content.pop_back();
+    }
+    start = end + 1;
+    ++line;
+    const std::vector<std::wstring> fields = Fields(content);
+    if (fields[0] != L"F" && fields[0] != L"D") {
+      continue;
+    }
+    TQuarantineEntry entry;
+    if (!ParseEntry(fields, entry)) {
+      aError = L"\"" + manifest + L"\", line " + std::to_wstring(line) + L": not an entry";
+      return false;
+    }
+    aEntries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+TQuarantineTotals QuarantineTotals(const std::wstring& aBackupFile) {
+  TQuarantineTotals totals;
+  std::vector<TQuarantineEntry> entries;
+  std::wstring error;
+  ReadQuarantine(aBackupFile, entries, error);
+  for (const TQuarantineEntry& entry : entries) {
+    if (!entry.Folder) {
+      ++totals.Files;
+      totals.Bytes += entry.Size;
+    }
+  }
+  return totals;
+}
+
+void DeleteQuarantine(const std::wstring& aBackupFile) {
+  const std::wstring folder = QuarantineFolderOf(aBackupFile);
+  kplat::IFileSystem& files = Platform().Files();
+  if (!IsLink(folder)) {
+    std::vector<std::wstring> names;
+    kplat::TFileFind find;
+    kplat::TFindData data;
+    for (bool found = find.First(folder + L"\\*", data); found; found = find.Next(data)) {
+      if ((data.Attributes & kplat::fileattr::Directory) == 0) {
+        names.push_back(data.Name);
+      }
+    }
+    find.Close();
+    for (const std::wstring& name : names) {
+      const std::wstring file = folder + L'\\' + name;
+      files.SetAttributes(file, kplat::fileattr::Normal);
+      files.DeleteFileInFolder(file, folder);
+    }
+  }
+  files.RemoveFolder(folder);
+}
+
+TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
+  TFileRestoreResult result;
+  std::vector<TQuarantineEntry> entries;
+  std::wstring error;
+  if (!ReadQuarantine(aBackupFile, entries, error)) {
+    result.Failed.push_back({QuarantineFolderOf(aBackupFile), error});
+    return result;
+  }
+  const std::wstring folder = QuarantineFolderOf(aBackupFile);
+  kplat::IFileSystem& files = Platform().Files();
+  // Folders first, the outermost first (the run recorded them in the order it removed them).
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    if (!entry->Folder || kplat::FolderExists(entry->Path)) {
+      continue;
+    }
+    if (!NoLinkOnTheWay(entry->Path)) {
+      result.Failed.push_back({entry->Path, L"a junction or symbolic link is on the way"});
+    } else if (const kplat::TErrorCode rc = kplat::ForceFolders(entry->Path); rc != err::Success) {
+      result.Failed.push_back({entry->Path, SystemErrorMessage(rc)});
+    }
+  }
+  for (const TQuarantineEntry& entry : entries) {
+    if (entry.Folder) {
+      continue;
+    }
+    ++result.Files;
+    const std::wstring target = entry.Path;
+    const std::wstring parent = ExtractFileDir(target);
+    if (kplat::PathExists(target)) {
+      result.Kept.push_back(target);
+      continue;
+    }
+    const std::wstring stored = folder + L'\\' + entry.StoredName;
+    if (!kplat::FileExists(stored)) {
+      result.Failed.push_back({target, L"it is missing from the quarantine"});
+      continue;
+    }
+    if (!SameContent(stored, entry.Digest)) {
+      result.Failed.push_back({target, L"its copy in the quarantine was changed"});
+      continue;
+    }
+    if (!NoLinkOnTheWay(parent)) {
+      result.Failed.push_back({target, L"a junction or symbolic link is on the way"});
+      continue;
+    }
+    if (const kplat::TErrorCode rc = kplat::ForceFolders(parent); rc != err::Success) {
+      result.Failed.push_back({target, SystemErrorMessage(rc)});
+      continue;
+    }
+    // Written beside the target under a name of its own, then renamed without replacing: a file
+    // that appears at the path meanwhile is never overwritten.
+    const std::wstring temp =
+        JoinFolderPath(parent, L"~kestrova-restore-" + entry.StoredName + L".tmp");
+    kplat::TErrorCode rc = kplat::CopyFileFlushed(stored, temp);
+    if (rc == err::Success) {
+      rc = files.MoveFileInFolder(temp, parent, target);
+      if (rc != err::Success) {
+        files.DeleteFile(temp);
+      }
+    }
+    if (rc == err::AlreadyExists) {
+      result.Kept.push_back(target);
+      continue;
+    }
+    if (rc == err::Success) {
+      rc = files.SetFileTimes(target, entry.Times);
+    }
+    if (rc == err::Success) {
+      rc = files.SetAttributes(target, entry.Attributes & kRestorableAttributes);
+    }
+    if (rc != err::Success) {
+      result.Failed.push_back({target, SystemErrorMessage(rc)});
+    } else if (!SameContent(target, entry.Digest)) {
+      result.Failed.push_back({target, L"its content differs after the restore"});
+    } else {
+      ++result.Restored;
+    }
+  }
+  return result;
+}
+
+TFigQuarantine::TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes)
+    : FBackupFile(aBackupFile), FFolder(QuarantineFolderOf(aBackupFile)),
+      FManifest(FFolder + L'\\' + std::wstring(kQuarantineManifestName)), FBudget(aBudgetBytes) {}
+
+bool TFigQuarantine::Fits(uint64_t aSize) const {
+  return FBudget > 0 && aSize <= FBudget - FUsed;
+}
+
+kplat::TErrorCode TFigQuarantine::Begin() {
+  if (FBegun) {
+    return err::Success;
+  }
+  // The backup file's name is new, so a folder of that name is what an earlier deletion left.
+  if (kplat::PathExists(FFolder)) {
+    DeleteQuarantine(FBackupFile);
+  }
+  if (const kplat::TErrorCode rc = kplat::ForceFolders(FFolder); rc != err::Success) {
+    return rc;
+  }
+  const std::string header = kplat::ToUtf8(kHeader) + "\r\n";
+  const kplat::TErrorCode rc =
+      Platform().Files().WriteFile(FManifest, std::vector<uint8_t>(header.begin(), header.end()));
+  if (rc != err::Success) {
+    Platform().Files().DeleteFile(FManifest);
+    return rc;
+  }
+  FManifestSize = header.size();
+  FBegun = true;
+  return err::Success;
+}
+
+kplat::TErrorCode TFigQuarantine::Append(const std::wstring& aLine) {
+  const std::string line = kplat::ToUtf8(aLine) + "\r\n";
+  const kplat::TErrorCode rc =
+      Platform().Files().AppendFile(FManifest, std::vector<uint8_t>(line.begin(), line.end()));
+  if (rc != err::Success) {
+    CutBack();
+    return rc;
+  }
+  FManifestSize += line.size();
+  return err::Success;
+}
+
+void TFigQuarantine::CutBack() {
+  // Needs no room, so it works on the full disk that made the append fail. A part that stays is
+  // a line without its end, which readers ignore.
+  Platform().Files().TruncateFile(FManifest, FManifestSize);
+}
+
+kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wstring& aFolder) {
+  kplat::IFileSystem& files = Platform().Files();
+  TQuarantineEntry entry;
+  entry.Path = aFile;
+  FFailedHere = false;
+  if (kplat::TErrorCode rc = files.GetAttributes(aFile, entry.Attributes); rc != err::Success) {
+    return rc;
+  }
+  if ((entry.Attributes & kplat::fileattr::ReadOnly) != 0) {
+    return err::AccessDenied;
+  }
+  if (kplat::TErrorCode rc = files.GetFileTimes(aFile, entry.Times); rc != err::Success) {
+    return rc;
+  }
+  if (kplat::TErrorCode rc = files.GetFileSize(aFile, entry.Size); rc != err::Success) {
+    return rc;
+  }
+  if (kplat::TErrorCode rc = kplat::HashFile(aFile, entry.Digest); rc != err::Success) {
+    return rc;
+  }
+  FFailedHere = true;
+  if (!Fits(entry.Size)) {
+    return err::DiskFull;
+  }
+  if (kplat::TErrorCode rc = Begin(); rc != err::Success) {
+    return rc;
+  }
+  const std::wstring stored = FFolder + L'\\' + std::to_wstring(FNext);
+  const uint64_t lineStart = FManifestSize;
+  if (kplat::TErrorCode rc = Append(
+          L"F\t" + std::to_wstring(FNext) + L'\t' + std::to_wstring(entry.Size) + L'\t' +
+          Hex(entry.Attributes) + L'\t' + std::to_wstring(entry.Times.Creation) + L'\t' +
+          std::to_wstring(entry.Times.LastAccess) + L'\t' + std::to_wstring(entry.Times.LastWrite) +
+          L'\t' + kplat::DigestText(entry.Digest) + L'\t' + aFile);
+      rc != err::Success) {
+    return rc;
+  }
+  ++FNext;
+  kplat::TErrorCode rc = files.MoveFileInFolder(aFile, aFolder, stored);
+  // A move that fails was refused for the file itself: in use, read-only, behind a link.
+  FFailedHere = rc == err::NotSameDevice;
+  if (rc == err::NotSameDevice) {
+    // Another volume: the original goes only once its copy is on disk and proven the same.
+    rc = kplat::CopyFileFlushed(aFile, stored);
+    if (rc == err::Success && !SameContent(stored, entry.Digest)) {
+      rc = err::InvalidData;
+    }
+    if (rc == err::Success) {
+      rc = files.DeleteFileInFolder(aFile, aFolder);
+      if (rc != err::Success) {
+        FFailedHere = false; // the original is held open or refused: it stays, its copy goes
+      }
+    }
+    if (rc != err::Success) {
+      files.DeleteFile(stored);
+    }
+  }
+  if (rc != err::Success) {
+    // The file is still in its place: its line goes again.
+    FManifestSize = lineStart;
+    CutBack();
+    return rc;
+  }
+  FUsed += entry.Size;
+  return err::Success;
+}
+
+kplat::TErrorCode TFigQuarantine::RecordFolder(const std::wstring& aFolder) {
+  if (kplat::TErrorCode rc = Begin(); rc != err::Success) {
+    return rc;
+  }
+  return Append(L"D\t" + aFolder);
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The quarantine of a repair run: the files it deletes, kept so that a restore brings them back.
+// It is a folder beside the run's backup file, named after it ("05172010140309.reg" keeps its
+// files in "05172010140309.files"), holding each file under a number and the manifest
+// "manifest.txt". The manifest is UTF-8 text, one line per entry, fields separated by tabs (no
+// path can hold one), and only ever appended to, each line flushed before the file it describes
+// leaves its place:
+//   KESTROVA-QUARANTINE <tab> 1                       the first line
+//   F <tab> number <tab> size <tab> attributes (hex) <tab> created <tab> accessed <tab> written
+//     <tab> SHA-256 <tab> original path                 a file; times as file times, decimal
+//   D <tab> original path                              a folder the run removed
+// Readers skip a line of any other kind, so later versions can add kinds of their own. A process
+// killed at any moment leaves every file in its place or in the quarantine with its line.
+
+#include "platform/Platform.h"
+#include "platform/Sha256.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr std::wstring_view kQuarantineManifestName = L"manifest.txt";
+// The budget of a run's quarantine when the setting "Backup.QuarantineMB" does not say.
+inline constexpr uint64_t kDefaultQuarantineMB = 2048;
+
+// The quarantine folder of the run whose backup file is aBackupFile.
+std::wstring QuarantineFolderOf(const std::wstring& aBackupFile);
+
+struct TQuarantineEntry {
+  bool Folder = false;     // a removed folder; only Path is set
+  std::wstring StoredName; // the file's name in the quarantine folder
+  std::wstring Path;       // where it was
+  uint64_t Size = 0;
+  uint32_t Attributes = 0;
+  kplat::TFileTimes Times;
+  kplat::TSha256Digest Digest{};
+};
+
+// The entries of a run's manifest in order; none when the run kept no file. False, with aError,
+// when a manifest exists but cannot be read or holds a malformed entry line.
+bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntry>& aEntries,
+                    std::wstring& aError);
+
+// The files a run's quarantine holds and their bytes, from its manifest.
+struct TQuarantineTotals {
+  int Files = 0;
+  uint64_t Bytes = 0;
+};
+TQuarantineTotals QuarantineTotals(const std::wstring& aBackupFile);
+
+// Deletes a run's quarantine folder with everything in it; a link in its place is removed, never
+// followed.
+void DeleteQuarantine(const std::wstring& aBackupFile);
+
+// What a restore did with a run's files.
+struct TFileRestoreFailure {
+  std::wstring Path;
+  std::wstring Reason;
+};
+struct TFileRestoreResult {
+  int Files = 0;                           // the files the quarantine lists
+  int Restored = 0;                        // back in place, their content checked
+  std::vector<std::wstring> Kept;          // a file was at the path again: it stays as it is
+  std::vector<TFileRestoreFailure> Failed; // files and folders that did not come back, and why
+};
+
+// Brings a run's folders and files back to where they were, with their times and attributes;
+// each file is hashed in the quarantine before and in its place afterwards. A file is never
+// written over another, through a junction or symbolic link, or from a quarantine file whose
+// content no longer matches its manifest line.
+TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile);
+
+// The writing side, used by one repair run.
+class TFigQuarantine {
+public:
+  // aBudgetBytes: what the run may keep in all; 0 keeps nothing.
+  TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes);
+
+  // Whether a file of aSize bytes still fits the run's budget.
+  bool Fits(uint64_t aSize) const;
+  // Takes the file aFile, which lies in aFolder, out of its place into the quarantine, its
+  // manifest line on disk first: moved on the same volume, else copied, flushed, compared and
+  // only then deleted. Success when the file is kept and gone from its place; on failure the
+  // file is where it was (a read-only file is refused with AccessDenied, as a deletion is) and
+  // the manifest holds no line for it.
+  kplat::TErrorCode Take(const std::wstring& aFile, const std::wstring& aFolder);
+  // Whether the last Take failed in the quarantine (no room, a copy that did not match) rather
+  // than for the file itself (in use, read-only, behind a link).
+  bool FailedHere() const { return FFailedHere; }
+  // Records a folder before the run removes it, so that a restore makes it again.
+  kplat::TErrorCode RecordFolder(const std::wstring& aFolder);
+
+private:
+  kplat::TErrorCode Begin();
+  // Appends a line, flushed; on failure the manifest is cut back to its last whole line.
+  kplat::TErrorCode Append(const std::wstring& aLine);
+  void CutBack();
+
+  std::wstring FBackupFile;
+  std::wstring FFolder;
+  std::wstring FManifest;
+  uint64_t FBudget;
+  uint64_t FUsed = 0;
+  uint64_t FManifestSize = 0; // bytes of whole lines
+  int FNext = 1;              // the number of the next file
+  bool FBegun = false;
+  bool FFailedHere = false;
+};

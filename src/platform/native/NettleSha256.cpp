@@ -1,0 +1,26 @@
+#include "platform/Sha256.h"
+
+#include <nettle/sha2.h>
+
+namespace kplat {
+
+struct TSha256::TImpl {
+  sha256_ctx Context;
+};
+
+TSha256::TSha256() : FImpl(std::make_unique<TImpl>()) {
+  sha256_init(&FImpl->Context);
+}
+
+TSha256::~TSha256() = default;
+
+void TSha256::Update(const uint8_t* aData, size_t aSize) {
+  sha256_update(&FImpl->Context, aSize, aData);
+}
+
+bool TSha256::Final(TSha256Digest& aDigest) {
+  sha256_digest(&FImpl->Context, aDigest.size(), aDigest.data()); // also starts the context anew
+  return true;
+}
+
+} // namespace kplat

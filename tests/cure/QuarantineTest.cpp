@@ -1,0 +1,288 @@
+#include "cure/FigQuarantine.h"
+
+#include "base/CLMainThread.h"
+#include "cure/FigCure.h"
+#include "cure/RestoreCenter.h"
+#include "platform/FileIO.h"
+#include "platform/TextCodec.h"
+#include "platform/fake/FakeMachine.h"
+#include "support/FakeRegEdit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kplat;
+
+const std::wstring kBackup = L"C:\\Users\\User\\AppData\\Roaming\\Kestrova\\backup";
+constexpr uint32_t kRunLimitMs = 600000;
+constexpr TFileTimes kTimes{132224714450000000ull, 132224714460000000ull, 132224714470000000ull};
+
+std::vector<uint8_t> Bytes(const std::string& aText) {
+  return {aText.begin(), aText.end()};
+}
+
+TFigScanedItem FileFinding(const std::wstring& aFile, bool aNoUndo = false) {
+  TFigScanedItem item;
+  item.TopicName = L"Junk";
+  item.LocationStyle = lsDisk;
+  item.RuleStyle = rsJunkFile;
+  item.ScanedPath = aFile.substr(0, aFile.rfind(L'\\') + 1);
+  item.ScanedRoot = item.ScanedPath;
+  item.ScanedName = aFile.substr(aFile.rfind(L'\\') + 1);
+  item.Checked = true;
+  item.NoUndo = aNoUndo;
+  return item;
+}
+
+class QuarantineTest : public testing::Test {
+protected:
+  QuarantineTest() {
+    Machine().AddFolder(kBackup);
+    InstallFakeRegEdit(Machine());
+    FCure.SetBackupPath(kBackup);
+    FCure.SetPaced(false);
+    FCure.OnCured = [this](const TFigScanedItem&, TFigCureStatus aStatus, int, int) {
+      FOutcomes.push_back(GetEnumName(aStatus) + L" " + GetEnumName(FCure.CurrentFailure()));
+    };
+  }
+
+  fake::TFakeMachine& Machine() { return FScope.Machine(); }
+
+  // A file with its own content, times and attributes.
+  void AddFile(const std::wstring& aPath, const std::string& aContent,
+               uint32_t aAttributes = fileattr::Archive) {
+    Machine().AddFileContent(aPath, Bytes(aContent), aAttributes);
+    ASSERT_EQ(Platform().Files().SetFileTimes(aPath, kTimes), err::Success);
+  }
+
+  void Run() {
+    ASSERT_TRUE(FCure.StartCure()) << ToUtf8(FCure.LastError());
+    ASSERT_TRUE(FMain.RunUntil([this] { return !FCure.IsRunning(); }, kRunLimitMs));
+  }
+
+  // The newest backup's row, as the Restore Center lists it.
+  TBackupRow NewestRow(TRestoreCenter& aCenter) {
+    EXPECT_TRUE(aCenter.Load(20)) << ToUtf8(aCenter.LastError());
+    EXPECT_FALSE(aCenter.Rows().empty());
+    return aCenter.Rows().empty() ? TBackupRow() : aCenter.Rows().front();
+  }
+
+  std::string Content(const std::wstring& aPath) {
+    const auto bytes = Machine().FileContent(aPath);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<none>");
+  }
+
+  fake::TFakeMachineScope FScope;
+  TCLMainThreadQueue FMain;
+  TCLScopedMainThread FMainScope{FMain};
+  TFigCure FCure;
+  std::vector<std::wstring> FOutcomes;
+};
+
+TEST_F(QuarantineTest, RepairedFilesComeBackWithContentTimesAndAttributes) {
+  // One file on the backup's volume (moved) and one on another (copied and compared).
+  const std::wstring same = L"C:\\Temp\\Cache\\a.tmp";
+  const std::wstring other = L"D:\\Logs\\b.log";
+  AddFile(same, "alpha", fileattr::Hidden | fileattr::Archive);
+  AddFile(other, std::string(300000, 'b'), fileattr::System);
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"v", L"1");
+  FCure.AddMatchedItem(FileFinding(same));
+  FCure.AddMatchedItem(FileFinding(other));
+  TFigScanedItem value;
+  value.LocationStyle = lsRegistry;
+  value.ValueCheck = true;
+  value.ScanedRoot = L"HKEY_CURRENT_USER";
+  value.ScanedPath = L"Soft\\V";
+  value.ScanedSection = L"v";
+  value.Checked = true;
+  FCure.AddMatchedItem(value);
+  Run();
+  EXPECT_EQ(FOutcomes, std::vector<std::wstring>(3, L"csCured cfNone"));
+  EXPECT_FALSE(Machine().HasFile(same));
+  EXPECT_FALSE(Machine().HasFile(other));
+
+  TRestoreCenter center(kBackup);
+  const TBackupRow row = NewestRow(center);
+  EXPECT_EQ(row.Files, 2);
+  EXPECT_EQ(row.FileBytes, 300005u);
+  const TRestoreResult result = center.Restore(0);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Files.Files, 2);
+  EXPECT_EQ(result.Files.Restored, 2);
+  EXPECT_EQ(Content(same), "alpha");
+  EXPECT_EQ(Content(other), std::string(300000, 'b'));
+  for (const auto& [path, attributes] : {std::pair{same, fileattr::Hidden | fileattr::Archive},
+                                         std::pair{other, fileattr::System}}) {
+    TFileTimes times;
+    ASSERT_EQ(Platform().Files().GetFileTimes(path, times), err::Success);
+    EXPECT_EQ(times, kTimes) << ToUtf8(path);
+    uint32_t read = 0;
+    ASSERT_EQ(Platform().Files().GetAttributes(path, read), err::Success);
+    EXPECT_EQ(read, attributes) << ToUtf8(path);
+  }
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), L"1");
+}
+
+TEST_F(QuarantineTest, ARemovedFolderIsMadeAgainAndNothingIsRestoredThroughALink) {
+  const std::wstring backup = kBackup + L"\\01022020030405.reg";
+  const std::wstring folder = L"C:\\Temp\\Gone";
+  AddFile(folder + L"\\Deep\\x.tmp", "x");
+  AddFile(L"C:\\Temp\\Linked\\y.tmp", "y");
+  TFigQuarantine quarantine(backup, 1 << 20);
+  ASSERT_EQ(quarantine.Take(folder + L"\\Deep\\x.tmp", L"C:\\Temp"), err::Success);
+  ASSERT_EQ(quarantine.RecordFolder(folder + L"\\Deep"), err::Success);
+  ASSERT_EQ(Platform().Files().RemoveFolder(folder + L"\\Deep"), err::Success);
+  ASSERT_EQ(quarantine.RecordFolder(folder), err::Success);
+  ASSERT_EQ(Platform().Files().RemoveFolder(folder), err::Success);
+  ASSERT_EQ(quarantine.Take(L"C:\\Temp\\Linked\\y.tmp", L"C:\\Temp"), err::Success);
+  // The folder the file lay in is now a junction to somewhere else.
+  Machine().AddFolder(L"C:\\Elsewhere");
+  Machine().AddFolderLink(L"C:\\Temp\\Linked", L"C:\\Elsewhere");
+
+  const TFileRestoreResult result = RestoreQuarantine(backup);
+  EXPECT_EQ(result.Files, 2);
+  EXPECT_EQ(result.Restored, 1);
+  EXPECT_EQ(Content(folder + L"\\Deep\\x.tmp"), "x");
+  ASSERT_EQ(result.Failed.size(), 1u);
+  EXPECT_EQ(result.Failed[0].Path, L"C:\\Temp\\Linked\\y.tmp");
+  EXPECT_TRUE(Machine().ListFolder(L"C:\\Elsewhere").empty());
+}
+
+TEST_F(QuarantineTest, WhatAnEarlierDeletionLeftUnderTheRunsNameIsReplaced) {
+  const std::wstring backup = kBackup + L"\\01022020030405.reg";
+  const std::wstring folder = QuarantineFolderOf(backup);
+  AddFile(folder + L"\\1", "stale");
+  AddFile(folder + L"\\manifest.txt", "KESTROVA-QUARANTINE\t1\r\nD\tC:\\Stale\r\n");
+  AddFile(L"C:\\Temp\\new.tmp", "new");
+  TFigQuarantine quarantine(backup, 1 << 20);
+  ASSERT_EQ(quarantine.Take(L"C:\\Temp\\new.tmp", L"C:\\Temp"), err::Success);
+  std::vector<TQuarantineEntry> entries;
+  std::wstring error;
+  ASSERT_TRUE(ReadQuarantine(backup, entries, error)) << ToUtf8(error);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].Path, L"C:\\Temp\\new.tmp");
+  EXPECT_EQ(Content(folder + L"\\" + entries[0].StoredName), "new");
+}
+
+TEST_F(QuarantineTest, AFileThatCameBackIsKeptAndAnAlteredCopyIsRefused) {
+  const std::wstring back = L"C:\\Temp\\back.tmp";
+  const std::wstring altered = L"C:\\Temp\\altered.tmp";
+  AddFile(back, "old");
+  AddFile(altered, "original");
+  FCure.AddMatchedItem(FileFinding(back));
+  FCure.AddMatchedItem(FileFinding(altered));
+  Run();
+  AddFile(back, "new");
+  const std::wstring folder = QuarantineFolderOf(FCure.LastBackupFile());
+  for (const std::wstring& name : Machine().ListFolder(folder)) {
+    if (Content(folder + L"\\" + name) == "original") {
+      Machine().AddFileContent(folder + L"\\" + name, Bytes("tampered"));
+    }
+  }
+
+  TRestoreCenter center(kBackup);
+  NewestRow(center);
+  const TRestoreResult result = center.Restore(0);
+  EXPECT_FALSE(result.Complete());
+  EXPECT_EQ(result.Files.Kept, std::vector<std::wstring>{back});
+  ASSERT_EQ(result.Files.Failed.size(), 1u);
+  EXPECT_EQ(result.Files.Failed[0].Path, altered);
+  EXPECT_EQ(Content(back), "new");
+  EXPECT_FALSE(Machine().HasFile(altered));
+}
+
+TEST_F(QuarantineTest, WhatIsDeletedForGoodIsPlannedAndKeptToTheBudget) {
+  struct TCase {
+    const char* Name;
+    uint64_t BudgetBytes;
+    bool NoUndo;
+    std::vector<bool> Undo; // for files of 600 and 500 bytes
+  };
+  const TCase cases[] = {
+      {"all fit", 2048, false, {true, true}},
+      {"the second is over the budget", 1000, false, {true, false}},
+      {"off", 0, false, {false, false}},
+      {"topic says UNDO=0", 2048, true, {false, false}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    FCure.Clear();
+    const std::wstring first = L"C:\\Temp\\first.tmp";
+    const std::wstring second = L"D:\\Temp\\second.tmp";
+    AddFile(first, std::string(600, '1'));
+    AddFile(second, std::string(500, '2'));
+    FCure.AddMatchedItem(FileFinding(first, c.NoUndo));
+    FCure.AddMatchedItem(FileFinding(second, c.NoUndo));
+    FCure.SetQuarantineBytes(c.BudgetBytes);
+    const TUndoPlan plan = FCure.PlanUndo();
+    EXPECT_EQ(plan.Undo, c.Undo);
+    Run();
+    EXPECT_FALSE(Machine().HasFile(first));
+    EXPECT_FALSE(Machine().HasFile(second));
+    const TQuarantineTotals kept = QuarantineTotals(FCure.LastBackupFile());
+    EXPECT_EQ(kept.Files, plan.RestorableFiles);
+    EXPECT_EQ(kept.Bytes, plan.RestorableBytes);
+    EXPECT_EQ(plan.PermanentFiles, 2 - plan.RestorableFiles);
+    EXPECT_EQ(RestoreQuarantine(FCure.LastBackupFile()).Restored, plan.RestorableFiles);
+  }
+}
+
+TEST_F(QuarantineTest, AFullDiskDeletesNothingThatIsNotKept) {
+  struct TCase {
+    const char* Name;
+    std::wstring File;
+    std::optional<uint64_t> SpaceLeft; // none: the disk is full
+  };
+  const TCase cases[] = {
+      {"full disk", L"C:\\Temp\\a.tmp", std::nullopt},
+      {"manifest line cut off", L"C:\\Temp\\b.tmp", 60},
+      {"copy from another volume cut off", L"D:\\Temp\\c.tmp", 2000},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    FCure.Clear();
+    FOutcomes.clear();
+    Machine().SetDiskFull(false);
+    Machine().SetDiskSpace(std::nullopt);
+    AddFile(c.File, std::string(4000, 'z'));
+    FCure.AddMatchedItem(FileFinding(c.File));
+    FCure.OnStarted = [&](TObject&) {
+      Machine().SetDiskFull(!c.SpaceLeft);
+      Machine().SetDiskSpace(c.SpaceLeft);
+    };
+    Run();
+    EXPECT_EQ(FOutcomes, std::vector<std::wstring>{L"csUncured cfNotBackedUp"});
+    EXPECT_EQ(Content(c.File), std::string(4000, 'z'));
+    Machine().SetDiskFull(false);
+    Machine().SetDiskSpace(std::nullopt);
+    std::vector<TQuarantineEntry> entries;
+    std::wstring error;
+    EXPECT_TRUE(ReadQuarantine(FCure.LastBackupFile(), entries, error)) << ToUtf8(error);
+    EXPECT_TRUE(entries.empty());
+  }
+}
+
+TEST_F(QuarantineTest, DeletingOrPruningABackupDeletesItsQuarantine) {
+  std::vector<std::wstring> folders;
+  for (const wchar_t* file : {L"C:\\Temp\\1.tmp", L"C:\\Temp\\2.tmp", L"C:\\Temp\\3.tmp"}) {
+    AddFile(file, "data");
+    FCure.Clear();
+    FCure.AddMatchedItem(FileFinding(file));
+    Run();
+    folders.push_back(QuarantineFolderOf(FCure.LastBackupFile()));
+    Machine().AdvanceMs(1000);
+  }
+  TRestoreCenter center(kBackup);
+  ASSERT_TRUE(center.Load(2));
+  EXPECT_FALSE(Machine().HasFolder(folders[0]));
+  ASSERT_EQ(center.Rows().size(), 2u);
+  ASSERT_TRUE(center.Delete(0));
+  EXPECT_FALSE(Machine().HasFolder(folders[2]));
+  EXPECT_TRUE(Machine().HasFolder(folders[1]));
+}
+
+} // namespace
