@@ -1,8 +1,8 @@
 // Whether the main window keeps serving its messages while it scans a large tree and repairs
 // thousands of findings: a main-thread timer notes the gaps between its ticks, and the longest
 // gap and the 99th percentile are printed (also as rows for tools/run-bench). The number of
-// places is KESTROVA_STALL_PLACES (10,000 when unset; `make bench` runs 100,000), a tenth of them
-// findings: junk files in a folder tree, and a hundredth of the places registry values with a
+// places is KESTROVA_STALL_PLACES (5,000 when unset; `make bench` gives BENCH_SIZE), a tenth of
+// them findings: junk files in a folder tree, and a hundredth of the places registry values with a
 // backup each.
 #include "windows/uMain.h"
 
@@ -34,7 +34,7 @@ constexpr DWORD kStallRunLimitMs = 1800000;
 int PlacesWanted() {
   const char* text = std::getenv("KESTROVA_STALL_PLACES");
   const int places = text != nullptr ? std::atoi(text) : 0;
-  return places > 0 ? places : 10000;
+  return places > 0 ? places : 5000;
 }
 
 // The times of the probe's ticks; the timer procedure has no context of its own.
