@@ -143,10 +143,11 @@ protected:
   std::unique_ptr<TfrmMain> FForm;
 };
 
-void Print(const char* aWhat, int aPlaces, const TGaps& aGaps) {
-  std::printf("%s, %d places: longest gap %.1f ms, 99th percentile %.1f ms, %zu ticks\n", aWhat,
-              aPlaces, aGaps.LongestMs, aGaps.P99Ms, aGaps.Count);
-  const std::string work = std::string(aWhat) + " " + std::to_string(aPlaces) + " places";
+void Print(const char* aWhat, int aCount, const char* aUnit, const TGaps& aGaps) {
+  std::printf("%s, %d %s: longest gap %.1f ms, 99th percentile %.1f ms, %zu ticks\n", aWhat, aCount,
+              aUnit, aGaps.LongestMs, aGaps.P99Ms, aGaps.Count);
+  const std::string work =
+      std::string(aWhat) + " " + std::to_string(aCount) + " " + std::string(aUnit);
   PrintBenchRow(work + ": longest main-thread gap", aGaps.LongestMs, 50, "50 ms", "ms", 1);
   PrintBenchRow(work + ": 99th percentile gap", aGaps.P99Ms, 50, "50 ms", "ms", 1);
 }
@@ -186,8 +187,8 @@ TEST_F(MainWindowStall, ScanAndRepairKeepTheMainThreadServing) {
   EXPECT_EQ(findings, values + (places - values + 9) / 10);
   EXPECT_EQ(form.Maintain()->lblResultPrivacySweep->Caption(), L"No problem.");
   EXPECT_EQ(form.Maintain()->lblResultJunkFiles->Caption(), L"No problem.");
-  Print("scan", places, scan);
-  Print("repair", findings, repair);
+  Print("scan", places, "places", scan);
+  Print("repair", findings, "findings", repair);
 }
 
 } // namespace
