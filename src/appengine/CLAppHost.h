@@ -76,6 +76,9 @@ public:
   // The named mutex of the single instance.
   virtual TCLMutexResult CreateInstanceMutex(const std::wstring& aName) = 0;
   virtual bool KeyDown(TCLKey aKey) = 0;
+  // Whether this process has an administrator's full rights already (its token is elevated); a
+  // host that cannot tell says no, and the elevation step asks for them.
+  virtual bool IsElevated() { return false; }
   // The splash window, shown and painted at once; closing it is harmless when it is gone.
   virtual void ShowSplash() = 0;
   virtual void CloseSplash() = 0;

@@ -198,6 +198,11 @@ void TFigCureThread::Execute() {
         aborted = true;
         break;
       }
+      // The backup of the findings next in turn is read and flushed here, so that the main
+      // thread never waits for the disk; a slice then changes only what is on disk already.
+      if (FCurrentIndex >= FBackupEnd) {
+        BackupItem(FCurrentIndex);
+      }
       if (!main.Synchronize([this] { CureSlice(); }, FStop.get_token())) {
         // Refused: a stop request came while the call waited, or the main thread is going away.
         aborted = FStop.stop_requested();
@@ -261,7 +266,8 @@ void TFigCureThread::ImportFixFile() {
 void TFigCureThread::CureSlice() {
   kplat::IClock& clock = Platform().Clock();
   const uint64_t start = clock.TickMs();
-  const int end = std::min(FItemCount, FCurrentIndex + (FMinSlotMs == 0 ? kMaxBackupBatch : 1));
+  const int end = std::min({FItemCount, FCurrentIndex + (FMinSlotMs == 0 ? kMaxBackupBatch : 1),
+                            std::max(FBackupEnd, FCurrentIndex + 1)});
   TRegKeyCache keys(kplat::TRegAccess::FullAccess);
   do {
     CureCurrentItem(keys);

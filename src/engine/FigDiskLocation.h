@@ -24,3 +24,9 @@ std::vector<std::wstring> MatchWildcardFolders(const std::wstring& aPath);
 
 // Whether the text holds a "*" or "?".
 bool HasWildcard(std::wstring_view aText);
+
+// Every existing folder a topic's disk location names: "@Name" a shell folder or the temporary
+// or debug folder, anything else with its variables expanded and its wildcards matched. Nothing
+// for a location whose variable is not set or that is no full path. (Defined beside the scan
+// worker's walks, which use it.)
+std::vector<std::wstring> DiskFoldersOf(const std::wstring& aLocation);

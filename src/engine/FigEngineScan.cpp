@@ -463,19 +463,21 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     return false;
   }
   const TTopicValues& values = ValuesOf(aTopic);
+  const auto fillPlace = [&](TFigScanedItem& aItem) {
+    aItem.TopicName = values.Name;
+    aItem.Category = values.Category;
+    aItem.LocationStyle = aLocationStyle;
+    aItem.ScanedRoot = aRoot;
+    aItem.ScanedPath = aPath;
+    aItem.ScanedSection = aSection;
+    aItem.ScanedName = aName;
+    aItem.StartFolder = aLocationStyle == lsDisk ? FDiskStart : std::wstring();
+    aItem.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
+  };
   {
     // Filled in place: the strings keep their room from place to place.
     std::lock_guard lock(FLock);
-    TFigScanedItem& item = FFigScannedItem;
-    item.TopicName = values.Name;
-    item.Category = values.Category;
-    item.LocationStyle = aLocationStyle;
-    item.ScanedRoot = aRoot;
-    item.ScanedPath = aPath;
-    item.ScanedSection = aSection;
-    item.ScanedName = aName;
-    item.StartFolder = aLocationStyle == lsDisk ? FDiskStart : std::wstring();
-    item.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
+    fillPlace(FFigScannedItem);
   }
   if (!Proceed()) {
     return false;
@@ -506,7 +508,10 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
                                     kind);
   TFigResultItem result;
   if (processor.DoSearch(result)) {
-    TFigScanedItem item = ScannedItem();
+    // A record of its own: one copied from the progress record would keep what the finding
+    // reported last left there (such as being kept).
+    TFigScanedItem item;
+    fillPlace(item);
     result.Level = values.Level;
     item.Programs = values.Programs;
     // Set for every finding: the item the last one reported was copied from holds its marks.

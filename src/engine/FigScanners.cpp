@@ -80,9 +80,8 @@ std::wstring ResolveDiskFolder(const std::wstring& aLocation) {
   return name;
 }
 
-// The folders a disk location names: "@Name" one named folder; otherwise the location with its
-// variables expanded, each wildcard part matched against the folders there. A location whose
-// variable is not set, or that is no full path, names nothing.
+} // namespace
+
 std::vector<std::wstring> DiskFoldersOf(const std::wstring& aLocation) {
   std::wstring folder;
   if (aLocation.starts_with(L"@")) {
@@ -99,6 +98,8 @@ std::vector<std::wstring> DiskFoldersOf(const std::wstring& aLocation) {
   return kplat::FolderExists(folder) ? std::vector<std::wstring>{folder}
                                      : std::vector<std::wstring>{};
 }
+
+namespace {
 
 // The key path of a registry location: the location without its leading root name.
 std::wstring LocationKeyPath(const std::wstring& aLocation, const std::wstring& aRootName) {

@@ -194,6 +194,11 @@ bool CLElevationStep(int& aExitCode) {
   if (kplat::Platform().System().GetVersion().Major < 6 || first == kElevationWord) {
     return true;
   }
+  // A process that has the rights already (User Account Control off, or started elevated) would
+  // only pay a second process start for them.
+  if (ICLAppHost* host = GetCLAppHost(); host != nullptr && host->IsElevated()) {
+    return true;
+  }
   // The argument is quoted, so that one with blanks reaches the new process whole.
   std::wstring parameters = std::wstring(kElevationWord) + L" ";
   if (!arguments.empty()) {

@@ -46,7 +46,7 @@ void ActivateCLInstance(const std::wstring& aClassName);
 bool SendCLCmdFile(const std::wstring& aClassName, const std::wstring& aFileName);
 
 // The entry point's elevation step. On Windows 6.0 and later, unless the first argument is
-// exactly "runas", the program starts itself again through the shell's "runas" verb with
+// exactly "runas" or the process runs elevated already, the program starts itself again through the shell's "runas" verb with
 // "runas " and its first argument (quoted as a command line needs it) and this process ends.
 // True when this process goes on to RunApplication; otherwise aExitCode is 0 after the relaunch,
 // or the system error of a refused or failed one, whose text was shown.

@@ -304,6 +304,24 @@ TEST_F(FigEngineScanTest, TheProgressTimerShowsThePlaceBeingChecked) {
   EXPECT_EQ(shown, (std::vector<std::wstring>{L"f1001.tmp 2"}));
 }
 
+TEST_F(FigEngineScanTest, AFindingAfterAKeptOneIsNeitherKeptNorUnticked) {
+  // The kept file is the last finding of the first topic, so it is reported just before the
+  // second topic's first finding is made.
+  const std::wstring profile = L"C:\\Profile\\";
+  Machine().AddFile(profile + L"Bookmarks", 1);
+  AddJunkFiles(1);
+  AddTopic(L"Profile", tcCJunkFile, true,
+           {L"Rule=rsJunkFile,Bookmarks", L"LOCATION_0=lsDisk," + profile, L"LEVEL=2"});
+  AddJunkTopic(L"Temp files");
+  ASSERT_TRUE(ScanToTheEnd());
+  ASSERT_EQ(FMatched.size(), 2u);
+  EXPECT_TRUE(FMatched[0].Kept);
+  EXPECT_FALSE(FMatched[0].Checked);
+  EXPECT_EQ(FMatched[1].ScanedName, L"f1000.tmp");
+  EXPECT_FALSE(FMatched[1].Kept);
+  EXPECT_TRUE(FMatched[1].Checked);
+}
+
 TEST_F(FigEngineScanTest, DestroyingTheEngineStopsItsScanWithoutAnotherEvent) {
   AddJunkFiles(20);
   AddJunkTopic(L"Temp files");

@@ -35,6 +35,7 @@ public:
   TCLMutexResult Mutex = TCLMutexResult::mrCreated;
   bool Control = false;
   bool Shift = false;
+  bool Elevated = false;
   bool Minimized = false;
   // The answers of the foreground requests, in turn; refused once they run out.
   std::deque<bool> Foreground{true};
@@ -118,6 +119,7 @@ public:
     return Mutex;
   }
   bool KeyDown(TCLKey aKey) override { return aKey == TCLKey::kControl ? Control : Shift; }
+  bool IsElevated() override { return Elevated; }
   void ShowSplash() override { Calls.push_back(L"ShowSplash"); }
   void CloseSplash() override { Calls.push_back(L"CloseSplash"); }
   void RunMessageLoop() override {
@@ -505,6 +507,14 @@ TEST_F(CLMain, ElevationRestartsWithTheArgumentWhole) {
   FMachine.SetVersion({5, 1, 2600, L"Service Pack 3"});
   EXPECT_TRUE(CLElevationStep(exitCode));
   EXPECT_EQ(FMachine.ShellExecutions().size(), 1u);
+
+  // A process that runs elevated already goes on without a second start.
+  FMachine.SetVersion({10, 0, 19045, L""});
+  FHost.Elevated = true;
+  FHost.Args = {L"C:\\My Files\\x.lst"};
+  EXPECT_TRUE(CLElevationStep(exitCode));
+  EXPECT_EQ(FMachine.ShellExecutions().size(), 1u);
+  FHost.Elevated = false;
 
   // A refused restart ends with the system's error, shown.
   FMachine.SetVersion({10, 0, 19045, L""});

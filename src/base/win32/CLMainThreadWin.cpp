@@ -17,6 +17,27 @@ void RunUnanswered(const TMainThreadProc& aProc) noexcept {
   aProc();
 }
 
+// The system makes paint and timer messages only while no posted message waits: a worker that
+// calls again as soon as its last call returned would keep the windows from painting and every
+// timer from firing for as long as it works. After the queued calls, the paints and timer ticks
+// that are due are served (a bounded number, in case a window never validates what it paints).
+void ServePaintAndTimers() {
+  constexpr int kMaxServed = 64;
+  MSG message;
+  for (const UINT kind : {UINT{WM_PAINT}, UINT{WM_TIMER}}) {
+    for (int served = 0;
+         served < kMaxServed && ::PeekMessageW(&message, nullptr, kind, kind, PM_REMOVE);
+         ++served) {
+      if (message.message == WM_QUIT) {
+        // Taken whatever the filter says; it stays for the loop that ends on it.
+        ::PostQuitMessage(static_cast<int>(message.wParam));
+        return;
+      }
+      ::DispatchMessageW(&message);
+    }
+  }
+}
+
 bool RegisterWindowClass(HINSTANCE aInstance, WNDPROC aProc) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
@@ -142,6 +163,7 @@ LRESULT CALLBACK TCLMainThreadWin::WindowProc(HWND aWindow, UINT aMessage, WPARA
     switch (aMessage) {
     case kWakeMessage:
       self->FQueue.RunQueued();
+      ServePaintAndTimers();
       // Calls queued while these ran did not wake the window (the queue was not empty then).
       if (!self->FQueue.Empty()) {
         self->Wake();

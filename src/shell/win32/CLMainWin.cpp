@@ -158,6 +158,20 @@ bool TCLAppHostWin::KeyDown(TCLKey aKey) {
   return (GetAsyncKeyState(aKey == TCLKey::kControl ? VK_CONTROL : VK_SHIFT) & 0x8000) != 0;
 }
 
+bool TCLAppHostWin::IsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return false;
+  }
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool elevated =
+      GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) != 0 &&
+      elevation.TokenIsElevated != 0;
+  CloseHandle(token);
+  return elevated;
+}
+
 void TCLAppHostWin::ShowSplash() {
   SplashShow();
 }

@@ -35,6 +35,7 @@ public:
   bool SetForegroundLockTimeout(uint32_t aTimeoutMs) override;
   TCLMutexResult CreateInstanceMutex(const std::wstring& aName) override;
   bool KeyDown(TCLKey aKey) override;
+  bool IsElevated() override;
   void ShowSplash() override;
   void CloseSplash() override;
   void RunMessageLoop() override;

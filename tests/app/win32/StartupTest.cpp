@@ -264,8 +264,8 @@ TEST_F(Startup, SecondInstanceLeavesAStartingOneAloneAndHandsOverTheWholeArgumen
   EXPECT_TRUE(IsWindowVisible(instance.Window));
   EXPECT_TRUE(instance.CopyData.empty());
 
-  // Without "runas" first the probe restarts itself with it, and the restarted one hands the
-  // argument over whole, blanks and all.
+  // Without "runas" first the probe restarts itself with it unless it runs elevated already (as
+  // under Wine); either way the argument is handed over whole, blanks and all.
   EXPECT_EQ(ExitCodeOf(StartProbe(L"\"C:\\My Files\\x.lst\"")), 0);
   EXPECT_TRUE(ServeUntil([&] { return !instance.CopyData.empty(); }, kLimitMs));
   EXPECT_EQ(instance.CopyData, (std::vector<std::wstring>{L"C:\\My Files\\x.lst"}));
