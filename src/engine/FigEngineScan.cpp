@@ -514,7 +514,6 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     fillPlace(item);
     result.Level = values.Level;
     item.Programs = values.Programs;
-    // Set for every finding: the item the last one reported was copied from holds its marks.
     item.Kept = aLocationStyle == lsDisk && IsKeptPlace(aPath, aName);
     // What people keep is never ticked for them.
     item.Checked = values.Level > 1 && !item.Kept;
