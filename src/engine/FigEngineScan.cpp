@@ -233,6 +233,13 @@ TFigScanThread::TFigScanThread(TFigEngine& aEngine)
       OnCategoryStarted(aEngine.OnCategoryStarted) {
   FTopicList.Assign(aEngine.TopicList());
   FPacing = aEngine.Pacing();
+  if (!aEngine.ExclusionsFile().empty()) {
+    // Read whenever a scan starts, so that a change made by another program counts at once; a
+    // damaged list still excludes every place it holds that can be read.
+    TFigExclusions exclusions;
+    exclusions.Load(aEngine.ExclusionsFile());
+    FExclusions = TFigExclusionMatcher(exclusions.Items());
+  }
 }
 
 TFigScanThread::~TFigScanThread() {
@@ -506,6 +513,11 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
   TFigResultItem result;
   if (processor.DoSearch(result)) {
     TFigScanedItem item = ScannedItem();
+    item.ValueCheck = values.CheckValues;
+    // An excluded place has been counted as a place; it is never a finding.
+    if (FExclusions.Covers(item)) {
+      return true;
+    }
     result.Level = values.Level;
     item.Checked = values.Level > 1;
     item.Programs = values.Programs;
@@ -522,7 +534,6 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     item.RuleCaption = processor.RuleCaption();
     item.RuleParams = processor.RuleParams().Text();
     item.FigResult = result;
-    item.ValueCheck = values.CheckValues;
     if (FPending.empty()) {
       FPendingTick = kplat::Platform().Clock().TickMs();
     }

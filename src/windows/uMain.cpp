@@ -282,6 +282,8 @@ void TfrmMain::FormCreate() {
   const std::wstring backupPath = BackupFolderIn(settings.UserDataPath());
   FFigCure->SetBackupPath(backupPath);
   ForceBackupFolder(backupPath);
+  FFigEngine->SetExclusionsFile(ExclusionsFileIn(settings.UserDataPath()));
+  FFigCure->SetExclusionsFile(FFigEngine->ExclusionsFile());
 
   if (FTopicDbProblem.empty()) {
     SetStatusKey(L"State.Ready");
