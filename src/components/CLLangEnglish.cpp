@@ -272,6 +272,8 @@ lvResult.Columns[0].Caption=Item Name
 lvResult.Columns[1].Caption=Description
 lvResult.Columns[2].Caption=Risk Level
 lvResult.Columns[3].Caption=Position
+miIgnoreFolder.Caption=Ignore this folder/key
+miIgnoreItem.Caption=Ignore this item
 
 [TfrmSettings]
 btnApply.Caption=&Apply

@@ -173,6 +173,25 @@ std::wstring RegistryExclusionText(const std::wstring& aRoot, const std::wstring
   return text;
 }
 
+std::wstring ExclusionPlaceOf(const TFigScanedItem& aItem, bool aContainer) {
+  switch (aItem.LocationStyle) {
+  case lsRegistry:
+  case lsRegistryItem: {
+    const bool value = aItem.ValueCheck || aItem.LocationStyle == lsRegistryItem;
+    return RegistryExclusionText(aItem.ScanedRoot, aItem.ScanedPath,
+                                 value && !aContainer ? &aItem.ScanedSection : nullptr);
+  }
+  case lsDisk:
+    if (aItem.RuleStyle == rsSweepHelper) {
+      return L"";
+    }
+    return aContainer ? WithoutTrailingBackslash(aItem.ScanedPath)
+                      : JoinCheckedPath(aItem.ScanedPath, aItem.ScanedName);
+  default:
+    return L"";
+  }
+}
+
 // --- TFigExclusions
 
 bool TFigExclusions::Load(const std::wstring& aFileName) {

@@ -55,6 +55,11 @@ TFigExclusionError ParseExclusion(std::wstring_view aText, TFigExclusion& aExclu
 std::wstring RegistryExclusionText(const std::wstring& aRoot, const std::wstring& aKey,
                                    const std::wstring* aValue);
 
+// The place to exclude for a finding, as the list writes it: the value, key or file itself, or
+// (aContainer) the key or folder that holds it. "" for a finding without a place of its own (a
+// sweep of the whole computer).
+std::wstring ExclusionPlaceOf(const TFigScanedItem& aItem, bool aContainer);
+
 // The list and its file.
 class TFigExclusions {
 public:

@@ -3,6 +3,8 @@
 #include "components/CLPlace.h"
 #include "windows/CLWindowLanguage.h"
 
+#include <algorithm>
+
 TfrmScanedResult::TfrmScanedResult(TComponent* aOwner, TCLMultiLangData* aLanguageData)
     : TForm(aOwner, L"TfrmScanedResult") {
   SetName(L"frmScanedResult");
@@ -32,6 +34,19 @@ TfrmScanedResult::TfrmScanedResult(TComponent* aOwner, TCLMultiLangData* aLangua
   tlTips->SetWordWrap(true);
   btnSelectAll->OnClick = [this](TObject&) { CheckAll(true); };
   btnUnSelectAll->OnClick = [this](TObject&) { CheckAll(false); };
+  pmResult = NewComponent<TPopupMenu>(this, L"pmResult");
+  miIgnoreItem = NewComponent<TMenuItem>(this, L"miIgnoreItem");
+  miIgnoreItem->OnClick = [this](TObject&) { IgnoreSelected(false); };
+  pmResult->Items().Add(miIgnoreItem);
+  miIgnoreFolder = NewComponent<TMenuItem>(this, L"miIgnoreFolder");
+  miIgnoreFolder->OnClick = [this](TObject&) { IgnoreSelected(true); };
+  pmResult->Items().Add(miIgnoreFolder);
+  pmResult->OnPopup = [this](TObject&) {
+    const bool selected = lvResult->Selected() != nullptr;
+    miIgnoreItem->SetEnabled(selected);
+    miIgnoreFolder->SetEnabled(selected);
+  };
+  lvResult->SetPopupMenu(pmResult);
   btnOk->SetModalResult(mr::OK);
   btnCancel->SetModalResult(mr::Cancel);
 
@@ -41,4 +56,15 @@ TfrmScanedResult::TfrmScanedResult(TComponent* aOwner, TCLMultiLangData* aLangua
 void TfrmScanedResult::CheckAll(bool aChecked) {
   for (int i = 0; i < lvResult->Items().Count(); ++i)
     lvResult->Items().Item(i).SetChecked(aChecked);
+}
+
+void TfrmScanedResult::IgnoreSelected(bool aContainer) {
+  const TListItem* row = lvResult->Selected();
+  if (row == nullptr || !OnIgnore)
+    return;
+  std::vector<int> covered = OnIgnore(*row, aContainer);
+  // From the last, so that the indices still to go stay valid.
+  std::sort(covered.rbegin(), covered.rend());
+  for (const int index : covered)
+    lvResult->Items().Delete(index);
 }

@@ -149,6 +149,29 @@ TEST(FigExclusions, APlaceCoversWhatLiesBelowItOnWholePartsWithoutRegardToCase) 
   }
 }
 
+TEST(FigExclusions, AFindingNamesItsOwnPlaceAndTheKeyOrFolderThatHoldsIt) {
+  const std::wstring history = L"History";
+  TFigScanedItem item = RegistryFinding(L"Software\\Example", &history);
+  EXPECT_EQ(ExclusionPlaceOf(item, false), L"HKEY_CURRENT_USER\\Software\\Example|History");
+  EXPECT_EQ(ExclusionPlaceOf(item, true), L"HKEY_CURRENT_USER\\Software\\Example");
+  item.ScanedSection.clear();
+  EXPECT_EQ(ExclusionPlaceOf(item, false), L"HKEY_CURRENT_USER\\Software\\Example|@");
+  item = RegistryFinding(L"Software\\Example", nullptr);
+  EXPECT_EQ(ExclusionPlaceOf(item, false), L"HKEY_CURRENT_USER\\Software\\Example");
+  item = DiskFinding(L"C:\\Temp\\", L"a.tmp");
+  EXPECT_EQ(ExclusionPlaceOf(item, false), L"C:\\Temp\\a.tmp");
+  EXPECT_EQ(ExclusionPlaceOf(item, true), L"C:\\Temp");
+  item.RuleStyle = rsSweepHelper;
+  EXPECT_EQ(ExclusionPlaceOf(item, false), L"");
+  // Each is a place the list takes, and covers the finding it was made from.
+  for (const TFigScanedItem& finding :
+       {RegistryFinding(L"Software\\Example", &history), DiskFinding(L"C:\\Temp\\", L"a.tmp")}) {
+    for (const bool container : {false, true}) {
+      EXPECT_TRUE(Covers(ExclusionPlaceOf(finding, container), finding));
+    }
+  }
+}
+
 TEST(FigExclusions, VariablesAreExpandedWhenTheListIsUsedAndAnUnsetOneExcludesNothing) {
   kplat::fake::TFakeMachineScope scope;
   scope.Machine().SetEnvVar(L"KestrovaKeep", L"D:\\Keep");
