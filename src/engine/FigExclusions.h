@@ -63,10 +63,10 @@ std::wstring ExclusionPlaceOf(const TFigScanedItem& aItem, bool aContainer);
 // The list and its file.
 class TFigExclusions {
 public:
-  // Reads the file. A missing file is an empty list. A file that cannot be read, is not UTF-8 or
-  // UTF-16 text with a byte-order mark, or holds a line that is no place is damaged: the list then
-  // holds every line that is a place (so that they still protect), Damaged() is true and Save
-  // refuses to write over the file. False when damaged.
+  // Reads the file. A missing file is an empty list. A file that cannot be read, is neither
+  // UTF-16 LE text with a byte-order mark nor UTF-8 text, or holds a line that is no place is
+  // damaged: the list then holds every line that is a place (so that they still protect),
+  // Damaged() is true and Save refuses to write over the file. False when damaged.
   bool Load(const std::wstring& aFileName);
   // Writes the list whole and atomically (UTF-8 with a byte-order mark, one place per line);
   // refused (AccessDenied) for a list loaded from a damaged file.
