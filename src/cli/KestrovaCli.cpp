@@ -9,6 +9,7 @@
 #include "cure/FigCure.h"
 #include "cure/RestoreCenter.h"
 #include "engine/FigEngine.h"
+#include "engine/FigExclusions.h"
 #include "engine/FigPrograms.h"
 #include "platform/FileIO.h"
 
@@ -123,6 +124,9 @@ private:
   bool LoadBackups(TRestoreCenter& aCenter);
   int Backups();
   int Restore();
+  int Exclude();
+  // Reads the list of exclusions; false, reported, when the file is damaged.
+  bool LoadExclusions(TFigExclusions& aList);
 
   // How a run left one finding; a skipped one (csIgnored) says why.
   struct TOutcome {
@@ -225,6 +229,9 @@ int TCliSession::Run() {
   if (FOptions.Command == L"backups") {
     return Backups();
   }
+  if (FOptions.Command == L"exclude") {
+    return Exclude();
+  }
   return Restore();
 }
 
@@ -261,9 +268,14 @@ int TCliSession::ScanOrCure(bool aCure) {
   if (const std::optional<int> failed = LoadTopics(scan)) {
     return *failed;
   }
+  // A damaged list is reported; the places of it that can be read are still excluded.
+  TFigExclusions exclusions;
+  LoadExclusions(exclusions);
   TFigCure cure;
   const std::wstring backupFolder = BackupFolder();
   cure.SetBackupPath(backupFolder);
+  scan.SetExclusionsFile(ExclusionsFileIn(GetCLSettings().UserDataPath()));
+  cure.SetExclusionsFile(scan.ExclusionsFile());
   scan.SetFigCure(&cure);
   scan.SetPacing(FOptions.Pace);
   cure.SetPaced(FOptions.Pace);
@@ -347,6 +359,8 @@ std::wstring TCliSession::StatusText(const TOutcome& aOutcome) {
                 {Text(L"Cure.ProgramRunning", {ProgramCaption(aOutcome.Program)})});
   case cfKept:
     return Text(L"CLI.Status.Skipped", {Text(L"Cure.Kept")});
+  case cfExcluded:
+    return Text(L"CLI.Status.Skipped", {Text(L"Cure.Excluded")});
   default:
     return Text(L"CLI.Status." + GetEnumName(aOutcome.Status));
   }
@@ -548,6 +562,79 @@ int TCliSession::Restore() {
     Fail(result.Error);
   }
   return result.Complete() ? kCliSuccess : kCliFailed;
+}
+
+bool TCliSession::LoadExclusions(TFigExclusions& aList) {
+  const std::wstring file = ExclusionsFileIn(GetCLSettings().UserDataPath());
+  if (aList.Load(file)) {
+    return true;
+  }
+  Fail(Text(L"Exclusions.Damaged",
+            {file, aList.DamagedLine() > 0
+                       ? Text(L"Exclusions.DamagedLine", {std::to_wstring(aList.DamagedLine())})
+                       : Text(L"Exclusions.Unreadable")}));
+  return false;
+}
+
+int TCliSession::Exclude() {
+  TFigExclusions list;
+  const bool loaded = LoadExclusions(list);
+  if (FOptions.Action == L"list") {
+    const std::vector<TFigExclusion>& items = list.Items();
+    if (FOptions.Json) {
+      std::wstring json = L"[";
+      for (size_t i = 0; i < items.size(); ++i) {
+        json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"index\": ") +
+                JsonNumber(static_cast<int64_t>(i) + 1) + L", \"place\": " +
+                JsonString(items[i].Place) + L"}";
+      }
+      FConsole.Out(json + (items.empty() ? L"]\n" : L"\n]\n"));
+    } else if (items.empty()) {
+      FConsole.Out(Text(L"CLI.NoExclusions") + L"\n");
+    } else {
+      std::vector<std::vector<std::wstring>> table{SplitHeadings(Text(L"CLI.ExclusionHeadings"))};
+      for (size_t i = 0; i < items.size(); ++i) {
+        table.push_back({std::to_wstring(i + 1), items[i].Place});
+      }
+      FConsole.Out(FormatTable(table));
+    }
+    return loaded ? kCliSuccess : kCliFailed;
+  }
+  if (!loaded) {
+    return kCliFailed;
+  }
+  std::wstring place;
+  if (FOptions.Action == L"add") {
+    if (const TFigExclusionError error = list.Add(FOptions.Place); error != eeNone) {
+      Fail(
+          Text(L"Exclusions.Refused", {FOptions.Place, Text(L"Exclusions." + GetEnumName(error))}));
+      return kCliUsageError;
+    }
+    TFigExclusion added;
+    ParseExclusion(FOptions.Place, added);
+    place = added.Place;
+  } else {
+    if (FOptions.ExclusionNumber > list.Count()) {
+      Fail(Text(L"CLI.NoSuchExclusion",
+                {std::to_wstring(FOptions.ExclusionNumber), std::to_wstring(list.Count())}));
+      return kCliFailed;
+    }
+    place = list.Items()[static_cast<size_t>(FOptions.ExclusionNumber - 1)].Place;
+    list.Remove(FOptions.ExclusionNumber - 1);
+  }
+  const std::wstring file = ExclusionsFileIn(GetCLSettings().UserDataPath());
+  kplat::TErrorCode rc = kplat::ForceFolders(ExtractFilePath(file));
+  if (rc == kplat::err::Success) {
+    rc = list.Save(file);
+  }
+  if (rc != kplat::err::Success) {
+    Fail(Text(L"Exclusions.SaveFailed", {L"\"" + file + L"\": " + SystemErrorMessage(rc)}));
+    return kCliFailed;
+  }
+  FConsole.Out(
+      Text(FOptions.Action == L"add" ? L"CLI.ExclusionAdded" : L"CLI.ExclusionRemoved", {place}) +
+      L"\n");
+  return kCliSuccess;
 }
 
 } // namespace

@@ -25,7 +25,8 @@ inline constexpr int kCliUsageError = 2;
 inline constexpr int kCliTopicDbError = 3;
 
 struct TCliOptions {
-  std::wstring Command; // "scan", "cure", "backups", "restore", "topics", "help", "version"
+  std::wstring Command; // "scan", "cure", "backups", "restore", "topics", "exclude", "help",
+                        // "version"
   std::wstring TopicFile;
   std::vector<TTopicCategory> Categories;
   bool AllTopics = false;
@@ -33,6 +34,10 @@ struct TCliOptions {
   bool Json = false;
   bool Pace = false;
   int BackupNumber = 0; // restore: 1 is the newest backup
+  // exclude: "list", "add" (Place) or "remove" (ExclusionNumber, 1 is the first of the list)
+  std::wstring Action;
+  std::wstring Place;
+  int ExclusionNumber = 0;
 };
 
 // False, with aError saying what is wrong, when the arguments (without the program name) are no

@@ -25,7 +25,7 @@ constexpr TCategoryWord kCategoryWords[] = {
 
 bool IsCommand(const std::wstring& aWord) {
   return aWord == L"scan" || aWord == L"cure" || aWord == L"backups" || aWord == L"restore" ||
-         aWord == L"topics";
+         aWord == L"topics" || aWord == L"exclude";
 }
 
 // A whole positive decimal number that fits an int.
@@ -36,6 +36,40 @@ std::optional<int> ParseNumber(const std::wstring& aText) {
   }
   const int number = static_cast<int>(std::wcstol(aText.c_str(), nullptr, 10));
   return number > 0 ? std::optional<int>(number) : std::nullopt;
+}
+
+bool ParseExcludeArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
+                      std::wstring& aError) {
+  const std::wstring action = aArgs.size() > 1 ? aArgs[1] : L"";
+  aOptions.Action = action;
+  if (action == L"list" && (aArgs.size() == 2 || (aArgs.size() == 3 && aArgs[2] == L"--json"))) {
+    aOptions.Json = aArgs.size() == 3;
+    return true;
+  }
+  if (action == L"add" && aArgs.size() == 3) {
+    aOptions.Place = aArgs[2];
+    return true;
+  }
+  if (action == L"remove" && aArgs.size() == 3) {
+    const std::optional<int> number = ParseNumber(aArgs[2]);
+    if (!number) {
+      aError = L"The exclusion number must be a whole number from 1, as exclude list numbers "
+               L"them: \"" +
+               aArgs[2] + L"\".";
+      return false;
+    }
+    aOptions.ExclusionNumber = *number;
+    return true;
+  }
+  if (action == L"add" || action == L"remove") {
+    aError =
+        action == L"add" ? L"exclude add needs one place." : L"exclude remove needs one number.";
+    return false;
+  }
+  aError = action.empty() || action == L"list"
+               ? L"exclude takes list [--json], add PLACE or remove N."
+               : L"Unknown exclude action \"" + action + L"\": use list, add or remove.";
+  return false;
 }
 
 } // namespace
@@ -79,12 +113,19 @@ std::wstring CliUsage() {
          L"  kestrova-cli backups [--json]\n"
          L"  kestrova-cli restore N [--json]\n"
          L"  kestrova-cli topics  [--topics FILE] [--json]\n"
+         L"  kestrova-cli exclude list [--json] | add PLACE | remove N\n"
          L"  kestrova-cli --help | --version\n"
          L"Selection:\n"
          L"  --topics FILE       another topic database (its own enabled topics)\n"
          L"  --category NAME     regfix, privacy, junk or optimize; repeatable\n"
          L"  --all-topics        every topic of the database\n"
-         L"Without a selection the topics are those chosen in the settings.\n";
+         L"Without a selection the topics are those chosen in the settings.\n"
+         L"Places never reported or changed (exclude):\n"
+         L"  HKEY_CURRENT_USER\\Software\\Example        a registry key and all below it\n"
+         L"  HKEY_CURRENT_USER\\Software\\Example|Name   one value (|@: the default value)\n"
+         L"  C:\\Some\\Folder, C:\\Some\\File.txt           a folder and all below it, or a file\n"
+         L"  C:\\Some\\Folder\\*.log                       the names a mask matches\n"
+         L"  Environment variables (%LocalAppData%) are allowed.\n";
 }
 
 bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
@@ -107,6 +148,9 @@ bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
     return false;
   }
   aOptions.Command = aArgs[0];
+  if (aOptions.Command == L"exclude") {
+    return ParseExcludeArgs(aArgs, aOptions, aError);
+  }
   const bool scans = aOptions.Command == L"scan" || aOptions.Command == L"cure";
   bool numberSeen = false;
   for (size_t i = 1; i < aArgs.size(); ++i) {

@@ -17,6 +17,7 @@
 #include "cure/FigQuarantine.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
+#include "engine/FigExclusions.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
 
@@ -45,12 +46,14 @@ enum TFigCureFailure : uint8_t {
   cfInUse,       // the file is open in another program; it is not a failure of the repair
   // Skipped, not failed (reported with csIgnored):
   cfProgramRunning, // a program that holds the topic's files runs (CurrentProgram() names it)
-  cfKept            // it holds what people keep, and nobody watches the run
+  cfKept,           // it holds what people keep, and nobody watches the run
+  cfExcluded        // it is on the user's list of exclusions, whatever the run
 };
 
 template <> struct TFigEnumNames<TFigCureFailure> {
-  static constexpr std::array<std::wstring_view, 6> Names = {
-      L"cfNone", L"cfNotBackedUp", L"cfNotChanged", L"cfInUse", L"cfProgramRunning", L"cfKept"};
+  static constexpr std::array<std::wstring_view, 7> Names = {
+      L"cfNone",           L"cfNotBackedUp", L"cfNotChanged", L"cfInUse",
+      L"cfProgramRunning", L"cfKept",        L"cfExcluded"};
 };
 
 // How a run's registry fix lines reached the registry.
@@ -149,6 +152,10 @@ public:
   // the command line): they skip the findings that hold what people keep, even ticked ones.
   bool Unattended() const { return FUnattended; }
   void SetUnattended(bool aUnattended) { FUnattended = aUnattended; }
+  // The user's list of exclusions (FigExclusions.h), read when a run starts: the run leaves every
+  // finding it covers as it is, also one found before the place was excluded. Empty: none.
+  const std::wstring& ExclusionsFile() const { return FExclusionsFile; }
+  void SetExclusionsFile(const std::wstring& aFileName) { FExclusionsFile = aFileName; }
   // The full path of the last run's backup file; "" before the first run.
   const std::wstring& LastBackupFile() const { return FLastBackupFile; }
 
@@ -192,6 +199,7 @@ private:
   TFigCureFailure FCurrentFailure = cfNone;
   std::wstring FCurrentProgram;
   bool FUnattended = false;
+  std::wstring FExclusionsFile;
   std::wstring FLastBackupFile;
   // Every worker not joined yet; the current one is among them.
   std::vector<std::unique_ptr<TFigCureThread>> FWorkers;
@@ -257,6 +265,7 @@ private:
   // The programs of the last topic whose findings held any, checked once per topic in the run.
   std::wstring FProgramsTopic;
   std::vector<std::wstring> FRunningPrograms;
+  TFigExclusionMatcher FExclusions;
   TFigOnCuredEvent FOnCured;
   TOnTopicCuredEvent FOnTopicCured;
   TNotifyEvent FOnFinished;

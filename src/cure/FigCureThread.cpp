@@ -166,6 +166,12 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
       FBackupSaved(static_cast<size_t>(FItemCount)), FRegBkSize(kHeaderBytes),
       FRegBkFileName(aRegFile) {
   FUnattended = aFigCure.Unattended();
+  if (!aFigCure.ExclusionsFile().empty()) {
+    // A damaged list still protects every place of it that can be read.
+    TFigExclusions exclusions;
+    exclusions.Load(aFigCure.ExclusionsFile());
+    FExclusions = TFigExclusionMatcher(exclusions.Items());
+  }
   if (aFigCure.Paced() && FItemCount > 0) {
     FMinSlotMs = static_cast<uint32_t>(std::lround(12.0 / FItemCount * 1000));
   }
@@ -312,7 +318,10 @@ void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
 }
 
 TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {
-  // Judged again here, not only by the scan: a list of findings may be older than this list.
+  // Judged again here, not only by the scan: a list of findings may be older than these lists.
+  if (FExclusions.Covers(aItem)) {
+    return cfExcluded;
+  }
   if (FUnattended &&
       (aItem.Kept || (aItem.LocationStyle == lsDisk && aItem.RuleStyle != rsSweepHelper &&
                       IsKeptPlace(aItem.ScanedPath, aItem.ScanedName)))) {

@@ -82,34 +82,6 @@ bool ExpandLocationVariables(const std::wstring& aLocation, std::wstring& aExpan
   return true;
 }
 
-bool MatchesWildcard(std::wstring_view aName, std::wstring_view aPattern) {
-  const std::wstring name = kplat::UpperCase(aName);
-  const std::wstring pattern = kplat::UpperCase(aPattern);
-  // Greedy with one step back to the last "*": linear in practice, never recursive.
-  size_t n = 0;
-  size_t p = 0;
-  size_t star = std::wstring::npos;
-  size_t starName = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == L'*') {
-      star = p++;
-      starName = n;
-    } else if (star != std::wstring::npos) {
-      p = star + 1;
-      n = ++starName;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == L'*') {
-    ++p;
-  }
-  return p == pattern.size();
-}
-
 std::vector<std::wstring> MatchWildcardFolders(const std::wstring& aPath) {
   std::wstring root;
   std::vector<std::wstring> parts;
@@ -131,7 +103,7 @@ std::vector<std::wstring> MatchWildcardFolders(const std::wstring& aPath) {
         // A junction or link leads somewhere that is not this location's to clean.
         if ((data.Attributes & kplat::fileattr::Directory) == 0 ||
             (data.Attributes & kplat::fileattr::ReparsePoint) != 0 || kplat::IsDotEntry(data) ||
-            !MatchesWildcard(data.Name, part)) {
+            !kplat::MatchesWildcard(data.Name, part)) {
           continue;
         }
         next.push_back(base + data.Name);

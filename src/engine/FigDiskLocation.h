@@ -13,10 +13,6 @@
 // it) stays as written.
 bool ExpandLocationVariables(const std::wstring& aLocation, std::wstring& aExpanded);
 
-// Whether aName matches aPattern, without regard to case: "*" stands for any run of characters,
-// "?" for exactly one.
-bool MatchesWildcard(std::wstring_view aName, std::wstring_view aPattern);
-
 // The existing folders a full path (drive or network path) with wildcards in its folder parts
 // names, in the order the system lists them. A wildcard part matches only real folders, never a
 // junction or symbolic link; a path without wildcards gives itself when it is a folder.

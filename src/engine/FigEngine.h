@@ -3,6 +3,7 @@
 
 #include "base/CLDateUtils.h"
 #include "base/CLStrings.h"
+#include "engine/FigExclusions.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
 #include "platform/PlatformTypes.h"
@@ -143,6 +144,10 @@ public:
   // off. Taken by the worker when a scan starts.
   bool Pacing() const { return FPacing; }
   void SetPacing(bool aPacing) { FPacing = aPacing; }
+  // The user's list of exclusions (FigExclusions.h), read when a scan starts: no place it covers
+  // becomes a finding. Empty: nothing is excluded.
+  const std::wstring& ExclusionsFile() const { return FExclusionsFile; }
+  void SetExclusionsFile(const std::wstring& aFileName) { FExclusionsFile = aFileName; }
 
   TNotifyEvent OnTopicLoaded;
   TNotifyEvent OnStarted;
@@ -186,6 +191,7 @@ private:
   bool FIsRunning = false;
   bool FPacing = true;
   bool FDestroying = false;
+  std::wstring FExclusionsFile;
 };
 
 // --- TFigScanThread
@@ -327,6 +333,7 @@ private:
   int32_t FSid = 0;
   bool FPacing = true;
   TTopicValues FTopicValues;
+  TFigExclusionMatcher FExclusions;
 
   std::atomic<bool> FItemScaned{false};
   std::atomic<bool> FPauseFlag{false};

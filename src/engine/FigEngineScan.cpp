@@ -233,6 +233,13 @@ TFigScanThread::TFigScanThread(TFigEngine& aEngine)
       OnCategoryStarted(aEngine.OnCategoryStarted) {
   FTopicList.Assign(aEngine.TopicList());
   FPacing = aEngine.Pacing();
+  if (!aEngine.ExclusionsFile().empty()) {
+    // Read whenever a scan starts, so that a change made by another program counts at once; a
+    // damaged list still excludes every place it holds that can be read.
+    TFigExclusions exclusions;
+    exclusions.Load(aEngine.ExclusionsFile());
+    FExclusions = TFigExclusionMatcher(exclusions.Items());
+  }
 }
 
 TFigScanThread::~TFigScanThread() {
@@ -512,6 +519,11 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     // reported last left there (such as being kept).
     TFigScanedItem item;
     fillPlace(item);
+    item.ValueCheck = values.CheckValues;
+    // An excluded place has been counted as a place; it is never a finding.
+    if (FExclusions.Covers(item)) {
+      return true;
+    }
     result.Level = values.Level;
     item.Programs = values.Programs;
     item.Kept = aLocationStyle == lsDisk && IsKeptPlace(aPath, aName);
@@ -526,7 +538,6 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     item.RuleCaption = processor.RuleCaption();
     item.RuleParams = processor.RuleParams().Text();
     item.FigResult = result;
-    item.ValueCheck = values.CheckValues;
     if (FPending.empty()) {
       FPendingTick = kplat::Platform().Clock().TickMs();
     }

@@ -180,4 +180,32 @@ bool SameText(std::wstring_view aLeft, std::wstring_view aRight) {
   return aLeft.size() == aRight.size() && CompareText(aLeft, aRight) == 0;
 }
 
+bool MatchesWildcard(std::wstring_view aName, std::wstring_view aPattern) {
+  const std::wstring name = UpperCase(aName);
+  const std::wstring pattern = UpperCase(aPattern);
+  // Greedy with one step back to the last "*": linear in practice, never recursive.
+  size_t n = 0;
+  size_t p = 0;
+  size_t star = std::wstring::npos;
+  size_t starName = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == L'*') {
+      star = p++;
+      starName = n;
+    } else if (star != std::wstring::npos) {
+      p = star + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*') {
+    ++p;
+  }
+  return p == pattern.size();
+}
+
 } // namespace kplat

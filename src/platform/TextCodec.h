@@ -28,5 +28,8 @@ std::wstring UpperCase(std::wstring_view aText);
 bool SameText(std::wstring_view aLeft, std::wstring_view aRight);
 // Negative, zero or positive, comparing upper-cased code units as the registry orders names.
 int CompareText(std::wstring_view aLeft, std::wstring_view aRight);
+// Whether aName matches aPattern, without regard to case: "*" stands for any run of characters,
+// "?" for exactly one.
+bool MatchesWildcard(std::wstring_view aName, std::wstring_view aPattern);
 
 } // namespace kplat

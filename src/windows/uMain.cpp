@@ -9,6 +9,7 @@
 #include "base/CLSettings.h"
 #include "components/CLPlace.h"
 #include "components/CLSkin.h"
+#include "engine/FigExclusions.h"
 #include "engine/FigPrograms.h"
 #include "platform/FileIO.h"
 #include "windows/uHome.h"
@@ -283,6 +284,8 @@ void TfrmMain::FormCreate() {
   const std::wstring backupPath = BackupFolderIn(settings.UserDataPath());
   FFigCure->SetBackupPath(backupPath);
   ForceBackupFolder(backupPath);
+  FFigEngine->SetExclusionsFile(ExclusionsFileIn(settings.UserDataPath()));
+  FFigCure->SetExclusionsFile(FFigEngine->ExclusionsFile());
 
   if (FTopicDbProblem.empty()) {
     SetStatusKey(L"State.Ready");
@@ -523,11 +526,19 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
   dialog->lblTitle->SetCaption(FEngine->GetAppString(std::wstring(L"Title.") + x));
   dialog->tlTips->SetCaption(FEngine->GetAppString(std::wstring(L"Tips.") + x));
   dialog->lvResult->SetSmallImages(il16);
+  dialog->OnIgnore = [this, &dialog](const TListItem& aRow, bool aContainer) {
+    return IgnoreFinding(*dialog, aRow, aContainer);
+  };
+  // What the user excluded since the scan is no longer a finding either.
+  TFigExclusions exclusions;
+  exclusions.Load(FFigEngine->ExclusionsFile());
+  const TFigExclusionMatcher excluded(exclusions.Items());
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
     const TFigScanedItem item = FFigCure->GetMatchedItem(i);
     // What was repaired is no longer a finding.
     const TFindingOutcome& outcome = Outcome(i);
-    if (item.Category != aCategory || outcome.State == TFindingState::Repaired)
+    if (item.Category != aCategory || outcome.State == TFindingState::Repaired ||
+        excluded.Covers(item))
       continue;
     TListItem& row = dialog->lvResult->Items().Add();
     row.SetCaption(item.RuleCaption);
@@ -551,4 +562,51 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
     const TListItem& row = dialog->lvResult->Items().Item(i);
     FFigCure->SetChecked(ParseIniInteger(row.SubItems().Strings(3)).value_or(-1), row.Checked());
   }
+}
+
+std::vector<int> TfrmMain::IgnoreFinding(const TfrmScanedResult& aDialog, const TListItem& aRow,
+                                         bool aContainer) {
+  const auto sidOf = [](const TListItem& aItem) {
+    return ParseIniInteger(aItem.SubItems().Strings(3)).value_or(-1);
+  };
+  const int sid = sidOf(aRow);
+  if (sid < 0 || sid >= FFigCure->ItemCount())
+    return {};
+  const std::wstring place = ExclusionPlaceOf(FFigCure->GetMatchedItem(sid), aContainer);
+  if (place.empty())
+    return {};
+  const std::wstring& file = FFigEngine->ExclusionsFile();
+  TFigExclusions exclusions;
+  if (!exclusions.Load(file)) {
+    FEngine->ShowMessageEx(
+        L"Exclusions.Damaged",
+        {file, exclusions.DamagedLine() > 0
+                   ? FEngine->GetAppStringEx(L"Exclusions.DamagedLine",
+                                             {std::to_wstring(exclusions.DamagedLine())})
+                   : FEngine->GetAppString(L"Exclusions.Unreadable")},
+        false, mr::None, mb::OK, TMsgDlgType::mtWarning, 0);
+    return {};
+  }
+  if (const TFigExclusionError error = exclusions.Add(place); error != eeNone) {
+    FEngine->ShowMessageEx(L"Exclusions.Refused",
+                           {place, FEngine->GetAppString(L"Exclusions." + GetEnumName(error))},
+                           false, mr::None, mb::OK, TMsgDlgType::mtWarning, 0);
+    return {};
+  }
+  if (const kplat::TErrorCode rc = exclusions.Save(file); rc != kplat::err::Success) {
+    FEngine->ShowMessageEx(L"Exclusions.SaveFailed",
+                           {L"\"" + file + L"\": " + SystemErrorMessage(rc)}, false, mr::None,
+                           mb::OK, TMsgDlgType::mtWarning, 0);
+    return {};
+  }
+  const TFigExclusionMatcher excluded(exclusions.Items());
+  std::vector<int> covered;
+  for (int i = 0; i < aDialog.lvResult->Items().Count(); ++i) {
+    const int rowSid = sidOf(aDialog.lvResult->Items().Item(i));
+    if (rowSid >= 0 && excluded.Covers(FFigCure->GetMatchedItem(rowSid))) {
+      FFigCure->SetChecked(rowSid, false);
+      covered.push_back(i);
+    }
+  }
+  return covered;
 }

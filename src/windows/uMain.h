@@ -24,6 +24,8 @@
 class TfrmHome;
 class TfrmMaintain;
 class TfrmUtilities;
+class TfrmScanedResult;
+class TListItem;
 
 // Where the scan is, as the status line shows it. A registry place: root, path and name when
 // path and name together have at most 20 characters, else the root, "..." and their last 20. A
@@ -59,6 +61,11 @@ public:
   // The result dialog for one category's findings; OK hands its check marks to the repair
   // manager, Cancel changes nothing.
   void ShowResultList(TTopicCategory aCategory);
+  // Puts the place of the finding of aRow (aContainer: its key or folder) on the user's list of
+  // exclusions; the rows of aDialog it now covers, unticked. Nothing when the list is damaged
+  // or cannot be saved: the user is told.
+  std::vector<int> IgnoreFinding(const TfrmScanedResult& aDialog, const TListItem& aRow,
+                                 bool aContainer);
   void CreateAllWindow();
   // Makes the button bar once and docks it into aContainer.
   void PlaceBtnPanel(TWinControl* aContainer);

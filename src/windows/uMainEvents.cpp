@@ -448,6 +448,8 @@ void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus,
     outcome = {TFindingState::Failed, aItem.Category,
                FFigCure->CurrentFailure() == cfNotBackedUp ? L"Cure.NotBackedUp"
                                                            : L"Cure.NotChanged"};
+  } else if (aStatus == csIgnored && FFigCure->CurrentFailure() == cfExcluded) {
+    outcome = {TFindingState::Failed, aItem.Category, L"Cure.Excluded"};
   } else if (aItem.LocationStyle == lsRegistryItem) {
     // Its line reaches the registry only when the registry editor imports it at the end.
     outcome = {TFindingState::AwaitingImport, aItem.Category, L""};

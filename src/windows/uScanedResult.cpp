@@ -5,6 +5,7 @@
 #include "components/CLPlace.h"
 #include "windows/CLWindowLanguage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -61,6 +62,19 @@ TfrmScanedResult::TfrmScanedResult(TComponent* aOwner, TCLMultiLangData* aLangua
   tlTips->SetWordWrap(true);
   btnSelectAll->OnClick = [this](TObject&) { CheckAll(true); };
   btnUnSelectAll->OnClick = [this](TObject&) { CheckAll(false); };
+  pmResult = NewComponent<TPopupMenu>(this, L"pmResult");
+  miIgnoreItem = NewComponent<TMenuItem>(this, L"miIgnoreItem");
+  miIgnoreItem->OnClick = [this](TObject&) { IgnoreSelected(false); };
+  pmResult->Items().Add(miIgnoreItem);
+  miIgnoreFolder = NewComponent<TMenuItem>(this, L"miIgnoreFolder");
+  miIgnoreFolder->OnClick = [this](TObject&) { IgnoreSelected(true); };
+  pmResult->Items().Add(miIgnoreFolder);
+  pmResult->OnPopup = [this](TObject&) {
+    const bool selected = lvResult->Selected() != nullptr;
+    miIgnoreItem->SetEnabled(selected);
+    miIgnoreFolder->SetEnabled(selected);
+  };
+  lvResult->SetPopupMenu(pmResult);
   btnOk->SetModalResult(mr::OK);
   btnCancel->SetModalResult(mr::Cancel);
   OnHide = [this](TObject&) { SaveColumnWidths(); };
@@ -102,4 +116,15 @@ void TfrmScanedResult::SaveColumnWidths() {
                                   : WidthsText(kDefaultWidths);
   if (text != stored)
     settings.SetSettingstring(kWidthsSetting, text);
+}
+
+void TfrmScanedResult::IgnoreSelected(bool aContainer) {
+  const TListItem* row = lvResult->Selected();
+  if (row == nullptr || !OnIgnore)
+    return;
+  std::vector<int> covered = OnIgnore(*row, aContainer);
+  // From the last, so that the indices still to go stay valid.
+  std::sort(covered.rbegin(), covered.rend());
+  for (const int index : covered)
+    lvResult->Items().Delete(index);
 }

@@ -131,6 +131,7 @@ TfrmSettings::TfrmSettings(TComponent* aOwner, TFigEngine& aEngine)
   tvPSList->SetCheckboxes(true);
   BuildLists();
   LoadValues();
+  LoadExclusions();
   SetPage(0);
   OnShow = [this](TObject& aSender) { FormShow(aSender); };
 }
@@ -179,6 +180,7 @@ void TfrmSettings::CreatePages() {
   addNode(maintenance, L"SettingsTree.AutoSweep", 15);
   addNode(nullptr, L"SettingsTree.Update", 2);
   addNode(nullptr, L"SettingsTree.Backup", 3);
+  addNode(nullptr, L"SettingsTree.IgnoreList", 4);
 }
 
 void TfrmSettings::CreateControls() {
@@ -223,6 +225,16 @@ void TfrmSettings::CreateControls() {
       {Field<&W::cbAutoUpdate>, L"cbAutoUpdate", L"pnlUpdate", {12, 36, 412, 20}},
       {Kind<TLabel>, L"lblMaxBackupFile", L"pnlBackup", {12, 40, 240, 20}},
       {Field<&W::edtMaxBackupFile>, L"edtMaxBackupFile", L"pnlBackup", {256, 36, 64, 24}},
+      {Field<&W::lblExclusionsText>, L"lblExclusionsText", L"pnlIgnoreList", {12, 36, 412, 64}},
+      {Field<&W::tvExclusions>, L"tvExclusions", L"pnlIgnoreList", {12, 104, 412, 176}},
+      {Field<&W::edtExclusion>, L"edtExclusion", L"pnlIgnoreList", {12, 288, 412, 24}},
+      {Field<&W::btnExclusionAdd>, L"btnExclusionAdd", L"pnlIgnoreList", {12, 318, 96, 26}},
+      {Field<&W::btnExclusionChange>, L"btnExclusionChange", L"pnlIgnoreList",
+       {114, 318, 96, 26}},
+      {Field<&W::btnExclusionRemove>, L"btnExclusionRemove", L"pnlIgnoreList",
+       {216, 318, 96, 26}},
+      {Field<&W::lblExclusionsProblem>, L"lblExclusionsProblem", L"pnlIgnoreList",
+       {12, 348, 412, 32}},
       {Field<&W::btnRecommend>, L"btnRecommend", nullptr, {kPageLeft, 408, 110, 28}},
       {Field<&W::btnOk>, L"btnOk", nullptr, {376, 408, 80, 28}},
       {Field<&W::btnApply>, L"btnApply", nullptr, {464, 408, 80, 28}},
@@ -263,6 +275,17 @@ void TfrmSettings::CreateControls() {
   edtASMin->SetRange(0, 59);
   edtMaxBackupFile->SetRange(1, 100);
   edtMaxBackupFile->SetValue(20);
+
+  lblExclusionsText->SetWordWrap(true);
+  lblExclusionsProblem->SetWordWrap(true);
+  tvExclusions->SetReadOnly(true);
+  tvExclusions->OnChange = [this](TObject&) {
+    if (const TTreeNode* node = tvExclusions->Selected())
+      edtExclusion->SetText(node->Text());
+  };
+  btnExclusionAdd->OnClick = [this](TObject&) { EditExclusion(true); };
+  btnExclusionChange->OnClick = [this](TObject&) { EditExclusion(false); };
+  btnExclusionRemove->OnClick = [this](TObject&) { RemoveExclusion(); };
 
   btnRecommend->OnClick = [this](TObject& aSender) { btnRecommendClick(aSender); };
   btnOk->SetModalResult(mr::OK);
@@ -440,6 +463,7 @@ void TfrmSettings::tvPSListMouseDown(TObject&, TMouseButton, TShiftState, int aX
 }
 
 void TfrmSettings::Save() {
+  SaveExclusions();
   TCLSettings& settings = Settings();
   settings.BeginUpdate();
   settings.SetSettingBool(L"General.Startup", cbStartup->Checked());

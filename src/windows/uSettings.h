@@ -2,10 +2,13 @@
 // The settings window: which topics of each scan category are used, the two system-optimisation
 // profiles, the automated scan and sweep, update checking and the number of backups. A
 // navigation tree on the left chooses the page; OK and Apply store the choices, Cancel stores
-// nothing, Recommended sets the controls to the recommended values without storing them.
+// nothing, Recommended sets the controls to the recommended values without storing them. The
+// page "Exclusions" lists the places no scan reports and no repair changes, to add, change and
+// remove; they are stored with the other choices.
 
 #include "components/CLControls.h"
 #include "components/CLListControls.h"
+#include "engine/FigExclusions.h"
 
 #include <map>
 #include <string>
@@ -81,6 +84,14 @@ public:
   TCheckBox* cbASWLogoff;
   TCheckBox* cbAutoUpdate;
   TSpinEdit* edtMaxBackupFile;
+  TLabel* lblExclusionsText;
+  TTreeView* tvExclusions;
+  TEdit* edtExclusion;
+  TButton* btnExclusionAdd;
+  TButton* btnExclusionChange;
+  TButton* btnExclusionRemove;
+  // Why a place was refused, or that the stored list is damaged and stays as it is.
+  TLabel* lblExclusionsProblem;
   TButton* btnOk;
   TButton* btnApply;
   TButton* btnCancel;
@@ -98,6 +109,14 @@ private:
   void TickFullRoots();
   void ShowOptimizations();
   void ShowOptimizationReference();
+  // The exclusions page (uSettingsExclusions.cpp).
+  void LoadExclusions();
+  void ShowExclusions(int aSelected);
+  int SelectedExclusion() const;
+  void EditExclusion(bool aAdd);
+  void RemoveExclusion();
+  // Writes the list when it changed; false, with the user told, when it cannot be written.
+  bool SaveExclusions();
 
   TFigEngine& FEngine;
   bool FInit = true;
@@ -105,4 +124,6 @@ private:
   std::map<int, TPanel*> FPages;
   std::map<int, TTreeNode*> FPageNodes;
   std::map<const TTreeNode*, int> FNodePages;
+  TFigExclusions FExclusions;
+  bool FExclusionsChanged = false;
 };

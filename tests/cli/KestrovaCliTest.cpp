@@ -5,6 +5,7 @@
 #include "base/CLMainThread.h"
 #include "base/CLSettings.h"
 #include "engine/FigEngine.h"
+#include "engine/FigExclusions.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
@@ -281,4 +282,73 @@ TEST_F(KestrovaCliTest, RepairAllSkipsKeptFilesRunningProgramsAndFilesInUseWithT
   EXPECT_TRUE(Has(L"\"status\": \"csIgnored\", \"skipped\": \"Skipped: it may hold bookmarks, "
                   L"passwords or your own files\""));
   EXPECT_FALSE(Machine().HasFile(profile + L"\\History"));
+}
+
+TEST_F(KestrovaCliTest, ExclusionsAreListedAddedAndRemovedAndKeepTheirPlacesOutOfAScan) {
+  ASSERT_EQ(Run({L"exclude", L"list", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_EQ(FConsole.Output, L"[]\n");
+  for (const std::wstring& place :
+       {kJunk + L"\\*.tmp", L"HKEY_CURRENT_USER\\" + kAppPaths + L"\\gone.exe",
+        std::wstring(L"HKEY_CURRENT_USER\\Software\\Example|@")}) {
+    ASSERT_EQ(Run({L"exclude", L"add", place}), kCliSuccess) << ToUtf8(FConsole.Errors);
+    EXPECT_EQ(FConsole.Output, L"Excluded: " + place + L"\n");
+  }
+  ASSERT_EQ(Run({L"exclude", L"list", L"--json"}), kCliSuccess);
+  EXPECT_EQ(FConsole.Output,
+            L"[\n {\"index\": 1, \"place\": \"C:\\\\Work\\\\junk\\\\*.tmp\"},\n"
+            L" {\"index\": 2, \"place\": "
+            L"\"HKEY_CURRENT_USER\\\\Software\\\\KestrovaCli\\\\App Paths\\\\gone.exe\"},\n"
+            L" {\"index\": 3, \"place\": \"HKEY_CURRENT_USER\\\\Software\\\\Example|@\"}\n]\n");
+
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics, L"--all-topics", L"--all", L"--json"}),
+            kCliSuccess);
+  EXPECT_TRUE(Has(L"\"MatchedAllCount\": 0"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"\\old.tmp"));
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+
+  ASSERT_EQ(Run({L"exclude", L"remove", L"1"}), kCliSuccess);
+  EXPECT_EQ(FConsole.Output, L"No longer excluded: " + kJunk + L"\\*.tmp\n");
+  ASSERT_EQ(Run({L"exclude", L"list"}), kCliSuccess);
+  EXPECT_EQ(FConsole.Output, L"No.  Place\n1    HKEY_CURRENT_USER\\" + kAppPaths +
+                                 L"\\gone.exe\n2    HKEY_CURRENT_USER\\Software\\Example|@\n");
+  EXPECT_EQ(Run({L"exclude", L"remove", L"3"}), kCliFailed);
+  EXPECT_NE(FConsole.Errors.find(L"There is no exclusion number 3; 2 exclusion(s) are listed."),
+            std::wstring::npos);
+}
+
+TEST_F(KestrovaCliTest, APlaceOfNoFormOrABadNumberIsRefusedWithTwoAndADamagedListIsKept) {
+  const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+      {L"HKCU\\Software\\Example", L"by the long name, such as HKEY_CURRENT_USER"},
+      {L"Temp\\*.log", L"nor a full path"},
+      {L"C:\\*\\Cache", L"* and ? are allowed in the last part only"},
+      {L"HKEY_CURRENT_USER\\Software|", L"write \"|@\" for the default value"},
+  };
+  for (const auto& [place, reason] : refused) {
+    EXPECT_EQ(Run({L"exclude", L"add", place}), kCliUsageError) << ToUtf8(place);
+    EXPECT_NE(FConsole.Errors.find(L"\"" + place + L"\" cannot be excluded: "), std::wstring::npos);
+    EXPECT_NE(FConsole.Errors.find(reason), std::wstring::npos) << ToUtf8(FConsole.Errors);
+  }
+  for (const std::vector<std::wstring>& args :
+       std::vector<std::vector<std::wstring>>{{L"exclude"},
+                                              {L"exclude", L"add"},
+                                              {L"exclude", L"remove", L"0"},
+                                              {L"exclude", L"remove", L"x"},
+                                              {L"exclude", L"list", L"--all"},
+                                              {L"exclude", L"clear"}}) {
+    EXPECT_EQ(Run(args), kCliUsageError) << ToUtf8(args.back());
+    EXPECT_NE(FConsole.Errors.find(L"Usage:"), std::wstring::npos);
+  }
+
+  ASSERT_EQ(Run({L"exclude", L"add", L"C:\\Keep"}), kCliSuccess);
+  const std::wstring file = ExclusionsFileIn(GetCLSettings().UserDataPath());
+  Machine().AddTextFile(file, "C:\\Keep\r\nKeep this too\r\n");
+  EXPECT_EQ(Run({L"exclude", L"list"}), kCliFailed);
+  EXPECT_TRUE(Has(L"1    C:\\Keep"));
+  EXPECT_NE(FConsole.Errors.find(L"is damaged (line 2 is no place)"), std::wstring::npos);
+  EXPECT_EQ(Run({L"exclude", L"add", L"C:\\Other"}), kCliFailed);
+  EXPECT_EQ(Run({L"exclude", L"remove", L"1"}), kCliFailed);
+  EXPECT_EQ(
+      Machine().FileContent(file),
+      (std::vector<uint8_t>{'C', ':', '\\', 'K', 'e', 'e', 'p', '\r', '\n', 'K', 'e',  'e',
+                            'p', ' ', 't',  'h', 'i', 's', ' ', 't',  'o',  'o', '\r', '\n'}));
 }

@@ -4,6 +4,7 @@
 #include "engine/FigDiskLocation.h"
 #include "engine/FigEngine.h"
 #include "platform/RegKey.h"
+#include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 
 #include <gtest/gtest.h>
@@ -326,7 +327,7 @@ TEST_F(FigScannersTest, WildcardsMatchWholeNamesWithoutRegardToCase) {
       {L"x", L"", false},
   };
   for (const auto& test : cases) {
-    EXPECT_EQ(MatchesWildcard(test.Name, test.Pattern), test.Matches)
+    EXPECT_EQ(kplat::MatchesWildcard(test.Name, test.Pattern), test.Matches)
         << std::wstring(test.Name) << L" / " << std::wstring(test.Pattern);
   }
 }

@@ -6,6 +6,7 @@
 
 #include "base/CLHelpers.h"
 #include "components/CLSkin.h"
+#include "engine/FigExclusions.h"
 #include "platform/TextCodec.h"
 #include "shell/CLMain.h"
 #include "support/FakeRegEdit.h"
@@ -1436,3 +1437,78 @@ TEST_F(MainWindowTest, ATopicDatabaseThatCannotBeUsedIsNamedAndNothingCanBeScann
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, AnIgnoredFindingLeavesTheResultListAtOnceAndForGood) {
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  const auto positions = [](const TfrmScanedResult& aDialog) {
+    std::vector<std::wstring> shown;
+    for (int i = 0; i < aDialog.lvResult->Items().Count(); ++i)
+      shown.push_back(aDialog.lvResult->Items().Item(i).SubItems().Strings(2));
+    return shown;
+  };
+  const auto choose = [](TfrmScanedResult& aDialog, int aRow, TMenuItem* aEntry) {
+    aDialog.lvResult->Items().Item(aRow).SetSelected(true);
+    // The menu the right mouse button (or the keyboard's menu key) opens.
+    aDialog.lvResult->MouseUp(TMouseButton::mbRight, 0, 4, 4);
+    EXPECT_TRUE(aEntry->Enabled());
+    aEntry->Click();
+  };
+  OpenResults(Page(), tcCJunkFile, [&](TfrmScanedResult& aDialog) {
+    ASSERT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp", kJunk + L"b.tmp"}));
+    choose(aDialog, 1, aDialog.miIgnoreItem);
+    EXPECT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp"}));
+    aDialog.btnOk->Click();
+  });
+  OpenResults(Page(), tcARegFix, [&](TfrmScanedResult& aDialog) {
+    choose(aDialog, 0, aDialog.miIgnoreFolder);
+    EXPECT_EQ(aDialog.lvResult->Items().Count(), 0);
+  });
+  OpenResults(Page(), tcCJunkFile, [&](TfrmScanedResult& aDialog) {
+    EXPECT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp"}));
+  });
+
+  // Nothing ignored is repaired.
+  form.actCure->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_FALSE(Machine().HasFile(kJunk + L"a.tmp"));
+  EXPECT_TRUE(Machine().HasFile(kJunk + L"b.tmp"));
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+
+  // The folder of a file takes every file in it along.
+  Machine().AddFile(kJunk + L"a.tmp", 10);
+  form.FigEngine().ResetStatus();
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 problem(s).");
+  OpenResults(Page(), tcCJunkFile, [&](TfrmScanedResult& aDialog) {
+    choose(aDialog, 0, aDialog.miIgnoreFolder);
+    EXPECT_EQ(aDialog.lvResult->Items().Count(), 0);
+  });
+  TFigExclusions list;
+  ASSERT_TRUE(list.Load(form.FigEngine().ExclusionsFile()));
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Items()[0].Place, kJunk + L"b.tmp");
+  EXPECT_EQ(list.Items()[1].Place, L"HKEY_CURRENT_USER\\" + kAppPaths + L"\\gone.exe");
+  EXPECT_EQ(list.Items()[2].Place, L"C:\\Work\\junk");
+}
+
+TEST_F(MainWindowTest, IgnoringIntoADamagedListChangesNothingAndSaysWhy) {
+  TfrmMain& form = Form();
+  FBox.Answers = {mr::No};
+  form.actScan->Execute();
+  ASSERT_TRUE(Idle());
+  Machine().AddTextFile(form.FigEngine().ExclusionsFile(), "C:\\Keep\r\nno place\r\n");
+  OpenResults(Page(), tcCJunkFile, [&](TfrmScanedResult& aDialog) {
+    aDialog.lvResult->Items().Item(0).SetSelected(true);
+    aDialog.miIgnoreItem->Click();
+    EXPECT_EQ(aDialog.lvResult->Items().Count(), 2);
+  });
+  ASSERT_FALSE(FBox.Texts.empty());
+  EXPECT_NE(FBox.Texts.back().find(L"is damaged (line 2 is no place)"), std::wstring::npos);
+  EXPECT_EQ(Machine().FileContent(form.FigEngine().ExclusionsFile()),
+            (std::vector<uint8_t>{'C', ':', '\\', 'K', 'e', 'e', 'p', '\r', '\n', 'n', 'o', ' ',
+                                  'p', 'l', 'a', 'c', 'e', '\r', '\n'}));
+}

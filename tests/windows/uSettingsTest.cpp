@@ -1,7 +1,9 @@
 #include "windows/uSettings.h"
 
 #include "base/CLDateUtils.h"
+#include "base/CLSettings.h"
 #include "engine/FigEngine.h"
+#include "engine/FigExclusions.h"
 #include "platform/TextCodec.h"
 #include "support/WindowTest.h"
 
@@ -335,4 +337,54 @@ TEST_F(SettingsWindow, OptimisationPageShowsWhatTheChosenProfilesChange) {
   window.cbSONO->SelectByUser(3);
   EXPECT_EQ(window.lblSONothing->Caption(),
             L"Choosing this network adds no optimisation of its own.");
+}
+
+TEST_F(SettingsWindow, TheExclusionsPageAddsChangesAndRemovesPlacesAndStoresThemWithTheRest) {
+  const std::wstring file = ExclusionsFileIn(GetCLSettings().UserDataPath());
+  const auto shown = [](const TfrmSettings& aWindow) {
+    std::vector<std::wstring> places;
+    for (int i = 0; i < aWindow.tvExclusions->Items().RootCount(); ++i)
+      places.push_back(aWindow.tvExclusions->Items().Root(i).Text());
+    return places;
+  };
+  {
+    TfrmSettings window(nullptr, FFigEngine);
+    window.SetPage(4);
+    EXPECT_TRUE(window.pnlIgnoreList->Visible());
+    for (const wchar_t* place : {L"C:\\Games\\*.sav", L"HKEY_CURRENT_USER\\Software\\Example|@",
+                                 L"%LocalAppData%\\Keep"}) {
+      window.edtExclusion->SetText(place);
+      window.btnExclusionAdd->Click();
+    }
+    window.edtExclusion->SetText(L"HKCU\\Software\\Example");
+    window.btnExclusionAdd->Click();
+    EXPECT_NE(window.lblExclusionsProblem->Caption().find(L"HKEY_CURRENT_USER"),
+              std::wstring::npos);
+    EXPECT_EQ(shown(window).size(), 3u);
+
+    // Choosing a line puts it in the edit, to change or remove.
+    window.tvExclusions->SetSelected(&window.tvExclusions->Items().Root(0));
+    EXPECT_EQ(window.edtExclusion->Text(), L"C:\\Games\\*.sav");
+    window.edtExclusion->SetText(L"C:\\Games\\Saves");
+    window.btnExclusionChange->Click();
+    EXPECT_TRUE(window.lblExclusionsProblem->Caption().empty());
+    window.tvExclusions->SetSelected(&window.tvExclusions->Items().Root(1));
+    window.btnExclusionRemove->Click();
+    EXPECT_EQ(shown(window),
+              (std::vector<std::wstring>{L"C:\\Games\\Saves", L"%LocalAppData%\\Keep"}));
+    // Nothing is stored before OK or Apply.
+    EXPECT_FALSE(Machine().HasFile(file));
+    window.btnApply->Click();
+  }
+  TFigExclusions stored;
+  ASSERT_TRUE(stored.Load(file));
+  ASSERT_EQ(stored.Count(), 2);
+  EXPECT_EQ(stored.Items()[1].Place, L"%LocalAppData%\\Keep");
+
+  // A damaged list is shown as far as it reads, and cannot be changed.
+  Machine().AddTextFile(file, "C:\\Keep\r\n??\r\n");
+  TfrmSettings window(nullptr, FFigEngine);
+  EXPECT_EQ(shown(window), (std::vector<std::wstring>{L"C:\\Keep"}));
+  EXPECT_FALSE(window.btnExclusionAdd->Enabled());
+  EXPECT_NE(window.lblExclusionsProblem->Caption().find(L"line 2"), std::wstring::npos);
 }

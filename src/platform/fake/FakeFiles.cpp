@@ -27,32 +27,6 @@ bool IsValidName(const std::wstring& aName) {
          std::none_of(aName.begin(), aName.end(), [](wchar_t c) { return c < 0x20; });
 }
 
-// Case-insensitive matching of * (any run) and ? (any one character).
-bool Glob(const std::wstring& aMask, const std::wstring& aName) {
-  size_t m = 0;
-  size_t n = 0;
-  size_t starMask = std::wstring::npos;
-  size_t starName = 0;
-  while (n < aName.size()) {
-    if (m < aMask.size() && (aMask[m] == L'?' || aMask[m] == aName[n])) {
-      ++m;
-      ++n;
-    } else if (m < aMask.size() && aMask[m] == L'*') {
-      starMask = m++;
-      starName = n;
-    } else if (starMask != std::wstring::npos) {
-      m = starMask + 1;
-      n = ++starName;
-    } else {
-      return false;
-    }
-  }
-  while (m < aMask.size() && aMask[m] == L'*') {
-    ++m;
-  }
-  return m == aMask.size();
-}
-
 // The system's matching rules: "*.*" is everything, and a trailing ".*" also matches a name
 // without any extension ("readme.*" finds "readme").
 bool MatchesMask(const std::wstring& aMask, const std::wstring& aName) {
@@ -61,11 +35,12 @@ bool MatchesMask(const std::wstring& aMask, const std::wstring& aName) {
   if (mask == L"*" || mask == L"*.*") {
     return true;
   }
-  if (Glob(mask, name)) {
+  if (MatchesWildcard(name, mask)) {
     return true;
   }
   return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, L".*") == 0 &&
-         name.find(L'.') == std::wstring::npos && Glob(mask.substr(0, mask.size() - 2), name);
+         name.find(L'.') == std::wstring::npos &&
+         MatchesWildcard(name, mask.substr(0, mask.size() - 2));
 }
 
 TFindData MakeFindData(const std::wstring& aName, const TFsNode& aNode) {

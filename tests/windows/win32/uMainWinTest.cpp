@@ -6,6 +6,8 @@
 #include "base/CLDateUtils.h"
 #include "base/CLHelpers.h"
 #include "components/CLSkin.h"
+#include "engine/FigExclusions.h"
+#include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 #include "shell/win32/CLMainWin.h"
 #include "support/RunUntil.h"
@@ -15,6 +17,8 @@
 #include "windows/uMaintain.h"
 #include "windows/uRestore.h"
 #include "windows/uScanedResult.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -769,3 +773,62 @@ TEST_F(MainWindowWin, ThePageOnShowHasItsButtonPushedIn) {
 }
 
 } // namespace
+
+TEST_F(MainWindowWin, TheResultListsMenuKeyIgnoresTheSelectedFinding) {
+  TfrmMain& form = OpenWithTestTopics();
+  ASSERT_FALSE(::testing::Test::HasFailure());
+  const std::wstring list = form.FigEngine().ExclusionsFile();
+  ::DeleteFileW(list.c_str());
+  TfrmMaintain& page = *form.Maintain();
+  form.actMaintainWindows->Execute();
+  form.ShowForm();
+  Click(*form.ButtonPanel()->Button(L"Scan"));
+  ASSERT_TRUE(
+      ktest::win32::PumpUntil([&form] { return !form.FigEngine().IsRunning(); }, kRunLimitMs));
+
+  // The keyboard's menu key on the selected row opens the menu; Down and Enter choose its first
+  // entry.
+  int rowsBefore = -1;
+  int rowsAfter = -1;
+  bool menuShot = false;
+  std::function<void()> inMenu = [&] {
+    HWND menu = ::FindWindowW(L"#32768", nullptr);
+    if (menu == nullptr || !::IsWindowVisible(menu)) {
+      GetCLMainThread().Post(inMenu);
+      return;
+    }
+    ::RedrawWindow(menu, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    menuShot = ktest::win32::SaveWindowPng(menu, ktest::win32::ScreenshotPath(L"result-menu"));
+    ::PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  };
+  std::function<void()> inDialog = [&] {
+    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
+    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
+    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
+      GetCLMainThread().Post(inDialog);
+      return;
+    }
+    HWND rows = ControlWindow(*dialog->lvResult);
+    rowsBefore = static_cast<int>(::SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0));
+    dialog->lvResult->Items().Item(0).SetSelected(true);
+    ::SetFocus(rows);
+    GetCLMainThread().Post(inMenu);
+    ::SendMessageW(dialogWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(rows), -1);
+    ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+    rowsAfter = static_cast<int>(::SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0));
+    ShootNow(dialogWindow, L"result-ignored");
+    Click(*dialog->btnCancel);
+  };
+  GetCLMainThread().Post(inDialog);
+  page.llResultJunkFiles->Click();
+  EXPECT_TRUE(menuShot);
+  EXPECT_EQ(rowsBefore, 3);
+  EXPECT_EQ(rowsAfter, 2);
+  TFigExclusions stored;
+  EXPECT_TRUE(stored.Load(list));
+  ASSERT_EQ(stored.Count(), 1);
+  EXPECT_TRUE(kplat::PathInFolder(stored.Items()[0].Place, FFolder))
+      << kplat::ToUtf8(stored.Items()[0].Place);
+  ::DeleteFileW(list.c_str());
+}

@@ -3,7 +3,9 @@
 #include "windows/uSettings.h"
 
 #include "base/CLHelpers.h"
+#include "base/CLSettings.h"
 #include "engine/FigEngine.h"
+#include "engine/FigExclusions.h"
 #include "platform/TextCodec.h"
 #include "support/ProgramFolder.h"
 #include "support/win32/TestProcess.h"
@@ -197,3 +199,40 @@ TEST_F(SettingsWin, ClickingAPrivacyRootsBoxGivesItsChildrenItsNewTick) {
 }
 
 } // namespace
+
+TEST_F(SettingsWin, EveryFormOfExclusionIsTypedAddedAndStored) {
+  const std::wstring file = ExclusionsFileIn(GetCLSettings().UserDataPath());
+  ::DeleteFileW(file.c_str());
+  const std::vector<std::wstring> places = {L"HKEY_CURRENT_USER\\Software\\Example",
+                                            L"HKEY_CURRENT_USER\\Software\\Example|Last",
+                                            L"HKEY_CURRENT_USER\\Software\\Example|@",
+                                            L"C:\\Some\\Folder",
+                                            L"C:\\Some\\File.txt",
+                                            L"%LocalAppData%\\Game\\*.log"};
+  {
+    TfrmSettings window(nullptr, FFigEngine);
+    window.ShowForm();
+    window.SetPage(4);
+    HWND edit = ControlWindow(*window.edtExclusion);
+    ASSERT_NE(edit, nullptr);
+    for (const std::wstring& place : places) {
+      // Typed into the edit on screen, then added with the button.
+      ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(place.c_str()));
+      Click(*window.btnExclusionAdd);
+    }
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"HKCU\\Software"));
+    Click(*window.btnExclusionAdd);
+    EXPECT_NE(window.lblExclusionsProblem->Caption().find(L"cannot be excluded"),
+              std::wstring::npos);
+    HWND tree = ControlWindow(*window.tvExclusions);
+    EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), static_cast<LRESULT>(places.size()));
+    ktest::win32::Shoot(FormWindow(window), L"settings-exclusions");
+    Click(*window.btnOk);
+  }
+  TFigExclusions stored;
+  ASSERT_TRUE(stored.Load(file));
+  ASSERT_EQ(stored.Count(), static_cast<int>(places.size()));
+  for (size_t i = 0; i < places.size(); ++i)
+    EXPECT_EQ(stored.Items()[i].Place, places[i]);
+  ::DeleteFileW(file.c_str());
+}
