@@ -226,8 +226,9 @@ bool TWinapp2Detector::ExistsOnDisk(const std::wstring& aFullPath) {
       continue;
     }
     if (const TNames& names = FolderNames(folder); names) {
-      if (std::any_of(names->begin(), names->end(),
-                      [&](const std::wstring& aName) { return MatchesWildcard(aName, last); })) {
+      if (std::any_of(names->begin(), names->end(), [&](const std::wstring& aName) {
+            return kplat::MatchesWildcard(aName, last);
+          })) {
         return true;
       }
       continue;
@@ -243,7 +244,7 @@ bool TWinapp2Detector::ExistsOnDisk(const std::wstring& aFullPath) {
     // The system's find also matches short (8.3) names; only the long name counts here.
     for (bool more = rc == kplat::err::Success; more && !matched;
          more = files.FindNext(find, data) == kplat::err::Success) {
-      matched = !kplat::IsDotEntry(data) && MatchesWildcard(data.Name, last);
+      matched = !kplat::IsDotEntry(data) && kplat::MatchesWildcard(data.Name, last);
     }
     if (rc == kplat::err::Success) {
       files.FindClose(find);

@@ -22,9 +22,10 @@ std::wstring Widen(const std::string& aText) {
   return std::wstring(aText.begin(), aText.end());
 }
 
-// GetAppString(L"..."), GetLibStringEx(L"...", ...), ShowMessageEx(L"...", ...), ...
+// GetAppString(L"..."), GetLibStringEx(L"...", ...), ShowMessageEx(L"...", ...), ...; a name
+// built at run time (L"Prefix." + suffix) is not a literal name.
 const std::regex
-    kLookup(R"re(\b(GetAppString|GetLibString|ShowMessageEx)(Ex)?\s*\(\s*L"([^"]+)")re");
+    kLookup(R"re(\b(GetAppString|GetLibString|ShowMessageEx)(Ex)?\s*\(\s*L"([^"]+)"\s*[,)])re");
 
 // (function without "Ex", text name) of every lookup by a literal name in aSource.
 std::vector<std::pair<std::string, std::string>> Lookups(const std::string& aSource) {
