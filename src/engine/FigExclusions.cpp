@@ -261,8 +261,12 @@ kplat::TErrorCode TFigExclusions::Save(const std::wstring& aFileName) const {
     text += item.Place + L"\r\n";
   }
   const std::string utf8 = kplat::ToUtf8(text);
-  std::vector<uint8_t> data{0xEF, 0xBB, 0xBF};
-  data.insert(data.end(), utf8.begin(), utf8.end());
+  // UTF-8 with its byte order mark, so that Notepad and the reader agree on the encoding.
+  std::vector<uint8_t> data(3 + utf8.size());
+  data[0] = 0xEF;
+  data[1] = 0xBB;
+  data[2] = 0xBF;
+  std::copy(utf8.begin(), utf8.end(), data.begin() + 3);
   return kplat::WriteFileAtomic(aFileName, data);
 }
 
