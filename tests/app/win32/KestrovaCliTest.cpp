@@ -255,7 +255,8 @@ TEST_F(KestrovaCli, ScanCureBackupsAndVerifiedRestore) {
   run = Run(L"backups --json");
   ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
   EXPECT_NE(run.Output.find("{\"index\": 1, "), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("\"changes\": 1, \"file\": \"" + kplat::ToUtf8(FBackupMade) + "\"}"),
+  EXPECT_NE(run.Output.find("\"changes\": 1, \"file\": \"" + kplat::ToUtf8(FBackupMade) +
+                            "\", \"files\": 1, \"fileBytes\": 4}"),
             std::string::npos)
       << run.Output;
   run = Run(L"backups");
@@ -265,7 +266,13 @@ TEST_F(KestrovaCli, ScanCureBackupsAndVerifiedRestore) {
   ASSERT_EQ(run.ExitCode, 0u) << run.Output << run.Errors;
   EXPECT_NE(run.Output.find("\"entries\": 1, \"verified\": 1, \"failed\": []"), std::string::npos)
       << run.Output;
+  EXPECT_NE(run.Output.find("\"files\": 1, \"filesRestored\": 1, \"filesKept\": [], "
+                            "\"filesFailed\": []"),
+            std::string::npos)
+      << run.Output;
   EXPECT_EQ(ReadDefault(kStale), L"C:\\KestrovaCliTest\\missing\\gone.exe");
+  // The junk file is back from the run's quarantine as it was.
+  EXPECT_EQ(ReadAll(FScratch + L"junk\\old.tmp"), "junk");
 }
 
 TEST_F(KestrovaCli, UsageAndTopicDatabaseErrors) {

@@ -273,8 +273,14 @@ TEST_F(DemoMachine, ScanAndRepairThroughTheRealWindow) {
   Click(FindControl(results, L"Button", L"OK"));
   ASSERT_TRUE(WaitFor([&] { return FindTopWindow(id, kResultClass) == nullptr; }));
 
-  // Repairing, then Ready again.
+  // Repairing, then Ready again. What the sweep helper empties cannot come back, and the
+  // question before the repair says so.
   Click(FindControl(main, L"Button", L"Cure"));
+  ASSERT_TRUE(WaitFor([&] { return (question = FindTopWindow(id, kDialogClass)) != nullptr; }));
+  ASSERT_TRUE(WaitFor([&] { return FindControl(question, L"Button", L"Yes") != nullptr; }));
+  EXPECT_TRUE(HasText(question, L"Do you want to go on?"));
+  Shoot(question, L"demo-undo-question");
+  Click(FindControl(question, L"Button", L"Yes"));
   ASSERT_TRUE(WaitFor([&] { return FindControl(main, L"Button", L"Stop") != nullptr; }));
   ASSERT_TRUE(WaitFor([&] { return HasText(main, L"]....."); }));
   Shoot(main, L"demo-repairing");
