@@ -435,13 +435,19 @@ void TfrmMain::DoCure() {
   // What cannot be undone is said before anything is deleted.
   if (!FFigCure->Unattended()) {
     const TUndoPlan plan = FFigCure->PlanUndo();
-    if ((plan.PermanentFiles > 0 || plan.SweepActions > 0) &&
-        FEngine->ShowMessageEx(
-            L"MSGBox.CureUndo",
-            {std::to_wstring(plan.RestorableFiles), FormatMegabytes(double(plan.RestorableBytes)),
-             std::to_wstring(plan.PermanentFiles), FormatMegabytes(double(plan.PermanentBytes)),
-             plan.SweepActions > 0 ? FEngine->GetAppString(L"MSGBox.CureSweepNoUndo") + L" " : L""},
-            false, mr::None, mb::YesNo, TMsgDlgType::mtConfirmation, 0) != mr::Yes)
+    std::wstring lost;
+    if (plan.PermanentFiles > 0)
+      lost = FEngine->GetAppStringEx(L"MSGBox.CureFilesNoUndo",
+                                     {std::to_wstring(plan.PermanentFiles),
+                                      FormatMegabytes(double(plan.PermanentBytes))}) +
+             L" ";
+    if (plan.SweepActions > 0)
+      lost += FEngine->GetAppString(L"MSGBox.CureSweepNoUndo") + L" ";
+    if (!lost.empty() && FEngine->ShowMessageEx(
+                             L"MSGBox.CureUndo",
+                             {std::to_wstring(plan.RestorableFiles),
+                              FormatMegabytes(double(plan.RestorableBytes)), lost},
+                             false, mr::None, mb::YesNo, TMsgDlgType::mtConfirmation, 0) != mr::Yes)
       return;
   }
   // A run whose backup file or index cannot be written changes nothing; the user hears why.
