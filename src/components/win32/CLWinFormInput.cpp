@@ -47,7 +47,7 @@ bool TFormWindow::ChildMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam, LRESUL
     auto* header = reinterpret_cast<NMHDR*>(aLParam);
     if (header == nullptr)
       return false;
-    if (TControlSite* site = SiteOwning(header->hwndFrom))
+    if (TControlSite* site = SiteOfWindow(header->hwndFrom))
       return site->Notify(*header, aResult);
     return false;
   }
@@ -182,6 +182,18 @@ LRESULT CALLBACK TFormWindow::MouseSubclass(HWND aWindow, UINT aMsg, WPARAM aWPa
     // form, so both are looked up again afterwards.
     const LRESULT result = ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
     MouseButton(aWindow, aMsg, aWParam, aLParam);
+    return result;
+  }
+  case WM_NOTIFY: {
+    // A part the control made itself (a list view's header) tells the control, not the form;
+    // the site hears it once the control has taken the change in.
+    const LRESULT result = ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
+    auto* header = reinterpret_cast<NMHDR*>(aLParam);
+    TControlSite* site = header != nullptr ? SiteOfAny(aWindow, self) : nullptr;
+    if (site != nullptr && site->OwnsWindow(header->hwndFrom)) {
+      LRESULT ignored = 0;
+      site->Notify(*header, ignored);
+    }
     return result;
   }
   default:

@@ -10,7 +10,7 @@ public:
   void Place() override;
   void PropertyChanged(std::wstring_view aProperty) override;
   bool HoldsButtonDown() const override { return true; }
-  // The column header, whose notifications the list view passes on.
+  // The column header, which tells the list view of the widths the user gives the columns.
   bool OwnsWindow(HWND aWindow) const override;
   bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
 

@@ -63,6 +63,12 @@ TEST_F(ScanedResultWin, TheKeyboardMovesThePositionAndKeptWidthsAreRestored) {
   EXPECT_EQ(dialog->edtPosition->Text(), kLongFile);
   EXPECT_EQ(ktest::win32::WindowText(edit), kLongFile);
   ktest::win32::Shoot(FormWindow(*dialog), L"result-list-position");
+
+  // A width the list view's header reports, as after the user drags it, is kept on closing.
+  ::SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, 200);
+  EXPECT_EQ(dialog->lvResult->Columns().Items(0).Width(), 200);
+  dialog->HideForm();
+  EXPECT_EQ(GetCLSettings().GetSettingString(L"ResultList.ColumnWidths"), L"200,180,80");
 }
 
 } // namespace
