@@ -5,6 +5,8 @@
 // separated by tabs.
 
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <string>
 
 inline void PrintBenchRow(const std::string& aWork, double aFigure, double aReference,
@@ -13,3 +15,17 @@ inline void PrintBenchRow(const std::string& aWork, double aFigure, double aRefe
               aReferenceName.c_str(), aUnit, aGoal);
   std::fflush(stdout);
 }
+
+// The entry point of a benchmark run as aBench(size), the size from its first argument or
+// aDefaultSize. The Windows build links with -municode, whose start-up code calls wmain.
+#ifdef _WIN32
+#define KESTROVA_BENCH_MAIN(aBench, aDefaultSize)                                                  \
+  int wmain(int argc, wchar_t** argv) {                                                            \
+    return aBench(argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : aDefaultSize);  \
+  }
+#else
+#define KESTROVA_BENCH_MAIN(aBench, aDefaultSize)                                                  \
+  int main(int argc, char** argv) {                                                                \
+    return aBench(argc > 1 ? std::atoi(argv[1]) : aDefaultSize);                                   \
+  }
+#endif

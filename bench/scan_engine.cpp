@@ -235,12 +235,4 @@ int Run(int aCount) {
 
 } // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  return Run(argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 100000);
-}
-#else
-int main(int argc, char** argv) {
-  return Run(argc > 1 ? std::atoi(argv[1]) : 100000);
-}
-#endif
+KESTROVA_BENCH_MAIN(Run, 100000)

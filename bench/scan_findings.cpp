@@ -128,13 +128,4 @@ int Bench(int aFiles) {
 
 } // namespace
 
-#ifdef _WIN32
-// The Windows build links with -municode, whose start-up code calls wmain.
-int wmain(int argc, wchar_t** argv) {
-  return Bench(argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 1000000);
-}
-#else
-int main(int argc, char** argv) {
-  return Bench(argc > 1 ? std::atoi(argv[1]) : 1000000);
-}
-#endif
+KESTROVA_BENCH_MAIN(Bench, 1000000)

@@ -57,4 +57,20 @@ std::wstring WindowText(HWND aWindow);
 // The text of a list view's cell.
 std::wstring ListText(HWND aList, int aRow, int aColumn);
 
+// Runs aThen(form, window) on the main thread once a visible window of class aClass holds a
+// TShown: a modal dialog that what runs next opens. Looks again each time the main thread is
+// idle, for at most 30 seconds.
+template <typename TShown, typename TThen>
+void WhenShown(const wchar_t* aClass, TThen aThen,
+               ULONGLONG aDeadline = ::GetTickCount64() + 30000) {
+  GetCLMainThread().Post([=] {
+    HWND window = ::FindWindowW(aClass, nullptr);
+    auto* form = dynamic_cast<TShown*>(FormFromWindow(window));
+    if (form != nullptr && ::IsWindowVisible(window))
+      aThen(*form, window);
+    else if (::GetTickCount64() < aDeadline)
+      WhenShown<TShown>(aClass, aThen, aDeadline);
+  });
+}
+
 } // namespace ktest::win32

@@ -232,24 +232,18 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
 
   // The result dialog: shown, photographed and left with "two.tmp" unticked.
   bool shot = false;
-  std::function<void()> inDialog = [&] {
-    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
-    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
-    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
-      GetCLMainThread().Post(inDialog);
-      return;
-    }
-    for (int i = 0; i < dialog->lvResult->Items().Count(); ++i) {
-      if (dialog->lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
-        dialog->lvResult->ToggleCheckByUser(i);
-    }
-    ShootNow(dialogWindow, L"main-result-list");
-    shot = true;
-    Click(*dialog->btnOk);
-    EXPECT_EQ(dialog->ModalResult(), mr::OK);
-  };
+  ktest::win32::WhenShown<TfrmScanedResult>(
+      L"TfrmScanedResult", [&](TfrmScanedResult& dialog, HWND dialogWindow) {
+        for (int i = 0; i < dialog.lvResult->Items().Count(); ++i) {
+          if (dialog.lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
+            dialog.lvResult->ToggleCheckByUser(i);
+        }
+        ShootNow(dialogWindow, L"main-result-list");
+        shot = true;
+        Click(*dialog.btnOk);
+        EXPECT_EQ(dialog.ModalResult(), mr::OK);
+      });
   const int ticked = form.FigCure().GetCheckedItem();
-  GetCLMainThread().Post(inDialog);
   page.llResultJunkFiles->Click();
   EXPECT_TRUE(shot);
   EXPECT_EQ(form.FigCure().GetCheckedItem(), ticked - 1);
@@ -636,24 +630,18 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
 
   // The result list holds only what is left, with why.
   bool shot = false;
-  std::function<void()> inDialog = [&] {
-    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
-    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
-    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
-      GetCLMainThread().Post(inDialog);
-      return;
-    }
-    EXPECT_EQ(dialog->lvResult->Items().Count(), 1);
-    if (dialog->lvResult->Items().Count() == 1) {
-      EXPECT_EQ(dialog->lvResult->Items().Item(0).SubItems().Strings(0).rfind(
-                    L"Junk file - not repaired: it is open in another program", 0),
-                0u);
-    }
-    ShootNow(dialogWindow, L"main-not-repaired-list");
-    shot = true;
-    Click(*dialog->btnCancel);
-  };
-  GetCLMainThread().Post(inDialog);
+  ktest::win32::WhenShown<TfrmScanedResult>(
+      L"TfrmScanedResult", [&](TfrmScanedResult& dialog, HWND dialogWindow) {
+        EXPECT_EQ(dialog.lvResult->Items().Count(), 1);
+        if (dialog.lvResult->Items().Count() == 1) {
+          EXPECT_EQ(dialog.lvResult->Items().Item(0).SubItems().Strings(0).rfind(
+                        L"Junk file - not repaired: it is open in another program", 0),
+                    0u);
+        }
+        ShootNow(dialogWindow, L"main-not-repaired-list");
+        shot = true;
+        Click(*dialog.btnCancel);
+      });
   page.llResultJunkFiles->Click();
   EXPECT_TRUE(shot);
 }
@@ -802,25 +790,19 @@ TEST_F(MainWindowWin, TheResultListsMenuKeyIgnoresTheSelectedFinding) {
     ::PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
     ::PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
   };
-  std::function<void()> inDialog = [&] {
-    HWND dialogWindow = ::FindWindowW(L"TfrmScanedResult", nullptr);
-    auto* dialog = dynamic_cast<TfrmScanedResult*>(FormFromWindow(dialogWindow));
-    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
-      GetCLMainThread().Post(inDialog);
-      return;
-    }
-    HWND rows = ControlWindow(*dialog->lvResult);
-    rowsBefore = static_cast<int>(::SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0));
-    dialog->lvResult->Items().Item(0).SetSelected(true);
-    ::SetFocus(rows);
-    GetCLMainThread().Post(inMenu);
-    ::SendMessageW(dialogWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(rows), -1);
-    ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
-    rowsAfter = static_cast<int>(::SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0));
-    ShootNow(dialogWindow, L"result-ignored");
-    Click(*dialog->btnCancel);
-  };
-  GetCLMainThread().Post(inDialog);
+  ktest::win32::WhenShown<TfrmScanedResult>(
+      L"TfrmScanedResult", [&](TfrmScanedResult& dialog, HWND dialogWindow) {
+        HWND rows = ControlWindow(*dialog.lvResult);
+        rowsBefore = static_cast<int>(::SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0));
+        dialog.lvResult->Items().Item(0).SetSelected(true);
+        ::SetFocus(rows);
+        GetCLMainThread().Post(inMenu);
+        ::SendMessageW(dialogWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(rows), -1);
+        ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+        rowsAfter = static_cast<int>(::SendMessageW(rows, LVM_GETITEMCOUNT, 0, 0));
+        ShootNow(dialogWindow, L"result-ignored");
+        Click(*dialog.btnCancel);
+      });
   page.llResultJunkFiles->Click();
   EXPECT_TRUE(menuShot);
   EXPECT_EQ(rowsBefore, 3);

@@ -76,24 +76,16 @@ TEST_F(PagesWin, HomeAndStatisticsShowTheShippedData) {
 
   // The statistics window, opened by the page's link, shows the totals in its list.
   bool shown = false;
-  const ULONGLONG deadline = ::GetTickCount64() + 30000;
-  std::function<void()> inDialog = [&] {
-    HWND dialogWindow = ::FindWindowW(L"TfrmStatistics", nullptr);
-    auto* dialog = dynamic_cast<TfrmStatistics*>(FormFromWindow(dialogWindow));
-    if (dialog == nullptr || !::IsWindowVisible(dialogWindow)) {
-      if (::GetTickCount64() < deadline)
-        GetCLMainThread().Post(inDialog);
-      return;
-    }
-    HWND list = ControlWindow(*dialog->lvStatistics);
-    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 8);
-    EXPECT_EQ(ListText(list, 0, 1), L"48213");
-    EXPECT_EQ(ListText(list, 3, 1), FormatMegabytes(1572864));
-    Shoot(dialogWindow, L"statistics");
-    shown = true;
-    ::SendMessageW(ControlWindow(*dialog->btnClose), BM_CLICK, 0, 0);
-  };
-  GetCLMainThread().Post(inDialog);
+  ktest::win32::WhenShown<TfrmStatistics>(
+      L"TfrmStatistics", [&](TfrmStatistics& dialog, HWND dialogWindow) {
+        HWND list = ControlWindow(*dialog.lvStatistics);
+        EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 8);
+        EXPECT_EQ(ListText(list, 0, 1), L"48213");
+        EXPECT_EQ(ListText(list, 3, 1), FormatMegabytes(1572864));
+        Shoot(dialogWindow, L"statistics");
+        shown = true;
+        ::SendMessageW(ControlWindow(*dialog.btnClose), BM_CLICK, 0, 0);
+      });
   HWND link = ControlWindow(*home.llViewSS);
   NMHDR click{link, static_cast<UINT_PTR>(::GetDlgCtrlID(link)), static_cast<UINT>(NM_CLICK)};
   ::SendMessageW(::GetParent(link), WM_NOTIFY, click.idFrom, reinterpret_cast<LPARAM>(&click));
