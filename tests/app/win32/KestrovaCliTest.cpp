@@ -6,6 +6,7 @@
 #include "appengine/CLEngine.h"
 #include "base/CLHelpers.h"
 #include "base/CLSettings.h"
+#include "engine/FigExclusions.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/TestProcess.h"
@@ -162,6 +163,8 @@ protected:
     // The backups this test made go, and the index is as it was.
     if (!FBackupMade.empty()) {
       DeleteFileW((FBackup + L"\\" + FBackupMade).c_str());
+      ktest::win32::RemoveTree(FBackup + L"\\" + FBackupMade.substr(0, FBackupMade.rfind(L'.')) +
+                               L".files");
       WriteAll(FBackup + L"\\info.rec", FIndexBefore);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey.c_str());
@@ -273,6 +276,47 @@ TEST_F(KestrovaCli, ScanCureBackupsAndVerifiedRestore) {
   EXPECT_EQ(ReadDefault(kStale), L"C:\\KestrovaCliTest\\missing\\gone.exe");
   // The junk file is back from the run's quarantine as it was.
   EXPECT_EQ(ReadAll(FScratch + L"junk\\old.tmp"), "junk");
+}
+
+TEST_F(KestrovaCli, EveryFormOfExclusionKeepsItsPlaceOutOfAScan) {
+  const std::wstring list = ExclusionsFileIn(ExtractFilePath(FBackup));
+  const bool hadList = Exists(list);
+  const std::string listBefore = ReadAll(list);
+  DeleteFileW(list.c_str());
+  const std::wstring topics = L" --topics \"" + FTopics + L"\" --json";
+  const std::string staleKey = "File [" + Escaped(kStale) + "]";
+  const std::string junkFile = "\"name\": \"old.tmp\"";
+  const struct {
+    std::wstring Place;
+    const std::string& Hidden;
+    const std::string& Shown;
+  } cases[] = {
+      {L"HKEY_CURRENT_USER\\" + kAppPaths, staleKey, junkFile},
+      {L"HKEY_CURRENT_USER\\" + kStale + L"|@", staleKey, junkFile},
+      {FScratch + L"junk", junkFile, staleKey},
+      {FScratch + L"junk\\old.tmp", junkFile, staleKey},
+      {FScratch + L"junk\\*.TMP", junkFile, staleKey},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(kplat::ToUtf8(test.Place));
+    TRun run = Run(L"exclude add \"" + test.Place + L"\"");
+    ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+    run = Run(L"exclude list --json");
+    EXPECT_NE(run.Output.find("{\"index\": 1, \"place\": \"" + Escaped(test.Place) + "\"}"),
+              std::string::npos)
+        << run.Output;
+    run = Run(L"scan" + topics);
+    EXPECT_EQ(run.Output.find(test.Hidden), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find(test.Shown), std::string::npos) << run.Output;
+    EXPECT_EQ(Run(L"exclude remove 1").ExitCode, 0u);
+  }
+  EXPECT_EQ(Run(L"exclude add HKCU\\Software").ExitCode, 2u);
+  EXPECT_EQ(Run(L"exclude remove 1").ExitCode, 1u);
+  if (hadList) {
+    WriteAll(list, listBefore);
+  } else {
+    DeleteFileW(list.c_str());
+  }
 }
 
 TEST_F(KestrovaCli, UsageAndTopicDatabaseErrors) {
