@@ -39,6 +39,14 @@ std::wstring JsonNumber(int64_t aValue) {
   return std::to_wstring(aValue);
 }
 
+// A list of aCount objects, one to a line ("[]" when empty); aObject(i) writes the i-th.
+template <typename TObject> std::wstring JsonList(size_t aCount, TObject aObject) {
+  std::wstring json = L"[";
+  for (size_t i = 0; i < aCount; ++i)
+    json += (i > 0 ? L",\n " : L"\n ") + aObject(i);
+  return json + (aCount == 0 ? L"]\n" : L"\n]\n");
+}
+
 // Columns padded to their widest cell, separated by two blanks.
 std::wstring FormatTable(const std::vector<std::vector<std::wstring>>& aRows) {
   std::vector<size_t> widths;
@@ -241,15 +249,13 @@ int TCliSession::Topics() {
     return *failed;
   }
   if (FOptions.Json) {
-    std::wstring json = L"[";
-    for (int i = 0; i < scan.TopicCount(); ++i) {
-      const TFigTopic& topic = *scan.GetTopic(i);
-      json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"name\": ") + JsonString(topic.Name()) +
-              L", \"category\": " + JsonString(GetEnumName(topic.Category())) + L", \"rule\": " +
-              JsonString(RuleStyleText(topic)) + L", \"enabled\": " + JsonBool(topic.Enabled()) +
-              L", \"locations\": " + JsonNumber(topic.LocationsCount()) + L"}";
-    }
-    FConsole.Out(json + L"\n]\n");
+    FConsole.Out(JsonList(scan.TopicCount(), [&](size_t i) {
+      const TFigTopic& topic = *scan.GetTopic(static_cast<int>(i));
+      return L"{\"name\": " + JsonString(topic.Name()) + L", \"category\": " +
+             JsonString(GetEnumName(topic.Category())) + L", \"rule\": " +
+             JsonString(RuleStyleText(topic)) + L", \"enabled\": " + JsonBool(topic.Enabled()) +
+             L", \"locations\": " + JsonNumber(topic.LocationsCount()) + L"}";
+    }));
     return kCliSuccess;
   }
   std::vector<std::vector<std::wstring>> rows{SplitHeadings(Text(L"CLI.TopicHeadings"))};
@@ -467,16 +473,13 @@ int TCliSession::Backups() {
   const bool loaded = LoadBackups(center);
   const std::vector<TBackupRow>& rows = center.Rows();
   if (FOptions.Json) {
-    std::wstring json = L"[";
-    for (size_t i = 0; i < rows.size(); ++i) {
-      json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"index\": ") +
-              JsonNumber(static_cast<int64_t>(i) + 1) + L", \"datetime\": " +
-              JsonString(rows[i].DateTime) + L", \"changes\": " + rows[i].Changes +
-              L", \"file\": " + JsonString(ExtractFileName(rows[i].FileName)) + L", \"files\": " +
-              JsonNumber(rows[i].Files) + L", \"fileBytes\": " +
-              JsonNumber(static_cast<int64_t>(rows[i].FileBytes)) + L"}";
-    }
-    FConsole.Out(json + (rows.empty() ? L"]\n" : L"\n]\n"));
+    FConsole.Out(JsonList(rows.size(), [&](size_t i) {
+      return L"{\"index\": " + JsonNumber(static_cast<int64_t>(i) + 1) + L", \"datetime\": " +
+             JsonString(rows[i].DateTime) + L", \"changes\": " + rows[i].Changes + L", \"file\": " +
+             JsonString(ExtractFileName(rows[i].FileName)) + L", \"files\": " +
+             JsonNumber(rows[i].Files) + L", \"fileBytes\": " +
+             JsonNumber(static_cast<int64_t>(rows[i].FileBytes)) + L"}";
+    }));
   } else if (rows.empty()) {
     FConsole.Out(Text(L"CLI.NoBackups") + L"\n");
   } else {
@@ -582,13 +585,10 @@ int TCliSession::Exclude() {
   if (FOptions.Action == L"list") {
     const std::vector<TFigExclusion>& items = list.Items();
     if (FOptions.Json) {
-      std::wstring json = L"[";
-      for (size_t i = 0; i < items.size(); ++i) {
-        json += (i > 0 ? L",\n " : L"\n ") + std::wstring(L"{\"index\": ") +
-                JsonNumber(static_cast<int64_t>(i) + 1) + L", \"place\": " +
-                JsonString(items[i].Place) + L"}";
-      }
-      FConsole.Out(json + (items.empty() ? L"]\n" : L"\n]\n"));
+      FConsole.Out(JsonList(items.size(), [&](size_t i) {
+        return L"{\"index\": " + JsonNumber(static_cast<int64_t>(i) + 1) + L", \"place\": " +
+               JsonString(items[i].Place) + L"}";
+      }));
     } else if (items.empty()) {
       FConsole.Out(Text(L"CLI.NoExclusions") + L"\n");
     } else {
