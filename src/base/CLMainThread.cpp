@@ -22,6 +22,9 @@ TCLMainThread* GMainThread = nullptr;
 // idle loop looks at it again after this much real time at the latest.
 constexpr uint32_t kRecheckMs = 10;
 
+// How soon a worker waiting for the main thread notices that it was asked to stop.
+constexpr uint32_t kStopCheckMs = 20;
+
 // Posted calls and timer ticks have no caller to hand an exception to; one that escapes them ends
 // the program here rather than unwinding through the loop (or the system's window procedure).
 void RunUnanswered(const TMainThreadProc& aProc) noexcept {
@@ -122,27 +125,20 @@ bool TCLCallQueue::Call(TMainThreadProc aProc, std::stop_token aStop) {
   call->Waited = true;
   bool answered = false;
   std::exception_ptr error;
-  {
-    // Registered outside the lock: the callback runs at once when the stop came in between, and
-    // the callback's destructor waits for a callback running on another thread, which takes the
-    // lock itself.
-    std::stop_callback onStop(aStop, [this, call] {
-      {
-        std::lock_guard lock(FLock);
-        if (call->State != TState::Queued) {
-          return;
-        }
+  if (Push(call)) {
+    // A stop request is looked for between bounded waits rather than heard through a
+    // std::stop_callback: removing a callback while the stopping thread runs it waits on a
+    // semaphore, and the MinGW library's semaphore can miss its wake-up and wait for ever.
+    std::unique_lock lock(FLock);
+    while (!FAnswered.wait_for(lock, std::chrono::milliseconds(kStopCheckMs), [&] {
+      return call->State == TState::Done || call->State == TState::Refused;
+    })) {
+      if (aStop.stop_requested() && call->State == TState::Queued) {
         call->State = TState::Refused;
       }
-      FAnswered.notify_all();
-    });
-    if (Push(call)) {
-      std::unique_lock lock(FLock);
-      FAnswered.wait(lock,
-                     [&] { return call->State == TState::Done || call->State == TState::Refused; });
-      answered = call->State == TState::Done;
-      error = call->Error;
     }
+    answered = call->State == TState::Done;
+    error = call->Error;
   }
   Leave();
   if (error) {

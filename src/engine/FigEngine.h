@@ -340,7 +340,7 @@ private:
   std::atomic<bool> FFinished{false};
   bool FEndReported = false; // main thread only
   std::mutex FPauseLock;
-  std::condition_variable_any FPauseChanged;
+  std::condition_variable FPauseChanged;
   std::stop_source FStop;
   std::thread FThread;
 };

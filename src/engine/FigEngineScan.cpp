@@ -293,9 +293,10 @@ TFigScanedItem TFigScanThread::ScannedItem() const {
 
 bool TFigScanThread::Proceed() {
   if (FPauseFlag.load()) {
+    // Terminate asks to stop under this lock, so its wake-up cannot fall between the check and
+    // the wait. No stop_token wait: its callback's removal can hang with the MinGW library.
     std::unique_lock lock(FPauseLock);
-    const std::stop_token stop = FStop.get_token();
-    FPauseChanged.wait(lock, stop, [this] { return !FPauseFlag.load(); });
+    FPauseChanged.wait(lock, [this] { return !FPauseFlag.load() || FStop.stop_requested(); });
   }
   return !Terminated();
 }
