@@ -52,6 +52,7 @@ Update.NetError=The update server could not be reached. Your computer may be off
 
 [AppRes]
 AppName=Kestrova
+CLI.BackupDetailHeadings=Kind|Name or size|Place
 CLI.BackupFile=Backup file: {1}
 CLI.BackupHeadings=No.|Datetime|Changes|File
 CLI.BackupsFailed=The backups cannot be listed: {1}
