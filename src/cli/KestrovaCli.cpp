@@ -546,15 +546,15 @@ int TCliSession::BackupDetails(TRestoreCenter& aCenter) {
     std::vector<std::vector<std::wstring>> table{SplitHeadings(Text(L"CLI.BackupDetailHeadings"))};
     const std::wstring removed = L" (" + Text(L"Restore.RemovedByRestore") + L")";
     for (const TBackupKeyDetail& key : details.Keys) {
-      const std::wstring place = key.Root + (key.Path.empty() ? L"" : L"\\" + key.Path);
       if (key.Values.empty()) {
-        table.push_back({Text(L"Restore.KindKey"), key.Delete ? removed.substr(1) : L"", place});
+        table.push_back(
+            {Text(L"Restore.KindKey"), key.Delete ? removed.substr(1) : L"", key.Place()});
       }
       for (const TBackupValueDetail& value : key.Values) {
         table.push_back({Text(L"Restore.KindValue"),
                          (value.Name.empty() ? Text(L"Restore.DefaultValue") : value.Name) +
                              (value.Delete ? removed : L""),
-                         place});
+                         key.Place()});
       }
     }
     for (const TQuarantineEntry& file : details.Files) {

@@ -97,6 +97,8 @@ struct TBackupKeyDetail {
   std::wstring Path;   // below the root
   bool Delete = false; // a restore removes the key (the run made it)
   std::vector<TBackupValueDetail> Values;
+  // "root\path", as the registry editor names the key.
+  std::wstring Place() const { return Path.empty() ? Root : Root + L"\\" + Path; }
 };
 struct TBackupDetails {
   // In file order; entries of one key that follow each other are one key.

@@ -141,15 +141,14 @@ void TfrmRestore::ShowDetails(int aRow) {
   const bool read = ReadBackupDetails(row.FileName, kDetailEntries, kDetailFiles, details, error);
   const std::wstring removed = L" (" + engine->GetAppString(L"Restore.RemovedByRestore") + L")";
   for (const TBackupKeyDetail& key : details.Keys) {
-    const std::wstring place = key.Root + (key.Path.empty() ? L"" : L"\\" + key.Path);
     if (key.Values.empty())
       AddDetail(engine->GetAppString(L"Restore.KindKey"), key.Delete ? removed.substr(1) : L"",
-                place);
+                key.Place());
     for (const TBackupValueDetail& value : key.Values)
       AddDetail(engine->GetAppString(L"Restore.KindValue"),
                 (value.Name.empty() ? engine->GetAppString(L"Restore.DefaultValue") : value.Name) +
                     (value.Delete ? removed : L""),
-                place);
+                key.Place());
   }
   if (details.MoreEntries) {
     // The row's count covers the whole file; it is read only as far as the list shows.
