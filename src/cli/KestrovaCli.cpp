@@ -12,8 +12,10 @@
 #include "engine/FigExclusions.h"
 #include "engine/FigPrograms.h"
 #include "platform/FileIO.h"
+#include "platform/Sha256.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 namespace {
@@ -45,6 +47,13 @@ template <typename TObject> std::wstring JsonList(size_t aCount, TObject aObject
   for (size_t i = 0; i < aCount; ++i)
     json += (i > 0 ? L",\n " : L"\n ") + aObject(i);
   return json + (aCount == 0 ? L"]\n" : L"\n]\n");
+}
+
+// JsonList's list as a member of an object: without its last line break.
+template <typename TObject> std::wstring JsonMember(size_t aCount, TObject aObject) {
+  std::wstring json = JsonList(aCount, aObject);
+  json.pop_back();
+  return json;
 }
 
 // Columns padded to their widest cell, separated by two blanks.
@@ -131,6 +140,8 @@ private:
   // Lists the backups as the Restore Center does; false, reported, when that fails.
   bool LoadBackups(TRestoreCenter& aCenter);
   int Backups();
+  // What backup number FOptions.BackupNumber changed.
+  int BackupDetails(TRestoreCenter& aCenter);
   int Restore();
   int Exclude();
   // Reads the list of exclusions; false, reported, when the file is damaged.
@@ -471,6 +482,9 @@ int TCliSession::Backups() {
   TRestoreCenter center(BackupFolder());
   // An index that cannot be written still lists what it holds.
   const bool loaded = LoadBackups(center);
+  if (FOptions.BackupNumber > 0) {
+    return loaded ? BackupDetails(center) : kCliFailed;
+  }
   const std::vector<TBackupRow>& rows = center.Rows();
   if (FOptions.Json) {
     FConsole.Out(JsonList(rows.size(), [&](size_t i) {
@@ -491,6 +505,72 @@ int TCliSession::Backups() {
     FConsole.Out(FormatTable(table));
   }
   return loaded ? kCliSuccess : kCliFailed;
+}
+
+int TCliSession::BackupDetails(TRestoreCenter& aCenter) {
+  const int count = static_cast<int>(aCenter.Rows().size());
+  if (FOptions.BackupNumber > count) {
+    Fail(Text(L"CLI.NoSuchBackup",
+              {std::to_wstring(FOptions.BackupNumber), std::to_wstring(count)}));
+    return kCliFailed;
+  }
+  const TBackupRow& row = aCenter.Rows()[static_cast<size_t>(FOptions.BackupNumber - 1)];
+  TBackupDetails details;
+  std::wstring error;
+  const bool read = ReadBackupDetails(row.FileName, SIZE_MAX, SIZE_MAX, details, error);
+  if (FOptions.Json) {
+    const std::wstring keys = JsonMember(details.Keys.size(), [&](size_t i) {
+      const TBackupKeyDetail& key = details.Keys[i];
+      std::wstring values;
+      for (size_t v = 0; v < key.Values.size(); ++v) {
+        values += (v > 0 ? L", " : L"") + std::wstring(L"{\"name\": ") +
+                  JsonString(key.Values[v].Name) + L", \"delete\": " +
+                  JsonBool(key.Values[v].Delete) + L"}";
+      }
+      return L"{\"root\": " + JsonString(key.Root) + L", \"path\": " + JsonString(key.Path) +
+             L", \"delete\": " + JsonBool(key.Delete) + L", \"values\": [" + values + L"]}";
+    });
+    const std::wstring files = JsonMember(details.Files.size(), [&](size_t i) {
+      const TQuarantineEntry& file = details.Files[i];
+      return L"{\"path\": " + JsonString(file.Path) + L", \"size\": " +
+             JsonNumber(static_cast<int64_t>(file.Size)) + L", \"sha256\": " +
+             JsonString(kplat::DigestText(file.Digest)) + L"}";
+    });
+    const std::wstring folders = JsonMember(
+        details.Folders.size(), [&](size_t i) { return JsonString(details.Folders[i]); });
+    FConsole.Out(L"{\"index\": " + JsonNumber(FOptions.BackupNumber) + L", \"datetime\": " +
+                 JsonString(row.DateTime) + L", \"file\": " +
+                 JsonString(ExtractFileName(row.FileName)) + L",\n\"keys\": " + keys +
+                 L", \"files\": " + files + L", \"folders\": " + folders + L"}\n");
+  } else {
+    std::vector<std::vector<std::wstring>> table{SplitHeadings(Text(L"CLI.BackupDetailHeadings"))};
+    const std::wstring removed = L" (" + Text(L"Restore.RemovedByRestore") + L")";
+    for (const TBackupKeyDetail& key : details.Keys) {
+      if (key.Values.empty()) {
+        table.push_back(
+            {Text(L"Restore.KindKey"), key.Delete ? removed.substr(1) : L"", key.Place()});
+      }
+      for (const TBackupValueDetail& value : key.Values) {
+        table.push_back({Text(L"Restore.KindValue"),
+                         (value.Name.empty() ? Text(L"Restore.DefaultValue") : value.Name) +
+                             (value.Delete ? removed : L""),
+                         key.Place()});
+      }
+    }
+    for (const TQuarantineEntry& file : details.Files) {
+      table.push_back({Text(L"Restore.KindFile"),
+                       Text(L"Restore.Bytes", {std::to_wstring(file.Size)}), file.Path});
+    }
+    for (const std::wstring& folder : details.Folders) {
+      table.push_back({Text(L"Restore.KindFolder"), L"", folder});
+    }
+    FConsole.Out(FormatTable(table));
+  }
+  if (!read) {
+    Fail(error);
+    return kCliFailed;
+  }
+  return kCliSuccess;
 }
 
 int TCliSession::Restore() {

@@ -110,7 +110,7 @@ std::wstring CliUsage() {
   return L"Usage:\n"
          L"  kestrova-cli scan    [selection] [--json] [--pace]\n"
          L"  kestrova-cli cure    [selection] [--all] [--json] [--pace]\n"
-         L"  kestrova-cli backups [--json]\n"
+         L"  kestrova-cli backups [N] [--json]\n"
          L"  kestrova-cli restore N [--json]\n"
          L"  kestrova-cli topics  [--topics FILE] [--json]\n"
          L"  kestrova-cli exclude list [--json] | add PLACE | remove N\n"
@@ -120,6 +120,8 @@ std::wstring CliUsage() {
          L"  --category NAME     regfix, privacy, junk or optimize; repeatable\n"
          L"  --all-topics        every topic of the database\n"
          L"Without a selection the topics are those chosen in the settings.\n"
+         L"backups lists the backups, newest first; backups N lists what backup N changed (its\n"
+         L"registry keys and values, files and folders), which restore N brings back.\n"
          L"Places never reported or changed (exclude):\n"
          L"  HKEY_CURRENT_USER\\Software\\Example        a registry key and all below it\n"
          L"  HKEY_CURRENT_USER\\Software\\Example|Name   one value (|@: the default value)\n"
@@ -183,7 +185,8 @@ bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
         return false;
       }
       aOptions.Categories.push_back(known->Category);
-    } else if (aOptions.Command == L"restore" && !numberSeen && !arg.starts_with(L"-")) {
+    } else if ((aOptions.Command == L"restore" || aOptions.Command == L"backups") && !numberSeen &&
+               !arg.starts_with(L"-")) {
       const std::optional<int> number = ParseNumber(arg);
       if (!number) {
         aError = L"The backup number must be a whole number from 1: \"" + arg + L"\".";

@@ -52,6 +52,7 @@ Update.NetError=The update server could not be reached. Your computer may be off
 
 [AppRes]
 AppName=Kestrova
+CLI.BackupDetailHeadings=Kind|Name or size|Place
 CLI.BackupFile=Backup file: {1}
 CLI.BackupHeadings=No.|Datetime|Changes|File
 CLI.BackupsFailed=The backups cannot be listed: {1}
@@ -156,6 +157,16 @@ Reason.frSharedDllNotFound=Shared DLL not found
 Reason.frShortcutLinkError=Link address of Shortcut error
 Reason.frStartupItemNotCorrect=Startup item not correct.
 Reason.frUninstallFileNotExists=Uninstaller file not exists
+Restore.Bytes={1} bytes
+Restore.DefaultValue=(Default)
+Restore.DetailsUnreadable=The rest cannot be shown: {1}
+Restore.KindFile=File
+Restore.KindFolder=Folder
+Restore.KindKey=Registry key
+Restore.KindValue=Registry value
+Restore.MoreChanges=... and {1} more registry changes
+Restore.MoreFiles=... and {1} more files and folders
+Restore.RemovedByRestore=removed by a restore
 SState.ScanFinished=Scan finished.
 State.AutoScanSkipped=Automatic scan skipped: the findings of the last scan wait for your decision.
 State.Fixed=Fixed.
@@ -303,6 +314,7 @@ btnRestore.Caption=Restore
 btnSettings.Caption=Settings
 btnViewSystemRestore.Caption=View System Restore
 frmRestore.Caption=Restore Center
+lblDetails.Caption=What the selected backup brings back:
 lblLoading.Caption=Restore point creating...
 lblRestoreCenter.Caption=Restore Center
 lblSelectAnAction.Caption=Select an Action
@@ -310,6 +322,9 @@ llCreateRestorePoint.Caption=Create Restore Point
 lvBackup.Columns[0].Caption=Datetime
 lvBackup.Columns[1].Caption=Changes
 lvBackup.Columns[2].Caption=Files
+lvDetails.Columns[0].Caption=Kind
+lvDetails.Columns[1].Caption=Name or size
+lvDetails.Columns[2].Caption=Place
 
 [TfrmScanedResult]
 btnCancel.Caption=&Cancel

@@ -138,8 +138,9 @@ namespace {
 // error stops it.
 class TParser {
 public:
-  TParser(TRegFileLines& aLines, TRegFileFormat aFormat, const TRegFileEntryHandler& aOnEntry)
-      : FLines(aLines), FFormat(aFormat), FOnEntry(aOnEntry) {}
+  TParser(TRegFileLines& aLines, TRegFileFormat aFormat, const TRegFileEntryHandler& aOnEntry,
+          const bool& aStop)
+      : FLines(aLines), FFormat(aFormat), FOnEntry(aOnEntry), FStop(aStop) {}
 
   bool Run() {
     while (FLines.Next(FLine)) {
@@ -157,6 +158,9 @@ public:
       // the file without one may have been cut off there, and would import as other data.
       if (!isKey && !FLines.Ended()) {
         return Fail(L"the file ends inside a value: it is not complete");
+      }
+      if (FStop) {
+        return true;
       }
     }
     return FLines.Error().empty() || FailReading();
@@ -433,7 +437,8 @@ private:
   TRegFileLines& FLines;
   TRegFileFormat FFormat;
   const TRegFileEntryHandler& FOnEntry;
-  TRegFileKey FKey; // the key of the value lines that follow
+  const bool& FStop; // the handler wants no more entries
+  TRegFileKey FKey;  // the key of the value lines that follow
   bool FHaveKey = false;
   int FLineNumber = 1; // the header's
   std::wstring FLine;
@@ -499,6 +504,7 @@ bool TRegFileReader::ReadEntries(const std::wstring& aFileName,
 }
 
 bool TRegFileReader::Read(TRegFileLines& aLines, const TRegFileEntryHandler& aOnEntry) {
+  FStopped = false;
   std::wstring header;
   if (!aLines.Next(header)) {
     return Fail(aLines.TooLong() ? 1 : 0, aLines.Error());
@@ -515,7 +521,7 @@ bool TRegFileReader::Read(TRegFileLines& aLines, const TRegFileEntryHandler& aOn
                        std::wstring(kVersion5Header) + L"\" or \"" + std::wstring(kRegedit4Header) +
                        L"\"");
   }
-  TParser parser(aLines, FFormat, aOnEntry);
+  TParser parser(aLines, FFormat, aOnEntry, FStopped);
   if (!parser.Run()) {
     return Fail(parser.ErrorLine(), parser.ErrorMessage());
   }

@@ -63,6 +63,12 @@ public:
   // reads it once without a handler first.
   bool ReadEntries(const std::wstring& aFileName, const TRegFileEntryHandler& aOnEntry,
                    uint32_t aPartBytes = kRegFilePartBytes);
+  // Called by ReadEntries' handler: ReadEntries reads nothing after the current line and
+  // returns true, so that a reader that wants only the first entries of a large file stops early.
+  // The rest of the file is then unchecked.
+  void Stop() { FStopped = true; }
+  // Stop was called during the last read.
+  bool Stopped() const { return FStopped; }
 
   // Writes the keys in file order through the platform's registry: a key is created when
   // missing, a "-" key is deleted with its sub-keys, a "-" value is deleted; what is already
@@ -80,6 +86,7 @@ private:
   TRegFileFormat FFormat = TRegFileFormat::Version5;
   std::vector<TRegFileKey> FKeys;
   TRegFileError FError;
+  bool FStopped = false;
 };
 
 // Writes entries as Apply does, one at a time in file order: the way to apply a file read with

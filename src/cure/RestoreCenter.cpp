@@ -199,6 +199,61 @@ std::wstring GetBackupChangeCount(const std::wstring& aFileName) {
   return std::to_wstring(lines > 2 ? (lines - 2) / 3 : 0);
 }
 
+bool ReadBackupDetails(const std::wstring& aBackupFile, size_t aMaxEntries, size_t aMaxFiles,
+                       TBackupDetails& aDetails, std::wstring& aError) {
+  aDetails = TBackupDetails{};
+  aError.clear();
+  TRegFileReader reader;
+  size_t entries = 0;
+  const bool read =
+      reader.ReadEntries(aBackupFile, [&](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+        std::vector<TBackupKeyDetail>& keys = aDetails.Keys;
+        // The export repeats the key before each value: one that follows itself is no new key.
+        const bool sameKey = aValue != nullptr ||
+                             (!keys.empty() && keys.back().Root == aKey.RootName &&
+                              keys.back().Path == aKey.SubKey && keys.back().Delete == aKey.Delete);
+        // A key counts as an entry until its first value takes its place.
+        const bool newEntry = aValue != nullptr ? !keys.back().Values.empty() : !sameKey;
+        if (newEntry && entries >= aMaxEntries) {
+          aDetails.MoreEntries = true;
+          reader.Stop();
+          return;
+        }
+        entries += newEntry ? 1 : 0;
+        if (aValue != nullptr) {
+          keys.back().Values.push_back({aValue->Name, aValue->Delete});
+        } else if (!sameKey) {
+          keys.push_back({aKey.RootName, aKey.SubKey, aKey.Delete, {}});
+        }
+      });
+  aDetails.Entries = static_cast<int>(entries);
+  if (!read) {
+    aError =
+        L"The backup file \"" + aBackupFile + L"\" cannot be read: " +
+        (reader.Error().Line > 0 ? L"line " + std::to_wstring(reader.Error().Line) + L": " : L"") +
+        reader.Error().Message;
+    return false;
+  }
+  std::vector<TQuarantineEntry> files;
+  if (!ReadQuarantine(aBackupFile, files, aError)) {
+    return false;
+  }
+  size_t listed = 0;
+  for (TQuarantineEntry& entry : files) {
+    if (listed == aMaxFiles) {
+      ++aDetails.MoreFiles;
+      continue;
+    }
+    ++listed;
+    if (entry.Folder) {
+      aDetails.Folders.push_back(entry.Path);
+    } else {
+      aDetails.Files.push_back(std::move(entry));
+    }
+  }
+  return true;
+}
+
 TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
   TRestoreResult result;
   // The editor would import what it can of a damaged file and say nothing; such a file is not

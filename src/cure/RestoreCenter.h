@@ -86,6 +86,37 @@ private:
   bool FIndexUnreadable = false;
 };
 
+// What a run changed, read from its backup file and its quarantine's manifest, to be shown
+// before it is restored.
+struct TBackupValueDetail {
+  std::wstring Name;   // empty: the default value
+  bool Delete = false; // a restore removes it (the run made it)
+};
+struct TBackupKeyDetail {
+  std::wstring Root;   // as the backup writes it, e.g. "HKEY_CURRENT_USER"
+  std::wstring Path;   // below the root
+  bool Delete = false; // a restore removes the key (the run made it)
+  std::vector<TBackupValueDetail> Values;
+  // "root\path", as the registry editor names the key.
+  std::wstring Place() const { return Path.empty() ? Root : Root + L"\\" + Path; }
+};
+struct TBackupDetails {
+  // In file order; entries of one key that follow each other are one key.
+  std::vector<TBackupKeyDetail> Keys;
+  int Entries = 0;                     // the values and valueless keys in Keys
+  bool MoreEntries = false;            // the backup holds entries past the limit, not read
+  std::vector<TQuarantineEntry> Files; // the quarantine's files, manifest order
+  std::vector<std::wstring> Folders;   // the folders the run removed
+  int MoreFiles = 0;                   // files and folders past the limit
+};
+
+// Reads what the run of aBackupFile changed: at most aMaxEntries registry entries, read no
+// further than needed so that a huge backup costs no more than its first entries, and at most
+// aMaxFiles files and folders of its quarantine. False, with aError, when the backup file or the
+// manifest cannot be read or is malformed before the limit; what was read stays in aDetails.
+bool ReadBackupDetails(const std::wstring& aBackupFile, size_t aMaxEntries, size_t aMaxFiles,
+                       TBackupDetails& aDetails, std::wstring& aError);
+
 // Imports aFileName through the registry editor, checks the registry against every entry of the
 // file and restores the run's files, as TRestoreCenter::Restore does.
 TRestoreResult RestoreBackupFile(const std::wstring& aFileName);

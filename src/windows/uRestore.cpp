@@ -12,6 +12,8 @@
 #include "windows/CLWindowLanguage.h"
 #include "windows/uStatistics.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <utility>
 
 namespace {
@@ -42,7 +44,7 @@ std::wstring SystemRestoreProgram() {
 TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
     : TForm(aOwner, L"TfrmRestore"), FHost(std::move(aHost)), FCenter(FHost.BackupPath) {
   SetName(L"frmRestore");
-  SetBounds(0, 0, 600, 380);
+  SetBounds(0, 0, 600, 560);
   // clang-format off
   static const TCLPlace kControls[] = {
       {Field<&TfrmRestore::lblSelectAnAction>, L"lblSelectAnAction", nullptr, {16, 16, 170, 20}},
@@ -52,10 +54,12 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
        {24, 76, 162, 20}},
       {Field<&TfrmRestore::btnSettings>, L"btnSettings", nullptr, {24, 104, 162, 20}},
       {Field<&TfrmRestore::lblRestoreCenter>, L"lblRestoreCenter", nullptr, {200, 16, 384, 20}},
-      {Field<&TfrmRestore::lvBackup>, L"lvBackup", nullptr, {200, 44, 384, 256}},
-      {Field<&TfrmRestore::btnRestore>, L"btnRestore", nullptr, {200, 312, 120, 28}},
-      {Field<&TfrmRestore::btnDelete>, L"btnDelete", nullptr, {332, 312, 120, 28}},
-      {Field<&TfrmRestore::btnClose>, L"btnClose", nullptr, {464, 312, 120, 28}},
+      {Field<&TfrmRestore::lvBackup>, L"lvBackup", nullptr, {200, 44, 384, 160}},
+      {Field<&TfrmRestore::lblDetails>, L"lblDetails", nullptr, {16, 216, 568, 20}},
+      {Field<&TfrmRestore::lvDetails>, L"lvDetails", nullptr, {16, 238, 568, 236}},
+      {Field<&TfrmRestore::btnRestore>, L"btnRestore", nullptr, {200, 486, 120, 28}},
+      {Field<&TfrmRestore::btnDelete>, L"btnDelete", nullptr, {332, 486, 120, 28}},
+      {Field<&TfrmRestore::btnClose>, L"btnClose", nullptr, {464, 486, 120, 28}},
       {Field<&TfrmRestore::pnlLoading>, L"pnlLoading", nullptr, {180, 150, 240, 60}},
       {Field<&TfrmRestore::lblLoading>, L"lblLoading", L"pnlLoading", {16, 20, 208, 20}},
   };
@@ -68,6 +72,16 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
   lvBackup->Columns().Add().SetWidth(180);
   lvBackup->Columns().Add().SetWidth(90);
   lvBackup->Columns().Add().SetAutoSize(true);
+  lvBackup->OnSelectItem = [this](TObject&, TListItem& aItem, bool aSelected) {
+    const TListItem* selected = aSelected ? &aItem : lvBackup->Selected();
+    ShowDetails(selected != nullptr ? selected->Index() : -1);
+  };
+  lvDetails->SetViewStyle(TViewStyle::vsReport);
+  lvDetails->SetReadOnly(true);
+  lvDetails->SetRowSelect(true);
+  lvDetails->Columns().Add().SetWidth(110);
+  lvDetails->Columns().Add().SetWidth(150);
+  lvDetails->Columns().Add().SetAutoSize(true);
   btnClose->SetModalResult(mr::Cancel);
   pnlLoading->SetVisible(false);
 
@@ -92,6 +106,7 @@ void TfrmRestore::FormCreate() {
 }
 
 void TfrmRestore::FillList() {
+  ShowDetails(-1);
   lvBackup->Items().Clear();
   FBkFileNames.clear();
   for (const TBackupRow& row : FCenter.Rows()) {
@@ -105,6 +120,53 @@ void TfrmRestore::FillList() {
     item.SetImageIndex(kBackupImage);
     FBkFileNames.push_back(row.FileName);
   }
+}
+
+void TfrmRestore::AddDetail(const std::wstring& aKind, const std::wstring& aName,
+                            const std::wstring& aPlace) {
+  TListItem& item = lvDetails->Items().Add();
+  item.SetCaption(aKind);
+  item.SubItems().Add(aName);
+  item.SubItems().Add(aPlace);
+}
+
+void TfrmRestore::ShowDetails(int aRow) {
+  lvDetails->Items().Clear();
+  TCLEngine* engine = GetCLEngine();
+  if (aRow < 0 || aRow >= static_cast<int>(FCenter.Rows().size()) || engine == nullptr)
+    return;
+  const TBackupRow& row = FCenter.Rows()[static_cast<size_t>(aRow)];
+  TBackupDetails details;
+  std::wstring error;
+  const bool read = ReadBackupDetails(row.FileName, kDetailEntries, kDetailFiles, details, error);
+  const std::wstring removed = L" (" + engine->GetAppString(L"Restore.RemovedByRestore") + L")";
+  for (const TBackupKeyDetail& key : details.Keys) {
+    if (key.Values.empty())
+      AddDetail(engine->GetAppString(L"Restore.KindKey"), key.Delete ? removed.substr(1) : L"",
+                key.Place());
+    for (const TBackupValueDetail& value : key.Values)
+      AddDetail(engine->GetAppString(L"Restore.KindValue"),
+                (value.Name.empty() ? engine->GetAppString(L"Restore.DefaultValue") : value.Name) +
+                    (value.Delete ? removed : L""),
+                key.Place());
+  }
+  if (details.MoreEntries) {
+    // The row's count covers the whole file; it is read only as far as the list shows.
+    const long total = std::wcstol(row.Changes.c_str(), nullptr, 10);
+    AddDetail(L"", L"",
+              engine->GetAppStringEx(L"Restore.MoreChanges",
+                                     {std::to_wstring(std::max(total - details.Entries, 1L))}));
+  }
+  for (const TQuarantineEntry& file : details.Files)
+    AddDetail(engine->GetAppString(L"Restore.KindFile"),
+              engine->GetAppStringEx(L"Restore.Bytes", {std::to_wstring(file.Size)}), file.Path);
+  for (const std::wstring& folder : details.Folders)
+    AddDetail(engine->GetAppString(L"Restore.KindFolder"), L"", folder);
+  if (details.MoreFiles > 0)
+    AddDetail(L"", L"",
+              engine->GetAppStringEx(L"Restore.MoreFiles", {std::to_wstring(details.MoreFiles)}));
+  if (!read)
+    AddDetail(L"", L"", engine->GetAppStringEx(L"Restore.DetailsUnreadable", {error}));
 }
 
 int TfrmRestore::SelectedRow() {
@@ -165,6 +227,7 @@ void TfrmRestore::btnDeleteClick(TObject&) {
   }
   FBkFileNames.erase(FBkFileNames.begin() + row);
   lvBackup->Items().Delete(row);
+  ShowDetails(-1);
 }
 
 void TfrmRestore::btnSettingsClick(TObject&) {

@@ -1,9 +1,9 @@
 #pragma once
 // The Restore Center: lists the backups that repair runs left, newest first and pruned to the
 // user's limit each time it opens, restores one (and says whether the registry shows every entry
-// back), deletes one, makes a system restore point and starts the system's own restore program.
-// The main window opens it modally while neither a scan nor a repair runs; it restores nothing
-// while a repair runs.
+// back), shows what a selected one changed (its registry entries, files and folders), deletes one,
+// makes a system restore point and starts the system's own restore program. The main window opens
+// it modally while neither a scan nor a repair runs; it restores nothing while a repair runs.
 
 #include "components/CLControls.h"
 #include "components/CLListControls.h"
@@ -51,6 +51,9 @@ public:
   TLinkLabel* btnSettings;
   TLabel* lblRestoreCenter;
   TListView* lvBackup;
+  TLabel* lblDetails;
+  // What the selected backup changed: kind, name or size, place.
+  TListView* lvDetails;
   TButton* btnRestore;
   TButton* btnDelete;
   TButton* btnClose;
@@ -58,8 +61,16 @@ public:
   TLabel* lblLoading;
   TCLMultiLang* CLMultiLang1;
 
+  // The details list shows at most this many registry entries and this many files and folders,
+  // each followed by a row saying how many more there are.
+  static constexpr size_t kDetailEntries = 500;
+  static constexpr size_t kDetailFiles = 500;
+
 private:
   void FillList();
+  // Fills lvDetails with what row aRow changed; -1 empties it.
+  void ShowDetails(int aRow);
+  void AddDetail(const std::wstring& aKind, const std::wstring& aName, const std::wstring& aPlace);
   // The selected row, or -1 after telling the user to select one.
   int SelectedRow();
 

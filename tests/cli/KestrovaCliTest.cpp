@@ -88,6 +88,8 @@ TEST_F(KestrovaCliTest, UsageErrorsExitWithTwoAndTheUsage) {
       {L"scan", L"--category", L"windows"},
       {L"scan", L"--topics"},
       {L"backups", L"--pace"},
+      {L"backups", L"0"},
+      {L"backups", L"1", L"2"},
       {L"--help", L"scan"},
   };
   for (const auto& args : wrong) {
@@ -163,6 +165,18 @@ TEST_F(KestrovaCliTest, ScanCureBackupsAndRestoreRoundTrip) {
   EXPECT_TRUE(Has(L"{\"index\": 1, \"datetime\": \"2026-03-02 10:00:00\", \"changes\": 0"));
   EXPECT_TRUE(Has(L"\"files\": 1, \"fileBytes\": 4}"));
   EXPECT_TRUE(Has(L"{\"index\": 2, \"datetime\": \"2026-03-02 10:00:00\", \"changes\": 1"));
+  // What each run changed, before it is restored.
+  ASSERT_EQ(Run({L"backups", L"1", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"\"keys\": [], \"files\": [\n {\"path\": \"C:\\\\Work\\\\junk\\\\old.tmp\", "
+                  L"\"size\": 4, \"sha256\": "
+                  L"\"ef875a1705a5fdac206be996f4dc1f726ea6b68861eb741c37def7277f179e37\"}\n], "
+                  L"\"folders\": []}"))
+      << ToUtf8(FConsole.Output);
+  ASSERT_EQ(Run({L"backups", L"2"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Has(L"Registry value  (Default)     HKEY_CURRENT_USER\\Software\\KestrovaCli\\App "
+                  L"Paths\\gone.exe\n"))
+      << ToUtf8(FConsole.Output);
+  EXPECT_EQ(Run({L"backups", L"3"}), kCliFailed);
   EXPECT_EQ(Run({L"restore", L"3"}), kCliFailed);
   ASSERT_EQ(Run({L"restore", L"1", L"--json"}), kCliSuccess) << ToUtf8(FConsole.Errors);
   EXPECT_TRUE(Has(L"\"files\": 1, \"filesRestored\": 1, \"filesKept\": [], \"filesFailed\": []}"));

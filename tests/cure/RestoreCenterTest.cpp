@@ -344,3 +344,48 @@ TEST_F(RestoreCenterTest, CorruptBackupIsNotImported) {
 }
 
 } // namespace
+
+TEST_F(RestoreCenterTest, DetailsListWhatARunChangedAndReadNoFurtherThanTheLimit) {
+  const std::wstring key = L"HKEY_CURRENT_USER\\" + kKey;
+  const std::wstring file = kBackup + L"\\details.reg";
+  // Past the fifth entry the file is damaged: a reader that stops at the limit never sees it.
+  Machine().AddFileContent(
+      file, EncodeUtf16Le(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                          L"[-" +
+                          key + L"\\Old]\r\n\r\n[" + key + L"\\Empty]\r\n\r\n[" + key +
+                          L"]\r\n\"V\"=\"1\"\r\n\r\n[" + key + L"]\r\n\"W\"=-\r\n\r\n[" + key +
+                          L"]\r\n@=\"x\"\r\n\r\nnot an entry\r\n"));
+  TFigQuarantine quarantine(file, 1u << 20);
+  Machine().AddFileContent(L"C:\\Junk\\a.tmp", AnsiBytes("12345"));
+  Machine().AddFileContent(L"C:\\Junk\\Sub\\b.tmp", AnsiBytes("12"));
+  ASSERT_EQ(quarantine.Take(L"C:\\Junk\\a.tmp", L"C:\\Junk"), err::Success);
+  ASSERT_EQ(quarantine.Take(L"C:\\Junk\\Sub\\b.tmp", L"C:\\Junk\\Sub"), err::Success);
+  ASSERT_EQ(quarantine.RecordFolder(L"C:\\Junk\\Sub"), err::Success);
+
+  TBackupDetails details;
+  std::wstring error;
+  ASSERT_TRUE(ReadBackupDetails(file, 4, 2, details, error)) << ToUtf8(error);
+  ASSERT_EQ(details.Keys.size(), 3u);
+  EXPECT_TRUE(details.Keys[0].Delete);
+  EXPECT_EQ(details.Keys[0].Path, kKey + L"\\Old");
+  EXPECT_EQ(details.Keys[1].Path, kKey + L"\\Empty");
+  EXPECT_TRUE(details.Keys[1].Values.empty());
+  EXPECT_EQ(details.Keys[2].Root, L"HKEY_CURRENT_USER");
+  ASSERT_EQ(details.Keys[2].Values.size(), 2u);
+  EXPECT_EQ(details.Keys[2].Values[0].Name, L"V");
+  EXPECT_FALSE(details.Keys[2].Values[0].Delete);
+  EXPECT_TRUE(details.Keys[2].Values[1].Delete);
+  EXPECT_EQ(details.Entries, 4);
+  EXPECT_TRUE(details.MoreEntries);
+  ASSERT_EQ(details.Files.size(), 2u);
+  EXPECT_EQ(details.Files[1].Path, L"C:\\Junk\\Sub\\b.tmp");
+  EXPECT_EQ(details.Files[0].Size, 5u);
+  EXPECT_TRUE(details.Folders.empty());
+  EXPECT_EQ(details.MoreFiles, 1);
+
+  // Read to its end, the damage is reported with what came before it.
+  EXPECT_FALSE(ReadBackupDetails(file, 100, 100, details, error));
+  EXPECT_NE(error.find(L"line 16"), std::wstring::npos) << ToUtf8(error);
+  EXPECT_EQ(details.Entries, 5);
+  EXPECT_FALSE(details.MoreEntries);
+}

@@ -211,6 +211,45 @@ TEST_F(RestoreWindow, AnIndexThatCannotBeSavedIsReportedAndTheListIsWhatTheDiskH
   EXPECT_TRUE(Machine().HasFile(kBackup + L"\\b1.reg"));
 }
 
+TEST_F(RestoreWindow, SelectingABackupListsItsChangesWithoutReadingPastWhatIsShown) {
+  // One run of more values than the list shows, which also kept two files and a folder.
+  const int values = static_cast<int>(TfrmRestore::kDetailEntries) + 20;
+  TRegExporter exporter;
+  for (int v = 0; v < values; ++v) {
+    const std::wstring name = L"V" + std::to_wstring(v);
+    Machine().SetRegString(regroot::CurrentUser, kKey, name, L"data");
+    ASSERT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, name));
+  }
+  ASSERT_EQ(exporter.SaveToFile(kBackup + L"\\big.reg"), err::Success);
+  Machine().AddTextFile(kBackup + L"\\info.rec", "2026-03-01 10:00:00,1,big.reg\r\n");
+  TFigQuarantine quarantine(kBackup + L"\\big.reg", 1u << 20);
+  Machine().AddTextFile(L"C:\\Junk\\Sub\\a.tmp", "12345");
+  ASSERT_EQ(quarantine.Take(L"C:\\Junk\\Sub\\a.tmp", L"C:\\Junk\\Sub"), err::Success);
+  ASSERT_EQ(quarantine.RecordFolder(L"C:\\Junk\\Sub"), err::Success);
+
+  TfrmRestore window(nullptr, FHost);
+  EXPECT_EQ(window.lvDetails->Items().Count(), 0);
+  window.lvBackup->Items().Item(0).SetSelected(true);
+  const TListItems& rows = window.lvDetails->Items();
+  ASSERT_EQ(rows.Count(), values - 20 + 3);
+  auto row = [&rows](int aIndex) {
+    const TListItem& item = rows.Item(aIndex);
+    return item.Caption() + L"|" + item.SubItems().Strings(0) + L"|" + item.SubItems().Strings(1);
+  };
+  EXPECT_EQ(row(0), L"Registry value|V0|HKEY_CURRENT_USER\\" + kKey);
+  EXPECT_EQ(row(values - 21),
+            L"Registry value|V" + std::to_wstring(values - 21) + L"|HKEY_CURRENT_USER\\" + kKey);
+  EXPECT_EQ(row(values - 20), L"||... and 20 more registry changes");
+  EXPECT_EQ(row(values - 19), L"File|5 bytes|C:\\Junk\\Sub\\a.tmp");
+  EXPECT_EQ(row(values - 18), L"Folder||C:\\Junk\\Sub");
+
+  window.lvBackup->Items().Item(0).SetSelected(false);
+  EXPECT_EQ(rows.Count(), 0);
+  window.lvBackup->Items().Item(0).SetSelected(true);
+  window.btnDelete->Click();
+  EXPECT_EQ(rows.Count(), 0);
+}
+
 TEST_F(RestoreWindow, RestorePointsAndTheSystemRestoreProgram) {
   TfrmRestore window(nullptr, FHost);
   EXPECT_TRUE(Machine().HasFile(kBackup + L"\\info.rec"));

@@ -264,6 +264,20 @@ TEST_F(KestrovaCli, ScanCureBackupsAndVerifiedRestore) {
       << run.Output;
   run = Run(L"backups");
   EXPECT_NE(run.Output.find(kplat::ToUtf8(FBackupMade)), std::string::npos) << run.Output;
+  // What the run changed, before it is restored.
+  run = Run(L"backups 1 --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_NE(
+      run.Output.find("\"path\": \"" + Escaped(kStale) +
+                      "\", \"delete\": false, \"values\": [{\"name\": \"\", \"delete\": false}]}"),
+      std::string::npos)
+      << run.Output;
+  EXPECT_NE(
+      run.Output.find("\"files\": [\n {\"path\": \"" + Escaped(FScratch + L"junk\\old.tmp") +
+                      "\", \"size\": 4, \"sha256\": "
+                      "\"ef875a1705a5fdac206be996f4dc1f726ea6b68861eb741c37def7277f179e37\"}"),
+      std::string::npos)
+      << run.Output;
 
   run = Run(L"restore 1 --json");
   ASSERT_EQ(run.ExitCode, 0u) << run.Output << run.Errors;

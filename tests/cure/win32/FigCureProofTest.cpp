@@ -1,23 +1,28 @@
-// The repair run on the real registry: whatever a run deletes comes back, exactly, when its
-// backup file is imported with the system's registry editor, and a process killed in the middle
-// of a run, at any of several points, leaves a backup of every value it deleted that brings
-// them all back.
+// The repair run on the real registry and disk: whatever a run deletes comes back, exactly, when
+// its backup file is imported with the system's registry editor, and a process killed in the
+// middle of a run, at any of several points, leaves a backup of every value it deleted and every
+// file it took in its quarantine, which bring them all back.
 
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
 #include "cure/FigCure.h"
+#include "cure/FigQuarantine.h"
 #include "cure/RegFileReader.h"
+#include "cure/RestoreCenter.h"
 #include "engine/FigEngine.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/win32/TestProcess.h"
+#include "support/win32/WinScratch.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -35,6 +40,7 @@ const wchar_t kChildVariable[] = L"KESTROVA_CURE_KILL_CHILD";
 const std::wstring kHKCU = L"HKEY_CURRENT_USER";
 constexpr uint32_t kLimitMs = 120000;
 constexpr int kKillValues = 300;
+constexpr int kKillFiles = 60;
 
 std::wstring Pid() {
   return std::to_wstring(GetCurrentProcessId());
@@ -98,12 +104,7 @@ protected:
       Platform().Registry().DeleteKeyTree(regroot::CurrentUser, L"Software\\KestrovaCureProof",
                                           TRegView::Default);
     }
-    std::vector<std::wstring> files;
-    FindFiles(FFolder + L"\\*", files, true);
-    for (const std::wstring& file : files) {
-      ::DeleteFileW(file.c_str());
-    }
-    ::RemoveDirectoryW(FFolder.c_str());
+    ktest::win32::RemoveTree(FFolder);
   }
 
   void Write(const std::wstring& aKey, const std::wstring& aName, const TRegValue& aValue) {
@@ -232,14 +233,19 @@ TEST_F(FigCureOnWindows, RestoringTheBackupUndoesEveryRepair) {
   }
 }
 
-// The run that the kill test stops: started as a child process of that test.
-TEST_F(FigCureOnWindows, KilledRunChild) {
+// The setting a kill test hands its child, or "" when this process is no such child.
+std::wstring ChildSetting() {
   wchar_t setting[1024];
   const DWORD length = ::GetEnvironmentVariableW(kChildVariable, setting, 1024);
-  if (length == 0 || length >= 1024) {
+  return length == 0 || length >= 1024 ? std::wstring() : std::wstring(setting, length);
+}
+
+// The run that the registry kill test stops: started as a child process of that test.
+TEST_F(FigCureOnWindows, KilledRunChild) {
+  const std::wstring text = ChildSetting();
+  if (text.empty()) {
     GTEST_SKIP() << "runs only as the kill test's child process";
   }
-  const std::wstring text(setting, length);
   const size_t bar = text.find(L'|');
   ASSERT_NE(bar, std::wstring::npos);
   TFigCure cure;
@@ -250,30 +256,64 @@ TEST_F(FigCureOnWindows, KilledRunChild) {
   Run(cure);
 }
 
-// Kills a child's run of kKillValues deletions once at least aDeletions values are gone; false
-// when the child ended on its own before that.
-bool KillRunAfter(const std::wstring& aKey, const std::wstring& aFolder, int aDeletions) {
+// The junk file kill test's file number aIndex in aFolder, and its content: each of its own
+// length, so that a file that came back as another is caught.
+std::wstring JunkFile(const std::wstring& aFolder, int aIndex) {
+  return aFolder + L"\\junk" + std::to_wstring(aIndex) + L".tmp";
+}
+std::vector<uint8_t> JunkContent(int aIndex) {
+  std::vector<uint8_t> content(static_cast<size_t>(100 + aIndex * 37));
+  for (size_t i = 0; i < content.size(); ++i) {
+    content[i] = static_cast<uint8_t>(i * 7 + static_cast<size_t>(aIndex));
+  }
+  return content;
+}
+
+// The run that the file kill test stops: it deletes kKillFiles junk files with the quarantine on.
+TEST_F(FigCureOnWindows, KilledFileRunChild) {
+  const std::wstring text = ChildSetting();
+  if (text.empty()) {
+    GTEST_SKIP() << "runs only as the file kill test's child process";
+  }
+  const size_t bar = text.find(L'|');
+  ASSERT_NE(bar, std::wstring::npos);
+  const std::wstring junk = text.substr(0, bar);
+  TFigCure cure;
+  cure.SetBackupPath(text.substr(bar + 1));
+  for (int i = 0; i < kKillFiles; ++i) {
+    TFigScanedItem item;
+    item.TopicName = L"Junk";
+    item.LocationStyle = lsDisk;
+    item.RuleStyle = rsJunkFile;
+    item.ScanedRoot = item.ScanedPath = junk + L"\\";
+    item.ScanedName = ExtractFileName(JunkFile(junk, i));
+    item.Checked = true;
+    cure.AddMatchedItem(item);
+  }
+  Run(cure);
+}
+
+// Starts this program's child test aChild with aSetting in its environment and kills its paced
+// run once aDeleted() counts at least aDeletions deletions; false when the child ended on its own
+// before that.
+bool KillChildAfter(const std::wstring& aChild, const std::wstring& aSetting, int aDeletions,
+                    const std::function<int()>& aDeleted) {
   wchar_t program[MAX_PATH];
   if (::GetModuleFileNameW(nullptr, program, MAX_PATH) == 0) {
     return false;
   }
-  std::wstring commandLine =
-      L"\"" + std::wstring(program) + L"\" --gtest_filter=FigCureOnWindows.KilledRunChild";
-  ::SetEnvironmentVariableW(kChildVariable, (aKey + L"|" + aFolder).c_str());
+  const std::wstring commandLine =
+      L"\"" + std::wstring(program) + L"\" --gtest_filter=FigCureOnWindows." + aChild;
+  ::SetEnvironmentVariableW(kChildVariable, aSetting.c_str());
   PROCESS_INFORMATION child{};
   const bool started = ktest::win32::StartProcess(commandLine, child, {.Flags = CREATE_NO_WINDOW});
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
   if (!started) {
     return false;
   }
-  // The paced run takes 12 seconds; the count of values left is watched while it goes.
-  TRegKey key;
-  key.Open(regroot::CurrentUser, aKey);
+  // The paced run takes 12 seconds; what it has deleted is watched while it goes.
   const ULONGLONG deadline = ::GetTickCount64() + kLimitMs;
-  TRegKeyInfo info;
-  while (key.Info(info) == err::Success &&
-         static_cast<int>(info.ValueCount) > kKillValues - aDeletions &&
-         ::GetTickCount64() < deadline &&
+  while (aDeleted() < aDeletions && ::GetTickCount64() < deadline &&
          ::WaitForSingleObject(child.hProcess, 5) == WAIT_TIMEOUT) {
   }
   ::TerminateProcess(child.hProcess, 3);
@@ -283,6 +323,20 @@ bool KillRunAfter(const std::wstring& aKey, const std::wstring& aFolder, int aDe
   ::CloseHandle(child.hThread);
   ::CloseHandle(child.hProcess);
   return exitCode == 3;
+}
+
+// Kill points drawn once from a fixed seed for a run of aTotal deletions: at the start, early, in
+// the middle, late and near the end of the run, so that some fall inside a batch and some at its
+// edge.
+std::vector<int> KillPoints(int aTotal) {
+  std::mt19937 draw(17);
+  std::vector<int> points;
+  for (const auto& [low, high] : {std::pair{1, 5}, std::pair{20, 50}, std::pair{60, 140},
+                                  std::pair{180, 250}, std::pair{270, 290}}) {
+    points.push_back(std::uniform_int_distribution<int>(std::max(low * aTotal / 300, 1),
+                                                        high * aTotal / 300)(draw));
+  }
+  return points;
 }
 
 // The backup file of the newest run in the folder's index.
@@ -306,17 +360,17 @@ TEST_F(FigCureOnWindows, KilledRunLeavesABackupOfEveryDeletedValue) {
     Write(FKey, L"v" + std::to_wstring(i), original.back());
   }
 
-  // Kill points drawn once from a fixed seed: at the start, early, in the middle, late and near
-  // the end of the run, so that some fall inside a batch of entries and some at its edge.
-  std::mt19937 draw(17);
-  std::vector<int> killPoints;
-  for (const auto& [low, high] : {std::pair{1, 5}, std::pair{20, 50}, std::pair{60, 140},
-                                  std::pair{180, 250}, std::pair{270, 290}}) {
-    killPoints.push_back(std::uniform_int_distribution<int>(low, high)(draw));
-  }
-  for (const int killPoint : killPoints) {
+  TRegKey watched;
+  ASSERT_EQ(watched.Open(regroot::CurrentUser, FKey), err::Success);
+  const auto deleted = [&watched] {
+    TRegKeyInfo info;
+    return watched.Info(info) == err::Success ? kKillValues - static_cast<int>(info.ValueCount)
+                                              : INT_MAX;
+  };
+  for (const int killPoint : KillPoints(kKillValues)) {
     SCOPED_TRACE("killed after " + std::to_string(killPoint) + " deletions");
-    ASSERT_TRUE(KillRunAfter(FKey, FFolder, killPoint)) << "the child ended before it was killed";
+    ASSERT_TRUE(KillChildAfter(L"KilledRunChild", FKey + L"|" + FFolder, killPoint, deleted))
+        << "the child ended before it was killed";
 
     const std::wstring backup = NewestBackup(FFolder);
     TRegFileReader reader;
@@ -351,6 +405,66 @@ TEST_F(FigCureOnWindows, KilledRunLeavesABackupOfEveryDeletedValue) {
       ASSERT_EQ(key.Query(name, value), err::Success) << ToUtf8(name) << " was not restored";
       EXPECT_EQ(value.Type, original[static_cast<size_t>(i)].Type) << ToUtf8(name);
       EXPECT_EQ(value.Data, original[static_cast<size_t>(i)].Data) << ToUtf8(name);
+    }
+  }
+}
+
+TEST_F(FigCureOnWindows, KilledFileRunLeavesEveryFileInPlaceOrInTheQuarantine) {
+  const std::wstring junk = FFolder + L"\\junk";
+  const std::wstring backups = FFolder + L"\\backups";
+  ASSERT_EQ(ForceFolders(junk), err::Success);
+  ASSERT_EQ(ForceFolders(backups), err::Success);
+  for (int i = 0; i < kKillFiles; ++i) {
+    ASSERT_EQ(WriteFileAtomic(JunkFile(junk, i), JunkContent(i)), err::Success);
+  }
+  const auto deleted = [&] {
+    int gone = 0;
+    for (int i = 0; i < kKillFiles; ++i) {
+      gone += FileExists(JunkFile(junk, i)) ? 0 : 1;
+    }
+    return gone;
+  };
+  for (const int killPoint : KillPoints(kKillFiles)) {
+    SCOPED_TRACE("killed after " + std::to_string(killPoint) + " deletions");
+    ASSERT_TRUE(KillChildAfter(L"KilledFileRunChild", junk + L"|" + backups, killPoint, deleted))
+        << "the child ended before it was killed";
+
+    // Each file is in its place, or in the quarantine, whole, with its manifest line.
+    const std::wstring backup = NewestBackup(backups);
+    std::vector<TQuarantineEntry> entries;
+    std::wstring error;
+    ASSERT_TRUE(ReadQuarantine(backup, entries, error)) << ToUtf8(error);
+    std::map<std::wstring, std::wstring> kept; // upper-case original path: quarantine file
+    for (const TQuarantineEntry& entry : entries) {
+      kept[UpperCase(entry.Path)] = JoinPath(QuarantineFolderOf(backup), entry.StoredName);
+    }
+    int gone = 0;
+    for (int i = 0; i < kKillFiles; ++i) {
+      const std::wstring file = JunkFile(junk, i);
+      std::vector<uint8_t> content;
+      if (FileExists(file)) {
+        ASSERT_EQ(Platform().Files().ReadFile(file, content, 1u << 20), err::Success);
+      } else {
+        ++gone;
+        ASSERT_TRUE(kept.count(UpperCase(file))) << ToUtf8(file) << " was deleted and not kept";
+        ASSERT_EQ(Platform().Files().ReadFile(kept.at(UpperCase(file)), content, 1u << 20),
+                  err::Success)
+            << ToUtf8(file) << " has a manifest line but no file in the quarantine";
+      }
+      EXPECT_EQ(content, JunkContent(i)) << ToUtf8(file);
+    }
+    EXPECT_GE(gone, killPoint);
+    EXPECT_LT(gone, kKillFiles);
+
+    // Restoring the cut run brings every file back as it was.
+    const TRestoreResult restored = RestoreBackupFile(backup);
+    EXPECT_TRUE(restored.Complete()) << ToUtf8(restored.Error);
+    EXPECT_TRUE(restored.Files.Failed.empty());
+    for (int i = 0; i < kKillFiles; ++i) {
+      std::vector<uint8_t> content;
+      ASSERT_EQ(Platform().Files().ReadFile(JunkFile(junk, i), content, 1u << 20), err::Success)
+          << ToUtf8(JunkFile(junk, i)) << " was not restored";
+      EXPECT_EQ(content, JunkContent(i)) << ToUtf8(JunkFile(junk, i));
     }
   }
 }

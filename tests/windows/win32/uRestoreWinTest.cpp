@@ -1,6 +1,7 @@
 // The Restore Center on the real system: backups left by real repair runs over a scratch key,
 // one restored through the window's own list and button, then again into a registry that refuses
-// its key, one that cannot be read, and a restore point asked of the system's library.
+// its key, one that cannot be read, and a restore point asked of the system's library; and a run
+// that deleted junk files and a broken shortcut, shown and brought back from the window.
 #include "windows/uRestore.h"
 
 #include "base/CLHelpers.h"
@@ -13,8 +14,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -98,6 +101,33 @@ protected:
     EXPECT_EQ(ReadValue(ValueName(aRun, 0)), L"<missing>");
   }
 
+  // The scratch folder's files that a topic takes: "*.tmp" files and shortcuts whose target is
+  // gone. The run leaves its backup.
+  void RepairFiles(const std::wstring& aFolder, int aFindings) {
+    TFigEngine engine;
+    TFigTopic* junk = engine.GetTopic(engine.AddTopic(L"RestoreWinJunk"));
+    junk->SetCategory(tcCJunkFile);
+    junk->ValueList().SetValue(L"Rule", L"rsJunkFile,.tmp");
+    TFigTopic* shortcuts = engine.GetTopic(engine.AddTopic(L"RestoreWinShortcuts"));
+    shortcuts->SetCategory(tcARegFix);
+    shortcuts->ValueList().SetValue(L"Rule", L"rsShortcuts");
+    for (TFigTopic* topic : {junk, shortcuts}) {
+      topic->SetEnabled(true);
+      topic->ValueList().SetValue(L"LOCATION_0", L"lsDisk," + aFolder);
+      topic->ValueList().SetValue(L"LEVEL", L"2");
+    }
+    TFigCure cure;
+    engine.SetFigCure(&cure);
+    engine.SetPacing(false);
+    engine.StartScan();
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kRunLimitMs));
+    ASSERT_EQ(cure.GetCheckedItem(), aFindings);
+    cure.SetBackupPath(FBackup);
+    cure.SetPaced(false);
+    ASSERT_TRUE(cure.StartCure()) << kplat::ToUtf8(cure.LastError());
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !cure.IsRunning(); }, kRunLimitMs));
+  }
+
   TImageList FSmallImages{nullptr};
   std::wstring FKey;
   std::wstring FBackup;
@@ -168,6 +198,81 @@ TEST_F(RestoreCenterWin, RestoresARepairRunAndNeverCallsAFailureSuccess) {
   ::SendMessageW(::GetParent(link), WM_NOTIFY, click.idFrom, reinterpret_cast<LPARAM>(&click));
   EXPECT_EQ(FBox.Last(), L"Cannot create restore point.");
   EXPECT_FALSE(::IsWindowVisible(ControlWindow(*window.pnlLoading)));
+}
+
+std::string FileBytes(const std::wstring& aPath) {
+  std::ifstream file(std::filesystem::path(aPath), std::ios::binary);
+  return file ? std::string(std::istreambuf_iterator<char>(file), {}) : std::string("<missing>");
+}
+
+std::wstring ItemText(HWND aList, int aRow, int aColumn) {
+  wchar_t text[512] = {};
+  LVITEMW item{};
+  item.iSubItem = aColumn;
+  item.pszText = text;
+  item.cchTextMax = 512;
+  ::SendMessageW(aList, LVM_GETITEMTEXTW, aRow, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+TEST_F(RestoreCenterWin, JunkFilesAndABrokenShortcutComeBackByteForByteFromTheWindow) {
+  const std::wstring folder = ktest::win32::TempFolder() + L"KestrovaRestoreWinFiles";
+  ktest::win32::RemoveTree(folder);
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  struct TScratch {
+    std::wstring Folder;
+    ~TScratch() { ktest::win32::RemoveTree(Folder); }
+  } scratch{folder};
+  std::string big(300000, '\0');
+  for (size_t i = 0; i < big.size(); ++i)
+    big[i] = static_cast<char>(i * 31 + i / 977);
+  const std::vector<std::pair<std::wstring, std::string>> junk = {{folder + L"\\cache.tmp", big},
+                                                                  {folder + L"\\empty.tmp", ""}};
+  for (const auto& [path, content] : junk)
+    std::ofstream(std::filesystem::path(path), std::ios::binary) << content;
+  const std::wstring shortcut = folder + L"\\Old Tool.lnk";
+  ASSERT_EQ(kplat::Platform().ShellLinks().WriteShortcut(
+                shortcut, {folder + L"\\Removed\\Old Tool.exe", L"", folder}),
+            kplat::err::Success);
+  const std::string shortcutBytes = FileBytes(shortcut);
+  RepairFiles(folder, 3);
+  if (HasFatalFailure())
+    return;
+  for (const auto& [path, content] : junk)
+    ASSERT_EQ(FileBytes(path), "<missing>") << kplat::ToUtf8(path);
+  ASSERT_EQ(FileBytes(shortcut), "<missing>");
+
+  TRestoreWindowHost host;
+  host.BackupPath = FBackup;
+  host.SmallImages = &FSmallImages;
+  TfrmRestore window(nullptr, host);
+  window.ShowForm();
+  HWND list = ControlWindow(*window.lvBackup);
+  ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+  EXPECT_EQ(ItemText(list, 0, 2).substr(0, 2), L"3 ");
+
+  // Selecting the run lists its files before anything is restored.
+  SelectRow(window, 0);
+  HWND details = ControlWindow(*window.lvDetails);
+  ASSERT_TRUE(ktest::win32::PumpUntil(
+      [&] { return ::SendMessageW(details, LVM_GETITEMCOUNT, 0, 0) == 3; }, 10000));
+  std::vector<std::wstring> places;
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(ItemText(details, row, 0), L"File");
+    places.push_back(ItemText(details, row, 2));
+  }
+  std::vector<std::wstring> deleted{junk[0].first, junk[1].first, shortcut};
+  std::sort(places.begin(), places.end());
+  std::sort(deleted.begin(), deleted.end());
+  EXPECT_EQ(places, deleted);
+  ktest::win32::Shoot(FormWindow(window), L"restore-center-details");
+
+  FBox.Answers = {mr::Yes};
+  ktest::win32::Click(*window.btnRestore);
+  EXPECT_EQ(FBox.Last(), L"The backup has been restored.");
+  for (const auto& [path, content] : junk)
+    EXPECT_TRUE(FileBytes(path) == content) << kplat::ToUtf8(path);
+  EXPECT_TRUE(FileBytes(shortcut) == shortcutBytes);
 }
 
 } // namespace
