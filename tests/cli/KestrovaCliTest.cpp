@@ -395,8 +395,9 @@ TEST_F(KestrovaCliTest, CommunityRulesAreScannedCuredAndRestoredWithTheirFolders
                   L"\"name\": \"run.log\""));
   EXPECT_TRUE(Has(L"\"root\": \"HKEY_CURRENT_USER\", \"path\": \"Software\\\\Vendor\\\\Settings\", "
                   L"\"section\": \"LastPath\""));
-  // Two files, three folders, a key and a value.
+  // Two files, three folders, a key and a value; only the files count as files to keep.
   EXPECT_TRUE(Has(L"\"MatchedAllCount\": 7"));
+  EXPECT_TRUE(Has(L"\"undo\": {\"restorableFiles\": 2, \"restorableBytes\": 8,"));
 
   ASSERT_EQ(Run({L"cure", L"--winapp2", rules, L"--all"}), kCliSuccess) << ToUtf8(FConsole.Errors);
   EXPECT_FALSE(Machine().HasFile(app + L"Logs\\run.log"));
