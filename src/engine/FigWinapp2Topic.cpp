@@ -363,7 +363,8 @@ bool TFigScanThread::ScanWinapp2Entry(TFigTopic& aTopic, const TWinapp2Entry& aE
       for (const std::wstring& folder : DiskFoldersOf(path)) {
         // A rule's folder is cleaned where it is, never through a link and never when it is
         // one no rule may clean.
-        if (!proceed || IsLinkOrMissing(folder) || IsWinapp2GuardedFolder(folder)) {
+        if (!proceed || IsLinkOrMissing(folder) ||
+            Guarded(folder, key.Scope != TWinapp2FileScope::Folder, GuardFolders())) {
           continue;
         }
         proceed = ScanWinapp2Files(aTopic, key, folder);
@@ -447,6 +448,9 @@ bool TFigScanThread::ScanWinapp2Registry(TFigTopic& aTopic, const TWinapp2RegKey
     return CheckItem(place, lsRegistry, rootName, aKey.Path.Key, *aKey.Value, L"", 0);
   }
   place.ValueList().SetValue(kTopicKeyCheckValues, L"0");
+  if (GuardedKey(aKey.Path.Key)) {
+    return true;
+  }
   if (!FEntryKeeps->KeepsBelow(root, aKey.Path.Key)) {
     return CheckItem(place, lsRegistry, rootName, aKey.Path.Key, L"", L"", 0);
   }

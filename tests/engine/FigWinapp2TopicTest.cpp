@@ -30,9 +30,11 @@ protected:
   kplat::fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
   // The findings of the file's entries that apply, every one of them ticked.
-  std::vector<TFigScanedItem> Scan(std::string_view aFile) {
+  std::vector<TFigScanedItem> Scan(std::string_view aFile, bool aGuarded = true) {
     TWinapp2File file = ReadWinapp2Text(kplat::FromUtf8(aFile));
-    GuardWinapp2File(file);
+    if (aGuarded) {
+      GuardWinapp2File(file);
+    }
     AddWinapp2Topics(FEngine, file);
     FEngine.SetAllEnabled(true);
     FMatched.clear();
@@ -162,4 +164,12 @@ TEST_F(FigWinapp2TopicTest, RulesThatWouldWipeTheSystemAreRefusedWithTheirLines)
   EXPECT_TRUE(std::any_of(file.Issues.begin(), file.Issues.end(), [](const TWinapp2Issue& aIssue) {
     return aIssue.Line == 36 && aIssue.Kind == TWinapp2IssueKind::NoDeletionKey;
   }));
+
+  // Topics made from a file read without the guards still hold to them when they scan.
+  for (const wchar_t* file : {L"C:\\Windows\\setup.log", L"C:\\Windows\\System32\\a.dll",
+                              L"C:\\Users\\User\\Documents\\letter.doc",
+                              L"C:\\Program Files\\App\\app.exe", L"C:\\boot.log"}) {
+    Machine().AddFile(file, 1);
+  }
+  EXPECT_EQ(Places(Scan(kWinapp2Hostile, false)), std::vector<std::wstring>{});
 }
