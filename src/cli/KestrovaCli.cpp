@@ -11,6 +11,7 @@
 #include "engine/FigEngine.h"
 #include "engine/FigExclusions.h"
 #include "engine/FigPrograms.h"
+#include "engine/FigWinapp2Topic.h"
 #include "platform/FileIO.h"
 #include "platform/Sha256.h"
 
@@ -124,6 +125,11 @@ private:
     return FEngine.GetAppStringEx(aName, aArgs);
   }
   std::wstring CategoryText(TTopicCategory aCategory) const;
+  // The category a community entry names: its Section, or its numbered category's text.
+  std::wstring Winapp2CategoryText(const TFigTopic& aTopic) const;
+  // Adds the applying entries of the rule file, enabled, and reports each line it skipped; an
+  // exit code when the file cannot be used.
+  std::optional<int> AddWinapp2(TFigEngine& aScan);
   std::wstring ReasonText(TFigReason aReason) const {
     return Text(L"Reason." + GetEnumName(aReason));
   }
@@ -165,6 +171,36 @@ private:
   TCLEngine FEngine;
   size_t FProgressShown = 0;
 };
+
+std::wstring TCliSession::Winapp2CategoryText(const TFigTopic& aTopic) const {
+  if (const std::wstring section = aTopic.GetValue(kTopicKeyWinapp2Section); !section.empty()) {
+    return section;
+  }
+  const int number = aTopic.GetInteger(kTopicKeyWinapp2LangSecRef, 0);
+  const std::wstring name = Winapp2CategoryTextName(number);
+  return name.empty() ? std::to_wstring(number) : Text(name);
+}
+
+std::optional<int> TCliSession::AddWinapp2(TFigEngine& aScan) {
+  const TWinapp2File file = ReadWinapp2Rules(FOptions.Winapp2File);
+  if (file.Status != TWinapp2Status::Loaded) {
+    Fail(Text(Winapp2StatusTextName(file.Status),
+              {FOptions.Winapp2File, SystemErrorMessage(file.Error)}));
+    return kCliTopicDbError;
+  }
+  // A line that cannot be followed is reported; the rest of the file still counts.
+  for (const TWinapp2Issue& issue : file.Issues) {
+    Fail(Text(Winapp2IssueTextName(issue.Kind), {std::to_wstring(issue.Line), issue.Text}));
+  }
+  AddWinapp2Topics(aScan, file);
+  for (int i = 0; i < aScan.TopicCount(); ++i) {
+    if (aScan.GetTopic(i)->Winapp2Entry()) {
+      aScan.SetTopicEnabled(i, true);
+    }
+  }
+  aScan.SortByCategory();
+  return std::nullopt;
+}
 
 std::wstring TCliSession::CategoryText(TTopicCategory aCategory) const {
   switch (aCategory) {
@@ -208,24 +244,32 @@ std::wstring TCliSession::BackupFolder() const {
 }
 
 std::optional<int> TCliSession::LoadTopics(TFigEngine& aScan) {
-  const std::wstring file =
-      FOptions.TopicFile.empty() ? JoinPath(GetAppPath(), L"data\\topic.db") : FOptions.TopicFile;
-  if (const std::wstring problem = LoadTopicDatabase(aScan, file, FEngine); !problem.empty()) {
-    Fail(Text(L"TopicDb.Error", {problem}));
-    return kCliTopicDbError;
-  }
-  aScan.SortByCategory();
-  if (FOptions.AllTopics) {
-    aScan.SetAllEnabled(true);
-  } else if (!FOptions.Categories.empty()) {
-    aScan.SetAllEnabled(false);
-    for (TTopicCategory category : FOptions.Categories) {
-      aScan.SetTopicEnabledByCategory(category, true);
+  // A rule file alone is the whole selection: no topic of the database is wanted.
+  const bool entriesAlone = !FOptions.Winapp2File.empty() && FOptions.TopicFile.empty() &&
+                            FOptions.Categories.empty() && !FOptions.AllTopics;
+  if (!entriesAlone) {
+    const std::wstring file =
+        FOptions.TopicFile.empty() ? JoinPath(GetAppPath(), L"data\\topic.db") : FOptions.TopicFile;
+    if (const std::wstring problem = LoadTopicDatabase(aScan, file, FEngine); !problem.empty()) {
+      Fail(Text(L"TopicDb.Error", {problem}));
+      return kCliTopicDbError;
     }
-  } else if (FOptions.TopicFile.empty()) {
-    LoadFigEngineSettings(aScan, LoadCategorySwitches());
+    aScan.SortByCategory();
+    if (FOptions.AllTopics) {
+      aScan.SetAllEnabled(true);
+    } else if (!FOptions.Categories.empty()) {
+      aScan.SetAllEnabled(false);
+      for (TTopicCategory category : FOptions.Categories) {
+        aScan.SetTopicEnabledByCategory(category, true);
+      }
+    } else if (FOptions.TopicFile.empty()) {
+      LoadFigEngineSettings(aScan, LoadCategorySwitches());
+    }
   }
   // Another topic database alone keeps the topics its file enables.
+  if (!FOptions.Winapp2File.empty()) {
+    return AddWinapp2(aScan);
+  }
   return std::nullopt;
 }
 
@@ -259,21 +303,29 @@ int TCliSession::Topics() {
   if (const std::optional<int> failed = LoadTopics(scan)) {
     return *failed;
   }
+  const auto entryCategory = [this](const TFigTopic& aTopic) {
+    return aTopic.Winapp2Entry() ? Winapp2CategoryText(aTopic) : std::wstring();
+  };
   if (FOptions.Json) {
     FConsole.Out(JsonList(scan.TopicCount(), [&](size_t i) {
       const TFigTopic& topic = *scan.GetTopic(static_cast<int>(i));
       return L"{\"name\": " + JsonString(topic.Name()) + L", \"category\": " +
              JsonString(GetEnumName(topic.Category())) + L", \"rule\": " +
              JsonString(RuleStyleText(topic)) + L", \"enabled\": " + JsonBool(topic.Enabled()) +
-             L", \"locations\": " + JsonNumber(topic.LocationsCount()) + L"}";
+             L", \"locations\": " + JsonNumber(topic.LocationsCount()) +
+             (topic.Winapp2Entry() ? L", \"winapp2Category\": " + JsonString(entryCategory(topic))
+                                   : L"") +
+             L"}";
     }));
     return kCliSuccess;
   }
   std::vector<std::vector<std::wstring>> rows{SplitHeadings(Text(L"CLI.TopicHeadings"))};
   for (int i = 0; i < scan.TopicCount(); ++i) {
     const TFigTopic& topic = *scan.GetTopic(i);
-    rows.push_back({topic.Name(), CategoryText(topic.Category()), RuleStyleText(topic),
-                    Text(topic.Enabled() ? L"CLI.Yes" : L"CLI.No"),
+    const std::wstring group = entryCategory(topic);
+    rows.push_back({topic.Name(),
+                    CategoryText(topic.Category()) + (group.empty() ? L"" : L": " + group),
+                    RuleStyleText(topic), Text(topic.Enabled() ? L"CLI.Yes" : L"CLI.No"),
                     std::to_wstring(topic.LocationsCount())});
   }
   FConsole.Out(FormatTable(rows));

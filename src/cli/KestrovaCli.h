@@ -28,6 +28,7 @@ struct TCliOptions {
   std::wstring Command; // "scan", "cure", "backups", "restore", "topics", "exclude", "help",
                         // "version"
   std::wstring TopicFile;
+  std::wstring Winapp2File; // a community rule file whose applying entries are scanned too
   std::vector<TTopicCategory> Categories;
   bool AllTopics = false;
   bool All = false; // cure every finding, not only the checked ones

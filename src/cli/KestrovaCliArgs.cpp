@@ -112,13 +112,15 @@ std::wstring CliUsage() {
          L"  kestrova-cli cure    [selection] [--all] [--json] [--pace]\n"
          L"  kestrova-cli backups [N] [--json]\n"
          L"  kestrova-cli restore N [--json]\n"
-         L"  kestrova-cli topics  [--topics FILE] [--json]\n"
+         L"  kestrova-cli topics  [--topics FILE] [--winapp2 FILE] [--json]\n"
          L"  kestrova-cli exclude list [--json] | add PLACE | remove N\n"
          L"  kestrova-cli --help | --version\n"
          L"Selection:\n"
          L"  --topics FILE       another topic database (its own enabled topics)\n"
          L"  --category NAME     regfix, privacy, junk or optimize; repeatable\n"
          L"  --all-topics        every topic of the database\n"
+         L"  --winapp2 FILE      every entry of a Winapp2 rule file that applies to this\n"
+         L"                      machine; alone, only those\n"
          L"Without a selection the topics are those chosen in the settings.\n"
          L"backups lists the backups, newest first; backups N lists what backup N changed (its\n"
          L"registry keys and values, files and folders), which restore N brings back.\n"
@@ -172,6 +174,12 @@ bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
         return false;
       }
       aOptions.TopicFile = aArgs[++i];
+    } else if (arg == L"--winapp2" && (scans || aOptions.Command == L"topics")) {
+      if (!hasValue || aArgs[i + 1].empty()) {
+        aError = L"--winapp2 needs a file name.";
+        return false;
+      }
+      aOptions.Winapp2File = aArgs[++i];
     } else if (arg == L"--category" && scans) {
       if (!hasValue) {
         aError = L"--category needs one of regfix, privacy, junk, optimize.";

@@ -241,6 +241,7 @@ Winapp2.Category.3042=WhatsApp
 Winapp2.Category.3043=Norton Private Browser
 Winapp2.Category.3044=Avira Secure Browser
 Winapp2.DuplicateEntry=Line {1}: an entry of this name came before; this one was skipped: {2}
+Winapp2.Guarded=Line {1}: this rule would clean a drive, the Windows folder, a program-files folder, the user's profile or documents as a whole, or a key of Windows itself; it was refused: {2}
 Winapp2.GivenTwice=Line {1}: the entry already has this key, and the first one holds; this one was skipped: {2}
 Winapp2.Missing=The rule file "{1}" does not exist.
 Winapp2.NoDeletionKey=Line {1}: the entry names no files or registry keys to clean; it was skipped: {2}

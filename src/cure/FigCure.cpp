@@ -136,6 +136,12 @@ TUndoPlan TFigCure::PlanUndo() const {
       plan.SweepActions += item.Checked ? 1 : 0;
       continue;
     }
+    // A folder a community rule removes is no file: the run records it, a restore makes it again.
+    if (item.RuleStyle == rsWinapp2 &&
+        kplat::FolderExists(JoinFolderPath(item.ScanedPath, item.ScanedName))) {
+      plan.Undo[static_cast<size_t>(i)] = true;
+      continue;
+    }
     if (!item.Checked) {
       // Not counted against the budget: it would be kept unless its topic says otherwise.
       plan.Undo[static_cast<size_t>(i)] = !item.NoUndo && FQuarantineBytes > 0;

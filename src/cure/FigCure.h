@@ -250,6 +250,8 @@ private:
   // Cuts off what a failed append left behind; false while that is not done.
   bool RepairBackup();
   void StartSweepHelper(const TFigScanedItem& aItem);
+  // A community rule's folder, removed once nothing is left in it.
+  TFigCureStatus RemoveEmptyFolder(const std::wstring& aFolder);
   void ImportFixFile();
   void DoAbort();
   void DoFinished();

@@ -442,6 +442,10 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
     if (!InScannedFolder(start, aItem.ScanedPath, aItem.ScanedName)) {
       return csUncured;
     }
+    if (aItem.RuleStyle == rsWinapp2 &&
+        kplat::FolderExists(JoinFolderPath(aItem.ScanedPath, aItem.ScanedName))) {
+      return RemoveEmptyFolder(JoinFolderPath(aItem.ScanedPath, aItem.ScanedName));
+    }
     // Joined so that a file in a network folder is the one that is deleted; a folder that is not
     // a full path would be taken from the current folder.
     const std::wstring file = JoinFolderPath(aItem.ScanedPath, aItem.ScanedName);
@@ -473,6 +477,29 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
   default:
     return csIgnored;
   }
+}
+
+TFigCureStatus TFigCureThread::RemoveEmptyFolder(const std::wstring& aFolder) {
+  // A folder that still holds something (kept, excluded, in use, too young) stays as it is; one
+  // that became a link since the scan is never removed.
+  if (IsLink(aFolder)) {
+    return csUncured;
+  }
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(NormalizeFolder(aFolder) + L"*", data); found;
+       found = find.Next(data)) {
+    if (!kplat::IsDotEntry(data)) {
+      return csIgnored;
+    }
+  }
+  find.Close();
+  // Recorded first, so that a restore makes it again.
+  if (FQuarantine.RecordFolder(aFolder) != kplat::err::Success) {
+    FCurrentNotKept = true;
+    return csUncured;
+  }
+  return Platform().Files().RemoveFolder(aFolder) == kplat::err::Success ? csCured : csUncured;
 }
 
 void TFigCureThread::StartSweepHelper(const TFigScanedItem& aItem) {

@@ -6,6 +6,7 @@
 #include "engine/FigExclusions.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
+#include "engine/FigWinapp2.h"
 #include "platform/PlatformTypes.h"
 
 #include <atomic>
@@ -64,6 +65,7 @@ using TOnTopicFinished = std::function<void(TFigTopic& aTopic)>;
 int32_t MinimumTopicTimeMs(int aTopicCount);
 
 class TFigScanThread;
+class TWinapp2Keeps;
 
 class TFigEngine : public TObject {
 public:
@@ -274,6 +276,8 @@ private:
   };
 
   const TTopicValues& ValuesOf(const TFigTopic& aTopic);
+  // For a topic made for a moment, whose address a later one may take.
+  void ForgetTopicValues() { FTopicValues.Topic = nullptr; }
   static TWalkValues WalkValuesOf(const TFigTopic& aTopic);
   // Counts a file that the walk leaves unjudged (too young) as a place seen.
   void CountUnjudgedFile(uint64_t aSize);
@@ -311,6 +315,12 @@ private:
   bool WalkDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk, const std::wstring& aFolder,
                       const std::wstring& aSection, int32_t aDepth, int32_t aCount);
   bool ScanRegistryItems(TFigTopic& aTopic, const std::wstring& aLocation);
+  // The places of a community rule file's entry (FigWinapp2Topic.cpp): its files, the folders
+  // it removes once empty, its registry keys and values, less what the entry keeps.
+  bool ScanWinapp2Entry(TFigTopic& aTopic, const TWinapp2Entry& aEntry);
+  bool ScanWinapp2Files(TFigTopic& aTopic, const TWinapp2FileKey& aKey,
+                        const std::wstring& aFolder);
+  bool ScanWinapp2Registry(TFigTopic& aTopic, const TWinapp2RegKey& aKey);
 
   TFigTopicList FTopicList;
   TFigTopic* FCurrentTopic = nullptr;
@@ -334,6 +344,8 @@ private:
   bool FPacing = true;
   TTopicValues FTopicValues;
   TFigExclusionMatcher FExclusions;
+  // What the entry being scanned keeps (its ExcludeKeys); nothing for other topics.
+  const TWinapp2Keeps* FEntryKeeps = nullptr;
 
   std::atomic<bool> FItemScaned{false};
   std::atomic<bool> FPauseFlag{false};

@@ -2,6 +2,7 @@
 
 #include "engine/FigEngine.h"
 #include "engine/FigProtected.h"
+#include "engine/FigWinapp2Topic.h"
 
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
@@ -522,7 +523,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     fillPlace(item);
     item.ValueCheck = values.CheckValues;
     // An excluded place has been counted as a place; it is never a finding.
-    if (FExclusions.Covers(item)) {
+    if (FExclusions.Covers(item) || (FEntryKeeps != nullptr && FEntryKeeps->Keeps(item))) {
       return true;
     }
     result.Level = values.Level;

@@ -240,6 +240,8 @@ bool TFigRuleProcessor::DoSearch(TFigResultItem& aRet) const {
     aRet.Reason = frNeedSweep;
     aRet.Msg = FRuleParams.Strings(0);
     return true;
+  case rsWinapp2:
+    return CheckWinapp2(aRet);
   }
   return false;
 }

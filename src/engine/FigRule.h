@@ -27,7 +27,10 @@ enum TRuleStyle : uint8_t {
   rsEmptyKey,
   rsJunkFile,
   rsRegistryHistory,
-  rsSweepHelper
+  rsSweepHelper,
+  // A rule of a community rule file (FigWinapp2Topic.h): "rsWinapp2,patterns" judges files by
+  // their names ("a.log;*.tmp"), a bare "rsWinapp2" the folders it is handed.
+  rsWinapp2
 };
 
 // The names are also the keys of the reason texts ("Reason." followed by the name).
@@ -57,7 +60,7 @@ enum TFigReason : uint8_t {
 };
 
 template <> struct TFigEnumNames<TRuleStyle> {
-  static constexpr std::array<std::wstring_view, 16> Names = {L"rsRegistryBoostOrFix",
+  static constexpr std::array<std::wstring_view, 17> Names = {L"rsRegistryBoostOrFix",
                                                               L"rsActiveX",
                                                               L"rsUninstall",
                                                               L"rsAppPaths",
@@ -72,7 +75,8 @@ template <> struct TFigEnumNames<TRuleStyle> {
                                                               L"rsEmptyKey",
                                                               L"rsJunkFile",
                                                               L"rsRegistryHistory",
-                                                              L"rsSweepHelper"};
+                                                              L"rsSweepHelper",
+                                                              L"rsWinapp2"};
 };
 
 template <> struct TFigEnumNames<TFigReason> {
@@ -243,6 +247,7 @@ private:
   bool CheckFileType(TFigResultItem& aRet) const;
   bool CheckEmptyKey(TFigResultItem& aRet) const;
   bool CheckJunkFile(TFigResultItem& aRet) const;
+  bool CheckWinapp2(TFigResultItem& aRet) const;
   // A registry place without any value (a key visited on its own): nothing for the value rules
   // to judge.
   bool IsBareKey() const { return FSection.empty() && FName.empty(); }

@@ -7,6 +7,8 @@
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
+
 using kplat::Platform;
 
 namespace {
@@ -315,5 +317,34 @@ bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
   aRet.Reason = frJunkFile;
   aRet.Msg = FRuleParams.Strings(0);
   aRet.MatchFlag = true;
+  return true;
+}
+
+bool TFigRuleProcessor::CheckWinapp2(TFigResultItem& aRet) const {
+  bool found = FLocationStyle != lsDisk; // a registry place is what the rule itself names
+  if (!found) {
+    const bool folder =
+        FPlaceKind == TFigPlaceKind::Folder || (FPlaceKind == TFigPlaceKind::Unknown &&
+                                                kplat::FolderExists(JoinCheckedPath(FRoot, FName)));
+    if (FRuleParams.Count() < 2) {
+      found = folder;
+    } else if (!folder) {
+      // A file name may hold a comma, which splits the rule's fields: joined again.
+      std::wstring patterns = FRuleParams.Strings(1);
+      for (int i = 2; i < FRuleParams.Count(); ++i) {
+        patterns += L',' + FRuleParams.Strings(i);
+      }
+      std::vector<std::wstring> list;
+      SplitText(patterns, L';', list);
+      found = std::any_of(list.begin(), list.end(), [this](const std::wstring& aPattern) {
+        return !aPattern.empty() && kplat::MatchesWildcard(FName, aPattern);
+      });
+    }
+  }
+  if (!found) {
+    return false;
+  }
+  aRet.Reason = frRegistryHistory;
+  aRet.Msg = FRuleCaption.empty() ? FRuleParams.Strings(0) : FRuleCaption;
   return true;
 }

@@ -138,6 +138,9 @@ bool TFigScanThread::ScanTopic(int aIndex) {
   if (topic == nullptr) {
     return true;
   }
+  if (const auto& entry = topic->Winapp2Entry()) {
+    return ScanWinapp2Entry(*topic, *entry) && !Terminated();
+  }
   const TWalkValues walk = WalkValuesOf(*topic);
   for (int n = 0; n < topic->LocationsCount(); ++n) {
     if (!Proceed()) {

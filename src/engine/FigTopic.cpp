@@ -95,6 +95,7 @@ void TFigTopic::Assign(const TFigTopic& aTopic) {
     return;
   FValues = aTopic.FValues;
   FStatus = aTopic.FStatus;
+  FWinapp2Entry = aTopic.FWinapp2Entry;
 }
 
 // --- TFigTopicList

@@ -100,6 +100,8 @@ inline constexpr std::wstring_view kTopicKeyUndo = L"UNDO";
 // "TOPIC_" followed by the index.
 std::wstring TopicSectionName(int aIdx);
 
+struct TWinapp2Entry;
+
 // --- TFigTopic
 // ------------------------------------------------------------------------------------
 
@@ -149,8 +151,15 @@ public:
   // double quotes. A topic without a stored name writes nothing. False when a line cannot be stored
   // (the INI file refuses it); the lines before it are written.
   bool Save(TCLMemIniFile& aIni, int aIdx) const;
-  // Copies the value list and the status.
+  // Copies the value list, the status and the community entry.
   void Assign(const TFigTopic& aTopic);
+
+  // The entry of a community rule file that the topic scans instead of its locations
+  // (FigWinapp2Topic.h); nothing for the topics of the topic database.
+  const std::shared_ptr<const TWinapp2Entry>& Winapp2Entry() const { return FWinapp2Entry; }
+  void SetWinapp2Entry(std::shared_ptr<const TWinapp2Entry> aEntry) {
+    FWinapp2Entry = std::move(aEntry);
+  }
 
 private:
   int CountIndexed(std::wstring_view aPrefix) const;
@@ -158,6 +167,7 @@ private:
   TStringList FValues;
   mutable TStringList FRegItems;
   TTopicStatus FStatus = tsUncured;
+  std::shared_ptr<const TWinapp2Entry> FWinapp2Entry;
 };
 
 // --- TFigTopicList

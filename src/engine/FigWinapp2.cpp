@@ -521,11 +521,12 @@ TWinapp2File ReadWinapp2File(const std::wstring& aFileName) {
 }
 
 std::wstring Winapp2IssueTextName(TWinapp2IssueKind aKind) {
-  static constexpr std::array<std::wstring_view, 12> kNames = {
+  static constexpr std::array<std::wstring_view, 13> kNames = {
       L"Winapp2.OutsideEntry",  L"Winapp2.NotAnEntry", L"Winapp2.DuplicateEntry",
       L"Winapp2.NotAKey",       L"Winapp2.UnknownKey", L"Winapp2.GivenTwice",
       L"Winapp2.BadFileKey",    L"Winapp2.BadPath",    L"Winapp2.BadRegistryKey",
-      L"Winapp2.BadExcludeKey", L"Winapp2.BadValue",   L"Winapp2.NoDeletionKey"};
+      L"Winapp2.BadExcludeKey", L"Winapp2.BadValue",   L"Winapp2.NoDeletionKey",
+      L"Winapp2.Guarded"};
   return std::wstring(kNames.at(static_cast<size_t>(aKind)));
 }
 
@@ -550,4 +551,10 @@ std::wstring Winapp2CategoryTextName(int aLangSecRef) {
     return L"";
   }
   return L"Winapp2.Category." + std::to_wstring(aLangSecRef);
+}
+
+std::wstring Winapp2RootName(kplat::TRegHandle aRoot) {
+  const auto root = std::find_if(kRoots.begin(), kRoots.end(),
+                                 [aRoot](const TRoot& aKnown) { return aKnown.Handle == aRoot; });
+  return root == kRoots.end() ? std::wstring() : std::wstring(root->Long);
 }

@@ -91,7 +91,8 @@ enum class TWinapp2IssueKind {
   BadRegistryKey, // no known root, or nothing below the root
   BadExcludeKey,  // not FILE|..., PATH|... or REG|...
   BadValue,       // LangSecRef, DetectOS, SpecialDetect or Default with a value it cannot have
-  NoDeletionKey   // an entry without FileKey or RegKey; it is skipped
+  NoDeletionKey,  // an entry without FileKey or RegKey; it is skipped
+  Guarded         // a rule that would clean what no rule may (FigWinapp2Topic.h); it is skipped
 };
 
 struct TWinapp2Issue {
@@ -129,6 +130,8 @@ std::wstring Winapp2StatusTextName(TWinapp2Status aStatus);
 // The language text naming a numbered category; empty for a number the format does not have
 // (show the number then).
 std::wstring Winapp2CategoryTextName(int aLangSecRef);
+// The full name of a root a rule may name ("HKEY_CURRENT_USER").
+std::wstring Winapp2RootName(kplat::TRegHandle aRoot);
 
 // Decides on this machine (through the platform) whether entries apply, and expands the paths
 // of their rules. The machine's folders and version are read once, when first needed, and so are

@@ -6,6 +6,7 @@
 #include "base/CLSettings.h"
 #include "engine/FigEngine.h"
 #include "engine/FigExclusions.h"
+#include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
@@ -365,4 +366,72 @@ TEST_F(KestrovaCliTest, APlaceOfNoFormOrABadNumberIsRefusedWithTwoAndADamagedLis
       Machine().FileContent(file),
       (std::vector<uint8_t>{'C', ':', '\\', 'K', 'e', 'e', 'p', '\r', '\n', 'K', 'e',  'e',
                             'p', ' ', 't',  'h', 'i', 's', ' ', 't',  'o',  'o', '\r', '\n'}));
+}
+
+TEST_F(KestrovaCliTest, CommunityRulesAreScannedCuredAndRestoredWithTheirFoldersKeysAndValues) {
+  const std::wstring rules = L"C:\\Work\\winapp2.ini";
+  const std::wstring app = L"C:\\Users\\User\\AppData\\Local\\Vendor\\";
+  Machine().AddTextFile(rules, "; Version: 990103\r\n"
+                               "[Vendor App *]\r\n"
+                               "Section=Games\r\n"
+                               "Detect=HKCU\\Software\\Vendor\r\n"
+                               "FileKey1=%LocalAppData%\\Vendor\\Logs|*.log\r\n"
+                               "FileKey2=%LocalAppData%\\Vendor\\Cache|*|REMOVESELF\r\n"
+                               "FileKey3=%LocalAppData%\\Vendor\\Broken\r\n"
+                               "RegKey1=HKCU\\Software\\Vendor\\Recent\r\n"
+                               "RegKey2=HKCU\\Software\\Vendor\\Settings|LastPath\r\n"
+                               "\r\n"
+                               "[Absent App *]\r\n"
+                               "Detect=HKCU\\Software\\Absent\r\n"
+                               "RegKey1=HKCU\\Software\\Absent\r\n");
+  Machine().AddTextFile(app + L"Logs\\run.log", "log");
+  Machine().AddTextFile(app + L"Logs\\notes.txt", "own");
+  Machine().AddTextFile(app + L"Cache\\Sub\\blob", "cache");
+  Machine().AddFolder(app + L"Cache\\Empty");
+  Machine().SetRegString(regroot::CurrentUser, L"Software\\Vendor\\Recent\\List", L"1", L"a");
+  Machine().SetRegString(regroot::CurrentUser, L"Software\\Vendor\\Settings", L"LastPath",
+                         L"C:\\x");
+  Machine().SetRegString(regroot::CurrentUser, L"Software\\Vendor\\Settings", L"Keep", L"1");
+
+  ASSERT_EQ(Run({L"topics", L"--winapp2", rules, L"--json"}), kCliSuccess);
+  EXPECT_EQ(FConsole.Output,
+            L"[\n {\"name\": \"Vendor App\", \"category\": \"tcBPrivacySweep\", \"rule\": "
+            L"\"rsWinapp2\", \"enabled\": true, \"locations\": 0, \"winapp2Category\": "
+            L"\"Games\"}\n]\n");
+  // The malformed line is reported, and the command goes on.
+  EXPECT_NE(FConsole.Errors.find(L"Line 7:"), std::wstring::npos);
+
+  ASSERT_EQ(Run({L"scan", L"--winapp2", rules, L"--json"}), kCliSuccess);
+  EXPECT_TRUE(Has(L"\"topic\": \"Vendor App\", \"category\": \"tcBPrivacySweep\", \"rule\": "
+                  L"\"rsWinapp2\", \"reason\": \"frRegistryHistory\""));
+  EXPECT_TRUE(Has(L"\"path\": \"C:\\\\Users\\\\User\\\\AppData\\\\Local\\\\Vendor\\\\Logs\\\\\", "
+                  L"\"section\": \"C:\\\\Users\\\\User\\\\AppData\\\\Local\\\\Vendor\\\\Logs\", "
+                  L"\"name\": \"run.log\""));
+  EXPECT_TRUE(Has(L"\"root\": \"HKEY_CURRENT_USER\", \"path\": \"Software\\\\Vendor\\\\Settings\", "
+                  L"\"section\": \"LastPath\""));
+  // Two files, three folders, a key and a value; only the files count as files to keep.
+  EXPECT_TRUE(Has(L"\"MatchedAllCount\": 7"));
+  EXPECT_TRUE(Has(L"\"undo\": {\"restorableFiles\": 2, \"restorableBytes\": 8,"));
+
+  ASSERT_EQ(Run({L"cure", L"--winapp2", rules, L"--all"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_FALSE(Machine().HasFile(app + L"Logs\\run.log"));
+  EXPECT_TRUE(Machine().HasFile(app + L"Logs\\notes.txt"));
+  EXPECT_FALSE(FolderExists(app + L"Cache"));
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, L"Software\\Vendor\\Recent"));
+  EXPECT_FALSE(
+      Machine().GetRegString(regroot::CurrentUser, L"Software\\Vendor\\Settings", L"LastPath"));
+  EXPECT_TRUE(Machine().GetRegString(regroot::CurrentUser, L"Software\\Vendor\\Settings", L"Keep"));
+
+  ASSERT_EQ(Run({L"restore", L"1"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Machine().HasFile(app + L"Logs\\run.log"));
+  EXPECT_TRUE(Machine().HasFile(app + L"Cache\\Sub\\blob"));
+  EXPECT_TRUE(FolderExists(app + L"Cache\\Empty"));
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Software\\Vendor\\Recent\\List", L"1"),
+            L"a");
+  EXPECT_EQ(
+      Machine().GetRegString(regroot::CurrentUser, L"Software\\Vendor\\Settings", L"LastPath"),
+      L"C:\\x");
+
+  EXPECT_EQ(Run({L"scan", L"--winapp2", L"C:\\Work\\none.ini"}), kCliTopicDbError);
+  EXPECT_NE(FConsole.Errors.find(L"none.ini"), std::wstring::npos);
 }

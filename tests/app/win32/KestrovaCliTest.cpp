@@ -493,3 +493,77 @@ TEST_F(KestrovaCli, BrowserProfilesAreCleanedWithCare) {
 }
 
 } // namespace
+
+TEST_F(KestrovaCli, CommunityRulesAreCuredAndRestoredWithTheirFoldersKeysAndValues) {
+  wchar_t local[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+  // Not in the temporary folder, whose young files no rule takes.
+  const std::wstring app = std::wstring(local) + L"\\KestrovaCliTestVendor\\";
+  ktest::win32::RemoveTree(app);
+  Seed(app + L"Logs\\run.log");
+  Seed(app + L"Logs\\notes.txt");
+  Seed(app + L"Cache\\Sub\\blob");
+  std::filesystem::create_directories(app + L"Cache\\Empty");
+  SetDefault(kTestKey + L"\\Vendor\\Recent\\List", L"recent");
+  const std::wstring settings = kTestKey + L"\\Vendor\\Settings";
+  const std::wstring lastPath = L"C:\\last";
+  SetDefault(settings, L"settings");
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, settings.c_str(), L"LastPath", REG_SZ,
+                            lastPath.c_str(), static_cast<DWORD>((lastPath.size() + 1) * 2)),
+            ERROR_SUCCESS);
+  const auto readLastPath = [&] {
+    wchar_t data[MAX_PATH] = {};
+    DWORD size = sizeof(data);
+    return RegGetValueW(HKEY_CURRENT_USER, settings.c_str(), L"LastPath", RRF_RT_REG_SZ, nullptr,
+                        data, &size) == ERROR_SUCCESS
+               ? std::wstring(data)
+               : std::wstring(L"(missing)");
+  };
+  const std::wstring key = L"HKCU\\" + kTestKey + L"\\Vendor";
+  const std::wstring rules = FScratch + L"winapp2.ini";
+  WriteAll(rules, kplat::ToUtf8(L"; Version: 990104\r\n[Vendor App *]\r\nSection=Games\r\n"
+                                L"Detect=" +
+                                key +
+                                L"\r\n"
+                                L"FileKey1=%LocalAppData%\\KestrovaCliTestVendor\\Logs|*.log\r\n"
+                                L"FileKey2=%LocalAppData%\\KestrovaCliTestVendor\\Cache|*|"
+                                L"REMOVESELF\r\nFileKey3=%LocalAppData%\\Broken\r\n"
+                                L"RegKey1=" +
+                                key +
+                                L"\\Recent\r\n"
+                                L"RegKey2=" +
+                                key + L"\\Settings|LastPath\r\n"));
+  const std::wstring file = L" --winapp2 \"" + rules + L"\" --json";
+
+  TRun run = Run(L"topics" + file);
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_NE(run.Output.find("\"name\": \"Vendor App\", \"category\": \"tcBPrivacySweep\""),
+            std::string::npos)
+      << run.Output;
+  EXPECT_NE(run.Errors.find("Line 7:"), std::string::npos) << run.Errors;
+  run = Run(L"scan" + file);
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_NE(run.Output.find("\"MatchedAllCount\": 7"), std::string::npos) << run.Output;
+
+  run = Run(L"cure" + file + L" --all");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_EQ(run.Output.find("\"status\": \"csUncured\""), std::string::npos) << run.Output;
+  const size_t backupAt = run.Output.find("\"backup\": \"");
+  ASSERT_NE(backupAt, std::string::npos) << run.Output;
+  const size_t nameAt = backupAt + 11;
+  FBackupMade = kplat::FromUtf8(run.Output.substr(nameAt, run.Output.find('"', nameAt) - nameAt));
+  EXPECT_FALSE(Exists(app + L"Logs\\run.log"));
+  EXPECT_TRUE(Exists(app + L"Logs\\notes.txt"));
+  EXPECT_FALSE(Exists(app + L"Cache"));
+  EXPECT_EQ(ReadDefault(kTestKey + L"\\Vendor\\Recent\\List"), L"(missing)");
+  EXPECT_EQ(readLastPath(), L"(missing)");
+
+  run = Run(L"restore 1 --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Output << run.Errors;
+  EXPECT_EQ(ReadAll(app + L"Cache\\Sub\\blob"), "data");
+  EXPECT_TRUE(Exists(app + L"Cache\\Empty"));
+  EXPECT_TRUE(Exists(app + L"Logs\\run.log"));
+  EXPECT_EQ(ReadDefault(kTestKey + L"\\Vendor\\Recent\\List"), L"recent");
+  EXPECT_EQ(readLastPath(), lastPath);
+  ktest::win32::RemoveTree(app);
+}
