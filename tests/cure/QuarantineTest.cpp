@@ -132,7 +132,7 @@ TEST_F(QuarantineTest, ARemovedFolderIsMadeAgainAndNothingIsRestoredThroughALink
   const std::wstring folder = L"C:\\Temp\\Gone";
   AddFile(folder + L"\\Deep\\x.tmp", "x");
   AddFile(L"C:\\Temp\\Linked\\y.tmp", "y");
-  TFigQuarantine quarantine(backup, 1 << 20);
+  TFigQuarantine quarantine(backup, 1 << 20, LoadSealKey(true));
   ASSERT_EQ(quarantine.Take(folder + L"\\Deep\\x.tmp", L"C:\\Temp"), err::Success);
   ASSERT_EQ(quarantine.RecordFolder(folder + L"\\Deep"), err::Success);
   ASSERT_EQ(Platform().Files().RemoveFolder(folder + L"\\Deep"), err::Success);
@@ -158,7 +158,7 @@ TEST_F(QuarantineTest, WhatAnEarlierDeletionLeftUnderTheRunsNameIsReplaced) {
   AddFile(folder + L"\\1", "stale");
   AddFile(folder + L"\\manifest.txt", "KESTROVA-QUARANTINE\t1\r\nD\tC:\\Stale\r\n");
   AddFile(L"C:\\Temp\\new.tmp", "new");
-  TFigQuarantine quarantine(backup, 1 << 20);
+  TFigQuarantine quarantine(backup, 1 << 20, LoadSealKey(true));
   ASSERT_EQ(quarantine.Take(L"C:\\Temp\\new.tmp", L"C:\\Temp"), err::Success);
   std::vector<TQuarantineEntry> entries;
   std::wstring error;
