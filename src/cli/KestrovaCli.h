@@ -33,7 +33,7 @@ struct TCliOptions {
   bool All = false; // cure every finding, not only the checked ones
   bool Json = false;
   bool Pace = false;
-  int BackupNumber = 0; // restore: 1 is the newest backup
+  int BackupNumber = 0;   // restore: 1 is the newest backup
   bool Unchecked = false; // restore: also a backup whose seal cannot be checked
   // exclude: "list", "add" (Place) or "remove" (ExclusionNumber, 1 is the first of the list)
   std::wstring Action;

@@ -283,8 +283,8 @@ private:
   int FBackupEnd = 0;             // the findings before it have had their entries collected
   int FBackupBatch = 1;           // findings whose entries are flushed together
   TSealWriter FRegBkSeal;
-  uint64_t FRegBkSize = 0;        // the bytes of whole sealed entries in the backup file
-  bool FRegBkDamaged = false;     // the file may end in a partly written entry
+  uint64_t FRegBkSize = 0;    // the bytes of whole sealed entries in the backup file
+  bool FRegBkDamaged = false; // the file may end in a partly written entry
   std::wstring FRegBkFileName;
   std::wstring FRegCureFileName;
   uint64_t FBeginTime = 0; // tick of the current slot's start

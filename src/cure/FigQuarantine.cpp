@@ -237,10 +237,10 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile, bool aUnch
   }
   if (state == TSealState::Broken || (state != TSealState::Sealed && !aUnchecked)) {
     TFileRestoreResult result;
-    result.Failed.push_back({QuarantineFolderOf(aBackupFile),
-                             state == TSealState::Broken
-                                 ? L"its manifest was changed after its run wrote it"
-                                 : L"its manifest has no seal that can be checked"});
+    result.Failed.push_back(
+        {QuarantineFolderOf(aBackupFile), state == TSealState::Broken
+                                              ? L"its manifest was changed after its run wrote it"
+                                              : L"its manifest has no seal that can be checked"});
     return result;
   }
   return RestoreQuarantine(aBackupFile, entries, state == TSealState::Sealed);
@@ -375,7 +375,8 @@ kplat::TErrorCode TFigQuarantine::Begin() {
 kplat::TErrorCode TFigQuarantine::Append(const std::wstring& aLine) {
   const std::string text = kplat::ToUtf8(aLine) + "\r\n";
   kplat::TSha256Digest seal{};
-  const std::vector<uint8_t> line = FSeal.Seal(std::vector<uint8_t>(text.begin(), text.end()), seal);
+  const std::vector<uint8_t> line =
+      FSeal.Seal(std::vector<uint8_t>(text.begin(), text.end()), seal);
   const kplat::TErrorCode rc = Platform().Files().AppendFile(FManifest, line);
   if (rc != err::Success) {
     CutBack();

@@ -6,6 +6,7 @@
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 
+#include <cstring>
 #include <cwctype>
 
 using kplat::Platform;
@@ -178,6 +179,25 @@ TSealReader::~TSealReader() = default;
 void TSealReader::Add(const uint8_t* aData, size_t aSize) {
   TImpl& s = *FImpl;
   for (size_t i = 0; i < aSize && !s.Broken; ++i) {
+    if (s.LongLine) {
+      // Nothing of a long line matters before its line feed: it goes to the MAC in one piece.
+      const void* found = std::memchr(aData + i, '\n', aSize - i);
+      const size_t stop = found != nullptr
+                              ? static_cast<size_t>(static_cast<const uint8_t*>(found) - aData)
+                              : aSize;
+      if (stop > i) {
+        s.Batch.insert(s.Batch.end(), aData + i, aData + stop);
+        s.Offset += stop - i;
+        s.Previous = aData[stop - 1];
+        i = stop;
+      }
+      if (s.Batch.size() >= kMacPiece) {
+        s.Feed();
+      }
+      if (i == aSize) {
+        break;
+      }
+    }
     const uint8_t byte = aData[i];
     ++s.Offset;
     if (s.LongLine) {

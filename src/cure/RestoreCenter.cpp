@@ -233,8 +233,8 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
   TSealState manifestSeal = TSealState::Unsealed;
   bool manifestExists = false;
   std::wstring manifestError;
-  const bool manifestRead = ReadSealedQuarantine(aFileName, key, files, manifestSeal,
-                                                 manifestExists, manifestError);
+  const bool manifestRead =
+      ReadSealedQuarantine(aFileName, key, files, manifestSeal, manifestExists, manifestError);
   result.Seal = RunSeal(backupSeal, manifestExists, manifestSeal);
   if (result.Seal == TSealState::Broken) {
     result.Error = L"The backup \"" + ExtractFileName(aFileName) +

@@ -131,9 +131,9 @@ void TfrmRestore::btnRestoreClick(TObject&) {
   }
   if (result.NeedsConsent) {
     TCLEngine* engine = GetCLEngine();
-    if (engine == nullptr || engine->ShowMessageEx(L"MSGBox.RestoreUnchecked", {}, false, mr::None,
-                                                   mb::YesNo, TMsgDlgType::mtConfirmation,
-                                                   0) != mr::Yes)
+    if (engine == nullptr ||
+        engine->ShowMessageEx(L"MSGBox.RestoreUnchecked", {}, false, mr::None, mb::YesNo,
+                              TMsgDlgType::mtConfirmation, 0) != mr::Yes)
       return;
     result = FCenter.Restore(row, true);
   }

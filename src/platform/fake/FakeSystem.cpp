@@ -1,5 +1,5 @@
-#include "platform/fake/FakeMachineImpl.h"
 #include "platform/Sha256.h"
+#include "platform/fake/FakeMachineImpl.h"
 
 #include <algorithm>
 #include <iterator>
