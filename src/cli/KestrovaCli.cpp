@@ -638,7 +638,11 @@ int TCliSession::Restore() {
   }
   const TBackupRow& row = center.Rows()[static_cast<size_t>(FOptions.BackupNumber - 1)];
   const std::wstring file = ExtractFileName(row.FileName);
-  const TRestoreResult result = center.Restore(FOptions.BackupNumber - 1);
+  const TRestoreResult result = center.Restore(FOptions.BackupNumber - 1, FOptions.Unchecked);
+  if (result.Seal == TSealState::Broken || result.NeedsConsent) {
+    Fail(Text(result.NeedsConsent ? L"CLI.RestoreUnchecked" : L"CLI.RestoreSealBroken", {file}));
+    return kCliFailed;
+  }
   const TFileRestoreResult& files = result.Files;
   if (FOptions.Json) {
     std::wstring failed;

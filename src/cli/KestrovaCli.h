@@ -35,6 +35,7 @@ struct TCliOptions {
   bool Json = false;
   bool Pace = false;
   int BackupNumber = 0; // restore, backups: 1 is the newest backup (backups: 0 lists them all)
+  bool Unchecked = false; // restore: also a backup whose seal cannot be checked
   // exclude: "list", "add" (Place) or "remove" (ExclusionNumber, 1 is the first of the list)
   std::wstring Action;
   std::wstring Place;

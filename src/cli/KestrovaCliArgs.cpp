@@ -111,7 +111,7 @@ std::wstring CliUsage() {
          L"  kestrova-cli scan    [selection] [--json] [--pace]\n"
          L"  kestrova-cli cure    [selection] [--all] [--json] [--pace]\n"
          L"  kestrova-cli backups [N] [--json]\n"
-         L"  kestrova-cli restore N [--json]\n"
+         L"  kestrova-cli restore N [--unchecked] [--json]\n"
          L"  kestrova-cli topics  [--topics FILE] [--winapp2 FILE] [--json]\n"
          L"  kestrova-cli exclude list [--json] | add PLACE | remove N\n"
          L"  kestrova-cli --help | --version\n"
@@ -129,7 +129,10 @@ std::wstring CliUsage() {
          L"  HKEY_CURRENT_USER\\Software\\Example|Name   one value (|@: the default value)\n"
          L"  C:\\Some\\Folder, C:\\Some\\File.txt           a folder and all below it, or a file\n"
          L"  C:\\Some\\Folder\\*.log                       the names a mask matches\n"
-         L"  Environment variables (%LocalAppData%) are allowed.\n";
+         L"  Environment variables (%LocalAppData%) are allowed.\n"
+         L"Restore refuses a backup whose seal does not match (it was changed after its run).\n"
+         L"A backup without a seal that can be checked (from an older version) is restored\n"
+         L"only with --unchecked.\n";
 }
 
 bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
@@ -164,6 +167,8 @@ bool ParseCliArgs(const std::vector<std::wstring>& aArgs, TCliOptions& aOptions,
       aOptions.Json = true;
     } else if (arg == L"--pace" && scans) {
       aOptions.Pace = true;
+    } else if (arg == L"--unchecked" && aOptions.Command == L"restore") {
+      aOptions.Unchecked = true;
     } else if (arg == L"--all" && aOptions.Command == L"cure") {
       aOptions.All = true;
     } else if (arg == L"--all-topics" && scans) {

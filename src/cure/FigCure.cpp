@@ -202,8 +202,13 @@ bool TFigCure::StartCure() {
 
   const std::wstring name = FreeBackupName(Now(), std::string(index.begin(), index.end()));
   const std::wstring backupFile = JoinFolderPath(FBackupPath, name);
+  // The header carries the run's first seal, so a sealed run's file always holds one.
+  FSealKey = LoadSealKey(true);
   const TRegExporter header;
-  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(backupFile, header.Stream());
+  kplat::TSha256Digest seal{};
+  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(
+          backupFile,
+          TSealWriter(FSealKey, TSealKind::RegistryBackup, backupFile).Seal(header.Stream(), seal));
       rc != kplat::err::Success) {
     FLastError = FileError(L"write the backup file", backupFile, rc);
     return false;

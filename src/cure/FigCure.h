@@ -15,6 +15,7 @@
 #include "base/CLDateUtils.h"
 #include "base/CLStrings.h"
 #include "cure/FigQuarantine.h"
+#include "cure/FigSeal.h"
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
 #include "engine/FigExclusions.h"
@@ -158,6 +159,9 @@ public:
   void SetExclusionsFile(const std::wstring& aFileName) { FExclusionsFile = aFileName; }
   // The full path of the last run's backup file; "" before the first run.
   const std::wstring& LastBackupFile() const { return FLastBackupFile; }
+  // Whether the last run seals its backup and manifest (FigSeal.h); false when the seal key
+  // could not be read or made: the run is backed up all the same, unsealed.
+  bool LastRunSealed() const { return FSealKey.has_value(); }
 
   const std::wstring& BackupPath() const { return FBackupPath; }
   void SetBackupPath(const std::wstring& aPath) { FBackupPath = aPath; }
@@ -201,6 +205,7 @@ private:
   bool FUnattended = false;
   std::wstring FExclusionsFile;
   std::wstring FLastBackupFile;
+  std::optional<TSealKey> FSealKey; // the last run's
   // Every worker not joined yet; the current one is among them.
   std::vector<std::unique_ptr<TFigCureThread>> FWorkers;
 };
@@ -279,8 +284,9 @@ private:
   std::vector<bool> FBackupSaved; // per finding, once its entries were collected
   int FBackupEnd = 0;             // the findings before it have had their entries collected
   int FBackupBatch = 1;           // findings whose entries are flushed together
-  uint64_t FRegBkSize = 0;        // the bytes of whole entries in the backup file
-  bool FRegBkDamaged = false;     // the file may end in a partly written entry
+  TSealWriter FRegBkSeal;
+  uint64_t FRegBkSize = 0;    // the bytes of whole sealed entries in the backup file
+  bool FRegBkDamaged = false; // the file may end in a partly written entry
   std::wstring FRegBkFileName;
   std::wstring FRegCureFileName;
   uint64_t FBeginTime = 0; // tick of the current slot's start

@@ -162,9 +162,14 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
       FItems(aFigCure.FItems.begin(), aFigCure.FItems.begin() + aFigCure.FItemCount),
       FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
       FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
-      FOnAbort(aFigCure.OnAbort), FQuarantine(aRegFile, aFigCure.QuarantineBytes()),
-      FBackupSaved(static_cast<size_t>(FItemCount)), FRegBkSize(kHeaderBytes),
-      FRegBkFileName(aRegFile) {
+      FOnAbort(aFigCure.OnAbort),
+      FQuarantine(aRegFile, aFigCure.QuarantineBytes(), aFigCure.FSealKey),
+      FBackupSaved(static_cast<size_t>(FItemCount)),
+      FRegBkSeal(aFigCure.FSealKey, TSealKind::RegistryBackup, aRegFile), FRegBkFileName(aRegFile) {
+  // StartCure wrote the header with its seal; the entries are chained to that seal.
+  kplat::TSha256Digest seal{};
+  FRegBkSize = FRegBkSeal.Seal(TRegExporter().Stream(), seal).size();
+  FRegBkSeal.Written(seal);
   FUnattended = aFigCure.Unattended();
   if (!aFigCure.ExclusionsFile().empty()) {
     // A damaged list still protects every place of it that can be read.
@@ -391,8 +396,12 @@ bool TFigCureThread::AppendBackup(const std::vector<uint8_t>& aEntries) {
   if (!RepairBackup()) {
     return false;
   }
-  if (Platform().Files().AppendFile(FRegBkFileName, aEntries) == kplat::err::Success) {
-    FRegBkSize += aEntries.size();
+  // The batch and its seal in one append: a batch on disk without its seal was cut off.
+  kplat::TSha256Digest seal{};
+  const std::vector<uint8_t> sealed = FRegBkSeal.Seal(aEntries, seal);
+  if (Platform().Files().AppendFile(FRegBkFileName, sealed) == kplat::err::Success) {
+    FRegBkSize += sealed.size();
+    FRegBkSeal.Written(seal);
     return true;
   }
   // A failed append may have left part of the entries behind.

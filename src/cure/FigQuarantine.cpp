@@ -12,6 +12,8 @@ namespace err = kplat::err;
 namespace {
 
 constexpr std::wstring_view kHeader = L"KESTROVA-QUARANTINE\t1";
+constexpr const wchar_t* kOutOfBounds =
+    L"it lies in the Windows folder, and the run's manifest cannot be checked";
 // A manifest larger than this is not ours; it is refused rather than read.
 constexpr uint64_t kMaxManifestBytes = 256ull * 1024 * 1024;
 // What a restore gives a file back: the attributes a file can be given, no folder or link bits.
@@ -110,13 +112,19 @@ std::wstring QuarantineFolderOf(const std::wstring& aBackupFile) {
   return stem + L".files";
 }
 
-bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntry>& aEntries,
-                    std::wstring& aError) {
+namespace {
+
+// Reads a run's manifest; with aKey its seals are checked (a null aKey reads it as it is).
+bool ReadManifest(const std::wstring& aBackupFile, const std::optional<TSealKey>* aKey,
+                  std::vector<TQuarantineEntry>& aEntries, TSealState& aState, bool& aExists,
+                  std::wstring& aError) {
   aEntries.clear();
   aError.clear();
+  aState = TSealState::Unsealed;
   const std::wstring manifest =
       JoinFolderPath(QuarantineFolderOf(aBackupFile), std::wstring(kQuarantineManifestName));
-  if (!kplat::FileExists(manifest)) {
+  aExists = kplat::FileExists(manifest);
+  if (!aExists) {
     return true;
   }
   std::vector<uint8_t> data;
@@ -124,6 +132,17 @@ bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntr
       rc != err::Success) {
     aError = L"Cannot read \"" + manifest + L"\": " + SystemErrorMessage(rc);
     return false;
+  }
+  if (aKey != nullptr) {
+    TSealReader seals(*aKey, TSealKind::Manifest, aBackupFile);
+    seals.Add(data.data(), data.size());
+    aState = seals.State();
+    if (aState == TSealState::Broken) {
+      return true;
+    }
+    if (aState != TSealState::Unsealed) {
+      data.resize(seals.SealedBytes()); // the rest is a line a killed run did not seal
+    }
   }
   const std::wstring text = kplat::FromUtf8(std::string(data.begin(), data.end()));
   size_t start = 0;
@@ -147,11 +166,27 @@ bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntr
     TQuarantineEntry entry;
     if (!ParseEntry(fields, entry)) {
       aError = L"\"" + manifest + L"\", line " + std::to_wstring(line) + L": not an entry";
+      aEntries.clear();
       return false;
     }
     aEntries.push_back(std::move(entry));
   }
   return true;
+}
+
+} // namespace
+
+bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntry>& aEntries,
+                    std::wstring& aError) {
+  TSealState state = TSealState::Unsealed;
+  bool exists = false;
+  return ReadManifest(aBackupFile, nullptr, aEntries, state, exists, aError);
+}
+
+bool ReadSealedQuarantine(const std::wstring& aBackupFile, const std::optional<TSealKey>& aKey,
+                          std::vector<TQuarantineEntry>& aEntries, TSealState& aState,
+                          bool& aExists, std::wstring& aError) {
+  return ReadManifest(aBackupFile, &aKey, aEntries, aState, aExists, aError);
 }
 
 TQuarantineTotals QuarantineTotals(const std::wstring& aBackupFile) {
@@ -190,14 +225,36 @@ void DeleteQuarantine(const std::wstring& aBackupFile) {
   files.RemoveFolder(folder);
 }
 
-TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
-  TFileRestoreResult result;
+TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile, bool aUnchecked) {
   std::vector<TQuarantineEntry> entries;
+  TSealState state = TSealState::Unsealed;
+  bool exists = false;
   std::wstring error;
-  if (!ReadQuarantine(aBackupFile, entries, error)) {
+  if (!ReadSealedQuarantine(aBackupFile, LoadSealKey(false), entries, state, exists, error)) {
+    TFileRestoreResult result;
     result.Failed.push_back({QuarantineFolderOf(aBackupFile), error});
     return result;
   }
+  if (state == TSealState::Broken || (state != TSealState::Sealed && !aUnchecked)) {
+    TFileRestoreResult result;
+    result.Failed.push_back(
+        {QuarantineFolderOf(aBackupFile), state == TSealState::Broken
+                                              ? L"its manifest was changed after its run wrote it"
+                                              : L"its manifest has no seal that can be checked"});
+    return result;
+  }
+  return RestoreQuarantine(aBackupFile, entries, state == TSealState::Sealed);
+}
+
+TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
+                                     const std::vector<TQuarantineEntry>& aEntries, bool aChecked) {
+  TFileRestoreResult result;
+  const std::vector<TQuarantineEntry>& entries = aEntries;
+  // What an unchecked manifest names may be anything; Windows' own files are never among it.
+  const std::wstring windows = Platform().System().GetWindowsFolder();
+  const auto outOfBounds = [&](const std::wstring& aPath) {
+    return !aChecked && (kplat::SamePath(aPath, windows) || kplat::PathInFolder(aPath, windows));
+  };
   const std::wstring folder = QuarantineFolderOf(aBackupFile);
   kplat::IFileSystem& files = Platform().Files();
   // Folders first, the outermost first (the run recorded them in the order it removed them).
@@ -205,7 +262,9 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
     if (!entry->Folder || kplat::FolderExists(entry->Path)) {
       continue;
     }
-    if (!NoLinkOnTheWay(entry->Path)) {
+    if (outOfBounds(entry->Path)) {
+      result.Failed.push_back({entry->Path, kOutOfBounds});
+    } else if (!NoLinkOnTheWay(entry->Path)) {
       result.Failed.push_back({entry->Path, L"a junction or symbolic link is on the way"});
     } else if (const kplat::TErrorCode rc = kplat::ForceFolders(entry->Path); rc != err::Success) {
       result.Failed.push_back({entry->Path, SystemErrorMessage(rc)});
@@ -227,8 +286,8 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
       result.Failed.push_back({target, L"it is missing from the quarantine"});
       continue;
     }
-    if (!SameContent(stored, entry.Digest)) {
-      result.Failed.push_back({target, L"its copy in the quarantine was changed"});
+    if (outOfBounds(target)) {
+      result.Failed.push_back({target, kOutOfBounds});
       continue;
     }
     if (!NoLinkOnTheWay(parent)) {
@@ -243,7 +302,13 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
     // that appears at the path meanwhile is never overwritten.
     const std::wstring temp =
         JoinFolderPath(parent, L"~kestrova-restore-" + entry.StoredName + L".tmp");
+    // The copy is what is compared, not the quarantine file, which could change meanwhile.
     kplat::TErrorCode rc = kplat::CopyFileFlushed(stored, temp);
+    if (rc == err::Success && !SameContent(temp, entry.Digest)) {
+      files.DeleteFile(temp);
+      result.Failed.push_back({target, L"its copy in the quarantine was changed"});
+      continue;
+    }
     if (rc == err::Success) {
       rc = files.MoveFileInFolder(temp, parent, target);
       if (rc != err::Success) {
@@ -271,9 +336,11 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile) {
   return result;
 }
 
-TFigQuarantine::TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes)
+TFigQuarantine::TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes,
+                               const std::optional<TSealKey>& aSealKey)
     : FBackupFile(aBackupFile), FFolder(QuarantineFolderOf(aBackupFile)),
-      FManifest(FFolder + L'\\' + std::wstring(kQuarantineManifestName)), FBudget(aBudgetBytes) {}
+      FManifest(FFolder + L'\\' + std::wstring(kQuarantineManifestName)),
+      FSeal(aSealKey, TSealKind::Manifest, aBackupFile), FBudget(aBudgetBytes) {}
 
 bool TFigQuarantine::Fits(uint64_t aSize) const {
   return FBudget > 0 && aSize <= FBudget - FUsed;
@@ -290,26 +357,32 @@ kplat::TErrorCode TFigQuarantine::Begin() {
   if (const kplat::TErrorCode rc = kplat::ForceFolders(FFolder); rc != err::Success) {
     return rc;
   }
-  const std::string header = kplat::ToUtf8(kHeader) + "\r\n";
-  const kplat::TErrorCode rc =
-      Platform().Files().WriteFile(FManifest, std::vector<uint8_t>(header.begin(), header.end()));
+  const std::string text = kplat::ToUtf8(kHeader) + "\r\n";
+  kplat::TSha256Digest seal{};
+  const std::vector<uint8_t> header =
+      FSeal.Seal(std::vector<uint8_t>(text.begin(), text.end()), seal);
+  const kplat::TErrorCode rc = Platform().Files().WriteFile(FManifest, header);
   if (rc != err::Success) {
     Platform().Files().DeleteFile(FManifest);
     return rc;
   }
+  FSeal.Written(seal);
   FManifestSize = header.size();
   FBegun = true;
   return err::Success;
 }
 
 kplat::TErrorCode TFigQuarantine::Append(const std::wstring& aLine) {
-  const std::string line = kplat::ToUtf8(aLine) + "\r\n";
-  const kplat::TErrorCode rc =
-      Platform().Files().AppendFile(FManifest, std::vector<uint8_t>(line.begin(), line.end()));
+  const std::string text = kplat::ToUtf8(aLine) + "\r\n";
+  kplat::TSha256Digest seal{};
+  const std::vector<uint8_t> line =
+      FSeal.Seal(std::vector<uint8_t>(text.begin(), text.end()), seal);
+  const kplat::TErrorCode rc = Platform().Files().AppendFile(FManifest, line);
   if (rc != err::Success) {
     CutBack();
     return rc;
   }
+  FSeal.Written(seal);
   FManifestSize += line.size();
   return err::Success;
 }
@@ -349,6 +422,7 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
   }
   const std::wstring stored = FFolder + L'\\' + std::to_wstring(FNext);
   const uint64_t lineStart = FManifestSize;
+  const kplat::TSha256Digest sealBefore = FSeal.Last();
   if (kplat::TErrorCode rc = Append(
           L"F\t" + std::to_wstring(FNext) + L'\t' + std::to_wstring(entry.Size) + L'\t' +
           Hex(entry.Attributes) + L'\t' + std::to_wstring(entry.Times.Creation) + L'\t' +
@@ -380,6 +454,7 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
   if (rc != err::Success) {
     // The file is still in its place: its line goes again.
     FManifestSize = lineStart;
+    FSeal.Written(sealBefore);
     CutBack();
     return rc;
   }

@@ -9,9 +9,11 @@
 //   F <tab> number <tab> size <tab> attributes (hex) <tab> created <tab> accessed <tab> written
 //     <tab> SHA-256 <tab> original path                 a file; times as file times, decimal
 //   D <tab> original path                              a folder the run removed
+//   S <tab> seal                                       the seal of the lines before it (FigSeal.h)
 // Readers skip a line of any other kind, so later versions can add kinds of their own. A process
 // killed at any moment leaves every file in its place or in the quarantine with its line.
 
+#include "cure/FigSeal.h"
 #include "platform/Platform.h"
 #include "platform/Sha256.h"
 
@@ -40,6 +42,12 @@ struct TQuarantineEntry {
 // when a manifest exists but cannot be read or holds a malformed entry line.
 bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntry>& aEntries,
                     std::wstring& aError);
+// The same, checking the manifest's seals with aKey (none: they cannot be checked): aState says
+// what they showed, Unsealed also when there is no manifest (aExists false). Of a manifest with
+// seals only the entries before its last seal are given; of a Broken one none.
+bool ReadSealedQuarantine(const std::wstring& aBackupFile, const std::optional<TSealKey>& aKey,
+                          std::vector<TQuarantineEntry>& aEntries, TSealState& aState,
+                          bool& aExists, std::wstring& aError);
 
 // The files a run's quarantine holds and their bytes, from its manifest.
 struct TQuarantineTotals {
@@ -65,16 +73,22 @@ struct TFileRestoreResult {
 };
 
 // Brings a run's folders and files back to where they were, with their times and attributes;
-// each file is hashed in the quarantine before and in its place afterwards. A file is never
-// written over another, through a junction or symbolic link, or from a quarantine file whose
-// content no longer matches its manifest line.
-TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile);
+// each file is hashed as it is copied out of the quarantine and in its place afterwards. A file is
+// never written over another, through a junction or symbolic link, or from a quarantine file whose
+// content no longer matches its manifest line. aEntries are the run's manifest entries; unless
+// aChecked (their seal matched), nothing is written into the Windows folder either.
+TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
+                                     const std::vector<TQuarantineEntry>& aEntries, bool aChecked);
+// Reads the run's manifest and restores it as above: a sealed one, or with aUnchecked one whose
+// seal cannot be checked. A manifest whose seal does not match is refused.
+TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile, bool aUnchecked = false);
 
 // The writing side, used by one repair run.
 class TFigQuarantine {
 public:
-  // aBudgetBytes: what the run may keep in all; 0 keeps nothing.
-  TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes);
+  // aBudgetBytes: what the run may keep in all; 0 keeps nothing. aSealKey seals the manifest.
+  TFigQuarantine(const std::wstring& aBackupFile, uint64_t aBudgetBytes,
+                 const std::optional<TSealKey>& aSealKey);
 
   // Whether a file of aSize bytes still fits the run's budget.
   bool Fits(uint64_t aSize) const;
@@ -92,13 +106,15 @@ public:
 
 private:
   kplat::TErrorCode Begin();
-  // Appends a line, flushed; on failure the manifest is cut back to its last whole line.
+  // Appends a line with its seal, flushed; on failure the manifest is cut back to its last
+  // sealed line.
   kplat::TErrorCode Append(const std::wstring& aLine);
   void CutBack();
 
   std::wstring FBackupFile;
   std::wstring FFolder;
   std::wstring FManifest;
+  TSealWriter FSeal;
   uint64_t FBudget;
   uint64_t FUsed = 0;
   uint64_t FManifestSize = 0; // bytes of whole lines

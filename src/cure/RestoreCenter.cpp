@@ -32,17 +32,21 @@ public:
     }
     FAfterCR = aChar == '\r';
     if (aChar == '\r' || aChar == '\n') {
-      ++FLines;
+      FLines += FComment ? 0 : 1;
       FInLine = false;
+      FComment = false;
     } else {
+      FComment = FInLine ? FComment : aChar == ';';
       FInLine = true;
     }
   }
-  size_t Lines() const { return FLines + (FInLine ? 1 : 0); }
+  // Comment lines (such as seals) are not counted.
+  size_t Lines() const { return FLines + (FInLine && !FComment ? 1 : 0); }
 
 private:
   size_t FLines = 0;
   bool FInLine = false;
+  bool FComment = false; // the line begins with ";"
   bool FAfterCR = false;
 };
 
@@ -254,8 +258,57 @@ bool ReadBackupDetails(const std::wstring& aBackupFile, size_t aMaxEntries, size
   return true;
 }
 
-TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
+namespace {
+
+// What the seals of a run's backup file and manifest say together. The two are written by the
+// same run with the same key: one sealed and the other not is a file put there afterwards.
+TSealState RunSeal(TSealState aBackup, bool aManifestExists, TSealState aManifest) {
+  if (aBackup == TSealState::Broken || (aManifestExists && aManifest == TSealState::Broken)) {
+    return TSealState::Broken;
+  }
+  if (aBackup == TSealState::Unknown || aManifest == TSealState::Unknown) {
+    return TSealState::Unknown;
+  }
+  if (aManifestExists && aManifest != aBackup) {
+    return TSealState::Broken;
+  }
+  return aBackup;
+}
+
+} // namespace
+
+TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked) {
   TRestoreResult result;
+  const std::optional<TSealKey> key = LoadSealKey(false);
+  uint64_t sealedBytes = 0;
+  const TSealState backupSeal =
+      CheckFileSeals(aFileName, key, TSealKind::RegistryBackup, aFileName, sealedBytes);
+  // The manifest is read once, here: what is restored is what was checked.
+  std::vector<TQuarantineEntry> files;
+  TSealState manifestSeal = TSealState::Unsealed;
+  bool manifestExists = false;
+  std::wstring manifestError;
+  const bool manifestRead =
+      ReadSealedQuarantine(aFileName, key, files, manifestSeal, manifestExists, manifestError);
+  result.Seal = RunSeal(backupSeal, manifestExists, manifestSeal);
+  if (result.Seal == TSealState::Broken) {
+    result.Error = L"The backup \"" + ExtractFileName(aFileName) +
+                   L"\" was changed after its repair run wrote it, or another program put it "
+                   L"there: it is not restored";
+    return result;
+  }
+  if (result.Seal != TSealState::Sealed && !aUnchecked) {
+    result.NeedsConsent = true;
+    return result;
+  }
+  if (result.Seal == TSealState::Sealed) {
+    // A batch after the last seal was cut off by a killed run; it protects no change.
+    uint64_t size = 0;
+    if (Platform().Files().GetFileSize(aFileName, size) == kplat::err::Success &&
+        size > sealedBytes) {
+      Platform().Files().TruncateFile(aFileName, sealedBytes);
+    }
+  }
   // The editor would import what it can of a damaged file and say nothing; such a file is not
   // handed to it.
   TRegFileReader reader;
@@ -268,7 +321,11 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName) {
                    error.Message;
     return result;
   }
-  result.Files = RestoreQuarantine(aFileName);
+  if (manifestRead) {
+    result.Files = RestoreQuarantine(aFileName, files, result.Seal == TSealState::Sealed);
+  } else {
+    result.Files.Failed.push_back({QuarantineFolderOf(aFileName), manifestError});
+  }
   if (entries == 0) {
     // Only files: the registry editor has nothing to do.
     result.Started = result.Imported = true;
@@ -416,11 +473,11 @@ bool TRestoreCenter::Delete(int aRow) {
   return true;
 }
 
-TRestoreResult TRestoreCenter::Restore(int aRow) const {
+TRestoreResult TRestoreCenter::Restore(int aRow, bool aUnchecked) const {
   if (aRow < 0 || aRow >= static_cast<int>(FRows.size())) {
     TRestoreResult result;
     result.Error = L"No backup is selected.";
     return result;
   }
-  return RestoreBackupFile(FRows[static_cast<size_t>(aRow)].FileName);
+  return RestoreBackupFile(FRows[static_cast<size_t>(aRow)].FileName, aUnchecked);
 }

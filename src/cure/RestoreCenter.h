@@ -12,8 +12,8 @@
 #include <vector>
 
 // The number of entries of a backup file as decimal text: its text lines after the two header
-// lines, divided by 3 (a bracket line, a value line and a blank line each). "" when the file
-// does not exist or cannot be read.
+// lines that are no comments (seals), divided by 3 (a bracket line, a value line and a blank
+// line each). "" when the file does not exist or cannot be read.
 std::wstring GetBackupChangeCount(const std::wstring& aFileName);
 
 // How long a restore waits for the registry editor to end.
@@ -38,6 +38,11 @@ struct TRestoreResult {
   std::vector<std::wstring> Failed; // "[key] name" of every other entry, in file order
   std::wstring Error;               // why nothing was imported, or what the editor reported
   TFileRestoreResult Files;         // the run's files
+  // What the run's seals showed (FigSeal.h). Broken: nothing was restored, Error says why.
+  // Unsealed or Unknown: the run cannot be checked; it is restored only when the caller says so
+  // (the user was asked), else nothing happens and NeedsConsent is set.
+  TSealState Seal = TSealState::Unsealed;
+  bool NeedsConsent = false;
   // Every entry is back and no file failed.
   bool Complete() const {
     return Imported && Error.empty() && Verified == Entries && Files.Failed.empty();
@@ -72,8 +77,9 @@ public:
   // Imports row aRow's backup file through the registry editor, waiting until it has ended, and
   // then reads every entry of the file back from the registry; then brings the run's files back
   // (RestoreQuarantine). A file that cannot be read or is malformed is not handed to the editor,
-  // and one without entries needs none.
-  TRestoreResult Restore(int aRow) const;
+  // and one without entries needs none. A run whose seal does not match is refused; one that
+  // cannot be checked is restored only with aUnchecked.
+  TRestoreResult Restore(int aRow, bool aUnchecked = false) const;
 
 private:
   std::wstring IndexFileName() const;
@@ -119,4 +125,4 @@ bool ReadBackupDetails(const std::wstring& aBackupFile, size_t aMaxEntries, size
 
 // Imports aFileName through the registry editor, checks the registry against every entry of the
 // file and restores the run's files, as TRestoreCenter::Restore does.
-TRestoreResult RestoreBackupFile(const std::wstring& aFileName);
+TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked = false);

@@ -25,6 +25,11 @@ public:
   // Opens a key, creating it and any missing parents. aCreated tells whether it was new.
   virtual TErrorCode CreateKey(TRegHandle aParent, const std::wstring& aSubKey, TRegView aView,
                                TRegHandle& aKey, bool* aCreated = nullptr) = 0;
+  // CreateKey for a key that only administrators and the system may read or change: a key it
+  // creates gets that security (its missing parents get their usual one); an existing key keeps
+  // whatever it has. A process without the right to create it there gets AccessDenied.
+  virtual TErrorCode CreateProtectedKey(TRegHandle aParent, const std::wstring& aSubKey,
+                                        TRegView aView, TRegHandle& aKey) = 0;
   virtual void CloseKey(TRegHandle aKey) = 0;
 
   // Names in the order the system enumerates them.
@@ -127,6 +132,9 @@ public:
                                     std::wstring& aText) = 0;
   virtual TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
                                     std::string& aBytes) = 0;
+
+  // Bytes from the system's cryptographic random number generator.
+  virtual TErrorCode GetRandomBytes(uint8_t* aData, size_t aSize) = 0;
 
   virtual std::wstring GetProgramPath() = 0;   // full path of the running executable
   virtual std::wstring GetTempFolder() = 0;    // with trailing backslash, as the system gives it

@@ -1,6 +1,6 @@
 #pragma once
-// SHA-256 from the system's own cryptography: BCrypt on Windows, Nettle on the native build.
-// Never a hash of our own making.
+// SHA-256 and HMAC-SHA-256 from the system's own cryptography: BCrypt on Windows, Nettle on the
+// native build. Never a hash of our own making.
 
 #include <array>
 #include <cstddef>
@@ -22,6 +22,24 @@ public:
   void Update(const uint8_t* aData, size_t aSize);
   // The digest of everything given so far; the hash starts again empty afterwards. False when
   // the system's cryptography failed: then aDigest means nothing.
+  bool Final(TSha256Digest& aDigest);
+
+private:
+  struct TImpl;
+  std::unique_ptr<TImpl> FImpl;
+};
+
+// HMAC-SHA-256 (RFC 2104) with a key given once.
+class THmacSha256 {
+public:
+  THmacSha256(const uint8_t* aKey, size_t aKeySize);
+  ~THmacSha256();
+  THmacSha256(const THmacSha256&) = delete;
+  THmacSha256& operator=(const THmacSha256&) = delete;
+
+  void Update(const uint8_t* aData, size_t aSize);
+  // The MAC of everything given since the start or the last Final; then starts again with the
+  // same key. False when the system's cryptography failed: then aDigest means nothing.
   bool Final(TSha256Digest& aDigest);
 
 private:

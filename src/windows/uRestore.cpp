@@ -186,7 +186,19 @@ void TfrmRestore::btnRestoreClick(TObject&) {
   const int row = SelectedRow();
   if (row < 0)
     return;
-  const TRestoreResult result = FCenter.Restore(row);
+  TRestoreResult result = FCenter.Restore(row);
+  if (result.Seal == TSealState::Broken) {
+    ShowMessage(L"MSGBox.RestoreSealBroken", TMsgDlgType::mtError);
+    return;
+  }
+  if (result.NeedsConsent) {
+    TCLEngine* engine = GetCLEngine();
+    if (engine == nullptr ||
+        engine->ShowMessageEx(L"MSGBox.RestoreUnchecked", {}, false, mr::None, mb::YesNo,
+                              TMsgDlgType::mtConfirmation, 0) != mr::Yes)
+      return;
+    result = FCenter.Restore(row, true);
+  }
   if (!result.Started) {
     ShowMessage(L"MSGBox.RestoreFailed", TMsgDlgType::mtWarning);
     return;

@@ -4,6 +4,7 @@
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
 #include "base/CLSettings.h"
+#include "cure/FigCure.h"
 #include "engine/FigEngine.h"
 #include "engine/FigExclusions.h"
 #include "platform/FileIO.h"
@@ -198,6 +199,33 @@ TEST_F(KestrovaCliTest, ScanCureBackupsAndRestoreRoundTrip) {
   EXPECT_EQ(Run({L"restore", L"2"}), kCliFailed);
   EXPECT_TRUE(Has(L"1 of the 1 entries of"));
   EXPECT_TRUE(Has(L"  [HKEY_CURRENT_USER\\Software\\KestrovaCli\\App Paths\\gone.exe] @"));
+}
+
+TEST_F(KestrovaCliTest, RestoreRefusesAChangedBackupAndNeedsUncheckedForOneWithoutSeals) {
+  ASSERT_EQ(Run({L"cure", L"--topics", kTopics, L"--category", L"regfix"}), kCliSuccess)
+      << ToUtf8(FConsole.Errors);
+  const size_t at = FConsole.Output.find(L"Backup file: ") + 13;
+  const std::wstring backup = BackupFolderIn(GetCLSettings().UserDataPath()) + L"\\" +
+                              FConsole.Output.substr(at, FConsole.Output.find(L'\n', at) - at);
+  ASSERT_TRUE(Machine().FileContent(backup).has_value()) << ToUtf8(FConsole.Output);
+  const std::wstring sealed = DecodeUtf16Le(*Machine().FileContent(backup));
+  std::wstring edited = sealed;
+  edited.replace(edited.find(L"gone.exe\""), 8, L"evil.exe");
+  Machine().AddFileContent(backup, EncodeUtf16Le(edited));
+  EXPECT_EQ(Run({L"restore", L"1", L"--unchecked"}), kCliFailed);
+  EXPECT_NE(FConsole.Errors.find(L"was changed after its repair run wrote it"), std::wstring::npos);
+
+  // As a version without seals wrote it: restored only when the user says so.
+  std::wstring old = sealed;
+  for (size_t seal; (seal = old.find(L"; seal ")) != std::wstring::npos;) {
+    old.erase(seal, old.find(L'\n', seal) + 1 - seal);
+  }
+  Machine().AddFileContent(backup, EncodeUtf16Le(old));
+  EXPECT_EQ(Run({L"restore", L"1"}), kCliFailed);
+  EXPECT_NE(FConsole.Errors.find(L"--unchecked"), std::wstring::npos);
+  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  ASSERT_EQ(Run({L"restore", L"1", L"--unchecked"}), kCliSuccess) << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
 }
 
 TEST_F(KestrovaCliTest, SharesTheWindowsDataFolder) {

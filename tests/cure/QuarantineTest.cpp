@@ -1,14 +1,19 @@
 #include "cure/FigQuarantine.h"
 
+#include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
 #include "cure/FigCure.h"
 #include "cure/RestoreCenter.h"
 #include "platform/FileIO.h"
+#include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
 #include "support/FakeRegEdit.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -36,6 +41,40 @@ TFigScanedItem FileFinding(const std::wstring& aFile, bool aNoUndo = false) {
   item.Checked = true;
   item.NoUndo = aNoUndo;
   return item;
+}
+
+TFigScanedItem ValueFinding(const std::wstring& aName) {
+  TFigScanedItem value;
+  value.LocationStyle = lsRegistry;
+  value.ValueCheck = true;
+  value.ScanedRoot = L"HKEY_CURRENT_USER";
+  value.ScanedPath = L"Soft\\V";
+  value.ScanedSection = aName;
+  value.Checked = true;
+  return value;
+}
+
+std::wstring Utf16Text(const std::vector<uint8_t>& aBytes) {
+  return DecodeUtf16Le(aBytes);
+}
+
+std::string Replaced(std::string aText, const std::string& aFrom, const std::string& aTo) {
+  const size_t at = aText.find(aFrom);
+  EXPECT_NE(at, std::string::npos) << aFrom;
+  return at == std::string::npos ? aText : aText.replace(at, aFrom.size(), aTo);
+}
+
+// The text without its seal lines, as a version without seals wrote it.
+template <class TString> TString WithoutSeals(const TString& aText, const TString& aPrefix) {
+  TString result;
+  for (size_t start = 0; start < aText.size();) {
+    const size_t end = std::min(aText.find('\n', start), aText.size() - 1) + 1;
+    if (aText.compare(start, aPrefix.size(), aPrefix) != 0) {
+      result += aText.substr(start, end - start);
+    }
+    start = end;
+  }
+  return result;
 }
 
 class QuarantineTest : public testing::Test {
@@ -69,6 +108,27 @@ protected:
     EXPECT_TRUE(aCenter.Load(20)) << ToUtf8(aCenter.LastError());
     EXPECT_FALSE(aCenter.Rows().empty());
     return aCenter.Rows().empty() ? TBackupRow() : aCenter.Rows().front();
+  }
+
+  // A run that deletes value "v" of Soft\V and the files aFiles.
+  void RunOver(const std::vector<std::wstring>& aFiles) {
+    FCure.Clear();
+    Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"v", L"1");
+    FCure.AddMatchedItem(ValueFinding(L"v"));
+    for (const std::wstring& file : aFiles) {
+      AddFile(file, "data of " + ToUtf8(file));
+      FCure.AddMatchedItem(FileFinding(file));
+    }
+    Run();
+    ASSERT_FALSE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v").has_value());
+  }
+  static void DeleteValue(const std::wstring& aName) {
+    TRegKey key;
+    ASSERT_EQ(key.Open(regroot::CurrentUser, L"Soft\\V", TRegAccess::FullAccess), err::Success);
+    ASSERT_EQ(key.DeleteValue(aName), err::Success);
+  }
+  void SetContent(const std::wstring& aPath, const std::string& aText) {
+    Machine().AddFileContent(aPath, Bytes(aText));
   }
 
   std::string Content(const std::wstring& aPath) {
@@ -132,7 +192,7 @@ TEST_F(QuarantineTest, ARemovedFolderIsMadeAgainAndNothingIsRestoredThroughALink
   const std::wstring folder = L"C:\\Temp\\Gone";
   AddFile(folder + L"\\Deep\\x.tmp", "x");
   AddFile(L"C:\\Temp\\Linked\\y.tmp", "y");
-  TFigQuarantine quarantine(backup, 1 << 20);
+  TFigQuarantine quarantine(backup, 1 << 20, LoadSealKey(true));
   ASSERT_EQ(quarantine.Take(folder + L"\\Deep\\x.tmp", L"C:\\Temp"), err::Success);
   ASSERT_EQ(quarantine.RecordFolder(folder + L"\\Deep"), err::Success);
   ASSERT_EQ(Platform().Files().RemoveFolder(folder + L"\\Deep"), err::Success);
@@ -158,7 +218,7 @@ TEST_F(QuarantineTest, WhatAnEarlierDeletionLeftUnderTheRunsNameIsReplaced) {
   AddFile(folder + L"\\1", "stale");
   AddFile(folder + L"\\manifest.txt", "KESTROVA-QUARANTINE\t1\r\nD\tC:\\Stale\r\n");
   AddFile(L"C:\\Temp\\new.tmp", "new");
-  TFigQuarantine quarantine(backup, 1 << 20);
+  TFigQuarantine quarantine(backup, 1 << 20, LoadSealKey(true));
   ASSERT_EQ(quarantine.Take(L"C:\\Temp\\new.tmp", L"C:\\Temp"), err::Success);
   std::vector<TQuarantineEntry> entries;
   std::wstring error;
@@ -283,6 +343,146 @@ TEST_F(QuarantineTest, DeletingOrPruningABackupDeletesItsQuarantine) {
   ASSERT_TRUE(center.Delete(0));
   EXPECT_FALSE(Machine().HasFolder(folders[2]));
   EXPECT_TRUE(Machine().HasFolder(folders[1]));
+}
+
+TEST_F(QuarantineTest, ARunChangedAfterItsRepairIsRefused) {
+  RunOver({L"C:\\Temp\\a.tmp"});
+  const std::wstring backup = FCure.LastBackupFile();
+  const std::wstring manifest = QuarantineFolderOf(backup) + L"\\manifest.txt";
+  const std::string backupBytes = Content(backup);
+  const std::string manifestText = Content(manifest);
+  Machine().AdvanceMs(1000);
+  RunOver({L"C:\\Temp\\b.tmp"});
+  const std::wstring other = FCure.LastBackupFile();
+  const std::string otherBackup = Content(other);
+  const std::string otherManifest = Content(QuarantineFolderOf(other) + L"\\manifest.txt");
+  const auto editBackup = [&](const std::wstring& aFrom, const std::wstring& aTo) {
+    std::wstring text = Utf16Text(Bytes(backupBytes));
+    text.replace(text.find(aFrom), aFrom.size(), aTo);
+    Machine().AddFileContent(backup, EncodeUtf16Le(text));
+  };
+  struct TCase {
+    const char* Name;
+    std::function<void()> Tamper;
+  };
+  const TCase cases[] = {
+      {"backup edited", [&] { editBackup(L"\"v\"=\"1\"", L"\"v\"=\"2\""); }},
+      {"manifest edited",
+       [&] { SetContent(manifest, Replaced(manifestText, "\\a.tmp", "\\z.tmp")); }},
+      {"a sealed manifest line cut out",
+       [&] {
+         const size_t line = manifestText.find("F\t");
+         SetContent(manifest, manifestText.substr(0, line) +
+                                  manifestText.substr(manifestText.find('\n', line) + 1));
+       }},
+      {"backup planted with another key",
+       [&] {
+         TRegExporter exporter;
+         Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"v", L"planted");
+         exporter.AddItem(L"HKEY_CURRENT_USER", L"Soft\\V", L"v");
+         DeleteValue(L"v");
+         TSha256Digest seal{};
+         TSealKey guessed{};
+         guessed.fill(7);
+         Machine().AddFileContent(
+             backup,
+             TSealWriter(guessed, TSealKind::RegistryBackup, backup).Seal(exporter.Stream(), seal));
+       }},
+      {"files moved from another run",
+       [&] {
+         SetContent(backup, otherBackup);
+         SetContent(manifest, otherManifest);
+       }},
+      {"unsealed manifest planted in a sealed run",
+       [&] { SetContent(manifest, WithoutSeals(manifestText, std::string("S\t"))); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    SetContent(backup, backupBytes);
+    SetContent(manifest, manifestText);
+    c.Tamper();
+    const TRestoreResult result = RestoreBackupFile(backup, true);
+    EXPECT_EQ(result.Seal, TSealState::Broken);
+    EXPECT_FALSE(result.Started);
+    EXPECT_NE(result.Error.find(ExtractFileName(backup)), std::wstring::npos);
+    EXPECT_FALSE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v").has_value());
+    EXPECT_FALSE(Machine().HasFile(L"C:\\Temp\\a.tmp"));
+  }
+  // As the run left them, they come back.
+  SetContent(backup, backupBytes);
+  SetContent(manifest, manifestText);
+  const TRestoreResult result = RestoreBackupFile(backup);
+  EXPECT_EQ(result.Seal, TSealState::Sealed);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(Content(L"C:\\Temp\\a.tmp"), "data of C:\\Temp\\a.tmp");
+}
+
+TEST_F(QuarantineTest, ARunThatCannotBeCheckedIsRestoredOnlyWhenTheUserAgrees) {
+  const std::wstring windowsFile = Platform().System().GetWindowsFolder() + L"\\Temp\\w.tmp";
+  struct TCase {
+    const char* Name;
+    bool KeyUnreadable; // else the run's seals are taken out, as a version without them wrote it
+  };
+  // The key's failure stays for the rest of the test: it comes last.
+  for (const TCase& c :
+       {TCase{"backup from before seals", false}, TCase{"seal key unreadable", true}}) {
+    SCOPED_TRACE(c.Name);
+    if (c.KeyUnreadable) {
+      Machine().FailOpenKey(regroot::LocalMachine, std::wstring(kSealKeyPath));
+    }
+    RunOver({L"C:\\Temp\\a.tmp", windowsFile});
+    EXPECT_EQ(FCure.LastRunSealed(), !c.KeyUnreadable);
+    const std::wstring backup = FCure.LastBackupFile();
+    const std::wstring manifest = QuarantineFolderOf(backup) + L"\\manifest.txt";
+    if (!c.KeyUnreadable) {
+      Machine().AddFileContent(backup,
+                               EncodeUtf16Le(WithoutSeals(Utf16Text(*Machine().FileContent(backup)),
+                                                          std::wstring(L"; seal "))));
+      SetContent(manifest, WithoutSeals(Content(manifest), std::string("S\t")));
+    }
+    TRestoreResult result = RestoreBackupFile(backup);
+    EXPECT_TRUE(result.NeedsConsent);
+    EXPECT_FALSE(result.Started);
+    EXPECT_FALSE(Machine().HasFile(L"C:\\Temp\\a.tmp"));
+
+    result = RestoreBackupFile(backup, true);
+    EXPECT_EQ(result.Seal, TSealState::Unsealed);
+    EXPECT_EQ(result.Verified, 1);
+    EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), L"1");
+    EXPECT_EQ(Content(L"C:\\Temp\\a.tmp"), "data of C:\\Temp\\a.tmp");
+    // What an unchecked manifest names in the Windows folder stays where it is.
+    EXPECT_FALSE(Machine().HasFile(windowsFile));
+    ASSERT_EQ(result.Files.Failed.size(), 1u);
+    EXPECT_EQ(result.Files.Failed[0].Path, windowsFile);
+    Platform().Files().DeleteFile(L"C:\\Temp\\a.tmp");
+    Machine().AdvanceMs(1000);
+  }
+}
+
+TEST_F(QuarantineTest, AKilledRunsSealedPartIsRestoredAndItsUnsealedTailDropped) {
+  RunOver({L"C:\\Temp\\a.tmp"});
+  const std::wstring backup = FCure.LastBackupFile();
+  const std::wstring manifest = QuarantineFolderOf(backup) + L"\\manifest.txt";
+  const std::string sealed = Content(backup);
+  // What a run killed in the middle of its next appends left: batches without their seals.
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"w", L"unsealed");
+  TRegExporter tail;
+  tail.AddItem(L"HKEY_CURRENT_USER", L"Soft\\V", L"w");
+  DeleteValue(L"w");
+  SetContent(backup, sealed + std::string(tail.Stream().begin() + 82, tail.Stream().end()));
+  SetContent(manifest, Content(manifest) + "D\tC:\\Unsealed\r\n");
+
+  TRestoreCenter center(kBackup);
+  NewestRow(center);
+  const TRestoreResult result = center.Restore(0);
+  EXPECT_EQ(result.Seal, TSealState::Sealed);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Entries, 1);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), L"1");
+  EXPECT_FALSE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"w").has_value());
+  EXPECT_FALSE(Machine().HasFolder(L"C:\\Unsealed"));
+  EXPECT_EQ(Content(L"C:\\Temp\\a.tmp"), "data of C:\\Temp\\a.tmp");
+  EXPECT_EQ(Content(backup), sealed);
 }
 
 } // namespace

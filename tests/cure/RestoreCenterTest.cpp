@@ -42,7 +42,7 @@ protected:
       EXPECT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, name));
     }
     const std::wstring file = kBackup + L"\\" + aName;
-    EXPECT_EQ(exporter.SaveToFile(file), err::Success);
+    EXPECT_EQ(SaveSealedBackup(exporter, file), err::Success);
     return file;
   }
 
@@ -184,7 +184,7 @@ TEST_F(RestoreCenterTest, AShareFolderIsThatFolderAndARelativeOneIsRefused) {
   TRegExporter exporter;
   Machine().SetRegString(regroot::CurrentUser, kKey, L"V0", L"data");
   ASSERT_TRUE(exporter.AddItem(L"HKEY_CURRENT_USER", kKey, L"V0"));
-  ASSERT_EQ(exporter.SaveToFile(share + L"\\a.reg"), err::Success);
+  ASSERT_EQ(SaveSealedBackup(exporter, share + L"\\a.reg"), err::Success);
   Machine().AddTextFile(share + L"\\info.rec", "2026-03-02 10:00:00,1,a.reg\r\n");
 
   TRestoreCenter center(share);
@@ -293,7 +293,7 @@ TEST_F(RestoreCenterTest, ABackupLargerThanAnyWholeFileReadIsListedRestoredAndVe
   ASSERT_TRUE(center.Load(10));
   ASSERT_EQ(Files(center), std::vector<std::wstring>{L"big.reg"});
   EXPECT_EQ(center.Rows()[0].Changes, L"3");
-  const TRestoreResult result = center.Restore(0);
+  const TRestoreResult result = center.Restore(0, true);
   EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
   EXPECT_EQ(result.Entries, 3);
   EXPECT_EQ(result.Verified, 3);
@@ -311,7 +311,7 @@ TEST_F(RestoreCenterTest, RestoreVerifiesDeletedKeysAndKeysWithoutValuesInFileOr
                                          key + L"]\r\n\"V\"=\"1\"\r\n\r\n[" + key +
                                          L"\\Last]\r\n"));
   Machine().AddRegKey(regroot::CurrentUser, kKey + L"\\Old");
-  TRestoreResult result = RestoreBackupFile(kBackup + L"\\keys.reg");
+  TRestoreResult result = RestoreBackupFile(kBackup + L"\\keys.reg", true);
   EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
   EXPECT_EQ(result.Entries, 4);
   EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, kKey + L"\\Old"));
@@ -322,7 +322,7 @@ TEST_F(RestoreCenterTest, RestoreVerifiesDeletedKeysAndKeysWithoutValuesInFileOr
   Machine().FailOpenKey(regroot::CurrentUser, kKey);
   Machine().FailOpenKey(regroot::CurrentUser, kKey + L"\\Empty");
   Machine().FailDeleteKey(regroot::CurrentUser, kKey + L"\\Old");
-  result = RestoreBackupFile(kBackup + L"\\keys.reg");
+  result = RestoreBackupFile(kBackup + L"\\keys.reg", true);
   EXPECT_EQ(result.Verified, 1);
   EXPECT_EQ(result.Failed,
             (std::vector<std::wstring>{L"-[" + key + L"\\Old]", L"[" + key + L"\\Empty]",
@@ -336,7 +336,7 @@ TEST_F(RestoreCenterTest, CorruptBackupIsNotImported) {
                                              L"\"V0\"=dword:zz\r\n\r\n");
   Machine().AddFileContent(file, bytes);
   const size_t launches = Machine().Launches().size();
-  const TRestoreResult result = RestoreBackupFile(file);
+  const TRestoreResult result = RestoreBackupFile(file, true);
   EXPECT_FALSE(result.Complete());
   EXPECT_FALSE(result.Imported);
   EXPECT_NE(result.Error.find(L"bad.reg"), std::wstring::npos);

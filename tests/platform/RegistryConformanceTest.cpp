@@ -164,3 +164,21 @@ TEST_F(RegistryConformance, ReadOnlyKeyRefusesChanges) {
   ASSERT_EQ(Reg().QueryValue(key, L"v", value), err::Success);
   EXPECT_EQ(value.Data, MakeDwordValue(1).Data);
 }
+
+TEST_F(RegistryConformance, ProtectedKeyIsMadeWithItsParentsAndOpensAgain) {
+  Key();
+  const std::wstring path = Backend().ScratchKey() + L"\\Guarded\\Inner";
+  for (int round = 0; round < 2; ++round) {
+    TRegHandle key = kNoRegHandle;
+    ASSERT_EQ(Reg().CreateProtectedKey(regroot::CurrentUser, path, TRegView::Default, key),
+              err::Success);
+    if (round == 0) {
+      EXPECT_EQ(Reg().SetValue(key, L"v", MakeDwordValue(7)), err::Success);
+    } else {
+      TRegValue value;
+      EXPECT_EQ(Reg().QueryValue(key, L"v", value), err::Success);
+      EXPECT_EQ(value.Data, MakeDwordValue(7).Data);
+    }
+    Reg().CloseKey(key);
+  }
+}

@@ -1,6 +1,7 @@
 #include "platform/ConformanceFixture.h"
 
 #include "platform/FileIO.h"
+#include "platform/Sha256.h"
 #include "platform/TextCodec.h"
 
 using namespace kplat;
@@ -92,6 +93,25 @@ TEST_F(SystemConformance, FoldersAreReportedInTheirDocumentedForms) {
     EXPECT_NE(folder.back(), L'\\');
     EXPECT_TRUE(FolderExists(folder));
   }
+}
+
+TEST_F(SystemConformance, KeyedHashesMatchTheStandardAndRandomBytesDiffer) {
+  // RFC 4231, test case 2, given in two parts and twice over the same object.
+  const std::string key = "Jefe";
+  const std::string data = "what do ya want for nothing?";
+  THmacSha256 hmac(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+  for (int round = 0; round < 2; ++round) {
+    hmac.Update(reinterpret_cast<const uint8_t*>(data.data()), 10);
+    hmac.Update(reinterpret_cast<const uint8_t*>(data.data()) + 10, data.size() - 10);
+    TSha256Digest mac{};
+    ASSERT_TRUE(hmac.Final(mac));
+    EXPECT_EQ(DigestText(mac), L"5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843");
+  }
+  std::vector<uint8_t> first(48), second(48);
+  ASSERT_EQ(System().GetRandomBytes(first.data(), first.size()), err::Success);
+  ASSERT_EQ(System().GetRandomBytes(second.data(), second.size()), err::Success);
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, std::vector<uint8_t>(48));
 }
 
 TEST_F(SystemConformance, CodePagesConvertAsTheSystemDoes) {

@@ -1,5 +1,7 @@
 #include "support/FakeRegEdit.h"
 
+#include "cure/FigSeal.h"
+
 #include "cure/RegFileReader.h"
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
@@ -108,4 +110,11 @@ void InstallFakeRegEdit(kplat::fake::TFakeMachine& aMachine) {
     }
     return error;
   });
+}
+
+kplat::TErrorCode SaveSealedBackup(const TRegExporter& aExporter, const std::wstring& aFile) {
+  kplat::TSha256Digest seal{};
+  return kplat::WriteFileAtomic(aFile,
+                                TSealWriter(LoadSealKey(true), TSealKind::RegistryBackup, aFile)
+                                    .Seal(aExporter.Stream(), seal));
 }

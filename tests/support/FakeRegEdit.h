@@ -7,6 +7,7 @@
 // user to confirm in a hidden window, so the fake reports a process that did not end and imports
 // nothing. Other switches are not modelled: the launch fails with NotSupported.
 
+#include "cure/RegUtils.h"
 #include "platform/fake/FakeMachine.h"
 
 // Handles aStart when it launches the registry editor: true, with aError and aResult set; false
@@ -17,3 +18,7 @@ bool RunFakeRegEdit(const kplat::TProcessStart& aStart, kplat::TProcessResult& a
 // Installs a launch handler on aMachine that runs the fake registry editor; other programs start
 // and end with exit code 0 (whether their file exists is not checked).
 void InstallFakeRegEdit(kplat::fake::TFakeMachine& aMachine);
+
+// Writes aExporter's content to aFile sealed in one batch, as a repair run writes its backup (the
+// seal key is made when missing).
+kplat::TErrorCode SaveSealedBackup(const TRegExporter& aExporter, const std::wstring& aFile);

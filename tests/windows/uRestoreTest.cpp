@@ -38,8 +38,9 @@ protected:
       }
       std::string name = "b";
       name += std::to_string(i) + ".reg";
-      EXPECT_EQ(exporter.SaveToFile(kBackup + L"\\" + std::wstring(name.begin(), name.end())),
-                err::Success);
+      EXPECT_EQ(
+          SaveSealedBackup(exporter, kBackup + L"\\" + std::wstring(name.begin(), name.end())),
+          err::Success);
       index +=
           "2026-03-0" + std::to_string(i) + " 10:00:00," + std::to_string(i) + "," + name + "\r\n";
     }

@@ -115,6 +115,8 @@ public:
                      TRegView aView, TRegHandle& aKey) override;
   TErrorCode CreateKey(TRegHandle aParent, const std::wstring& aSubKey, TRegView aView,
                        TRegHandle& aKey, bool* aCreated) override;
+  TErrorCode CreateProtectedKey(TRegHandle aParent, const std::wstring& aSubKey, TRegView aView,
+                                TRegHandle& aKey) override;
   void CloseKey(TRegHandle aKey) override;
   TErrorCode EnumSubKeys(TRegHandle aKey, std::vector<std::wstring>& aNames) override;
   TErrorCode EnumValues(TRegHandle aKey, std::vector<std::wstring>& aNames) override;
@@ -188,6 +190,7 @@ public:
                             std::wstring& aText) override;
   TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
                             std::string& aBytes) override;
+  TErrorCode GetRandomBytes(uint8_t* aData, size_t aSize) override;
   std::wstring GetProgramPath() override;
   std::wstring GetTempFolder() override;
   std::wstring GetWindowsFolder() override;
@@ -276,6 +279,8 @@ struct TFakeMachine::TImpl {
   std::map<TRegHandle, TRegOpenKey> OpenKeys;
   TRegHandle NextRegHandle = 0x1000;
   std::map<TRegFailure, TErrorCode> FailOpenKey, FailSetValue, FailDeleteValue, FailDeleteKey;
+  // Random bytes drawn so far: each machine gives the same sequence.
+  uint64_t RandomDrawn = 0;
 
   // Splits a key path into its names; empty parts (doubled or trailing backslashes) are skipped.
   static std::vector<std::wstring> SplitKeyPath(const std::wstring& aPath);

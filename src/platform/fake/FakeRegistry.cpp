@@ -175,6 +175,12 @@ TErrorCode TFakeRegistry::CreateKey(TRegHandle aParent, const std::wstring& aSub
   return err::Success;
 }
 
+// The in-memory machine keeps no security: the key is made as any other.
+TErrorCode TFakeRegistry::CreateProtectedKey(TRegHandle aParent, const std::wstring& aSubKey,
+                                             TRegView aView, TRegHandle& aKey) {
+  return CreateKey(aParent, aSubKey, aView, aKey, nullptr);
+}
+
 void TFakeRegistry::CloseKey(TRegHandle aKey) {
   TGuard guard(FMachine.Lock);
   FMachine.OpenKeys.erase(aKey);

@@ -1,3 +1,4 @@
+#include "platform/Sha256.h"
 #include "platform/fake/FakeMachineImpl.h"
 
 #include <algorithm>
@@ -128,6 +129,24 @@ TErrorCode TFakeSystem::DecodeCodePage(uint32_t aCodePage, std::string_view aByt
 TErrorCode TFakeSystem::EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
                                        std::string& aBytes) {
   return EncodeFakeCodePage(aCodePage, aText, aBytes);
+}
+
+// Deterministic: SHA-256 of the number of each block drawn, so a test sees the same bytes on
+// every run.
+TErrorCode TFakeSystem::GetRandomBytes(uint8_t* aData, size_t aSize) {
+  TGuard guard(FMachine.Lock);
+  while (aSize > 0) {
+    TSha256 hash;
+    const uint64_t block = FMachine.RandomDrawn++;
+    hash.Update(reinterpret_cast<const uint8_t*>(&block), sizeof(block));
+    TSha256Digest digest{};
+    hash.Final(digest);
+    const size_t piece = aSize < digest.size() ? aSize : digest.size();
+    std::copy_n(digest.begin(), piece, aData);
+    aData += piece;
+    aSize -= piece;
+  }
+  return err::Success;
 }
 
 std::wstring TFakeSystem::GetProgramPath() {

@@ -1,6 +1,8 @@
 #include "platform/win32/Win32Handle.h"
 #include "platform/win32/Win32Parts.h"
 
+#include <sddl.h>
+
 namespace kplat::win32 {
 
 namespace {
@@ -80,6 +82,28 @@ public:
     }
     if (aCreated != nullptr) {
       *aCreated = rc == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
+    }
+    return rc;
+  }
+
+  TErrorCode CreateProtectedKey(TRegHandle aParent, const std::wstring& aSubKey, TRegView aView,
+                                TRegHandle& aKey) override {
+    aKey = kNoRegHandle;
+    // Full control for the system and the administrators, nobody else; not inherited from above,
+    // so what the parent allows its users does not reach it.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
+      return static_cast<TErrorCode>(::GetLastError());
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HKEY key = nullptr;
+    const LSTATUS rc =
+        ::RegCreateKeyExW(ToHKey(aParent), aSubKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS | ViewFlag(aView), &attributes, &key, nullptr);
+    ::LocalFree(descriptor);
+    if (rc == ERROR_SUCCESS) {
+      aKey = reinterpret_cast<TRegHandle>(key);
     }
     return rc;
   }

@@ -1,6 +1,8 @@
 #include "platform/win32/Win32Handle.h"
 #include "platform/win32/Win32Parts.h"
 
+#include <bcrypt.h>
+
 #include <algorithm>
 #include <climits>
 #include <iterator>
@@ -175,6 +177,20 @@ public:
     }
     aBytes = std::move(bytes);
     return err::Success;
+  }
+
+  TErrorCode GetRandomBytes(uint8_t* aData, size_t aSize) override {
+    while (aSize > 0) {
+      const ULONG piece = static_cast<ULONG>(aSize < (1u << 30) ? aSize : (1u << 30));
+      const NTSTATUS status =
+          ::BCryptGenRandom(nullptr, aData, piece, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+      if (!BCRYPT_SUCCESS(status)) {
+        return ERROR_GEN_FAILURE;
+      }
+      aData += piece;
+      aSize -= piece;
+    }
+    return ERROR_SUCCESS;
   }
 
   std::wstring GetProgramPath() override {

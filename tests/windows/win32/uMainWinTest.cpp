@@ -112,6 +112,9 @@ public:
                                    std::string& aBytes) override {
     return FReal.EncodeCodePage(aCodePage, aText, aBytes);
   }
+  kplat::TErrorCode GetRandomBytes(uint8_t* aData, size_t aSize) override {
+    return FReal.GetRandomBytes(aData, aSize);
+  }
   std::wstring GetProgramPath() override { return FProgram; }
   std::wstring GetTempFolder() override { return FReal.GetTempFolder(); }
   std::wstring GetWindowsFolder() override { return FReal.GetWindowsFolder(); }
