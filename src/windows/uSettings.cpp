@@ -433,8 +433,8 @@ void TfrmSettings::SetPage(int aState) {
   for (const auto& [number, panel] : FPages)
     panel->SetVisible(number == aState);
   FPage = aState;
-  if (aState == 0 || aState == 3 || aState == 10 || aState == 13)
-    tvSettingsList->SetSelected(FPageNodes.at(aState));
+  // The tree shows which page is open, however it was opened.
+  tvSettingsList->SetSelected(FPageNodes.at(aState));
 }
 
 void TfrmSettings::FormShow(TObject&) {

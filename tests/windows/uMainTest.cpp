@@ -1313,6 +1313,14 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReas
   ASSERT_TRUE(Press(L"Cure"));
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+
+  // What is left and then ignored is no longer counted as not repaired.
+  OpenResults(Page(), tcCJunkFile, [](TfrmScanedResult& aDialog) {
+    aDialog.lvResult->Items().Item(0).SetSelected(true);
+    aDialog.miIgnoreItem->Click();
+  });
+  EXPECT_FALSE(Page().llResultJunkFiles->Visible());
+  EXPECT_EQ(Page().lblResultJunkFiles->Caption(), L"No problem.");
 }
 
 TEST_F(MainWindowTest, AFileOpenInAnotherProgramIsCountedAsLeftInUse) {
@@ -1460,12 +1468,17 @@ TEST_F(MainWindowTest, AnIgnoredFindingLeavesTheResultListAtOnceAndForGood) {
     ASSERT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp", kJunk + L"b.tmp"}));
     choose(aDialog, 1, aDialog.miIgnoreItem);
     EXPECT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp"}));
+    // The page behind the dialog counts one problem fewer at once.
+    EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 problem(s).");
     aDialog.btnOk->Click();
   });
   OpenResults(Page(), tcARegFix, [&](TfrmScanedResult& aDialog) {
     choose(aDialog, 0, aDialog.miIgnoreFolder);
     EXPECT_EQ(aDialog.lvResult->Items().Count(), 0);
   });
+  EXPECT_FALSE(Page().llResultRegistryFix->Visible());
+  EXPECT_TRUE(Page().lblResultRegistryFix->Visible());
+  EXPECT_EQ(Page().lblResultRegistryFix->Caption(), L"No problem.");
   OpenResults(Page(), tcCJunkFile, [&](TfrmScanedResult& aDialog) {
     EXPECT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp"}));
   });

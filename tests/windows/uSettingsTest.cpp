@@ -84,7 +84,7 @@ TEST_F(SettingsWindow, ShowsTheTopicsAndTheStoredChoices) {
   window.cbASEnabled->Click();
   EXPECT_TRUE(window.cbASSModeOnce->Enabled());
 
-  // Pages by number; nodes selected for the four pages others open the window on.
+  // Pages by number, each with its node selected.
   EXPECT_EQ(window.Page(), 0);
   window.SetPage(13);
   EXPECT_TRUE(window.pnlSystemOptimization->Visible());
@@ -92,6 +92,7 @@ TEST_F(SettingsWindow, ShowsTheTopicsAndTheStoredChoices) {
   EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"System Optimization");
   window.SetPage(4);
   EXPECT_TRUE(window.pnlIgnoreList->Visible());
+  EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"Exclusions");
   window.SetPage(1);
   window.SetPage(7);
   EXPECT_EQ(window.Page(), 4);
