@@ -66,6 +66,8 @@ public:
   // The optimisations the chosen profiles use; the link opens Microsoft's description of the
   // selected one.
   TTreeView* tvSOTopics;
+  // The selected optimisation's whole caption, wrapped.
+  TLabel* lblSOCaption;
   TLinkLabel* llSOReference;
   TComboBox* cbSOCO;
   TComboBox* cbSONO;

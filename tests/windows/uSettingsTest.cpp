@@ -316,9 +316,14 @@ TEST_F(SettingsWindow, OptimisationPageShowsWhatTheChosenProfilesChange) {
   EXPECT_EQ(captions(), (std::vector<std::wstring>{L"Menu caption", L"Animation caption"}));
   EXPECT_FALSE(window.lblSONothing->Visible());
   EXPECT_FALSE(window.llSOReference->Visible());
+  EXPECT_FALSE(window.lblSOCaption->Visible());
   window.tvSOTopics->SetSelected(&window.tvSOTopics->Items().Root(0));
   EXPECT_TRUE(window.llSOReference->Visible());
   EXPECT_EQ(window.llSOReference->Caption(), menuDoc);
+  // The whole caption, however long, reads below the list.
+  EXPECT_TRUE(window.lblSOCaption->Visible());
+  EXPECT_TRUE(window.lblSOCaption->WordWrap());
+  EXPECT_EQ(window.lblSOCaption->Caption(), L"Menu caption");
   window.llSOReference->Click();
   const auto opened = Machine().ShellExecutions();
   ASSERT_EQ(opened.size(), 1u);
