@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace kplat {
 
@@ -17,7 +19,7 @@ std::array<wchar_t, 0x10000> MakeUpperTable() {
   }
   const auto mapRun = [&table](size_t aFirst, size_t aLast) {
     const int length = static_cast<int>(aLast - aFirst + 1);
-    std::array<wchar_t, 0x10000> upper{};
+    std::vector<wchar_t> upper(static_cast<size_t>(length));
     if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &table[aFirst], length,
                         upper.data(), length, nullptr, nullptr, 0) == length) {
       std::copy(upper.begin(), upper.begin() + length, table.begin() + aFirst);
