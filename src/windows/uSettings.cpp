@@ -438,8 +438,10 @@ void TfrmSettings::SetPage(int aState) {
   for (const auto& [number, panel] : FPages)
     panel->SetVisible(number == aState);
   FPage = aState;
-  // The tree shows which page is open, however it was opened.
-  tvSettingsList->SetSelected(FPageNodes.at(aState));
+  // The tree shows which page is open, however it was opened (a page without a node of its own
+  // leaves the selection).
+  if (const auto node = FPageNodes.find(aState); node != FPageNodes.end())
+    tvSettingsList->SetSelected(node->second);
 }
 
 void TfrmSettings::FormShow(TObject&) {

@@ -21,8 +21,8 @@ public:
   // The lists are built from aEngine's topics; it must outlive the window.
   TfrmSettings(TComponent* aOwner, TFigEngine& aEngine);
 
-  // Shows the page of the number (0-5, 10-15) and selects its node in the tree. Other numbers do
-  // nothing.
+  // Shows the page of the number (0-5, 10-15) and selects its node in the tree, where it has one.
+  // Other numbers do nothing.
   void SetPage(int aState);
   // The number of the page shown.
   int Page() const { return FPage; }

@@ -93,6 +93,11 @@ TEST_F(SettingsWindow, ShowsTheTopicsAndTheStoredChoices) {
   window.SetPage(4);
   EXPECT_TRUE(window.pnlIgnoreList->Visible());
   EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"Exclusions");
+  // The interface page has no node: the selection stays.
+  window.SetPage(5);
+  EXPECT_TRUE(window.pnlUserInterface->Visible());
+  EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"Exclusions");
+  window.SetPage(4);
   window.SetPage(1);
   window.SetPage(7);
   EXPECT_EQ(window.Page(), 4);
