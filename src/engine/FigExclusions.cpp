@@ -327,13 +327,27 @@ TFigExclusionMatcher::TFigExclusionMatcher(const std::vector<TFigExclusion>& aIt
         expanded.Kind != item.Kind) {
       continue;
     }
-    path = WithoutTrailingBackslash(kplat::UpperCase(expanded.Place));
+    path = WithoutTrailingBackslash(expanded.Place);
     if (item.Kind == ekMask) {
       const size_t slash = path.rfind(L'\\');
-      entry.Name = path.substr(slash + 1);
+      entry.Name = kplat::UpperCase(path.substr(slash + 1));
       path.erase(slash);
     }
-    entry.Place = std::move(path);
+    entry.Place = kplat::UpperCase(path);
+    // A place written through a junction or link also covers where it really leads: a scan finds
+    // the files there, never through the link. A network place is left as written, so that a
+    // share that does not answer never holds up the list.
+    std::wstring finalPath;
+    if (!path.starts_with(L"\\\\") &&
+        kplat::Platform().Files().GetFinalPath(path.size() == 2 ? path + L'\\' : path, finalPath) ==
+            kplat::err::Success) {
+      finalPath = WithoutTrailingBackslash(kplat::UpperCase(finalPath));
+      if (finalPath != entry.Place) {
+        TEntry real = entry;
+        real.Place = std::move(finalPath);
+        FEntries.push_back(std::move(real));
+      }
+    }
     FEntries.push_back(std::move(entry));
   }
 }

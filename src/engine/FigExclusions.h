@@ -94,7 +94,8 @@ private:
   kplat::TErrorCode FReadError = 0;
 };
 
-// A list made ready for matching: its variables expanded once, its texts upper-cased. An entry
+// A list made ready for matching: its variables expanded once, its texts upper-cased, and an
+// existing disk place reached through a junction or link also taken where it really is. An entry
 // whose variable is not set, or that does not expand to a full path, names nothing.
 class TFigExclusionMatcher {
 public:

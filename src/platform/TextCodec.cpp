@@ -1,7 +1,5 @@
 #include "platform/TextCodec.h"
 
-#include <cwctype>
-
 namespace kplat {
 
 namespace {
@@ -154,7 +152,7 @@ wchar_t AsciiUpper(wchar_t aChar) {
 std::wstring UpperCase(std::wstring_view aText) {
   std::wstring out(aText);
   for (wchar_t& c : out) {
-    c = c < 0x80 ? AsciiUpper(c) : static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    c = UpperChar(c);
   }
   return out;
 }
@@ -162,10 +160,8 @@ std::wstring UpperCase(std::wstring_view aText) {
 int CompareText(std::wstring_view aLeft, std::wstring_view aRight) {
   const size_t n = aLeft.size() < aRight.size() ? aLeft.size() : aRight.size();
   for (size_t i = 0; i < n; ++i) {
-    const wchar_t l = aLeft[i] < 0x80 ? AsciiUpper(aLeft[i])
-                                      : static_cast<wchar_t>(std::towupper(aLeft[i]));
-    const wchar_t r = aRight[i] < 0x80 ? AsciiUpper(aRight[i])
-                                       : static_cast<wchar_t>(std::towupper(aRight[i]));
+    const wchar_t l = UpperChar(aLeft[i]);
+    const wchar_t r = UpperChar(aRight[i]);
     if (l != r) {
       return l < r ? -1 : 1;
     }

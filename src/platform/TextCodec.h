@@ -23,7 +23,10 @@ std::wstring FromUtf8(std::string_view aText);
 
 // ASCII-only case folding, for names the system compares without regard to case.
 wchar_t AsciiUpper(wchar_t aChar);
-// Upper-cases the whole text the way the system compares names (Unicode simple upper case).
+// One UTF-16 unit upper-cased the way the system compares names (Unicode simple upper case, as
+// Windows folds them).
+wchar_t UpperChar(wchar_t aChar);
+// Upper-cases the whole text the way the system compares names, one unit at a time.
 std::wstring UpperCase(std::wstring_view aText);
 bool SameText(std::wstring_view aLeft, std::wstring_view aRight);
 // Negative, zero or positive, comparing upper-cased code units as the registry orders names.

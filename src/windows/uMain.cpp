@@ -609,10 +609,41 @@ std::vector<int> TfrmMain::IgnoreFinding(const TfrmScanedResult& aDialog, const 
   std::vector<int> covered;
   for (int i = 0; i < aDialog.lvResult->Items().Count(); ++i) {
     const int rowSid = sidOf(aDialog.lvResult->Items().Item(i));
-    if (rowSid >= 0 && excluded.Covers(FFigCure->GetMatchedItem(rowSid))) {
-      FFigCure->SetChecked(rowSid, false);
+    if (rowSid >= 0 && excluded.Covers(FFigCure->GetMatchedItem(rowSid)))
       covered.push_back(i);
+  }
+  DropExcludedFindings(excluded);
+  return covered;
+}
+
+void TfrmMain::DropExcludedFindings(const TFigExclusionMatcher& aExcluded) {
+  std::array<bool, kCategorySlots> changed{};
+  for (int i = 0; i < FFigCure->ItemCount(); ++i) {
+    const TFigScanedItem item = FFigCure->GetMatchedItem(i);
+    TFindingOutcome& outcome = Outcome(i);
+    if (outcome.State == TFindingState::Repaired || outcome.State == TFindingState::Excluded ||
+        !aExcluded.Covers(item))
+      continue;
+    FFigCure->SetChecked(i, false);
+    outcome = {TFindingState::Excluded, item.Category, L""};
+    if (item.Category < kCategorySlots) {
+      --FCategoryCounts[item.Category];
+      changed[item.Category] = true;
     }
   }
-  return covered;
+  for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows()) {
+    if (!changed[row.Category])
+      continue;
+    row.Link->Hide();
+    row.Result->Hide();
+    // After a run that left findings the link counts what it left; before any run, the findings.
+    if (CountOutcomes(row.Category, TFindingState::Failed) +
+            CountOutcomes(row.Category, TFindingState::InUse) >
+        0)
+      ShowNotRepairedLink(row.Category);
+    else if (CategoryFixedCount(row.Category) > 0)
+      SetCategoryFixedLabel(row.Category);
+    else
+      FMaintain->CategoryFinished(row.Category, CategoryCount(row.Category));
+  }
 }

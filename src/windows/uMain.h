@@ -198,6 +198,11 @@ private:
   // The Results state: the findings wait to be repaired, or to be replaced by a new scan.
   void ShowResultsState();
   void SetCategoryFixedLabel(TTopicCategory aCategory);
+  // The category's link after a run that left findings: what was repaired, what was not and what
+  // is in use.
+  void ShowNotRepairedLink(TTopicCategory aCategory);
+  // The findings the list now covers no longer count; the maintenance page says so at once.
+  void DropExcludedFindings(const TFigExclusionMatcher& aExcluded);
   // A repair run has ended: what it did not repair stays, ticked, with its reason; what it
   // repaired leaves the findings. True when something it was to repair was not.
   bool SettleRepairRun(bool aAborted);
@@ -209,7 +214,8 @@ private:
     Repaired,       // gone from the findings
     AwaitingImport, // its registry fix line waits for the end of the run
     Failed,         // left as it was, for the reason FailureKey names
-    InUse           // its file was open in another program; it goes once that one ends
+    InUse,          // its file was open in another program; it goes once that one ends
+    Excluded        // the user excluded its place since the scan; it no longer counts
   };
   struct TFindingOutcome {
     TFindingState State = TFindingState::Open;

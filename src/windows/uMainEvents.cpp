@@ -437,6 +437,22 @@ void TfrmMain::SetCategoryFixedLabel(TTopicCategory aCategory) {
   row->Result->Show();
 }
 
+void TfrmMain::ShowNotRepairedLink(TTopicCategory aCategory) {
+  const TfrmMaintain::TCategoryRow* row = FMaintain->Row(aCategory);
+  const int notRepaired = CountOutcomes(aCategory, TFindingState::Failed);
+  const int inUse = CountOutcomes(aCategory, TFindingState::InUse);
+  if (row == nullptr || (notRepaired == 0 && inUse == 0))
+    return;
+  row->Result->Hide();
+  const std::wstring fixed = std::to_wstring(CategoryFixedCount(aCategory));
+  row->Link->SetCaption(
+      inUse == 0
+          ? FEngine->GetAppStringEx(L"State.NotRepaired", {fixed, std::to_wstring(notRepaired)})
+          : FEngine->GetAppStringEx(L"State.NotRepairedInUse",
+                                    {fixed, std::to_wstring(notRepaired), std::to_wstring(inUse)}));
+  row->Link->Show();
+}
+
 void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus, int aCurrentIndex,
                             int aMax) {
   if (aCurrentIndex < 0)
@@ -515,21 +531,8 @@ void TfrmMain::FigCureFinished() {
     FMaintain->sgScan->Hide();
     FMaintain->lblInfo->Show();
     SetStatusKey(L"State.NotAllRepaired");
-    for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows()) {
-      const int notRepaired = CountOutcomes(row.Category, TFindingState::Failed);
-      const int inUse = CountOutcomes(row.Category, TFindingState::InUse);
-      if (notRepaired == 0 && inUse == 0)
-        continue;
-      row.Result->Hide();
-      const std::wstring fixed = std::to_wstring(CategoryFixedCount(row.Category));
-      row.Link->SetCaption(
-          inUse == 0
-              ? FEngine->GetAppStringEx(L"State.NotRepaired", {fixed, std::to_wstring(notRepaired)})
-              : FEngine->GetAppStringEx(
-                    L"State.NotRepairedInUse",
-                    {fixed, std::to_wstring(notRepaired), std::to_wstring(inUse)}));
-      row.Link->Show();
-    }
+    for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows())
+      ShowNotRepairedLink(row.Category);
     return;
   }
   SetButtons(KNormal, KInvisibled, KInvisibled, KNormal, KNormal, KNormal);

@@ -204,7 +204,8 @@ void TfrmSettings::CreateControls() {
       {Kind<TLabel>, L"lblSONO", L"pnlSystemOptimization", {12, 128, 150, 20}},
       {Field<&W::cbSONO>, L"cbSONO", L"pnlSystemOptimization", {168, 124, 256, 24}},
       {Field<&W::lblSONothing>, L"lblSONothing", L"pnlSystemOptimization", {12, 156, 412, 32}},
-      {Field<&W::tvSOTopics>, L"tvSOTopics", L"pnlSystemOptimization", {12, 192, 412, 112}},
+      {Field<&W::tvSOTopics>, L"tvSOTopics", L"pnlSystemOptimization", {12, 192, 412, 66}},
+      {Field<&W::lblSOCaption>, L"lblSOCaption", L"pnlSystemOptimization", {12, 262, 412, 42}},
       {Field<&W::llSOReference>, L"llSOReference", L"pnlSystemOptimization", {12, 306, 412, 32}},
       {Field<&W::lblSONote>, L"lblSONote", L"pnlSystemOptimization", {12, 340, 412, 28}},
       {Field<&W::llSOHelp>, L"llSOHelp", L"pnlSystemOptimization", {12, 372, 200, 20}},
@@ -252,6 +253,7 @@ void TfrmSettings::CreateControls() {
   lblSOText->SetWordWrap(true);
   lblSONote->SetWordWrap(true);
   lblSONothing->SetWordWrap(true);
+  lblSOCaption->SetWordWrap(true);
   cbSOCO->OnChange = [this](TObject&) { ShowOptimizations(); };
   cbSONO->OnChange = [this](TObject&) { ShowOptimizations(); };
   tvSOTopics->SetReadOnly(true);
@@ -353,6 +355,9 @@ void TfrmSettings::ShowOptimizationReference() {
   const TTreeNode* node = tvSOTopics->Selected();
   const auto* topic = node ? dynamic_cast<const TFigTopic*>(node->Data()) : nullptr;
   const std::wstring reference = topic ? topic->GetValue(L"REFERENCE") : std::wstring();
+  // The list's rows are one line; the whole caption of the selected change reads below it.
+  lblSOCaption->SetCaption(topic ? topic->GetValue(L"Rule_Caption") : std::wstring());
+  lblSOCaption->SetVisible(topic != nullptr);
   llSOReference->SetCaption(reference);
   llSOReference->SetVisible(!reference.empty());
 }
@@ -433,8 +438,10 @@ void TfrmSettings::SetPage(int aState) {
   for (const auto& [number, panel] : FPages)
     panel->SetVisible(number == aState);
   FPage = aState;
-  if (aState == 0 || aState == 3 || aState == 10 || aState == 13)
-    tvSettingsList->SetSelected(FPageNodes.at(aState));
+  // The tree shows which page is open, however it was opened (a page without a node of its own
+  // leaves the selection).
+  if (const auto node = FPageNodes.find(aState); node != FPageNodes.end())
+    tvSettingsList->SetSelected(node->second);
 }
 
 void TfrmSettings::FormShow(TObject&) {

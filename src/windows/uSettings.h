@@ -21,8 +21,8 @@ public:
   // The lists are built from aEngine's topics; it must outlive the window.
   TfrmSettings(TComponent* aOwner, TFigEngine& aEngine);
 
-  // Shows the page of the number (0-5, 10-15); for 0, 3, 10 and 13 it also selects the page's
-  // node. Other numbers do nothing.
+  // Shows the page of the number (0-5, 10-15) and selects its node in the tree, where it has one.
+  // Other numbers do nothing.
   void SetPage(int aState);
   // The number of the page shown.
   int Page() const { return FPage; }
@@ -66,6 +66,8 @@ public:
   // The optimisations the chosen profiles use; the link opens Microsoft's description of the
   // selected one.
   TTreeView* tvSOTopics;
+  // The selected optimisation's whole caption, wrapped.
+  TLabel* lblSOCaption;
   TLinkLabel* llSOReference;
   TComboBox* cbSOCO;
   TComboBox* cbSONO;

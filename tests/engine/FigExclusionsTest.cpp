@@ -150,6 +150,7 @@ TEST(FigExclusions, APlaceCoversWhatLiesBelowItOnWholePartsWithoutRegardToCase) 
 }
 
 TEST(FigExclusions, AFindingNamesItsOwnPlaceAndTheKeyOrFolderThatHoldsIt) {
+  kplat::fake::TFakeMachineScope scope;
   const std::wstring history = L"History";
   TFigScanedItem item = RegistryFinding(L"Software\\Example", &history);
   EXPECT_EQ(ExclusionPlaceOf(item, false), L"HKEY_CURRENT_USER\\Software\\Example|History");
@@ -187,6 +188,28 @@ TEST(FigExclusions, VariablesAreExpandedWhenTheListIsUsedAndAnUnsetOneExcludesNo
   // Never read as a folder below the current one.
   EXPECT_FALSE(matcher.CoversPath(L"C:\\Temp\\a.tmp"));
   EXPECT_FALSE(matcher.CoversPath(L"C:\\Users\\User\\Temp\\a.tmp"));
+}
+
+TEST(FigExclusions, APlaceWrittenThroughALinkCoversWhereItReallyIs) {
+  kplat::fake::TFakeMachineScope scope;
+  scope.Machine().AddFile(L"D:\\Data\\Keep\\a.tmp");
+  scope.Machine().AddFile(L"D:\\Data\\b.log");
+  scope.Machine().AddFile(L"D:\\Data\\c.tmp");
+  scope.Machine().AddFolderLink(L"C:\\Work\\Linked", L"D:\\Data");
+  TFigExclusions list;
+  ASSERT_EQ(list.Add(L"C:\\Work\\Linked\\Keep"), eeNone);
+  ASSERT_EQ(list.Add(L"C:\\Work\\Linked\\*.log"), eeNone);
+  ASSERT_EQ(list.Add(L"C:\\Work\\Linked\\c.tmp"), eeNone);
+  ASSERT_EQ(list.Add(L"C:\\Work\\Linked\\Gone"), eeNone);
+  const TFigExclusionMatcher matcher(list.Items());
+  EXPECT_TRUE(matcher.CoversPath(L"C:\\Work\\Linked\\Keep\\a.tmp"));
+  EXPECT_TRUE(matcher.CoversPath(L"D:\\Data\\Keep\\a.tmp"));
+  EXPECT_TRUE(matcher.CoversPath(L"d:\\data\\B.LOG"));
+  EXPECT_TRUE(matcher.CoversPath(L"D:\\Data\\c.tmp"));
+  EXPECT_FALSE(matcher.CoversPath(L"D:\\Data\\d.tmp"));
+  // What does not exist is taken as written.
+  EXPECT_TRUE(matcher.CoversPath(L"C:\\Work\\Linked\\Gone\\e.tmp"));
+  EXPECT_FALSE(matcher.CoversPath(L"D:\\Data\\Gone\\e.tmp"));
 }
 
 TEST(FigExclusions, TheListIsKeptInAFileThatADamageNeverEmpties) {

@@ -134,6 +134,13 @@ TEST_F(FilesConformance, WildcardsFollowTheSystemsRules) {
   EXPECT_EQ(Files().FindFirst(Path(L"Missing\\*"), find, data), err::PathNotFound);
 }
 
+TEST_F(FilesConformance, NamesBeyondAsciiAreFoundWithoutRegardToCase) {
+  ASSERT_EQ(Files().CreateFolder(Path(L"\u00C4rger \u0416")), err::Success);
+  ASSERT_EQ(Files().WriteFile(Path(L"\u00E4RGER \u0436\\\u00E9t\u00E9.txt"), Bytes("x")),
+            err::Success);
+  EXPECT_EQ(ReadAll(Path(L"\u00C4rger \u0416\\\u00C9T\u00C9.TXT")), "x");
+}
+
 TEST_F(FilesConformance, DeletingRefusesReadOnlyFilesAndFolders) {
   ASSERT_EQ(Files().WriteFile(Path(L"locked.txt"), Bytes("x")), err::Success);
   ASSERT_EQ(Files().SetAttributes(Path(L"locked.txt"), fileattr::ReadOnly), err::Success);

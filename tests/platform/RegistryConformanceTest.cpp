@@ -60,6 +60,12 @@ TEST_F(RegistryConformance, NamesIgnoreCaseAndKeepTheirFirstCase) {
   EXPECT_EQ(names, std::vector<std::wstring>{L"ValueName"});
   ASSERT_EQ(Reg().EnumSubKeys(Key(), names), err::Success);
   EXPECT_EQ(names, std::vector<std::wstring>{L"MixedCase"});
+
+  // Letters beyond ASCII fold as well.
+  ASSERT_EQ(Reg().SetValue(key, L"\u00C4pfel \u0398\u0416", MakeStringValue(L"three")),
+            err::Success);
+  ASSERT_EQ(Reg().QueryValue(again, L"\u00E4PFEL \u03B8\u0436", value), err::Success);
+  EXPECT_EQ(RegDataToString(value.Data), L"three");
 }
 
 TEST_F(RegistryConformance, DefaultValueIsDistinctFromNamedValues) {

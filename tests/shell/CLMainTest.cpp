@@ -8,6 +8,7 @@
 #include "base/CLSettings.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/FakeAppHost.h"
 #include "support/ProgramFolder.h"
 #include "windows/uSchedule.h"
 
@@ -23,133 +24,6 @@
 namespace {
 
 using Lines = std::vector<std::wstring>;
-
-class TFakeAppHost : public ICLAppHost {
-public:
-  std::vector<std::wstring> Args;
-  // Every window-system step, in order, as "Step" or "Step detail".
-  Lines Calls;
-  std::map<TCLWindow, TForm*> Windows;
-  // The message no window answers.
-  std::wstring Unanswered;
-  TCLMutexResult Mutex = TCLMutexResult::mrCreated;
-  bool Control = false;
-  bool Shift = false;
-  bool Elevated = false;
-  bool Minimized = false;
-  // The answers of the foreground requests, in turn; refused once they run out.
-  std::deque<bool> Foreground{true};
-  bool AttachWorks = true;
-  uint32_t LockTimeout = 200000;
-  std::function<void()> OnLoop;
-
-  TCLWindow AddWindow(TForm& aForm) {
-    const TCLWindow window = 0x100 + Windows.size();
-    Windows[window] = &aForm;
-    return window;
-  }
-
-  std::vector<std::wstring> Arguments() override { return Args; }
-  uint32_t RegisterMessage(const std::wstring& aName) override {
-    const auto found = FNumbers.try_emplace(aName, 0xC100 + FNumbers.size());
-    return found.first->second;
-  }
-  std::vector<TCLWindow> FindWindows(const std::wstring& aClassName) override {
-    std::vector<TCLWindow> found;
-    for (const auto& [window, form] : Windows) {
-      if (form->ClassName() == aClassName) {
-        found.push_back(window);
-      }
-    }
-    return found;
-  }
-  std::wstring WindowCaption(TCLWindow aWindow) override {
-    return Windows.contains(aWindow) ? Windows[aWindow]->Caption() : std::wstring();
-  }
-  bool SendWithTimeout(TCLWindow aWindow, uint32_t aMsg, uintptr_t, intptr_t, uint32_t,
-                       intptr_t& aResult) override {
-    Calls.push_back(L"Send " + MessageName(aMsg));
-    if (MessageName(aMsg) == Unanswered || !Windows.contains(aWindow)) {
-      return false;
-    }
-    TWindowMessage message;
-    message.Msg = aMsg;
-    Windows[aWindow]->Perform(message);
-    aResult = message.Result;
-    return true;
-  }
-  bool SendCopyData(TCLWindow aWindow, uintptr_t aId, const std::vector<uint8_t>& aData,
-                    uint32_t) override {
-    Calls.push_back(L"CopyData " + kplat::DecodeUtf16Le(aData));
-    TWindowMessage message;
-    message.Msg = kWM_COPYDATA;
-    message.HasCopyData = true;
-    message.CopyDataId = aId;
-    message.CopyData = aData;
-    Windows.at(aWindow)->Perform(message);
-    Calls.push_back(L"CopyData returned");
-    return true;
-  }
-  bool IsMinimized(TCLWindow) override { return Minimized; }
-  void Restore(TCLWindow) override { Calls.push_back(L"Restore"); }
-  void Show(TCLWindow) override { Calls.push_back(L"Show"); }
-  bool SetForeground(TCLWindow) override {
-    const bool done = !Foreground.empty() && Foreground.front();
-    if (!Foreground.empty()) {
-      Foreground.pop_front();
-    }
-    Calls.push_back(done ? L"SetForeground" : L"SetForeground refused");
-    return done;
-  }
-  bool AttachForegroundInput(bool aAttach) override {
-    Calls.push_back(aAttach ? L"Attach" : L"Detach");
-    return AttachWorks;
-  }
-  bool GetForegroundLockTimeout(uint32_t& aTimeoutMs) override {
-    aTimeoutMs = LockTimeout;
-    return true;
-  }
-  bool SetForegroundLockTimeout(uint32_t aTimeoutMs) override {
-    Calls.push_back(L"LockTimeout " + std::to_wstring(aTimeoutMs));
-    LockTimeout = aTimeoutMs;
-    return true;
-  }
-  TCLMutexResult CreateInstanceMutex(const std::wstring& aName) override {
-    Calls.push_back(L"Mutex " + aName);
-    return Mutex;
-  }
-  bool KeyDown(TCLKey aKey) override { return aKey == TCLKey::kControl ? Control : Shift; }
-  bool IsElevated() override { return Elevated; }
-  void ShowSplash() override { Calls.push_back(L"ShowSplash"); }
-  void CloseSplash() override { Calls.push_back(L"CloseSplash"); }
-  void RunMessageLoop() override {
-    Calls.push_back(L"Loop");
-    GetCLMainThread().ProcessMessages();
-    if (OnLoop) {
-      OnLoop();
-    }
-  }
-  void Terminate() override { Calls.push_back(L"Terminate"); }
-  void ShowPlainMessage(const std::wstring& aText, bool aError) override {
-    Calls.push_back((aError ? L"Error " : L"Warning ") + aText);
-  }
-  uint32_t SendMail(TCLWindow, const std::vector<std::pair<std::wstring, std::wstring>>&) override {
-    Calls.push_back(L"SendMail");
-    return 0;
-  }
-
-  std::wstring MessageName(uint32_t aMsg) const {
-    for (const auto& [name, number] : FNumbers) {
-      if (number == aMsg) {
-        return name;
-      }
-    }
-    return std::to_wstring(aMsg);
-  }
-
-private:
-  std::map<std::wstring, uint32_t> FNumbers;
-};
 
 // A main form as far as start-up goes: the engine on it, and a tray icon.
 class TTestMainForm : public TForm {

@@ -9,6 +9,7 @@
 #include "engine/FigExclusions.h"
 #include "platform/TextCodec.h"
 #include "shell/CLMain.h"
+#include "support/FakeAppHost.h"
 #include "support/FakeRegEdit.h"
 #include "support/RoamingProfile.h"
 #include "support/WindowTest.h"
@@ -1022,61 +1023,6 @@ TEST_F(MainWindowTest, SystemRestoreIsStartedWithoutWaitingForIt) {
   EXPECT_EQ(launches[0].WaitMs, kNoWait);
 }
 
-// The window system's side: the mails it was asked to open, the windows of a class it lists
-// with their captions, and the foreground requests.
-class TRecordingAppHost : public ICLAppHost {
-public:
-  std::vector<std::wstring> Arguments() override { return {}; }
-  uint32_t RegisterMessage(const std::wstring&) override { return 0; }
-  std::vector<TCLWindow> FindWindows(const std::wstring& aClassName) override {
-    std::vector<TCLWindow> found;
-    for (const auto& [window, entry] : Windows)
-      if (entry.first == aClassName)
-        found.push_back(window);
-    return found;
-  }
-  std::wstring WindowCaption(TCLWindow aWindow) override {
-    const auto found = Windows.find(aWindow);
-    return found != Windows.end() ? found->second.second() : L"";
-  }
-  bool SendWithTimeout(TCLWindow, uint32_t, uintptr_t, intptr_t, uint32_t, intptr_t&) override {
-    return false;
-  }
-  bool SendCopyData(TCLWindow, uintptr_t, const std::vector<uint8_t>&, uint32_t) override {
-    return false;
-  }
-  bool IsMinimized(TCLWindow) override { return false; }
-  void Restore(TCLWindow) override {}
-  void Show(TCLWindow) override {}
-  bool SetForeground(TCLWindow aWindow) override {
-    Foreground.push_back(aWindow);
-    return true;
-  }
-  bool AttachForegroundInput(bool) override { return false; }
-  bool GetForegroundLockTimeout(uint32_t&) override { return false; }
-  bool SetForegroundLockTimeout(uint32_t) override { return false; }
-  TCLMutexResult CreateInstanceMutex(const std::wstring&) override {
-    return TCLMutexResult::mrCreated;
-  }
-  bool KeyDown(TCLKey) override { return false; }
-  void ShowSplash() override {}
-  void CloseSplash() override {}
-  void RunMessageLoop() override {}
-  void Terminate() override {}
-  void ShowPlainMessage(const std::wstring&, bool) override {}
-  uint32_t SendMail(TCLWindow,
-                    const std::vector<std::pair<std::wstring, std::wstring>>& aFields) override {
-    Mails.push_back(aFields);
-    return Result;
-  }
-
-  std::vector<std::vector<std::pair<std::wstring, std::wstring>>> Mails;
-  uint32_t Result = 0;
-  // Class name and caption by window.
-  std::map<TCLWindow, std::pair<std::wstring, std::function<std::wstring()>>> Windows;
-  std::vector<TCLWindow> Foreground;
-};
-
 TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
   TfrmMain& form = Form();
   EXPECT_TRUE(form.llTellAFriend->Enabled());
@@ -1084,7 +1030,7 @@ TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
   // Without a window system there is no mail program to ask: nothing happens.
   form.llTellAFriend->Click();
 
-  TRecordingAppHost host;
+  TFakeAppHost host;
   TCLScopedAppHost scope(host);
   form.llTellAFriend->Click();
   ASSERT_EQ(host.Mails.size(), 1u);
@@ -1093,7 +1039,7 @@ TEST_F(MainWindowTest, TellAFriendOpensAMailWithTheSubjectAndBody) {
                                {L"body", L"Hello,\r\n\r\nI use Kestrova to keep my computer clean "
                                          L"and fast. Have a look at it."}}));
   // A missing mail program is the mail routine's to report; the window carries on.
-  host.Result = 1;
+  host.MailResult = 1;
   form.llTellAFriend->Click();
   EXPECT_EQ(host.Mails.size(), 2u);
   EXPECT_TRUE(FBox.Texts.empty());
@@ -1131,13 +1077,15 @@ TEST_F(MainWindowTest, TheScheduleBringsTheUpdateWindowForwardInAnyLanguage) {
   constexpr TCLWindow kForeign = 0x0815;
   TWindowHandleHost window(kUpdate);
   update->SetHost(&window);
-  TRecordingAppHost host;
-  host.Windows[kForeign] = {L"TfrmCLUpdateForm", [] { return L"Update Kestrova"; }};
-  host.Windows[kUpdate] = {L"TfrmCLUpdateForm", [update] { return update->Caption(); }};
+  TForm foreign(nullptr, L"TfrmCLUpdateForm");
+  foreign.SetCaption(L"Update Kestrova");
+  TFakeAppHost host;
+  host.Windows[kForeign] = &foreign;
+  host.Windows[kUpdate] = update;
   TCLScopedAppHost scope(host);
   RunSeconds(Machine(), 7);
   update->SetHost(nullptr);
-  EXPECT_EQ(host.Foreground, std::vector<TCLWindow>(5, kUpdate));
+  EXPECT_EQ(host.ForegroundWindows, std::vector<TCLWindow>(5, kUpdate));
 }
 
 // The window system's side of the main window: how often the caption animation ran.
@@ -1313,6 +1261,14 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeDeletedIsNotCountedAndStaysWithItsReas
   ASSERT_TRUE(Press(L"Cure"));
   EXPECT_EQ(Buttons(), kResults);
   EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 1);
+
+  // What is left and then ignored is no longer counted as not repaired.
+  OpenResults(Page(), tcCJunkFile, [](TfrmScanedResult& aDialog) {
+    aDialog.lvResult->Items().Item(0).SetSelected(true);
+    aDialog.miIgnoreItem->Click();
+  });
+  EXPECT_FALSE(Page().llResultJunkFiles->Visible());
+  EXPECT_EQ(Page().lblResultJunkFiles->Caption(), L"No problem.");
 }
 
 TEST_F(MainWindowTest, AFileOpenInAnotherProgramIsCountedAsLeftInUse) {
@@ -1460,12 +1416,17 @@ TEST_F(MainWindowTest, AnIgnoredFindingLeavesTheResultListAtOnceAndForGood) {
     ASSERT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp", kJunk + L"b.tmp"}));
     choose(aDialog, 1, aDialog.miIgnoreItem);
     EXPECT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp"}));
+    // The page behind the dialog counts one problem fewer at once.
+    EXPECT_EQ(Page().llResultJunkFiles->Caption(), L"1 problem(s).");
     aDialog.btnOk->Click();
   });
   OpenResults(Page(), tcARegFix, [&](TfrmScanedResult& aDialog) {
     choose(aDialog, 0, aDialog.miIgnoreFolder);
     EXPECT_EQ(aDialog.lvResult->Items().Count(), 0);
   });
+  EXPECT_FALSE(Page().llResultRegistryFix->Visible());
+  EXPECT_TRUE(Page().lblResultRegistryFix->Visible());
+  EXPECT_EQ(Page().lblResultRegistryFix->Caption(), L"No problem.");
   OpenResults(Page(), tcCJunkFile, [&](TfrmScanedResult& aDialog) {
     EXPECT_EQ(positions(aDialog), (std::vector<std::wstring>{kJunk + L"a.tmp"}));
   });

@@ -84,7 +84,7 @@ TEST_F(SettingsWindow, ShowsTheTopicsAndTheStoredChoices) {
   window.cbASEnabled->Click();
   EXPECT_TRUE(window.cbASSModeOnce->Enabled());
 
-  // Pages by number; nodes selected for the four pages others open the window on.
+  // Pages by number, each with its node selected.
   EXPECT_EQ(window.Page(), 0);
   window.SetPage(13);
   EXPECT_TRUE(window.pnlSystemOptimization->Visible());
@@ -92,6 +92,12 @@ TEST_F(SettingsWindow, ShowsTheTopicsAndTheStoredChoices) {
   EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"System Optimization");
   window.SetPage(4);
   EXPECT_TRUE(window.pnlIgnoreList->Visible());
+  EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"Exclusions");
+  // The interface page has no node: the selection stays.
+  window.SetPage(5);
+  EXPECT_TRUE(window.pnlUserInterface->Visible());
+  EXPECT_EQ(window.tvSettingsList->Selected()->Text(), L"Exclusions");
+  window.SetPage(4);
   window.SetPage(1);
   window.SetPage(7);
   EXPECT_EQ(window.Page(), 4);
@@ -315,9 +321,14 @@ TEST_F(SettingsWindow, OptimisationPageShowsWhatTheChosenProfilesChange) {
   EXPECT_EQ(captions(), (std::vector<std::wstring>{L"Menu caption", L"Animation caption"}));
   EXPECT_FALSE(window.lblSONothing->Visible());
   EXPECT_FALSE(window.llSOReference->Visible());
+  EXPECT_FALSE(window.lblSOCaption->Visible());
   window.tvSOTopics->SetSelected(&window.tvSOTopics->Items().Root(0));
   EXPECT_TRUE(window.llSOReference->Visible());
   EXPECT_EQ(window.llSOReference->Caption(), menuDoc);
+  // The whole caption, however long, reads below the list.
+  EXPECT_TRUE(window.lblSOCaption->Visible());
+  EXPECT_TRUE(window.lblSOCaption->WordWrap());
+  EXPECT_EQ(window.lblSOCaption->Caption(), L"Menu caption");
   window.llSOReference->Click();
   const auto opened = Machine().ShellExecutions();
   ASSERT_EQ(opened.size(), 1u);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cwctype>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,7 +44,8 @@ struct TRegNameLess {
     if (aChar < 0x80) {
       return (aChar >= L'A' && aChar <= L'Z') ? static_cast<wchar_t>(aChar + 32) : aChar;
     }
-    return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(aChar)));
+    // Beyond ASCII only whether two names are the same matters: they fold as the system folds.
+    return UpperChar(aChar);
   }
 };
 

@@ -407,21 +407,25 @@ TEST_F(TopicDb, BrowserTopicsReachEveryProfileAndSpareWhatPeopleKeep) {
       EXPECT_EQ(topic.GetValue(L"PROCESS"), browser.Process) << name;
       EXPECT_EQ(topic.GetInteger(L"LEVEL", -1), std::wstring(kind) == L"Cache" ? 2 : 1) << name;
       int everyProfile = 0;
+      int operaDefault = 0;
       for (int n = 0; n < topic.LocationsCount(); ++n) {
         const std::wstring location = topic.GetLocation(n);
         EXPECT_TRUE(location.starts_with(L"lsDisk,%")) << name << ": " << kplat::ToUtf8(location);
         everyProfile += location.ends_with(L"\\*") || location.find(L"\\*\\") != std::wstring::npos;
         const std::wstring section = Split(location, L',')[1];
+        operaDefault += section.find(L"Opera Stable\\Default") != std::wstring::npos;
         for (const wchar_t* file : kept) {
           // Only the profile folder itself holds them; a cache folder is the cache's own.
-          if (section.ends_with(L"*") || section.ends_with(L"Opera Stable")) {
+          if (section.ends_with(L"*") || section.ends_with(L"Opera Stable") ||
+              section.ends_with(L"Opera Stable\\Default")) {
             EXPECT_FALSE(Judge(topic, lsDisk, folder, folder, section, file))
                 << name << " reports " << kplat::ToUtf8(file);
           }
         }
       }
-      // Opera has a single profile folder.
+      // Opera has a single profile: in its own folder, or in "Default" since it offers profiles.
       EXPECT_EQ(everyProfile > 0, std::wstring(browser.Prefix) != L"Opera") << name;
+      EXPECT_EQ(operaDefault > 0, std::wstring(browser.Prefix) == L"Opera") << name;
     }
     EXPECT_EQ(topics, 3);
   }
