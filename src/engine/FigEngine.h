@@ -221,8 +221,10 @@ public:
   bool ItemScaned() const { return FItemScaned.load(); }
   bool PauseFlag() const { return FPauseFlag.load(); }
   void SetPauseFlag(bool aPaused);
-  // The place being checked, copied under the worker's lock.
-  TFigScanedItem ScannedItem() const;
+  // The place the worker wrote down last, copied under its lock; asks it to write down the next
+  // place it checks. The worker copies a place only when asked, not each of the thousands it
+  // checks between two looks of the progress display.
+  TFigScanedItem TakeScannedItem();
   // Written only by the worker; read while it waits in its final report, or after it ended.
   const TFigSummary& Summary() const { return FSummary; }
   int TopicCount() const { return FTopicList.Count(); }
@@ -329,6 +331,8 @@ private:
   int32_t FCurrentPercent = 0;
   TFigScanedItem FFigScannedItem;
   mutable std::mutex FLock; // guards the record of the place being checked
+  // Whether the main thread asked for the next place checked (read by the worker without FLock).
+  std::atomic<bool> FPlaceWanted{true};
   // Findings not yet reported, in the order found: one call into the main thread reports many.
   struct TPendingFinding {
     TFigScanedItem Item;

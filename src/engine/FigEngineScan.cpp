@@ -208,7 +208,7 @@ void TFigEngine::ItemScanTimerTick() {
     return;
   }
   if (worker->ItemScaned() && OnTopicProcessing && IsScanning()) {
-    const TFigScanedItem item = worker->ScannedItem();
+    const TFigScanedItem item = worker->TakeScannedItem();
     OnTopicProcessing(item.TopicName, item.LocationStyle, item.ScanedRoot, item.ScanedPath,
                       item.ScanedSection, item.ScanedName, item.CurrentPer);
   }
@@ -287,8 +287,9 @@ void TFigScanThread::SetPauseFlag(bool aPaused) {
   FPauseChanged.notify_all();
 }
 
-TFigScanedItem TFigScanThread::ScannedItem() const {
+TFigScanedItem TFigScanThread::TakeScannedItem() {
   std::lock_guard lock(FLock);
+  FPlaceWanted.store(true, std::memory_order_relaxed);
   return FFigScannedItem;
 }
 
@@ -483,10 +484,11 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     aItem.StartFolder = aLocationStyle == lsDisk ? FDiskStart : std::wstring();
     aItem.CurrentPer = FCurrentPercent + std::min(aCurrentPer, values.WorkingPercent);
   };
-  {
+  if (FPlaceWanted.load(std::memory_order_relaxed)) {
     // Filled in place: the strings keep their room from place to place.
     std::lock_guard lock(FLock);
     fillPlace(FFigScannedItem);
+    FPlaceWanted.store(false, std::memory_order_relaxed);
   }
   if (!Proceed()) {
     return false;

@@ -182,11 +182,13 @@ TFigRuleProcessor::TFigRuleProcessor(const std::wstring& aRuleString,
                                      const std::wstring& aTopicExceptOptions)
     : FOwnedSetup(std::make_unique<TFigRuleSetup>(aRuleString, aRuleCaption, aRegItemList,
                                                   aTopicStatus, aTopicExceptOptions)),
+      FOwnedPlace(std::make_unique<const TOwnedPlace>(TOwnedPlace{aRoot, aPath, aSection, aName})),
       FSetup(*FOwnedSetup), FRuleString(FSetup.RuleString), FRuleCaption(FSetup.RuleCaption),
-      FLocationStyle(aLocationStyle), FRoot(aRoot), FPath(aPath), FSection(aSection), FName(aName),
-      FPlaceKind(TFigPlaceKind::Unknown), FRuleStyle(FSetup.RuleStyle),
-      FRuleParams(FSetup.RuleParams), FRegItemList(FSetup.RegItemList),
-      FTopicStatus(FSetup.TopicStatus), FExceptOptions(FSetup.ExceptOptions) {}
+      FLocationStyle(aLocationStyle), FRoot(FOwnedPlace->Root), FPath(FOwnedPlace->Path),
+      FSection(FOwnedPlace->Section), FName(FOwnedPlace->Name), FPlaceKind(TFigPlaceKind::Unknown),
+      FRuleStyle(FSetup.RuleStyle), FRuleParams(FSetup.RuleParams),
+      FRegItemList(FSetup.RegItemList), FTopicStatus(FSetup.TopicStatus),
+      FExceptOptions(FSetup.ExceptOptions) {}
 
 TFigRuleProcessor::TFigRuleProcessor(const TFigRuleSetup& aSetup, TLocationStyle aLocationStyle,
                                      const std::wstring& aRoot, const std::wstring& aPath,

@@ -208,7 +208,8 @@ public:
                     const std::wstring& aPath, const std::wstring& aSection,
                     const std::wstring& aName, const TStringList& aRegItemList,
                     TTopicStatus aTopicStatus, const std::wstring& aTopicExceptOptions);
-  // The same over a setup that outlives the processor.
+  // The same over a setup and place strings that outlive the processor: nothing is copied, as
+  // the scan makes one processor for every place it checks.
   TFigRuleProcessor(const TFigRuleSetup& aSetup, TLocationStyle aLocationStyle,
                     const std::wstring& aRoot, const std::wstring& aPath,
                     const std::wstring& aSection, const std::wstring& aName,
@@ -252,15 +253,23 @@ private:
   // to judge.
   bool IsBareKey() const { return FSection.empty() && FName.empty(); }
 
+  struct TOwnedPlace {
+    std::wstring Root;
+    std::wstring Path;
+    std::wstring Section;
+    std::wstring Name;
+  };
+
   std::unique_ptr<const TFigRuleSetup> FOwnedSetup; // when made from the topic's values
+  std::unique_ptr<const TOwnedPlace> FOwnedPlace;   // likewise
   const TFigRuleSetup& FSetup;
   const std::wstring& FRuleString;
   const std::wstring& FRuleCaption;
   TLocationStyle FLocationStyle;
-  std::wstring FRoot;
-  std::wstring FPath;
-  std::wstring FSection;
-  std::wstring FName;
+  const std::wstring& FRoot;
+  const std::wstring& FPath;
+  const std::wstring& FSection;
+  const std::wstring& FName;
   TFigPlaceKind FPlaceKind;
   const TRuleStyle FRuleStyle;
   const TStringList& FRuleParams;

@@ -55,9 +55,9 @@ std::wstring LastPart(const std::wstring& aPath) {
   return pos == std::wstring::npos ? aPath : aPath.substr(pos + 1);
 }
 
-std::wstring FileExtension(const std::wstring& aName) {
+std::wstring_view FileExtension(std::wstring_view aName) {
   const size_t dot = aName.rfind(L'.');
-  return dot == std::wstring::npos ? std::wstring() : aName.substr(dot);
+  return dot == std::wstring_view::npos ? std::wstring_view() : aName.substr(dot);
 }
 
 // Registry data names files with variables left in ("%SystemRoot%\\Help" in an expandable
@@ -302,12 +302,13 @@ bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
                                               kplat::FolderExists(JoinCheckedPath(FRoot, FName)))) {
     return false;
   }
-  const std::wstring extension = FileExtension(FName);
+  const std::wstring_view extension = FileExtension(FName);
   bool listed = false;
   for (int i = 1; i < FRuleParams.Count() && !listed; ++i) {
     // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written. A parameter
     // without its leading dot is a whole file name ("History", "Cookies-journal").
-    const std::wstring param = Trim(FRuleParams.Strings(i));
+    const std::wstring_view param =
+        TrimBy(FRuleParams.Strings(i), [](wchar_t aChar) { return aChar <= L' '; });
     listed = param == L".*" || kplat::SameText(param, extension) ||
              (!param.empty() && param[0] != L'.' && kplat::SameText(param, FName));
   }

@@ -476,6 +476,8 @@ void TfrmMain::ClearResultList() {
 
 void TfrmMain::ClearFixedResultList() {
   FOutcomes.clear();
+  for (auto& counts : FOutcomeCounts)
+    counts.fill(0);
 }
 
 int TfrmMain::CategoryCount(TTopicCategory aCategory) const {
@@ -487,17 +489,38 @@ int TfrmMain::CategoryFixedCount(TTopicCategory aCategory) const {
          CountOutcomes(aCategory, TFindingState::AwaitingImport);
 }
 
-TfrmMain::TFindingOutcome& TfrmMain::Outcome(int aIndex) {
+const TfrmMain::TFindingOutcome& TfrmMain::Outcome(int aIndex) const {
+  static const TFindingOutcome kNeverTried;
+  return aIndex >= 0 && static_cast<size_t>(aIndex) < FOutcomes.size()
+             ? FOutcomes[static_cast<size_t>(aIndex)]
+             : kNeverTried;
+}
+
+void TfrmMain::SetOutcome(int aIndex, TFindingOutcome aOutcome) {
+  if (aIndex < 0)
+    return;
   if (static_cast<size_t>(aIndex) >= FOutcomes.size())
     FOutcomes.resize(static_cast<size_t>(aIndex) + 1);
-  return FOutcomes[static_cast<size_t>(aIndex)];
+  TFindingOutcome& outcome = FOutcomes[static_cast<size_t>(aIndex)];
+  const auto count = [this](const TFindingOutcome& aOf) -> int* {
+    const auto state = static_cast<size_t>(aOf.State);
+    // Open is never asked after: most findings stay so, and need no count.
+    return aOf.State != TFindingState::Open && aOf.Category < kCategorySlots &&
+                   state < kFindingStates
+               ? &FOutcomeCounts[aOf.Category][state]
+               : nullptr;
+  };
+  if (int* before = count(outcome))
+    --*before;
+  outcome = std::move(aOutcome);
+  if (int* after = count(outcome))
+    ++*after;
 }
 
 int TfrmMain::CountOutcomes(TTopicCategory aCategory, TFindingState aState) const {
-  return static_cast<int>(std::count_if(
-      FOutcomes.begin(), FOutcomes.end(), [aCategory, aState](const TFindingOutcome& aOutcome) {
-        return aOutcome.State == aState && aOutcome.Category == aCategory;
-      }));
+  const auto state = static_cast<size_t>(aState);
+  return aCategory < kCategorySlots && state < kFindingStates ? FOutcomeCounts[aCategory][state]
+                                                              : 0;
 }
 
 void TfrmMain::RestoreFromTray() {

@@ -217,12 +217,16 @@ private:
     InUse,          // its file was open in another program; it goes once that one ends
     Excluded        // the user excluded its place since the scan; it no longer counts
   };
+  static constexpr size_t kFindingStates = 6;
   struct TFindingOutcome {
     TFindingState State = TFindingState::Open;
     TTopicCategory Category = tcUnknow;
     std::wstring FailureKey;
   };
-  TFindingOutcome& Outcome(int aIndex);
+  // The outcome of finding aIndex; Open for one never tried.
+  const TFindingOutcome& Outcome(int aIndex) const;
+  // Sets it, keeping the counts of outcomes per category and state up to date.
+  void SetOutcome(int aIndex, TFindingOutcome aOutcome);
   int CountOutcomes(TTopicCategory aCategory, TFindingState aState) const;
 
   TCLMultiLangData* FLanguageData;
@@ -247,6 +251,9 @@ private:
   std::wstring FTopicDbProblem;
   // By the findings' index in the repair manager's list.
   std::vector<TFindingOutcome> FOutcomes;
+  // How many of FOutcomes are in each state, by category: the labels ask after every finding
+  // repaired, and counting the whole list each time would grow with its square.
+  std::array<std::array<int, kFindingStates>, kCategorySlots> FOutcomeCounts{};
   // The category boxes as the current scan began.
   TFigCategorySwitches FScannedSwitches{};
   TScheduleCheck FScheduleCheck;

@@ -412,7 +412,7 @@ void TfrmMain::FigCureStarted() {
   FCureAborted = false;
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
     if (const TFigScanedItem item = FFigCure->GetMatchedItem(i); item.Checked)
-      Outcome(i) = {TFindingState::Trying, item.Category, L""};
+      SetOutcome(i, {TFindingState::Trying, item.Category, L""});
   }
   SetButtons(KInvisibled, KInvisibled, KNormal, KDisabled, KDisabled, KDisabled);
   SetMainAction(actStopCure);
@@ -457,7 +457,7 @@ void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus,
                             int aMax) {
   if (aCurrentIndex < 0)
     return;
-  TFindingOutcome& outcome = Outcome(aCurrentIndex);
+  TFindingOutcome outcome;
   if (aStatus == csUncured && FFigCure->CurrentFailure() == cfInUse) {
     outcome = {TFindingState::InUse, aItem.Category, L"Cure.InUse"};
   } else if (aStatus == csUncured) {
@@ -472,6 +472,7 @@ void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus,
   } else {
     outcome = {TFindingState::Repaired, aItem.Category, L""};
   }
+  SetOutcome(aCurrentIndex, std::move(outcome));
   if (FMaintain->Row(aItem.Category) != nullptr) {
     SetCategoryFixedLabel(aItem.Category);
     SetStatusText(L"[" + FEngine->GetAppString(CategoryTitleKey(aItem.Category)) + L"].....");
@@ -485,7 +486,7 @@ bool TfrmMain::SettleRepairRun(bool aAborted) {
   bool importFailed = false;
   bool failed = false;
   for (size_t i = 0; i < FOutcomes.size(); ++i) {
-    TFindingOutcome& outcome = FOutcomes[i];
+    TFindingOutcome outcome = FOutcomes[i];
     if (outcome.State == TFindingState::AwaitingImport) {
       if (imported) {
         outcome.State = TFindingState::Repaired;
@@ -506,6 +507,7 @@ bool TfrmMain::SettleRepairRun(bool aAborted) {
       FFigCure->SetChecked(static_cast<int>(i), false);
     failed =
         failed || outcome.State == TFindingState::Failed || outcome.State == TFindingState::InUse;
+    SetOutcome(static_cast<int>(i), std::move(outcome));
   }
   if (importFailed) {
     FEngine->ShowMessageEx(L"MSGBox.CureImportFailed", {FFigCure->LastError()}, false, mr::None,
