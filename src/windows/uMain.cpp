@@ -643,12 +643,12 @@ void TfrmMain::DropExcludedFindings(const TFigExclusionMatcher& aExcluded) {
   std::array<bool, kCategorySlots> changed{};
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
     const TFigScanedItem item = FFigCure->GetMatchedItem(i);
-    TFindingOutcome& outcome = Outcome(i);
-    if (outcome.State == TFindingState::Repaired || outcome.State == TFindingState::Excluded ||
+    const TFindingState state = Outcome(i).State;
+    if (state == TFindingState::Repaired || state == TFindingState::Excluded ||
         !aExcluded.Covers(item))
       continue;
     FFigCure->SetChecked(i, false);
-    outcome = {TFindingState::Excluded, item.Category, L""};
+    SetOutcome(i, {TFindingState::Excluded, item.Category, L""});
     if (item.Category < kCategorySlots) {
       --FCategoryCounts[item.Category];
       changed[item.Category] = true;

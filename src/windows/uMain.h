@@ -217,7 +217,7 @@ private:
     InUse,          // its file was open in another program; it goes once that one ends
     Excluded        // the user excluded its place since the scan; it no longer counts
   };
-  static constexpr size_t kFindingStates = 6;
+  static constexpr size_t kFindingStates = 7;
   struct TFindingOutcome {
     TFindingState State = TFindingState::Open;
     TTopicCategory Category = tcUnknow;

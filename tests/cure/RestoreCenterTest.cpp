@@ -355,7 +355,7 @@ TEST_F(RestoreCenterTest, DetailsListWhatARunChangedAndReadNoFurtherThanTheLimit
                           key + L"\\Old]\r\n\r\n[" + key + L"\\Empty]\r\n\r\n[" + key +
                           L"]\r\n\"V\"=\"1\"\r\n\r\n[" + key + L"]\r\n\"W\"=-\r\n\r\n[" + key +
                           L"]\r\n@=\"x\"\r\n\r\nnot an entry\r\n"));
-  TFigQuarantine quarantine(file, 1u << 20);
+  TFigQuarantine quarantine(file, 1u << 20, LoadSealKey(true));
   Machine().AddFileContent(L"C:\\Junk\\a.tmp", AnsiBytes("12345"));
   Machine().AddFileContent(L"C:\\Junk\\Sub\\b.tmp", AnsiBytes("12"));
   ASSERT_EQ(quarantine.Take(L"C:\\Junk\\a.tmp", L"C:\\Junk"), err::Success);

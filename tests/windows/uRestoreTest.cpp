@@ -223,7 +223,7 @@ TEST_F(RestoreWindow, SelectingABackupListsItsChangesWithoutReadingPastWhatIsSho
   }
   ASSERT_EQ(exporter.SaveToFile(kBackup + L"\\big.reg"), err::Success);
   Machine().AddTextFile(kBackup + L"\\info.rec", "2026-03-01 10:00:00,1,big.reg\r\n");
-  TFigQuarantine quarantine(kBackup + L"\\big.reg", 1u << 20);
+  TFigQuarantine quarantine(kBackup + L"\\big.reg", 1u << 20, LoadSealKey(true));
   Machine().AddTextFile(L"C:\\Junk\\Sub\\a.tmp", "12345");
   ASSERT_EQ(quarantine.Take(L"C:\\Junk\\Sub\\a.tmp", L"C:\\Junk\\Sub"), err::Success);
   ASSERT_EQ(quarantine.RecordFolder(L"C:\\Junk\\Sub"), err::Success);
