@@ -58,11 +58,11 @@ std::wstring WindowText(HWND aWindow) {
 }
 
 std::wstring ListText(HWND aList, int aRow, int aColumn) {
-  wchar_t text[256] = {};
+  wchar_t text[512] = {};
   LVITEMW item{};
   item.iSubItem = aColumn;
   item.pszText = text;
-  item.cchTextMax = 256;
+  item.cchTextMax = 512;
   ::SendMessageW(aList, LVM_GETITEMTEXTW, aRow, reinterpret_cast<LPARAM>(&item));
   return text;
 }

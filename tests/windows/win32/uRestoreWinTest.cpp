@@ -88,16 +88,7 @@ protected:
     topic->ValueList().SetValue(L"Rule", L"rsRegistryHistory,History");
     topic->ValueList().SetValue(L"LEVEL", L"2");
     topic->ValueList().SetValue(L"CHECKVALUES", L"-1");
-    TFigCure cure;
-    engine.SetFigCure(&cure);
-    engine.SetPacing(false);
-    engine.StartScan();
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kRunLimitMs));
-    ASSERT_EQ(cure.GetCheckedItem(), aRun + 1);
-    cure.SetBackupPath(FBackup);
-    cure.SetPaced(false);
-    ASSERT_TRUE(cure.StartCure()) << kplat::ToUtf8(cure.LastError());
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !cure.IsRunning(); }, kRunLimitMs));
+    ScanAndRepair(engine, aRun + 1);
     EXPECT_EQ(ReadValue(ValueName(aRun, 0)), L"<missing>");
   }
 
@@ -116,11 +107,16 @@ protected:
       topic->ValueList().SetValue(L"LOCATION_0", L"lsDisk," + aFolder);
       topic->ValueList().SetValue(L"LEVEL", L"2");
     }
+    ScanAndRepair(engine, aFindings);
+  }
+
+  // Scans with aEngine's topics and repairs every finding, leaving the run's backup.
+  void ScanAndRepair(TFigEngine& aEngine, int aFindings) {
     TFigCure cure;
-    engine.SetFigCure(&cure);
-    engine.SetPacing(false);
-    engine.StartScan();
-    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !engine.IsRunning(); }, kRunLimitMs));
+    aEngine.SetFigCure(&cure);
+    aEngine.SetPacing(false);
+    aEngine.StartScan();
+    ASSERT_TRUE(ktest::win32::PumpUntil([&] { return !aEngine.IsRunning(); }, kRunLimitMs));
     ASSERT_EQ(cure.GetCheckedItem(), aFindings);
     cure.SetBackupPath(FBackup);
     cure.SetPaced(false);
@@ -208,16 +204,6 @@ std::string FileBytes(const std::wstring& aPath) {
   return file ? std::string(std::istreambuf_iterator<char>(file), {}) : std::string("<missing>");
 }
 
-std::wstring ItemText(HWND aList, int aRow, int aColumn) {
-  wchar_t text[512] = {};
-  LVITEMW item{};
-  item.iSubItem = aColumn;
-  item.pszText = text;
-  item.cchTextMax = 512;
-  ::SendMessageW(aList, LVM_GETITEMTEXTW, aRow, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
 TEST_F(RestoreCenterWin, JunkFilesAndABrokenShortcutComeBackByteForByteFromTheWindow) {
   const std::wstring folder = ktest::win32::TempFolder() + L"KestrovaRestoreWinFiles";
   ktest::win32::RemoveTree(folder);
@@ -252,7 +238,7 @@ TEST_F(RestoreCenterWin, JunkFilesAndABrokenShortcutComeBackByteForByteFromTheWi
   window.ShowForm();
   HWND list = ControlWindow(*window.lvBackup);
   ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
-  EXPECT_EQ(ItemText(list, 0, 2).substr(0, 2), L"3 ");
+  EXPECT_EQ(ktest::win32::ListText(list, 0, 2).substr(0, 2), L"3 ");
 
   // Selecting the run lists its files before anything is restored.
   SelectRow(window, 0);
@@ -261,8 +247,8 @@ TEST_F(RestoreCenterWin, JunkFilesAndABrokenShortcutComeBackByteForByteFromTheWi
       [&] { return ::SendMessageW(details, LVM_GETITEMCOUNT, 0, 0) == 3; }, 10000));
   std::vector<std::wstring> places;
   for (int row = 0; row < 3; ++row) {
-    EXPECT_EQ(ItemText(details, row, 0), L"File");
-    places.push_back(ItemText(details, row, 2));
+    EXPECT_EQ(ktest::win32::ListText(details, row, 0), L"File");
+    places.push_back(ktest::win32::ListText(details, row, 2));
   }
   std::vector<std::wstring> deleted{junk[0].first, junk[1].first, shortcut};
   std::sort(places.begin(), places.end());
