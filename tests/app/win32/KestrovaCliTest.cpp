@@ -219,6 +219,21 @@ protected:
     return run;
   }
 
+  // A repair run that must change everything it was given; its backup is noted for removal.
+  TRun Cure(const std::wstring& aArguments) {
+    TRun run = Run(aArguments);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Errors;
+    EXPECT_EQ(run.Output.find("\"status\": \"csUncured\""), std::string::npos) << run.Output;
+    const size_t backupAt = run.Output.find("\"backup\": \"");
+    EXPECT_NE(backupAt, std::string::npos) << run.Output;
+    if (backupAt != std::string::npos) {
+      const size_t nameAt = backupAt + 11;
+      FBackupMade =
+          kplat::FromUtf8(run.Output.substr(nameAt, run.Output.find('"', nameAt) - nameAt));
+    }
+    return run;
+  }
+
   std::wstring FScratch;
   std::wstring FTopics;
   std::wstring FBackup;
@@ -242,13 +257,7 @@ TEST_F(KestrovaCli, ScanCureBackupsAndVerifiedRestore) {
   EXPECT_NE(run.Output.find("\"MatchedAllCount\": 2"), std::string::npos);
   EXPECT_EQ(ReadDefault(kStale), L"C:\\KestrovaCliTest\\missing\\gone.exe");
 
-  run = Run(L"cure" + topics + L" --json");
-  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
-  EXPECT_EQ(run.Output.find("\"status\": \"csUncured\""), std::string::npos) << run.Output;
-  const size_t backupAt = run.Output.find("\"backup\": \"");
-  ASSERT_NE(backupAt, std::string::npos) << run.Output;
-  const size_t nameAt = backupAt + 11;
-  FBackupMade = kplat::FromUtf8(run.Output.substr(nameAt, run.Output.find('"', nameAt) - nameAt));
+  run = Cure(L"cure" + topics + L" --json");
   EXPECT_EQ(ReadDefault(kStale), L"(missing)");
   EXPECT_EQ(GetFileAttributesW((FScratch + L"junk\\old.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_NE(GetFileAttributesW((FBackup + L"\\" + FBackupMade).c_str()), INVALID_FILE_ATTRIBUTES);
@@ -545,13 +554,7 @@ TEST_F(KestrovaCli, CommunityRulesAreCuredAndRestoredWithTheirFoldersKeysAndValu
   ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
   EXPECT_NE(run.Output.find("\"MatchedAllCount\": 7"), std::string::npos) << run.Output;
 
-  run = Run(L"cure" + file + L" --all");
-  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
-  EXPECT_EQ(run.Output.find("\"status\": \"csUncured\""), std::string::npos) << run.Output;
-  const size_t backupAt = run.Output.find("\"backup\": \"");
-  ASSERT_NE(backupAt, std::string::npos) << run.Output;
-  const size_t nameAt = backupAt + 11;
-  FBackupMade = kplat::FromUtf8(run.Output.substr(nameAt, run.Output.find('"', nameAt) - nameAt));
+  run = Cure(L"cure" + file + L" --all");
   EXPECT_FALSE(Exists(app + L"Logs\\run.log"));
   EXPECT_TRUE(Exists(app + L"Logs\\notes.txt"));
   EXPECT_FALSE(Exists(app + L"Cache"));

@@ -51,6 +51,8 @@ protected:
     FKey += L"\\";
     FKey += std::to_wstring(::GetCurrentProcessId());
     FBackup = ktest::win32::TempFolder() + L"KestrovaRestoreWin";
+    FHost.BackupPath = FBackup;
+    FHost.SmallImages = &FSmallImages;
     ktest::win32::RemoveTree(FBackup);
     ::CreateDirectoryW(FBackup.c_str(), nullptr);
     FSmallImages.SetSize(16, 16);
@@ -125,6 +127,7 @@ protected:
   }
 
   TImageList FSmallImages{nullptr};
+  TRestoreWindowHost FHost;
   std::wstring FKey;
   std::wstring FBackup;
 };
@@ -135,10 +138,7 @@ TEST_F(RestoreCenterWin, RestoresARepairRunAndNeverCallsAFailureSuccess) {
     if (HasFatalFailure())
       return;
   }
-  TRestoreWindowHost host;
-  host.BackupPath = FBackup;
-  host.SmallImages = &FSmallImages;
-  TfrmRestore window(nullptr, host);
+  TfrmRestore window(nullptr, FHost);
   window.ShowForm();
   HWND list = ControlWindow(*window.lvBackup);
   ASSERT_NE(list, nullptr);
@@ -231,10 +231,7 @@ TEST_F(RestoreCenterWin, JunkFilesAndABrokenShortcutComeBackByteForByteFromTheWi
     ASSERT_EQ(FileBytes(path), "<missing>") << kplat::ToUtf8(path);
   ASSERT_EQ(FileBytes(shortcut), "<missing>");
 
-  TRestoreWindowHost host;
-  host.BackupPath = FBackup;
-  host.SmallImages = &FSmallImages;
-  TfrmRestore window(nullptr, host);
+  TfrmRestore window(nullptr, FHost);
   window.ShowForm();
   HWND list = ControlWindow(*window.lvBackup);
   ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
