@@ -1,11 +1,12 @@
 #pragma once
 // The repair manager and its worker. The scan engine hands the manager every finding, the user
-// ticks findings, and a repair run walks them on a worker thread: for each ticked finding, on the
-// main thread, whatever it is about to change is first written to the run's backup file on disk,
-// then the key, value or file is deleted, the sweep helper is started or the optimisation line is
-// queued in the registry fix file, which the registry editor imports when all findings are done.
-// Without pacing, the main thread takes the findings in slices of a few milliseconds each, so a
-// run does not pay a call into the main thread per finding.
+// ticks findings, and a repair run walks them on a worker thread: for each ticked finding, whatever
+// it is about to change is first written to the run's backup file on disk, then the key, value or
+// file is deleted, the optimisation line is queued in the registry fix file, which the registry
+// editor imports when all findings are done, or the sweep helper is started (on the main thread,
+// which owns the elevation prompt). The changes are made on the worker, so the windows stay
+// responsive however long a change takes; the outcomes reach the main thread in batches, one call
+// for the findings of a few dozen milliseconds, never one per finding, and always in order.
 //
 // The backup file is a registry export file that is valid and flushed after every batch of
 // entries, and a batch is flushed before the first change it protects, so a run that ends in a
@@ -231,13 +232,24 @@ public:
   std::thread& Thread() { return FThread; }
 
 private:
+  // One finding's outcome, waiting for the main thread: what OnCured and OnTopicCured tell, and
+  // what CurrentFailure() and CurrentProgram() say while they run.
+  struct TCuredEvent {
+    int Index = 0;
+    TFigCureStatus Status = csIgnored;
+    TFigCureFailure Failure = cfNone;
+    std::wstring Program;
+    bool TopicCured = false;
+  };
+
   void Execute();
-  // Main thread: backs up, repairs and reports the findings from FCurrentIndex on, one when
-  // paced, else until the end of their backup batch or of the slice's time, or a stop request;
-  // FCurrentIndex is then the first finding not done.
-  void CureSlice();
-  // Main thread: backs up and repairs the finding at FCurrentIndex and reports it.
+  // Backs up and repairs the finding at FCurrentIndex and queues its outcome.
   void CureCurrentItem(TRegKeyCache& aKeys);
+  // Hands the queued outcomes to the main thread: one call, or, with aAll, as many as it takes
+  // to hand over every one. False when the main thread refused (its owner is going away).
+  bool DeliverEvents(bool aAll);
+  // Main thread: fires the events of the queued outcomes, for at most a slice of time.
+  void FireEvents();
   TFigCureStatus CureItem(const TFigScanedItem& aItem, TRegKeyCache& aKeys);
   // Why the finding is not to be repaired in this run at all; cfNone when it is.
   TFigCureFailure SkipReason(const TFigScanedItem& aItem);
@@ -266,6 +278,10 @@ private:
   int FItemCount = 0;
   int FCurrentIndex = 0;
   TFigCureStatus FCurrentItemStatus = csIgnored;
+  // The outcomes not yet reported, from FFiredEvents on. The worker adds to them only while the
+  // main thread is not firing them (FireEvents runs inside a call the worker waits for).
+  std::vector<TCuredEvent> FEvents;
+  size_t FFiredEvents = 0;
   bool FCurrentInUse = false;   // the current finding's file was open in another program
   bool FCurrentNotKept = false; // the current finding's file could not be kept for a restore
   bool FUnattended = false;

@@ -1,5 +1,6 @@
-// The repair worker: pacing, the repair of each finding on the main thread with its backup on
-// disk first, the import of the fix lines and the final step that every run takes.
+// The repair worker: pacing, the repair of each finding with its backup on disk first, the
+// outcomes handed to the main thread in batches, the import of the fix lines and the final step
+// that every run takes.
 
 #include "cure/FigCure.h"
 
@@ -25,9 +26,12 @@ constexpr size_t kHeaderBytes = 82; // the byte-order mark and the header of an 
 // findings take minutes, and a flush can cost a tenth of a second on a busy disk.
 constexpr uint32_t kBackupBatchMs = 250;
 constexpr int kMaxBackupBatch = 1024;
-// How long the main thread works on the findings of an unpaced run before it serves its other
-// work again.
-constexpr uint64_t kSliceMs = 20;
+// The outcomes of the findings of this many milliseconds go to the main thread in one call; a
+// call per finding would keep it from painting during a run of thousands.
+constexpr uint64_t kEventBatchMs = 30;
+// How long the main thread fires the events of queued outcomes before it serves its other work
+// again; the rest follow in the next call.
+constexpr uint64_t kEventSliceMs = 20;
 
 // The entries of an exporter: its content after the header.
 std::vector<uint8_t> Entries(const TRegExporter& aExporter) {
@@ -203,27 +207,37 @@ void TFigCureThread::Execute() {
   try {
     FRegCureFileName = MakeUniqueTempName(GetTempDir(), L"regcure", L"reg");
     FCurrentIndex = 0;
+    uint64_t delivered = clock.TickMs();
+    // Kept open for the findings of one batch of outcomes; a key may be gone by the next.
+    TRegKeyCache keys(kplat::TRegAccess::FullAccess);
     while (FCurrentIndex < FItemCount) {
       FBeginTime = clock.TickMs();
       if (FStop.stop_requested()) {
         aborted = true;
         break;
       }
-      // The backup of the findings next in turn is read and flushed here, so that the main
-      // thread never waits for the disk; a slice then changes only what is on disk already.
-      if (FCurrentIndex >= FBackupEnd) {
-        BackupItem(FCurrentIndex);
-      }
-      if (!main.Synchronize([this] { CureSlice(); }, FStop.get_token())) {
-        // Refused: a stop request came while the call waited, or the main thread is going away.
-        aborted = FStop.stop_requested();
-        break;
+      CureCurrentItem(keys);
+      ++FCurrentIndex;
+      // A paced run reports each finding before it waits out its slot.
+      const bool waits = clock.TickMs() - FBeginTime < FMinSlotMs;
+      if (FFiredEvents < FEvents.size() && (waits || clock.TickMs() - delivered >= kEventBatchMs)) {
+        keys.Forget();
+        if (!DeliverEvents(false)) {
+          // Refused: the owner is going away.
+          aborted = FStop.stop_requested();
+          break;
+        }
+        delivered = clock.TickMs();
       }
       while (clock.TickMs() - FBeginTime < FMinSlotMs) {
         clock.SleepMs(kPollMs);
       }
     }
-    completed = !aborted && FCurrentIndex >= FItemCount;
+    // Every change made is reported, also when a stop request came meanwhile; one that came
+    // while the last outcomes were reported still keeps the fix lines out of the registry.
+    const bool reported = DeliverEvents(true);
+    aborted = aborted || FStop.stop_requested();
+    completed = reported && !aborted && FCurrentIndex >= FItemCount;
     if (aborted) {
       main.Synchronize([this] { DoAbort(); }, FRelease.get_token());
     } else if (completed) {
@@ -231,6 +245,11 @@ void TFigCureThread::Execute() {
     }
   } catch (...) {
     // An error during a finding ends the run there, without OnAbort; the final step still runs.
+  }
+  // The findings done before an error are reported all the same.
+  try {
+    DeliverEvents(true);
+  } catch (...) {
   }
   // The final step of every run. The backup is on disk already, unless a failed append left a
   // partial entry that could not be cut off yet.
@@ -242,6 +261,42 @@ void TFigCureThread::Execute() {
   main.Synchronize([this] { DoFinished(); }, FRelease.get_token());
   main.Synchronize([this] { FFigCure.CureThreadTerminated(*this); }, FRelease.get_token());
   FFinished = true;
+}
+
+bool TFigCureThread::DeliverEvents(bool aAll) {
+  TCLMainThread& main = GetCLMainThread();
+  while (FFiredEvents < FEvents.size()) {
+    if (!main.Synchronize([this] { FireEvents(); }, FRelease.get_token())) {
+      return false;
+    }
+    if (!aAll) {
+      break;
+    }
+  }
+  if (FFiredEvents == FEvents.size()) {
+    FEvents.clear();
+    FFiredEvents = 0;
+  }
+  return true;
+}
+
+void TFigCureThread::FireEvents() {
+  kplat::IClock& clock = Platform().Clock();
+  const uint64_t start = clock.TickMs();
+  do {
+    // Taken before the handlers run: one that throws does not fire again.
+    const TCuredEvent& event = FEvents[FFiredEvents++];
+    const TFigScanedItem& item = FItems[static_cast<size_t>(event.Index)];
+    FFigCure.FCurrentFailure = event.Failure;
+    FFigCure.FCurrentProgram = event.Program;
+    if (FOnCured) {
+      FOnCured(item, event.Status, event.Index, FItemCount);
+    }
+    if (event.TopicCured && FOnTopicCured) {
+      FOnTopicCured(item.TopicName, tsCured);
+    }
+  } while (FFiredEvents < FEvents.size() && !FRelease.stop_requested() &&
+           clock.TickMs() - start < kEventSliceMs);
 }
 
 void TFigCureThread::ImportFixFile() {
@@ -274,19 +329,6 @@ void TFigCureThread::ImportFixFile() {
   }
 }
 
-void TFigCureThread::CureSlice() {
-  kplat::IClock& clock = Platform().Clock();
-  const uint64_t start = clock.TickMs();
-  const int end = std::min({FItemCount, FCurrentIndex + (FMinSlotMs == 0 ? kMaxBackupBatch : 1),
-                            std::max(FBackupEnd, FCurrentIndex + 1)});
-  TRegKeyCache keys(kplat::TRegAccess::FullAccess);
-  do {
-    CureCurrentItem(keys);
-    ++FCurrentIndex;
-  } while (FCurrentIndex < end && !FStop.stop_requested() && !FRelease.stop_requested() &&
-           clock.TickMs() - start < kSliceMs);
-}
-
 void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   if (FCurrentIndex < 0 || FCurrentIndex >= FItemCount) {
     return;
@@ -297,29 +339,20 @@ void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   }
   if (const TFigCureFailure skip = SkipReason(item); skip != cfNone) {
     FCurrentItemStatus = csIgnored;
-    FFigCure.FCurrentFailure = skip;
-    FFigCure.FCurrentProgram = skip == cfProgramRunning ? FRunningPrograms.front() : L"";
-    if (FOnCured) {
-      FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
-    }
+    FEvents.push_back({FCurrentIndex, FCurrentItemStatus, skip,
+                       skip == cfProgramRunning ? FRunningPrograms.front() : L"", false});
     return;
   }
-  FFigCure.FCurrentProgram.clear();
   // Nothing changes unless its backup is on disk.
   const bool backedUp = BackupItem(FCurrentIndex);
   FCurrentInUse = false;
   FCurrentNotKept = false;
   FCurrentItemStatus = backedUp ? CureItem(item, aKeys) : csUncured;
-  FFigCure.FCurrentFailure = FCurrentItemStatus != csUncured ? cfNone
-                             : !backedUp || FCurrentNotKept  ? cfNotBackedUp
-                             : FCurrentInUse                 ? cfInUse
-                                                             : cfNotChanged;
-  if (FOnCured) {
-    FOnCured(item, FCurrentItemStatus, FCurrentIndex, FItemCount);
-  }
-  if (FOnTopicCured) {
-    FOnTopicCured(item.TopicName, tsCured);
-  }
+  const TFigCureFailure failure = FCurrentItemStatus != csUncured ? cfNone
+                                  : !backedUp || FCurrentNotKept  ? cfNotBackedUp
+                                  : FCurrentInUse                 ? cfInUse
+                                                                  : cfNotChanged;
+  FEvents.push_back({FCurrentIndex, FCurrentItemStatus, failure, L"", true});
 }
 
 TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {
@@ -444,7 +477,12 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
   }
   case lsDisk: {
     if (aItem.RuleStyle == rsSweepHelper) {
-      StartSweepHelper(aItem);
+      // Started by the main thread, which owns the elevation prompt; the outcomes before it are
+      // told first. A refusal there ends the run.
+      if (DeliverEvents(true)) {
+        GetCLMainThread().Synchronize([this, &aItem] { StartSweepHelper(aItem); },
+                                      FRelease.get_token());
+      }
       return csIgnored;
     }
     const std::wstring start = WalkStart(aItem);
