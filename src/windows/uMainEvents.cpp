@@ -359,12 +359,15 @@ void TfrmMain::FigEngineFinished() {
   FMaintain->sgScan->SetPosition(FMaintain->sgScan->Max());
 
   TCLSettings& settings = GetCLSettings();
+  // The settings file is written once for all of them, not once per figure.
+  settings.BeginUpdate();
   const kplat::TDateTimeFormats formats = UserDateTimeFormats();
   const TDateTime now = Now();
   settings.SetSettingstring(L"App.LastScan", FormatDateTimePattern(now, L"yyyy-MM-dd HH", formats) +
                                                  formats.TimeSeparator +
                                                  FormatDateTimePattern(now, L"mm", formats));
   AddSummaryToTotals(FFigEngine->Summary());
+  settings.EndUpdate();
 
   // Clean Now holds for this scan only: a scan that ends without a repair must not leave the
   // next one repairing unasked.

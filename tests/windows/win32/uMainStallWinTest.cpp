@@ -49,6 +49,7 @@ void CALLBACK ProbeTick(HWND, UINT, UINT_PTR, DWORD) {
 struct TGaps {
   double LongestMs = 0;
   double P99Ms = 0;
+  double TotalMs = 0;
   size_t Count = 0;
 };
 
@@ -66,6 +67,8 @@ TGaps GapsOf(const std::vector<ULONGLONG>& aTicks) {
   result.LongestMs = gaps.back();
   result.P99Ms = gaps[std::min(gaps.size() - 1, gaps.size() * 99 / 100)];
   result.Count = gaps.size();
+  result.TotalMs = static_cast<double>(aTicks.back() - aTicks.front()) * 1000.0 /
+                   static_cast<double>(frequency.QuadPart);
   return result;
 }
 
@@ -144,8 +147,9 @@ protected:
 };
 
 void Print(const char* aWhat, int aCount, const char* aUnit, const TGaps& aGaps) {
-  std::printf("%s, %d %s: longest gap %.1f ms, 99th percentile %.1f ms, %zu ticks\n", aWhat, aCount,
-              aUnit, aGaps.LongestMs, aGaps.P99Ms, aGaps.Count);
+  std::printf("%s, %d %s: longest gap %.1f ms, 99th percentile %.1f ms, %zu ticks in %.1f s\n",
+              aWhat, aCount, aUnit, aGaps.LongestMs, aGaps.P99Ms, aGaps.Count,
+              aGaps.TotalMs / 1000.0);
   const std::string work =
       std::string(aWhat) + " " + std::to_string(aCount) + " " + std::string(aUnit);
   PrintBenchRow(work + ": longest main-thread gap", aGaps.LongestMs, 50, "50 ms", "ms", 1);
