@@ -1,5 +1,6 @@
 # The two commands: `make test` runs every suite, `make run` starts Kestrova under Wine.
-# `make fuzz` fuzzes every reader of outside input for FUZZ_SECONDS (default 60) each.
+# `make fuzz` fuzzes every reader of outside input for FUZZ_SECONDS (default 60) each, or for
+# FUZZ_RUNS executions, and prints a table of each harness's executions, speed and coverage.
 # `make bench` runs every benchmark natively and under Wine on BENCH_SIZE places (default 10000;
 # 100000 is the full run) and prints one table of ratios.
 .PHONY: test run deps native native-asan mingw format fuzz dist bench

@@ -1,17 +1,56 @@
 #pragma once
-// What the harnesses share: a fresh in-memory machine per input, and the input's bytes as a
-// file on it.
+// What the harnesses share: one in-memory machine for the whole run, built at the first input
+// and installed as the platform, and the input's bytes as a file on it. Building the machine costs
+// far more than most inputs, so a harness puts back what an input changed, or builds the machine
+// afresh when an input may have changed more than it can cheaply put back. Either way every
+// input meets the same machine.
 
 #include "platform/fake/FakeMachine.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace fuzz {
 
 inline const std::wstring kProgramFolder = L"C:\\Program Files\\Kestrova\\";
+
+namespace detail {
+
+struct TInstalledMachine {
+  std::unique_ptr<kplat::fake::TFakeMachine> Machine =
+      std::make_unique<kplat::fake::TFakeMachine>();
+  std::unique_ptr<kplat::TScopedPlatform> Scope =
+      std::make_unique<kplat::TScopedPlatform>(*Machine);
+};
+
+inline TInstalledMachine& Installed() {
+  static TInstalledMachine installed;
+  return installed;
+}
+
+} // namespace detail
+
+inline kplat::fake::TFakeMachine& Machine() {
+  return *detail::Installed().Machine;
+}
+
+// A new machine in place of the one an input changed.
+inline kplat::fake::TFakeMachine& RenewMachine() {
+  detail::TInstalledMachine& installed = detail::Installed();
+  installed.Scope.reset();
+  installed.Machine = std::make_unique<kplat::fake::TFakeMachine>();
+  installed.Scope = std::make_unique<kplat::TScopedPlatform>(*installed.Machine);
+  return *installed.Machine;
+}
+
+// The machine records launches and shell executions; an input's records go with it, so that
+// nothing an input leaves behind grows with the number of inputs.
+inline void ClearRecords() {
+  Machine().ClearRecords();
+}
 
 inline std::vector<uint8_t> Bytes(const uint8_t* aData, size_t aSize) {
   return std::vector<uint8_t>(aData, aData + aSize);

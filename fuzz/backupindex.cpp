@@ -14,8 +14,7 @@ const std::wstring kBackupFolder = L"C:\\Users\\User\\AppData\\Roaming\\Kestrova
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
-  kplat::fake::TFakeMachine& machine = scope.Machine();
+  kplat::fake::TFakeMachine& machine = fuzz::Machine();
   const auto [index, backup] = fuzz::SplitInput(aData, aSize);
   machine.AddFileContent(kBackupFolder + L"\\info.rec", index);
   machine.AddFileContent(kBackupFolder + L"\\a.reg", backup);
@@ -32,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     if (!center.Delete(0)) {
       std::abort();
     }
+    // The restore may change any key and file of the machine.
+    fuzz::RenewMachine();
   }
   return 0;
 }

@@ -117,11 +117,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     std::abort();
   }
 
-  kplat::fake::TFakeMachineScope scope;
-  scope.Machine().AddTextFile(L"C:\\Fz\\t.db", kTopicFile);
-  scope.Machine().AddTextFile(L"C:\\Fz\\old.tmp", "junk");
-  scope.Machine().SetRegString(kplat::regroot::CurrentUser, L"Software\\Fz\\App Paths\\gone.exe",
-                               L"", L"C:\\Gone\\gone.exe");
+  kplat::fake::TFakeMachine& machine = fuzz::Machine();
+  if (parsed) {
+    machine.AddTextFile(L"C:\\Fz\\t.db", kTopicFile);
+    machine.AddTextFile(L"C:\\Fz\\old.tmp", "junk");
+    machine.SetRegString(kplat::regroot::CurrentUser, L"Software\\Fz\\App Paths\\gone.exe", L"",
+                         L"C:\\Gone\\gone.exe");
+  }
   {
     TCLMainThreadQueue queue{TCLIdleWait::WaitForCall};
     TCLScopedMainThread mainThread{queue};
@@ -132,5 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     }
   }
   FreeCLSettings();
+  if (parsed) {
+    // A command may change settings, keys, files and backups; the next one starts afresh.
+    fuzz::RenewMachine();
+  }
   return 0;
 }

@@ -42,9 +42,8 @@ void QueryAndChange(TCLMemIniFile& aIni) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
   const std::vector<uint8_t> bytes = fuzz::Bytes(aData, aSize);
-  scope.Machine().AddFileContent(kFile, bytes);
+  fuzz::Machine().AddFileContent(kFile, bytes);
 
   TIniProfile profile;
   profile.LoadFromBytes(bytes);

@@ -12,9 +12,8 @@ const wchar_t* const kSections[] = {L"Info", L"AppRes", L"LibRes", L"TfrmMain"};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
   const std::vector<uint8_t> bytes = fuzz::Bytes(aData, aSize);
-  scope.Machine().AddFileContent(kFile, bytes);
+  fuzz::Machine().AddFileContent(kFile, bytes);
 
   TCLMultiLangLan lan;
   lan.LoadFromFile(kFile);

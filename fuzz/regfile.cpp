@@ -8,13 +8,12 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
   const std::vector<uint8_t> bytes = fuzz::Bytes(aData, aSize);
   TRegFileReader reader;
   const bool loaded = reader.LoadFromBytes(bytes);
 
   const std::wstring file = L"C:\\input.reg";
-  scope.Machine().AddFileContent(file, bytes);
+  fuzz::Machine().AddFileContent(file, bytes);
   TRegFileReader parts;
   size_t entries = 0;
   const bool read = parts.ReadEntries(
@@ -37,6 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   if (entries != whole) {
     std::abort();
   }
-  reader.Apply();
+  if (!reader.Keys().empty()) {
+    // The import may change any key of the machine.
+    reader.Apply();
+    fuzz::RenewMachine();
+  }
   return 0;
 }

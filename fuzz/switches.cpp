@@ -135,11 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   }
   CheckRunEntry(text);
 
-  kplat::fake::TFakeMachineScope scope;
   TArgumentsHost host(arguments);
   {
     TCLScopedAppHost hostScope(host);
-    CheckElevation(scope.Machine(), arguments);
+    CheckElevation(fuzz::Machine(), arguments);
     const std::vector<std::wstring> given = CLCommandArguments();
     if (!given.empty() && !IsCmdLineSwitch(given[0])) {
       const std::wstring word = LaunchParamsFromCmdFile(given[0], given);
@@ -153,5 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     }
   }
   FreeCLSettings();
+  fuzz::ClearRecords();
   return 0;
 }

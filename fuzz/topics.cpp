@@ -15,8 +15,7 @@ const std::wstring kSaved = fuzz::kProgramFolder + L"data\\saved.db";
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
-  scope.Machine().AddFileContent(kFile, fuzz::Bytes(aData, aSize));
+  fuzz::Machine().AddFileContent(kFile, fuzz::Bytes(aData, aSize));
   TFigEngine engine;
   if (!engine.LoadTopics(kFile)) {
     return 0;

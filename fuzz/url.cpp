@@ -32,7 +32,7 @@ void Navigate(const std::wstring& aAddress) {
   params.clear();
   ParseURLParams(aAddress, params, true);
 
-  kplat::fake::TFakeMachineScope scope;
+  fuzz::Machine();
   {
     TCLEngine engine(nullptr);
     bool cancel = false;
@@ -41,6 +41,7 @@ void Navigate(const std::wstring& aAddress) {
     engine.GetURLParam();
   }
   FreeCLSettings();
+  fuzz::ClearRecords();
 }
 
 } // namespace

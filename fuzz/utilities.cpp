@@ -33,9 +33,8 @@ void CheckCommandLine(const std::wstring& aCommand) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
-  scope.Machine().AddFileContent(kFile, fuzz::Bytes(aData, aSize));
-  scope.Machine().AddTextFile(fuzz::kProgramFolder + L"tools\\Disk Tool.exe", "MZ");
+  fuzz::Machine().AddFileContent(kFile, fuzz::Bytes(aData, aSize));
+  fuzz::Machine().AddTextFile(fuzz::kProgramFolder + L"tools\\Disk Tool.exe", "MZ");
   {
     TCLMainThreadQueue queue;
     TCLScopedMainThread mainThread{queue};
@@ -51,5 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
     }
   }
   FreeCLSettings();
+  fuzz::ClearRecords();
   return 0;
 }

@@ -42,15 +42,19 @@ void CheckFile(const TWinapp2File& aFile) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  kplat::fake::TFakeMachineScope scope;
+  static const bool seeded = [] {
+    for (const wchar_t* folder :
+         {L"C:\\Users\\User\\AppData\\Local\\Vendor\\App\\User Data\\Default",
+          L"C:\\Users\\User\\AppData\\Roaming\\Vendor\\Profiles\\a.default",
+          L"C:\\Program Files (x86)\\Vendor\\App"}) {
+      fuzz::Machine().AddFolder(folder);
+    }
+    fuzz::Machine().AddRegKey(kplat::regroot::CurrentUser, L"Software\\Vendor\\App");
+    return true;
+  }();
+  (void)seeded;
   const std::vector<uint8_t> bytes = fuzz::Bytes(aData, aSize);
-  scope.Machine().AddFileContent(kFile, bytes);
-  for (const wchar_t* folder : {L"C:\\Users\\User\\AppData\\Local\\Vendor\\App\\User Data\\Default",
-                                L"C:\\Users\\User\\AppData\\Roaming\\Vendor\\Profiles\\a.default",
-                                L"C:\\Program Files (x86)\\Vendor\\App"}) {
-    scope.Machine().AddFolder(folder);
-  }
-  scope.Machine().AddRegKey(kplat::regroot::CurrentUser, L"Software\\Vendor\\App");
+  fuzz::Machine().AddFileContent(kFile, bytes);
 
   const TWinapp2File file = ReadWinapp2File(kFile);
   const TWinapp2File memory = ReadWinapp2Bytes(bytes);

@@ -189,6 +189,35 @@ bool ReadSealedQuarantine(const std::wstring& aBackupFile, const std::optional<T
   return ReadManifest(aBackupFile, &aKey, aEntries, aState, aExists, aError);
 }
 
+bool ParseQuarantineManifest(std::string_view aBytes, std::vector<TQuarantineEntry>& aEntries,
+                             int& aBadLine) {
+  aEntries.clear();
+  aBadLine = 0;
+  const std::wstring text = kplat::FromUtf8(aBytes);
+  int line = 0;
+  // A line without its end was cut off by a failed write: it describes nothing kept.
+  for (size_t start = 0, end = 0; (end = text.find(L'\n', start)) != std::wstring::npos;
+       start = end + 1) {
+    ++line;
+    std::wstring content = text.substr(start, end - start);
+    if (!content.empty() && content.back() == L'\r') {
+      content.pop_back();
+    }
+    const std::vector<std::wstring> fields = Fields(content);
+    if (fields[0] != L"F" && fields[0] != L"D") {
+      continue;
+    }
+    TQuarantineEntry entry;
+    if (!ParseEntry(fields, entry)) {
+      aEntries.clear();
+      aBadLine = line;
+      return false;
+    }
+    aEntries.push_back(std::move(entry));
+  }
+  return true;
+}
+
 TQuarantineTotals QuarantineTotals(const std::wstring& aBackupFile) {
   TQuarantineTotals totals;
   std::vector<TQuarantineEntry> entries;

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr std::wstring_view kQuarantineManifestName = L"manifest.txt";
@@ -42,6 +43,10 @@ struct TQuarantineEntry {
 // when a manifest exists but cannot be read or holds a malformed entry line.
 bool ReadQuarantine(const std::wstring& aBackupFile, std::vector<TQuarantineEntry>& aEntries,
                     std::wstring& aError);
+// The entries of a manifest's bytes, read as ReadQuarantine reads the file: false, with the
+// number of the first malformed entry line in aBadLine, when one holds no entry.
+bool ParseQuarantineManifest(std::string_view aBytes, std::vector<TQuarantineEntry>& aEntries,
+                             int& aBadLine);
 // The same, checking the manifest's seals with aKey (none: they cannot be checked): aState says
 // what they showed, Unsealed also when there is no manifest (aExists false). Of a manifest with
 // seals only the entries before its last seal are given; of a Broken one none.

@@ -195,31 +195,38 @@ std::wstring ExclusionPlaceOf(const TFigScanedItem& aItem, bool aContainer) {
 // --- TFigExclusions
 
 bool TFigExclusions::Load(const std::wstring& aFileName) {
+  std::vector<uint8_t> data;
+  const kplat::TErrorCode rc =
+      kplat::Platform().Files().ReadFile(aFileName, data, kMaxFileBytes + 1);
+  if (rc == kplat::err::FileNotFound || rc == kplat::err::PathNotFound) {
+    return LoadFromBytes({});
+  }
+  if (rc != kplat::err::Success || data.size() > kMaxFileBytes) {
+    FItems.clear();
+    FDamaged = true;
+    FDamagedLine = 0;
+    FReadError = rc;
+    return false;
+  }
+  return LoadFromBytes(data);
+}
+
+bool TFigExclusions::LoadFromBytes(const std::vector<uint8_t>& aData) {
   FItems.clear();
   FDamaged = false;
   FDamagedLine = 0;
   FReadError = kplat::err::Success;
-  std::vector<uint8_t> data;
-  FReadError = kplat::Platform().Files().ReadFile(aFileName, data, kMaxFileBytes + 1);
-  if (FReadError == kplat::err::FileNotFound || FReadError == kplat::err::PathNotFound) {
-    FReadError = kplat::err::Success;
-    return true;
-  }
-  if (FReadError != kplat::err::Success || data.size() > kMaxFileBytes) {
-    FDamaged = true;
-    return false;
-  }
   std::wstring text;
   // Text that does not encode back to the same bytes held something that is no text.
-  if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-    text = kplat::DecodeUtf16Le(data.data() + 2, data.size() - 2);
+  if (aData.size() >= 2 && aData[0] == 0xFF && aData[1] == 0xFE) {
+    text = kplat::DecodeUtf16Le(aData.data() + 2, aData.size() - 2);
     const std::vector<uint8_t> again = kplat::EncodeUtf16Le(text);
-    FDamaged = !std::equal(again.begin(), again.end(), data.begin() + 2, data.end());
+    FDamaged = !std::equal(again.begin(), again.end(), aData.begin() + 2, aData.end());
   } else {
     const size_t mark =
-        data.size() >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF ? 3 : 0;
-    const std::string_view bytes(reinterpret_cast<const char*>(data.data()) + mark,
-                                 data.size() - mark);
+        aData.size() >= 3 && aData[0] == 0xEF && aData[1] == 0xBB && aData[2] == 0xBF ? 3 : 0;
+    const std::string_view bytes(reinterpret_cast<const char*>(aData.data()) + mark,
+                                 aData.size() - mark);
     text = kplat::FromUtf8(bytes);
     FDamaged = kplat::ToUtf8(text) != bytes;
   }

@@ -68,6 +68,8 @@ public:
   // damaged: the list then holds every line that is a place (so that they still protect),
   // Damaged() is true and Save refuses to write over the file. False when damaged.
   bool Load(const std::wstring& aFileName);
+  // The same for a file's bytes already read.
+  bool LoadFromBytes(const std::vector<uint8_t>& aData);
   // Writes the list whole and atomically (UTF-8 with a byte-order mark, one place per line);
   // refused (AccessDenied) for a list loaded from a damaged file.
   kplat::TErrorCode Save(const std::wstring& aFileName) const;

@@ -195,6 +195,13 @@ TEST_F(FakeMachine, LaunchesAreRecordedAndDecidedByTheHandler) {
   EXPECT_EQ(processes.ShellExecute(shell), err::AccessDenied);
   ASSERT_EQ(M().ShellExecutions().size(), 2u);
   EXPECT_EQ(M().ShellExecutions()[1].Verb, L"runas");
+
+  // A machine that serves many runs forgets the records of the last one, and records again.
+  M().ClearRecords();
+  EXPECT_TRUE(M().Launches().empty());
+  EXPECT_TRUE(M().ShellExecutions().empty());
+  ASSERT_EQ(processes.StartProcess(start, result), err::Success);
+  EXPECT_EQ(M().Launches().size(), 1u);
 }
 
 TEST_F(FakeMachine, VirtualClockAdvancesOnlyWhenAsked) {

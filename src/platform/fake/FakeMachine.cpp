@@ -273,6 +273,14 @@ std::vector<TShellExecute> TFakeMachine::ShellExecutions() const {
   return FImpl->ShellExecutions;
 }
 
+void TFakeMachine::ClearRecords() {
+  TGuard guard(FImpl->Lock);
+  FImpl->Launches = {};
+  FImpl->ShellExecutions = {};
+  FImpl->RestoreCalls = {};
+  FImpl->DebugLines = {};
+}
+
 void TFakeMachine::StartProgram(const std::wstring& aName) {
   TGuard guard(FImpl->Lock);
   FImpl->RunningPrograms.push_back(aName);

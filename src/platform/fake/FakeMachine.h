@@ -127,6 +127,9 @@ public:
   void SetShellHandler(TShellHandler aHandler);
   std::vector<TProcessStart> Launches() const;
   std::vector<TShellExecute> ShellExecutions() const;
+  // Forgets the launches, shell executions, restore point calls and debug lines recorded so far
+  // (a machine that serves many runs in turn).
+  void ClearRecords();
   // The programs the machine runs besides this one (file names such as "chrome.exe");
   // "explorer.exe" until changed.
   void StartProgram(const std::wstring& aName);
