@@ -312,17 +312,11 @@ bool KillChildAfter(const std::wstring& aChild, const std::wstring& aSetting, in
     return false;
   }
   // The paced run takes 12 seconds; what it has deleted is watched while it goes.
-  const ULONGLONG deadline = ::GetTickCount64() + kLimitMs;
-  while (aDeleted() < aDeletions && ::GetTickCount64() < deadline &&
-         ::WaitForSingleObject(child.hProcess, 5) == WAIT_TIMEOUT) {
-  }
-  ::TerminateProcess(child.hProcess, 3);
-  ::WaitForSingleObject(child.hProcess, 30000);
-  DWORD exitCode = 0;
-  ::GetExitCodeProcess(child.hProcess, &exitCode);
+  const bool killed = ktest::win32::KillWhen(
+      child.hProcess, [&] { return aDeleted() >= aDeletions; }, kLimitMs);
   ::CloseHandle(child.hThread);
   ::CloseHandle(child.hProcess);
-  return exitCode == 3;
+  return killed;
 }
 
 // Kill points drawn once from a fixed seed for a run of aTotal deletions: at the start, early, in
