@@ -3,7 +3,9 @@
 # FUZZ_RUNS executions, and prints a table of each harness's executions, speed and coverage.
 # `make bench` runs every benchmark natively and under Wine on BENCH_SIZE places (default 10000;
 # 100000 is the full run) and prints one table of ratios.
-.PHONY: test run deps native native-asan mingw format fuzz dist bench
+# `make soak` runs SOAK_ROUNDS (default 100) rounds of repair and restore under Wine and counts
+# every value or file that did not come back as it was; `make test` runs two of them.
+.PHONY: test run deps native native-asan mingw format fuzz dist bench soak
 
 deps:
 	@tools/install-deps
@@ -22,6 +24,9 @@ fuzz: deps
 
 bench: deps
 	@BENCH_SIZE=$(BENCH_SIZE) tools/run-bench
+
+soak: deps
+	@SOAK_ROUNDS=$(SOAK_ROUNDS) SOAK_SEED=$(SOAK_SEED) tools/run-soak
 
 # The Windows installer and the portable zip, into build/dist/.
 dist: deps

@@ -78,7 +78,8 @@ private:
 namespace {
 
 // Backs up every value of aKey and of each of its sub-keys into aExporter, the key's own values
-// first. False when a value or a sub-key that exists cannot be read or backed up.
+// first, and each key that holds nothing. False when a value or a sub-key that exists cannot be
+// read or backed up.
 bool BackupKeyTree(const std::wstring& aRoot, const std::wstring& aKey, TRegExporter& aExporter) {
   kplat::TRegKey key;
   if (key.Open(RootKeyFromName(aRoot), aKey) != kplat::err::Success) {
@@ -89,6 +90,10 @@ bool BackupKeyTree(const std::wstring& aRoot, const std::wstring& aKey, TRegExpo
   if (Platform().Registry().EnumValues(key.Handle(), values) != kplat::err::Success ||
       Platform().Registry().EnumSubKeys(key.Handle(), subKeys) != kplat::err::Success) {
     return false;
+  }
+  // A key with neither values nor keys below would not come back with the others.
+  if (values.empty() && subKeys.empty()) {
+    return aExporter.AddKey(aRoot, aKey);
   }
   for (const std::wstring& name : values) {
     if (!aExporter.AddItem(aRoot, aKey, name)) {

@@ -179,7 +179,8 @@ TSealReader::~TSealReader() = default;
 void TSealReader::Add(const uint8_t* aData, size_t aSize) {
   TImpl& s = *FImpl;
   for (size_t i = 0; i < aSize && !s.Broken; ++i) {
-    if (s.LongLine) {
+    // The byte after a line feed byte may end the line (the second byte of a UTF-16 line feed).
+    if (s.LongLine && s.Previous != '\n') {
       // Nothing of a long line matters before its line feed: it goes to the MAC in one piece.
       const void* found = std::memchr(aData + i, '\n', aSize - i);
       const size_t stop = found != nullptr

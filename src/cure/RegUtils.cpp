@@ -52,6 +52,14 @@ void TRegExporter::AddRegItem(const std::wstring& aRoot, const std::wstring& aKe
   }
 }
 
+bool TRegExporter::AddKey(const std::wstring& aRoot, const std::wstring& aKey) {
+  if (HasLineBreak(aKey)) {
+    return false;
+  }
+  AppendText(L"[" + aRoot + L"\\" + aKey + L"]\r\n\r\n");
+  return true;
+}
+
 bool TRegExporter::AddItem(const std::wstring& aRoot, const std::wstring& aKey,
                            const std::wstring& aSection) {
   kplat::TRegKey key;

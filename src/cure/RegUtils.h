@@ -36,6 +36,11 @@ public:
   bool AddItem(const std::wstring& aRoot, const std::wstring& aKey, const kplat::TRegKey& aOpenKey,
                const std::wstring& aSection);
 
+  // Appends the key aKey alone, so that importing the entry makes it again (a key without values
+  // has no value entry that would). False, with nothing appended, when its name holds a line
+  // break.
+  bool AddKey(const std::wstring& aRoot, const std::wstring& aKey);
+
   // Writes the whole content to aFileName atomically, creating or replacing it. On failure the
   // system error is returned and the content stays; later entries are appended either way.
   kplat::TErrorCode SaveToFile(const std::wstring& aFileName) const;

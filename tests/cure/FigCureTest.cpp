@@ -239,8 +239,8 @@ TEST_F(FigCureTest, KeyDeletionBacksUpTheWholeTreeAndRestoresIt) {
             MakeDwordValue(7).Data);
   EXPECT_EQ(Machine().GetRegValue(regroot::CurrentUser, key + L"\\Sub\\Deeper", L"bin")->Data,
             (std::vector<uint8_t>{1, 0xAB}));
-  // A key without values has no entry to come back from.
-  EXPECT_FALSE(Machine().RegKeyExists(regroot::CurrentUser, key + L"\\Empty"));
+  // A key without values comes back too.
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, key + L"\\Empty"));
 }
 
 TEST_F(FigCureTest, AKeyTreeNestedToTheDeepestLevelIsBackedUpAndRestoredWhole) {

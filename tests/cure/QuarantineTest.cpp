@@ -417,6 +417,23 @@ TEST_F(QuarantineTest, ARunChangedAfterItsRepairIsRefused) {
   EXPECT_EQ(Content(L"C:\\Temp\\a.tmp"), "data of C:\\Temp\\a.tmp");
 }
 
+TEST_F(QuarantineTest, ABackupWhoseLinesAreLongerThanASealLineIsRestoredWhole) {
+  // Each value's line is longer than a seal line, and each is followed by a short one.
+  const std::wstring text(120, L'x');
+  for (const wchar_t* name : {L"v", L"w"}) {
+    Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", name, text);
+    FCure.AddMatchedItem(ValueFinding(name));
+  }
+  Run();
+  ASSERT_FALSE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v").has_value());
+  const TRestoreResult result = RestoreBackupFile(FCure.LastBackupFile());
+  EXPECT_EQ(result.Seal, TSealState::Sealed);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Entries, 2);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), text);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"w"), text);
+}
+
 TEST_F(QuarantineTest, ARunThatCannotBeCheckedIsRestoredOnlyWhenTheUserAgrees) {
   const std::wstring windowsFile = Platform().System().GetWindowsFolder() + L"\\Temp\\w.tmp";
   struct TCase {

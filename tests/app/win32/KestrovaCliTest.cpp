@@ -29,18 +29,8 @@ const std::wstring kTestKey = L"Software\\KestrovaCliTest";
 const std::wstring kAppPaths = kTestKey + L"\\App Paths";
 const std::wstring kStale = kAppPaths + L"\\gone.exe";
 
-struct TRun {
-  DWORD ExitCode = 0xFFFFFFFF;
-  std::string Output;
-  std::string Errors;
-};
-
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const std::wstring file(path, length);
-  return file.substr(0, file.find_last_of(L'\\') + 1);
-}
+using TRun = ktest::win32::TProgramRun;
+using ktest::win32::ProgramFolder;
 
 std::string ReadAll(const std::wstring& aFile) {
   std::ifstream file(aFile.c_str(), std::ios::binary);
@@ -52,12 +42,6 @@ std::string ReadAll(const std::wstring& aFile) {
 void WriteAll(const std::wstring& aFile, const std::string& aText) {
   std::ofstream file(aFile.c_str(), std::ios::binary | std::ios::trunc);
   file << aText;
-}
-
-HANDLE InheritableFile(const std::wstring& aFile) {
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  return CreateFileW(aFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 std::string Escaped(const std::wstring& aText) {
@@ -192,30 +176,12 @@ protected:
   }
 
   TRun Run(const std::wstring& aArguments) {
-    TRun run;
-    // Files of their own for every run: Wine may close a child's copies of the handles only
-    // after its end was signalled.
     ++FRuns;
-    const std::wstring out = FScratch + L"out" + std::to_wstring(FRuns) + L".txt";
-    const std::wstring err = FScratch + L"err" + std::to_wstring(FRuns) + L".txt";
-    HANDLE outFile = InheritableFile(out);
-    HANDLE errFile = InheritableFile(err);
-    PROCESS_INFORMATION process{};
-    const bool started = ktest::win32::StartProcess(
-        L"\"" + ProgramFolder() + L"kestrova-cli.exe\" " + aArguments, process,
-        {.Flags = CREATE_NO_WINDOW, .Output = outFile, .Errors = errFile});
-    const DWORD startError = GetLastError();
-    CloseHandle(outFile);
-    CloseHandle(errFile);
-    EXPECT_TRUE(started) << "kestrova-cli.exe did not start, error " << startError;
-    if (started) {
-      EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
-      GetExitCodeProcess(process.hProcess, &run.ExitCode);
-      CloseHandle(process.hThread);
-      CloseHandle(process.hProcess);
-    }
-    run.Output = ReadAll(out);
-    run.Errors = ReadAll(err);
+    TRun run =
+        ktest::win32::RunProgram(L"\"" + ProgramFolder() + L"kestrova-cli.exe\" " + aArguments,
+                                 FScratch + std::to_wstring(FRuns), 120000);
+    EXPECT_TRUE(run.Started) << run.Errors;
+    EXPECT_TRUE(run.Finished);
     return run;
   }
 
