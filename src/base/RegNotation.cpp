@@ -119,7 +119,9 @@ TRegValueText FormatRegValue(const std::wstring& aRoot, const std::wstring& aKey
 }
 
 std::wstring ExportValueData(const kplat::TRegValue& aValue) {
-  if (IsStringType(aValue.Type)) {
+  // Only a plain string has the quoted form: an expandable string written that way would come
+  // back as a plain one, and "%SystemRoot%\..." would no longer be expanded by whoever reads it.
+  if (aValue.Type == kplat::regtype::Sz) {
     const std::wstring text = kplat::RegDataToString(aValue.Data);
     // A string holding a line break would split the entry; its bytes in hex notation import back
     // unchanged.

@@ -140,7 +140,8 @@ TEST_F(RegUtils, FormatRegValueSpecialCases) {
 TEST_F(RegUtils, AddItemEscapesEachCharacterOnce) {
   EXPECT_EQ(BackupLine(MakeStringValue(L"C:\\x \"q\""), L"n\\\"m"),
             L"\"n\\\\\\\"m\"=\"C:\\\\x \\\"q\\\"\"");
-  EXPECT_EQ(BackupLine(MakeStringValue(L"%TEMP%", regtype::ExpandSz)), L"\"V\"=\"%TEMP%\"");
+  EXPECT_EQ(BackupLine(MakeStringValue(L"%T%", regtype::ExpandSz)),
+            L"\"V\"=hex(2):25,00,54,00,25,00,00,00");
   EXPECT_EQ(BackupLine(MakeStringValue(L"")), L"\"V\"=\"\"");
   EXPECT_EQ(BackupLine(MakeDwordValue(0)), L"\"V\"=dword:00000000");
   EXPECT_EQ(BackupLine(MakeDwordValue(0xFFFFFFFFu)), L"\"V\"=dword:FFFFFFFF");
@@ -215,8 +216,7 @@ TEST_F(RegUtils, BackupImportsBackToTheSameValues) {
   for (const auto& [name, value] : values) {
     const auto restored = Machine().GetRegValue(regroot::CurrentUser, kKey, name);
     ASSERT_TRUE(restored.has_value()) << ToUtf8(name);
-    const uint32_t type = value.Type == regtype::ExpandSz ? regtype::Sz : value.Type;
-    EXPECT_EQ(restored->Type, type) << ToUtf8(name);
+    EXPECT_EQ(restored->Type, value.Type) << ToUtf8(name);
     EXPECT_EQ(restored->Data, value.Data) << ToUtf8(name);
   }
 }

@@ -209,8 +209,7 @@ TEST_F(FigCureOnWindows, RestoringTheBackupUndoesEveryRepair) {
     EXPECT_EQ(restored.size(), keyValues.size()) << ToUtf8(key);
     for (const auto& [name, value] : keyValues) {
       ASSERT_TRUE(restored.count(name)) << ToUtf8(key + L" " + name);
-      EXPECT_EQ(restored.at(name).Type, value.Type == regtype::ExpandSz ? regtype::Sz : value.Type)
-          << ToUtf8(key + L" " + name);
+      EXPECT_EQ(restored.at(name).Type, value.Type) << ToUtf8(key + L" " + name);
       EXPECT_EQ(restored.at(name).Data, value.Data) << ToUtf8(key + L" " + name);
     }
   }

@@ -120,8 +120,7 @@ std::string Value(const TRegValue& aValue) {
 }
 
 // Each difference between aBefore and aAfter, named exactly.
-std::vector<std::string> Differences(const TState& aBefore, const TState& aAfter, bool aWineRegEdit,
-                                     int& aRetyped) {
+std::vector<std::string> Differences(const TState& aBefore, const TState& aAfter) {
   std::vector<std::string> found;
   const auto key = [](const std::wstring& aKey) { return "HKCU\\" + ToUtf8(aKey); };
   for (const auto& [path, values] : aBefore.Keys) {
@@ -135,10 +134,6 @@ std::vector<std::string> Differences(const TState& aBefore, const TState& aAfter
       const auto restored = after->second.find(name);
       if (restored == after->second.end()) {
         found.push_back(place + " is missing (was " + Value(value) + ")");
-      } else if (restored->second.Type == regtype::Sz && value.Type == regtype::ExpandSz &&
-                 restored->second.Data == value.Data && aWineRegEdit) {
-        // Wine's registry editor imports hex(2) as REG_SZ; the data is kept.
-        ++aRetyped;
       } else if (restored->second.Type != value.Type || restored->second.Data != value.Data) {
         found.push_back(place + " was " + Value(value) + ", is " + Value(restored->second));
       }
@@ -341,7 +336,6 @@ struct TTotals {
   int NotRepaired = 0; // read-only files, which a repair leaves
   int ValuesRestored = 0;
   int FilesRestored = 0;
-  int Retyped = 0;
   std::vector<std::string> Differences;
 };
 
@@ -546,8 +540,7 @@ protected:
     }
     FTotals.ValuesRestored += Number(restore.Output, "verified");
     FTotals.FilesRestored += Number(restore.Output, "filesRestored");
-    for (const std::string& difference :
-         Differences(aBefore, Snapshot(), FUnderWine, FTotals.Retyped)) {
+    for (const std::string& difference : Differences(aBefore, Snapshot())) {
       FTotals.Differences.push_back(aWhat + ": " + difference);
     }
   }
@@ -593,8 +586,6 @@ protected:
   std::wstring FRules;
   int FRuns = 0;
   int FSeeded = 0;
-  const bool FUnderWine =
-      ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
   TTotals FTotals;
 };
 
@@ -626,10 +617,10 @@ TEST_F(Soak, EveryRepairIsRestoredExactly) {
   }
   std::printf("soak: %d rounds (%d killed repairs), %d findings, %d repaired (%d read-only "
               "files left), %d values "
-              "restored (%d expand strings typed REG_SZ by Wine's registry editor), %d files "
+              "restored, %d files "
               "restored, %zu differences, seed %llu, %lld s\n",
               FTotals.Rounds, FTotals.Kills, FTotals.Findings, FTotals.Repaired,
-              FTotals.NotRepaired, FTotals.ValuesRestored, FTotals.Retyped, FTotals.FilesRestored,
+              FTotals.NotRepaired, FTotals.ValuesRestored, FTotals.FilesRestored,
               FTotals.Differences.size(), static_cast<unsigned long long>(seed),
               static_cast<long long>(seconds));
   EXPECT_EQ(FTotals.Rounds, rounds);
