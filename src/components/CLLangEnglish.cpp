@@ -366,6 +366,8 @@ btnExclusionChange.Caption=Change
 btnExclusionRemove.Caption=Remove
 btnOk.Caption=&OK
 btnRecommend.Caption=&Recommended
+btnWinapp2Choose.Caption=Choose...
+btnWinapp2Fetch.Caption=Download
 cbASDisabled.Caption=Disabled automated scan
 cbASEnabled.Caption=Perform computer scan and cure at a scheduled time
 cbASSModeEveryDay.Caption=Every Day
@@ -391,6 +393,7 @@ lblSOCO.Caption=Computer usage:
 lblSONO.Caption=Network:
 lblSONote.Caption=Some changes take effect only after the next sign-in or restart.
 lblSOText.Caption=Each optimisation changes one Windows setting. The computer usage and network you choose below decide which ones a scan offers; the list shows them, and a link leads to Microsoft's description of the selected one.
+lblWinapp2File.Caption=Community rules (Winapp2.ini):
 llSOHelp.Caption=I need help!
 
 [TfrmStatistics]
