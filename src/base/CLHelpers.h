@@ -59,6 +59,9 @@ std::wstring GetLongPath(const std::wstring& aPath);
 std::wstring UnixToDosPath(const std::wstring& aPath);
 // UnixToDosPath with a trailing backslash; an empty path stays empty.
 std::wstring NormalizeFolder(const std::wstring& aPath);
+// The path without its trailing backslashes ("C:\Data\\" gives "C:\Data"); a drive's root keeps
+// its backslash ("C:\"), for without it the path would name the drive's current folder.
+std::wstring ExcludeTrailingBackslash(std::wstring aPath);
 // aRelative below aBase. A relative path holding ":" and any path below a network base ("\\...")
 // give aRelative alone (slashes turned); below a drive path a relative path starting with "\"
 // starts at the drive's root; below anything else aRelative is returned unchanged. Code that

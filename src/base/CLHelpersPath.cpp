@@ -89,6 +89,14 @@ std::wstring NormalizeFolder(const std::wstring& aPath) {
   return IncludeTrailingBackslash(UnixToDosPath(aPath));
 }
 
+std::wstring ExcludeTrailingBackslash(std::wstring aPath) {
+  while (aPath.ends_with(L'\\') && !(aPath.size() == 3 && aPath[1] == L':') &&
+         aPath.find_first_not_of(L'\\') != std::wstring::npos) {
+    aPath.pop_back();
+  }
+  return aPath;
+}
+
 std::wstring JoinPath(const std::wstring& aBase, const std::wstring& aRelative) {
   if (aRelative.find(L':') != std::wstring::npos || aBase.starts_with(L"\\\\")) {
     return UnixToDosPath(aRelative);

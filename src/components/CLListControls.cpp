@@ -293,6 +293,12 @@ void TTreeView::SetCheckboxes(bool aValue) {
   SetProperty(FCheckboxes, aValue, L"Checkboxes");
 }
 
+void TTreeView::ClickCheck(TTreeNode& aNode, bool aChecked) {
+  aNode.SetChecked(aChecked);
+  if (OnCheckClick)
+    OnCheckClick(aNode);
+}
+
 void TTreeView::SetSelected(TTreeNode* aNode) {
   if (FSelected == aNode)
     return;

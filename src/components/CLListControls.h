@@ -229,7 +229,11 @@ public:
   // The node on the row at client position aY (rows of the expanded nodes from the top), or
   // nullptr below the last row or at a negative position.
   TTreeNode* GetNodeAt(int aX, int aY) const;
+  // The user ticks or unticks a node's box: the tick changes, then OnCheckClick hears of it (a
+  // tick set by the program is not heard).
+  void ClickCheck(TTreeNode& aNode, bool aChecked);
   TNotifyEvent OnChange;
+  std::function<void(TTreeNode& aNode)> OnCheckClick;
 
 private:
   friend class TTreeNode;

@@ -27,13 +27,6 @@ std::wstring Env(const std::wstring& aName) {
   return value;
 }
 
-std::wstring WithoutTrailingBackslash(std::wstring aPath) {
-  while (aPath.size() > 3 && aPath.back() == L'\\') {
-    aPath.pop_back();
-  }
-  return aPath;
-}
-
 // The folders no rule cleans as a whole (Recursive: nor with everything below them), and the one
 // (Windows) no rule cleans anything in but its cache, log and temporary folders.
 struct TGuardFolders {
@@ -44,13 +37,13 @@ struct TGuardFolders {
 
 void AddFolder(std::vector<std::wstring>& aList, const std::wstring& aFolder) {
   if (!aFolder.empty()) {
-    aList.push_back(WithoutTrailingBackslash(aFolder));
+    aList.push_back(ExcludeTrailingBackslash(aFolder));
   }
 }
 
 TGuardFolders GuardFolders() {
   TGuardFolders guards;
-  guards.Windows = WithoutTrailingBackslash(GetWindowsDir());
+  guards.Windows = ExcludeTrailingBackslash(GetWindowsDir());
   for (const wchar_t* name :
        {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432", L"CommonProgramFiles",
         L"CommonProgramFiles(x86)", L"CommonProgramW6432", L"USERPROFILE", L"PUBLIC"}) {
@@ -169,10 +162,64 @@ bool IsTempFolder(const std::wstring& aFolder) {
   return false;
 }
 
+bool SameOrBelowKey(const std::wstring& aKey, const std::wstring& aAbove) {
+  return kplat::SameText(aKey, aAbove) ||
+         (aKey.size() > aAbove.size() && aKey[aAbove.size()] == L'\\' &&
+          kplat::SameText(std::wstring_view(aKey).substr(0, aAbove.size()), aAbove));
+}
+
 bool IsLinkOrMissing(const std::wstring& aFolder) {
   uint32_t attributes = 0;
   return kplat::Platform().Files().GetAttributes(aFolder, attributes) != kplat::err::Success ||
          (attributes & kplat::fileattr::ReparsePoint) != 0;
+}
+
+// The folders a rule's path starts from without writing them: what its leading variable stands
+// for ("%LocalAppData%"). None for a path that starts with a drive or a share.
+std::vector<std::wstring> LeadingFolders(TWinapp2Detector& aDetector, const std::wstring& aPath) {
+  const size_t end = aPath.starts_with(L'%') ? aPath.find(L'%', 1) : std::wstring::npos;
+  return end == std::wstring::npos ? std::vector<std::wstring>{}
+                                   : aDetector.ExpandPath(aPath.substr(0, end + 1));
+}
+
+// Whether a rule's folder is reached through a link (or is none): the folder itself or any folder
+// the rule wrote on the way to it, up to the drive or share, or up to the leading folder it is
+// in: the machine's own folders are where they are, whatever they are made of.
+bool ThroughLink(const std::wstring& aFolder, const std::vector<std::wstring>& aLeading) {
+  std::wstring folder = ExcludeTrailingBackslash(aFolder);
+  std::wstring stop;
+  for (const std::wstring& leading : aLeading) {
+    if (kplat::SamePath(folder, leading) || kplat::PathInFolder(folder, leading)) {
+      stop = ExcludeTrailingBackslash(leading);
+      break;
+    }
+  }
+  const size_t rootParts = folder.starts_with(L"\\\\") ? 2 : 1;
+  for (bool first = true;; first = false) {
+    if (!first && !stop.empty() && kplat::SamePath(folder, stop)) {
+      return false;
+    }
+    if (IsLinkOrMissing(folder)) {
+      return true;
+    }
+    const std::wstring parent = ExcludeTrailingBackslash(ExtractFileDir(folder));
+    if (parent == folder || PathParts(parent).size() <= rootParts) {
+      return false;
+    }
+    folder = parent;
+  }
+}
+
+// The keys a RegKey stands for: a key under HKLM\Software also in the 32-bit view, where 64-bit
+// Windows keeps the keys of 32-bit applications (below WOW6432Node).
+std::vector<TWinapp2RegPath> BothViews(const TWinapp2RegPath& aKey) {
+  std::vector<TWinapp2RegPath> keys = {aKey};
+  constexpr std::wstring_view kSoftware = L"Software\\";
+  if (aKey.Root == kplat::regroot::LocalMachine && StartsText(aKey.Key, kSoftware) &&
+      !SameOrBelowKey(aKey.Key.substr(kSoftware.size()), L"WOW6432Node")) {
+    keys.push_back({aKey.Root, L"Software\\WOW6432Node\\" + aKey.Key.substr(kSoftware.size())});
+  }
+  return keys;
 }
 
 // The sub-folders of a folder (with trailing backslash), deepest first, never through a link:
@@ -201,12 +248,6 @@ std::wstring JoinPatterns(const std::vector<std::wstring>& aPatterns) {
     joined += (joined.empty() ? L"" : L";") + pattern;
   }
   return joined;
-}
-
-bool SameOrBelowKey(const std::wstring& aKey, const std::wstring& aAbove) {
-  return kplat::SameText(aKey, aAbove) ||
-         (aKey.size() > aAbove.size() && aKey[aAbove.size()] == L'\\' &&
-          kplat::SameText(std::wstring_view(aKey).substr(0, aAbove.size()), aAbove));
 }
 
 } // namespace
@@ -309,11 +350,14 @@ int AddWinapp2Topics(TFigEngine& aEngine, const TWinapp2File& aFile) {
 TWinapp2Keeps::TWinapp2Keeps(const TWinapp2Entry& aEntry, TWinapp2Detector& aDetector) {
   for (const TWinapp2Exclude& exclude : aEntry.Excludes) {
     if (exclude.Kind == TWinapp2ExcludeKind::Reg) {
-      FKeys.push_back(exclude);
+      for (const TWinapp2RegPath& path : BothViews(exclude.Reg)) {
+        FKeys.push_back(exclude);
+        FKeys.back().Reg = path;
+      }
       continue;
     }
     for (const std::wstring& folder : aDetector.ExpandPath(exclude.Folder)) {
-      FFiles.push_back({exclude.Kind == TWinapp2ExcludeKind::Path, WithoutTrailingBackslash(folder),
+      FFiles.push_back({exclude.Kind == TWinapp2ExcludeKind::Path, ExcludeTrailingBackslash(folder),
                         exclude.Pattern});
     }
   }
@@ -321,7 +365,7 @@ TWinapp2Keeps::TWinapp2Keeps(const TWinapp2Entry& aEntry, TWinapp2Detector& aDet
 
 bool TWinapp2Keeps::Keeps(const TFigScanedItem& aItem) const {
   if (aItem.LocationStyle == lsDisk) {
-    const std::wstring folder = WithoutTrailingBackslash(aItem.ScanedPath);
+    const std::wstring folder = ExcludeTrailingBackslash(aItem.ScanedPath);
     return std::any_of(FFiles.begin(), FFiles.end(), [&](const TFiles& aFiles) {
       const bool inFolder =
           kplat::MatchesWildcard(folder, aFiles.Folder) ||
@@ -359,11 +403,12 @@ bool TFigScanThread::ScanWinapp2Entry(TFigTopic& aTopic, const TWinapp2Entry& aE
   FEntryKeeps = &keeps;
   bool proceed = true;
   for (const TWinapp2FileKey& key : aEntry.FileKeys) {
+    const std::vector<std::wstring> leading = LeadingFolders(detector, key.Folder);
     for (const std::wstring& path : detector.ExpandPath(key.Folder)) {
       for (const std::wstring& folder : DiskFoldersOf(path)) {
         // A rule's folder is cleaned where it is, never through a link and never when it is
         // one no rule may clean.
-        if (!proceed || IsLinkOrMissing(folder) ||
+        if (!proceed || ThroughLink(folder, leading) ||
             Guarded(folder, key.Scope != TWinapp2FileScope::Folder, GuardFolders())) {
           continue;
         }
@@ -372,8 +417,12 @@ bool TFigScanThread::ScanWinapp2Entry(TFigTopic& aTopic, const TWinapp2Entry& aE
     }
   }
   for (const TWinapp2RegKey& key : aEntry.RegKeys) {
-    if (proceed) {
-      proceed = ScanWinapp2Registry(aTopic, key);
+    for (const TWinapp2RegPath& path : BothViews(key.Path)) {
+      if (proceed) {
+        TWinapp2RegKey inView = key;
+        inView.Path = path;
+        proceed = ScanWinapp2Registry(aTopic, inView);
+      }
     }
   }
   FEntryKeeps = nullptr;
@@ -412,17 +461,17 @@ bool TFigScanThread::ScanWinapp2Files(TFigTopic& aTopic, const TWinapp2FileKey& 
   FoldersDeepestFirst(start, places);
   for (const auto& [parent, name] : places) {
     FDiskStart = start;
-    if (!CheckItem(folders, lsDisk, parent, parent, WithoutTrailingBackslash(parent), name, 0,
+    if (!CheckItem(folders, lsDisk, parent, parent, ExcludeTrailingBackslash(parent), name, 0,
                    -1)) {
       FDiskStart.clear();
       return false;
     }
   }
   // The folder itself, held to the folder above it.
-  const std::wstring folder = WithoutTrailingBackslash(start);
+  const std::wstring folder = ExcludeTrailingBackslash(start);
   const std::wstring parent = NormalizeFolder(ExtractFileDir(folder));
   FDiskStart = parent;
-  const bool proceed = CheckItem(folders, lsDisk, parent, parent, WithoutTrailingBackslash(parent),
+  const bool proceed = CheckItem(folders, lsDisk, parent, parent, ExcludeTrailingBackslash(parent),
                                  folder.substr(folder.find_last_of(L'\\') + 1), 0, -1);
   FDiskStart.clear();
   return proceed;

@@ -4,6 +4,7 @@
 #include "windows/CLUpdateForm.h"
 
 #include "appengine/FigEngineSettings.h"
+#include "appengine/FigWinapp2Source.h"
 #include "base/CLHelpers.h"
 #include "base/CLIniFiles.h"
 #include "base/CLSettings.h"
@@ -277,6 +278,7 @@ void TfrmMain::FormCreate() {
   CreateAllWindow();
   FClearNow = false;
   FTopicDbProblem = LoadTopicDatabase(*FFigEngine, JoinPath(appPath, L"data\\topic.db"), *FEngine);
+  LoadWinapp2Topics(*FFigEngine);
   FHome->Refresh();
   FMaintain->SetCategorySwitches(LoadCategorySwitches());
 

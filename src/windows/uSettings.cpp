@@ -130,6 +130,7 @@ TfrmSettings::TfrmSettings(TComponent* aOwner, TFigEngine& aEngine)
   FInit = true;
   tvPSList->SetCheckboxes(true);
   BuildLists();
+  LoadApplications();
   LoadValues();
   LoadExclusions();
   SetPage(0);
@@ -196,7 +197,12 @@ void TfrmSettings::CreateControls() {
       {Field<&W::btnClearShowAgainFlag>, L"btnClearShowAgainFlag", L"pnlGeneralSettings",
        {12, 76, 180, 26}},
       {Field<&W::lbRegistryFixList>, L"lbRegistryFixList", L"pnlRegistryFix", {12, 36, 412, 336}},
-      {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 336}},
+      {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 248}},
+      {Field<&W::lblWinapp2File>, L"lblWinapp2File", L"pnlPrivacySweep", {12, 290, 412, 18}},
+      {Field<&W::edtWinapp2File>, L"edtWinapp2File", L"pnlPrivacySweep", {12, 310, 244, 24}},
+      {Field<&W::btnWinapp2Choose>, L"btnWinapp2Choose", L"pnlPrivacySweep", {262, 309, 78, 26}},
+      {Field<&W::btnWinapp2Fetch>, L"btnWinapp2Fetch", L"pnlPrivacySweep", {346, 309, 78, 26}},
+      {Field<&W::lblWinapp2Info>, L"lblWinapp2Info", L"pnlPrivacySweep", {12, 340, 412, 40}},
       {Field<&W::lbJunkFiles>, L"lbJunkFiles", L"pnlJunkFilesClean", {12, 36, 412, 336}},
       {Field<&W::lblSOText>, L"lblSOText", L"pnlSystemOptimization", {12, 36, 412, 48}},
       {Kind<TLabel>, L"lblSOCO", L"pnlSystemOptimization", {12, 96, 150, 20}},
@@ -250,6 +256,11 @@ void TfrmSettings::CreateControls() {
   btnClearShowAgainFlag->OnClick = [](TObject&) { Settings().ClearShowAgainFlag(); };
   tvPSList->OnMouseDown = [this](TObject& aSender, TMouseButton aButton, TShiftState aShift, int aX,
                                  int aY) { tvPSListMouseDown(aSender, aButton, aShift, aX, aY); };
+  tvPSList->OnCheckClick = [this](TTreeNode& aNode) { tvPSListCheckClick(aNode); };
+  edtWinapp2File->SetReadOnly(true);
+  lblWinapp2Info->SetWordWrap(true);
+  btnWinapp2Choose->OnClick = [this](TObject&) { btnWinapp2ChooseClick(); };
+  btnWinapp2Fetch->OnClick = [this](TObject&) { btnWinapp2FetchClick(); };
   lblSOText->SetWordWrap(true);
   lblSONote->SetWordWrap(true);
   lblSONothing->SetWordWrap(true);
@@ -304,9 +315,17 @@ void TfrmSettings::BuildLists() {
   TStringList roots;
   FEngine.GetRootList(tcBPrivacySweep, &roots);
   for (int r = 0; r < roots.Count(); ++r) {
-    TTreeNode& root = nodes.Add(roots.Strings(r));
     TStringList children;
     FEngine.GetChildList(tcBPrivacySweep, roots.Strings(r), &children);
+    // The community entries have a branch of their own.
+    for (int c = children.Count() - 1; c >= 0; --c) {
+      const auto* topic = dynamic_cast<const TFigTopic*>(children.Objects(c));
+      if (topic != nullptr && topic->Winapp2Entry())
+        children.Delete(c);
+    }
+    if (children.Count() == 0 && roots.Strings(r).empty())
+      continue;
+    TTreeNode& root = nodes.Add(roots.Strings(r));
     for (int c = 0; c < children.Count(); ++c) {
       auto* topic = dynamic_cast<TFigTopic*>(children.Objects(c));
       TTreeNode& child = nodes.AddChild(&root, children.Strings(c), topic);
@@ -366,6 +385,8 @@ void TfrmSettings::TickFullRoots() {
   TTreeNodes& nodes = tvPSList->Items();
   for (int r = 0; r < nodes.RootCount(); ++r) {
     TTreeNode& root = nodes.Root(r);
+    if (&root == FApplications)
+      continue;
     bool all = true;
     for (int c = 0; c < root.Count(); ++c)
       all = all && root.Item(c).Checked();
@@ -463,7 +484,7 @@ void TfrmSettings::tvSettingsListMouseUp(TObject&, TMouseButton, TShiftState, in
 
 void TfrmSettings::tvPSListMouseDown(TObject&, TMouseButton, TShiftState, int aX, int aY) {
   TTreeNode* node = tvPSList->GetNodeAt(aX, aY);
-  if (node == nullptr || !node->HasChildren())
+  if (node == nullptr || !node->HasChildren() || InApplications(*node))
     return;
   for (int i = 0; i < node->Count(); ++i)
     node->Item(i).SetChecked(node->Checked());
@@ -539,6 +560,7 @@ void TfrmSettings::btnRecommendClick(TObject&) {
     if (const auto* topic = dynamic_cast<const TFigTopic*>(node->Data()))
       node->SetChecked(settings.GetSettingBool(L"Recommend.PrivacySweep." + topic->Name()));
   TickFullRoots();
+  TickApplicationGroups();
   RecommendTopicList(*lbJunkFiles, L"JunkFiles.");
 
   cbSOCO->SetItemIndex(settings.GetSettingInteger(L"Recommend.SystemOptimization.CO"));

@@ -4,13 +4,17 @@
 // navigation tree on the left chooses the page; OK and Apply store the choices, Cancel stores
 // nothing, Recommended sets the controls to the recommended values without storing them. The
 // page "Exclusions" lists the places no scan reports and no repair changes, to add, change and
-// remove; they are stored with the other choices.
+// remove; they are stored with the other choices. The Privacy Sweep page also takes the community
+// rules (a Winapp2 file) the user chooses or fetches; their entries that apply to this computer
+// form the tree's root "Applications", by category, each one unticked until the user ticks it.
 
+#include "appengine/FigWinapp2Source.h"
 #include "components/CLControls.h"
 #include "components/CLListControls.h"
 #include "engine/FigExclusions.h"
 
 #include <map>
+#include <memory>
 #include <string>
 
 class TFigEngine;
@@ -36,6 +40,14 @@ public:
   void tvPSListMouseDown(TObject& Sender, TMouseButton aButton, TShiftState aShift, int aX, int aY);
   void tvSettingsListMouseUp(TObject& Sender, TMouseButton aButton, TShiftState aShift, int aX,
                              int aY);
+  // The user ticks a node of the privacy tree. Under "Applications" a category or the root passes
+  // its tick to every entry below it, and an entry with a warning is ticked only when the user,
+  // shown the warning, says yes.
+  void tvPSListCheckClick(TTreeNode& aNode);
+  // Asks for a rule file and takes it at once; another file's entries replace the tree's.
+  void btnWinapp2ChooseClick();
+  // Fetches the published rule file; once it arrives as Winapp2 its entries are taken.
+  void btnWinapp2FetchClick();
 
   TTreeView* tvSettingsList;
   TPanel* pnlGeneralSettings;
@@ -58,6 +70,12 @@ public:
   TButton* btnClearShowAgainFlag;
   TCheckListBox* lbRegistryFixList;
   TTreeView* tvPSList;
+  TLabel* lblWinapp2File;
+  TEdit* edtWinapp2File;
+  TButton* btnWinapp2Choose;
+  TButton* btnWinapp2Fetch;
+  // The rule file's version and entry count, or why it cannot be used or fetched.
+  TLabel* lblWinapp2Info;
   TCheckListBox* lbJunkFiles;
   TLabel* lblSOText;
   TLabel* lblSONote;
@@ -110,6 +128,14 @@ private:
   // Ticks every privacy root whose children are all ticked (also one without children).
   void TickFullRoots();
   void ShowOptimizations();
+  // The community rules (uSettingsApplications.cpp): read the chosen file into the engine and
+  // rebuild the "Applications" branch, keeping the ticks the user gave and did not save yet.
+  void LoadApplications();
+  void BuildApplications();
+  bool InApplications(const TTreeNode& aNode) const;
+  // A category or the root is ticked when every entry below it is.
+  void TickApplicationGroups();
+  void ShowWinapp2Source(const std::wstring& aProblem);
   void ShowOptimizationReference();
   // The exclusions page (uSettingsExclusions.cpp).
   void LoadExclusions();
@@ -127,5 +153,8 @@ private:
   std::map<int, TTreeNode*> FPageNodes;
   std::map<const TTreeNode*, int> FNodePages;
   TFigExclusions FExclusions;
+  TTreeNode* FApplications = nullptr;
+  TWinapp2Source FWinapp2Source;
+  std::unique_ptr<TWinapp2Fetch> FWinapp2Fetch;
   bool FExclusionsChanged = false;
 };

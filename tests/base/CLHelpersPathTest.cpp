@@ -34,6 +34,19 @@ TEST(JoinPath, OtherBasesGiveTheRelativePathUnchanged) {
   EXPECT_EQ(JoinPath(L"\\Data", L"a/b"), L"a/b");
 }
 
+TEST(ExcludeTrailingBackslash, DropsTheBackslashesButADrivesRootKeepsOne) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"C:\\Data\\", L"C:\\Data"},
+      {L"C:\\Data\\\\", L"C:\\Data"},
+      {L"C:\\Data", L"C:\\Data"},
+      {L"C:\\", L"C:\\"},
+      {L"\\\\srv\\share\\", L"\\\\srv\\share"},
+      {L"", L""},
+  };
+  for (const auto& [path, expected] : cases)
+    EXPECT_EQ(ExcludeTrailingBackslash(path), expected) << path;
+}
+
 TEST(JoinFolderPath, JoinsBelowFullFoldersOnlyAndNeverLeavesThem) {
   const struct {
     const wchar_t* Folder;

@@ -173,3 +173,41 @@ TEST_F(FigWinapp2TopicTest, RulesThatWouldWipeTheSystemAreRefusedWithTheirLines)
   }
   EXPECT_EQ(Places(Scan(kWinapp2Hostile, false)), std::vector<std::wstring>{});
 }
+
+TEST_F(FigWinapp2TopicTest, AJunctionInAWrittenPartOfARulesFolderIsNeverFollowed) {
+  const std::string rules = "[Linked *]\r\nLangSecRef=3021\r\n"
+                            "FileKey1=%LocalAppData%\\Vendor\\Link\\Cache|*.tmp\r\n"
+                            "FileKey2=%LocalAppData%\\Vendor\\Link|*.tmp|RECURSE\r\n"
+                            "FileKey3=C:\\Vendor\\Link\\Cache|*.tmp\r\n"
+                            "FileKey4=%LocalAppData%\\Vendor\\Real\\Cache|*.tmp\r\n";
+  Machine().AddFile(L"C:\\Precious\\Cache\\work.tmp", 1);
+  Machine().AddFolderLink(kLocal + L"Vendor\\Link", L"C:\\Precious");
+  Machine().AddFolderLink(L"C:\\Vendor\\Link", L"C:\\Precious");
+  Machine().AddFile(kLocal + L"Vendor\\Real\\Cache\\old.tmp", 1);
+  EXPECT_EQ(Places(Scan(rules)),
+            std::vector<std::wstring>{kLocal + L"Vendor\\Real\\Cache\\old.tmp"});
+}
+
+TEST_F(FigWinapp2TopicTest, RegKeysUnderHklmSoftwareFindThe32BitApplicationsKeysToo) {
+  using kplat::regroot::LocalMachine;
+  const std::string rules = "[Reg32 *]\r\nLangSecRef=3021\r\n"
+                            "RegKey1=HKLM\\Software\\Reg32\\Recent\r\n"
+                            "RegKey2=HKLM\\Software\\Reg32\\Settings|LastPath\r\n"
+                            "RegKey3=HKLM\\Software\\WOW6432Node\\Only32\\Recent\r\n"
+                            "ExcludeKey1=REG|HKLM\\Software\\Reg32\\Recent\\Pinned\r\n";
+  for (const wchar_t* view : {L"Software\\", L"Software\\WOW6432Node\\"}) {
+    Machine().SetRegString(LocalMachine, view + std::wstring(L"Reg32\\Recent"), L"v", L"1");
+    Machine().SetRegString(LocalMachine, view + std::wstring(L"Reg32\\Recent\\Pinned"), L"p", L"1");
+    Machine().SetRegString(LocalMachine, view + std::wstring(L"Reg32\\Settings"), L"LastPath",
+                           L"C:\\x");
+  }
+  Machine().SetRegString(LocalMachine, L"Software\\WOW6432Node\\Only32\\Recent", L"v", L"1");
+  EXPECT_EQ(Places(Scan(rules)),
+            (std::vector<std::wstring>{
+                L"HKEY_LOCAL_MACHINE\\Software\\Reg32\\Recent|v",
+                L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Reg32\\Recent|v",
+                L"HKEY_LOCAL_MACHINE\\Software\\Reg32\\Settings|LastPath",
+                L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Reg32\\Settings|LastPath",
+                L"HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Only32\\Recent",
+            }));
+}

@@ -1,10 +1,14 @@
 #include "windows/uSettings.h"
 
+#include "appengine/FigEngineSettings.h"
 #include "base/CLDateUtils.h"
 #include "base/CLSettings.h"
+#include "components/CLFileDialog.h"
 #include "engine/FigEngine.h"
 #include "engine/FigExclusions.h"
 #include "platform/TextCodec.h"
+#include "support/FakeServer.h"
+#include "support/Winapp2Sample.h"
 #include "support/WindowTest.h"
 
 #include <string>
@@ -46,6 +50,32 @@ protected:
   }
 
   TFigEngine FFigEngine;
+};
+
+// The community rules of the sample file, three of whose entries apply here.
+class SettingsApplications : public SettingsWindow {
+protected:
+  SettingsApplications() {
+    const std::string_view sample = kWinapp2Sample;
+    Machine().AddFileContent(kRules, {sample.begin(), sample.end()});
+    Machine().AddRegKey(regroot::CurrentUser, L"Software\\Alpha");
+    Machine().AddFile(L"C:\\Program Files\\Beta Quest\\beta.exe");
+  }
+  static TTreeNode& Applications(TfrmSettings& aWindow) {
+    return aWindow.tvPSList->Items().Root(aWindow.tvPSList->Items().RootCount() - 1);
+  }
+  // Category, entry and tick of every node below "Applications".
+  static std::vector<std::wstring> Branch(TfrmSettings& aWindow) {
+    std::vector<std::wstring> lines;
+    TTreeNode& root = Applications(aWindow);
+    for (int c = 0; c < root.Count(); ++c)
+      for (int e = 0; e < root.Item(c).Count(); ++e)
+        lines.push_back(root.Item(c).Text() + L"/" + root.Item(c).Item(e).Text() +
+                        (root.Item(c).Item(e).Checked() ? L" ticked" : L""));
+    return lines;
+  }
+
+  const std::wstring kRules = L"C:\\Rules\\Winapp2.ini";
 };
 
 } // namespace
@@ -398,4 +428,96 @@ TEST_F(SettingsWindow, TheExclusionsPageAddsChangesAndRemovesPlacesAndStoresThem
   EXPECT_EQ(shown(window), (std::vector<std::wstring>{L"C:\\Keep"}));
   EXPECT_FALSE(window.btnExclusionAdd->Enabled());
   EXPECT_NE(window.lblExclusionsProblem->Caption().find(L"line 2"), std::wstring::npos);
+}
+
+TEST_F(SettingsApplications, TheChosenFilesApplyingEntriesAreOfferedByCategoryUnticked) {
+  {
+    TfrmSettings window(nullptr, FFigEngine);
+    EXPECT_EQ(window.tvPSList->Items().RootCount(), 2);
+    EXPECT_EQ(window.lblWinapp2Info->Caption(), L"No community rule file is chosen.");
+
+    // A file chosen in the window is taken at once; a dialog closed without a choice changes
+    // nothing.
+    std::vector<std::wstring> answers = {L"", kRules};
+    const TOpenFileChooser previous =
+        SetOpenFileChooser([&](const TOpenFileRequest&, std::wstring& aFileName) {
+          aFileName = answers.front();
+          answers.erase(answers.begin());
+          return !aFileName.empty();
+        });
+    window.btnWinapp2Choose->Click();
+    EXPECT_EQ(window.tvPSList->Items().RootCount(), 2);
+    window.btnWinapp2Choose->Click();
+    SetOpenFileChooser(previous);
+    EXPECT_EQ(GetCLSettings().GetSettingString(L"Winapp2.File"), kRules);
+    EXPECT_EQ(window.edtWinapp2File->Text(), kRules);
+    EXPECT_EQ(window.lblWinapp2Info->Caption(),
+              L"Version 990101: 5 entries, 3 of them for this computer.");
+    ASSERT_EQ(window.tvPSList->Items().RootCount(), 3);
+  }
+  // The next window reads the stored choice; the database's roots stay as they were.
+  TfrmSettings window(nullptr, FFigEngine);
+  ASSERT_EQ(window.tvPSList->Items().RootCount(), 3);
+  EXPECT_EQ(Root(window, 0).Text(), L"Internet Explorer");
+  EXPECT_EQ(Applications(window).Text(), L"Applications");
+  EXPECT_FALSE(Applications(window).Checked());
+  EXPECT_EQ(Branch(window),
+            (std::vector<std::wstring>{L"Applications/Alpha Viewer", L"Games/Beta Quest",
+                                       L"Windows/Epsilon Registry"}));
+}
+
+TEST_F(SettingsApplications, TickingAnEntryWithAWarningAsksAndATickedEntryIsScanned) {
+  GetCLSettings().SetSettingstring(L"Winapp2.File", kRules);
+  TfrmSettings window(nullptr, FFigEngine);
+  TTreeView& tree = *window.tvPSList;
+  TTreeNode& games = Applications(window).Item(1);
+  TTreeNode& beta = games.Item(0);
+
+  FBox.Answers = {mr::No};
+  tree.ClickCheck(beta, true);
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_EQ(FBox.Texts[0], L"The rules for \"Beta Quest\" come with a warning: Beta Quest keeps "
+                           L"its saved games beside its logs. Use them anyway?");
+  EXPECT_FALSE(beta.Checked());
+
+  // The root passes its tick down and asks only for the entry with the warning.
+  FBox.Answers = {mr::Yes};
+  tree.ClickCheck(Applications(window), true);
+  EXPECT_EQ(FBox.Texts.size(), 2u);
+  EXPECT_EQ(Branch(window), (std::vector<std::wstring>{L"Applications/Alpha Viewer ticked",
+                                                       L"Games/Beta Quest ticked",
+                                                       L"Windows/Epsilon Registry ticked"}));
+  // An entry unticked unticks its category and the root; ticked again without a warning, no
+  // question.
+  tree.ClickCheck(Applications(window).Item(2).Item(0), false);
+  EXPECT_FALSE(Applications(window).Item(2).Checked());
+  EXPECT_FALSE(Applications(window).Checked());
+  tree.ClickCheck(Applications(window).Item(0), false);
+  EXPECT_EQ(FBox.Texts.size(), 2u);
+
+  window.Save();
+  TCLSettings& settings = GetCLSettings();
+  EXPECT_FALSE(settings.GetSettingBool(L"PrivacySweep.Alpha Viewer"));
+  EXPECT_TRUE(settings.GetSettingBool(L"PrivacySweep.Beta Quest"));
+  LoadFigEngineSettings(FFigEngine, {true, true, true, true});
+  EXPECT_TRUE(FFigEngine.GetTopicByName(L"Beta Quest")->Enabled());
+  EXPECT_FALSE(FFigEngine.GetTopicByName(L"Alpha Viewer")->Enabled());
+}
+
+TEST_F(SettingsApplications, AFetchedFileIsOfferedAndARefusedOneKeepsTheChoice) {
+  TScopedFakeServer server;
+  GetCLSettings().SetSettingstring(L"URL.Winapp2", L"http://rules.example/Winapp2.ini");
+  TfrmSettings window(nullptr, FFigEngine);
+  server->Answer = "<html>moved</html>";
+  window.btnWinapp2Fetch->Click();
+  EXPECT_FALSE(window.btnWinapp2Fetch->Enabled());
+  ASSERT_TRUE(RunUntil([&] { return window.btnWinapp2Fetch->Enabled(); }));
+  EXPECT_EQ(window.tvPSList->Items().RootCount(), 2);
+  EXPECT_NE(window.lblWinapp2Info->Caption().find(L"was not taken"), std::wstring::npos);
+
+  server->Answer = std::string(kWinapp2Sample);
+  window.btnWinapp2Fetch->Click();
+  ASSERT_TRUE(RunUntil([&] { return window.btnWinapp2Fetch->Enabled(); }));
+  EXPECT_EQ(window.edtWinapp2File->Text(), Winapp2CopyIn(GetCLSettings().UserDataPath()));
+  EXPECT_EQ(Branch(window).size(), 3u);
 }

@@ -1,6 +1,7 @@
 #include "components/win32/CLWinBinding.h"
 
 #include "components/CLSkin.h"
+#include "components/win32/CLWinFileDialog.h"
 #include "components/win32/CLWinForm.h"
 #include "components/win32/CLWinWebView.h"
 
@@ -84,6 +85,7 @@ void InstallWin32Binding() {
   TForm::SetFormBinder(&BindForm);
   TForm::SetModalHandler(&RunModal);
   TWebBrowser::SetViewFactory(&CreateWin32WebView);
+  SetOpenFileChooser(&Win32ChooseFileToOpen);
 }
 
 TWin32BindingScope::TWin32BindingScope()

@@ -276,7 +276,7 @@ void TTreeSite::ReadChecks() {
       return;
     for (const TEntry& entry : site->FNodes) {
       if (entry.Node == node) {
-        node->SetChecked(checked);
+        site->Tree().ClickCheck(*node, checked);
         break;
       }
     }

@@ -536,3 +536,44 @@ TEST_F(KestrovaCli, CommunityRulesAreCuredAndRestoredWithTheirFoldersKeysAndValu
   EXPECT_EQ(readLastPath(), lastPath);
   ktest::win32::RemoveTree(app);
 }
+
+TEST_F(KestrovaCli, CommunityRulesCureAndRestoreA32BitApplicationsKey) {
+  // The key as a 32-bit application writes it: in the 32-bit view of HKLM\Software.
+  const std::wstring name = L"KestrovaCliTest32-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring key = L"Software\\" + name + L"\\Recent";
+  const auto readView32 = [&] {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &opened) !=
+        ERROR_SUCCESS)
+      return std::wstring(L"(missing)");
+    wchar_t data[MAX_PATH] = {};
+    DWORD size = sizeof(data);
+    const LSTATUS rc = RegGetValueW(opened, nullptr, L"Last", RRF_RT_REG_SZ, nullptr, data, &size);
+    RegCloseKey(opened);
+    return rc == ERROR_SUCCESS ? std::wstring(data) : std::wstring(L"(no value)");
+  };
+  HKEY created = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                            KEY_WRITE | KEY_WOW64_32KEY, nullptr, &created, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring last = L"C:\\doc.txt";
+  RegSetValueExW(created, L"Last", 0, REG_SZ, reinterpret_cast<const BYTE*>(last.c_str()),
+                 static_cast<DWORD>((last.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(created);
+  const std::wstring rules = FScratch + L"winapp2-32.ini";
+  WriteAll(rules, kplat::ToUtf8(L"[Old 32-bit App *]\r\nLangSecRef=3021\r\nRegKey1=HKLM\\" + key +
+                                L"\r\n"));
+  const std::wstring file = L" --winapp2 \"" + rules + L"\" --json";
+
+  TRun run = Run(L"scan" + file);
+  ASSERT_EQ(run.ExitCode, 0u) << run.Errors;
+  EXPECT_NE(run.Output.find("WOW6432Node\\\\" + kplat::ToUtf8(name) + "\\\\Recent"),
+            std::string::npos)
+      << run.Output;
+  run = Cure(L"cure" + file + L" --all");
+  EXPECT_EQ(readView32(), L"(missing)");
+  run = Run(L"restore 1 --json");
+  ASSERT_EQ(run.ExitCode, 0u) << run.Output << run.Errors;
+  EXPECT_EQ(readView32(), last);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\WOW6432Node\\" + name).c_str());
+}

@@ -58,6 +58,42 @@ std::string QueryRunKey(DWORD& aExitCode) {
   return text;
 }
 
+// The centre of an item's check box: the state icon left of its text; x is -1 when none is found.
+POINT CheckBoxOf(HWND aTree, HTREEITEM aItem) {
+  // The message takes the item in the rectangle it fills.
+  RECT text{};
+  std::memcpy(&text, &aItem, sizeof(aItem));
+  POINT box{-1, -1};
+  if (!::SendMessageW(aTree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text)))
+    return box;
+  box.y = (text.top + text.bottom) / 2;
+  for (int x = 0; x < text.left && box.x < 0; ++x) {
+    TVHITTESTINFO hit{};
+    hit.pt = {x, box.y};
+    ::SendMessageW(aTree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (hit.hItem == aItem && (hit.flags & TVHT_ONITEMSTATEICON) != 0)
+      box.x = x + 4;
+  }
+  return box;
+}
+
+// The user's left click at a point of a control of the form; the number of inputs sent.
+UINT ClickAt(TForm& aForm, HWND aControl, POINT aPoint) {
+  ::ClientToScreen(aControl, &aPoint);
+  ::SetForegroundWindow(FormWindow(aForm));
+  ::SetCursorPos(aPoint.x, aPoint.y);
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  return ::SendInput(2, input, sizeof(INPUT));
+}
+
+HTREEITEM NextItem(HWND aTree, UINT aWhich, HTREEITEM aItem) {
+  return reinterpret_cast<HTREEITEM>(
+      ::SendMessageW(aTree, TVM_GETNEXTITEM, aWhich, reinterpret_cast<LPARAM>(aItem)));
+}
+
 class SettingsWin : public WinEngineWindowTest {
 protected:
   SettingsWin() { EXPECT_TRUE(FFigEngine.LoadTopics(GetAppPath() + L"data\\topic.db")); }
@@ -136,34 +172,11 @@ TEST_F(SettingsWin, ClickingAPrivacyRootsBoxGivesItsChildrenItsNewTick) {
   ASSERT_GT(root.Count(), 0);
   HWND tree = ControlWindow(*window.tvPSList);
   ASSERT_NE(tree, nullptr);
-  const auto item =
-      reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  const HTREEITEM item = NextItem(tree, TVGN_ROOT, nullptr);
   ASSERT_NE(item, nullptr);
-  // The root's check box: the state icon left of its text. The message takes the item in the
-  // rectangle it fills.
-  RECT text{};
-  std::memcpy(&text, &item, sizeof(item));
-  ASSERT_TRUE(::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&text)));
-  POINT box{-1, (text.top + text.bottom) / 2};
-  for (int x = 0; x < text.left && box.x < 0; ++x) {
-    TVHITTESTINFO hit{};
-    hit.pt = {x, box.y};
-    ::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-    if (hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON) != 0)
-      box.x = x + 4;
-  }
+  const POINT box = CheckBoxOf(tree, item);
   ASSERT_GE(box.x, 0);
-
-  const auto clickAt = [&window, tree](POINT aPoint) {
-    ::ClientToScreen(tree, &aPoint);
-    ::SetForegroundWindow(FormWindow(window));
-    ::SetCursorPos(aPoint.x, aPoint.y);
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return ::SendInput(2, input, sizeof(INPUT));
-  };
+  const auto clickAt = [&window, tree](POINT aPoint) { return ClickAt(window, tree, aPoint); };
   RECT client{};
   ::GetClientRect(tree, &client);
   for (int click = 0; click < 2; ++click) {
@@ -196,6 +209,54 @@ TEST_F(SettingsWin, ClickingAPrivacyRootsBoxGivesItsChildrenItsNewTick) {
           ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
     }
   }
+}
+
+TEST_F(SettingsWin, TheCommunityRulesEntriesAreTickedOnScreenAfterTheirWarning) {
+  const std::wstring rules = ktest::win32::TempFolder() + L"kestrova-winapp2-settings.ini";
+  {
+    std::ofstream file(std::filesystem::path(rules), std::ios::binary);
+    file << "; Version: 990103\r\n\r\n"
+            "[Kestrova Test Cache *]\r\nSection=Kestrova Tests\r\n"
+            "Warning=This entry also removes the test's saved layouts.\r\n"
+            "FileKey1=%Temp%\\KestrovaWinapp2Settings|*.tmp\r\n\r\n"
+            "[Kestrova Test Keys *]\r\nLangSecRef=3024\r\n"
+            "RegKey1=HKCU\\Software\\KestrovaWinapp2Settings\r\n";
+  }
+  GetCLSettings().SetSettingstring(L"Winapp2.File", rules);
+  TfrmSettings window(nullptr, FFigEngine);
+  window.ShowForm();
+  window.SetPage(11);
+  window.tvPSList->FullExpand();
+  ktest::win32::Paint(FormWindow(window));
+  EXPECT_EQ(window.lblWinapp2Info->Caption(),
+            L"Version 990103: 2 entries, 2 of them for this computer.");
+  TTreeNodes& nodes = window.tvPSList->Items();
+  TTreeNode& applications = nodes.Root(nodes.RootCount() - 1);
+  ASSERT_EQ(applications.Text(), L"Applications");
+  ASSERT_EQ(applications.Count(), 2);
+  TTreeNode& entry = applications.Item(0).Item(0);
+  ASSERT_EQ(entry.Text(), L"Kestrova Test Cache");
+  EXPECT_FALSE(entry.Checked());
+
+  HWND tree = ControlWindow(*window.tvPSList);
+  HTREEITEM item = NextItem(tree, TVGN_ROOT, nullptr);
+  while (NextItem(tree, TVGN_NEXT, item) != nullptr)
+    item = NextItem(tree, TVGN_NEXT, item);
+  item = NextItem(tree, TVGN_CHILD, NextItem(tree, TVGN_CHILD, item));
+  ASSERT_NE(item, nullptr);
+  const POINT box = CheckBoxOf(tree, item);
+  ASSERT_GE(box.x, 0);
+  FBox.Answers = {mr::Yes};
+  ASSERT_EQ(ClickAt(window, tree, box), 2u);
+  ASSERT_TRUE(ktest::win32::PumpUntil([&] { return entry.Checked(); }, 5000));
+  ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_ALLINPUT) == 0; }, 2000);
+  ASSERT_EQ(FBox.Texts.size(), 1u);
+  EXPECT_NE(FBox.Texts[0].find(L"saved layouts"), std::wstring::npos) << FBox.Texts[0];
+  EXPECT_TRUE(applications.Item(0).Checked());
+  ktest::win32::Shoot(FormWindow(window), L"settings-applications");
+  Click(*window.btnOk);
+  EXPECT_TRUE(GetCLSettings().GetSettingBool(L"PrivacySweep.Kestrova Test Cache"));
+  ::DeleteFileW(rules.c_str());
 }
 
 } // namespace
