@@ -1,6 +1,7 @@
 #include "cure/FigQuarantine.h"
 
 #include "base/CLHelpers.h"
+#include "engine/FigWinapp2Topic.h"
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr std::wstring_view kHeader = L"KESTROVA-QUARANTINE\t1";
 constexpr const wchar_t* kOutOfBounds =
     L"it lies in the Windows folder, and the run's manifest cannot be checked";
+constexpr const wchar_t* kWindowsFile = L"it lies where Windows keeps its own files";
 // A manifest larger than this is not ours; it is refused rather than read.
 constexpr uint64_t kMaxManifestBytes = 256ull * 1024 * 1024;
 // What a restore gives a file back: the attributes a file can be given, no folder or link bits.
@@ -299,10 +301,22 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
                                      const std::vector<TQuarantineEntry>& aEntries, bool aChecked) {
   TFileRestoreResult result;
   const std::vector<TQuarantineEntry>& entries = aEntries;
-  // What an unchecked manifest names may be anything; Windows' own files are never among it.
+  // What an unchecked manifest names may be anything: nothing of it goes into the Windows folder.
   const std::wstring windows = Platform().System().GetWindowsFolder();
   const auto outOfBounds = [&](const std::wstring& aPath) {
     return !aChecked && (kplat::SamePath(aPath, windows) || kplat::PathInFolder(aPath, windows));
+  };
+  // Not even a sealed one puts a file back among Windows' own: a run never deletes one, and the
+  // system's files are the system's to replace.
+  const auto refuse = [&](const std::wstring& aPath, const std::wstring& aFolder) {
+    if (outOfBounds(aPath)) {
+      result.Failed.push_back({aPath, kOutOfBounds});
+    } else if (IsWindowsOwnFolder(aFolder)) {
+      result.Failed.push_back({aPath, kWindowsFile, true});
+    } else {
+      return false;
+    }
+    return true;
   };
   const std::wstring folder = QuarantineFolderOf(aBackupFile);
   kplat::IFileSystem& files = Platform().Files();
@@ -311,9 +325,10 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
     if (!entry->Folder || kplat::FolderExists(entry->Path)) {
       continue;
     }
-    if (outOfBounds(entry->Path)) {
-      result.Failed.push_back({entry->Path, kOutOfBounds});
-    } else if (!NoLinkOnTheWay(entry->Path)) {
+    if (refuse(entry->Path, entry->Path)) {
+      continue;
+    }
+    if (!NoLinkOnTheWay(entry->Path)) {
       result.Failed.push_back({entry->Path, L"a junction or symbolic link is on the way"});
     } else if (const kplat::TErrorCode rc = kplat::ForceFolders(entry->Path); rc != err::Success) {
       result.Failed.push_back({entry->Path, SystemErrorMessage(rc)});
@@ -335,8 +350,7 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
       result.Failed.push_back({target, L"it is missing from the quarantine"});
       continue;
     }
-    if (outOfBounds(target)) {
-      result.Failed.push_back({target, kOutOfBounds});
+    if (refuse(target, parent)) {
       continue;
     }
     if (!NoLinkOnTheWay(parent)) {

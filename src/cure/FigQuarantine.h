@@ -68,6 +68,9 @@ void DeleteQuarantine(const std::wstring& aBackupFile);
 struct TFileRestoreFailure {
   std::wstring Path;
   std::wstring Reason;
+  // It lies where Windows keeps its own files (IsWindowsOwnFolder), which no restore writes to;
+  // a window shows its own text for it.
+  bool WindowsFile = false;
 };
 struct TFileRestoreResult {
   int Files = 0;                           // the files the quarantine lists
@@ -78,9 +81,11 @@ struct TFileRestoreResult {
 
 // Brings a run's folders and files back to where they were, with their times and attributes;
 // each file is hashed as it is copied out of the quarantine and in its place afterwards. A file is
-// never written over another, through a junction or symbolic link, or from a quarantine file whose
-// content no longer matches its manifest line. aEntries are the run's manifest entries; unless
-// aChecked (their seal matched), nothing is written into the Windows folder either.
+// never written over another, through a junction or symbolic link, from a quarantine file whose
+// content no longer matches its manifest line, or where Windows keeps its own files (the Windows
+// folder, System32, WinSxS and the others, outside their cache, log and temporary folders).
+// aEntries are the run's manifest entries; unless aChecked (their seal matched), nothing is
+// written into the Windows folder at all.
 TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
                                      const std::vector<TQuarantineEntry>& aEntries, bool aChecked);
 // Reads the run's manifest and restores it as above: a sealed one, or with aUnchecked one whose

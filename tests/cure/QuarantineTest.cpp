@@ -512,6 +512,41 @@ TEST_F(QuarantineTest, ARunThatCannotBeCheckedIsRestoredOnlyWhenTheUserAgrees) {
   }
 }
 
+TEST_F(QuarantineTest, NoRestoreWritesWhereWindowsKeepsItsOwnFiles) {
+  const std::wstring windows = Platform().System().GetWindowsFolder();
+  struct TCase {
+    std::wstring File;
+    bool Refused;
+  };
+  const TCase cases[] = {
+      {windows + L"\\System32\\old.dll", true},
+      {windows + L"\\WinSxS\\Backup\\old.manifest", true},
+      {windows + L"\\Fonts\\old.fon", true},
+      {windows + L"\\win.tmp", true},
+      {windows + L"\\Temp\\w.tmp", false},
+      {windows + L"\\System32\\LogFiles\\w.log", false},
+      {L"C:\\Temp\\a.tmp", false},
+  };
+  std::vector<std::wstring> files;
+  for (const TCase& c : cases) {
+    files.push_back(c.File);
+  }
+  RunOver(files);
+  ASSERT_TRUE(FCure.LastRunSealed());
+  const TRestoreResult result = RestoreBackupFile(FCure.LastBackupFile());
+  EXPECT_EQ(result.Seal, TSealState::Sealed);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.File));
+    const auto failed =
+        std::find_if(result.Files.Failed.begin(), result.Files.Failed.end(),
+                     [&c](const TFileRestoreFailure& aFailure) { return aFailure.Path == c.File; });
+    EXPECT_EQ(failed != result.Files.Failed.end(), c.Refused);
+    EXPECT_EQ(failed != result.Files.Failed.end() && failed->WindowsFile, c.Refused);
+    EXPECT_EQ(Machine().HasFile(c.File), !c.Refused);
+  }
+  EXPECT_EQ(result.Files.Restored, 3);
+}
+
 TEST_F(QuarantineTest, AKilledRunsSealedPartIsRestoredAndItsUnsealedTailDropped) {
   RunOver({L"C:\\Temp\\a.tmp"});
   const std::wstring backup = FCure.LastBackupFile();
