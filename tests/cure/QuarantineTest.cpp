@@ -547,6 +547,36 @@ TEST_F(QuarantineTest, NoRestoreWritesWhereWindowsKeepsItsOwnFiles) {
   EXPECT_EQ(result.Files.Restored, 3);
 }
 
+TEST_F(QuarantineTest, TheEditorImportsTheCheckedBytesFromACopyNoOtherProgramCanChange) {
+  RunOver({});
+  const std::wstring backup = FCure.LastBackupFile();
+  // Another program swaps the backup file between its check and its import.
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"v", L"planted");
+  TRegExporter planted;
+  planted.AddItem(L"HKEY_CURRENT_USER", L"Soft\\V", L"v");
+  DeleteValue(L"v");
+  const std::wstring copies = GetWindowsDir() + L"Temp\\kestrova-restore-*";
+  std::vector<std::wstring> imported;
+  Machine().SetLaunchHandler([&](const TProcessStart& aStart, TProcessResult& aResult) {
+    Machine().AddFileContent(backup, planted.Stream());
+    FindFiles(copies, imported, true);
+    for (const std::wstring& copy : imported) {
+      EXPECT_TRUE(Machine().IsAdminOnly(copy)) << ToUtf8(copy);
+      EXPECT_NE(aStart.CommandLine.find(copy), std::wstring::npos);
+    }
+    TErrorCode error = err::Success;
+    EXPECT_TRUE(RunFakeRegEdit(aStart, aResult, error));
+    return error;
+  });
+  const TRestoreResult result = RestoreBackupFile(backup);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(imported.size(), 1u);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), L"1");
+  std::vector<std::wstring> left;
+  FindFiles(copies, left, true);
+  EXPECT_TRUE(left.empty());
+}
+
 TEST_F(QuarantineTest, AKilledRunsSealedPartIsRestoredAndItsUnsealedTailDropped) {
   RunOver({L"C:\\Temp\\a.tmp"});
   const std::wstring backup = FCure.LastBackupFile();
