@@ -125,6 +125,9 @@ private:
     return FEngine.GetAppStringEx(aName, aArgs);
   }
   std::wstring CategoryText(TTopicCategory aCategory) const;
+  std::wstring FileFailureText(const TFileRestoreFailure& aFailure) const {
+    return aFailure.WindowsFile ? Text(L"Restore.WindowsFile") : aFailure.Reason;
+  }
   // The category a community entry names: its Section, or its numbered category's text.
   std::wstring Winapp2CategoryText(const TFigTopic& aTopic) const;
   // Adds the applying entries of the rule file, enabled, and reports each line it skipped; an
@@ -657,7 +660,7 @@ int TCliSession::Restore() {
     for (size_t i = 0; i < files.Failed.size(); ++i) {
       filesFailed += (i > 0 ? L", " : L"") + std::wstring(L"{\"path\": ") +
                      JsonString(files.Failed[i].Path) + L", \"reason\": " +
-                     JsonString(files.Failed[i].Reason) + L"}";
+                     JsonString(FileFailureText(files.Failed[i])) + L"}";
     }
     FConsole.Out(L"{\"file\": " + JsonString(file) + L", \"entries\": " +
                  JsonNumber(result.Entries) + L", \"verified\": " + JsonNumber(result.Verified) +
@@ -679,7 +682,7 @@ int TCliSession::Restore() {
       text += L"  " + Text(L"CLI.RestoreFileKept", {path}) + L"\n";
     }
     for (const TFileRestoreFailure& failure : files.Failed) {
-      text += L"  " + failure.Path + L": " + failure.Reason + L"\n";
+      text += L"  " + failure.Path + L": " + FileFailureText(failure) + L"\n";
     }
     FConsole.Out(text);
   }

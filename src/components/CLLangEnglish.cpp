@@ -172,6 +172,7 @@ Restore.KindValue=Registry value
 Restore.MoreChanges=... and {1} more registry changes
 Restore.MoreFiles=... and {1} more files and folders
 Restore.RemovedByRestore=removed by a restore
+Restore.WindowsFile=it lies where Windows keeps its own files, and no restore writes there
 Settings.Applications=Applications
 SState.ScanFinished=Scan finished.
 State.AutoScanSkipped=Automatic scan skipped: the findings of the last scan wait for your decision.

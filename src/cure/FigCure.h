@@ -253,6 +253,9 @@ private:
   TFigCureStatus CureItem(const TFigScanedItem& aItem, TRegKeyCache& aKeys);
   // Why the finding is not to be repaired in this run at all; cfNone when it is.
   TFigCureFailure SkipReason(const TFigScanedItem& aItem);
+  // The part of SkipReason that the finding's place decides: excluded, or kept on an unattended
+  // run.
+  TFigCureFailure PlaceSkipReason(const TFigScanedItem& aItem) const;
   // Whether the backup entries of what repairing finding aIndex changes are in the backup file,
   // flushed; they are written, with those of the next few findings, when they are not yet. False
   // when something that would change cannot be backed up: then it must not change.

@@ -259,6 +259,7 @@ void TFigCureThread::Execute() {
   // The final step of every run. The backup is on disk already, unless a failed append left a
   // partial entry that could not be cut off yet.
   RepairBackup();
+  FQuarantine.Finish();
   // An editor that did not end may still read the fix file; it is left to it.
   if (FImportStatus != isTimedOut && !FRegCureFileName.empty()) {
     Platform().Files().DeleteFile(FRegCureFileName);
@@ -360,7 +361,7 @@ void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   FEvents.push_back({FCurrentIndex, FCurrentItemStatus, failure, L"", true});
 }
 
-TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {
+TFigCureFailure TFigCureThread::PlaceSkipReason(const TFigScanedItem& aItem) const {
   // Judged again here, not only by the scan: a list of findings may be older than these lists.
   if (FExclusions.Covers(aItem)) {
     return cfExcluded;
@@ -369,6 +370,13 @@ TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {
       (aItem.Kept || (aItem.LocationStyle == lsDisk && aItem.RuleStyle != rsSweepHelper &&
                       IsKeptPlace(aItem.ScanedPath, aItem.ScanedName)))) {
     return cfKept;
+  }
+  return cfNone;
+}
+
+TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {
+  if (const TFigCureFailure skip = PlaceSkipReason(aItem); skip != cfNone) {
+    return skip;
   }
   if (aItem.Programs.empty()) {
     return cfNone;
@@ -415,6 +423,17 @@ bool TFigCureThread::BackupItem(int aIndex) {
     FBackupSaved[static_cast<size_t>(i)] =
         CollectBackup(FItems[static_cast<size_t>(i)], entries, keys);
   }
+  // The manifest lines of the files these findings delete go to disk together too. A file that
+  // gets none here still gets its own before it leaves its place.
+  std::vector<std::wstring> files;
+  for (int i = aIndex; i < end; ++i) {
+    const TFigScanedItem& item = FItems[static_cast<size_t>(i)];
+    if (item.Checked && !item.NoUndo && item.LocationStyle == lsDisk &&
+        item.RuleStyle != rsSweepHelper && PlaceSkipReason(item) == cfNone) {
+      files.push_back(JoinFolderPath(item.ScanedPath, item.ScanedName));
+    }
+  }
+  FQuarantine.Reserve(files);
   if (entries.Stream().size() == kHeaderBytes || AppendBackup(Entries(entries))) {
     FBackupEnd = end;
     return FBackupSaved[static_cast<size_t>(aIndex)];

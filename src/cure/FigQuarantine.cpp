@@ -1,9 +1,11 @@
 #include "cure/FigQuarantine.h"
 
 #include "base/CLHelpers.h"
+#include "engine/FigWinapp2Topic.h"
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <charconv>
 
 using kplat::Platform;
@@ -14,6 +16,7 @@ namespace {
 constexpr std::wstring_view kHeader = L"KESTROVA-QUARANTINE\t1";
 constexpr const wchar_t* kOutOfBounds =
     L"it lies in the Windows folder, and the run's manifest cannot be checked";
+constexpr const wchar_t* kWindowsFile = L"it lies where Windows keeps its own files";
 // A manifest larger than this is not ours; it is refused rather than read.
 constexpr uint64_t kMaxManifestBytes = 256ull * 1024 * 1024;
 // What a restore gives a file back: the attributes a file can be given, no folder or link bits.
@@ -73,6 +76,46 @@ bool ParseEntry(const std::vector<std::wstring>& aFields, TQuarantineEntry& aEnt
          ParseNumber(aFields[5], aEntry.Times.LastAccess) &&
          ParseNumber(aFields[6], aEntry.Times.LastWrite) &&
          kplat::ParseDigest(aFields[7], aEntry.Digest);
+}
+
+std::wstring FileLine(int aNumber, const TQuarantineEntry& aEntry) {
+  return L"F\t" + std::to_wstring(aNumber) + L'\t' + std::to_wstring(aEntry.Size) + L'\t' +
+         Hex(aEntry.Attributes) + L'\t' + std::to_wstring(aEntry.Times.Creation) + L'\t' +
+         std::to_wstring(aEntry.Times.LastAccess) + L'\t' +
+         std::to_wstring(aEntry.Times.LastWrite) + L'\t' + kplat::DigestText(aEntry.Digest) +
+         L'\t' + aEntry.Path;
+}
+
+// Reads what a file's manifest line holds; its times are read before its content, so that a
+// file written meanwhile shows a later time than its line.
+kplat::TErrorCode Describe(const std::wstring& aFile, TQuarantineEntry& aEntry) {
+  kplat::IFileSystem& files = Platform().Files();
+  aEntry.Path = aFile;
+  if (kplat::TErrorCode rc = files.GetAttributes(aFile, aEntry.Attributes); rc != err::Success) {
+    return rc;
+  }
+  if ((aEntry.Attributes & kplat::fileattr::ReadOnly) != 0) {
+    return err::AccessDenied;
+  }
+  if (kplat::TErrorCode rc = files.GetFileTimes(aFile, aEntry.Times); rc != err::Success) {
+    return rc;
+  }
+  if (kplat::TErrorCode rc = files.GetFileSize(aFile, aEntry.Size); rc != err::Success) {
+    return rc;
+  }
+  return kplat::HashFile(aFile, aEntry.Digest);
+}
+
+// Whether a file still is as its line describes it, by what can be seen without reading it.
+bool Unchanged(const std::wstring& aFile, const TQuarantineEntry& aEntry) {
+  kplat::IFileSystem& files = Platform().Files();
+  uint32_t attributes = 0;
+  kplat::TFileTimes times;
+  uint64_t size = 0;
+  return files.GetAttributes(aFile, attributes) == err::Success &&
+         attributes == aEntry.Attributes && files.GetFileTimes(aFile, times) == err::Success &&
+         times.Creation == aEntry.Times.Creation && times.LastWrite == aEntry.Times.LastWrite &&
+         files.GetFileSize(aFile, size) == err::Success && size == aEntry.Size;
 }
 
 bool IsLink(const std::wstring& aPath) {
@@ -145,6 +188,7 @@ bool ReadManifest(const std::wstring& aBackupFile, const std::optional<TSealKey>
     }
   }
   const std::wstring text = kplat::FromUtf8(std::string(data.begin(), data.end()));
+  std::vector<std::wstring> unused;
   size_t start = 0;
   int line = 0;
   while (start < text.size()) {
@@ -160,6 +204,9 @@ bool ReadManifest(const std::wstring& aBackupFile, const std::optional<TSealKey>
     start = end + 1;
     ++line;
     const std::vector<std::wstring> fields = Fields(content);
+    if (fields[0] == L"X" && fields.size() == 2 && IsStoredName(fields[1])) {
+      unused.push_back(fields[1]);
+    }
     if (fields[0] != L"F" && fields[0] != L"D") {
       continue;
     }
@@ -171,6 +218,10 @@ bool ReadManifest(const std::wstring& aBackupFile, const std::optional<TSealKey>
     }
     aEntries.push_back(std::move(entry));
   }
+  std::sort(unused.begin(), unused.end());
+  std::erase_if(aEntries, [&unused](const TQuarantineEntry& aEntry) {
+    return !aEntry.Folder && std::binary_search(unused.begin(), unused.end(), aEntry.StoredName);
+  });
   return true;
 }
 
@@ -279,10 +330,22 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
                                      const std::vector<TQuarantineEntry>& aEntries, bool aChecked) {
   TFileRestoreResult result;
   const std::vector<TQuarantineEntry>& entries = aEntries;
-  // What an unchecked manifest names may be anything; Windows' own files are never among it.
+  // What an unchecked manifest names may be anything: nothing of it goes into the Windows folder.
   const std::wstring windows = Platform().System().GetWindowsFolder();
   const auto outOfBounds = [&](const std::wstring& aPath) {
     return !aChecked && (kplat::SamePath(aPath, windows) || kplat::PathInFolder(aPath, windows));
+  };
+  // Not even a sealed one puts a file back among Windows' own: a run never deletes one, and the
+  // system's files are the system's to replace.
+  const auto refuse = [&](const std::wstring& aPath, const std::wstring& aFolder) {
+    if (outOfBounds(aPath)) {
+      result.Failed.push_back({aPath, kOutOfBounds});
+    } else if (IsWindowsOwnFolder(aFolder)) {
+      result.Failed.push_back({aPath, kWindowsFile, true});
+    } else {
+      return false;
+    }
+    return true;
   };
   const std::wstring folder = QuarantineFolderOf(aBackupFile);
   kplat::IFileSystem& files = Platform().Files();
@@ -291,9 +354,10 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
     if (!entry->Folder || kplat::FolderExists(entry->Path)) {
       continue;
     }
-    if (outOfBounds(entry->Path)) {
-      result.Failed.push_back({entry->Path, kOutOfBounds});
-    } else if (!NoLinkOnTheWay(entry->Path)) {
+    if (refuse(entry->Path, entry->Path)) {
+      continue;
+    }
+    if (!NoLinkOnTheWay(entry->Path)) {
       result.Failed.push_back({entry->Path, L"a junction or symbolic link is on the way"});
     } else if (const kplat::TErrorCode rc = kplat::ForceFolders(entry->Path); rc != err::Success) {
       result.Failed.push_back({entry->Path, SystemErrorMessage(rc)});
@@ -315,8 +379,7 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
       result.Failed.push_back({target, L"it is missing from the quarantine"});
       continue;
     }
-    if (outOfBounds(target)) {
-      result.Failed.push_back({target, kOutOfBounds});
+    if (refuse(target, parent)) {
       continue;
     }
     if (!NoLinkOnTheWay(parent)) {
@@ -401,8 +464,8 @@ kplat::TErrorCode TFigQuarantine::Begin() {
   return err::Success;
 }
 
-kplat::TErrorCode TFigQuarantine::Append(const std::wstring& aLine) {
-  const std::string text = kplat::ToUtf8(aLine) + "\r\n";
+kplat::TErrorCode TFigQuarantine::Append(const std::wstring& aLines) {
+  const std::string text = kplat::ToUtf8(aLines);
   kplat::TSha256Digest seal{};
   const std::vector<uint8_t> line =
       FSeal.Seal(std::vector<uint8_t>(text.begin(), text.end()), seal);
@@ -423,23 +486,26 @@ void TFigQuarantine::CutBack() {
 }
 
 kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wstring& aFolder) {
-  kplat::IFileSystem& files = Platform().Files();
-  TQuarantineEntry entry;
-  entry.Path = aFile;
   FFailedHere = false;
-  if (kplat::TErrorCode rc = files.GetAttributes(aFile, entry.Attributes); rc != err::Success) {
-    return rc;
+  if (const auto reserved = FReserved.find(aFile); reserved != FReserved.end()) {
+    const TReserved taken = std::move(reserved->second);
+    FReserved.erase(reserved);
+    FReservedBytes -= taken.Entry.Size;
+    if (Unchanged(aFile, taken.Entry)) {
+      const kplat::TErrorCode rc = Store(
+          aFile, aFolder, FFolder + L'\\' + std::to_wstring(taken.Number), taken.Entry.Digest);
+      if (rc != err::Success) {
+        FUnused.push_back(taken.Number);
+        return rc;
+      }
+      FUsed += taken.Entry.Size;
+      return err::Success;
+    }
+    // Written since its line was: it gets a line of its own.
+    FUnused.push_back(taken.Number);
   }
-  if ((entry.Attributes & kplat::fileattr::ReadOnly) != 0) {
-    return err::AccessDenied;
-  }
-  if (kplat::TErrorCode rc = files.GetFileTimes(aFile, entry.Times); rc != err::Success) {
-    return rc;
-  }
-  if (kplat::TErrorCode rc = files.GetFileSize(aFile, entry.Size); rc != err::Success) {
-    return rc;
-  }
-  if (kplat::TErrorCode rc = kplat::HashFile(aFile, entry.Digest); rc != err::Success) {
+  TQuarantineEntry entry;
+  if (kplat::TErrorCode rc = Describe(aFile, entry); rc != err::Success) {
     return rc;
   }
   FFailedHere = true;
@@ -452,22 +518,35 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
   const std::wstring stored = FFolder + L'\\' + std::to_wstring(FNext);
   const uint64_t lineStart = FManifestSize;
   const kplat::TSha256Digest sealBefore = FSeal.Last();
-  if (kplat::TErrorCode rc = Append(
-          L"F\t" + std::to_wstring(FNext) + L'\t' + std::to_wstring(entry.Size) + L'\t' +
-          Hex(entry.Attributes) + L'\t' + std::to_wstring(entry.Times.Creation) + L'\t' +
-          std::to_wstring(entry.Times.LastAccess) + L'\t' + std::to_wstring(entry.Times.LastWrite) +
-          L'\t' + kplat::DigestText(entry.Digest) + L'\t' + aFile);
+  if (kplat::TErrorCode rc = Append(UnusedLines(false) + FileLine(FNext, entry) + L"\r\n");
       rc != err::Success) {
     return rc;
   }
   ++FNext;
-  kplat::TErrorCode rc = files.MoveFileInFolder(aFile, aFolder, stored);
+  if (const kplat::TErrorCode rc = Store(aFile, aFolder, stored, entry.Digest);
+      rc != err::Success) {
+    // The file is still in its place: its line goes again, the unused marks with it.
+    FManifestSize = lineStart;
+    FSeal.Written(sealBefore);
+    CutBack();
+    return rc;
+  }
+  FUnused.clear();
+  FUsed += entry.Size;
+  return err::Success;
+}
+
+kplat::TErrorCode TFigQuarantine::Store(const std::wstring& aFile, const std::wstring& aFolder,
+                                        const std::wstring& aStored,
+                                        const kplat::TSha256Digest& aDigest) {
+  kplat::IFileSystem& files = Platform().Files();
+  kplat::TErrorCode rc = files.MoveFileInFolder(aFile, aFolder, aStored);
   // A move that fails was refused for the file itself: in use, read-only, behind a link.
   FFailedHere = rc == err::NotSameDevice;
   if (rc == err::NotSameDevice) {
     // Another volume: the original goes only once its copy is on disk and proven the same.
-    rc = kplat::CopyFileFlushed(aFile, stored);
-    if (rc == err::Success && !SameContent(stored, entry.Digest)) {
+    rc = kplat::CopyFileFlushed(aFile, aStored);
+    if (rc == err::Success && !SameContent(aStored, aDigest)) {
       rc = err::InvalidData;
     }
     if (rc == err::Success) {
@@ -477,23 +556,75 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
       }
     }
     if (rc != err::Success) {
-      files.DeleteFile(stored);
+      files.DeleteFile(aStored);
     }
   }
-  if (rc != err::Success) {
-    // The file is still in its place: its line goes again.
-    FManifestSize = lineStart;
-    FSeal.Written(sealBefore);
-    CutBack();
+  return rc;
+}
+
+std::wstring TFigQuarantine::UnusedLines(bool aAll) {
+  if (aAll) {
+    for (const auto& [path, reserved] : FReserved) {
+      FUnused.push_back(reserved.Number);
+    }
+    FReserved.clear();
+    FReservedBytes = 0;
+  }
+  std::wstring lines;
+  for (const int number : FUnused) {
+    lines += L"X\t" + std::to_wstring(number) + L"\r\n";
+  }
+  return lines;
+}
+
+kplat::TErrorCode TFigQuarantine::Reserve(const std::vector<std::wstring>& aFiles) {
+  std::wstring lines;
+  std::vector<std::pair<std::wstring, TReserved>> reserved;
+  uint64_t bytes = 0;
+  int next = FNext;
+  for (const std::wstring& file : aFiles) {
+    uint32_t attributes = 0;
+    TQuarantineEntry entry;
+    if (FReserved.count(file) != 0 ||
+        Platform().Files().GetAttributes(file, attributes) != err::Success ||
+        (attributes & (kplat::fileattr::Directory | kplat::fileattr::ReparsePoint)) != 0 ||
+        Describe(file, entry) != err::Success || !Fits(FReservedBytes + bytes + entry.Size)) {
+      continue;
+    }
+    bytes += entry.Size;
+    lines += FileLine(next, entry) + L"\r\n";
+    reserved.push_back({file, TReserved{next++, std::move(entry)}});
+  }
+  if (reserved.empty()) {
+    return err::Success;
+  }
+  if (kplat::TErrorCode rc = Begin(); rc != err::Success) {
     return rc;
   }
-  FUsed += entry.Size;
+  if (kplat::TErrorCode rc = Append(UnusedLines(false) + lines); rc != err::Success) {
+    return rc;
+  }
+  FUnused.clear();
+  FNext = next;
+  FReservedBytes += bytes;
+  for (auto& [file, entry] : reserved) {
+    FReserved.emplace(file, std::move(entry));
+  }
   return err::Success;
+}
+
+void TFigQuarantine::Finish() {
+  if (FBegun) {
+    const std::wstring lines = UnusedLines(true);
+    if (!lines.empty() && Append(lines) == err::Success) {
+      FUnused.clear();
+    }
+  }
 }
 
 kplat::TErrorCode TFigQuarantine::RecordFolder(const std::wstring& aFolder) {
   if (kplat::TErrorCode rc = Begin(); rc != err::Success) {
     return rc;
   }
-  return Append(L"D\t" + aFolder);
+  return Append(L"D\t" + aFolder + L"\r\n");
 }

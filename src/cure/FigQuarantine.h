@@ -3,15 +3,18 @@
 // It is a folder beside the run's backup file, named after it ("05172010140309.reg" keeps its
 // files in "05172010140309.files"), holding each file under a number and the manifest
 // "manifest.txt". The manifest is UTF-8 text, one line per entry, fields separated by tabs (no
-// path can hold one), and only ever appended to, each line flushed before the file it describes
-// leaves its place:
+// path can hold one), and only ever appended to, the lines of the files of the next findings
+// flushed together before the first of them leaves its place:
 //   KESTROVA-QUARANTINE <tab> 1                       the first line
 //   F <tab> number <tab> size <tab> attributes (hex) <tab> created <tab> accessed <tab> written
 //     <tab> SHA-256 <tab> original path                 a file; times as file times, decimal
 //   D <tab> original path                              a folder the run removed
+//   X <tab> number                                     the file of that number never left its
+//                                                      place: its line describes nothing kept
 //   S <tab> seal                                       the seal of the lines before it (FigSeal.h)
 // Readers skip a line of any other kind, so later versions can add kinds of their own. A process
-// killed at any moment leaves every file in its place or in the quarantine with its line.
+// killed at any moment leaves every file in its place or in the quarantine with its line; a line
+// whose file was still in its place (the run was killed before it got there) restores as kept.
 
 #include "cure/FigSeal.h"
 #include "platform/Platform.h"
@@ -20,6 +23,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 inline constexpr std::wstring_view kQuarantineManifestName = L"manifest.txt";
@@ -69,6 +73,9 @@ void DeleteQuarantine(const std::wstring& aBackupFile);
 struct TFileRestoreFailure {
   std::wstring Path;
   std::wstring Reason;
+  // It lies where Windows keeps its own files (IsWindowsOwnFolder), which no restore writes to;
+  // a window shows its own text for it.
+  bool WindowsFile = false;
 };
 struct TFileRestoreResult {
   int Files = 0;                           // the files the quarantine lists
@@ -79,9 +86,11 @@ struct TFileRestoreResult {
 
 // Brings a run's folders and files back to where they were, with their times and attributes;
 // each file is hashed as it is copied out of the quarantine and in its place afterwards. A file is
-// never written over another, through a junction or symbolic link, or from a quarantine file whose
-// content no longer matches its manifest line. aEntries are the run's manifest entries; unless
-// aChecked (their seal matched), nothing is written into the Windows folder either.
+// never written over another, through a junction or symbolic link, from a quarantine file whose
+// content no longer matches its manifest line, or where Windows keeps its own files (the Windows
+// folder, System32, WinSxS and the others, outside their cache, log and temporary folders).
+// aEntries are the run's manifest entries; unless aChecked (their seal matched), nothing is
+// written into the Windows folder at all.
 TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
                                      const std::vector<TQuarantineEntry>& aEntries, bool aChecked);
 // Reads the run's manifest and restores it as above: a sealed one, or with aUnchecked one whose
@@ -108,13 +117,32 @@ public:
   bool FailedHere() const { return FFailedHere; }
   // Records a folder before the run removes it, so that a restore makes it again.
   kplat::TErrorCode RecordFolder(const std::wstring& aFolder);
+  // Writes the lines of the files the next findings delete in one append, one seal and one flush
+  // for all of them; Take then moves such a file unless it changed since (its line is then
+  // marked unused and a line of its own written). A file that is not there, is read-only or a
+  // link, or is past the budget gets no line here and is left to Take. Lines whose files Take
+  // did not take since are marked unused in the same append.
+  kplat::TErrorCode Reserve(const std::vector<std::wstring>& aFiles);
+  // The run is over: the lines of files it never took are marked unused.
+  void Finish();
 
 private:
   kplat::TErrorCode Begin();
-  // Appends a line with its seal, flushed; on failure the manifest is cut back to its last
-  // sealed line.
-  kplat::TErrorCode Append(const std::wstring& aLine);
+  // Appends whole lines with their seal, flushed; on failure the manifest is cut back to its
+  // last sealed line.
+  kplat::TErrorCode Append(const std::wstring& aLines);
   void CutBack();
+  // Moves or copies aFile to the quarantine file aStored (see Take); aDigest is its content's.
+  kplat::TErrorCode Store(const std::wstring& aFile, const std::wstring& aFolder,
+                          const std::wstring& aStored, const kplat::TSha256Digest& aDigest);
+  // The lines that mark the files of FUnused, and with aAll every reserved file not taken, as
+  // unused.
+  std::wstring UnusedLines(bool aAll);
+
+  struct TReserved {
+    int Number = 0;
+    TQuarantineEntry Entry;
+  };
 
   std::wstring FBackupFile;
   std::wstring FFolder;
@@ -122,8 +150,11 @@ private:
   TSealWriter FSeal;
   uint64_t FBudget;
   uint64_t FUsed = 0;
-  uint64_t FManifestSize = 0; // bytes of whole lines
-  int FNext = 1;              // the number of the next file
+  uint64_t FManifestSize = 0;                            // bytes of whole lines
+  int FNext = 1;                                         // the number of the next file
+  std::unordered_map<std::wstring, TReserved> FReserved; // by path, lines on disk, not taken yet
+  uint64_t FReservedBytes = 0;
+  std::vector<int> FUnused; // numbers of lines on disk whose files stay in place
   bool FBegun = false;
   bool FFailedHere = false;
 };

@@ -275,14 +275,68 @@ TSealState RunSeal(TSealState aBackup, bool aManifestExists, TSealState aManifes
   return aBackup;
 }
 
+// A copy of a backup file that only administrators can change, in the Windows folder's "Temp"
+// (where users may make files but change none of others), removed again when it goes.
+class TProtectedCopy {
+public:
+  ~TProtectedCopy() {
+    if (!FPath.empty() && FRemove) {
+      Platform().Files().DeleteFile(FPath);
+    }
+  }
+  kplat::TErrorCode Make(const std::wstring& aFrom) {
+    constexpr uint32_t kPart = 1u << 20;
+    kplat::IFileSystem& files = Platform().Files();
+    const std::wstring folder = GetWindowsDir() + L"Temp";
+    std::vector<uint8_t> part;
+    kplat::TErrorCode rc = kplat::ForceFolders(folder);
+    if (rc == kplat::err::Success) {
+      rc = files.ReadFilePart(aFrom, 0, kPart, part);
+    }
+    // A name another program took first is no name of ours.
+    for (int attempt = 0; rc == kplat::err::Success && FPath.empty() && attempt < 8; ++attempt) {
+      const std::wstring name = MakeUniqueTempName(folder, L"kestrova-restore-", L"reg");
+      rc = files.WriteProtectedFile(name, part);
+      if (rc == kplat::err::Success) {
+        FPath = name;
+      } else if (rc == kplat::err::AlreadyExists) {
+        rc = kplat::err::Success;
+      }
+    }
+    for (uint64_t done = part.size(); rc == kplat::err::Success && part.size() == kPart;
+         done += part.size()) {
+      rc = files.ReadFilePart(aFrom, done, kPart, part);
+      if (rc == kplat::err::Success && !part.empty()) {
+        rc = files.AppendFile(FPath, part);
+      }
+    }
+    return rc == kplat::err::Success && FPath.empty() ? kplat::err::AlreadyExists : rc;
+  }
+  const std::wstring& Path() const { return FPath; }
+  // The registry editor may still read it.
+  void Leave() { FRemove = false; }
+
+private:
+  std::wstring FPath;
+  bool FRemove = true;
+};
+
 } // namespace
 
 TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked) {
   TRestoreResult result;
   const std::optional<TSealKey> key = LoadSealKey(false);
+  // The backup folder is the user's to write: the file is read once, into a copy that no other
+  // program can change, and its seal, its entries, the import and the check all read that copy.
+  TProtectedCopy copy;
+  if (const kplat::TErrorCode rc = copy.Make(aFileName); rc != kplat::err::Success) {
+    result.Error = FileError(L"read the backup file", aFileName, rc);
+    return result;
+  }
+  const std::wstring& checked = copy.Path();
   uint64_t sealedBytes = 0;
   const TSealState backupSeal =
-      CheckFileSeals(aFileName, key, TSealKind::RegistryBackup, aFileName, sealedBytes);
+      CheckFileSeals(checked, key, TSealKind::RegistryBackup, aFileName, sealedBytes);
   // The manifest is read once, here: what is restored is what was checked.
   std::vector<TQuarantineEntry> files;
   TSealState manifestSeal = TSealState::Unsealed;
@@ -304,6 +358,15 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
   if (result.Seal == TSealState::Sealed) {
     // A batch after the last seal was cut off by a killed run; it protects no change.
     uint64_t size = 0;
+    if (Platform().Files().GetFileSize(checked, size) == kplat::err::Success &&
+        size > sealedBytes) {
+      if (const kplat::TErrorCode rc = Platform().Files().TruncateFile(checked, sealedBytes);
+          rc != kplat::err::Success) {
+        result.Error = FileError(L"cut the unsealed end off the copy of", aFileName, rc);
+        return result;
+      }
+    }
+    // The backup itself loses that end too, so that it lists as what a restore brings back.
     if (Platform().Files().GetFileSize(aFileName, size) == kplat::err::Success &&
         size > sealedBytes) {
       Platform().Files().TruncateFile(aFileName, sealedBytes);
@@ -313,7 +376,7 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
   // handed to it.
   TRegFileReader reader;
   int entries = 0;
-  if (!reader.ReadEntries(aFileName,
+  if (!reader.ReadEntries(checked,
                           [&entries](const TRegFileKey&, const TRegFileValue*) { ++entries; })) {
     const TRegFileError& error = reader.Error();
     result.Error = L"The backup file \"" + aFileName + L"\" cannot be restored: " +
@@ -331,7 +394,10 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
     result.Started = result.Imported = true;
     return result;
   }
-  const TRegEditResult run = RunRegEditImport(aFileName, kRestoreImportWaitMs);
+  const TRegEditResult run = RunRegEditImport(checked, kRestoreImportWaitMs);
+  if (run.Outcome == TRegEditOutcome::TimedOut) {
+    copy.Leave();
+  }
   result.Started = run.Outcome != TRegEditOutcome::NotStarted;
   result.Imported = run.Outcome == TRegEditOutcome::Imported;
   result.Error = run.Message;
@@ -339,7 +405,7 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
     // Read again, entry by entry: the file may be far larger than what is held in memory.
     TRestoreVerifier verifier(result);
     const bool read = reader.ReadEntries(
-        aFileName, [&verifier](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+        checked, [&verifier](const TRegFileKey& aKey, const TRegFileValue* aValue) {
           verifier.Entry(aKey, aValue);
         });
     verifier.Finish();

@@ -102,6 +102,23 @@ bool IsCleanablePart(const std::wstring& aPart) {
                      [&upper](std::wstring_view aName) { return upper.find(aName) != upper.npos; });
 }
 
+// Whether the path of aParts lies in the Windows folder aWindows, below it, and no part of it
+// there names a cache, log or temporary folder.
+bool InWindowsOutsideItsCleanableFolders(const std::vector<std::wstring>& aParts,
+                                         const std::wstring& aWindows) {
+  const size_t depth = PathParts(aWindows).size();
+  if (aWindows.empty() || aParts.size() <= depth) {
+    return false;
+  }
+  std::wstring head = aParts[0];
+  for (size_t i = 1; i < depth; ++i) {
+    head += L"\\" + aParts[i];
+  }
+  return MayName(head, aWindows, false) &&
+         std::none_of(aParts.begin() + static_cast<std::ptrdiff_t>(depth), aParts.end(),
+                      IsCleanablePart);
+}
+
 bool Guarded(const std::wstring& aPath, bool aRecursive, const TGuardFolders& aGuards) {
   const std::vector<std::wstring> parts = PathParts(aPath);
   if (parts.size() <= 1) {
@@ -114,18 +131,7 @@ bool Guarded(const std::wstring& aPath, bool aRecursive, const TGuardFolders& aG
       (aRecursive && std::any_of(aGuards.Recursive.begin(), aGuards.Recursive.end(), names))) {
     return true;
   }
-  // In the Windows folder only what a part of the path names as cache, log or temporary.
-  const size_t depth = PathParts(aGuards.Windows).size();
-  if (aGuards.Windows.empty() || parts.size() <= depth) {
-    return false;
-  }
-  std::wstring head = parts[0];
-  for (size_t i = 1; i < depth; ++i) {
-    head += L"\\" + parts[i];
-  }
-  return MayName(head, aGuards.Windows, false) &&
-         std::none_of(parts.begin() + static_cast<std::ptrdiff_t>(depth), parts.end(),
-                      IsCleanablePart);
+  return InWindowsOutsideItsCleanableFolders(parts, aGuards.Windows);
 }
 
 // A key no rule deletes whole: a key right below a root, the vendor lists and the keys of
@@ -254,6 +260,12 @@ std::wstring JoinPatterns(const std::vector<std::wstring>& aPatterns) {
 
 bool IsWinapp2GuardedFolder(const std::wstring& aFolder) {
   return Guarded(aFolder, false, GuardFolders());
+}
+
+bool IsWindowsOwnFolder(const std::wstring& aFolder) {
+  const std::wstring windows = WithoutTrailingBackslash(GetWindowsDir());
+  return !windows.empty() && (MayName(aFolder, windows, false) ||
+                              InWindowsOutsideItsCleanableFolders(PathParts(aFolder), windows));
 }
 
 void GuardWinapp2File(TWinapp2File& aFile) {

@@ -33,6 +33,9 @@ void RemoveWinapp2Topics(TFigEngine& aEngine);
 // whole, the user's profile folder as a whole, or the user's documents, pictures, music, videos
 // and desktop.
 bool IsWinapp2GuardedFolder(const std::wstring& aFolder);
+// Whether a folder, a full path, holds Windows' own files: the Windows folder, or a folder in it
+// (System32, WinSxS and all the others) outside their cache, log and temporary folders.
+bool IsWindowsOwnFolder(const std::wstring& aFolder);
 
 // Refuses every rule of a file read on this machine that would clean what IsWinapp2GuardedFolder
 // names (a recursive one also any folder above it), or delete whole a key right below a root

@@ -98,6 +98,12 @@ public:
   virtual TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) = 0;
   // Moves aFrom onto aTo, replacing aTo in one step (the atomic half of a safe write).
   virtual TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) = 0;
+  // Creates the new file aPath with aData, flushed (AlreadyExists when the name is taken), with
+  // an access list of its own, nothing inherited from its folder: the administrators and the
+  // system may do anything with it, everybody else (its owner too) only read it. A file that
+  // cannot be written whole is removed again. Wine does not enforce the list.
+  virtual TErrorCode WriteProtectedFile(const std::wstring& aPath,
+                                        const std::vector<uint8_t>& aData) = 0;
 
   // The long-path form of an existing path (8.3 names expanded).
   virtual TErrorCode GetLongPath(const std::wstring& aPath, std::wstring& aLongPath) = 0;

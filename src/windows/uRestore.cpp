@@ -222,7 +222,10 @@ void TfrmRestore::btnRestoreClick(TObject&) {
   for (const std::wstring& path : files.Kept)
     details += L"\n" + path;
   for (const TFileRestoreFailure& failure : files.Failed)
-    details += L"\n" + failure.Path + L": " + failure.Reason;
+    details += L"\n" + failure.Path + L": " +
+               (failure.WindowsFile && GetCLEngine() != nullptr
+                    ? GetCLEngine()->GetAppString(L"Restore.WindowsFile")
+                    : failure.Reason);
   ShowMessage(L"MSGBox.RestoreFiles",
               files.Failed.empty() ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning,
               {std::to_wstring(files.Restored), std::to_wstring(files.Files),

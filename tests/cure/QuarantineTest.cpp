@@ -187,6 +187,53 @@ TEST_F(QuarantineTest, RepairedFilesComeBackWithContentTimesAndAttributes) {
   EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), L"1");
 }
 
+TEST_F(QuarantineTest, TheLinesOfABatchAreFlushedOnceBeforeItsFilesMoveAndUnusedOnesAreHarmless) {
+  const std::vector<std::wstring> files = {L"C:\\Temp\\a.tmp", L"C:\\Temp\\b.tmp",
+                                           L"C:\\Temp\\c.tmp", L"C:\\Temp\\d.tmp"};
+  Machine().FailDeleteFile(files[2]);
+  std::vector<std::string> manifests; // the manifest as each finding is reported
+  FCure.OnCured = [&](const TFigScanedItem&, TFigCureStatus, int, int) {
+    manifests.push_back(Content(QuarantineFolderOf(FCure.LastBackupFile()) + L"\\manifest.txt"));
+  };
+  RunOver(files);
+  const auto count = [](const std::string& aText, const std::string& aKind) {
+    size_t lines = aText.compare(0, aKind.size(), aKind) == 0 ? 1 : 0;
+    for (size_t at = aText.find("\n" + aKind); at != std::string::npos;
+         at = aText.find("\n" + aKind, at + 1)) {
+      ++lines;
+    }
+    return lines;
+  };
+  // Before the first change every line is on disk, sealed once after the header's seal.
+  ASSERT_EQ(manifests.size(), 5u);
+  EXPECT_EQ(count(manifests[0], "F\t"), 4u);
+  EXPECT_EQ(count(manifests[0], "S\t"), 2u);
+  EXPECT_EQ(manifests[4], manifests[0]);
+  EXPECT_TRUE(Machine().HasFile(files[2]));
+
+  // The line of the file that stayed is marked unused: the run holds the three it took.
+  const std::wstring backup = FCure.LastBackupFile();
+  const std::wstring manifest = QuarantineFolderOf(backup) + L"\\manifest.txt";
+  const std::string whole = Content(manifest);
+  EXPECT_EQ(QuarantineTotals(backup).Files, 3);
+  TRestoreResult result = RestoreBackupFile(backup);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Files.Files, 3);
+  EXPECT_EQ(result.Files.Restored, 3);
+  EXPECT_TRUE(result.Files.Kept.empty());
+
+  // Cut where a killed run would have ended: the line of the file still in its place is kept.
+  for (const std::wstring& file : {files[0], files[1], files[3]}) {
+    ASSERT_EQ(Platform().Files().DeleteFile(file), err::Success);
+  }
+  SetContent(manifest, manifests[4]);
+  result = RestoreBackupFile(backup);
+  EXPECT_EQ(result.Files.Restored, 3);
+  EXPECT_EQ(result.Files.Kept, std::vector<std::wstring>{files[2]});
+  EXPECT_TRUE(result.Files.Failed.empty());
+  EXPECT_NE(whole, manifests[4]);
+}
+
 TEST_F(QuarantineTest, ARemovedFolderIsMadeAgainAndNothingIsRestoredThroughALink) {
   const std::wstring backup = kBackup + L"\\01022020030405.reg";
   const std::wstring folder = L"C:\\Temp\\Gone";
@@ -322,7 +369,13 @@ TEST_F(QuarantineTest, AFullDiskDeletesNothingThatIsNotKept) {
     std::vector<TQuarantineEntry> entries;
     std::wstring error;
     EXPECT_TRUE(ReadQuarantine(FCure.LastBackupFile(), entries, error)) << ToUtf8(error);
-    EXPECT_TRUE(entries.empty());
+    // A copy cut off leaves the line its batch wrote, with no room to mark it unused: it names
+    // a file still in its place, which a restore leaves as it is.
+    EXPECT_EQ(entries.size(), c.SpaceLeft == 2000u ? 1u : 0u);
+    const TRestoreResult restored = RestoreBackupFile(FCure.LastBackupFile());
+    EXPECT_TRUE(restored.Files.Failed.empty());
+    EXPECT_EQ(restored.Files.Restored, 0);
+    EXPECT_EQ(Content(c.File), std::string(4000, 'z'));
   }
 }
 
@@ -474,6 +527,71 @@ TEST_F(QuarantineTest, ARunThatCannotBeCheckedIsRestoredOnlyWhenTheUserAgrees) {
     Platform().Files().DeleteFile(L"C:\\Temp\\a.tmp");
     Machine().AdvanceMs(1000);
   }
+}
+
+TEST_F(QuarantineTest, NoRestoreWritesWhereWindowsKeepsItsOwnFiles) {
+  const std::wstring windows = Platform().System().GetWindowsFolder();
+  struct TCase {
+    std::wstring File;
+    bool Refused;
+  };
+  const TCase cases[] = {
+      {windows + L"\\System32\\old.dll", true},
+      {windows + L"\\WinSxS\\Backup\\old.manifest", true},
+      {windows + L"\\Fonts\\old.fon", true},
+      {windows + L"\\win.tmp", true},
+      {windows + L"\\Temp\\w.tmp", false},
+      {windows + L"\\System32\\LogFiles\\w.log", false},
+      {L"C:\\Temp\\a.tmp", false},
+  };
+  std::vector<std::wstring> files;
+  for (const TCase& c : cases) {
+    files.push_back(c.File);
+  }
+  RunOver(files);
+  ASSERT_TRUE(FCure.LastRunSealed());
+  const TRestoreResult result = RestoreBackupFile(FCure.LastBackupFile());
+  EXPECT_EQ(result.Seal, TSealState::Sealed);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.File));
+    const auto failed =
+        std::find_if(result.Files.Failed.begin(), result.Files.Failed.end(),
+                     [&c](const TFileRestoreFailure& aFailure) { return aFailure.Path == c.File; });
+    EXPECT_EQ(failed != result.Files.Failed.end(), c.Refused);
+    EXPECT_EQ(failed != result.Files.Failed.end() && failed->WindowsFile, c.Refused);
+    EXPECT_EQ(Machine().HasFile(c.File), !c.Refused);
+  }
+  EXPECT_EQ(result.Files.Restored, 3);
+}
+
+TEST_F(QuarantineTest, TheEditorImportsTheCheckedBytesFromACopyNoOtherProgramCanChange) {
+  RunOver({});
+  const std::wstring backup = FCure.LastBackupFile();
+  // Another program swaps the backup file between its check and its import.
+  Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"v", L"planted");
+  TRegExporter planted;
+  planted.AddItem(L"HKEY_CURRENT_USER", L"Soft\\V", L"v");
+  DeleteValue(L"v");
+  const std::wstring copies = GetWindowsDir() + L"Temp\\kestrova-restore-*";
+  std::vector<std::wstring> imported;
+  Machine().SetLaunchHandler([&](const TProcessStart& aStart, TProcessResult& aResult) {
+    Machine().AddFileContent(backup, planted.Stream());
+    FindFiles(copies, imported, true);
+    for (const std::wstring& copy : imported) {
+      EXPECT_TRUE(Machine().IsAdminOnly(copy)) << ToUtf8(copy);
+      EXPECT_NE(aStart.CommandLine.find(copy), std::wstring::npos);
+    }
+    TErrorCode error = err::Success;
+    EXPECT_TRUE(RunFakeRegEdit(aStart, aResult, error));
+    return error;
+  });
+  const TRestoreResult result = RestoreBackupFile(backup);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(imported.size(), 1u);
+  EXPECT_EQ(Machine().GetRegString(regroot::CurrentUser, L"Soft\\V", L"v"), L"1");
+  std::vector<std::wstring> left;
+  FindFiles(copies, left, true);
+  EXPECT_TRUE(left.empty());
 }
 
 TEST_F(QuarantineTest, AKilledRunsSealedPartIsRestoredAndItsUnsealedTailDropped) {

@@ -80,6 +80,13 @@ bool TFakeMachine::HasFile(const std::wstring& aPath) const {
   return node != nullptr && !node->IsFolder;
 }
 
+bool TFakeMachine::IsAdminOnly(const std::wstring& aPath) const {
+  TGuard guard(FImpl->Lock);
+  TFsPath path;
+  const TFsNode* node = FImpl->ParsePath(aPath, path) ? FImpl->FindNode(path) : nullptr;
+  return node != nullptr && node->AdminOnly;
+}
+
 bool TFakeMachine::HasFolder(const std::wstring& aPath) const {
   TGuard guard(FImpl->Lock);
   TFsPath path;

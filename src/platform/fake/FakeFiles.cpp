@@ -723,6 +723,26 @@ TErrorCode TFakeFiles::WriteFile(const std::wstring& aPath, const std::vector<ui
   return Write(aPath, aData, false);
 }
 
+TErrorCode TFakeFiles::WriteProtectedFile(const std::wstring& aPath,
+                                          const std::vector<uint8_t>& aData) {
+  TGuard guard(FMachine.Lock);
+  TFsPath path;
+  if (!FMachine.ParsePath(aPath, path)) {
+    return err::PathNotFound;
+  }
+  if (FMachine.FindNode(path) != nullptr) {
+    return err::AlreadyExists;
+  }
+  const TErrorCode rc = Write(aPath, aData, false);
+  TFsNode* parent = nullptr;
+  if (rc != err::Success && FMachine.FindParent(path, parent) == err::Success) {
+    parent->Children.erase(path.Names.back()); // what was not written whole goes again
+  } else if (TFsNode* node = FMachine.FindNode(path); node != nullptr) {
+    node->AdminOnly = true;
+  }
+  return rc;
+}
+
 TErrorCode TFakeFiles::AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) {
   return Write(aPath, aData, true);
 }

@@ -79,6 +79,8 @@ public:
   void AddFolderLink(const std::wstring& aPath, const std::wstring& aTarget);
   void SetCreationTime(const std::wstring& aPath, TFileTime aTime);
   bool HasFile(const std::wstring& aPath) const;
+  // Whether the file was made by WriteProtectedFile: only administrators may change it.
+  bool IsAdminOnly(const std::wstring& aPath) const;
   bool HasFolder(const std::wstring& aPath) const;
   std::optional<std::vector<uint8_t>> FileContent(const std::wstring& aPath) const;
   // Names in a folder (files and sub-folders), in enumeration order; empty when missing.

@@ -82,6 +82,7 @@ struct TFsNode {
   TFileTime LastWriteTime = 0;
   TFileTime LastAccessTime = 0;
   bool WriteProtected = false;
+  bool AdminOnly = false; // made by WriteProtectedFile
   // A junction: the folder every path through it leads to (Attributes hold the reparse point).
   std::optional<std::wstring> LinkTarget;
   std::map<std::wstring, std::unique_ptr<TFsNode>, TNameLess> Children;
@@ -154,6 +155,8 @@ public:
   TErrorCode ReadFilePart(const std::wstring& aPath, uint64_t aOffset, uint32_t aMaxBytes,
                           std::vector<uint8_t>& aData) override;
   TErrorCode WriteFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override;
+  TErrorCode WriteProtectedFile(const std::wstring& aPath,
+                                const std::vector<uint8_t>& aData) override;
   TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override;
   TErrorCode TruncateFile(const std::wstring& aPath, uint64_t aSize) override;
   TErrorCode ReplaceFile(const std::wstring& aFrom, const std::wstring& aTo) override;

@@ -2,6 +2,8 @@
 #include "platform/win32/Win32Handle.h"
 #include "platform/win32/Win32Parts.h"
 
+#include <sddl.h>
+
 namespace kplat::win32 {
 
 namespace {
@@ -330,6 +332,32 @@ public:
       return LastError();
     }
     return WriteAll(file.Get(), aData);
+  }
+
+  TErrorCode WriteProtectedFile(const std::wstring& aPath,
+                                const std::vector<uint8_t>& aData) override {
+    // Protected from what its folder passes on; the owner's implicit right to change the list is
+    // taken away too (OWNER RIGHTS), so that an owner who is no administrator only reads.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;OW)(A;;FR;;;WD)", SDDL_REVISION_1, &descriptor,
+            nullptr)) {
+      return LastError();
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    THandle file(::CreateFileW(aPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &attributes,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const TErrorCode created = file.IsValid() ? err::Success : LastError();
+    ::LocalFree(descriptor);
+    if (created != err::Success) {
+      return created == ERROR_FILE_EXISTS ? err::AlreadyExists : created;
+    }
+    const TErrorCode rc = WriteAll(file.Get(), aData);
+    if (rc != err::Success) {
+      file.Close();
+      ::DeleteFileW(aPath.c_str());
+    }
+    return rc;
   }
 
   TErrorCode AppendFile(const std::wstring& aPath, const std::vector<uint8_t>& aData) override {
