@@ -526,7 +526,7 @@ bool TCliSession::LoadBackups(TRestoreCenter& aCenter) {
     Fail(Text(L"CLI.BackupsFailed", {L"\"" + folder + L"\": " + SystemErrorMessage(rc)}));
     return false;
   }
-  if (!aCenter.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"))) {
+  if (!aCenter.Load(MaxBackupSetting())) {
     Fail(Text(L"CLI.BackupsFailed", {aCenter.LastError()}));
     return false;
   }

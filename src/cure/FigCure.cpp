@@ -3,6 +3,7 @@
 #include "cure/FigCure.h"
 
 #include "base/CLHelpers.h"
+#include "base/CLIniFiles.h"
 #include "base/CLMainThread.h"
 #include "base/CLSettings.h"
 #include "platform/FileIO.h"
@@ -120,6 +121,12 @@ uint64_t QuarantineBytesSetting() {
                                 ? static_cast<int64_t>(kDefaultQuarantineMB)
                                 : settings.GetSettingInteger(L"Backup.QuarantineMB");
   return megabytes <= 0 ? 0 : static_cast<uint64_t>(megabytes) << 20;
+}
+
+int MaxBackupSetting() {
+  constexpr int kDefaultMaxBackup = 20;
+  return ParseIniInteger(GetCLSettings().GetSettingString(L"Backup.MaxBackup"))
+      .value_or(kDefaultMaxBackup);
 }
 
 TUndoPlan TFigCure::PlanUndo() const {

@@ -94,6 +94,9 @@ std::wstring BackupFolderIn(const std::wstring& aUserDataPath);
 kplat::TErrorCode ForceBackupFolder(const std::wstring& aFolder);
 // The setting "Backup.QuarantineMB" in bytes: the default where it is not set, 0 for 0 or less.
 uint64_t QuarantineBytesSetting();
+// The setting "Backup.MaxBackup": how many backups are kept. Where it is not set or not a number,
+// the window's design value, so that settings without their defaults never prune every backup.
+int MaxBackupSetting();
 // How long a run waits for the registry editor to import its fix file.
 inline constexpr uint32_t kFixImportWaitMs = 300000;
 

@@ -263,7 +263,7 @@ bool IsWinapp2GuardedFolder(const std::wstring& aFolder) {
 }
 
 bool IsWindowsOwnFolder(const std::wstring& aFolder) {
-  const std::wstring windows = WithoutTrailingBackslash(GetWindowsDir());
+  const std::wstring windows = ExcludeTrailingBackslash(GetWindowsDir());
   return !windows.empty() && (MayName(aFolder, windows, false) ||
                               InWindowsOutsideItsCleanableFolders(PathParts(aFolder), windows));
 }

@@ -5,6 +5,7 @@
 #include "base/CLMainThread.h"
 #include "base/CLSettings.h"
 #include "components/CLPlace.h"
+#include "cure/FigCure.h"
 #include "cure/sysrestore.h"
 #include "engine/FigEngine.h"
 #include "platform/FileIO.h"
@@ -97,7 +98,7 @@ TfrmRestore::TfrmRestore(TComponent* aOwner, TRestoreWindowHost aHost)
 }
 
 void TfrmRestore::FormCreate() {
-  const bool loaded = FCenter.Load(GetCLSettings().GetSettingInteger(L"Backup.MaxBackup"));
+  const bool loaded = FCenter.Load(MaxBackupSetting());
   FillList();
   if (!loaded)
     ShowMessage(FCenter.IndexUnreadable() ? L"MSGBox.BackupIndexReadError"

@@ -1,4 +1,6 @@
 #include "cure/RestoreCenter.h"
+#include "base/CLSettings.h"
+#include "cure/FigCure.h"
 #include "cure/RegFileReader.h"
 #include "cure/RegUtils.h"
 #include "platform/RegKey.h"
@@ -139,6 +141,17 @@ TEST_F(RestoreCenterTest, ListsNewestFirstAndPrunesCountingEveryLine) {
   EXPECT_FALSE(Machine().HasFile(kBackup + L"\\b5.reg"));
   EXPECT_FALSE(Machine().HasFile(kBackup + L"\\empty.reg"));
   EXPECT_EQ(Index(), "no commas\r\nx,1,gone.reg\r\n");
+}
+
+TEST_F(RestoreCenterTest, SettingsWithoutTheLimitKeepTwentyBackupsNotNone) {
+  AddFiveBackups();
+  for (const auto& [setting, listed] :
+       std::vector<std::pair<std::wstring, size_t>>{{L"", 5}, {L"many", 5}, {L"4", 4}}) {
+    GetCLSettings().SetSettingstring(L"Backup.MaxBackup", setting);
+    TRestoreCenter center(kBackup);
+    ASSERT_TRUE(center.Load(MaxBackupSetting()));
+    EXPECT_EQ(center.Rows().size(), listed) << ToUtf8(setting);
+  }
 }
 
 TEST_F(RestoreCenterTest, IndexIsReadInTheSystemCodePage) {
