@@ -131,6 +131,9 @@ std::wstring TFakeMachine::TImpl::FormatPath(const TFsPath& aPath) {
 }
 
 TErrorCode TFakeMachine::TImpl::OpenFailure(const TFsPath& aPath) const {
+  if (FailOpenFile.empty()) {
+    return err::Success;
+  }
   const auto fail = FailOpenFile.find(FormatPath(aPath));
   if (fail == FailOpenFile.end() || (fail->second.second && Tick >= *fail->second.second)) {
     return err::Success;
