@@ -9,6 +9,26 @@ namespace {
 const wchar_t* const kNames[] = {L"App.Name",      L"App.ConfigPath", L"RunTimes",    L"App.Ver",
                                  L"Summary.Total", L"AutoScan.Time",  L"Main.Bounds", L"Language"};
 
+// The user's files under the given folders.
+void PlaceUserFiles(kplat::fake::TFakeMachine& aMachine, const std::wstring& aCurrentUser,
+                    const std::wstring& aAllUsers, const std::vector<uint8_t>& aContent) {
+  aMachine.AddFileContent(aCurrentUser + L"setting.dat", aContent);
+  aMachine.AddFileContent(aCurrentUser + L"UserFlag.ini", aContent);
+  aMachine.AddFileContent(aAllUsers + L"setting.dat", aContent);
+}
+
+void Exercise(TCLSettings& aSettings) {
+  for (const wchar_t* name : kNames) {
+    aSettings.GetSettingString(name);
+    aSettings.GetSettingInteger(name);
+    aSettings.GetSettingFloat(name);
+    aSettings.GetSettingBool(name);
+    aSettings.GetSettingRect(name);
+    aSettings.GetSettingExists(name);
+  }
+  aSettings.SetSettingFloat(L"Summary.Total", aSettings.GetSettingFloat(L"Summary.Total") + 1);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
@@ -23,29 +43,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   const auto [constPart, userPart] = fuzz::SplitInput(aData, aSize);
   machine.AddFileContent(fuzz::kProgramFolder + L"const.dat", constPart);
   machine.AddFileContent(fuzz::kProgramFolder + L"oem.const.dat", userPart);
-  // Where the user's files go depends on the fixed values; learn it first.
-  bool usualFolders = false;
+  // Most fixed values leave the user's files where they usually are: one store reads them there.
+  PlaceUserFiles(machine, kUsualFolders.first, kUsualFolders.second, userPart);
+  std::pair<std::wstring, std::wstring> folders;
   {
-    TCLSettings probe;
-    usualFolders = probe.UserDataPathCurrentUser() == kUsualFolders.first &&
-                   probe.UserDataPathAllUsers() == kUsualFolders.second;
-    machine.AddFileContent(probe.UserDataPathCurrentUser() + L"setting.dat", userPart);
-    machine.AddFileContent(probe.UserDataPathCurrentUser() + L"UserFlag.ini", userPart);
-    machine.AddFileContent(probe.UserDataPathAllUsers() + L"setting.dat", userPart);
+    TCLSettings settings;
+    folders = {settings.UserDataPathCurrentUser(), settings.UserDataPathAllUsers()};
+    if (folders == kUsualFolders) {
+      Exercise(settings);
+      return 0;
+    }
   }
-  TCLSettings settings;
-  for (const wchar_t* name : kNames) {
-    settings.GetSettingString(name);
-    settings.GetSettingInteger(name);
-    settings.GetSettingFloat(name);
-    settings.GetSettingBool(name);
-    settings.GetSettingRect(name);
-    settings.GetSettingExists(name);
+  // The fixed values moved the user's files to folders of the input's choosing.
+  PlaceUserFiles(machine, folders.first, folders.second, userPart);
+  {
+    TCLSettings settings;
+    Exercise(settings);
   }
-  settings.SetSettingFloat(L"Summary.Total", settings.GetSettingFloat(L"Summary.Total") + 1);
-  if (!usualFolders) {
-    // The files went to folders of the input's choosing; the next input must not find them.
-    fuzz::RenewMachine();
-  }
+  // The next input must not find the files there.
+  fuzz::RenewMachine();
   return 0;
 }

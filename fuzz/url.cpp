@@ -33,14 +33,13 @@ void Navigate(const std::wstring& aAddress) {
   ParseURLParams(aAddress, params, true);
 
   fuzz::Machine();
-  {
-    TCLEngine engine(nullptr);
-    bool cancel = false;
-    engine.WebBeforeNavigate2(aAddress, cancel);
-    engine.WebBeforeNavigate2(L"wcme:page?" + aAddress, cancel);
-    engine.GetURLParam();
-  }
-  FreeCLSettings();
+  // The engine and the settings it reads do not depend on the input; the pages an address opens
+  // are recorded launches, cleared below.
+  static const TCLEngine engine(nullptr);
+  bool cancel = false;
+  engine.WebBeforeNavigate2(aAddress, cancel);
+  engine.WebBeforeNavigate2(L"wcme:page?" + aAddress, cancel);
+  engine.GetURLParam();
   fuzz::ClearRecords();
 }
 

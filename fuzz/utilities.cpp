@@ -12,6 +12,7 @@
 #include "windows/uUtilities.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -30,26 +31,40 @@ void CheckCommandLine(const std::wstring& aCommand) {
   }
 }
 
+// The engine and the Tools page, built once: each input is read into the page as the page reads
+// its file when it opens.
+struct TPage {
+  TCLMainThreadQueue Queue;
+  TCLScopedMainThread MainThread{Queue};
+  TCLEngine Engine{nullptr};
+  TfrmUtilities Page{nullptr, nullptr};
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
+  static std::unique_ptr<TPage> built;
   fuzz::Machine().AddFileContent(kFile, fuzz::Bytes(aData, aSize));
-  fuzz::Machine().AddTextFile(fuzz::kProgramFolder + L"tools\\Disk Tool.exe", "MZ");
-  {
-    TCLMainThreadQueue queue;
-    TCLScopedMainThread mainThread{queue};
-    TCLEngine engine(nullptr);
-    TfrmUtilities page(nullptr, nullptr);
-    for (int p = 0; p < kUtilityPages; ++p) {
-      page.ListPage(p);
-      for (int i = 0; i < page.lvList->Items().Count(); ++i) {
-        const TListItem& item = page.lvList->Items().Item(i);
-        CheckCommandLine(item.SubItems().Strings(0));
-        page.StartItem(item);
-      }
+  if (!built) {
+    fuzz::Machine().AddTextFile(fuzz::kProgramFolder + L"tools\\Disk Tool.exe", "MZ");
+    built = std::make_unique<TPage>();
+  } else {
+    built->Page.FormCreate();
+  }
+  TfrmUtilities& page = built->Page;
+  for (int p = 0; p < kUtilityPages; ++p) {
+    page.ListPage(p);
+    for (int i = 0; i < page.lvList->Items().Count(); ++i) {
+      const TListItem& item = page.lvList->Items().Item(i);
+      CheckCommandLine(item.SubItems().Strings(0));
+      page.StartItem(item);
     }
   }
-  FreeCLSettings();
+  if (built->Queue.WaitingCalls() > 0) {
+    // What an input left for the main thread goes with the page, not to the next input.
+    built.reset();
+    FreeCLSettings();
+  }
   fuzz::ClearRecords();
   return 0;
 }

@@ -159,9 +159,15 @@ std::wstring UpperCase(std::wstring_view aText) {
 
 int CompareText(std::wstring_view aLeft, std::wstring_view aRight) {
   const size_t n = aLeft.size() < aRight.size() ? aLeft.size() : aRight.size();
+  const wchar_t* left = aLeft.data();
+  const wchar_t* right = aRight.data();
   for (size_t i = 0; i < n; ++i) {
-    const wchar_t l = UpperChar(aLeft[i]);
-    const wchar_t r = UpperChar(aRight[i]);
+    // Most characters of two names met in a lookup are the same ones; only the others fold.
+    if (left[i] == right[i]) {
+      continue;
+    }
+    const wchar_t l = UpperChar(left[i]);
+    const wchar_t r = UpperChar(right[i]);
     if (l != r) {
       return l < r ? -1 : 1;
     }

@@ -131,6 +131,9 @@ std::wstring TFakeMachine::TImpl::FormatPath(const TFsPath& aPath) {
 }
 
 TErrorCode TFakeMachine::TImpl::OpenFailure(const TFsPath& aPath) const {
+  if (FailOpenFile.empty()) {
+    return err::Success;
+  }
   const auto fail = FailOpenFile.find(FormatPath(aPath));
   if (fail == FailOpenFile.end() || (fail->second.second && Tick >= *fail->second.second)) {
     return err::Success;
@@ -170,10 +173,11 @@ bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPa
   aReal = TFsPath{aPath.Drive, aPath.Share, {}};
   std::vector<std::wstring> rest(aPath.Names.rbegin(), aPath.Names.rend()); // the next one last
   int links = 0;
+  // The node at aReal, walked down one name at a time; only a junction starts from a root again.
+  const TFsNode* folder = StoredNode(Drives, aReal);
   while (!rest.empty()) {
     std::wstring name = std::move(rest.back());
     rest.pop_back();
-    const TFsNode* folder = StoredNode(Drives, aReal);
     const TFsNode* child = nullptr;
     if (folder != nullptr && folder->IsFolder) {
       if (const auto it = folder->Children.find(name); it != folder->Children.end()) {
@@ -194,9 +198,11 @@ bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPa
       }
       aReal = TFsPath{target.Drive, target.Share, {}};
       rest.insert(rest.end(), target.Names.rbegin(), target.Names.rend());
+      folder = StoredNode(Drives, aReal);
       continue;
     }
     aReal.Names.push_back(node.Name);
+    folder = child;
   }
   return true;
 }
