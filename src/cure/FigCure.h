@@ -120,7 +120,8 @@ public:
   void Clear();
   int ItemCount() const { return FItemCount; }
 
-  // What a run started now could undo (see TUndoPlan); the file sizes are read now.
+  // What a run started now could undo (see TUndoPlan), counted with the file sizes the scan
+  // found; a file whose size the scan could not read is read now.
   TUndoPlan PlanUndo() const;
 
   // --- Runs.

@@ -47,15 +47,20 @@ protected:
   FigCureDiskScan() { Machine().AddFolder(L"C:\\Backup"); }
   fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
-  std::vector<std::wstring> ScanAndRepair(const std::wstring& aFolder,
-                                          const std::function<void()>& aBetween = {}) {
+  // Scans the junk topic over aFolder into aCure.
+  void Scan(const std::wstring& aFolder, TFigCure& aCure) {
     TFigEngine engine;
     AddJunkTopic(engine, aFolder);
-    TFigCure cure;
-    engine.SetFigCure(&cure);
+    engine.SetFigCure(&aCure);
     engine.SetPacing(false);
     engine.StartScan();
     EXPECT_TRUE(FMain.RunUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+  }
+
+  std::vector<std::wstring> ScanAndRepair(const std::wstring& aFolder,
+                                          const std::function<void()>& aBetween = {}) {
+    TFigCure cure;
+    Scan(aFolder, cure);
     if (aBetween) {
       aBetween();
     }
@@ -104,6 +109,22 @@ TEST_F(FigCureDiskScan, ALocationThatIsALinkIsScannedAndRepairedWhereItReallyIs)
                                                                 L"D:\\Temp\\Sub\\y.tmp csCured"}));
   EXPECT_FALSE(Machine().HasFile(L"D:\\Temp\\x.tmp"));
   EXPECT_FALSE(Machine().HasFile(L"D:\\Temp\\Sub\\y.tmp"));
+}
+
+TEST_F(FigCureDiskScan, TheRepairPlanCountsTheFileSizesTheScanFound) {
+  Machine().AddFile(L"C:\\Work\\Junk\\a.tmp", 600);
+  Machine().AddFile(L"C:\\Work\\Junk\\b.tmp", 500);
+  TFigCure cure;
+  Scan(L"C:\\Work\\Junk", cure);
+  ASSERT_EQ(cure.ItemCount(), 2);
+  // Grown since: asking before a repair reads no file again, however many there are.
+  Machine().AddFile(L"C:\\Work\\Junk\\a.tmp", 5000);
+  cure.SetQuarantineBytes(1000);
+  const TUndoPlan plan = cure.PlanUndo();
+  EXPECT_EQ(plan.RestorableFiles, 1);
+  EXPECT_EQ(plan.RestorableBytes, 600u);
+  EXPECT_EQ(plan.PermanentFiles, 1);
+  EXPECT_EQ(plan.PermanentBytes, 500u);
 }
 
 TEST(FigCureScan, EveryFindingOfAScanLandsInSidOrderAndIsRepaired) {
