@@ -97,9 +97,10 @@ void TFigCure::SetChecked(int aIndex, bool aChecked) {
   }
 }
 
-TFigScanedItem TFigCure::GetMatchedItem(int aIndex) const {
+const TFigScanedItem& TFigCure::GetMatchedItem(int aIndex) const {
+  static const TFigScanedItem kNone;
   if (aIndex < 0 || aIndex >= FItemCount) {
-    return TFigScanedItem();
+    return kNone;
   }
   return FItems[static_cast<size_t>(aIndex)];
 }

@@ -113,8 +113,8 @@ public:
   void AddMatchedItem(const TFigScanedItem& aItem) override;
   // An index outside 0 to ItemCount() - 1 is ignored.
   void SetChecked(int aIndex, bool aChecked);
-  // A copy of the finding; an empty record out of range.
-  TFigScanedItem GetMatchedItem(int aIndex) const;
+  // The finding, valid until the list changes; an empty record out of range.
+  const TFigScanedItem& GetMatchedItem(int aIndex) const;
   // The number of ticked findings.
   int GetCheckedItem() const;
   void Clear();
