@@ -47,20 +47,21 @@ protected:
   FigCureDiskScan() { Machine().AddFolder(L"C:\\Backup"); }
   fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
-  // Scans the junk topic over aFolder into aCure.
-  void Scan(const std::wstring& aFolder, TFigCure& aCure) {
-    TFigEngine engine;
-    AddJunkTopic(engine, aFolder);
-    engine.SetFigCure(&aCure);
-    engine.SetPacing(false);
-    engine.StartScan();
-    EXPECT_TRUE(FMain.RunUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+  // Scans the junk topic over aFolder into aCure; aEngine hears of the repairs and must outlive
+  // them.
+  void Scan(const std::wstring& aFolder, TFigEngine& aEngine, TFigCure& aCure) {
+    AddJunkTopic(aEngine, aFolder);
+    aEngine.SetFigCure(&aCure);
+    aEngine.SetPacing(false);
+    aEngine.StartScan();
+    EXPECT_TRUE(FMain.RunUntil([&] { return !aEngine.IsRunning(); }, kLimitMs));
   }
 
   std::vector<std::wstring> ScanAndRepair(const std::wstring& aFolder,
                                           const std::function<void()>& aBetween = {}) {
+    TFigEngine engine;
     TFigCure cure;
-    Scan(aFolder, cure);
+    Scan(aFolder, engine, cure);
     if (aBetween) {
       aBetween();
     }
@@ -114,8 +115,9 @@ TEST_F(FigCureDiskScan, ALocationThatIsALinkIsScannedAndRepairedWhereItReallyIs)
 TEST_F(FigCureDiskScan, TheRepairPlanCountsTheFileSizesTheScanFound) {
   Machine().AddFile(L"C:\\Work\\Junk\\a.tmp", 600);
   Machine().AddFile(L"C:\\Work\\Junk\\b.tmp", 500);
+  TFigEngine engine;
   TFigCure cure;
-  Scan(L"C:\\Work\\Junk", cure);
+  Scan(L"C:\\Work\\Junk", engine, cure);
   ASSERT_EQ(cure.ItemCount(), 2);
   // Grown since: asking before a repair reads no file again, however many there are.
   Machine().AddFile(L"C:\\Work\\Junk\\a.tmp", 5000);
