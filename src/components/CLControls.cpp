@@ -600,8 +600,12 @@ TProgressBar::TProgressBar(TComponent* aOwner) : TWinControl(aOwner) {
 }
 
 void TProgressBar::SetRange(int aMin, int aMax) {
+  aMax = std::max(aMin, aMax);
+  // A run sets its range with every step; the window hears only a new one.
+  if (FMin == aMin && FMax == aMax)
+    return;
   FMin = aMin;
-  FMax = std::max(aMin, aMax);
+  FMax = aMax;
   FPosition = std::clamp(FPosition, FMin, FMax);
   Changed(L"Range");
 }

@@ -98,9 +98,10 @@ void TFigCure::SetChecked(int aIndex, bool aChecked) {
   }
 }
 
-TFigScanedItem TFigCure::GetMatchedItem(int aIndex) const {
+const TFigScanedItem& TFigCure::GetMatchedItem(int aIndex) const {
+  static const TFigScanedItem kNone;
   if (aIndex < 0 || aIndex >= FItemCount) {
-    return TFigScanedItem();
+    return kNone;
   }
   return FItems[static_cast<size_t>(aIndex)];
 }
@@ -144,7 +145,7 @@ TUndoPlan TFigCure::PlanUndo() const {
       continue;
     }
     // A folder a community rule removes is no file: the run records it, a restore makes it again.
-    if (item.RuleStyle == rsWinapp2 &&
+    if (item.RuleStyle == rsWinapp2 && item.FileSize < 0 &&
         kplat::FolderExists(JoinFolderPath(item.ScanedPath, item.ScanedName))) {
       plan.Undo[static_cast<size_t>(i)] = true;
       continue;
@@ -154,8 +155,12 @@ TUndoPlan TFigCure::PlanUndo() const {
       plan.Undo[static_cast<size_t>(i)] = !item.NoUndo && FQuarantineBytes > 0;
       continue;
     }
-    uint64_t size = 0;
-    kplat::Platform().Files().GetFileSize(JoinFolderPath(item.ScanedPath, item.ScanedName), size);
+    // The size the scan found; read now only where the scan could not read it.
+    uint64_t size = static_cast<uint64_t>(item.FileSize);
+    if (item.FileSize < 0) {
+      size = 0;
+      kplat::Platform().Files().GetFileSize(JoinFolderPath(item.ScanedPath, item.ScanedName), size);
+    }
     // The run keeps files while they fit, in this order, as TFigQuarantine::Fits counts.
     const bool undo = !item.NoUndo && FQuarantineBytes > 0 && size <= FQuarantineBytes - kept;
     plan.Undo[static_cast<size_t>(i)] = undo;

@@ -116,14 +116,15 @@ public:
   void AddMatchedItem(const TFigScanedItem& aItem) override;
   // An index outside 0 to ItemCount() - 1 is ignored.
   void SetChecked(int aIndex, bool aChecked);
-  // A copy of the finding; an empty record out of range.
-  TFigScanedItem GetMatchedItem(int aIndex) const;
+  // The finding, valid until the list changes; an empty record out of range.
+  const TFigScanedItem& GetMatchedItem(int aIndex) const;
   // The number of ticked findings.
   int GetCheckedItem() const;
   void Clear();
   int ItemCount() const { return FItemCount; }
 
-  // What a run started now could undo (see TUndoPlan); the file sizes are read now.
+  // What a run started now could undo (see TUndoPlan), counted with the file sizes the scan
+  // found; a file whose size the scan could not read is read now.
   TUndoPlan PlanUndo() const;
 
   // --- Runs.

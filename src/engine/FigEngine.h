@@ -334,11 +334,7 @@ private:
   // Whether the main thread asked for the next place checked (read by the worker without FLock).
   std::atomic<bool> FPlaceWanted{true};
   // Findings not yet reported, in the order found: one call into the main thread reports many.
-  struct TPendingFinding {
-    TFigScanedItem Item;
-    int64_t FileSize = -1;
-  };
-  std::vector<TPendingFinding> FPending;
+  std::vector<TFigScanedItem> FPending;
   size_t FDelivered = 0;     // the findings of FPending already reported
   uint64_t FPendingTick = 0; // when the first of them was found
   // The folder the current disk walk began in, where it really is; empty outside a walk.

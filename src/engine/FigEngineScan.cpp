@@ -321,8 +321,7 @@ bool TFigScanThread::DeliverFindings() {
 
 void TFigScanThread::DeliverPending() {
   while (FDelivered < FPending.size() && !Terminated() && !FPauseFlag.load()) {
-    const TPendingFinding& finding = FPending[FDelivered++];
-    const TFigScanedItem& item = finding.Item;
+    const TFigScanedItem& item = FPending[FDelivered++];
     {
       // While a finding is reported, the progress shows the place where it was found.
       std::lock_guard lock(FLock);
@@ -333,8 +332,8 @@ void TFigScanThread::DeliverPending() {
       ++FSummary.MatchedRegItemCount;
     } else if (item.LocationStyle == lsDisk) {
       ++FSummary.MatchedFileCount;
-      if (finding.FileSize >= 0) {
-        FSummary.MatchedFileSizeCount += finding.FileSize;
+      if (item.FileSize >= 0) {
+        FSummary.MatchedFileSizeCount += item.FileSize;
       }
     }
     if (OnTopicMatched) {
@@ -534,6 +533,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     // What people keep is never ticked for them.
     item.Checked = values.Level > 1 && !item.Kept;
     item.NoUndo = values.NoUndo;
+    item.FileSize = fileSize;
     if (!Proceed()) {
       return false;
     }
@@ -545,7 +545,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     if (FPending.empty()) {
       FPendingTick = kplat::Platform().Clock().TickMs();
     }
-    FPending.push_back(TPendingFinding{std::move(item), fileSize});
+    FPending.push_back(std::move(item));
   }
   // The counts hold only the findings that reached the main thread.
   if (!FPending.empty() &&

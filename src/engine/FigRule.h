@@ -151,6 +151,9 @@ struct TFigScanedItem {
   std::wstring Programs;
   // The topic says UNDO=0: its files are deleted for good, not kept for a restore.
   bool NoUndo = false;
+  // For a disk place that is a file: its size in bytes when the scan found it. -1 for a folder,
+  // for a file whose size could not be read, and for every other place.
+  int64_t FileSize = -1;
 };
 
 // --- Steps the rule checks share

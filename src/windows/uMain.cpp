@@ -565,7 +565,7 @@ void TfrmMain::ShowResultList(TTopicCategory aCategory) {
   exclusions.Load(FFigEngine->ExclusionsFile());
   const TFigExclusionMatcher excluded(exclusions.Items());
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
-    const TFigScanedItem item = FFigCure->GetMatchedItem(i);
+    const TFigScanedItem& item = FFigCure->GetMatchedItem(i);
     // What was repaired is no longer a finding.
     const TFindingOutcome& outcome = Outcome(i);
     if (item.Category != aCategory || outcome.State == TFindingState::Repaired ||
@@ -644,7 +644,7 @@ std::vector<int> TfrmMain::IgnoreFinding(const TfrmScanedResult& aDialog, const 
 void TfrmMain::DropExcludedFindings(const TFigExclusionMatcher& aExcluded) {
   std::array<bool, kCategorySlots> changed{};
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
-    const TFigScanedItem item = FFigCure->GetMatchedItem(i);
+    const TFigScanedItem& item = FFigCure->GetMatchedItem(i);
     const TFindingState state = Outcome(i).State;
     if (state == TFindingState::Repaired || state == TFindingState::Excluded ||
         !aExcluded.Covers(item))

@@ -172,7 +172,7 @@ void TfrmMain::actCureExecute() {
   const TFigCategorySwitches switches = FMaintain->CategorySwitches();
   std::vector<int> heldBack;
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
-    const TFigScanedItem item = FFigCure->GetMatchedItem(i);
+    const TFigScanedItem& item = FFigCure->GetMatchedItem(i);
     const size_t box = static_cast<size_t>(item.Category) - tcARegFix;
     if (item.Checked && box < switches.size() && FScannedSwitches[box] && !switches[box]) {
       FFigCure->SetChecked(i, false);
@@ -414,7 +414,7 @@ void TfrmMain::FigEngineAbort() {
 void TfrmMain::FigCureStarted() {
   FCureAborted = false;
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
-    if (const TFigScanedItem item = FFigCure->GetMatchedItem(i); item.Checked)
+    if (const TFigScanedItem& item = FFigCure->GetMatchedItem(i); item.Checked)
       SetOutcome(i, {TFindingState::Trying, item.Category, L""});
   }
   SetButtons(KInvisibled, KInvisibled, KNormal, KDisabled, KDisabled, KDisabled);

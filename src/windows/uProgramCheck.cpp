@@ -10,7 +10,7 @@ std::optional<THeldFindings> FindHeldFindings(const TFigCure& aCure) {
   std::map<std::wstring, std::vector<std::wstring>> runningByTopic;
   std::optional<THeldFindings> held;
   for (int i = 0; i < aCure.ItemCount(); ++i) {
-    const TFigScanedItem item = aCure.GetMatchedItem(i);
+    const TFigScanedItem& item = aCure.GetMatchedItem(i);
     if (!item.Checked || item.Programs.empty()) {
       continue;
     }

@@ -60,6 +60,22 @@ TEST_F(ControlsTest, OwnersFreeTheirComponentsAndLinksLetGoOfFreedOnes) {
   EXPECT_EQ(binding.Destroyed, std::vector<std::wstring>{L"btnOk"});
 }
 
+TEST_F(ControlsTest, AProgressBarTellsItsWindowOnlyWhatChanged) {
+  TRecordingBinding binding;
+  TForm form(nullptr);
+  auto* bar = NewComponent<TProgressBar>(&form, L"sgScan");
+  bar->SetBinding(&binding);
+  for (int step = 1; step <= 3; ++step) {
+    bar->SetMax(250);
+    bar->SetPosition(step < 3 ? 5 : 6);
+  }
+  EXPECT_EQ(binding.Changes,
+            (std::vector<std::wstring>{L"sgScan.Range", L"sgScan.Position", L"sgScan.Position"}));
+  bar->SetRange(0, 3);
+  EXPECT_EQ(bar->Position(), 3);
+  EXPECT_EQ(binding.Changes.back(), L"sgScan.Range");
+}
+
 TEST_F(ControlsTest, ActionsDriveTheirControlsAndMenuItems) {
   TForm form(nullptr);
   auto* actScan = NewComponent<TAction>(&form, L"actScan");

@@ -47,15 +47,21 @@ protected:
   FigCureDiskScan() { Machine().AddFolder(L"C:\\Backup"); }
   fake::TFakeMachine& Machine() { return FScope.Machine(); }
 
+  // Scans the junk topic over aFolder into aCure; aEngine hears of the repairs and must outlive
+  // them.
+  void Scan(const std::wstring& aFolder, TFigEngine& aEngine, TFigCure& aCure) {
+    AddJunkTopic(aEngine, aFolder);
+    aEngine.SetFigCure(&aCure);
+    aEngine.SetPacing(false);
+    aEngine.StartScan();
+    EXPECT_TRUE(FMain.RunUntil([&] { return !aEngine.IsRunning(); }, kLimitMs));
+  }
+
   std::vector<std::wstring> ScanAndRepair(const std::wstring& aFolder,
                                           const std::function<void()>& aBetween = {}) {
     TFigEngine engine;
-    AddJunkTopic(engine, aFolder);
     TFigCure cure;
-    engine.SetFigCure(&cure);
-    engine.SetPacing(false);
-    engine.StartScan();
-    EXPECT_TRUE(FMain.RunUntil([&] { return !engine.IsRunning(); }, kLimitMs));
+    Scan(aFolder, engine, cure);
     if (aBetween) {
       aBetween();
     }
@@ -104,6 +110,23 @@ TEST_F(FigCureDiskScan, ALocationThatIsALinkIsScannedAndRepairedWhereItReallyIs)
                                                                 L"D:\\Temp\\Sub\\y.tmp csCured"}));
   EXPECT_FALSE(Machine().HasFile(L"D:\\Temp\\x.tmp"));
   EXPECT_FALSE(Machine().HasFile(L"D:\\Temp\\Sub\\y.tmp"));
+}
+
+TEST_F(FigCureDiskScan, TheRepairPlanCountsTheFileSizesTheScanFound) {
+  Machine().AddFile(L"C:\\Work\\Junk\\a.tmp", 600);
+  Machine().AddFile(L"C:\\Work\\Junk\\b.tmp", 500);
+  TFigEngine engine;
+  TFigCure cure;
+  Scan(L"C:\\Work\\Junk", engine, cure);
+  ASSERT_EQ(cure.ItemCount(), 2);
+  // Grown since: asking before a repair reads no file again, however many there are.
+  Machine().AddFile(L"C:\\Work\\Junk\\a.tmp", 5000);
+  cure.SetQuarantineBytes(1000);
+  const TUndoPlan plan = cure.PlanUndo();
+  EXPECT_EQ(plan.RestorableFiles, 1);
+  EXPECT_EQ(plan.RestorableBytes, 600u);
+  EXPECT_EQ(plan.PermanentFiles, 1);
+  EXPECT_EQ(plan.PermanentBytes, 500u);
 }
 
 TEST(FigCureScan, EveryFindingOfAScanLandsInSidOrderAndIsRepaired) {
