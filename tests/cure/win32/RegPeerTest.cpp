@@ -163,8 +163,7 @@ TEST_F(RegPeer, RegEditImportsTheBackupToTheSameValues) {
   for (const auto& [name, value] : values) {
     TRegValue restored;
     ASSERT_EQ(key.Query(name, restored), err::Success) << ToUtf8(name);
-    EXPECT_EQ(restored.Type, value.Type == regtype::ExpandSz ? regtype::Sz : value.Type)
-        << ToUtf8(name);
+    EXPECT_EQ(restored.Type, value.Type) << ToUtf8(name);
     EXPECT_EQ(restored.Data, value.Data) << ToUtf8(name);
   }
 }
