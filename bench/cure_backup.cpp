@@ -4,6 +4,7 @@
 // Windows, those are the system's registry editor ("regedit /e") and "reg delete"; natively, on
 // the in-memory machine, a bare export of the key into one file followed by deleting each value.
 
+#include "BenchMachine.h"
 #include "BenchRow.h"
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
@@ -12,12 +13,6 @@
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
-
-#ifdef _WIN32
-#include "platform/win32/Win32Platform.h"
-#else
-#include "platform/fake/FakeMachine.h"
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -59,11 +54,6 @@ bool Seed(int aValues) {
   return true;
 }
 
-void Print(const std::string& aText) {
-  std::fwrite(aText.data(), 1, aText.size(), stdout);
-  std::fflush(stdout);
-}
-
 // The repair run; -1 when it did not go through.
 double TimeRepair(const std::wstring& aFolder, int aValues) {
   TCLMainThreadQueue mainThread(TCLIdleWait::WaitForCall);
@@ -88,7 +78,7 @@ double TimeRepair(const std::wstring& aFolder, int aValues) {
   const auto start = TClock::now();
   if (!cure.StartCure() || !mainThread.RunUntil([&cure] { return !cure.IsRunning(); }, kLimitMs) ||
       cured != aValues) {
-    Print("repair run failed: " + ToUtf8(cure.LastError()) + "\n");
+    PrintNow("repair run failed: " + ToUtf8(cure.LastError()) + "\n");
     return -1;
   }
   return MsSince(start);
@@ -150,29 +140,24 @@ bool ExportAndDelete(const std::wstring& aExport, double& aExportMs, double& aDe
 #endif
 
 int Bench(int aValues) {
-#ifdef _WIN32
-  win32::InstallWin32Platform();
-#else
-  fake::TFakeMachine machine;
-  TScopedPlatform platform(machine);
-#endif
+  const TBenchMachine machine;
   const int values = std::max(1, aValues);
   const std::wstring folder = GetTempDir() + L"kestrova-bench-cure";
   ForceFolders(folder);
   if (!Seed(values)) {
-    Print("cannot seed the registry\n");
+    PrintNow("cannot seed the registry\n");
     return 1;
   }
   const double repair = TimeRepair(folder, values);
   if (repair < 0) {
     return 1;
   }
-  Print("repair run, " + std::to_string(values) +
-        " values backed up and deleted: " + std::to_string(static_cast<int>(repair)) + " ms (" +
-        std::to_string(repair * 1000 / values) + " us per value)\n");
+  PrintNow("repair run, " + std::to_string(values) +
+           " values backed up and deleted: " + std::to_string(static_cast<int>(repair)) + " ms (" +
+           std::to_string(repair * 1000 / values) + " us per value)\n");
   int rc = 0;
   if (!Seed(values)) {
-    Print("cannot seed the registry\n");
+    PrintNow("cannot seed the registry\n");
     return 1;
   }
   const std::wstring exported = folder + L"\\reference-export.reg";
@@ -183,13 +168,13 @@ int Bench(int aValues) {
   if (!ExportAndDelete(exported, exportMs, deleteMs) ||
       key.Open(regroot::CurrentUser, kKey) != err::Success || key.Info(info) != err::Success ||
       info.ValueCount != 0) {
-    Print(std::string(kReference) + " failed\n");
+    PrintNow(std::string(kReference) + " failed\n");
     rc = 1;
   } else {
-    Print(std::string(kReference) + ": export " + std::to_string(static_cast<int>(exportMs)) +
-          " ms, delete " + std::to_string(static_cast<int>(deleteMs)) + " ms\n");
-    Print("ratio repair / (export + delete): " + std::to_string(repair / (exportMs + deleteMs)) +
-          "\nratio repair / export: " + std::to_string(repair / exportMs) + "\n");
+    PrintNow(std::string(kReference) + ": export " + std::to_string(static_cast<int>(exportMs)) +
+             " ms, delete " + std::to_string(static_cast<int>(deleteMs)) + " ms\n");
+    PrintNow("ratio repair / (export + delete): " + std::to_string(repair / (exportMs + deleteMs)) +
+             "\nratio repair / export: " + std::to_string(repair / exportMs) + "\n");
     PrintBenchRow("back up and delete " + std::to_string(values) + " values", repair / 1000,
                   (exportMs + deleteMs) / 1000, kReference, "s", kGoal);
   }

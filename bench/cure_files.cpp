@@ -3,17 +3,12 @@
 // for Windows on the real disk; natively on the in-memory machine, where only the work around the
 // disk shows.
 
+#include "BenchMachine.h"
 #include "BenchRow.h"
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
 #include "cure/FigCure.h"
 #include "platform/FileIO.h"
-
-#ifdef _WIN32
-#include "platform/win32/Win32Platform.h"
-#else
-#include "platform/fake/FakeMachine.h"
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -27,11 +22,6 @@ namespace {
 using namespace kplat;
 
 constexpr uint32_t kLimitMs = 600000;
-
-void Print(const std::string& aText) {
-  std::fwrite(aText.data(), 1, aText.size(), stdout);
-  std::fflush(stdout);
-}
 
 // The bench folder as this program leaves it: the junk folder, the backup folder and one run's
 // quarantine in it.
@@ -53,18 +43,13 @@ void RemoveTree(const std::wstring& aFolder) {
 }
 
 int Bench(int aFiles) {
-#ifdef _WIN32
-  win32::InstallWin32Platform();
-#else
-  fake::TFakeMachine machine;
-  TScopedPlatform platform(machine);
-#endif
+  const TBenchMachine machine;
   const int count = std::max(1, aFiles);
   const std::wstring folder = GetTempDir() + L"kestrova-bench-files";
   const std::wstring junk = folder + L"\\junk\\";
   RemoveTree(folder);
   if (ForceFolders(junk) != err::Success || ForceFolders(folder + L"\\backup") != err::Success) {
-    Print("cannot make the bench folders\n");
+    PrintNow("cannot make the bench folders\n");
     return 1;
   }
   TCLMainThreadQueue mainThread(TCLIdleWait::WaitForCall);
@@ -77,7 +62,7 @@ int Bench(int aFiles) {
     const std::string content = "junk file " + std::to_string(i);
     if (Platform().Files().WriteFile(junk + name, {content.begin(), content.end()}) !=
         err::Success) {
-      Print("cannot write the junk files\n");
+      PrintNow("cannot write the junk files\n");
       return 1;
     }
     TFigScanedItem item;
@@ -97,14 +82,14 @@ int Bench(int aFiles) {
   const auto start = std::chrono::steady_clock::now();
   if (!cure.StartCure() || !mainThread.RunUntil([&cure] { return !cure.IsRunning(); }, kLimitMs) ||
       cured != count) {
-    Print("repair run failed: " + ToUtf8(cure.LastError()) + "\n");
+    PrintNow("repair run failed: " + ToUtf8(cure.LastError()) + "\n");
     return 1;
   }
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  Print("repair run, " + std::to_string(count) +
-        " junk files quarantined: " + std::to_string(static_cast<int>(ms)) + " ms (" +
-        std::to_string(ms * 1000 / count) + " us per file)\n");
+  PrintNow("repair run, " + std::to_string(count) +
+           " junk files quarantined: " + std::to_string(static_cast<int>(ms)) + " ms (" +
+           std::to_string(ms * 1000 / count) + " us per file)\n");
   RemoveTree(folder);
   return 0;
 }

@@ -4,18 +4,13 @@
 // real system; natively on the in-memory machine. A tenth of the entries find their registry
 // key; the rest look for keys and folders that do not exist, as most entries do on a machine.
 
+#include "BenchMachine.h"
 #include "BenchRow.h"
 #include "engine/FigWinapp2.h"
 #include "platform/FileIO.h"
 #include "platform/Platform.h"
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
-
-#ifdef _WIN32
-#include "platform/win32/Win32Platform.h"
-#else
-#include "platform/fake/FakeMachine.h"
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -68,12 +63,7 @@ std::string Entry(int aIndex) {
 }
 
 int Bench(int aEntries) {
-#ifdef _WIN32
-  win32::InstallWin32Platform();
-#else
-  fake::TFakeMachine machine;
-  TScopedPlatform platform(machine);
-#endif
+  const TBenchMachine machine;
   const int entries = std::max(100, aEntries);
   std::string text = "; Version: 990101\r\n; # of entries: " + std::to_string(entries) + "\r\n\r\n";
   for (int i = 0; i < entries; ++i) {
