@@ -187,41 +187,13 @@ bool ReadManifest(const std::wstring& aBackupFile, const std::optional<TSealKey>
       data.resize(seals.SealedBytes()); // the rest is a line a killed run did not seal
     }
   }
-  const std::wstring text = kplat::FromUtf8(std::string(data.begin(), data.end()));
-  std::vector<std::wstring> unused;
-  size_t start = 0;
-  int line = 0;
-  while (start < text.size()) {
-    size_t end = text.find(L'\n', start);
-    // A line without its end was cut off by a failed write: it describes nothing kept.
-    if (end == std::wstring::npos) {
-      break;
-    }
-    std::wstring content = text.substr(start, end - start);
-    if (!content.empty() && content.back() == L'\r') {
-      content.pop_back();
-    }
-    start = end + 1;
-    ++line;
-    const std::vector<std::wstring> fields = Fields(content);
-    if (fields[0] == L"X" && fields.size() == 2 && IsStoredName(fields[1])) {
-      unused.push_back(fields[1]);
-    }
-    if (fields[0] != L"F" && fields[0] != L"D") {
-      continue;
-    }
-    TQuarantineEntry entry;
-    if (!ParseEntry(fields, entry)) {
-      aError = L"\"" + manifest + L"\", line " + std::to_wstring(line) + L": not an entry";
-      aEntries.clear();
-      return false;
-    }
-    aEntries.push_back(std::move(entry));
+  int badLine = 0;
+  if (!ParseQuarantineManifest(
+          std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), aEntries,
+          badLine)) {
+    aError = L"\"" + manifest + L"\", line " + std::to_wstring(badLine) + L": not an entry";
+    return false;
   }
-  std::sort(unused.begin(), unused.end());
-  std::erase_if(aEntries, [&unused](const TQuarantineEntry& aEntry) {
-    return !aEntry.Folder && std::binary_search(unused.begin(), unused.end(), aEntry.StoredName);
-  });
   return true;
 }
 
@@ -245,6 +217,7 @@ bool ParseQuarantineManifest(std::string_view aBytes, std::vector<TQuarantineEnt
   aEntries.clear();
   aBadLine = 0;
   const std::wstring text = kplat::FromUtf8(aBytes);
+  std::vector<std::wstring> unused;
   int line = 0;
   // A line without its end was cut off by a failed write: it describes nothing kept.
   for (size_t start = 0, end = 0; (end = text.find(L'\n', start)) != std::wstring::npos;
@@ -255,6 +228,9 @@ bool ParseQuarantineManifest(std::string_view aBytes, std::vector<TQuarantineEnt
       content.pop_back();
     }
     const std::vector<std::wstring> fields = Fields(content);
+    if (fields[0] == L"X" && fields.size() == 2 && IsStoredName(fields[1])) {
+      unused.push_back(fields[1]);
+    }
     if (fields[0] != L"F" && fields[0] != L"D") {
       continue;
     }
@@ -266,6 +242,10 @@ bool ParseQuarantineManifest(std::string_view aBytes, std::vector<TQuarantineEnt
     }
     aEntries.push_back(std::move(entry));
   }
+  std::sort(unused.begin(), unused.end());
+  std::erase_if(aEntries, [&unused](const TQuarantineEntry& aEntry) {
+    return !aEntry.Folder && std::binary_search(unused.begin(), unused.end(), aEntry.StoredName);
+  });
   return true;
 }
 
