@@ -290,13 +290,16 @@ public:
     const std::wstring folder = GetWindowsDir() + L"Temp";
     std::vector<uint8_t> part;
     kplat::TErrorCode rc = kplat::ForceFolders(folder);
+    FFailed = folder;
     if (rc == kplat::err::Success) {
       rc = files.ReadFilePart(aFrom, 0, kPart, part);
+      FFailed = aFrom;
     }
     // A name another program took first is no name of ours.
     for (int attempt = 0; rc == kplat::err::Success && FPath.empty() && attempt < 8; ++attempt) {
       const std::wstring name = MakeUniqueTempName(folder, L"kestrova-restore-", L"reg");
       rc = files.WriteProtectedFile(name, part);
+      FFailed = name;
       if (rc == kplat::err::Success) {
         FPath = name;
       } else if (rc == kplat::err::AlreadyExists) {
@@ -306,18 +309,23 @@ public:
     for (uint64_t done = part.size(); rc == kplat::err::Success && part.size() == kPart;
          done += part.size()) {
       rc = files.ReadFilePart(aFrom, done, kPart, part);
+      FFailed = aFrom;
       if (rc == kplat::err::Success && !part.empty()) {
         rc = files.AppendFile(FPath, part);
+        FFailed = FPath;
       }
     }
     return rc == kplat::err::Success && FPath.empty() ? kplat::err::AlreadyExists : rc;
   }
   const std::wstring& Path() const { return FPath; }
+  // The file or folder of the step that failed last.
+  const std::wstring& Failed() const { return FFailed; }
   // The registry editor may still read it.
   void Leave() { FRemove = false; }
 
 private:
   std::wstring FPath;
+  std::wstring FFailed;
   bool FRemove = true;
 };
 
@@ -330,7 +338,12 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
   // program can change, and its seal, its entries, the import and the check all read that copy.
   TProtectedCopy copy;
   if (const kplat::TErrorCode rc = copy.Make(aFileName); rc != kplat::err::Success) {
-    result.Error = FileError(L"read the backup file", aFileName, rc);
+    // Only an administrator may write the copy: without that right a restore cannot be checked.
+    result.Error = copy.Failed() == aFileName
+                       ? FileError(L"read the backup file", aFileName, rc)
+                       : FileError(L"make the copy of the backup that only administrators can "
+                                   L"change (a restore needs administrator rights)",
+                                   copy.Failed(), rc);
     return result;
   }
   const std::wstring& checked = copy.Path();

@@ -592,6 +592,13 @@ TEST_F(QuarantineTest, TheEditorImportsTheCheckedBytesFromACopyNoOtherProgramCan
   std::vector<std::wstring> left;
   FindFiles(copies, left, true);
   EXPECT_TRUE(left.empty());
+
+  // Where the copy cannot be made, the restore says so rather than blame the backup.
+  ASSERT_EQ(Platform().Files().RemoveFolder(GetWindowsDir() + L"Temp"), err::Success);
+  Machine().AddTextFile(GetWindowsDir() + L"Temp", "not a folder");
+  const TRestoreResult denied = RestoreBackupFile(backup);
+  EXPECT_FALSE(denied.Complete());
+  EXPECT_NE(denied.Error.find(L"administrator rights"), std::wstring::npos) << ToUtf8(denied.Error);
 }
 
 TEST_F(QuarantineTest, AKilledRunsSealedPartIsRestoredAndItsUnsealedTailDropped) {
