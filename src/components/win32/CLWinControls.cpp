@@ -106,6 +106,11 @@ UINT TFormWindow::ReadMessage() {
   return message;
 }
 
+UINT TFormWindow::TrayMessage() {
+  static const UINT message = ::RegisterWindowMessageW(L"KestrovaTrayIcons");
+  return message;
+}
+
 void TFormWindow::PostRead(TControlSite& aSite) {
   ::PostMessageW(FWindow, ReadMessage(), 0, reinterpret_cast<LPARAM>(aSite.Window()));
 }

@@ -1,6 +1,7 @@
 #include "components/win32/CLWinForm.h"
 
 #include "components/CLDpiScale.h"
+#include "components/CLNonVisual.h"
 #include "components/CLSkin.h"
 #include "components/win32/CLWinBinding.h"
 #include "components/win32/CLWinServices.h"
@@ -223,9 +224,18 @@ bool TFormWindow::Create() {
   FForm.SetHost(this);
   PlaceForm();
   CreateChildren(FForm);
-  // Menus and the tray icon are the form's too.
-  for (int i = 0; i < FForm.ComponentCount(); ++i)
-    BindNonVisual(*FForm.Components(i));
+  // Menus and the tray icon are the form's too. The tray icon waits for the message loop: the
+  // shell's answer to a new icon is no part of the form's first paint.
+  bool trayIcons = false;
+  for (int i = 0; i < FForm.ComponentCount(); ++i) {
+    TComponent& component = *FForm.Components(i);
+    if (dynamic_cast<TTrayIcon*>(&component) != nullptr)
+      trayIcons = true;
+    else
+      BindNonVisual(component);
+  }
+  if (trayIcons)
+    ::PostMessageW(FWindow, TrayMessage(), 0, 0);
   ApplyFrameTheme();
   if (FForm.StayOnTop())
     ::SetWindowPos(FWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -543,6 +553,13 @@ LRESULT TFormWindow::FormMessage(UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
   if (aMsg == ReadMessage()) {
     if (TControlSite* site = SiteOfWindow(reinterpret_cast<HWND>(aLParam)))
       site->PostedRead();
+    return 0;
+  }
+  if (aMsg == TrayMessage()) {
+    for (int i = 0; i < FForm.ComponentCount(); ++i) {
+      if (auto* tray = dynamic_cast<TTrayIcon*>(FForm.Components(i)))
+        BindNonVisual(*tray);
+    }
     return 0;
   }
   switch (aMsg) {

@@ -92,6 +92,8 @@ private:
   TControlSite* SiteOwning(HWND aWindow);
   // The message that asks for a site's PostedRead (lParam: the site's window).
   static UINT ReadMessage();
+  // The message that hands the form's tray icons to the shell, once the form is on show.
+  static UINT TrayMessage();
 
   // Form
   void FormChanged(std::wstring_view aProperty);

@@ -1,7 +1,9 @@
 // The tray icon on the real shell, and the shell's messages as they reach the component.
 #include "components/win32/CLWinTray.h"
 
+#include "components/win32/CLWinBinding.h"
 #include "support/win32/WinScreenshot.h"
+#include "support/win32/WinWindowTest.h"
 
 #include <gtest/gtest.h>
 
@@ -105,4 +107,20 @@ TEST(WinTrayIcon, ShellMessagesReachTheComponentAndItsMenu) {
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(opened, 1);
   EXPECT_EQ(menu->PopupX(), cursor.x);
+}
+
+// A form's icon goes to the shell from the message loop, once the form has painted: the shell's
+// answer would otherwise hold up the window's first appearance.
+class WinTrayOfForm : public WinWindowTest {};
+
+TEST_F(WinTrayOfForm, ReachesTheShellAfterTheFormIsOnShow) {
+  ASSERT_TRUE(ktest::win32::PumpUntil(
+      [] { return ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr; }, 10000));
+  TForm form(nullptr, L"TfrmTrayTest");
+  auto* tray = new TTrayIcon(&form);
+  tray->SetVisible(true);
+  form.ShowForm();
+  ASSERT_TRUE(::IsWindowVisible(FormWindow(form)));
+  EXPECT_EQ(TrayIconWindow(*tray), nullptr);
+  ASSERT_TRUE(ktest::win32::PumpUntil([tray] { return TrayIconShown(*tray); }, 10000));
 }
