@@ -301,6 +301,12 @@ void TfrmMain::FormCreate() {
     FMaintain->lblInfo->SetWordWrap(true);
     FMaintain->lblInfo->SetHeight(FMaintain->lblInfo->Height() * 4);
   }
+  // The window is made once, at its final size and place: the layout and the stay-on-top state
+  // come before the first page asks for it.
+  ApplyLayout();
+  // A window kept on top stays so from one run to the next.
+  actAlwaysOnTop->SetChecked(settings.GetSettingBool(L"AlwaysOnTop"));
+  SetStayOnTop(actAlwaysOnTop->Checked());
   if (!actHome->Execute())
     actMaintainWindows->Execute();
 
@@ -311,13 +317,8 @@ void TfrmMain::FormCreate() {
   }
 
   PlaceBtnPanel(pnlBtnPanel);
-  // A window kept on top stays so from one run to the next.
-  actAlwaysOnTop->SetChecked(settings.GetSettingBool(L"AlwaysOnTop"));
-  SetStayOnTop(actAlwaysOnTop->Checked());
-
   FDefaultSettingPage = 0;
   tmrCleannow->SetEnabled(true);
-  ApplyLayout();
 }
 
 void TfrmMain::ApplyLayout() {
@@ -392,7 +393,6 @@ void TfrmMain::PlaceBtnPanel(TWinControl* aContainer) {
     FButtonPanel = NewComponent<TfrmButtonPanel>(this, L"frmButtonPanel");
     FButtonPanel->OnButtonRelease = [this](const std::wstring& aName) { ButtonRelease(aName); };
   }
-  FButtonPanel->SetParent(aContainer);
   const TCLSettings& settings = GetCLSettings();
   FButtonPanel->LoadPlayer(settings.GetSettingInteger(L"ButtonPanel.W"),
                            settings.GetSettingInteger(L"ButtonPanel.H"));
@@ -400,6 +400,8 @@ void TfrmMain::PlaceBtnPanel(TWinControl* aContainer) {
   const bool home = FHome != nullptr && FHome->Visible();
   SetButtons(KNormal, KInvisibled, KInvisibled, home ? KDown : KNormal, home ? KNormal : KDown,
              KNormal);
+  // Its buttons' windows are made last, in their final places and states.
+  FButtonPanel->SetParent(aContainer);
 }
 
 void TfrmMain::UpdateButtonCaptions() {

@@ -897,6 +897,13 @@ TEST_F(MainWindowTest, AScheduleDueWhileFindingsWaitIsSkippedForTheDay) {
   EXPECT_EQ(Buttons(), kReady);
 }
 
+TEST_F(MainWindowTest, FirstPageFillsTheContainerOfTheStoredLayout) {
+  GetCLSettings().SetSettingInteger(L"Container.W", 520);
+  TfrmMain& form = Form();
+  EXPECT_EQ(form.pnlContainer->Width(), 520);
+  EXPECT_EQ(form.Home()->Width(), 520);
+}
+
 TEST_F(MainWindowTest, TheCloseButtonHidesTheWindowInTheTray) {
   TfrmMain& form = Form();
   form.ShowForm();
