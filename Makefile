@@ -1,6 +1,9 @@
 # The two commands: `make test` runs every suite, `make run` starts Kestrova under Wine.
-# `make fuzz` fuzzes every reader of outside input for FUZZ_SECONDS (default 60) each, or for
-# FUZZ_RUNS executions, and prints a table of each harness's executions, speed and coverage.
+# `make fuzz` fuzzes every reader of outside input (or the harnesses named in FUZZ_HARNESSES) for
+# FUZZ_SECONDS (default 60) each, or for FUZZ_RUNS executions (FUZZ_RUNS=1000000 for a campaign),
+# in the speed build without AddressSanitizer, and prints a table of each harness's executions,
+# seconds, executions per CPU-second, coverage and findings; a finding is replayed under
+# AddressSanitizer to tell what it does, and `make test` replays every corpus there.
 # `make bench` runs every benchmark natively and under Wine on BENCH_SIZE places (default 10000;
 # 100000 is the full run) and prints one table of ratios.
 # `make soak` runs SOAK_ROUNDS (default 100) rounds of repair and restore under Wine and counts
@@ -20,7 +23,7 @@ run: deps
 	@tools/run-demo
 
 fuzz: deps
-	@tools/run-fuzz
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) tools/run-fuzz $(FUZZ_HARNESSES)
 
 bench: deps
 	@BENCH_SIZE=$(BENCH_SIZE) tools/run-bench

@@ -1,9 +1,10 @@
 #pragma once
 // What the harnesses share: one in-memory machine for the whole run, built at the first input
 // and installed as the platform, and the input's bytes as a file on it. Building the machine costs
-// far more than most inputs, so a harness puts back what an input changed, or builds the machine
-// afresh when an input may have changed more than it can cheaply put back. Either way every
-// input meets the same machine.
+// far more than most inputs, so a harness puts back what an input changed, or puts the whole
+// machine back as it was built when an input may have changed more than that (a copy of the
+// built machine, a fraction of the cost of building it). Either way every input meets the same
+// machine.
 
 #include "platform/fake/FakeMachine.h"
 
@@ -24,6 +25,7 @@ struct TInstalledMachine {
       std::make_unique<kplat::fake::TFakeMachine>();
   std::unique_ptr<kplat::TScopedPlatform> Scope =
       std::make_unique<kplat::TScopedPlatform>(*Machine);
+  std::shared_ptr<const kplat::fake::TFakeMachine::TSnapshot> Built = Machine->TakeSnapshot();
 };
 
 inline TInstalledMachine& Installed() {
@@ -37,12 +39,10 @@ inline kplat::fake::TFakeMachine& Machine() {
   return *detail::Installed().Machine;
 }
 
-// A new machine in place of the one an input changed.
+// The machine as it was built, in place of the one an input changed.
 inline kplat::fake::TFakeMachine& RenewMachine() {
   detail::TInstalledMachine& installed = detail::Installed();
-  installed.Scope.reset();
-  installed.Machine = std::make_unique<kplat::fake::TFakeMachine>();
-  installed.Scope = std::make_unique<kplat::TScopedPlatform>(*installed.Machine);
+  installed.Machine->RestoreSnapshot(*installed.Built);
   return *installed.Machine;
 }
 

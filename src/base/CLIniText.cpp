@@ -59,12 +59,11 @@ bool IsValidUtf8(const uint8_t* aData, size_t aSize, bool& aHasMultiByte) {
 }
 
 std::wstring DecodeCp1252(const uint8_t* aData, size_t aSize) {
-  std::wstring out;
-  out.reserve(aSize);
+  std::wstring out(aSize, L'\0');
   for (size_t i = 0; i < aSize; ++i) {
     const uint8_t b = aData[i];
-    out.push_back(b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80])
-                                        : static_cast<wchar_t>(b));
+    out[i] = b >= 0x80 && b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80])
+                                   : static_cast<wchar_t>(b);
   }
   return out;
 }

@@ -104,8 +104,9 @@ TFigExclusionError ParseDisk(std::wstring_view aText, TFigExclusion& aExclusion)
   if (aText.find_first_of(L"<>\"|") != aText.npos) {
     return eeBadCharacter;
   }
+  // A blank before a trailing backslash goes with it, so that the place reads back as itself.
   std::wstring_view rest = aText.substr(rootLength);
-  while (rest.ends_with(L'\\')) {
+  while (rest.ends_with(L'\\') || (!rest.empty() && IsBlank(rest.back()))) {
     rest.remove_suffix(1);
   }
   std::vector<std::wstring_view> parts;

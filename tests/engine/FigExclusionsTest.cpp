@@ -62,6 +62,7 @@ TEST(FigExclusions, EachFormIsReadAndAnythingElseRefusedWithItsReason) {
       {L"HKEY_CURRENT_USER\\Software\\Example|@", eeNone, ekValue,
        L"HKEY_CURRENT_USER\\Software\\Example|@"},
       {L"C:\\Some\\Folder\\", eeNone, ekPath, L"C:\\Some\\Folder"},
+      {L"C:\\Some\\Folder \\", eeNone, ekPath, L"C:\\Some\\Folder"},
       {L"C:\\Some\\File.txt", eeNone, ekPath, L"C:\\Some\\File.txt"},
       {L"D:\\", eeNone, ekPath, L"D:\\"},
       {L"\\\\server\\share\\Logs", eeNone, ekPath, L"\\\\server\\share\\Logs"},

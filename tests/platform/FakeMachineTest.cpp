@@ -287,3 +287,34 @@ TEST_F(FakeMachine, ConcurrentCallersSeeEveryChange) {
   EXPECT_EQ(key.ValueNames().size(), 400u);
   EXPECT_EQ(M().ListFolder(L"C:\\Threads").size(), 400u);
 }
+
+TEST_F(FakeMachine, SnapshotPutsBackEverythingARunChanged) {
+  const std::wstring file = L"C:\\Data\\kept.txt";
+  M().AddTextFile(file, "kept");
+  M().SetRegString(regroot::CurrentUser, L"Software\\Kept", L"Name", L"kept");
+  const auto snapshot = M().TakeSnapshot();
+  const TFileTime now = Platform().Clock().NowUtc();
+
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(Files().WriteFile(file, Bytes("changed")), err::Success);
+    ASSERT_EQ(Files().WriteFile(L"C:\\Data\\new\\added.txt", Bytes("new")), err::PathNotFound);
+    M().AddTextFile(L"C:\\Data\\new\\added.txt", "new");
+    M().RemoveRegKey(regroot::CurrentUser, L"Software\\Kept");
+    M().SetRegDword(regroot::LocalMachine, L"Software\\Added", L"Value", 1);
+    M().SetEnvVar(L"ADDED", L"1");
+    M().SetDiskFull(true);
+    M().AdvanceMs(60000);
+    Platform().Debug().Output(L"Test", L"line");
+
+    M().RestoreSnapshot(*snapshot);
+    EXPECT_EQ(M().FileContent(file), Bytes("kept"));
+    EXPECT_FALSE(M().HasFolder(L"C:\\Data\\new"));
+    EXPECT_EQ(M().GetRegString(regroot::CurrentUser, L"Software\\Kept", L"Name"), L"kept");
+    EXPECT_FALSE(M().RegKeyExists(regroot::LocalMachine, L"Software\\Added"));
+    std::wstring value;
+    EXPECT_FALSE(Platform().System().GetEnv(L"ADDED", value));
+    EXPECT_EQ(Files().WriteFile(L"C:\\Data\\other.txt", Bytes("x")), err::Success);
+    EXPECT_EQ(Platform().Clock().NowUtc(), now);
+    EXPECT_TRUE(M().DebugLines().empty());
+  }
+}
