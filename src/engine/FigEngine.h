@@ -4,6 +4,7 @@
 #include "base/CLDateUtils.h"
 #include "base/CLStrings.h"
 #include "engine/FigExclusions.h"
+#include "engine/FigProtected.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
 #include "engine/FigWinapp2.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -344,6 +346,8 @@ private:
   bool FPacing = true;
   TTopicValues FTopicValues;
   TFigExclusionMatcher FExclusions;
+  // The user's own folders, looked up at the first disk finding.
+  std::optional<TFigKeptFolders> FKeptFolders;
   // What the entry being scanned keeps (its ExcludeKeys); nothing for other topics.
   const TWinapp2Keeps* FEntryKeeps = nullptr;
 

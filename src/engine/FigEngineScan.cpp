@@ -529,7 +529,12 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     }
     result.Level = values.Level;
     item.Programs = values.Programs;
-    item.Kept = aLocationStyle == lsDisk && IsKeptPlace(aPath, aName);
+    if (aLocationStyle == lsDisk) {
+      if (!FKeptFolders) {
+        FKeptFolders.emplace();
+      }
+      item.Kept = FKeptFolders->Covers(aPath, aName);
+    }
     // What people keep is never ticked for them.
     item.Checked = values.Level > 1 && !item.Kept;
     item.NoUndo = values.NoUndo;

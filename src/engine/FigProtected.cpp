@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -29,10 +30,10 @@ constexpr std::array<TUserFolder, 5> kUserFolders = {{{L"Personal", L"Documents"
                                                       {L"My Video", L"Videos"},
                                                       {L"Desktop", L"Desktop"}}};
 
+// Both paths in the comparable form: the same, or one inside the other.
 bool Overlaps(const std::wstring& aPath, const std::wstring& aFolder) {
-  return !aFolder.empty() &&
-         (kplat::SamePath(aPath, aFolder) || kplat::PathInFolder(aPath, aFolder) ||
-          kplat::PathInFolder(aFolder, aPath));
+  return aPath == aFolder || kplat::ComparablePathInFolder(aPath, aFolder) ||
+         kplat::ComparablePathInFolder(aFolder, aPath);
 }
 
 } // namespace
@@ -53,19 +54,30 @@ bool IsKeptFileName(const std::wstring& aName) {
   return false;
 }
 
-bool IsKeptPlace(const std::wstring& aFolder, const std::wstring& aName) {
-  if (IsKeptFileName(aName)) {
-    return true;
-  }
-  const std::wstring path = NormalizeFolder(aFolder) + aName;
+TFigKeptFolders::TFigKeptFolders() {
   std::wstring profile;
   kplat::Platform().System().GetEnv(L"USERPROFILE", profile);
   for (const TUserFolder& folder : kUserFolders) {
-    if (Overlaps(path, GetShellFolder(std::wstring(folder.ShellName))) ||
-        (!profile.empty() &&
-         Overlaps(path, NormalizeFolder(profile) + std::wstring(folder.ProfileName)))) {
-      return true;
+    const std::wstring shellFolder = GetShellFolder(std::wstring(folder.ShellName));
+    if (!shellFolder.empty()) {
+      FFolders.push_back(kplat::ComparablePath(shellFolder));
+    }
+    if (!profile.empty()) {
+      FFolders.push_back(
+          kplat::ComparablePath(NormalizeFolder(profile) + std::wstring(folder.ProfileName)));
     }
   }
-  return false;
+}
+
+bool TFigKeptFolders::Covers(const std::wstring& aFolder, const std::wstring& aName) const {
+  if (IsKeptFileName(aName)) {
+    return true;
+  }
+  const std::wstring path = kplat::ComparablePath(NormalizeFolder(aFolder) + aName);
+  return std::any_of(FFolders.begin(), FFolders.end(),
+                     [&](const std::wstring& aKept) { return Overlaps(path, aKept); });
+}
+
+bool IsKeptPlace(const std::wstring& aFolder, const std::wstring& aName) {
+  return TFigKeptFolders().Covers(aFolder, aName);
 }

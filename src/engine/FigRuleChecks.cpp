@@ -29,7 +29,7 @@ constexpr const wchar_t* kUserAssistKey =
 constexpr const wchar_t* kEmptyMark = L"@Empty";
 
 // Case-sensitive, as every "contains" test of the rules is.
-bool Contains(const std::wstring& aText, const std::wstring& aPart) {
+bool Contains(const std::wstring& aText, std::wstring_view aPart) {
   return aText.find(aPart) != std::wstring::npos;
 }
 

@@ -64,8 +64,6 @@ std::wstring WithoutLongPathPrefix(const std::wstring& aPath) {
   return aPath;
 }
 
-namespace {
-// The comparable form: no long-path prefix, forward slashes as backslashes, no trailing ones.
 std::wstring ComparablePath(const std::wstring& aPath) {
   std::wstring path = WithoutLongPathPrefix(aPath);
   std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -74,17 +72,18 @@ std::wstring ComparablePath(const std::wstring& aPath) {
   }
   return UpperCase(path);
 }
-} // namespace
+
+bool ComparablePathInFolder(std::wstring_view aPath, std::wstring_view aFolder) {
+  return !aFolder.empty() && aPath.size() > aFolder.size() + 1 && aPath.starts_with(aFolder) &&
+         aPath[aFolder.size()] == L'\\';
+}
 
 bool SamePath(const std::wstring& aLeft, const std::wstring& aRight) {
   return ComparablePath(aLeft) == ComparablePath(aRight);
 }
 
 bool PathInFolder(const std::wstring& aPath, const std::wstring& aFolder) {
-  const std::wstring folder = ComparablePath(aFolder);
-  const std::wstring path = ComparablePath(aPath);
-  return !folder.empty() && path.size() > folder.size() + 1 && path.starts_with(folder) &&
-         path[folder.size()] == L'\\';
+  return ComparablePathInFolder(ComparablePath(aPath), ComparablePath(aFolder));
 }
 
 TErrorCode ForceFolders(const std::wstring& aPath) {

@@ -6,6 +6,7 @@
 #include "platform/Sha256.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,6 +57,11 @@ std::wstring WithoutLongPathPrefix(const std::wstring& aPath);
 // aFolder, not the folder itself.
 bool SamePath(const std::wstring& aLeft, const std::wstring& aRight);
 bool PathInFolder(const std::wstring& aPath, const std::wstring& aFolder);
+// The form both compare: upper case, no long-path prefix, backslashes only and none at the end.
+// A caller that holds one path against many turns each into this form once.
+std::wstring ComparablePath(const std::wstring& aPath);
+// PathInFolder over two paths already in that form.
+bool ComparablePathInFolder(std::wstring_view aPath, std::wstring_view aFolder);
 
 // Creates a folder and any missing parents; success when it exists afterwards.
 TErrorCode ForceFolders(const std::wstring& aPath);

@@ -62,10 +62,22 @@ std::vector<uint8_t> EncodeUtf16Le(std::wstring_view aText, bool aWithNul) {
 }
 
 std::wstring DecodeUtf16Le(const uint8_t* aData, size_t aSize) {
-  std::wstring out;
-  out.reserve(aSize / 2);
   const size_t units = aSize / 2;
-  for (size_t i = 0; i < units; ++i) {
+  // Text without surrogates, nearly all there is, maps unit for unit.
+  std::wstring out(units, L'\0');
+  size_t i = 0;
+  for (; i < units; ++i) {
+    const char32_t c = aData[2 * i] | (aData[2 * i + 1] << 8);
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      break;
+    }
+    out[i] = static_cast<wchar_t>(c);
+  }
+  if (i == units) {
+    return out;
+  }
+  out.resize(i);
+  for (; i < units; ++i) {
     char32_t c = aData[2 * i] | (aData[2 * i + 1] << 8);
     if (c >= 0xD800 && c <= 0xDBFF) {
       if (i + 1 < units) {

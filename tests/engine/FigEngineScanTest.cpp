@@ -4,9 +4,11 @@
 #include "base/CLMainThread.h"
 #include "engine/FigEngine.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/CountingPlatform.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -357,4 +359,48 @@ TEST_F(FigEngineScanTest, ScansRegistryKeysAndRegistryItems) {
   EXPECT_EQ(FEngine->Summary().RegistryItemCount, 2);
   EXPECT_EQ(FEngine->Summary().MatchedRegItemCount, 2);
   EXPECT_EQ(FEngine->Summary().FileCount, 0);
+}
+
+TEST_F(FigEngineScanTest, APlaceAsksTheSystemNothingBeyondTheWalkThatMeetsIt) {
+  // Every place is a finding, so that whatever a finding asks of the system shows too.
+  const std::wstring history =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\Bench";
+  struct TCase {
+    std::vector<std::wstring> Lines;
+    std::function<void(int)> Plant; // the place numbered aNumber
+    size_t WalkCallsPerPlace;       // besides the enumeration of a folder's entries
+  };
+  const std::vector<TCase> cases = {
+      {{L"Rule=rsJunkFile,.tmp", L"LOCATION_0=lsDisk,@Temp"},
+       [&](int aNumber) { Machine().AddFile(kTemp + L"f" + std::to_wstring(aNumber) + L".tmp"); },
+       0},
+      // Open, list the values, read the one there, list the sub-keys, close.
+      {{L"Rule=rsHistoryNMRU", L"LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\" + history,
+        L"IncludeSubFolder=1", L"CHECKVALUES=1"},
+       [&](int aNumber) {
+         Machine().SetRegString(kplat::regroot::CurrentUser,
+                                history + L"\\k" + std::to_wstring(aNumber), L"Path", L"x");
+       },
+       5},
+  };
+  TCountingPlatform counting(Machine());
+  const kplat::TScopedPlatform countingScope(counting);
+  constexpr int kFew = 5;
+  constexpr int kMany = 25;
+  for (const TCase& test : cases) {
+    FEngine->ClearTopicList();
+    AddTopic(L"Bench", tcCJunkFile, true, test.Lines);
+    std::vector<size_t> calls;
+    for (int count : {kFew, kMany}) {
+      for (int i = 0; i < count; ++i) {
+        test.Plant(i);
+      }
+      counting.Reset();
+      FMatched.clear();
+      ASSERT_TRUE(ScanToTheEnd());
+      ASSERT_GE(FMatched.size(), static_cast<size_t>(count));
+      calls.push_back(counting.CallsBesidesEnumeration());
+    }
+    EXPECT_LE(calls[1] - calls[0], (kMany - kFew) * test.WalkCallsPerPlace) << test.Lines[0];
+  }
 }
