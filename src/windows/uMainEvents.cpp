@@ -526,6 +526,19 @@ bool TfrmMain::SettleRepairRun(bool aAborted) {
 void TfrmMain::FigCureFinished() {
   FClearNow = false;
   const bool aborted = std::exchange(FCureAborted, false);
+  if (FFigCure->LastRunNotStarted()) {
+    // Nothing was changed: the findings wait as the scan left them, and the user hears why.
+    SettleRepairRun(true);
+    ShowResultsState();
+    FMaintain->sgScan->Hide();
+    FMaintain->lblInfo->Show();
+    for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows())
+      FMaintain->CategoryFinished(row.Category, CategoryCount(row.Category));
+    SetStatusKey(L"SState.ScanFinished");
+    FEngine->ShowMessageEx(L"MSGBox.CureNotStarted", {FFigCure->LastError()}, false, mr::None,
+                           mb::OK, TMsgDlgType::mtError, 0);
+    return;
+  }
   const bool failed = SettleRepairRun(aborted);
   // A stopped run reports its end too; the window then stays with the findings.
   if (aborted)
