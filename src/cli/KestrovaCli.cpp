@@ -405,6 +405,10 @@ int TCliSession::ScanOrCure(bool aCure) {
         Fail(Text(L"CLI.RunTooLong"));
         return kCliFailed;
       }
+      if (cure.LastRunNotStarted()) {
+        Fail(Text(L"CLI.CureFailed", {cure.LastError()}));
+        return kCliFailed;
+      }
       backup = ExtractFileName(cure.LastBackupFile());
     }
   }

@@ -8,6 +8,9 @@
 #include "base/CLSettings.h"
 #include "platform/FileIO.h"
 
+#include <algorithm>
+#include <mutex>
+
 using kplat::Platform;
 
 namespace {
@@ -183,10 +186,17 @@ void TFigCure::Clear() {
 
 std::wstring TFigCure::FreeBackupName(TDateTime aNow, const std::string& aIndex) const {
   const std::wstring stem = BackupStem(aNow);
+  // A run whose worker has not written its file yet still holds its name.
+  const auto taken = [this](const std::wstring& aFile) {
+    return std::any_of(FWorkers.begin(), FWorkers.end(), [&aFile](const auto& aWorker) {
+      return kplat::SamePath(aWorker->BackupFile(), aFile);
+    });
+  };
   std::wstring name = stem + L".reg";
   // Two runs in one second would share the name: the later one takes the next free number.
-  for (int n = 2; kplat::PathExists(JoinFolderPath(FBackupPath, name)) ||
-                  IndexNames(aIndex, WideToSystemAnsi(name));
+  for (int n = 2;
+       kplat::PathExists(JoinFolderPath(FBackupPath, name)) ||
+       IndexNames(aIndex, WideToSystemAnsi(name)) || taken(JoinFolderPath(FBackupPath, name));
        ++n) {
     name = stem + L'_' + std::to_wstring(n) + L".reg";
   }
@@ -211,46 +221,64 @@ bool TFigCure::StartCure() {
     FLastError = FileError(L"read the backup index", indexFile, rc);
     return false;
   }
-
   const std::wstring name = FreeBackupName(Now(), std::string(index.begin(), index.end()));
   const std::wstring backupFile = JoinFolderPath(FBackupPath, name);
+  // The files themselves are written by the worker, before its first change; a folder that is
+  // missing is known now.
+  if (!kplat::FolderExists(FBackupPath)) {
+    FLastError = FileError(L"write the backup file", backupFile, kplat::err::PathNotFound);
+    return false;
+  }
   // The header carries the run's first seal, so a sealed run's file always holds one.
   FSealKey = LoadSealKey(true);
-  const TRegExporter header;
-  kplat::TSha256Digest seal{};
-  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(
-          backupFile,
-          TSealWriter(FSealKey, TSealKind::RegistryBackup, backupFile).Seal(header.Stream(), seal));
-      rc != kplat::err::Success) {
-    FLastError = FileError(L"write the backup file", backupFile, rc);
-    return false;
-  }
 
-  if (!index.empty() && index.back() != '\n') {
-    index.push_back('\r');
-    index.push_back('\n');
-  }
-  const std::string line =
-      WideToSystemAnsi(IndexTime(Now()) + L',' + std::to_wstring(FItemCount) + L',' + name) +
-      "\r\n";
-  index.insert(index.end(), line.begin(), line.end());
-  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(indexFile, index);
-      rc != kplat::err::Success) {
-    Platform().Files().DeleteFile(backupFile);
-    FLastError = FileError(L"write the backup index", indexFile, rc);
-    return false;
-  }
-
+  FLastBackupFile = backupFile;
+  FLastImportStatus = isNone;
+  FLastRunNotStarted = false;
   if (OnStarted) {
     OnStarted(*this);
   }
   ++FRunningCount;
-  FLastBackupFile = backupFile;
-  FLastImportStatus = isNone;
-  FWorkers.push_back(std::make_unique<TFigCureThread>(backupFile, *this));
+  FWorkers.push_back(std::make_unique<TFigCureThread>(
+      backupFile,
+      WideToSystemAnsi(IndexTime(Now()) + L',' + std::to_wstring(FItemCount) + L',' + name) +
+          "\r\n",
+      *this));
   FFigCureThread = FWorkers.back().get();
   FFigCureThread->Start();
   return true;
+}
+
+std::wstring TFigCure::WriteRunFiles(const std::wstring& aBackupFile,
+                                     const std::vector<uint8_t>& aHeader,
+                                     const std::string& aIndexLine) {
+  // The runs of this process add their lines one after another, each to the index as the one
+  // before left it.
+  static std::mutex indexLock;
+  const std::lock_guard lock(indexLock);
+  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(aBackupFile, aHeader);
+      rc != kplat::err::Success) {
+    return FileError(L"write the backup file", aBackupFile, rc);
+  }
+  const std::wstring indexFile =
+      JoinFolderPath(ExtractFilePath(aBackupFile), std::wstring(kBackupIndexName));
+  std::vector<uint8_t> index;
+  if (const kplat::TErrorCode rc = Platform().Files().ReadFile(indexFile, index, kMaxIndexBytes);
+      rc != kplat::err::Success && kplat::PathExists(indexFile)) {
+    Platform().Files().DeleteFile(aBackupFile);
+    return FileError(L"read the backup index", indexFile, rc);
+  }
+  if (!index.empty() && index.back() != '\n') {
+    index.push_back('\r');
+    index.push_back('\n');
+  }
+  index.insert(index.end(), aIndexLine.begin(), aIndexLine.end());
+  if (const kplat::TErrorCode rc = kplat::WriteFileAtomic(indexFile, index);
+      rc != kplat::err::Success) {
+    Platform().Files().DeleteFile(aBackupFile);
+    return FileError(L"write the backup index", indexFile, rc);
+  }
+  return std::wstring();
 }
 
 void TFigCure::Abort() {

@@ -128,12 +128,13 @@ public:
   TUndoPlan PlanUndo() const;
 
   // --- Runs.
-  // Aborts a run under way, gives this run a backup file no earlier run used (written with its
-  // header at once), appends the run's line to the backup index, fires OnStarted and starts the
-  // worker. False, with LastError() saying which file could not be written and why, when the
-  // backup file or the index cannot be written or the index cannot be read, and also when the
-  // backup folder is not a full path (a drive or network path): then nothing has changed, no
-  // event has fired and no run has started.
+  // Aborts a run under way, gives this run a backup file name no earlier run used, fires
+  // OnStarted and starts the worker, which writes the backup file with its header and appends
+  // the run's line to the backup index before its first change. False, with LastError() saying
+  // why, when the backup folder is not a full path (a drive or network path) or does not exist,
+  // or the index cannot be read: then nothing has changed, no event has fired and no run has
+  // started. When the worker cannot write the backup file or the index, the run changes nothing,
+  // reports no finding and ends with OnFinished; LastRunNotStarted() and LastError() say so.
   bool StartCure();
   // Asks the current run to stop at the start of its next finding and forgets it; IsRunning()
   // stays true until its worker has ended (after OnAbort and OnFinished).
@@ -146,6 +147,9 @@ public:
   bool IsRunning() const { return FRunningCount > 0; }
   // The last failure of StartCure, or of the last run's import of its fix lines; "" when none.
   const std::wstring& LastError() const { return FLastError; }
+  // Whether the last run that ended could not write its backup file or the backup index: it
+  // changed nothing, and LastError() says which file and why. Valid from its OnFinished on.
+  bool LastRunNotStarted() const { return FLastRunNotStarted; }
   // How the last run that ended applied its fix lines.
   TFigImportStatus LastImportStatus() const { return FLastImportStatus; }
   // Why the finding that OnCured reports was left as it was; cfNone when it was not. Valid
@@ -192,9 +196,15 @@ private:
   void CureThreadTerminated(TFigCureThread& aWorker);
   // Joins the workers that have ended.
   void ReleaseFinishedWorkers();
-  // A backup file name of the run starting at aNow that neither a file nor a line of the index
-  // already uses.
+  // A backup file name of the run starting at aNow that neither a file, a line of the index nor
+  // a run under way already uses.
   std::wstring FreeBackupName(TDateTime aNow, const std::string& aIndex) const;
+  // The worker's first step: writes the backup file aBackupFile with aHeader (flushed) and adds
+  // aIndexLine to the backup index in the same folder. "" on success; otherwise which file could
+  // not be written and why, and no backup file is left.
+  static std::wstring WriteRunFiles(const std::wstring& aBackupFile,
+                                    const std::vector<uint8_t>& aHeader,
+                                    const std::string& aIndexLine);
 
   std::vector<TFigScanedItem> FItems;
   int FItemCount = 0;
@@ -205,6 +215,7 @@ private:
   uint64_t FQuarantineBytes = kDefaultQuarantineMB << 20;
   std::wstring FLastError;
   TFigImportStatus FLastImportStatus = isNone;
+  bool FLastRunNotStarted = false;
   TFigCureFailure FCurrentFailure = cfNone;
   std::wstring FCurrentProgram;
   bool FUnattended = false;
@@ -215,11 +226,11 @@ private:
   std::vector<std::unique_ptr<TFigCureThread>> FWorkers;
 };
 
-// The worker of one repair run. Created by StartCure with the run's backup file (already holding
-// its header) and a copy of the manager's findings and handlers.
+// The worker of one repair run. Created by StartCure with the name of the run's backup file, the
+// run's line for the backup index and a copy of the manager's findings and handlers.
 class TFigCureThread : public TObject {
 public:
-  TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure);
+  TFigCureThread(const std::wstring& aRegFile, std::string aIndexLine, TFigCure& aFigCure);
   ~TFigCureThread() override;
   TFigCureThread(const TFigCureThread&) = delete;
   TFigCureThread& operator=(const TFigCureThread&) = delete;
@@ -234,6 +245,7 @@ public:
   // Set as the worker's very last step.
   bool Finished() const { return FFinished; }
   std::thread& Thread() { return FThread; }
+  const std::wstring& BackupFile() const { return FRegBkFileName; }
 
 private:
   // One finding's outcome, waiting for the main thread: what OnCured and OnTopicCured tell, and
@@ -247,6 +259,9 @@ private:
   };
 
   void Execute();
+  // Writes the backup file with its header and the run's index line, before the first change;
+  // false, with FStartError saying why, when either cannot be written.
+  bool WriteBackupHeader();
   // Backs up and repairs the finding at FCurrentIndex and queues its outcome.
   void CureCurrentItem(TRegKeyCache& aKeys);
   // Hands the queued outcomes to the main thread: one call, or, with aAll, as many as it takes
@@ -311,6 +326,8 @@ private:
   uint64_t FRegBkSize = 0;    // the bytes of whole sealed entries in the backup file
   bool FRegBkDamaged = false; // the file may end in a partly written entry
   std::wstring FRegBkFileName;
+  std::string FIndexLine;
+  std::wstring FStartError; // why the backup file or the index could not be written
   std::wstring FRegCureFileName;
   uint64_t FBeginTime = 0; // tick of the current slot's start
   uint32_t FMinSlotMs = 0;

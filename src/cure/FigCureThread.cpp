@@ -166,7 +166,8 @@ std::wstring SecondLine(const std::wstring& aText) {
 
 } // namespace
 
-TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
+TFigCureThread::TFigCureThread(const std::wstring& aRegFile, std::string aIndexLine,
+                               TFigCure& aFigCure)
     : FFigCure(aFigCure),
       FItems(aFigCure.FItems.begin(), aFigCure.FItems.begin() + aFigCure.FItemCount),
       FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
@@ -174,11 +175,8 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, TFigCure& aFigCure)
       FOnAbort(aFigCure.OnAbort),
       FQuarantine(aRegFile, aFigCure.QuarantineBytes(), aFigCure.FSealKey),
       FBackupSaved(static_cast<size_t>(FItemCount)),
-      FRegBkSeal(aFigCure.FSealKey, TSealKind::RegistryBackup, aRegFile), FRegBkFileName(aRegFile) {
-  // StartCure wrote the header with its seal; the entries are chained to that seal.
-  kplat::TSha256Digest seal{};
-  FRegBkSize = FRegBkSeal.Seal(TRegExporter().Stream(), seal).size();
-  FRegBkSeal.Written(seal);
+      FRegBkSeal(aFigCure.FSealKey, TSealKind::RegistryBackup, aRegFile), FRegBkFileName(aRegFile),
+      FIndexLine(std::move(aIndexLine)) {
   FUnattended = aFigCure.Unattended();
   if (!aFigCure.ExclusionsFile().empty()) {
     // A damaged list still protects every place of it that can be read.
@@ -210,43 +208,47 @@ void TFigCureThread::Execute() {
   bool aborted = false;
   bool completed = false;
   try {
-    FRegCureFileName = MakeUniqueTempName(GetTempDir(), L"regcure", L"reg");
-    FCurrentIndex = 0;
-    uint64_t delivered = clock.TickMs();
-    // Kept open for the findings of one batch of outcomes; a key may be gone by the next.
-    TRegKeyCache keys(kplat::TRegAccess::FullAccess);
-    while (FCurrentIndex < FItemCount) {
-      FBeginTime = clock.TickMs();
-      if (FStop.stop_requested()) {
-        aborted = true;
-        break;
-      }
-      CureCurrentItem(keys);
-      ++FCurrentIndex;
-      // A paced run reports each finding before it waits out its slot.
-      const bool waits = clock.TickMs() - FBeginTime < FMinSlotMs;
-      if (FFiredEvents < FEvents.size() && (waits || clock.TickMs() - delivered >= kEventBatchMs)) {
-        keys.Forget();
-        if (!DeliverEvents(false)) {
-          // Refused: the owner is going away.
-          aborted = FStop.stop_requested();
+    // Nothing changes without a backup file; a run without one only reports its end.
+    if (WriteBackupHeader()) {
+      FRegCureFileName = MakeUniqueTempName(GetTempDir(), L"regcure", L"reg");
+      FCurrentIndex = 0;
+      uint64_t delivered = clock.TickMs();
+      // Kept open for the findings of one batch of outcomes; a key may be gone by the next.
+      TRegKeyCache keys(kplat::TRegAccess::FullAccess);
+      while (FCurrentIndex < FItemCount) {
+        FBeginTime = clock.TickMs();
+        if (FStop.stop_requested()) {
+          aborted = true;
           break;
         }
-        delivered = clock.TickMs();
+        CureCurrentItem(keys);
+        ++FCurrentIndex;
+        // A paced run reports each finding before it waits out its slot.
+        const bool waits = clock.TickMs() - FBeginTime < FMinSlotMs;
+        if (FFiredEvents < FEvents.size() &&
+            (waits || clock.TickMs() - delivered >= kEventBatchMs)) {
+          keys.Forget();
+          if (!DeliverEvents(false)) {
+            // Refused: the owner is going away.
+            aborted = FStop.stop_requested();
+            break;
+          }
+          delivered = clock.TickMs();
+        }
+        while (clock.TickMs() - FBeginTime < FMinSlotMs) {
+          clock.SleepMs(kPollMs);
+        }
       }
-      while (clock.TickMs() - FBeginTime < FMinSlotMs) {
-        clock.SleepMs(kPollMs);
+      // Every change made is reported, also when a stop request came meanwhile; one that came
+      // while the last outcomes were reported still keeps the fix lines out of the registry.
+      const bool reported = DeliverEvents(true);
+      aborted = aborted || FStop.stop_requested();
+      completed = reported && !aborted && FCurrentIndex >= FItemCount;
+      if (aborted) {
+        main.Synchronize([this] { DoAbort(); }, FRelease.get_token());
+      } else if (completed) {
+        ImportFixFile();
       }
-    }
-    // Every change made is reported, also when a stop request came meanwhile; one that came
-    // while the last outcomes were reported still keeps the fix lines out of the registry.
-    const bool reported = DeliverEvents(true);
-    aborted = aborted || FStop.stop_requested();
-    completed = reported && !aborted && FCurrentIndex >= FItemCount;
-    if (aborted) {
-      main.Synchronize([this] { DoAbort(); }, FRelease.get_token());
-    } else if (completed) {
-      ImportFixFile();
     }
   } catch (...) {
     // An error during a finding ends the run there, without OnAbort; the final step still runs.
@@ -267,6 +269,20 @@ void TFigCureThread::Execute() {
   main.Synchronize([this] { DoFinished(); }, FRelease.get_token());
   main.Synchronize([this] { FFigCure.CureThreadTerminated(*this); }, FRelease.get_token());
   FFinished = true;
+}
+
+bool TFigCureThread::WriteBackupHeader() {
+  // The header carries the run's first seal, so a sealed run's file always holds one; the
+  // entries are chained to it.
+  kplat::TSha256Digest seal{};
+  const std::vector<uint8_t> header = FRegBkSeal.Seal(TRegExporter().Stream(), seal);
+  FStartError = TFigCure::WriteRunFiles(FRegBkFileName, header, FIndexLine);
+  if (!FStartError.empty()) {
+    return false;
+  }
+  FRegBkSize = header.size();
+  FRegBkSeal.Written(seal);
+  return true;
 }
 
 bool TFigCureThread::DeliverEvents(bool aAll) {
@@ -591,6 +607,10 @@ void TFigCureThread::DoAbort() {
 
 void TFigCureThread::DoFinished() {
   FFigCure.FLastImportStatus = FImportStatus;
+  FFigCure.FLastRunNotStarted = !FStartError.empty();
+  if (!FStartError.empty()) {
+    FFigCure.FLastError = FStartError;
+  }
   if (!FImportError.empty()) {
     FFigCure.FLastError = FImportError;
   }

@@ -27,6 +27,8 @@ namespace {
 
 // The launch timer's delay after start-up.
 constexpr uint32_t kLaunchDelayMs = 2500;
+// How often a repair's progress is shown while its outcomes come in.
+constexpr uint32_t kCureProgressMs = 100;
 
 // Layout at 96 DPI; the settings' layout values replace it.
 constexpr int kFormWidth = 780;
@@ -132,6 +134,10 @@ TfrmMain::TfrmMain(TComponent* aOwner)
   tmrSchedule = NewComponent<TTimer>(this, L"tmrSchedule");
   tmrSchedule->SetInterval(1000);
   tmrSchedule->OnTimer = [this](TObject&) { tmrScheduleTimer(); };
+  tmrCureProgress = NewComponent<TTimer>(this, L"tmrCureProgress");
+  tmrCureProgress->SetEnabled(false);
+  tmrCureProgress->SetInterval(kCureProgressMs);
+  tmrCureProgress->OnTimer = [this](TObject&) { tmrCureProgressTimer(); };
   FEngine->OnCmdFile = [this](const std::wstring& strFileName) { CLEngineCmdFile(strFileName); };
 
   OnClose = [this](TObject&, TCloseAction& aAction) { FormClose(aAction); };

@@ -132,6 +132,7 @@ public:
   TMenuItem* miSkin;
   TTimer* tmrCleannow;
   TTimer* tmrSchedule;
+  TTimer* tmrCureProgress;
 
 private:
   static constexpr size_t kCategorySlots = 6;
@@ -171,6 +172,11 @@ private:
   void FormClose(TCloseAction& aAction);
   void tmrCleannowTimer();
   void tmrScheduleTimer();
+  // Shows what was repaired since the last time, or stops the timer when nothing was.
+  void tmrCureProgressTimer();
+  // The category labels, status line and progress of the findings reported since they were last
+  // shown. Outcomes come by the hundred: each shown at once would repaint the page every time.
+  void ShowCureProgress();
   // Starts a scan that repairs its findings without asking (the launch timer's automatic
   // starts).
   void StartAutomaticScan(const TLaunchPlan& aPlan);
@@ -244,6 +250,11 @@ private:
   std::wstring FLaunchParams;
   // The repair run that is ending was stopped by the user: it stays in the Results state.
   bool FCureAborted = false;
+  // The repair's outcomes not shown yet: their categories, and the last one's place in the run.
+  std::array<bool, kCategorySlots> FCureProgressCategories{};
+  TTopicCategory FCureProgressCategory = tcUnknow;
+  int FCureProgressIndex = -1;
+  int FCureProgressMax = 0;
   bool FSettingsShowing = false;
   bool FExiting = false;
   // The language key of the status line's text; empty when the text is not one.

@@ -476,12 +476,40 @@ void TfrmMain::FigCureCured(const TFigScanedItem& aItem, TFigCureStatus aStatus,
     outcome = {TFindingState::Repaired, aItem.Category, L""};
   }
   SetOutcome(aCurrentIndex, std::move(outcome));
-  if (FMaintain->Row(aItem.Category) != nullptr) {
-    SetCategoryFixedLabel(aItem.Category);
-    SetStatusText(L"[" + FEngine->GetAppString(CategoryTitleKey(aItem.Category)) + L"].....");
+  if (aItem.Category < kCategorySlots)
+    FCureProgressCategories[aItem.Category] = true;
+  FCureProgressCategory = aItem.Category;
+  FCureProgressIndex = aCurrentIndex;
+  FCureProgressMax = aMax;
+  // The first outcome shows at once; those that follow, with the timer.
+  if (!tmrCureProgress->Enabled()) {
+    ShowCureProgress();
+    tmrCureProgress->SetEnabled(true);
   }
-  FMaintain->sgScan->SetMax(aMax);
-  FMaintain->sgScan->SetPosition(aCurrentIndex);
+}
+
+void TfrmMain::ShowCureProgress() {
+  if (FCureProgressIndex < 0)
+    return;
+  for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows()) {
+    if (row.Category < kCategorySlots && FCureProgressCategories[row.Category])
+      SetCategoryFixedLabel(row.Category);
+  }
+  if (FMaintain->Row(FCureProgressCategory) != nullptr)
+    SetStatusText(L"[" + FEngine->GetAppString(CategoryTitleKey(FCureProgressCategory)) +
+                  L"].....");
+  FMaintain->sgScan->SetMax(FCureProgressMax);
+  FMaintain->sgScan->SetPosition(FCureProgressIndex);
+  FCureProgressCategories.fill(false);
+  FCureProgressIndex = -1;
+}
+
+void TfrmMain::tmrCureProgressTimer() {
+  if (FCureProgressIndex < 0) {
+    tmrCureProgress->SetEnabled(false);
+    return;
+  }
+  ShowCureProgress();
 }
 
 bool TfrmMain::SettleRepairRun(bool aAborted) {
@@ -524,8 +552,23 @@ bool TfrmMain::SettleRepairRun(bool aAborted) {
 }
 
 void TfrmMain::FigCureFinished() {
+  ShowCureProgress();
+  tmrCureProgress->SetEnabled(false);
   FClearNow = false;
   const bool aborted = std::exchange(FCureAborted, false);
+  if (FFigCure->LastRunNotStarted()) {
+    // Nothing was changed: the findings wait as the scan left them, and the user hears why.
+    SettleRepairRun(true);
+    ShowResultsState();
+    FMaintain->sgScan->Hide();
+    FMaintain->lblInfo->Show();
+    for (const TfrmMaintain::TCategoryRow& row : FMaintain->Rows())
+      FMaintain->CategoryFinished(row.Category, CategoryCount(row.Category));
+    SetStatusKey(L"SState.ScanFinished");
+    FEngine->ShowMessageEx(L"MSGBox.CureNotStarted", {FFigCure->LastError()}, false, mr::None,
+                           mb::OK, TMsgDlgType::mtError, 0);
+    return;
+  }
   const bool failed = SettleRepairRun(aborted);
   // A stopped run reports its end too; the window then stays with the findings.
   if (aborted)
@@ -549,6 +592,8 @@ void TfrmMain::FigCureFinished() {
 }
 
 void TfrmMain::FigCureAbort() {
+  ShowCureProgress();
+  tmrCureProgress->SetEnabled(false);
   FCureAborted = true;
   ShowResultsState();
   FMaintain->sgScan->Hide();

@@ -252,6 +252,17 @@ TEST_F(KestrovaCliTest, ARoamingProfileKeepsItsBackupsOnItsShare) {
   EXPECT_TRUE(CurrentFolderUntouched(Machine()));
 }
 
+TEST_F(KestrovaCliTest, ARepairWhoseBackupIndexCannotBeWrittenChangesNothingAndFails) {
+  const std::wstring backup = GetCLSettings().UserDataPath() + L"backup\\";
+  Machine().FailOpenFile(backup + L"info.rec", err::AccessDenied);
+  EXPECT_EQ(Run({L"cure", L"--topics", kTopics}), kCliFailed);
+  EXPECT_NE(FConsole.Errors.find(L"The repair did not complete: Cannot write the backup index"),
+            std::wstring::npos)
+      << ToUtf8(FConsole.Errors);
+  EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
+  EXPECT_TRUE(Machine().ListFolder(backup).empty());
+}
+
 TEST(FigEngineSettings, EnablesTheUsersChoicesPerCategoryAndProfile) {
   fake::TFakeMachineScope scope;
   scope.Machine().AddTextFile(kProgram + L"const.dat",

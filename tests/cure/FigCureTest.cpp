@@ -364,22 +364,35 @@ TEST_F(FigCureTest, NothingIsTakenFromTheCurrentFolder) {
   EXPECT_TRUE(Machine().HasFile(L"C:\\Work\\junk.tmp"));
 }
 
-TEST_F(FigCureTest, StartFailsBeforeAnyChangeWhenTheIndexOrBackupCannotBeWritten) {
+TEST_F(FigCureTest, ARunThatCannotWriteTheIndexOrItsBackupChangesNothingAndSaysWhy) {
   Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"1");
   FCure->AddMatchedItem(ValueFinding(L"Soft\\V", L"a"));
 
+  // Found out by the worker, before its first change; the run ends as every run does.
   Machine().FailOpenFile(kIndex, err::AccessDenied);
-  EXPECT_FALSE(FCure->StartCure());
+  Run();
+  EXPECT_TRUE(FCure->LastRunNotStarted());
   EXPECT_NE(FCure->LastError().find(kIndex), std::wstring::npos) << ToUtf8(FCure->LastError());
   EXPECT_NE(FCure->LastError().find(L"Access is denied"), std::wstring::npos);
   EXPECT_TRUE(Machine().ListFolder(kBackup).empty());
+  EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"finished"}));
 
-  fake::TFakeMachineScope fresh;
-  fresh.Machine().AddFolder(kBackup);
-  fresh.Machine().SetDiskFull(true);
+  {
+    fake::TFakeMachineScope fresh;
+    fresh.Machine().AddFolder(kBackup);
+    fresh.Machine().SetDiskFull(true);
+    FLog.clear();
+    Run();
+    EXPECT_TRUE(FCure->LastRunNotStarted());
+    EXPECT_NE(FCure->LastError().find(L"backup file"), std::wstring::npos);
+    EXPECT_EQ(FLog, (std::vector<std::wstring>{L"started", L"finished"}));
+  }
+
+  // A backup folder that is missing is known before the run starts.
+  fake::TFakeMachineScope noFolder;
+  FLog.clear();
   EXPECT_FALSE(FCure->StartCure());
   EXPECT_NE(FCure->LastError().find(L"backup file"), std::wstring::npos);
-
   EXPECT_FALSE(FCure->IsRunning());
   EXPECT_TRUE(FLog.empty());
   EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
@@ -394,7 +407,8 @@ TEST_F(FigCureTest, ADiskFillingAtAnyByteOfTheStartLeavesTheIndexWholeAndChanges
   uint64_t room = 0;
   for (;; ++room) {
     Machine().SetDiskSpace(room);
-    if (FCure->StartCure()) {
+    Run();
+    if (!FCure->LastRunNotStarted()) {
       break;
     }
     ASSERT_LT(room, 1000u);
@@ -408,7 +422,6 @@ TEST_F(FigCureTest, ADiskFillingAtAnyByteOfTheStartLeavesTheIndexWholeAndChanges
   // With room for the empty backup file and the index, the run starts; the backup entry itself
   // finds no room, so the value stays.
   EXPECT_GT(room, 82u);
-  ASSERT_TRUE(FMain.RunUntil([this] { return !FCure->IsRunning(); }, kRunLimitMs));
   EXPECT_EQ(Index().rfind(earlier, 0), 0u);
   EXPECT_TRUE(Machine().GetRegValue(regroot::CurrentUser, L"Soft\\V", L"a"));
   EXPECT_TRUE(BackupKeys(FCure->LastBackupFile()).empty());

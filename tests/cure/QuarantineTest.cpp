@@ -357,9 +357,18 @@ TEST_F(QuarantineTest, AFullDiskDeletesNothingThatIsNotKept) {
     Machine().SetDiskSpace(std::nullopt);
     AddFile(c.File, std::string(4000, 'z'));
     FCure.AddMatchedItem(FileFinding(c.File));
+    // The disk fills once the run's backup file and index line are written: the header, with
+    // its seal, and the index with one more line ("yyyy-mm-dd hh:mm:ss,1,<name>" CR LF), each
+    // written whole through a file of its own.
     FCure.OnStarted = [&](TObject&) {
-      Machine().SetDiskFull(!c.SpaceLeft);
-      Machine().SetDiskSpace(c.SpaceLeft);
+      kplat::TSha256Digest seal{};
+      const uint64_t start =
+          TSealWriter(LoadSealKey(false), TSealKind::RegistryBackup, FCure.LastBackupFile())
+              .Seal(TRegExporter().Stream(), seal)
+              .size() +
+          Content(kBackup + L"\\info.rec").size() + 23 +
+          ExtractFileName(FCure.LastBackupFile()).size();
+      Machine().SetDiskSpace(c.SpaceLeft.value_or(0) + start);
     };
     Run();
     EXPECT_EQ(FOutcomes, std::vector<std::wstring>{L"csUncured cfNotBackedUp"});

@@ -359,8 +359,9 @@ TEST_F(MainWindowTest, ARepairThatCannotWriteItsBackupChangesNothingAndSaysWhy) 
       0u)
       << ToUtf8(FBox.Texts[0]);
   EXPECT_NE(FBox.Texts[0].find(L"backup"), std::wstring::npos);
-  // The findings stay to be repaired once there is room.
+  // The findings stay to be repaired once there is room, listed as the scan left them.
   EXPECT_EQ(Buttons(), kResults);
+  EXPECT_TRUE(Page().llResultRegistryFix->Visible());
   EXPECT_TRUE(Machine().RegKeyExists(regroot::CurrentUser, kAppPaths + L"\\gone.exe"));
   EXPECT_TRUE(Machine().HasFile(kJunk + L"a.tmp"));
   Machine().SetDiskFull(false);
