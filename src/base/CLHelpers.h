@@ -62,6 +62,9 @@ std::wstring NormalizeFolder(const std::wstring& aPath);
 // The path without its trailing backslashes ("C:\Data\\" gives "C:\Data"); a drive's root keeps
 // its backslash ("C:\"), for without it the path would name the drive's current folder.
 std::wstring ExcludeTrailingBackslash(std::wstring aPath);
+// The path without any trailing backslash, a drive's root too ("C:\" gives "C:"): the form in
+// which one place is compared as the start of another.
+std::wstring StripTrailingBackslashes(std::wstring aPath);
 // aRelative below aBase. A relative path holding ":" and any path below a network base ("\\...")
 // give aRelative alone (slashes turned); below a drive path a relative path starting with "\"
 // starts at the drive's root; below anything else aRelative is returned unchanged. Code that

@@ -1,5 +1,6 @@
 #include "engine/FigExclusions.h"
 
+#include "base/CLHelpers.h"
 #include "base/RegNotation.h"
 #include "engine/FigDiskLocation.h"
 #include "platform/FileIO.h"
@@ -135,13 +136,6 @@ bool IsAtOrBelow(std::wstring_view aPlace, std::wstring_view aAbove) {
          (aPlace.size() == aAbove.size() || aPlace[aAbove.size()] == L'\\');
 }
 
-std::wstring WithoutTrailingBackslash(std::wstring aPath) {
-  while (aPath.ends_with(L'\\')) {
-    aPath.pop_back();
-  }
-  return aPath;
-}
-
 } // namespace
 
 std::wstring ExclusionsFileIn(const std::wstring& aUserDataPath) {
@@ -185,7 +179,7 @@ std::wstring ExclusionPlaceOf(const TFigScanedItem& aItem, bool aContainer) {
     if (aItem.RuleStyle == rsSweepHelper) {
       return L"";
     }
-    return aContainer ? WithoutTrailingBackslash(aItem.ScanedPath)
+    return aContainer ? StripTrailingBackslashes(aItem.ScanedPath)
                       : JoinCheckedPath(aItem.ScanedPath, aItem.ScanedName);
   default:
     return L"";
@@ -334,7 +328,7 @@ TFigExclusionMatcher::TFigExclusionMatcher(const std::vector<TFigExclusion>& aIt
         expanded.Kind != item.Kind) {
       continue;
     }
-    path = WithoutTrailingBackslash(expanded.Place);
+    path = StripTrailingBackslashes(expanded.Place);
     if (item.Kind == ekMask) {
       const size_t slash = path.rfind(L'\\');
       entry.Name = kplat::UpperCase(path.substr(slash + 1));
@@ -348,7 +342,7 @@ TFigExclusionMatcher::TFigExclusionMatcher(const std::vector<TFigExclusion>& aIt
     if (!path.starts_with(L"\\\\") &&
         kplat::Platform().Files().GetFinalPath(path.size() == 2 ? path + L'\\' : path, finalPath) ==
             kplat::err::Success) {
-      finalPath = WithoutTrailingBackslash(kplat::UpperCase(finalPath));
+      finalPath = StripTrailingBackslashes(kplat::UpperCase(finalPath));
       if (finalPath != entry.Place) {
         TEntry real = entry;
         real.Place = std::move(finalPath);
@@ -379,7 +373,7 @@ bool TFigExclusionMatcher::Covers(const TFigScanedItem& aItem) const {
 bool TFigExclusionMatcher::CoversRegistry(const std::wstring& aRoot, const std::wstring& aKey,
                                           const std::wstring* aValue) const {
   const std::wstring key =
-      WithoutTrailingBackslash(kplat::UpperCase(RegistryExclusionText(aRoot, aKey, nullptr)));
+      StripTrailingBackslashes(kplat::UpperCase(RegistryExclusionText(aRoot, aKey, nullptr)));
   const std::wstring value = aValue != nullptr ? kplat::UpperCase(*aValue) : L"";
   return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& aEntry) {
     switch (aEntry.Kind) {
@@ -397,7 +391,7 @@ bool TFigExclusionMatcher::CoversRegistry(const std::wstring& aRoot, const std::
 
 bool TFigExclusionMatcher::CoversPath(const std::wstring& aPath) const {
   const std::wstring path =
-      WithoutTrailingBackslash(kplat::UpperCase(kplat::WithoutLongPathPrefix(aPath)));
+      StripTrailingBackslashes(kplat::UpperCase(kplat::WithoutLongPathPrefix(aPath)));
   return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& aEntry) {
     switch (aEntry.Kind) {
     case ekPath:
