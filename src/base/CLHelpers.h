@@ -164,6 +164,9 @@ std::wstring Trim(std::wstring_view aText);
 // aText without the characters aIsBlank names at either end: for the readers whose blanks are
 // their own (the INI profile's, an HTML page's white space).
 std::wstring_view TrimBy(std::wstring_view aText, bool (*aIsBlank)(wchar_t));
+// aText without the spaces and tabs at either end: for a list a person types, whose other
+// characters stay as written.
+std::wstring_view TrimSpaces(std::wstring_view aText);
 // Every aFrom replaced by aTo, left to right; text that aTo brings in is not searched again. An
 // empty aFrom replaces nothing. ReplaceText compares without regard to case.
 std::wstring ReplaceAll(std::wstring_view aText, std::wstring_view aFrom, std::wstring_view aTo);

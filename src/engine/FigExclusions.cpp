@@ -14,20 +14,6 @@ namespace {
 // A list longer than this is no list a person keeps: the file is taken as damaged.
 constexpr size_t kMaxFileBytes = 1024 * 1024;
 
-bool IsBlank(wchar_t c) {
-  return c == L' ' || c == L'\t';
-}
-
-std::wstring_view Trimmed(std::wstring_view aText) {
-  while (!aText.empty() && IsBlank(aText.front())) {
-    aText.remove_prefix(1);
-  }
-  while (!aText.empty() && IsBlank(aText.back())) {
-    aText.remove_suffix(1);
-  }
-  return aText;
-}
-
 std::vector<std::wstring_view> Parts(std::wstring_view aText) {
   std::vector<std::wstring_view> parts;
   size_t start = 0;
@@ -144,7 +130,7 @@ std::wstring ExclusionsFileIn(const std::wstring& aUserDataPath) {
 
 TFigExclusionError ParseExclusion(std::wstring_view aText, TFigExclusion& aExclusion) {
   aExclusion = TFigExclusion{};
-  const std::wstring_view text = Trimmed(aText);
+  const std::wstring_view text = TrimSpaces(aText);
   if (text.empty()) {
     return eeEmpty;
   }
@@ -240,7 +226,7 @@ bool TFigExclusions::LoadFromBytes(const std::vector<uint8_t>& aData) {
     }
     ++lineNumber;
     TFigExclusion exclusion;
-    if (!Trimmed(line).empty()) {
+    if (!TrimSpaces(line).empty()) {
       if (ParseExclusion(line, exclusion) == eeNone) {
         FItems.push_back(std::move(exclusion));
       } else if (!FDamaged) {
