@@ -18,7 +18,6 @@ TCLEngine* GEngine = nullptr;
 
 constexpr wchar_t kLibSection[] = L"LibRes";
 constexpr wchar_t kAppSection[] = L"AppRes";
-constexpr wchar_t kShowFlagCaption[] = L"Do not display this message again";
 constexpr wchar_t kExePathToken[] = L"%exepath%";
 
 // The HTTP form encoding of a parameter value, in the system's ANSI code page.
@@ -254,7 +253,7 @@ TModalResult TCLEngine::ShowMessageEx(const std::wstring& strName,
   if (aShowAgain != 0) {
     request.ShowFlagCaption = GetSkinResString(L"MSG_CAP_SHOWFLAG");
     if (request.ShowFlagCaption.empty()) {
-      request.ShowFlagCaption = kShowFlagCaption;
+      CLBuiltInEnglishData().GetProp(L"SkinRes", L"", L"MSG_CAP_SHOWFLAG", request.ShowFlagCaption);
     }
   }
   bool checked = false;

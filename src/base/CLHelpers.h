@@ -62,6 +62,9 @@ std::wstring NormalizeFolder(const std::wstring& aPath);
 // The path without its trailing backslashes ("C:\Data\\" gives "C:\Data"); a drive's root keeps
 // its backslash ("C:\"), for without it the path would name the drive's current folder.
 std::wstring ExcludeTrailingBackslash(std::wstring aPath);
+// The path without any trailing backslash, a drive's root too ("C:\" gives "C:"): the form in
+// which one place is compared as the start of another.
+std::wstring StripTrailingBackslashes(std::wstring aPath);
 // aRelative below aBase. A relative path holding ":" and any path below a network base ("\\...")
 // give aRelative alone (slashes turned); below a drive path a relative path starting with "\"
 // starts at the drive's root; below anything else aRelative is returned unchanged. Code that
@@ -161,6 +164,9 @@ std::wstring Trim(std::wstring_view aText);
 // aText without the characters aIsBlank names at either end: for the readers whose blanks are
 // their own (the INI profile's, an HTML page's white space).
 std::wstring_view TrimBy(std::wstring_view aText, bool (*aIsBlank)(wchar_t));
+// aText without the spaces and tabs at either end: for a list a person types, whose other
+// characters stay as written.
+std::wstring_view TrimSpaces(std::wstring_view aText);
 // Every aFrom replaced by aTo, left to right; text that aTo brings in is not searched again. An
 // empty aFrom replaces nothing. ReplaceText compares without regard to case.
 std::wstring ReplaceAll(std::wstring_view aText, std::wstring_view aFrom, std::wstring_view aTo);

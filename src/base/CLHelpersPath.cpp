@@ -97,6 +97,13 @@ std::wstring ExcludeTrailingBackslash(std::wstring aPath) {
   return aPath;
 }
 
+std::wstring StripTrailingBackslashes(std::wstring aPath) {
+  while (aPath.ends_with(L'\\')) {
+    aPath.pop_back();
+  }
+  return aPath;
+}
+
 std::wstring JoinPath(const std::wstring& aBase, const std::wstring& aRelative) {
   if (aRelative.find(L':') != std::wstring::npos || aBase.starts_with(L"\\\\")) {
     return UnixToDosPath(aRelative);

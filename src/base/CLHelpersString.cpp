@@ -140,6 +140,10 @@ std::wstring_view TrimBy(std::wstring_view aText, bool (*aIsBlank)(wchar_t)) {
   return aText;
 }
 
+std::wstring_view TrimSpaces(std::wstring_view aText) {
+  return TrimBy(aText, [](wchar_t aChar) { return aChar == L' ' || aChar == L'\t'; });
+}
+
 namespace {
 
 // aText with every occurrence of aFrom in aSearched (aText itself or its upper-case form, of the

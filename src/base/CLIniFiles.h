@@ -56,6 +56,8 @@ std::wstring DecodeIniText(const std::vector<uint8_t>& aBytes, TIniEncoding* aEn
 // UTF-16LE with byte-order mark: what the program writes, read back exactly by DecodeIniText and
 // by the Windows profile functions.
 std::vector<uint8_t> EncodeIniText(std::wstring_view aText);
+// What the code of a text file's read means to its loader.
+TIniLoadResult IniLoadResultOf(kplat::TErrorCode aCode);
 // Reads a text file through the platform (bounded by kMaxIniFileBytes) and decodes it.
 TIniLoadResult ReadIniTextFile(const std::wstring& aFileName, std::wstring& aText,
                                TIniEncoding* aEncoding = nullptr);

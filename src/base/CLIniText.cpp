@@ -172,25 +172,31 @@ std::vector<uint8_t> EncodeIniText(std::wstring_view aText) {
   return out;
 }
 
+TIniLoadResult IniLoadResultOf(kplat::TErrorCode aCode) {
+  switch (aCode) {
+  case kplat::err::Success:
+    return {TIniLoadStatus::Loaded, aCode};
+  case kplat::err::FileNotFound:
+  case kplat::err::PathNotFound:
+  case kplat::err::InvalidName:
+    return {TIniLoadStatus::Missing, aCode};
+  case kplat::err::NotEnoughMemory:
+    return {TIniLoadStatus::TooLarge, aCode};
+  default:
+    return {TIniLoadStatus::Unreadable, aCode};
+  }
+}
+
 TIniLoadResult ReadIniTextFile(const std::wstring& aFileName, std::wstring& aText,
                                TIniEncoding* aEncoding) {
   aText.clear();
   std::vector<uint8_t> bytes;
   const kplat::TErrorCode rc =
       kplat::Platform().Files().ReadFile(aFileName, bytes, kMaxIniFileBytes);
-  switch (rc) {
-  case kplat::err::Success:
+  const TIniLoadResult result = IniLoadResultOf(rc);
+  if (result)
     aText = DecodeIniText(bytes, aEncoding);
-    return {TIniLoadStatus::Loaded, rc};
-  case kplat::err::FileNotFound:
-  case kplat::err::PathNotFound:
-  case kplat::err::InvalidName:
-    return {TIniLoadStatus::Missing, rc};
-  case kplat::err::NotEnoughMemory:
-    return {TIniLoadStatus::TooLarge, rc};
-  default:
-    return {TIniLoadStatus::Unreadable, rc};
-  }
+  return result;
 }
 
 std::optional<int32_t> ParseIniInteger(std::wstring_view aText, bool aAllowHex) {

@@ -62,19 +62,10 @@ TIniLoadResult ReadLangFile(const std::wstring& aFileName, std::wstring& aText) 
   std::vector<uint8_t> bytes;
   const kplat::TErrorCode rc =
       kplat::Platform().Files().ReadFile(aFileName, bytes, kMaxLanguageFileBytes);
-  switch (rc) {
-  case kplat::err::Success:
+  const TIniLoadResult result = IniLoadResultOf(rc);
+  if (result)
     aText = DecodeLangText(bytes);
-    return {TIniLoadStatus::Loaded, rc};
-  case kplat::err::FileNotFound:
-  case kplat::err::PathNotFound:
-  case kplat::err::InvalidName:
-    return {TIniLoadStatus::Missing, rc};
-  case kplat::err::NotEnoughMemory:
-    return {TIniLoadStatus::TooLarge, rc};
-  default:
-    return {TIniLoadStatus::Unreadable, rc};
-  }
+  return result;
 }
 
 TIniLoadResult TCLMultiLangLan::LoadFromFile(const std::wstring& aFileName) {

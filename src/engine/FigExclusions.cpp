@@ -1,5 +1,6 @@
 #include "engine/FigExclusions.h"
 
+#include "base/CLHelpers.h"
 #include "base/RegNotation.h"
 #include "engine/FigDiskLocation.h"
 #include "platform/FileIO.h"
@@ -12,20 +13,6 @@ namespace {
 
 // A list longer than this is no list a person keeps: the file is taken as damaged.
 constexpr size_t kMaxFileBytes = 1024 * 1024;
-
-bool IsBlank(wchar_t c) {
-  return c == L' ' || c == L'\t';
-}
-
-std::wstring_view Trimmed(std::wstring_view aText) {
-  while (!aText.empty() && IsBlank(aText.front())) {
-    aText.remove_prefix(1);
-  }
-  while (!aText.empty() && IsBlank(aText.back())) {
-    aText.remove_suffix(1);
-  }
-  return aText;
-}
 
 std::vector<std::wstring_view> Parts(std::wstring_view aText) {
   std::vector<std::wstring_view> parts;
@@ -136,13 +123,6 @@ bool IsAtOrBelow(std::wstring_view aPlace, std::wstring_view aAbove) {
          (aPlace.size() == aAbove.size() || aPlace[aAbove.size()] == L'\\');
 }
 
-std::wstring WithoutTrailingBackslash(std::wstring aPath) {
-  while (aPath.ends_with(L'\\')) {
-    aPath.pop_back();
-  }
-  return aPath;
-}
-
 } // namespace
 
 std::wstring ExclusionsFileIn(const std::wstring& aUserDataPath) {
@@ -151,7 +131,7 @@ std::wstring ExclusionsFileIn(const std::wstring& aUserDataPath) {
 
 TFigExclusionError ParseExclusion(std::wstring_view aText, TFigExclusion& aExclusion) {
   aExclusion = TFigExclusion{};
-  const std::wstring_view text = Trimmed(aText);
+  const std::wstring_view text = TrimSpaces(aText);
   if (text.empty()) {
     return eeEmpty;
   }
@@ -186,7 +166,7 @@ std::wstring ExclusionPlaceOf(const TFigScanedItem& aItem, bool aContainer) {
     if (aItem.RuleStyle == rsSweepHelper) {
       return L"";
     }
-    return aContainer ? WithoutTrailingBackslash(aItem.ScanedPath)
+    return aContainer ? StripTrailingBackslashes(aItem.ScanedPath)
                       : JoinCheckedPath(aItem.ScanedPath, aItem.ScanedName);
   default:
     return L"";
@@ -247,7 +227,7 @@ bool TFigExclusions::LoadFromBytes(const std::vector<uint8_t>& aData) {
     }
     ++lineNumber;
     TFigExclusion exclusion;
-    if (!Trimmed(line).empty()) {
+    if (!TrimSpaces(line).empty()) {
       if (ParseExclusion(line, exclusion) == eeNone) {
         FItems.push_back(std::move(exclusion));
       } else if (!FDamaged) {
@@ -335,7 +315,7 @@ TFigExclusionMatcher::TFigExclusionMatcher(const std::vector<TFigExclusion>& aIt
         expanded.Kind != item.Kind) {
       continue;
     }
-    path = WithoutTrailingBackslash(expanded.Place);
+    path = StripTrailingBackslashes(expanded.Place);
     if (item.Kind == ekMask) {
       const size_t slash = path.rfind(L'\\');
       entry.Name = kplat::UpperCase(path.substr(slash + 1));
@@ -349,7 +329,7 @@ TFigExclusionMatcher::TFigExclusionMatcher(const std::vector<TFigExclusion>& aIt
     if (!path.starts_with(L"\\\\") &&
         kplat::Platform().Files().GetFinalPath(path.size() == 2 ? path + L'\\' : path, finalPath) ==
             kplat::err::Success) {
-      finalPath = WithoutTrailingBackslash(kplat::UpperCase(finalPath));
+      finalPath = StripTrailingBackslashes(kplat::UpperCase(finalPath));
       if (finalPath != entry.Place) {
         TEntry real = entry;
         real.Place = std::move(finalPath);
@@ -380,7 +360,7 @@ bool TFigExclusionMatcher::Covers(const TFigScanedItem& aItem) const {
 bool TFigExclusionMatcher::CoversRegistry(const std::wstring& aRoot, const std::wstring& aKey,
                                           const std::wstring* aValue) const {
   const std::wstring key =
-      WithoutTrailingBackslash(kplat::UpperCase(RegistryExclusionText(aRoot, aKey, nullptr)));
+      StripTrailingBackslashes(kplat::UpperCase(RegistryExclusionText(aRoot, aKey, nullptr)));
   const std::wstring value = aValue != nullptr ? kplat::UpperCase(*aValue) : L"";
   return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& aEntry) {
     switch (aEntry.Kind) {
@@ -398,7 +378,7 @@ bool TFigExclusionMatcher::CoversRegistry(const std::wstring& aRoot, const std::
 
 bool TFigExclusionMatcher::CoversPath(const std::wstring& aPath) const {
   const std::wstring path =
-      WithoutTrailingBackslash(kplat::UpperCase(kplat::WithoutLongPathPrefix(aPath)));
+      StripTrailingBackslashes(kplat::UpperCase(kplat::WithoutLongPathPrefix(aPath)));
   return std::any_of(FEntries.begin(), FEntries.end(), [&](const TEntry& aEntry) {
     switch (aEntry.Kind) {
     case ekPath:

@@ -22,19 +22,11 @@ constexpr std::array<std::pair<std::wstring_view, std::wstring_view>, 7> kCaptio
     {L"explorer.exe", L"Windows Explorer"},
 }};
 
-std::wstring Trimmed(const std::wstring& aText) {
-  const size_t first = aText.find_first_not_of(L" \t");
-  if (first == std::wstring::npos) {
-    return L"";
-  }
-  return aText.substr(first, aText.find_last_not_of(L" \t") - first + 1);
-}
-
 } // namespace
 
 std::vector<std::wstring> RunningProgramsOf(const std::wstring& aPrograms) {
   std::vector<std::wstring> running;
-  if (Trimmed(aPrograms).empty()) {
+  if (TrimSpaces(aPrograms).empty()) {
     return running;
   }
   std::vector<std::wstring> names;
@@ -44,7 +36,7 @@ std::vector<std::wstring> RunningProgramsOf(const std::wstring& aPrograms) {
   std::vector<std::wstring> wanted;
   SplitText(aPrograms, L';', wanted);
   for (const std::wstring& entry : wanted) {
-    const std::wstring program = Trimmed(entry);
+    const std::wstring program(TrimSpaces(entry));
     const auto same = [&program](const std::wstring& aName) {
       return kplat::SameText(aName, program);
     };

@@ -47,13 +47,6 @@ std::wstring UserFolder(const std::wstring& aShellName, const std::wstring& aPro
   return !folder.empty() || profile.empty() ? folder : NormalizeFolder(profile) + aProfileName;
 }
 
-std::wstring WithoutTrailingBackslash(std::wstring aFolder) {
-  while (!aFolder.empty() && aFolder.back() == L'\\') {
-    aFolder.pop_back();
-  }
-  return aFolder;
-}
-
 bool FoundOrUnreadable(kplat::TErrorCode aCode) {
   return aCode == kplat::err::Success || aCode == kplat::err::AccessDenied ||
          aCode == kplat::err::SharingViolation;
@@ -85,7 +78,7 @@ const std::vector<std::wstring>* TWinapp2Detector::OwnVariable(const std::wstrin
         Distinct({profile.empty() ? L"" : NormalizeFolder(profile) + L"AppData\\LocalLow"});
     for (auto& [name, folders] : FVariables) {
       for (std::wstring& folder : folders) {
-        folder = WithoutTrailingBackslash(folder);
+        folder = StripTrailingBackslashes(folder);
       }
     }
   }

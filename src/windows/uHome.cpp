@@ -13,27 +13,28 @@
 #include "windows/uSchedule.h"
 #include "windows/uStatistics.h"
 
-#include <array>
+#include <algorithm>
 #include <utility>
 
 namespace {
 
 constexpr int kSettingsOptimizationPage = 13;
 
-const std::array<const wchar_t*, 7> kUsageProfiles = {L"Basic",
-                                                      L"Daily Use (Home User)",
-                                                      L"Entertainment (Home User)",
-                                                      L"Top Performance (Home User)",
-                                                      L"Office Work (Business User)",
-                                                      L"Server (Business User)",
-                                                      L"Computing (Business User)"};
-const std::array<const wchar_t*, 4> kConnectionProfiles = {L"Basic", L"DSL", L"LAN",
-                                                           L"Dial-Up Modem"};
-
-template <size_t N>
-std::wstring ProfileName(const std::array<const wchar_t*, N>& aNames, int aValue) {
-  return aValue >= 0 && static_cast<size_t>(aValue) < N ? aNames[static_cast<size_t>(aValue)]
-                                                        : aNames[0];
+// Profile aValue of a list the settings window offers, the first for a value outside it.
+std::wstring ProfileName(const wchar_t* aList, int aValue) {
+  const std::wstring names = LanguageText(L"TfrmSettings", aList);
+  std::wstring first;
+  size_t start = 0;
+  for (int i = 0; start < names.size(); ++i) {
+    const size_t end = std::min(names.find(L"\r\n", start), names.size());
+    std::wstring name = names.substr(start, end - start);
+    if (i == aValue)
+      return name;
+    if (i == 0)
+      first = std::move(name);
+    start = end + 2;
+  }
+  return first;
 }
 
 const wchar_t* OnOff(bool aOn) {
@@ -83,11 +84,11 @@ constexpr TNewsLink kNewsLinks[] = {
 } // namespace
 
 std::wstring UsageProfileName(int aValue) {
-  return ProfileName(kUsageProfiles, aValue);
+  return ProfileName(L"cbSOCO.Items", aValue);
 }
 
 std::wstring ConnectionProfileName(int aValue) {
-  return ProfileName(kConnectionProfiles, aValue);
+  return ProfileName(L"cbSONO.Items", aValue);
 }
 
 TfrmHome::TfrmHome(TComponent* aOwner, THomeHost aHost)

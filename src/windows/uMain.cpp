@@ -13,6 +13,7 @@
 #include "engine/FigExclusions.h"
 #include "engine/FigPrograms.h"
 #include "platform/FileIO.h"
+#include "windows/CLWindowLanguage.h"
 #include "windows/uHome.h"
 #include "windows/uMaintain.h"
 #include "windows/uProgramCheck.h"
@@ -65,7 +66,7 @@ std::wstring ScanPlaceText(TLocationStyle aLocationStyle, const std::wstring& aR
 
 std::wstring ResultPositionText(const TFigScanedItem& aItem) {
   if (aItem.FigResult.Reason == frNeedSweep)
-    return L"Current PC.";
+    return AppText(L"Result.CurrentPC");
   if (aItem.LocationStyle == lsDisk)
     return aItem.ScanedRoot + aItem.ScanedName;
   // Root, key and value are separated as a registry path is written, so that the position

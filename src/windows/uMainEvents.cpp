@@ -295,7 +295,7 @@ void TfrmMain::tmrScheduleTimer() {
 void TfrmMain::FigEngineTopicLoaded() {
   FFigEngine->SortByCategory();
   LoadFigEngineSettings();
-  SetStatusText(L"Scan Items Loaded");
+  SetStatusKey(L"State.TopicsLoaded");
 }
 
 void TfrmMain::FigEngineStarted() {

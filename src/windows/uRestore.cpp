@@ -29,6 +29,7 @@ void ShowMessage(const std::wstring& aName, TMsgDlgType aType,
 }
 
 void ShowRestorePointFailed() {
+  // The language files know this message by its English text.
   ShowMessage(L"Cannot create restore point.", TMsgDlgType::mtError);
 }
 

@@ -44,10 +44,70 @@ const TPageInfo kPages[] = {
     {15, L"pnlAutoSweep", L"SettingsTree.AutoSweep"},
 };
 
-std::wstring AppText(const std::wstring& aName) {
-  TCLEngine* engine = GetCLEngine();
-  return engine ? engine->GetAppString(aName) : std::wstring();
-}
+// The controls on the pages and the buttons below them, after the tree and the pages.
+using W = TfrmSettings;
+// clang-format off
+const TCLPlace kControls[] = {
+    {Field<&W::cbStartup>, L"cbStartup", L"pnlGeneralSettings", {12, 40, 400, 20}},
+    {Field<&W::cbMinimize>, L"cbMinimize", L"pnlGeneralSettings", {12, 64, 400, 20}},
+    {Field<&W::cbCleanedShutdown>, L"cbCleanedShutdown", L"pnlGeneralSettings",
+     {12, 88, 400, 20}},
+    {Field<&W::cbShowGuide>, L"cbShowGuide", L"pnlGeneralSettings", {12, 112, 400, 20}},
+    {Field<&W::cbShowBalloon>, L"cbShowBalloon", L"pnlGeneralSettings", {12, 136, 400, 20}},
+    {Field<&W::btnClearShowAgainFlag>, L"btnClearShowAgainFlag", L"pnlGeneralSettings",
+     {12, 76, 180, 26}},
+    {Field<&W::lbRegistryFixList>, L"lbRegistryFixList", L"pnlRegistryFix", {12, 36, 412, 336}},
+    {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 248}},
+    {Field<&W::lblWinapp2File>, L"lblWinapp2File", L"pnlPrivacySweep", {12, 290, 412, 18}},
+    {Field<&W::edtWinapp2File>, L"edtWinapp2File", L"pnlPrivacySweep", {12, 310, 244, 24}},
+    {Field<&W::btnWinapp2Choose>, L"btnWinapp2Choose", L"pnlPrivacySweep", {262, 309, 78, 26}},
+    {Field<&W::btnWinapp2Fetch>, L"btnWinapp2Fetch", L"pnlPrivacySweep", {346, 309, 78, 26}},
+    {Field<&W::lblWinapp2Info>, L"lblWinapp2Info", L"pnlPrivacySweep", {12, 340, 412, 40}},
+    {Field<&W::lbJunkFiles>, L"lbJunkFiles", L"pnlJunkFilesClean", {12, 36, 412, 336}},
+    {Field<&W::lblSOText>, L"lblSOText", L"pnlSystemOptimization", {12, 36, 412, 48}},
+    {Kind<TLabel>, L"lblSOCO", L"pnlSystemOptimization", {12, 96, 150, 20}},
+    {Field<&W::cbSOCO>, L"cbSOCO", L"pnlSystemOptimization", {168, 92, 256, 24}},
+    {Kind<TLabel>, L"lblSONO", L"pnlSystemOptimization", {12, 128, 150, 20}},
+    {Field<&W::cbSONO>, L"cbSONO", L"pnlSystemOptimization", {168, 124, 256, 24}},
+    {Field<&W::lblSONothing>, L"lblSONothing", L"pnlSystemOptimization", {12, 156, 412, 32}},
+    {Field<&W::tvSOTopics>, L"tvSOTopics", L"pnlSystemOptimization", {12, 192, 412, 66}},
+    {Field<&W::lblSOCaption>, L"lblSOCaption", L"pnlSystemOptimization", {12, 262, 412, 42}},
+    {Field<&W::llSOReference>, L"llSOReference", L"pnlSystemOptimization", {12, 306, 412, 32}},
+    {Field<&W::lblSONote>, L"lblSONote", L"pnlSystemOptimization", {12, 340, 412, 28}},
+    {Field<&W::llSOHelp>, L"llSOHelp", L"pnlSystemOptimization", {12, 372, 200, 20}},
+    {Field<&W::cbASEnabled>, L"cbASEnabled", L"pnlAutoScan", {12, 36, 412, 20}},
+    {Field<&W::cbASDisabled>, L"cbASDisabled", L"pnlAutoScan", {12, 60, 412, 20}},
+    // The mode radios have their own parent, so that they do not clear the pair above.
+    {Field<&W::pnlASMode>, L"pnlASMode", L"pnlAutoScan", {28, 88, 396, 56}},
+    {Field<&W::cbASSModeOnce>, L"cbASSModeOnce", L"pnlASMode", {0, 4, 190, 20}},
+    {Field<&W::cbASSModeEveryDay>, L"cbASSModeEveryDay", L"pnlASMode", {196, 4, 190, 20}},
+    {Field<&W::cbASSModeEveryWeek>, L"cbASSModeEveryWeek", L"pnlASMode", {0, 30, 190, 20}},
+    {Field<&W::cbASSModeEveryMonth>, L"cbASSModeEveryMonth", L"pnlASMode", {196, 30, 190, 20}},
+    {Kind<TLabel>, L"lblASTime", L"pnlAutoScan", {28, 156, 120, 20}},
+    {Field<&W::edtASHour>, L"edtASHour", L"pnlAutoScan", {152, 152, 56, 24}},
+    {Field<&W::edtASMin>, L"edtASMin", L"pnlAutoScan", {216, 152, 56, 24}},
+    {Field<&W::lbASAction>, L"lbASAction", L"pnlAutoScan", {28, 188, 396, 76}},
+    {Field<&W::cbASWLogin>, L"cbASWLogin", L"pnlAutoSweep", {12, 36, 412, 20}},
+    {Field<&W::cbASWLogoff>, L"cbASWLogoff", L"pnlAutoSweep", {12, 60, 412, 20}},
+    {Field<&W::cbAutoUpdate>, L"cbAutoUpdate", L"pnlUpdate", {12, 36, 412, 20}},
+    {Kind<TLabel>, L"lblMaxBackupFile", L"pnlBackup", {12, 40, 240, 20}},
+    {Field<&W::edtMaxBackupFile>, L"edtMaxBackupFile", L"pnlBackup", {256, 36, 64, 24}},
+    {Field<&W::lblExclusionsText>, L"lblExclusionsText", L"pnlIgnoreList", {12, 36, 412, 64}},
+    {Field<&W::tvExclusions>, L"tvExclusions", L"pnlIgnoreList", {12, 104, 412, 176}},
+    {Field<&W::edtExclusion>, L"edtExclusion", L"pnlIgnoreList", {12, 288, 412, 24}},
+    {Field<&W::btnExclusionAdd>, L"btnExclusionAdd", L"pnlIgnoreList", {12, 318, 96, 26}},
+    {Field<&W::btnExclusionChange>, L"btnExclusionChange", L"pnlIgnoreList",
+     {114, 318, 96, 26}},
+    {Field<&W::btnExclusionRemove>, L"btnExclusionRemove", L"pnlIgnoreList",
+     {216, 318, 96, 26}},
+    {Field<&W::lblExclusionsProblem>, L"lblExclusionsProblem", L"pnlIgnoreList",
+     {12, 348, 412, 32}},
+    {Field<&W::btnRecommend>, L"btnRecommend", nullptr, {kPageLeft, 408, 110, 28}},
+    {Field<&W::btnOk>, L"btnOk", nullptr, {376, 408, 80, 28}},
+    {Field<&W::btnApply>, L"btnApply", nullptr, {464, 408, 80, 28}},
+    {Field<&W::btnCancel>, L"btnCancel", nullptr, {552, 408, 80, 28}},
+};
+// clang-format on
 
 TCLSettings& Settings() {
   return GetCLSettings();
@@ -123,6 +183,7 @@ TfrmSettings::TfrmSettings(TComponent* aOwner, TFigEngine& aEngine)
   SetBounds(0, 0, 640, 448);
   CreatePages();
   CreateControls();
+  ConnectControls();
   CLMultiLang1 = NewWindowLanguage(*this);
   Loaded();
 
@@ -185,96 +246,40 @@ void TfrmSettings::CreatePages() {
 }
 
 void TfrmSettings::CreateControls() {
-  using W = TfrmSettings;
-  // clang-format off
-  static const TCLPlace kControls[] = {
-      {Field<&W::cbStartup>, L"cbStartup", L"pnlGeneralSettings", {12, 40, 400, 20}},
-      {Field<&W::cbMinimize>, L"cbMinimize", L"pnlGeneralSettings", {12, 64, 400, 20}},
-      {Field<&W::cbCleanedShutdown>, L"cbCleanedShutdown", L"pnlGeneralSettings",
-       {12, 88, 400, 20}},
-      {Field<&W::cbShowGuide>, L"cbShowGuide", L"pnlGeneralSettings", {12, 112, 400, 20}},
-      {Field<&W::cbShowBalloon>, L"cbShowBalloon", L"pnlGeneralSettings", {12, 136, 400, 20}},
-      {Field<&W::btnClearShowAgainFlag>, L"btnClearShowAgainFlag", L"pnlGeneralSettings",
-       {12, 76, 180, 26}},
-      {Field<&W::lbRegistryFixList>, L"lbRegistryFixList", L"pnlRegistryFix", {12, 36, 412, 336}},
-      {Field<&W::tvPSList>, L"tvPSList", L"pnlPrivacySweep", {12, 36, 412, 248}},
-      {Field<&W::lblWinapp2File>, L"lblWinapp2File", L"pnlPrivacySweep", {12, 290, 412, 18}},
-      {Field<&W::edtWinapp2File>, L"edtWinapp2File", L"pnlPrivacySweep", {12, 310, 244, 24}},
-      {Field<&W::btnWinapp2Choose>, L"btnWinapp2Choose", L"pnlPrivacySweep", {262, 309, 78, 26}},
-      {Field<&W::btnWinapp2Fetch>, L"btnWinapp2Fetch", L"pnlPrivacySweep", {346, 309, 78, 26}},
-      {Field<&W::lblWinapp2Info>, L"lblWinapp2Info", L"pnlPrivacySweep", {12, 340, 412, 40}},
-      {Field<&W::lbJunkFiles>, L"lbJunkFiles", L"pnlJunkFilesClean", {12, 36, 412, 336}},
-      {Field<&W::lblSOText>, L"lblSOText", L"pnlSystemOptimization", {12, 36, 412, 48}},
-      {Kind<TLabel>, L"lblSOCO", L"pnlSystemOptimization", {12, 96, 150, 20}},
-      {Field<&W::cbSOCO>, L"cbSOCO", L"pnlSystemOptimization", {168, 92, 256, 24}},
-      {Kind<TLabel>, L"lblSONO", L"pnlSystemOptimization", {12, 128, 150, 20}},
-      {Field<&W::cbSONO>, L"cbSONO", L"pnlSystemOptimization", {168, 124, 256, 24}},
-      {Field<&W::lblSONothing>, L"lblSONothing", L"pnlSystemOptimization", {12, 156, 412, 32}},
-      {Field<&W::tvSOTopics>, L"tvSOTopics", L"pnlSystemOptimization", {12, 192, 412, 66}},
-      {Field<&W::lblSOCaption>, L"lblSOCaption", L"pnlSystemOptimization", {12, 262, 412, 42}},
-      {Field<&W::llSOReference>, L"llSOReference", L"pnlSystemOptimization", {12, 306, 412, 32}},
-      {Field<&W::lblSONote>, L"lblSONote", L"pnlSystemOptimization", {12, 340, 412, 28}},
-      {Field<&W::llSOHelp>, L"llSOHelp", L"pnlSystemOptimization", {12, 372, 200, 20}},
-      {Field<&W::cbASEnabled>, L"cbASEnabled", L"pnlAutoScan", {12, 36, 412, 20}},
-      {Field<&W::cbASDisabled>, L"cbASDisabled", L"pnlAutoScan", {12, 60, 412, 20}},
-      // The mode radios have their own parent, so that they do not clear the pair above.
-      {Field<&W::pnlASMode>, L"pnlASMode", L"pnlAutoScan", {28, 88, 396, 56}},
-      {Field<&W::cbASSModeOnce>, L"cbASSModeOnce", L"pnlASMode", {0, 4, 190, 20}},
-      {Field<&W::cbASSModeEveryDay>, L"cbASSModeEveryDay", L"pnlASMode", {196, 4, 190, 20}},
-      {Field<&W::cbASSModeEveryWeek>, L"cbASSModeEveryWeek", L"pnlASMode", {0, 30, 190, 20}},
-      {Field<&W::cbASSModeEveryMonth>, L"cbASSModeEveryMonth", L"pnlASMode", {196, 30, 190, 20}},
-      {Kind<TLabel>, L"lblASTime", L"pnlAutoScan", {28, 156, 120, 20}},
-      {Field<&W::edtASHour>, L"edtASHour", L"pnlAutoScan", {152, 152, 56, 24}},
-      {Field<&W::edtASMin>, L"edtASMin", L"pnlAutoScan", {216, 152, 56, 24}},
-      {Field<&W::lbASAction>, L"lbASAction", L"pnlAutoScan", {28, 188, 396, 76}},
-      {Field<&W::cbASWLogin>, L"cbASWLogin", L"pnlAutoSweep", {12, 36, 412, 20}},
-      {Field<&W::cbASWLogoff>, L"cbASWLogoff", L"pnlAutoSweep", {12, 60, 412, 20}},
-      {Field<&W::cbAutoUpdate>, L"cbAutoUpdate", L"pnlUpdate", {12, 36, 412, 20}},
-      {Kind<TLabel>, L"lblMaxBackupFile", L"pnlBackup", {12, 40, 240, 20}},
-      {Field<&W::edtMaxBackupFile>, L"edtMaxBackupFile", L"pnlBackup", {256, 36, 64, 24}},
-      {Field<&W::lblExclusionsText>, L"lblExclusionsText", L"pnlIgnoreList", {12, 36, 412, 64}},
-      {Field<&W::tvExclusions>, L"tvExclusions", L"pnlIgnoreList", {12, 104, 412, 176}},
-      {Field<&W::edtExclusion>, L"edtExclusion", L"pnlIgnoreList", {12, 288, 412, 24}},
-      {Field<&W::btnExclusionAdd>, L"btnExclusionAdd", L"pnlIgnoreList", {12, 318, 96, 26}},
-      {Field<&W::btnExclusionChange>, L"btnExclusionChange", L"pnlIgnoreList",
-       {114, 318, 96, 26}},
-      {Field<&W::btnExclusionRemove>, L"btnExclusionRemove", L"pnlIgnoreList",
-       {216, 318, 96, 26}},
-      {Field<&W::lblExclusionsProblem>, L"lblExclusionsProblem", L"pnlIgnoreList",
-       {12, 348, 412, 32}},
-      {Field<&W::btnRecommend>, L"btnRecommend", nullptr, {kPageLeft, 408, 110, 28}},
-      {Field<&W::btnOk>, L"btnOk", nullptr, {376, 408, 80, 28}},
-      {Field<&W::btnApply>, L"btnApply", nullptr, {464, 408, 80, 28}},
-      {Field<&W::btnCancel>, L"btnCancel", nullptr, {552, 408, 80, 28}},
-  };
-  // clang-format on
   PlaceControls(*this, kControls);
-
   // Stored only: the program has no use for them yet.
   for (TCheckBox* hidden : {cbMinimize, cbCleanedShutdown, cbShowGuide, cbShowBalloon, cbASWLogoff})
     hidden->SetVisible(false);
+  for (TLabel* label : {lblWinapp2Info, lblSOText, lblSONote, lblSONothing, lblSOCaption,
+                        lblExclusionsText, lblExclusionsProblem})
+    label->SetWordWrap(true);
+  for (TTreeView* tree : {tvSOTopics, tvExclusions})
+    tree->SetReadOnly(true);
+  edtWinapp2File->SetReadOnly(true);
+  cbASSModeOnce->SetChecked(true);
+  edtASHour->SetRange(0, 23);
+  edtASMin->SetRange(0, 59);
+  edtMaxBackupFile->SetRange(1, 100);
+  edtMaxBackupFile->SetValue(20);
+  btnOk->SetModalResult(mr::OK);
+  btnCancel->SetModalResult(mr::Cancel);
+}
+
+void TfrmSettings::ConnectControls() {
   btnClearShowAgainFlag->OnClick = [](TObject&) { Settings().ClearShowAgainFlag(); };
   tvPSList->OnMouseDown = [this](TObject& aSender, TMouseButton aButton, TShiftState aShift, int aX,
                                  int aY) { tvPSListMouseDown(aSender, aButton, aShift, aX, aY); };
   tvPSList->OnCheckClick = [this](TTreeNode& aNode) { tvPSListCheckClick(aNode); };
-  edtWinapp2File->SetReadOnly(true);
-  lblWinapp2Info->SetWordWrap(true);
   btnWinapp2Choose->OnClick = [this](TObject&) { btnWinapp2ChooseClick(); };
   btnWinapp2Fetch->OnClick = [this](TObject&) { btnWinapp2FetchClick(); };
-  lblSOText->SetWordWrap(true);
-  lblSONote->SetWordWrap(true);
-  lblSONothing->SetWordWrap(true);
-  lblSOCaption->SetWordWrap(true);
   cbSOCO->OnChange = [this](TObject&) { ShowOptimizations(); };
   cbSONO->OnChange = [this](TObject&) { ShowOptimizations(); };
-  tvSOTopics->SetReadOnly(true);
   tvSOTopics->OnChange = [this](TObject&) { ShowOptimizationReference(); };
   llSOReference->OnClick = [this](TObject&) { OpenURLInBrowser(llSOReference->Caption()); };
   llSOHelp->OnClick = [](TObject&) {
     if (TCLEngine* engine = GetCLEngine())
       engine->ShowPage(L"help");
   };
-
   cbASEnabled->OnClick = [this](TObject&) {
     if (cbASEnabled->Checked())
       SetAutoScanControlsEnabled(true);
@@ -283,15 +288,6 @@ void TfrmSettings::CreateControls() {
     if (cbASDisabled->Checked())
       SetAutoScanControlsEnabled(false);
   };
-  cbASSModeOnce->SetChecked(true);
-  edtASHour->SetRange(0, 23);
-  edtASMin->SetRange(0, 59);
-  edtMaxBackupFile->SetRange(1, 100);
-  edtMaxBackupFile->SetValue(20);
-
-  lblExclusionsText->SetWordWrap(true);
-  lblExclusionsProblem->SetWordWrap(true);
-  tvExclusions->SetReadOnly(true);
   tvExclusions->OnChange = [this](TObject&) {
     if (const TTreeNode* node = tvExclusions->Selected())
       edtExclusion->SetText(node->Text());
@@ -299,12 +295,9 @@ void TfrmSettings::CreateControls() {
   btnExclusionAdd->OnClick = [this](TObject&) { EditExclusion(true); };
   btnExclusionChange->OnClick = [this](TObject&) { EditExclusion(false); };
   btnExclusionRemove->OnClick = [this](TObject&) { RemoveExclusion(); };
-
   btnRecommend->OnClick = [this](TObject& aSender) { btnRecommendClick(aSender); };
-  btnOk->SetModalResult(mr::OK);
   btnOk->OnClick = [this](TObject&) { Save(); };
   btnApply->OnClick = [this](TObject&) { Save(); };
-  btnCancel->SetModalResult(mr::Cancel);
 }
 
 void TfrmSettings::BuildLists() {

@@ -121,6 +121,7 @@ public:
 private:
   void CreatePages();
   void CreateControls();
+  void ConnectControls();
   void BuildLists();
   void LoadValues();
   void SetAutoScanControlsEnabled(bool aEnabled);

@@ -6,17 +6,13 @@
 #include "components/CLFileDialog.h"
 #include "engine/FigEngine.h"
 #include "engine/FigWinapp2Topic.h"
+#include "windows/CLWindowLanguage.h"
 #include "windows/uSettings.h"
 
 #include <map>
 #include <set>
 
 namespace {
-
-std::wstring Text(const std::wstring& aName, const std::vector<std::wstring>& aArgs = {}) {
-  TCLEngine* engine = GetCLEngine();
-  return engine ? engine->GetAppStringEx(aName, aArgs) : std::wstring();
-}
 
 // The category an entry is offered under: its Section text, or the name of its numbered
 // section (the number where the format names none).
@@ -25,7 +21,7 @@ std::wstring CategoryOf(const TFigTopic& aTopic) {
     return section;
   const int number = aTopic.GetInteger(kTopicKeyWinapp2LangSecRef, 0);
   const std::wstring name = Winapp2CategoryTextName(number);
-  const std::wstring text = name.empty() ? std::wstring() : Text(name);
+  const std::wstring text = name.empty() ? std::wstring() : AppText(name);
   return text.empty() ? std::to_wstring(number) : text;
 }
 
@@ -89,7 +85,7 @@ void TfrmSettings::BuildApplications() {
   if (categories.empty())
     return;
   TTreeNodes& nodes = tvPSList->Items();
-  FApplications = &nodes.Add(Text(L"Settings.Applications"));
+  FApplications = &nodes.Add(AppText(L"Settings.Applications"));
   for (const auto& [key, group] : categories) {
     TTreeNode& category = nodes.AddChild(FApplications, group.first);
     for (TFigTopic* topic : group.second)
@@ -141,8 +137,8 @@ void TfrmSettings::tvPSListCheckClick(TTreeNode& aNode) {
 void TfrmSettings::btnWinapp2ChooseClick() {
   TOpenFileRequest request;
   request.Owner = this;
-  request.Title = Text(L"Winapp2.ChooseTitle");
-  request.Filter = Text(L"Winapp2.ChooseFilter");
+  request.Title = AppText(L"Winapp2.ChooseTitle");
+  request.Filter = AppText(L"Winapp2.ChooseFilter");
   request.FileName = FWinapp2Source.FileName;
   std::wstring fileName;
   if (!ChooseFileToOpen(request, fileName))
@@ -158,7 +154,7 @@ void TfrmSettings::btnWinapp2FetchClick() {
   if (!FWinapp2Fetch)
     FWinapp2Fetch = std::make_unique<TWinapp2Fetch>(GetCLSettings().UserDataPath(), *engine);
   btnWinapp2Fetch->SetEnabled(false);
-  lblWinapp2Info->SetCaption(Text(L"Winapp2.Fetching"));
+  lblWinapp2Info->SetCaption(AppText(L"Winapp2.Fetching"));
   FWinapp2Fetch->Start([this](const std::wstring& aProblem) {
     btnWinapp2Fetch->SetEnabled(true);
     if (aProblem.empty())

@@ -5,17 +5,13 @@
 #include "base/CLHelpers.h"
 #include "base/CLSettings.h"
 #include "platform/FileIO.h"
+#include "windows/CLWindowLanguage.h"
 #include "windows/uSettings.h"
 
 namespace {
 
 std::wstring ExclusionsFile() {
   return ExclusionsFileIn(GetCLSettings().UserDataPath());
-}
-
-std::wstring Text(const std::wstring& aName, const std::vector<std::wstring>& aArgs = {}) {
-  TCLEngine* engine = GetCLEngine();
-  return engine ? engine->GetAppStringEx(aName, aArgs) : std::wstring();
 }
 
 } // namespace
@@ -28,12 +24,13 @@ void TfrmSettings::LoadExclusions() {
                                                          btnExclusionChange, btnExclusionRemove})
     edit->SetEnabled(loaded);
   lblExclusionsProblem->SetCaption(
-      loaded ? L""
-             : Text(L"Exclusions.Damaged",
+      loaded
+          ? L""
+          : AppText(L"Exclusions.Damaged",
                     {ExclusionsFile(), FExclusions.DamagedLine() > 0
-                                           ? Text(L"Exclusions.DamagedLine",
-                                                  {std::to_wstring(FExclusions.DamagedLine())})
-                                           : Text(L"Exclusions.Unreadable")}));
+                                           ? AppText(L"Exclusions.DamagedLine",
+                                                     {std::to_wstring(FExclusions.DamagedLine())})
+                                           : AppText(L"Exclusions.Unreadable")}));
   ShowExclusions(-1);
 }
 
@@ -63,7 +60,7 @@ void TfrmSettings::EditExclusion(bool aAdd) {
       aAdd ? FExclusions.Add(place) : FExclusions.Replace(selected, place);
   if (error != eeNone) {
     lblExclusionsProblem->SetCaption(
-        Text(L"Exclusions.Refused", {place, Text(L"Exclusions." + GetEnumName(error))}));
+        AppText(L"Exclusions.Refused", {place, AppText(L"Exclusions." + GetEnumName(error))}));
     return;
   }
   lblExclusionsProblem->SetCaption(L"");

@@ -45,6 +45,9 @@ TEST(ExcludeTrailingBackslash, DropsTheBackslashesButADrivesRootKeepsOne) {
   };
   for (const auto& [path, expected] : cases)
     EXPECT_EQ(ExcludeTrailingBackslash(path), expected) << path;
+  // Places compared by their start lose every trailing backslash, a drive's root too.
+  EXPECT_EQ(StripTrailingBackslashes(L"C:\\"), L"C:");
+  EXPECT_EQ(StripTrailingBackslashes(L"C:\\Data\\\\"), L"C:\\Data");
 }
 
 TEST(JoinFolderPath, JoinsBelowFullFoldersOnlyAndNeverLeavesThem) {

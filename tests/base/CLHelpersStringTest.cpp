@@ -58,6 +58,7 @@ TEST(StringToolkit, TrimsReplacesAndFormatsAtTheEdges) {
       {Trim(L" \t "), L""},
       {std::wstring(TrimBy(L"\x01 x \x01", isSpace)), L"\x01 x \x01"},
       {std::wstring(TrimBy(L"  x y  ", isSpace)), L"x y"},
+      {std::wstring(TrimSpaces(L"\t x\r \t")), L"x\r"},
       // What the replacement brings in is not searched again; an empty pattern replaces nothing.
       {ReplaceAll(L"aaa", L"a", L"aa"), L"aaaaaa"},
       {ReplaceAll(L"Ab ab", L"ab", L"x"), L"Ab x"},

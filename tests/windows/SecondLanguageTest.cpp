@@ -48,12 +48,12 @@ void CollectTexts(TComponent& aComponent, const std::wstring& aPrefix,
     CollectTexts(*aComponent.Components(i), aPrefix + aComponent.Name() + L"/", aTexts);
 }
 
-// Texts that are the same in both languages: names, data and the fixed profile names.
+// Texts that are the same in both languages: names and data.
 bool SameInEveryLanguage(const std::wstring& aName, const std::wstring& aValue) {
   static const std::set<std::wstring> kValues = {L"OK",  L"&OK", L"Kestrova", L"DSL",
                                                  L"LAN", L"ON",  L"OFF",      L"Information"};
-  static const std::set<std::wstring> kFixed = {
-      L"lblCO.Caption", L"lblNO.Caption", L"lblPV.Caption", L"lblDD.Caption", L"lblLS.Caption"};
+  static const std::set<std::wstring> kFixed = {L"lblPV.Caption", L"lblDD.Caption",
+                                                L"lblLS.Caption"};
   const std::wstring leaf = aName.substr(aName.rfind(L'/') + 1);
   return kValues.count(aValue) != 0 || kFixed.count(leaf) != 0 ||
          // The topic lists show the rule file's captions.

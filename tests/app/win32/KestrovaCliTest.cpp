@@ -30,19 +30,10 @@ const std::wstring kAppPaths = kTestKey + L"\\App Paths";
 const std::wstring kStale = kAppPaths + L"\\gone.exe";
 
 using TRun = ktest::win32::TProgramRun;
+using ktest::win32::Exists;
 using ktest::win32::ProgramFolder;
-
-std::string ReadAll(const std::wstring& aFile) {
-  std::ifstream file(aFile.c_str(), std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-void WriteAll(const std::wstring& aFile, const std::string& aText) {
-  std::ofstream file(aFile.c_str(), std::ios::binary | std::ios::trunc);
-  file << aText;
-}
+using ktest::win32::ReadAll;
+using ktest::win32::WriteAll;
 
 std::string Escaped(const std::wstring& aText) {
   std::string text;
@@ -85,10 +76,6 @@ std::string ShippedTopics(const std::vector<std::string>& aNames) {
 void Seed(const std::wstring& aFile) {
   std::filesystem::create_directories(std::filesystem::path(aFile).parent_path());
   WriteAll(aFile, "data");
-}
-
-bool Exists(const std::wstring& aFile) {
-  return GetFileAttributesW(aFile.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // An environment variable set for as long as this lives, then as it was.

@@ -5,18 +5,16 @@
 // inside is read from the debug channel, as a debug viewer reads it.
 
 #include "platform/TextCodec.h"
+#include "support/win32/DebugViewer.h"
 #include "support/win32/TestProcess.h"
+#include "support/win32/WinScreenshot.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -25,111 +23,11 @@ constexpr wchar_t kProbeClass[] = L"TfrmStartProbe";
 constexpr wchar_t kMainClass[] = L"TfrmMain";
 constexpr DWORD kLimitMs = 30000;
 
-std::wstring BinFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 std::wstring ConstSetting(const wchar_t* aName) {
   wchar_t value[256] = {};
   GetPrivateProfileStringW(L"setting", aName, L"", value, 256,
-                           (BinFolder() + L"const.dat").c_str());
+                           (ktest::win32::ProgramFolder() + L"const.dat").c_str());
   return value;
-}
-
-// Serves this thread's windows until aDone holds or the limit has passed.
-bool ServeUntil(const std::function<bool()>& aDone, DWORD aLimitMs) {
-  const ULONGLONG end = GetTickCount64() + aLimitMs;
-  while (!aDone()) {
-    const ULONGLONG now = GetTickCount64();
-    if (now >= end) {
-      return false;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE,
-                              static_cast<DWORD>(std::min<ULONGLONG>(end - now, 50)), QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  return true;
-}
-
-// What the processes of this session send to the debug channel, as a debug viewer receives it.
-class TDebugViewer {
-public:
-  TDebugViewer()
-      : FBufferReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY")),
-        FDataReady(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")),
-        FMapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
-                                    L"DBWIN_BUFFER")),
-        FView(static_cast<const char*>(MapViewOfFile(FMapping, FILE_MAP_READ, 0, 0, 4096))),
-        FThread([this] { Run(); }) {}
-  ~TDebugViewer() {
-    FStop = true;
-    FThread.join();
-    UnmapViewOfFile(FView);
-    CloseHandle(FMapping);
-    CloseHandle(FDataReady);
-    CloseHandle(FBufferReady);
-  }
-  bool Valid() const { return FView != nullptr; }
-
-  // The lines of one process, once aDone holds for them (false at the limit).
-  bool WaitFor(DWORD aProcessId, const std::function<bool(const std::vector<std::string>&)>& aDone,
-               std::vector<std::string>& aLines) {
-    std::unique_lock lock(FLock);
-    const bool done = FChanged.wait_for(lock, std::chrono::milliseconds(kLimitMs), [&] {
-      aLines.clear();
-      for (const auto& [process, line] : FLines) {
-        if (process == aProcessId) {
-          aLines.push_back(line);
-        }
-      }
-      return aDone(aLines);
-    });
-    return done;
-  }
-
-private:
-  void Run() {
-    while (!FStop) {
-      SetEvent(FBufferReady);
-      if (WaitForSingleObject(FDataReady, 50) != WAIT_OBJECT_0) {
-        continue;
-      }
-      DWORD process = 0;
-      memcpy(&process, FView, sizeof(process));
-      std::string line(FView + sizeof(process), strnlen(FView + sizeof(process), 4092));
-      {
-        std::lock_guard lock(FLock);
-        FLines.emplace_back(process, std::move(line));
-      }
-      FChanged.notify_all();
-    }
-  }
-
-  HANDLE FBufferReady;
-  HANDLE FDataReady;
-  HANDLE FMapping;
-  const char* FView;
-  std::atomic<bool> FStop{false};
-  std::mutex FLock;
-  std::condition_variable FChanged;
-  std::vector<std::pair<DWORD, std::string>> FLines;
-  std::thread FThread;
-};
-
-bool Contains(const std::vector<std::string>& aLines, const std::string& aText) {
-  for (const std::string& line : aLines) {
-    if (line.find(aText) != std::string::npos) {
-      return true;
-    }
-  }
-  return false;
 }
 
 class Startup : public ::testing::Test {
@@ -164,7 +62,7 @@ protected:
   HANDLE StartProbe(const std::wstring& aArguments, DWORD* aProcessId = nullptr,
                     const wchar_t* aProgram = L"startprobe.exe") {
     PROCESS_INFORMATION process{};
-    const std::wstring folder = BinFolder();
+    const std::wstring folder = ktest::win32::ProgramFolder();
     if (!ktest::win32::StartProcess(L"\"" + folder + aProgram + L"\" " + aArguments, process,
                                     {.Folder = folder.c_str()})) {
       ADD_FAILURE() << kplat::ToUtf8(aProgram) << " is not beside the test program";
@@ -183,8 +81,8 @@ protected:
   static long ExitCodeOf(HANDLE aProcess) {
     DWORD code = 0;
     if (aProcess == nullptr ||
-        !ServeUntil([aProcess] { return WaitForSingleObject(aProcess, 0) == WAIT_OBJECT_0; },
-                    kLimitMs) ||
+        !ktest::win32::PumpUntil(
+            [aProcess] { return WaitForSingleObject(aProcess, 0) == WAIT_OBJECT_0; }, kLimitMs) ||
         !GetExitCodeProcess(aProcess, &code)) {
       return -1;
     }
@@ -267,7 +165,7 @@ TEST_F(Startup, SecondInstanceLeavesAStartingOneAloneAndHandsOverTheWholeArgumen
   // Without "runas" first the probe restarts itself with it unless it runs elevated already (as
   // under Wine); either way the argument is handed over whole, blanks and all.
   EXPECT_EQ(ExitCodeOf(StartProbe(L"\"C:\\My Files\\x.lst\"")), 0);
-  EXPECT_TRUE(ServeUntil([&] { return !instance.CopyData.empty(); }, kLimitMs));
+  EXPECT_TRUE(ktest::win32::PumpUntil([&] { return !instance.CopyData.empty(); }, kLimitMs));
   EXPECT_EQ(instance.CopyData, (std::vector<std::wstring>{L"C:\\My Files\\x.lst"}));
 
   CloseHandle(mutex);
@@ -277,13 +175,13 @@ TEST_F(Startup, SecondInstanceLeavesAStartingOneAloneAndHandsOverTheWholeArgumen
 }
 
 TEST_F(Startup, RunningInstanceTakesTheCommandFileAfterTheHandOverAndClosesOnS) {
-  TDebugViewer viewer;
+  ktest::win32::TDebugViewer viewer(kLimitMs);
   ASSERT_TRUE(viewer.Valid());
   DWORD firstId = 0;
   HANDLE first = StartProbe(L"runas -d", &firstId);
   ASSERT_NE(first, nullptr);
   HWND window = nullptr;
-  ASSERT_TRUE(ServeUntil(
+  ASSERT_TRUE(ktest::win32::PumpUntil(
       [&window] {
         window = FindWindowW(kProbeClass, nullptr);
         return window != nullptr && Ask(window, L"CL IfBusy") == 0;
@@ -294,7 +192,10 @@ TEST_F(Startup, RunningInstanceTakesTheCommandFileAfterTheHandOverAndClosesOnS) 
   EXPECT_EQ(ExitCodeOf(StartProbe(L"runas \"C:\\My Files\\x.lst\"")), 0);
   std::vector<std::string> lines;
   EXPECT_TRUE(viewer.WaitFor(
-      firstId, [](const auto& aLines) { return Contains(aLines, "OnCmdFile C:\\My Files\\x.lst"); },
+      firstId,
+      [](const auto& aLines) {
+        return ktest::win32::Contains(aLines, "OnCmdFile C:\\My Files\\x.lst");
+      },
       lines));
   // The file came in with the copy-data message and went to OnCmdFile only after it.
   size_t received = lines.size();
@@ -318,7 +219,7 @@ TEST_F(Startup, RunningInstanceTakesTheCommandFileAfterTheHandOverAndClosesOnS) 
 TEST_F(Startup, KestrovaIsFoundAndClosedBySwitchS) {
   HANDLE first = StartProbe(L"runas ministart", nullptr, L"Kestrova.exe");
   ASSERT_NE(first, nullptr);
-  ASSERT_TRUE(ServeUntil(
+  ASSERT_TRUE(ktest::win32::PumpUntil(
       [] {
         HWND window = FindWindowW(kMainClass, nullptr);
         return window != nullptr && Ask(window, L"CL IfBusy") == 0;
@@ -362,17 +263,18 @@ TEST_F(Startup, WithoutTheSystemRestoreLibraryTheUserIsWarnedAndTheExitCodeIsOne
   constexpr wchar_t kProbeCopy[] = L"startprobe-nosrclient.exe";
   constexpr wchar_t kOverrides[] =
       L"Software\\Wine\\AppDefaults\\startprobe-nosrclient.exe\\DllOverrides";
-  const std::wstring copy = BinFolder() + kProbeCopy;
-  ASSERT_TRUE(CopyFileW((BinFolder() + L"startprobe.exe").c_str(), copy.c_str(), FALSE));
+  const std::wstring copy = ktest::win32::ProgramFolder() + kProbeCopy;
+  ASSERT_TRUE(
+      CopyFileW((ktest::win32::ProgramFolder() + L"startprobe.exe").c_str(), copy.c_str(), FALSE));
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"srclient", REG_SZ, L"", sizeof(L"")),
             ERROR_SUCCESS);
   DWORD id = 0;
   HANDLE probe = StartProbe(L"runas", &id, kProbeCopy);
 
   HWND box = nullptr;
-  const bool shown =
-      probe != nullptr &&
-      ServeUntil([id, &box] { return (box = VisibleDialogOf(id)) != nullptr; }, kLimitMs);
+  const bool shown = probe != nullptr &&
+                     ktest::win32::PumpUntil(
+                         [id, &box] { return (box = VisibleDialogOf(id)) != nullptr; }, kLimitMs);
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\startprobe-nosrclient.exe");
   if (shown) {
     // The box's text is its static control 0xFFFF.

@@ -23,9 +23,10 @@ std::wstring Widen(const std::string& aText) {
 }
 
 // GetAppString(L"..."), GetLibStringEx(L"...", ...), ShowMessageEx(L"...", ...), ...; a name
-// built at run time (L"Prefix." + suffix) is not a literal name.
-const std::regex
-    kLookup(R"re(\b(GetAppString|GetLibString|ShowMessageEx)(Ex)?\s*\(\s*L"([^"]+)"\s*[,)])re");
+// built at run time (L"Prefix." + suffix) is not a literal name. The windows' AppText and the
+// main window's SetStatusKey look up program texts as GetAppString does.
+const std::regex kLookup(
+    R"re(\b(GetAppString|GetLibString|ShowMessageEx|AppText|SetStatusKey)(Ex)?\s*\(\s*L"([^"]+)"\s*[,)])re");
 
 // (function without "Ex", text name) of every lookup by a literal name in aSource.
 std::vector<std::pair<std::string, std::string>> Lookups(const std::string& aSource) {
@@ -43,10 +44,12 @@ TEST(BuiltInEnglish, HoldsEveryTextTheSourcesLookUp) {
   ASSERT_TRUE(std::filesystem::is_directory(SourceRoot())) << SourceRoot();
 
   const auto sample = Lookups("a = GetAppStringEx( L\"State.Ready\", {n});\n"
-                              "Engine().ShowMessageEx(L\"MSGBox.X\", {}); MyGetLibString(L\"y\");");
-  ASSERT_EQ(sample.size(), 2u);
+                              "Engine().ShowMessageEx(L\"MSGBox.X\", {}); MyGetLibString(L\"y\");"
+                              "AppText(L\"Result.CurrentPC\");");
+  ASSERT_EQ(sample.size(), 3u);
   EXPECT_EQ(sample[0], (std::pair<std::string, std::string>{"GetAppString", "State.Ready"}));
   EXPECT_EQ(sample[1], (std::pair<std::string, std::string>{"ShowMessageEx", "MSGBox.X"}));
+  EXPECT_EQ(sample[2], (std::pair<std::string, std::string>{"AppText", "Result.CurrentPC"}));
 
   std::set<std::string> missing;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(SourceRoot())) {
@@ -61,9 +64,9 @@ TEST(BuiltInEnglish, HoldsEveryTextTheSourcesLookUp) {
       std::wstring value;
       const bool inLib = english.GetProp(L"LibRes", L"", name, value);
       const bool inApp = english.GetProp(L"AppRes", L"", name, value);
-      const bool ok = function == "GetAppString"   ? inApp
-                      : function == "GetLibString" ? inLib
-                                                   : inLib || inApp;
+      const bool app =
+          function == "GetAppString" || function == "AppText" || function == "SetStatusKey";
+      const bool ok = app ? inApp : function == "GetLibString" ? inLib : inLib || inApp;
       if (!ok)
         missing.insert(entry.path().filename().string() + ": " + function + " " + key);
     }

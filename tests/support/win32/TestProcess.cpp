@@ -1,18 +1,9 @@
 #include "support/win32/TestProcess.h"
-
-#include <fstream>
-#include <sstream>
+#include "support/win32/WinScratch.h"
 
 namespace ktest::win32 {
 
 namespace {
-
-std::string ReadAll(const std::wstring& aFile) {
-  std::ifstream file(aFile.c_str(), std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 HANDLE InheritableFile(const std::wstring& aFile) {
   SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};

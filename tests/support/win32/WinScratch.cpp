@@ -9,6 +9,8 @@
 #include <winioctl.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace ktest::win32 {
@@ -210,6 +212,21 @@ void RemoveTree(const std::wstring& aPath) {
     RemoveLinksIn(aPath);
   }
   RemoveWithoutLinks(aPath, attributes);
+}
+
+bool Exists(const std::wstring& aPath) {
+  return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadAll(const std::wstring& aFile) {
+  std::ifstream file(aFile.c_str(), std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const std::wstring& aFile, const std::string& aBytes) {
+  std::ofstream(aFile.c_str(), std::ios::binary | std::ios::trunc) << aBytes;
 }
 
 bool IsReparsePoint(const std::wstring& aPath) {

@@ -9,6 +9,11 @@ namespace ktest::win32 {
 
 // The system's temporary folder, with its trailing backslash.
 std::wstring TempFolder();
+// Whether a file or folder is at aPath.
+bool Exists(const std::wstring& aPath);
+// A file's bytes ("" when it cannot be read), and a file made of aBytes.
+std::string ReadAll(const std::wstring& aFile);
+void WriteAll(const std::wstring& aFile, const std::string& aBytes);
 // Removes a file or a folder with everything in it. A reparse point is removed as the link it
 // is, never followed: a junction out of a scratch folder must not take its target with it.
 void RemoveTree(const std::wstring& aPath);

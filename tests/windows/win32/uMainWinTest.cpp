@@ -12,6 +12,7 @@
 #include "shell/win32/CLMainWin.h"
 #include "support/RunUntil.h"
 #include "support/win32/WinScratch.h"
+#include "support/win32/WinTestPlatform.h"
 #include "support/win32/WinWindowTest.h"
 #include "windows/CLUpdateForm.h"
 #include "windows/uMaintain.h"
@@ -30,119 +31,14 @@
 #include <utility>
 #include <vector>
 
-// Not the Windows function: the platform layer's own.
-#undef ExpandEnvironmentStrings
-
 namespace {
 
 constexpr wchar_t kScratchKey[] = L"Software\\KestrovaMainWinTest";
 constexpr wchar_t kAppPaths[] = L"Software\\KestrovaMainWinTest\\App Paths";
 
 using ktest::win32::Click;
+using ktest::win32::Exists;
 using ktest::win32::ShootNow;
-
-bool FileThere(const std::wstring& aPath) {
-  return ::GetFileAttributesW(aPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The real system with a wall clock the test sets: the local time is what NowUtc answers.
-class TTestClock : public kplat::IClock {
-public:
-  explicit TTestClock(kplat::IClock& aReal) : FReal(aReal) {}
-  kplat::TFileTime NowUtc() override { return Local.load(); }
-  kplat::TFileTime UtcToLocal(kplat::TFileTime aUtc) override { return aUtc; }
-  uint64_t TickMs() override { return FReal.TickMs(); }
-  void SleepMs(uint32_t aMs) override { FReal.SleepMs(aMs); }
-
-  void Set(WORD aYear, WORD aMonth, WORD aDay, WORD aHour, WORD aMinute, WORD aSecond) {
-    SYSTEMTIME time{aYear, aMonth, 0, aDay, aHour, aMinute, aSecond, 0};
-    FILETIME file{};
-    ASSERT_TRUE(::SystemTimeToFileTime(&time, &file));
-    Local = (static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-  }
-  std::atomic<kplat::TFileTime> Local{0};
-
-private:
-  kplat::IClock& FReal;
-};
-
-class TTestClockPlatform : public kplat::IPlatform {
-public:
-  explicit TTestClockPlatform(kplat::IPlatform& aReal) : Clock_(aReal.Clock()), FReal(aReal) {}
-  kplat::IRegistry& Registry() override { return FReal.Registry(); }
-  kplat::IFileSystem& Files() override { return FReal.Files(); }
-  kplat::ISystem& System() override { return FReal.System(); }
-  kplat::IProcesses& Processes() override { return FReal.Processes(); }
-  kplat::IShellLinks& ShellLinks() override { return FReal.ShellLinks(); }
-  kplat::ISystemRestore& SystemRestore() override { return FReal.SystemRestore(); }
-  kplat::IClock& Clock() override { return Clock_; }
-  kplat::IDebugOutput& Debug() override { return FReal.Debug(); }
-
-  TTestClock Clock_;
-
-private:
-  kplat::IPlatform& FReal;
-};
-
-// The real system, seen from another program folder.
-class TSystemAt : public kplat::ISystem {
-public:
-  TSystemAt(kplat::ISystem& aReal, std::wstring aProgram)
-      : FReal(aReal), FProgram(std::move(aProgram)) {}
-  bool GetEnv(const std::wstring& aName, std::wstring& aValue) override {
-    return FReal.GetEnv(aName, aValue);
-  }
-  kplat::TErrorCode SetEnv(const std::wstring& aName, const std::wstring& aValue) override {
-    return FReal.SetEnv(aName, aValue);
-  }
-  std::wstring ExpandEnvironmentStrings(const std::wstring& aText) override {
-    return FReal.ExpandEnvironmentStrings(aText);
-  }
-  kplat::TOSVersion GetVersion() override { return FReal.GetVersion(); }
-  uint16_t GetSystemDefaultLangID() override { return FReal.GetSystemDefaultLangID(); }
-  kplat::TErrorCode GetDateTimeFormats(kplat::TDateTimeFormats& aFormats) override {
-    return FReal.GetDateTimeFormats(aFormats);
-  }
-  uint32_t GetAnsiCodePage() override { return FReal.GetAnsiCodePage(); }
-  kplat::TErrorCode DecodeCodePage(uint32_t aCodePage, std::string_view aBytes,
-                                   std::wstring& aText) override {
-    return FReal.DecodeCodePage(aCodePage, aBytes, aText);
-  }
-  kplat::TErrorCode EncodeCodePage(uint32_t aCodePage, std::wstring_view aText,
-                                   std::string& aBytes) override {
-    return FReal.EncodeCodePage(aCodePage, aText, aBytes);
-  }
-  kplat::TErrorCode GetRandomBytes(uint8_t* aData, size_t aSize) override {
-    return FReal.GetRandomBytes(aData, aSize);
-  }
-  std::wstring GetProgramPath() override { return FProgram; }
-  std::wstring GetTempFolder() override { return FReal.GetTempFolder(); }
-  std::wstring GetWindowsFolder() override { return FReal.GetWindowsFolder(); }
-  std::wstring GetSystemFolder() override { return FReal.GetSystemFolder(); }
-  std::wstring GetCurrentFolder() override { return FReal.GetCurrentFolder(); }
-
-private:
-  kplat::ISystem& FReal;
-  std::wstring FProgram;
-};
-
-class TProgramFolderPlatform : public kplat::IPlatform {
-public:
-  TProgramFolderPlatform(kplat::IPlatform& aReal, const std::wstring& aProgram)
-      : FSystem(aReal.System(), aProgram), FReal(aReal) {}
-  kplat::IRegistry& Registry() override { return FReal.Registry(); }
-  kplat::IFileSystem& Files() override { return FReal.Files(); }
-  kplat::ISystem& System() override { return FSystem; }
-  kplat::IProcesses& Processes() override { return FReal.Processes(); }
-  kplat::IShellLinks& ShellLinks() override { return FReal.ShellLinks(); }
-  kplat::ISystemRestore& SystemRestore() override { return FReal.SystemRestore(); }
-  kplat::IClock& Clock() override { return FReal.Clock(); }
-  kplat::IDebugOutput& Debug() override { return FReal.Debug(); }
-
-private:
-  TSystemAt FSystem;
-  kplat::IPlatform& FReal;
-};
 
 // The scratch folder with three junk files and the topics that find them, and a stale
 // application path under the scratch key.
@@ -260,8 +156,8 @@ TEST_F(MainWindowWin, ScanAndRepairThroughTheWindow) {
   EXPECT_EQ(page.lblResultJunkFiles->Caption(), L"2 Fixed.");
   EXPECT_TRUE(::IsWindowVisible(ControlWindow(*form.ButtonPanel()->Button(L"Scan"))));
   ShootNow(window, L"main-repaired");
-  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
-  EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"one.tmp"));
+  EXPECT_TRUE(Exists(FFolder + L"two.tmp"));
   HKEY key = nullptr;
   EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
                             KEY_READ, &key),
@@ -279,9 +175,9 @@ std::shared_ptr<std::atomic<int>> CountTicks(TTimer& aTimer) {
 }
 
 TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
-  TTestClockPlatform platform(FPlatform);
+  ktest::win32::TWinTestPlatform platform(FPlatform);
   kplat::TScopedPlatform scope{platform};
-  TTestClock& clock = platform.Clock_;
+  ktest::win32::TTestClock& clock = platform.WallClock;
   clock.Set(2026, 12, 9, 12, 0, 5);
   const kplat::TDateTimeFormats formats = UserDateTimeFormats();
   TCLSettings& settings = GetCLSettings();
@@ -315,8 +211,8 @@ TEST_F(MainWindowWin, ScheduledScanRepairsWithoutAskingOncePerDay) {
   ShootNow(FormWindow(form), L"main-scheduled-repair");
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
-  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
-  EXPECT_FALSE(FileThere(FFolder + L"two.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"one.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"two.tmp"));
   HKEY key = nullptr;
   EXPECT_NE(::RegOpenKeyExW(HKEY_CURRENT_USER, (std::wstring(kAppPaths) + L"\\gone.exe").c_str(), 0,
                             KEY_READ, &key),
@@ -408,7 +304,7 @@ std::shared_ptr<std::atomic<int>> CountScans(TFigEngine& aEngine) {
 
 // A daily scheduled scan at noon of both categories, last run a day ago; the window on the
 // screen with the scratch topics, the clock just before noon.
-void ArmScheduleAndShow(TTestClock& aClock, std::unique_ptr<TfrmMain>& aForm,
+void ArmScheduleAndShow(ktest::win32::TTestClock& aClock, std::unique_ptr<TfrmMain>& aForm,
                         const std::wstring& aTopics) {
   aClock.Set(2026, 12, 9, 11, 59, 50);
   TCLSettings& settings = GetCLSettings();
@@ -434,9 +330,9 @@ void ArmScheduleAndShow(TTestClock& aClock, std::unique_ptr<TfrmMain>& aForm,
 }
 
 TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
-  TTestClockPlatform platform(FPlatform);
+  ktest::win32::TWinTestPlatform platform(FPlatform);
   kplat::TScopedPlatform scope{platform};
-  ArmScheduleAndShow(platform.Clock_, FForm, FFolder + L"topics.db");
+  ArmScheduleAndShow(platform.WallClock, FForm, FFolder + L"topics.db");
   TfrmMain& form = *FForm;
   const auto ticks = CountTicks(*form.tmrSchedule);
   const auto scans = CountScans(form.FigEngine());
@@ -449,7 +345,7 @@ TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
     if (dialog == nullptr || !::IsWindowVisible(dialog))
       return false;
     if (seen < 0) {
-      platform.Clock_.Set(2026, 12, 9, 12, 0, 1);
+      platform.WallClock.Set(2026, 12, 9, 12, 0, 1);
       seen = *ticks;
       return false;
     }
@@ -457,7 +353,7 @@ TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
       return false;
     EXPECT_EQ(*scans, 0);
     EXPECT_FALSE(form.FigEngine().IsRunning());
-    EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
+    EXPECT_TRUE(Exists(FFolder + L"one.tmp"));
     ShootNow(dialog, L"main-schedule-under-dialog");
     auto* restore = dynamic_cast<TfrmRestore*>(FormFromWindow(dialog));
     if (restore == nullptr)
@@ -479,17 +375,17 @@ TEST_F(MainWindowWin, ScheduleWaitsUnderAModalWindowAndRunsOnceWhenItCloses) {
       kRunLimitMs));
   for (const std::wstring& text : FBox.Texts)
     EXPECT_NE(text, L"Do you want to cure these right now?");
-  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
-  EXPECT_FALSE(FileThere(FFolder + L"two.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"one.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"two.tmp"));
   const int after = *ticks;
   ASSERT_TRUE(ktest::win32::PumpUntil([&] { return *ticks >= after + 4; }, kRunLimitMs));
   EXPECT_EQ(*scans, 1);
 }
 
 TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUsersTicks) {
-  TTestClockPlatform platform(FPlatform);
+  ktest::win32::TWinTestPlatform platform(FPlatform);
   kplat::TScopedPlatform scope{platform};
-  ArmScheduleAndShow(platform.Clock_, FForm, FFolder + L"topics.db");
+  ArmScheduleAndShow(platform.WallClock, FForm, FFolder + L"topics.db");
   TfrmMain& form = *FForm;
   TfrmMaintain& page = *form.Maintain();
   const auto ticks = CountTicks(*form.tmrSchedule);
@@ -514,7 +410,7 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
         if (dialog->lvResult->Items().Item(i).SubItems().Strings(2).ends_with(L"\\two.tmp"))
           dialog->lvResult->ToggleCheckByUser(i);
       }
-      platform.Clock_.Set(2026, 12, 9, 12, 0, 1);
+      platform.WallClock.Set(2026, 12, 9, 12, 0, 1);
       seen = *ticks;
       return false;
     }
@@ -538,14 +434,14 @@ TEST_F(MainWindowWin, ScheduleDueWhileTheResultListIsOpenIsSkippedAndKeepsTheUse
   EXPECT_EQ(page.lblInfo->Caption(),
             L"Automatic scan skipped: the findings of the last scan wait for your decision.");
   ShootNow(FormWindow(form), L"main-schedule-skipped");
-  EXPECT_TRUE(FileThere(FFolder + L"one.tmp"));
+  EXPECT_TRUE(Exists(FFolder + L"one.tmp"));
 
   Click(*form.ButtonPanel()->Button(L"Cure"));
   ASSERT_TRUE(
       ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
-  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
-  EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
-  EXPECT_FALSE(FileThere(FFolder + L"three.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"one.tmp"));
+  EXPECT_TRUE(Exists(FFolder + L"two.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"three.tmp"));
 }
 
 // The colour the screen shows at a point of the window.
@@ -619,8 +515,8 @@ TEST_F(MainWindowWin, AFileInUseIsNotCountedAndStaysListedWithItsReason) {
   ASSERT_TRUE(
       ktest::win32::PumpUntil([&form] { return !form.FigCure().IsRunning(); }, kRunLimitMs));
   ::CloseHandle(held);
-  EXPECT_FALSE(FileThere(FFolder + L"one.tmp"));
-  EXPECT_TRUE(FileThere(FFolder + L"two.tmp"));
+  EXPECT_FALSE(Exists(FFolder + L"one.tmp"));
+  EXPECT_TRUE(Exists(FFolder + L"two.tmp"));
   EXPECT_EQ(form.CategoryFixedCount(tcCJunkFile), 2);
   EXPECT_EQ(page.lblInfo->Caption(), L"Some items could not be repaired. They are still listed.");
   EXPECT_EQ(page.llResultJunkFiles->Caption(), L"2 fixed, 0 not repaired, 1 left in use.");
@@ -690,7 +586,7 @@ TEST_F(MainWindowWin, ATopicDatabaseThatCannotBeUsedIsNamedAndScanStaysOff) {
   std::ofstream(std::filesystem::path(program + L"data\\topic.db"))
       << "[GLOBAL]\nMAGICWORD=LEAF\nDATETIME=12/9/2026\n";
   std::ofstream(std::filesystem::path(program + L"Kestrova.exe")) << "MZ";
-  TProgramFolderPlatform platform(FPlatform, program + L"Kestrova.exe");
+  ktest::win32::TWinTestPlatform platform(FPlatform, program + L"Kestrova.exe");
   kplat::TScopedPlatform scope{platform};
 
   FForm = std::make_unique<TfrmMain>(nullptr);
