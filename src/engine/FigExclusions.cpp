@@ -84,6 +84,11 @@ TFigExclusionError ParseRegistry(std::wstring_view aText, TFigExclusion& aExclus
 }
 
 TFigExclusionError ParseDisk(std::wstring_view aText, TFigExclusion& aExclusion) {
+  // Blanks before a trailing backslash go with it, also after a share's name, so that the place
+  // reads back as itself.
+  while (aText.ends_with(L'\\') || aText.ends_with(L' ') || aText.ends_with(L'\t')) {
+    aText.remove_suffix(1);
+  }
   const size_t rootLength = DiskRootLength(aText);
   if (rootLength == 0) {
     return eeNotFullPath;
@@ -91,11 +96,7 @@ TFigExclusionError ParseDisk(std::wstring_view aText, TFigExclusion& aExclusion)
   if (aText.find_first_of(L"<>\"|") != aText.npos) {
     return eeBadCharacter;
   }
-  // A blank before a trailing backslash goes with it, so that the place reads back as itself.
-  std::wstring_view rest = aText.substr(rootLength);
-  while (rest.ends_with(L'\\') || (!rest.empty() && IsBlank(rest.back()))) {
-    rest.remove_suffix(1);
-  }
+  const std::wstring_view rest = aText.substr(rootLength);
   std::vector<std::wstring_view> parts;
   if (!rest.empty()) {
     parts = Parts(rest.substr(1));
@@ -109,7 +110,7 @@ TFigExclusionError ParseDisk(std::wstring_view aText, TFigExclusion& aExclusion)
     return eeWildcardPart;
   }
   aExclusion.Kind = !parts.empty() && HasWildcard(parts.back()) ? ekMask : ekPath;
-  aExclusion.Place = aText.substr(0, rootLength + rest.size());
+  aExclusion.Place = aText;
   // A drive's root keeps its backslash: "C:" alone would be the drive's current folder.
   if (aExclusion.Place.size() == 2) {
     aExclusion.Place += L'\\';

@@ -66,6 +66,8 @@ TEST(FigExclusions, EachFormIsReadAndAnythingElseRefusedWithItsReason) {
       {L"C:\\Some\\File.txt", eeNone, ekPath, L"C:\\Some\\File.txt"},
       {L"D:\\", eeNone, ekPath, L"D:\\"},
       {L"\\\\server\\share\\Logs", eeNone, ekPath, L"\\\\server\\share\\Logs"},
+      {L"\\\\server\\share \\", eeNone, ekPath, L"\\\\server\\share"},
+      {L"\\\\server\\ \\", eeNotFullPath, ekPath, L""},
       {L"%LocalAppData%\\Google", eeNone, ekPath, L"%LocalAppData%\\Google"},
       {L"C:\\Some\\Folder\\*.log", eeNone, ekMask, L"C:\\Some\\Folder\\*.log"},
       {L"C:\\Some\\Folder\\report-??.txt", eeNone, ekMask, L"C:\\Some\\Folder\\report-??.txt"},
