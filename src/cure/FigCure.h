@@ -20,6 +20,7 @@
 #include "cure/RegUtils.h"
 #include "engine/FigEngine.h"
 #include "engine/FigExclusions.h"
+#include "engine/FigProtected.h"
 #include "engine/FigRule.h"
 #include "engine/FigTopic.h"
 
@@ -28,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -274,7 +276,7 @@ private:
   TFigCureFailure SkipReason(const TFigScanedItem& aItem);
   // The part of SkipReason that the finding's place decides: excluded, or kept on an unattended
   // run.
-  TFigCureFailure PlaceSkipReason(const TFigScanedItem& aItem) const;
+  TFigCureFailure PlaceSkipReason(const TFigScanedItem& aItem);
   // Whether the backup entries of what repairing finding aIndex changes are in the backup file,
   // flushed; they are written, with those of the next few findings, when they are not yet. False
   // when something that would change cannot be backed up: then it must not change.
@@ -311,6 +313,8 @@ private:
   std::wstring FProgramsTopic;
   std::vector<std::wstring> FRunningPrograms;
   TFigExclusionMatcher FExclusions;
+  // The user's own folders, looked up by the first unattended finding on disk that asks.
+  std::optional<TFigKeptFolders> FKeptFolders;
   TFigOnCuredEvent FOnCured;
   TOnTopicCuredEvent FOnTopicCured;
   TNotifyEvent FOnFinished;

@@ -377,17 +377,24 @@ void TFigCureThread::CureCurrentItem(TRegKeyCache& aKeys) {
   FEvents.push_back({FCurrentIndex, FCurrentItemStatus, failure, L"", true});
 }
 
-TFigCureFailure TFigCureThread::PlaceSkipReason(const TFigScanedItem& aItem) const {
+TFigCureFailure TFigCureThread::PlaceSkipReason(const TFigScanedItem& aItem) {
   // Judged again here, not only by the scan: a list of findings may be older than these lists.
   if (FExclusions.Covers(aItem)) {
     return cfExcluded;
   }
-  if (FUnattended &&
-      (aItem.Kept || (aItem.LocationStyle == lsDisk && aItem.RuleStyle != rsSweepHelper &&
-                      IsKeptPlace(aItem.ScanedPath, aItem.ScanedName)))) {
+  if (!FUnattended) {
+    return cfNone;
+  }
+  if (aItem.Kept) {
     return cfKept;
   }
-  return cfNone;
+  if (aItem.LocationStyle != lsDisk || aItem.RuleStyle == rsSweepHelper) {
+    return cfNone;
+  }
+  if (!FKeptFolders) {
+    FKeptFolders.emplace();
+  }
+  return FKeptFolders->Covers(aItem.ScanedPath, aItem.ScanedName) ? cfKept : cfNone;
 }
 
 TFigCureFailure TFigCureThread::SkipReason(const TFigScanedItem& aItem) {

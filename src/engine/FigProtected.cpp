@@ -77,7 +77,3 @@ bool TFigKeptFolders::Covers(const std::wstring& aFolder, const std::wstring& aN
   return std::any_of(FFolders.begin(), FFolders.end(),
                      [&](const std::wstring& aKept) { return Overlaps(path, aKept); });
 }
-
-bool IsKeptPlace(const std::wstring& aFolder, const std::wstring& aName) {
-  return TFigKeptFolders().Covers(aFolder, aName);
-}

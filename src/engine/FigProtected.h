@@ -23,6 +23,3 @@ public:
 private:
   std::vector<std::wstring> FFolders; // in the form kplat::ComparablePath gives
 };
-
-// TFigKeptFolders().Covers(aFolder, aName), for a single place.
-bool IsKeptPlace(const std::wstring& aFolder, const std::wstring& aName);

@@ -28,7 +28,7 @@ void TButtonSite::PushState() {
 }
 
 void TButtonSite::CaptionChanged() {
-  ::SetWindowTextW(Window(), Control().Caption().c_str());
+  SetText(Control().Caption());
 }
 
 bool TButtonSite::Command(int aCode) {

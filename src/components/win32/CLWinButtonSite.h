@@ -8,6 +8,7 @@ class TButtonSite : public TControlSite {
 public:
   using TControlSite::TControlSite;
   void CaptionChanged() override;
+  bool PaintsAtOnce() const override { return true; }
   bool Command(int aCode) override;
   TModalResult DialogResult() const override;
 

@@ -12,17 +12,18 @@ bool TCheckBoxSite::Checked() const {
 }
 
 void TCheckBoxSite::PushState() {
+  // The control repaints its mark by itself; the colours come from the parent at that paint.
   ::SendMessageW(Window(), BM_SETCHECK, Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
-  ApplyColours();
+  SetVisualStyles(CurrentSkinTheme().SystemColors);
 }
 
 void TCheckBoxSite::ApplyColours() {
-  UseVisualStyles(Window(), CurrentSkinTheme().SystemColors);
+  SetVisualStyles(CurrentSkinTheme().SystemColors);
   Invalidate();
 }
 
 void TCheckBoxSite::CaptionChanged() {
-  ::SetWindowTextW(Window(), Control().Caption().c_str());
+  SetText(Control().Caption());
 }
 
 bool TCheckBoxSite::Command(int aCode) {

@@ -7,6 +7,7 @@ class TCheckBoxSite : public TControlSite {
 public:
   using TControlSite::TControlSite;
   void CaptionChanged() override;
+  bool PaintsAtOnce() const override { return true; }
   void ApplyColours() override;
   bool Command(int aCode) override;
   bool SeeThrough() const override { return true; }

@@ -3,6 +3,9 @@
 
 #include "components/win32/CLWinSite.h"
 
+#include <optional>
+#include <utility>
+
 class TProgressSite : public TControlSite {
 public:
   using TControlSite::TControlSite;
@@ -11,4 +14,9 @@ public:
 protected:
   TSiteWindowStyle WindowStyle() override { return {PROGRESS_CLASSW, 0, 0, {}}; }
   void PushState() override;
+
+private:
+  // As last given to the bar.
+  std::optional<std::pair<int, int>> FRange;
+  std::optional<std::pair<COLORREF, COLORREF>> FColours; // bar, background
 };

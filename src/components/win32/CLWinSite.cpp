@@ -97,9 +97,29 @@ void TControlSite::Show() {
     ::ShowWindow(window, command);
 }
 
+template <typename TChange> void TControlSite::Deferred(HWND aWindow, TChange aChange) const {
+  // Drawing held on a hidden control would show it when let go again.
+  const bool held = PaintsAtOnce() && (::GetWindowLongPtrW(aWindow, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (held)
+    ::SendMessageW(aWindow, WM_SETREDRAW, FALSE, 0);
+  aChange();
+  if (held) {
+    ::SendMessageW(aWindow, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(aWindow, nullptr, TRUE);
+  }
+}
+
 void TControlSite::Enable() {
-  for (HWND window : Windows())
-    ::EnableWindow(window, FControl.Enabled());
+  const bool enabled = FControl.Enabled();
+  for (HWND window : Windows()) {
+    if ((::IsWindowEnabled(window) != FALSE) != enabled)
+      Deferred(window, [&] { ::EnableWindow(window, enabled); });
+  }
+}
+
+void TControlSite::SetText(const std::wstring& aText) {
+  if (WindowText(FWindow) != aText)
+    Deferred(FWindow, [&] { ::SetWindowTextW(FWindow, aText.c_str()); });
 }
 
 void TControlSite::Reparent(HWND aParent) {
@@ -120,6 +140,13 @@ void TControlSite::ApplyColours() {
 
 void TControlSite::Invalidate() const {
   ::InvalidateRect(FWindow, nullptr, TRUE);
+}
+
+void TControlSite::SetVisualStyles(bool aOn) {
+  if (FVisualStyles == aOn)
+    return;
+  FVisualStyles = aOn;
+  UseVisualStyles(FWindow, aOn);
 }
 
 HBRUSH TControlSite::ColourBrush(HDC aDC) {

@@ -14,6 +14,7 @@
 #undef PostMessage
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,10 @@ public:
   // The brush a WM_CTLCOLOR* answer gives, the DC's colours set.
   virtual HBRUSH ColourBrush(HDC aDC);
 
+  // True for a control that paints itself at once, not with the next paint messages, whenever it
+  // is enabled, disabled or given a text (a button).
+  virtual bool PaintsAtOnce() const { return false; }
+
   // The user's actions: a WM_COMMAND code or a WM_NOTIFY of the control; true when handled.
   // The component's handlers may free the site: nothing of it is used after them.
   virtual bool Command(int aCode);
@@ -97,12 +102,23 @@ protected:
   RECT Bounds() const;
   void SetId(int aId) { FId = aId; }
   void Invalidate() const;
+  // Turns the control's visual styles on or off; nothing when they already are, since the
+  // control opens its theme again and repaints on every change.
+  void SetVisualStyles(bool aOn);
+  // Sets the control's text. A control that paints at once is kept from drawing meanwhile and
+  // painted once with the next paint messages, so that a window state that changes several
+  // controls together paints each of them once.
+  void SetText(const std::wstring& aText);
 
 private:
+  // Runs aChange on aWindow as SetText says.
+  template <typename TChange> void Deferred(HWND aWindow, TChange aChange) const;
+
   TFormWindow& FForm;
   TControl& FControl;
   HWND FWindow = nullptr;
   int FId = 0;
+  std::optional<bool> FVisualStyles; // as last set
 };
 
 // A control of the binding's own window class, which paints the component's background.

@@ -10,6 +10,7 @@
 
 #include <commctrl.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -414,6 +415,93 @@ TEST_F(BindingWin, UserActionsFireTheComponentsEvents) {
                  MAKELPARAM(buttonClick.x, buttonClick.y));
   EXPECT_EQ(popups, 2);
   EXPECT_EQ(menu->PopupX(), buttonClick.x);
+}
+
+// Counts the messages of each kind a window receives while the counter lives.
+class TMessageCount {
+public:
+  explicit TMessageCount(HWND aWindow) : FWindow(aWindow) {
+    ::SetWindowSubclass(FWindow, &Count, 7, reinterpret_cast<DWORD_PTR>(this));
+  }
+  ~TMessageCount() { ::RemoveWindowSubclass(FWindow, &Count, 7); }
+  TMessageCount(const TMessageCount&) = delete;
+  TMessageCount& operator=(const TMessageCount&) = delete;
+
+  int operator[](UINT aMsg) const {
+    const auto found = FCounts.find(aMsg);
+    return found != FCounts.end() ? found->second : 0;
+  }
+  // The colour requests a control's painting sends its parent, for aControl only.
+  int ColourRequests(HWND aControl) const {
+    const auto found = FColourRequests.find(aControl);
+    return found != FColourRequests.end() ? found->second : 0;
+  }
+
+private:
+  static LRESULT CALLBACK Count(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam, UINT_PTR,
+                                DWORD_PTR aSelf) {
+    auto& self = *reinterpret_cast<TMessageCount*>(aSelf);
+    ++self.FCounts[aMsg];
+    if (aMsg == WM_CTLCOLORBTN || aMsg == WM_CTLCOLORSTATIC)
+      ++self.FColourRequests[reinterpret_cast<HWND>(aLParam)];
+    return ::DefSubclassProc(aWindow, aMsg, aWParam, aLParam);
+  }
+
+  HWND FWindow;
+  std::map<UINT, int> FCounts;
+  std::map<HWND, int> FColourRequests;
+};
+
+// Buttons and check boxes draw themselves at once on every enable and text change; a window state
+// that changes several things of one control paints it once, later, and never shows a hidden one.
+TEST_F(BindingWin, EnableAndCaptionChangesPaintOnceWithThePaintMessages) {
+  TBindingTestForm& form = *FForm;
+  form.ShowForm();
+  HWND window = FormWindow(form);
+  ktest::win32::Paint(window);
+  const struct {
+    TControl* Control;
+    const wchar_t* Caption;
+  } controls[] = {{form.btnOK, L"Save"}, {form.cbLater, L"Later"}};
+  for (const bool visible : {true, false}) {
+    for (const auto& [control, caption] : controls) {
+      SCOPED_TRACE(testing::Message() << WindowText(Window(*control)) << ", shown " << visible);
+      control->SetVisible(visible);
+      ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
+      HWND own = Window(*control);
+      TMessageCount parent(::GetParent(own));
+      TMessageCount messages(own);
+      const std::wstring text = caption + std::wstring(visible ? L"" : L" again");
+      control->SetEnabled(false);
+      control->SetCaption(text);
+      EXPECT_EQ(parent.ColourRequests(own), 0);
+      ktest::win32::PumpUntil([] { return ::GetQueueStatus(QS_PAINT) == 0; }, 2000);
+      EXPECT_EQ(messages[WM_PAINT], visible ? 1 : 0);
+      EXPECT_EQ(::IsWindowVisible(own) != FALSE, visible);
+      EXPECT_FALSE(::IsWindowEnabled(own));
+      EXPECT_EQ(WindowText(own), text);
+      control->SetEnabled(true);
+      control->SetVisible(true);
+    }
+  }
+}
+
+// A check box's mark and a progress bar's position reach the control without its theme or
+// colours being set again, each of which makes it repaint all of itself.
+TEST_F(BindingWin, MarksAndPositionsLeaveThemeAndColoursAlone) {
+  TBindingTestForm& form = *FForm;
+  form.ShowForm();
+  TMessageCount box(Window(*form.cbLater));
+  TMessageCount bar(Window(*form.pbScan));
+  for (int step = 1; step <= 3; ++step) {
+    form.cbLater->SetChecked(step % 2 != 0);
+    form.pbScan->SetPosition(40 + step);
+  }
+  EXPECT_EQ(::SendMessageW(Window(*form.cbLater), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(::SendMessageW(Window(*form.pbScan), PBM_GETPOS, 0, 0), 43);
+  EXPECT_EQ(box[WM_THEMECHANGED], 0);
+  EXPECT_EQ(bar[WM_THEMECHANGED], 0);
+  EXPECT_EQ(bar[PBM_SETBARCOLOR] + bar[PBM_SETBKCOLOR] + bar[PBM_SETRANGE32], 0);
 }
 
 TEST_F(BindingWin, ModalDialogAnswersEnterAndEscape) {
