@@ -42,7 +42,10 @@ void CheckFile(const TWinapp2File& aFile) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
-  static const bool seeded = [] {
+  // The detector with this machine's folders and variables read, copied for each input: what it
+  // learns of the machine does not depend on the input, what it learns of an input's paths goes
+  // with the copy.
+  static const TWinapp2Detector kDetector = [] {
     for (const wchar_t* folder :
          {L"C:\\Users\\User\\AppData\\Local\\Vendor\\App\\User Data\\Default",
           L"C:\\Users\\User\\AppData\\Roaming\\Vendor\\Profiles\\a.default",
@@ -50,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
       fuzz::Machine().AddFolder(folder);
     }
     fuzz::Machine().AddRegKey(kplat::regroot::CurrentUser, L"Software\\Vendor\\App");
-    return true;
+    TWinapp2Detector detector;
+    detector.ExpandPath(L"%Documents%");
+    return detector;
   }();
-  (void)seeded;
   const std::vector<uint8_t> bytes = fuzz::Bytes(aData, aSize);
   fuzz::Machine().AddFileContent(kFile, bytes);
 
@@ -62,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
         file.Issues.size() == memory.Issues.size());
   CheckFile(file);
 
-  TWinapp2Detector detector;
+  TWinapp2Detector detector = kDetector;
   for (const TWinapp2Entry& entry : file.Entries) {
     detector.Applies(entry);
     for (const TWinapp2FileKey& key : entry.FileKeys) {

@@ -118,9 +118,7 @@ TCLSettings::TCLSettings(const std::wstring& aSettingFile) {
   FUserDataPathCurrentUser = GetShellFolder(L"AppData") + L"\\" + FConfigPathWord + L"\\";
   FUserDataPathAllUsers = GetCommonShellFolder(L"Common AppData") + L"\\" + FConfigPathWord + L"\\";
 
-  DecideAllUser();
-  // A flag file that cannot be read says nothing: the per-machine folder only when writeable.
-  SetAllUser(GetAllUserFlag() && IsAllUserPathWriteable());
+  SetAllUser(DecideAllUser());
 
   // A settings file that is there but unreadable was written by an earlier start.
   FRunTimes = FSettingIniKept ? std::max(GetSettingInteger(L"RunTimes"), 1)
@@ -131,14 +129,21 @@ TCLSettings::TCLSettings(const std::wstring& aSettingFile) {
 
 TCLSettings::~TCLSettings() = default;
 
-void TCLSettings::DecideAllUser() {
-  if (IsAllUserFlagExists()) {
-    if (GetAllUserFlag() && !IsAllUserPathWriteable()) {
-      SetAllUserFlag(false);
-    }
-    return;
+bool TCLSettings::DecideAllUser() {
+  // The flag file is read once: a file held open by another program costs one patient read.
+  TCLMemIniFile flags(UserFlagFileName());
+  const TIniLoadResult loaded = LoadPatiently(flags);
+  const bool writeable = IsAllUserPathWriteable();
+  const bool exists = flags.ValueExists(kFlagSection, kAllUsersKey);
+  // A flag file that cannot be read says nothing: the per-machine folder only when writeable.
+  const bool flag = flags.ReadInteger(kFlagSection, kAllUsersKey, 1) != 0;
+  // A missing flag is set to whether the per-machine folder is writeable; one that chooses a
+  // folder the user cannot write is turned off. A flag file we cannot read is left as it is.
+  if ((!exists || (flag && !writeable)) && (loaded || loaded.Status == TIniLoadStatus::Missing)) {
+    flags.WriteString(kFlagSection, kAllUsersKey, !exists && writeable ? L"1" : L"0");
+    flags.UpdateFile();
   }
-  SetAllUserFlag(IsAllUserPathWriteable());
+  return flag && writeable;
 }
 
 std::optional<std::wstring> TCLSettings::FindSetting(const std::wstring& strName) const {

@@ -130,7 +130,8 @@ private:
                     const std::wstring& strValue);
   void WriteChanged();
   std::wstring UserFlagFileName() const;
-  void DecideAllUser();
+  // Settles the flag file at creation; whether the store uses the per-machine folder.
+  bool DecideAllUser();
 
   bool FAllUser = false;
   TCLMemIniFile FConstValueIni;

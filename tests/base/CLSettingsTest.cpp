@@ -264,6 +264,20 @@ TEST_F(CLSettings, AnUnreadableFlagFileNeverChoosesAFolderTheUserCannotWrite) {
   EXPECT_EQ(FileValue(kUserFolder + L"setting.dat", L"setting", L"RunTimes"), L"1");
 }
 
+TEST_F(CLSettings, AFlagFileHeldOpenDelaysTheStartByOnePatientReadAndStaysAsItIs) {
+  const std::wstring flagFile = kUserFolder + L"UserFlag.ini";
+  FMachine.AddTextFile(flagFile, "[Flag]\nAllUsers=0\n");
+  const auto before = FMachine.FileContent(flagFile);
+  FMachine.FailOpenFile(flagFile, kplat::err::SharingViolation);
+  kplat::IClock& clock = FMachine.Clock();
+  const kplat::TFileTime start = clock.NowUtc();
+  auto settings = Open();
+  // Three more tries 50 ms apart, not three for every question asked of the file.
+  EXPECT_LE((clock.NowUtc() - start) / 10000, 150u);
+  EXPECT_TRUE(settings->AllUser()); // the file said nothing readable
+  EXPECT_EQ(FMachine.FileContent(flagFile), before);
+}
+
 TEST_F(CLSettings, AFullDiskAtAnyByteLeavesTheSettingFileWhole) {
   auto settings = Open();
   settings->BeginUpdate();

@@ -170,15 +170,22 @@ TFsNode* StoredNode(const std::map<wchar_t, std::unique_ptr<TFsNode>>& aDrives,
 } // namespace
 
 bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPath& aReal) const {
+  TFsNode* node = nullptr;
+  return RealPath(aPath, aFollowLast, aReal, node);
+}
+
+bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPath& aReal,
+                                   TFsNode*& aNode) const {
+  aNode = nullptr;
   aReal = TFsPath{aPath.Drive, aPath.Share, {}};
   std::vector<std::wstring> rest(aPath.Names.rbegin(), aPath.Names.rend()); // the next one last
   int links = 0;
   // The node at aReal, walked down one name at a time; only a junction starts from a root again.
-  const TFsNode* folder = StoredNode(Drives, aReal);
+  TFsNode* folder = StoredNode(Drives, aReal);
   while (!rest.empty()) {
     std::wstring name = std::move(rest.back());
     rest.pop_back();
-    const TFsNode* child = nullptr;
+    TFsNode* child = nullptr;
     if (folder != nullptr && folder->IsFolder) {
       if (const auto it = folder->Children.find(name); it != folder->Children.end()) {
         child = it->second.get();
@@ -204,12 +211,15 @@ bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPa
     aReal.Names.push_back(node.Name);
     folder = child;
   }
+  aNode = folder;
   return true;
 }
 
 TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath, bool aFollowLast) const {
+  // The walk that resolves the junctions on the way ends at the node.
   TFsPath real;
-  return RealPath(aPath, aFollowLast, real) ? StoredNode(Drives, real) : nullptr;
+  TFsNode* node = nullptr;
+  return RealPath(aPath, aFollowLast, real, node) ? node : nullptr;
 }
 
 TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aParent) const {

@@ -318,6 +318,8 @@ struct TFakeMachine::TImpl {
   // The path with every junction on the way replaced by its target, and the last name's too with
   // aFollowLast; names as stored where they exist. False when junctions nest too deep.
   bool RealPath(const TFsPath& aPath, bool aFollowLast, TFsPath& aReal) const;
+  // The same, with the node there (nullptr when the path leads to nothing).
+  bool RealPath(const TFsPath& aPath, bool aFollowLast, TFsPath& aReal, TFsNode*& aNode) const;
   // The node at a path, through junctions on the way as the system goes through them.
   TFsNode* FindNode(const TFsPath& aPath, bool aFollowLast = false) const;
   // The error an open of the path fails with now; Success when it may be opened.
