@@ -58,7 +58,10 @@ size_t DiskRootLength(std::wstring_view aText) {
 TFigExclusionError ParseRegistry(std::wstring_view aText, TFigExclusion& aExclusion) {
   const size_t bar = aText.find(L'|');
   std::wstring_view key = aText.substr(0, bar);
-  while (key.ends_with(L'\\')) {
+  // A key that ends the line loses the blanks before its trailing backslash as well, as the
+  // line's own blanks are lost when the list is read again.
+  while (key.ends_with(L'\\') ||
+         (bar == aText.npos && (key.ends_with(L' ') || key.ends_with(L'\t')))) {
     key.remove_suffix(1);
   }
   std::vector<std::wstring_view> parts = Parts(key);
