@@ -146,25 +146,37 @@ namespace {
 // Junctions met on one path before it counts as a loop, as the system's limit on links.
 constexpr int kMaxLinks = 63;
 
-// The node at a path without junctions on it.
-TFsNode* StoredNode(const std::map<wchar_t, std::unique_ptr<TFsNode>>& aDrives,
-                    const TFsPath& aPath) {
+// The node at the first aCount names of aPath, walked over the stored nodes. With aLinkMet, the
+// walk stops at a junction it would have to follow, which only the full resolution can, and says
+// so; without it, junctions are walked into as plain folders.
+TFsNode* WalkStored(const std::map<wchar_t, std::unique_ptr<TFsNode>>& aDrives,
+                    const TFsPath& aPath, size_t aCount, bool aFollowLast, bool* aLinkMet) {
   const auto drive = aDrives.find(aPath.Drive);
   if (drive == aDrives.end()) {
     return nullptr;
   }
   TFsNode* node = drive->second.get();
-  for (const std::wstring& name : aPath.Names) {
+  for (size_t i = 0; i < aCount; ++i) {
     if (!node->IsFolder) {
       return nullptr;
     }
-    const auto it = node->Children.find(name);
+    const auto it = node->Children.find(aPath.Names[i]);
     if (it == node->Children.end()) {
       return nullptr;
     }
     node = it->second.get();
+    if (aLinkMet != nullptr && node->LinkTarget && (i + 1 < aCount || aFollowLast)) {
+      *aLinkMet = true;
+      return nullptr;
+    }
   }
   return node;
+}
+
+// The node at a path without junctions on it.
+TFsNode* StoredNode(const std::map<wchar_t, std::unique_ptr<TFsNode>>& aDrives,
+                    const TFsPath& aPath) {
+  return WalkStored(aDrives, aPath, aPath.Names.size(), false, nullptr);
 }
 
 } // namespace
@@ -216,9 +228,13 @@ bool TFakeMachine::TImpl::RealPath(const TFsPath& aPath, bool aFollowLast, TFsPa
 }
 
 TFsNode* TFakeMachine::TImpl::FindNode(const TFsPath& aPath, bool aFollowLast) const {
-  // The walk that resolves the junctions on the way ends at the node.
+  // Most paths cross no junction: those need no resolved path, only the walk.
+  bool linkMet = false;
+  TFsNode* node = WalkStored(Drives, aPath, aPath.Names.size(), aFollowLast, &linkMet);
+  if (!linkMet) {
+    return node;
+  }
   TFsPath real;
-  TFsNode* node = nullptr;
   return RealPath(aPath, aFollowLast, real, node) ? node : nullptr;
 }
 
@@ -227,9 +243,13 @@ TErrorCode TFakeMachine::TImpl::FindParent(const TFsPath& aPath, TFsNode*& aPare
   if (aPath.Names.empty()) {
     return err::AccessDenied; // the drive's root has no parent
   }
-  TFsPath parent = aPath;
-  parent.Names.pop_back();
-  TFsNode* node = FindNode(parent, true);
+  bool linkMet = false;
+  TFsNode* node = WalkStored(Drives, aPath, aPath.Names.size() - 1, true, &linkMet);
+  if (linkMet) {
+    TFsPath parent = aPath;
+    parent.Names.pop_back();
+    node = FindNode(parent, true);
+  }
   if (node == nullptr || !node->IsFolder) {
     return err::PathNotFound;
   }
