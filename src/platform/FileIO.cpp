@@ -97,21 +97,38 @@ TErrorCode ForceFolders(const std::wstring& aPath) {
   if (FolderExists(path)) {
     return err::Success;
   }
-  const size_t slash = path.find_last_of(L"\\/");
-  if (slash != std::wstring::npos && slash > 0) {
-    const std::wstring parent = path.substr(0, slash);
-    // A drive ("C:") or a share root ("\\server\share") is not created, only used.
-    if (!(parent.size() == 2 && parent[1] == L':') && parent.find_first_not_of(L'\\') == 0) {
-      if (const TErrorCode rc = ForceFolders(parent); rc != err::Success) {
-        return rc;
-      }
+  // The folders on the way, deepest first: each parent down to a drive ("C:") or a share root
+  // ("\\server\share"), which is used, not created.
+  std::vector<size_t> ends = {path.size()};
+  for (size_t end = path.size();;) {
+    const size_t slash = path.find_last_of(L"\\/", end - 1);
+    if (slash == std::wstring::npos || slash == 0) {
+      break;
+    }
+    size_t parent = slash;
+    while (parent > 3 && (path[parent - 1] == L'\\' || path[parent - 1] == L'/')) {
+      --parent;
+    }
+    if ((parent == 2 && path[1] == L':') || path.find_first_not_of(L'\\') != 0) {
+      break;
+    }
+    ends.push_back(parent);
+    end = parent;
+  }
+  // Made from the top down: a name the system refuses ends the walk at the first folder that has
+  // it, not after a check of every folder below.
+  for (auto end = ends.rbegin(); end != ends.rend(); ++end) {
+    const std::wstring folder = path.substr(0, *end);
+    if (end + 1 != ends.rend() && FolderExists(folder)) {
+      continue;
+    }
+    // A folder that exists after all was made meanwhile by someone else.
+    const TErrorCode rc = Platform().Files().CreateFolder(folder);
+    if (rc != err::Success && !(rc == err::AlreadyExists && FolderExists(folder))) {
+      return rc;
     }
   }
-  const TErrorCode rc = Platform().Files().CreateFolder(path);
-  if (rc == err::AlreadyExists && FolderExists(path)) {
-    return err::Success; // created meanwhile by someone else
-  }
-  return rc;
+  return err::Success;
 }
 
 TErrorCode WriteFileAtomic(const std::wstring& aPath, const std::vector<uint8_t>& aData) {

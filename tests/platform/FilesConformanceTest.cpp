@@ -1,5 +1,7 @@
 #include "platform/ConformanceFixture.h"
 
+#include "support/CountingPlatform.h"
+
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
@@ -248,6 +250,22 @@ TEST_F(FilesConformance, ForceFoldersAndAtomicWritesLeaveNothingBehind) {
   ASSERT_EQ(Files().ReadFile(file, data, 100), err::Success);
   EXPECT_EQ(data, Bytes("new content"));
   EXPECT_EQ(WithoutDots(Find(deep + L"\\*")), std::vector<std::wstring>{L"settings.ini"});
+}
+
+TEST_F(FilesConformance, ForceFoldersEndsAtTheFirstNameTheSystemRefuses) {
+  // A settings file can name any folder: two hundred levels below a refused name cost one
+  // refusal, not a check of every level.
+  std::wstring deep = Path(L"bad|name");
+  for (int i = 0; i < 200; ++i) {
+    deep += L"\\sub";
+  }
+  TCountingPlatform counting(Platform());
+  {
+    const TScopedPlatform scope(counting);
+    EXPECT_EQ(ForceFolders(deep), err::InvalidName);
+  }
+  EXPECT_LT(counting.CallsBesidesEnumeration(), 20u);
+  EXPECT_FALSE(FolderExists(Path(L"bad|name")));
 }
 
 TEST_F(FilesConformance, SizesAboveFourGigabytesAreReported) {
