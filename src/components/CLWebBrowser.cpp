@@ -35,8 +35,12 @@ void TWebBrowser::ViewNeeded() {
 }
 
 void TWebBrowser::RecreateView() {
-  FView.reset();
+  DropView();
   ViewNeeded();
+}
+
+void TWebBrowser::DropView() {
+  FView.reset();
 }
 
 bool TWebBrowser::BeforeNavigate(const std::wstring& aURL) {

@@ -50,6 +50,9 @@ public:
   // The window system made a new window for the component: the view of an earlier one goes and
   // a new one is made.
   void RecreateView();
+  // The view goes (its window went, or the page is not on show yet); the page stays, for the next
+  // ViewNeeded.
+  void DropView();
   IWebView* View() const { return FView.get(); }
 
 private:

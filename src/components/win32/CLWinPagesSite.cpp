@@ -1,6 +1,7 @@
 #include "components/win32/CLWinPagesSite.h"
 
 #include "components/win32/CLWinForm.h"
+#include "components/win32/CLWinWebBrowserSite.h"
 
 // --- Page controls ------------------------------------------------------------------------------
 
@@ -99,6 +100,8 @@ void TSheetSite::Show() {
   const bool visible = sheet.Visible() && sheet.PageControl() != nullptr &&
                        sheet.PageControl()->ActivePage() == &sheet;
   ::ShowWindow(Window(), visible ? SW_SHOWNA : SW_HIDE);
+  if (visible)
+    WebPagesShown(static_cast<TTabSheet&>(Control()));
 }
 
 void TSheetSite::CaptionChanged() {

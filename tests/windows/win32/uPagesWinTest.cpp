@@ -114,6 +114,8 @@ TEST_F(PagesWin, NewsTabShowsThePageAndItsLinksAskFirst) {
     asked.push_back(aURL);
     aCancel = true;
   };
+  // The page's view, and the web browser behind it, wait until the tab is first opened.
+  EXPECT_EQ(WebViewKind(*home.wbInfo), TWebViewKind::None);
   home.pcHome->SelectByUser(1);
   HWND view = ControlWindow(*home.wbInfo);
   ASSERT_NE(view, nullptr);
