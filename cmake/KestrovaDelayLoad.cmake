@@ -8,6 +8,8 @@ function(kestrova_delay_load_libraries out_var)
   file(GLOB defs CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/delayload/*.def")
   foreach(def IN LISTS defs)
     get_filename_component(name "${def}" NAME_WE)
+    # An edited .def file configures again, so that its library is made anew.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${def}")
     set(library "${CMAKE_BINARY_DIR}/delayload/lib${name}_delay.a")
     file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/delayload")
     execute_process(COMMAND "${CMAKE_DLLTOOL}" --input-def "${def}" --output-delaylib "${library}"
