@@ -17,24 +17,40 @@ void RunUnanswered(const TMainThreadProc& aProc) noexcept {
   aProc();
 }
 
+// Serves one waiting message of aKind (aServed says whether there was one); false once it met the
+// quit message, which stays for the loop that ends on it.
+bool ServeOne(UINT aKind, bool& aServed) {
+  MSG message;
+  aServed = ::PeekMessageW(&message, nullptr, aKind, aKind, PM_REMOVE) != FALSE;
+  if (!aServed)
+    return true;
+  if (message.message == WM_QUIT) {
+    // Taken whatever the filter says.
+    ::PostQuitMessage(static_cast<int>(message.wParam));
+    return false;
+  }
+  ::DispatchMessageW(&message);
+  return true;
+}
+
 // The system makes paint and timer messages only while no posted message waits: a worker that
 // calls again as soon as its last call returned would keep the windows from painting and every
 // timer from firing for as long as it works. After the queued calls, the paints and timer ticks
 // that are due are served (a bounded number, in case a window never validates what it paints).
+// The timers that are due fire between two paints, not after the last: a change of state that
+// repaints a dozen controls would otherwise hold every timer back for all of their paints.
 void ServePaintAndTimers() {
   constexpr int kMaxServed = 64;
-  MSG message;
-  for (const UINT kind : {UINT{WM_PAINT}, UINT{WM_TIMER}}) {
-    for (int served = 0;
-         served < kMaxServed && ::PeekMessageW(&message, nullptr, kind, kind, PM_REMOVE);
-         ++served) {
-      if (message.message == WM_QUIT) {
-        // Taken whatever the filter says; it stays for the loop that ends on it.
-        ::PostQuitMessage(static_cast<int>(message.wParam));
+  int timers = 0;
+  for (int paints = 0; paints < kMaxServed; ++paints) {
+    bool served = true;
+    while (served && timers < kMaxServed) {
+      if (!ServeOne(WM_TIMER, served))
         return;
-      }
-      ::DispatchMessageW(&message);
+      timers += served ? 1 : 0;
     }
+    if (!ServeOne(WM_PAINT, served) || !served)
+      return;
   }
 }
 

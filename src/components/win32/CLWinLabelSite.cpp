@@ -28,7 +28,7 @@ TSiteWindowStyle TLabelSite::WindowStyle() {
 }
 
 void TLabelSite::CaptionChanged() {
-  ::SetWindowTextW(Window(), Control().Caption().c_str());
+  SetText(Control().Caption());
 }
 
 void TLabelSite::PropertyChanged(std::wstring_view aProperty) {
@@ -63,7 +63,7 @@ std::unique_ptr<TControlSite> TLinkSite::Fallback() {
 }
 
 void TLinkSite::CaptionChanged() {
-  ::SetWindowTextW(Window(), LinkMarkup(Control().Caption()).c_str());
+  SetText(LinkMarkup(Control().Caption()));
 }
 
 HBRUSH TLinkSite::ColourBrush(HDC aDC) {

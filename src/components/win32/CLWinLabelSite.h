@@ -11,6 +11,8 @@ public:
   void PropertyChanged(std::wstring_view aProperty) override;
   bool Command(int aCode) override;
   bool SeeThrough() const override { return true; }
+  // The static control draws itself on every text change and every enable.
+  bool PaintsAtOnce() const override { return true; }
 
 protected:
   TSiteWindowStyle WindowStyle() override;
@@ -25,6 +27,7 @@ public:
   std::unique_ptr<TControlSite> Fallback() override;
   void CaptionChanged() override;
   bool SeeThrough() const override { return true; }
+  bool PaintsAtOnce() const override { return true; }
   HBRUSH ColourBrush(HDC aDC) override;
   bool Notify(NMHDR& aHeader, LRESULT& aResult) override;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -107,6 +108,56 @@ TEST_F(CLMainThreadWinTest, PlainMessageLoopServesCallsAndTimers) {
   // The loop's own helpers serve the timer too.
   const int before = ticks;
   EXPECT_TRUE(FMain->RunUntil([&] { return ticks >= before + 3; }, kLimitMs));
+}
+
+// The order in which the windows of NotingPaints paint and the timers fire.
+std::string* GOrder = nullptr;
+
+LRESULT CALLBACK NotingPaints(HWND aWindow, UINT aMsg, WPARAM aWParam, LPARAM aLParam) {
+  if (aMsg != WM_PAINT)
+    return DefWindowProcW(aWindow, aMsg, aWParam, aLParam);
+  PAINTSTRUCT paint;
+  BeginPaint(aWindow, &paint);
+  EndPaint(aWindow, &paint);
+  GOrder->push_back('P');
+  return 0;
+}
+
+TEST_F(CLMainThreadWinTest, DueTimersFireBetweenThePaintsThatFollowACall) {
+  std::string order;
+  GOrder = &order;
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = &NotingPaints;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"KestrovaNotingPaints";
+  RegisterClassW(&windowClass);
+  std::vector<HWND> windows;
+  for (int i = 0; i < 4; ++i) {
+    windows.push_back(CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP | WS_VISIBLE,
+                                      30 * i, 0, 20, 20, nullptr, nullptr, windowClass.hInstance,
+                                      nullptr));
+    ASSERT_NE(windows.back(), nullptr);
+  }
+  MSG message;
+  while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+    DispatchMessageW(&message);
+  const TCLTimerHandle timer = FMain->CreateTimer(
+      1, [&] { order.push_back('T'); }, true);
+  ASSERT_TRUE(Eventually(
+      [&] { return PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE) != FALSE; }));
+  order.clear();
+  for (HWND window : windows)
+    InvalidateRect(window, nullptr, FALSE);
+  FMain->Post([&] { order.push_back('C'); });
+  FMain->ProcessMessages();
+  FMain->DestroyTimer(timer);
+  for (HWND window : windows)
+    DestroyWindow(window);
+  GOrder = nullptr;
+  // The call, then a tick that was due before the last window painted.
+  ASSERT_EQ(order.find('C'), 0u) << order;
+  EXPECT_EQ(std::count(order.begin(), order.end(), 'P'), 4) << order;
+  EXPECT_LT(order.find('T'), order.rfind('P')) << order;
 }
 
 TEST_F(CLMainThreadWinTest, QuitMessageEndsRunUntilAndStaysQueued) {
