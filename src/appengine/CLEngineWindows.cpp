@@ -211,7 +211,10 @@ void TCLEngine::SetLanguage(const std::wstring& Value) {
     FLanguage = kDefaultLanguage;
   }
   GetCLSettings().SetSettingstring(L"Language", FLanguage);
-  TickMenu(FLanguageMenuItems, GetLanguageList(), FLanguage);
+  // Without a menu (the command line) the languages folder is not listed.
+  if (!FLanguageMenuItems.empty()) {
+    TickMenu(FLanguageMenuItems, GetLanguageList(), FLanguage);
+  }
   FillSkinResStrings();
   if (!FInLoaded && OnLanguageChanged) {
     OnLanguageChanged(*this);

@@ -34,7 +34,7 @@ struct TCliOptions {
   bool All = false; // cure every finding, not only the checked ones
   bool Json = false;
   bool Pace = false;
-  int BackupNumber = 0; // restore, backups: 1 is the newest backup (backups: 0 lists them all)
+  int BackupNumber = 0;   // restore, backups: 1 is the newest backup (backups: 0 lists them all)
   bool Unchecked = false; // restore: also a backup whose seal cannot be checked
   // exclude: "list", "add" (Place) or "remove" (ExclusionNumber, 1 is the first of the list)
   std::wstring Action;

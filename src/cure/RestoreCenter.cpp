@@ -329,6 +329,52 @@ private:
   bool FRemove = true;
 };
 
+// A batch after the last seal was cut off by a killed run; it protects no change. It goes from
+// the copy, and from the backup itself, so that it lists as what a restore brings back; false,
+// with aError, when the copy keeps it.
+bool CutUnsealedEnd(const std::wstring& aCopy, const std::wstring& aFileName, uint64_t aSealedBytes,
+                    std::wstring& aError) {
+  uint64_t size = 0;
+  if (Platform().Files().GetFileSize(aCopy, size) == kplat::err::Success && size > aSealedBytes) {
+    if (const kplat::TErrorCode rc = Platform().Files().TruncateFile(aCopy, aSealedBytes);
+        rc != kplat::err::Success) {
+      aError = FileError(L"cut the unsealed end off the copy of", aFileName, rc);
+      return false;
+    }
+  }
+  if (Platform().Files().GetFileSize(aFileName, size) == kplat::err::Success &&
+      size > aSealedBytes) {
+    Platform().Files().TruncateFile(aFileName, aSealedBytes);
+  }
+  return true;
+}
+
+// Hands the copy to the registry editor and checks, entry by entry, what it imported.
+void ImportAndVerify(TProtectedCopy& aCopy, const std::wstring& aFileName, TRegFileReader& aReader,
+                     TRestoreResult& aResult) {
+  const TRegEditResult run = RunRegEditImport(aCopy.Path(), kRestoreImportWaitMs);
+  if (run.Outcome == TRegEditOutcome::TimedOut) {
+    aCopy.Leave();
+  }
+  aResult.Started = run.Outcome != TRegEditOutcome::NotStarted;
+  aResult.Imported = run.Outcome == TRegEditOutcome::Imported;
+  aResult.Error = run.Message;
+  if (!aResult.Started) {
+    return;
+  }
+  // Read again, entry by entry: the file may be far larger than what is held in memory.
+  TRestoreVerifier verifier(aResult);
+  const bool read = aReader.ReadEntries(
+      aCopy.Path(), [&verifier](const TRegFileKey& aKey, const TRegFileValue* aValue) {
+        verifier.Entry(aKey, aValue);
+      });
+  verifier.Finish();
+  if (!read && aResult.Error.empty()) {
+    aResult.Error = L"The backup file \"" + aFileName + L"\" changed while it was restored: " +
+                    aReader.Error().Message;
+  }
+}
+
 } // namespace
 
 TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked) {
@@ -368,22 +414,9 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
     result.NeedsConsent = true;
     return result;
   }
-  if (result.Seal == TSealState::Sealed) {
-    // A batch after the last seal was cut off by a killed run; it protects no change.
-    uint64_t size = 0;
-    if (Platform().Files().GetFileSize(checked, size) == kplat::err::Success &&
-        size > sealedBytes) {
-      if (const kplat::TErrorCode rc = Platform().Files().TruncateFile(checked, sealedBytes);
-          rc != kplat::err::Success) {
-        result.Error = FileError(L"cut the unsealed end off the copy of", aFileName, rc);
-        return result;
-      }
-    }
-    // The backup itself loses that end too, so that it lists as what a restore brings back.
-    if (Platform().Files().GetFileSize(aFileName, size) == kplat::err::Success &&
-        size > sealedBytes) {
-      Platform().Files().TruncateFile(aFileName, sealedBytes);
-    }
+  if (result.Seal == TSealState::Sealed &&
+      !CutUnsealedEnd(checked, aFileName, sealedBytes, result.Error)) {
+    return result;
   }
   // The editor would import what it can of a damaged file and say nothing; such a file is not
   // handed to it.
@@ -407,26 +440,7 @@ TRestoreResult RestoreBackupFile(const std::wstring& aFileName, bool aUnchecked)
     result.Started = result.Imported = true;
     return result;
   }
-  const TRegEditResult run = RunRegEditImport(checked, kRestoreImportWaitMs);
-  if (run.Outcome == TRegEditOutcome::TimedOut) {
-    copy.Leave();
-  }
-  result.Started = run.Outcome != TRegEditOutcome::NotStarted;
-  result.Imported = run.Outcome == TRegEditOutcome::Imported;
-  result.Error = run.Message;
-  if (result.Started) {
-    // Read again, entry by entry: the file may be far larger than what is held in memory.
-    TRestoreVerifier verifier(result);
-    const bool read = reader.ReadEntries(
-        checked, [&verifier](const TRegFileKey& aKey, const TRegFileValue* aValue) {
-          verifier.Entry(aKey, aValue);
-        });
-    verifier.Finish();
-    if (!read && result.Error.empty()) {
-      result.Error = L"The backup file \"" + aFileName + L"\" changed while it was restored: " +
-                     reader.Error().Message;
-    }
-  }
+  ImportAndVerify(copy, aFileName, reader, result);
   return result;
 }
 

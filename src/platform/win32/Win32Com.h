@@ -4,8 +4,15 @@
 #include "platform/win32/Win32Handle.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 
 namespace kplat::win32 {
+
+// The component-object and shell libraries are bound on first use, so that a program which never
+// needs them (the command line) starts without loading them. Without the library these fail
+// as the system would for a missing component (E_NOTIMPL, FALSE with ERROR_MOD_NOT_FOUND).
+HRESULT ComCreateInstance(REFCLSID aClass, DWORD aContext, REFIID aInterface, void** aObject);
+BOOL ShellExecuteExLate(SHELLEXECUTEINFOW* aInfo);
 
 // Initialises COM on the calling thread once (apartment-threaded) and uninitialises it when the
 // thread ends. A thread already in the multi-threaded apartment keeps it; COM works there too.

@@ -64,7 +64,7 @@ public:
     info.lpDirectory = aRequest.Folder.empty() ? nullptr : aRequest.Folder.c_str();
     info.nShow = aRequest.Hidden ? SW_HIDE : SW_SHOWNORMAL;
     ::SetLastError(ERROR_SUCCESS);
-    if (::ShellExecuteExW(&info)) {
+    if (ShellExecuteExLate(&info)) {
       return err::Success;
     }
     return LastError(err::FileNotFound);

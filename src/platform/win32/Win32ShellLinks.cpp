@@ -18,8 +18,8 @@ struct TLinkObject {
   TComPtr<IPersistFile> File;
 
   HRESULT Create() {
-    HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                    Link.Receive());
+    HRESULT hr =
+        ComCreateInstance(CLSID_ShellLink, CLSCTX_INPROC_SERVER, IID_IShellLinkW, Link.Receive());
     if (SUCCEEDED(hr)) {
       hr = Link->QueryInterface(IID_IPersistFile, File.Receive());
     }

@@ -1,16 +1,20 @@
 // Every shipped program carries the application icon and a version resource whose numbers are
-// the product version in const.dat, as Explorer's properties page and the installer show them.
+// the product version in const.dat, as Explorer's properties page and the installer show them;
+// the command-line program starts without the libraries of the shell and of COM.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,6 +75,59 @@ TProgramResources ReadResources(const std::wstring& aProgram) {
   }
   FreeLibrary(module);
   return result;
+}
+
+// The libraries the program's import table names, lower case, as the loader resolves them when
+// the program starts; empty when the file is no program.
+std::vector<std::string> ImportedLibraries(const std::wstring& aProgram) {
+  std::ifstream in(std::filesystem::path(aProgram), std::ios::binary);
+  const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto at = [&image](size_t aOffset, auto& aValue) {
+    if (aOffset + sizeof(aValue) > image.size()) {
+      return false;
+    }
+    std::memcpy(&aValue, image.data() + aOffset, sizeof(aValue));
+    return true;
+  };
+  IMAGE_DOS_HEADER dos;
+  IMAGE_NT_HEADERS64 nt;
+  if (!at(0, dos) || !at(static_cast<size_t>(dos.e_lfanew), nt)) {
+    return {};
+  }
+  const size_t sections = static_cast<size_t>(dos.e_lfanew) +
+                          offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                          nt.FileHeader.SizeOfOptionalHeader;
+  // Where a virtual address lies in the file.
+  const auto fileOffset = [&](DWORD aAddress) -> size_t {
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+      IMAGE_SECTION_HEADER section;
+      if (at(sections + i * sizeof(section), section) && aAddress >= section.VirtualAddress &&
+          aAddress < section.VirtualAddress + section.SizeOfRawData) {
+        return aAddress - section.VirtualAddress + section.PointerToRawData;
+      }
+    }
+    return image.size();
+  };
+  std::vector<std::string> names;
+  const DWORD imports =
+      nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  IMAGE_IMPORT_DESCRIPTOR entry;
+  for (size_t offset = fileOffset(imports); at(offset, entry) && entry.Name != 0;
+       offset += sizeof(entry)) {
+    std::string name(image.c_str() + std::min(fileOffset(entry.Name), image.size()));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    names.push_back(name);
+  }
+  return names;
+}
+
+TEST(ProgramResources, CommandLineStartsWithoutTheShellAndComLibraries) {
+  const std::vector<std::string> names = ImportedLibraries(ProgramFolder() + L"kestrova-cli.exe");
+  ASSERT_NE(std::find(names.begin(), names.end(), "kernel32.dll"), names.end());
+  for (const std::string library : {"shell32.dll", "ole32.dll", "user32.dll"}) {
+    EXPECT_EQ(std::find(names.begin(), names.end(), library), names.end()) << library;
+  }
 }
 
 TEST(ProgramResources, EveryProgramHasTheIconAndTheProductVersion) {
