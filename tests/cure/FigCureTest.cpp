@@ -4,11 +4,13 @@
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/CountingPlatform.h"
 #include "support/FakeRegEdit.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -289,6 +291,51 @@ TEST_F(FigCureTest, EachBackupEntryIsOnDiskBeforeItsChange) {
     Run();
     EXPECT_EQ(entriesOnDisk,
               paced ? (std::vector<size_t>{1, 2, 3, 4, 5}) : (std::vector<size_t>{5, 5, 5, 5, 5}));
+  }
+}
+
+// What the system is asked per value repaired: one read for its backup and one deletion, plus an
+// open and a close of each key for the reads and for the deletions; the backup file is written once
+// for the whole run, not once per value.
+TEST_F(FigCureTest, EachValueCostsOneReadAndOneDeletionAndEachKeyOneOpen) {
+  struct TCase {
+    int ValuesPerKey;
+    double OtherCallsPerValue; // besides the read and the deletion
+  };
+  TCountingPlatform counting(Machine());
+  const TScopedPlatform countingScope(counting);
+  FCure->SetPaced(false);
+  // The first run makes the backup index and the seal, which every later run only reads.
+  Run();
+  for (const TCase& test : {TCase{25, 0}, TCase{5, 4.0 / 5}}) {
+    SCOPED_TRACE("values per key: " + std::to_string(test.ValuesPerKey));
+    std::vector<std::map<std::string, size_t>> counts;
+    for (const int values : {5, 25}) {
+      FCure->Clear();
+      for (int i = 0; i < values; ++i) {
+        const std::wstring key = L"Soft\\Many\\k" + std::to_wstring(i / test.ValuesPerKey);
+        Machine().SetRegDword(regroot::CurrentUser, key, L"v" + std::to_wstring(i), i);
+        FCure->AddMatchedItem(ValueFinding(key, L"v" + std::to_wstring(i)));
+      }
+      // A run of its own second: its backup file name is free at the first try.
+      Machine().AdvanceMs(1000);
+      counting.Reset();
+      Run();
+      counts.push_back(counting.Counts());
+    }
+    const auto added = [&counts](const std::string& aCall) {
+      return static_cast<double>(counts[1][aCall] - counts[0][aCall]) / 20;
+    };
+    EXPECT_EQ(added("QueryValue"), 1);
+    EXPECT_EQ(added("DeleteValue"), 1);
+    double other = 0;
+    for (const auto& [call, count] : counts[1]) {
+      if (call != "QueryValue" && call != "DeleteValue") {
+        EXPECT_GE(count, counts[0][call]) << call;
+        other += added(call);
+      }
+    }
+    EXPECT_LE(other, test.OtherCallsPerValue);
   }
 }
 
