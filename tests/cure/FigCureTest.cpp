@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -336,6 +337,48 @@ TEST_F(FigCureTest, EachValueCostsOneReadAndOneDeletionAndEachKeyOneOpen) {
       }
     }
     EXPECT_LE(other, test.OtherCallsPerValue);
+  }
+}
+
+// A list of findings changed while a run goes on (the window unticks, adds or clears findings)
+// changes neither what that run repairs nor what it reports; the list shows the change.
+TEST_F(FigCureTest, FindingsChangedDuringARunLeaveTheRunAsItStarted) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TFigCure&)> Change;
+    int CountAfter;
+    bool SecondCheckedAfter;
+  };
+  const std::vector<TCase> cases = {
+      {"unticked", [](TFigCure& aCure) { aCure.SetChecked(1, false); }, 3, false},
+      {"added", [](TFigCure& aCure) { aCure.AddMatchedItem(ValueFinding(L"Soft\\Run", L"late")); },
+       4, true},
+      {"cleared", [](TFigCure& aCure) { aCure.Clear(); }, 0, false},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    FCure->Clear();
+    for (const wchar_t* name : {L"a", L"b", L"c", L"late"}) {
+      Machine().SetRegString(regroot::CurrentUser, L"Soft\\Run", name, name);
+    }
+    for (const wchar_t* name : {L"a", L"b", L"c"}) {
+      FCure->AddMatchedItem(ValueFinding(L"Soft\\Run", name));
+    }
+    std::vector<std::wstring> cured;
+    FCure->OnCured = [&](const TFigScanedItem& aItem, TFigCureStatus aStatus, int aIndex, int) {
+      cured.push_back(aItem.ScanedSection + L" " + GetEnumName(aStatus));
+      if (aIndex == 0) {
+        test.Change(*FCure);
+      }
+    };
+    Run();
+    EXPECT_EQ(cured, (std::vector<std::wstring>{L"a csCured", L"b csCured", L"c csCured"}));
+    for (const wchar_t* name : {L"a", L"b", L"c"}) {
+      EXPECT_FALSE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\Run", name));
+    }
+    EXPECT_TRUE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\Run", L"late"));
+    EXPECT_EQ(FCure->ItemCount(), test.CountAfter);
+    EXPECT_EQ(FCure->GetMatchedItem(1).Checked, test.SecondCheckedAfter);
   }
 }
 
