@@ -87,17 +87,26 @@ TFigCure::~TFigCure() {
   }
 }
 
-void TFigCure::AddMatchedItem(const TFigScanedItem& aItem) {
-  if (FItemCount == static_cast<int>(FItems.size())) {
-    FItems.resize(FItems.size() + 16);
+std::vector<TFigScanedItem>& TFigCure::OwnItems() {
+  if (FItems.use_count() > 1) {
+    FItems = std::make_shared<std::vector<TFigScanedItem>>(FItems->begin(),
+                                                           FItems->begin() + FItemCount);
   }
-  FItems[static_cast<size_t>(FItemCount)] = aItem;
+  return *FItems;
+}
+
+void TFigCure::AddMatchedItem(const TFigScanedItem& aItem) {
+  std::vector<TFigScanedItem>& items = OwnItems();
+  if (FItemCount == static_cast<int>(items.size())) {
+    items.resize(items.size() + 16);
+  }
+  items[static_cast<size_t>(FItemCount)] = aItem;
   ++FItemCount;
 }
 
 void TFigCure::SetChecked(int aIndex, bool aChecked) {
   if (aIndex >= 0 && aIndex < FItemCount) {
-    FItems[static_cast<size_t>(aIndex)].Checked = aChecked;
+    OwnItems()[static_cast<size_t>(aIndex)].Checked = aChecked;
   }
 }
 
@@ -106,13 +115,13 @@ const TFigScanedItem& TFigCure::GetMatchedItem(int aIndex) const {
   if (aIndex < 0 || aIndex >= FItemCount) {
     return kNone;
   }
-  return FItems[static_cast<size_t>(aIndex)];
+  return (*FItems)[static_cast<size_t>(aIndex)];
 }
 
 int TFigCure::GetCheckedItem() const {
   int count = 0;
   for (int i = 0; i < FItemCount; ++i) {
-    if (FItems[static_cast<size_t>(i)].Checked) {
+    if ((*FItems)[static_cast<size_t>(i)].Checked) {
       ++count;
     }
   }
@@ -138,7 +147,7 @@ TUndoPlan TFigCure::PlanUndo() const {
   plan.Undo.assign(static_cast<size_t>(FItemCount), false);
   uint64_t kept = 0;
   for (int i = 0; i < FItemCount; ++i) {
-    const TFigScanedItem& item = FItems[static_cast<size_t>(i)];
+    const TFigScanedItem& item = (*FItems)[static_cast<size_t>(i)];
     if (item.LocationStyle != lsDisk) {
       plan.Undo[static_cast<size_t>(i)] = item.LocationStyle != lsUnknow;
       continue;
@@ -180,7 +189,8 @@ TUndoPlan TFigCure::PlanUndo() const {
 }
 
 void TFigCure::Clear() {
-  FItems.clear();
+  // A worker may still read the old list.
+  FItems = std::make_shared<std::vector<TFigScanedItem>>();
   FItemCount = 0;
 }
 

@@ -208,7 +208,12 @@ private:
                                     const std::vector<uint8_t>& aHeader,
                                     const std::string& aIndexLine);
 
-  std::vector<TFigScanedItem> FItems;
+  // The findings to change, writable: a copy of the list first while a worker still shares it.
+  std::vector<TFigScanedItem>& OwnItems();
+
+  // Shared with the workers, which only read it: a run starts without copying the findings.
+  std::shared_ptr<std::vector<TFigScanedItem>> FItems =
+      std::make_shared<std::vector<TFigScanedItem>>();
   int FItemCount = 0;
   std::wstring FBackupPath;
   TFigCureThread* FFigCureThread = nullptr;
@@ -298,7 +303,9 @@ private:
   void DoFinished();
 
   TFigCure& FFigCure;
-  std::vector<TFigScanedItem> FItems;
+  // The owner's list as the run started; the owner copies it before it changes it.
+  std::shared_ptr<const std::vector<TFigScanedItem>> FSharedItems;
+  const std::vector<TFigScanedItem>& FItems;
   int FItemCount = 0;
   int FCurrentIndex = 0;
   TFigCureStatus FCurrentItemStatus = csIgnored;

@@ -168,8 +168,7 @@ std::wstring SecondLine(const std::wstring& aText) {
 
 TFigCureThread::TFigCureThread(const std::wstring& aRegFile, std::string aIndexLine,
                                TFigCure& aFigCure)
-    : FFigCure(aFigCure),
-      FItems(aFigCure.FItems.begin(), aFigCure.FItems.begin() + aFigCure.FItemCount),
+    : FFigCure(aFigCure), FSharedItems(aFigCure.FItems), FItems(*FSharedItems),
       FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
       FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
       FOnAbort(aFigCure.OnAbort),

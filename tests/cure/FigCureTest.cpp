@@ -4,11 +4,14 @@
 #include "platform/RegKey.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/CountingPlatform.h"
 #include "support/FakeRegEdit.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -289,6 +292,93 @@ TEST_F(FigCureTest, EachBackupEntryIsOnDiskBeforeItsChange) {
     Run();
     EXPECT_EQ(entriesOnDisk,
               paced ? (std::vector<size_t>{1, 2, 3, 4, 5}) : (std::vector<size_t>{5, 5, 5, 5, 5}));
+  }
+}
+
+// What the system is asked per value repaired: one read for its backup and one deletion, plus an
+// open and a close of each key for the reads and for the deletions; the backup file is written once
+// for the whole run, not once per value.
+TEST_F(FigCureTest, EachValueCostsOneReadAndOneDeletionAndEachKeyOneOpen) {
+  struct TCase {
+    int ValuesPerKey;
+    double OtherCallsPerValue; // besides the read and the deletion
+  };
+  TCountingPlatform counting(Machine());
+  const TScopedPlatform countingScope(counting);
+  FCure->SetPaced(false);
+  // The first run makes the backup index and the seal, which every later run only reads.
+  Run();
+  for (const TCase& test : {TCase{25, 0}, TCase{5, 4.0 / 5}}) {
+    SCOPED_TRACE("values per key: " + std::to_string(test.ValuesPerKey));
+    std::vector<std::map<std::string, size_t>> counts;
+    for (const int values : {5, 25}) {
+      FCure->Clear();
+      for (int i = 0; i < values; ++i) {
+        const std::wstring key = L"Soft\\Many\\k" + std::to_wstring(i / test.ValuesPerKey);
+        Machine().SetRegDword(regroot::CurrentUser, key, L"v" + std::to_wstring(i), i);
+        FCure->AddMatchedItem(ValueFinding(key, L"v" + std::to_wstring(i)));
+      }
+      // A run of its own second: its backup file name is free at the first try.
+      Machine().AdvanceMs(1000);
+      counting.Reset();
+      Run();
+      counts.push_back(counting.Counts());
+    }
+    const auto added = [&counts](const std::string& aCall) {
+      return static_cast<double>(counts[1][aCall] - counts[0][aCall]) / 20;
+    };
+    EXPECT_EQ(added("QueryValue"), 1);
+    EXPECT_EQ(added("DeleteValue"), 1);
+    double other = 0;
+    for (const auto& [call, count] : counts[1]) {
+      if (call != "QueryValue" && call != "DeleteValue") {
+        EXPECT_GE(count, counts[0][call]) << call;
+        other += added(call);
+      }
+    }
+    EXPECT_LE(other, test.OtherCallsPerValue);
+  }
+}
+
+// A list of findings changed while a run goes on (the window unticks, adds or clears findings)
+// changes neither what that run repairs nor what it reports; the list shows the change.
+TEST_F(FigCureTest, FindingsChangedDuringARunLeaveTheRunAsItStarted) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TFigCure&)> Change;
+    int CountAfter;
+    bool SecondCheckedAfter;
+  };
+  const std::vector<TCase> cases = {
+      {"unticked", [](TFigCure& aCure) { aCure.SetChecked(1, false); }, 3, false},
+      {"added", [](TFigCure& aCure) { aCure.AddMatchedItem(ValueFinding(L"Soft\\Run", L"late")); },
+       4, true},
+      {"cleared", [](TFigCure& aCure) { aCure.Clear(); }, 0, false},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    FCure->Clear();
+    for (const wchar_t* name : {L"a", L"b", L"c", L"late"}) {
+      Machine().SetRegString(regroot::CurrentUser, L"Soft\\Run", name, name);
+    }
+    for (const wchar_t* name : {L"a", L"b", L"c"}) {
+      FCure->AddMatchedItem(ValueFinding(L"Soft\\Run", name));
+    }
+    std::vector<std::wstring> cured;
+    FCure->OnCured = [&](const TFigScanedItem& aItem, TFigCureStatus aStatus, int aIndex, int) {
+      cured.push_back(aItem.ScanedSection + L" " + GetEnumName(aStatus));
+      if (aIndex == 0) {
+        test.Change(*FCure);
+      }
+    };
+    Run();
+    EXPECT_EQ(cured, (std::vector<std::wstring>{L"a csCured", L"b csCured", L"c csCured"}));
+    for (const wchar_t* name : {L"a", L"b", L"c"}) {
+      EXPECT_FALSE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\Run", name));
+    }
+    EXPECT_TRUE(Machine().GetRegString(regroot::CurrentUser, L"Soft\\Run", L"late"));
+    EXPECT_EQ(FCure->ItemCount(), test.CountAfter);
+    EXPECT_EQ(FCure->GetMatchedItem(1).Checked, test.SecondCheckedAfter);
   }
 }
 

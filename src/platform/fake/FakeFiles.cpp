@@ -745,11 +745,14 @@ TErrorCode TFakeFiles::Write(const std::wstring& aPath, const std::vector<uint8_
     it = parent->Children.emplace(name, std::move(node)).first;
   }
   TFsNode& node = *it->second;
-  std::vector<uint8_t> content = aAppend ? ContentOf(node) : std::vector<uint8_t>();
+  // Appended in place: a log written batch by batch costs each batch, not the file so far.
+  if (!aAppend || !node.Content) {
+    node.Content = aAppend ? ContentOf(node) : std::vector<uint8_t>();
+  }
   const uint64_t fits = FMachine.TakeSpace(aData.size());
-  content.insert(content.end(), aData.begin(), aData.begin() + static_cast<ptrdiff_t>(fits));
-  node.Size = content.size();
-  node.Content = std::move(content);
+  node.Content->insert(node.Content->end(), aData.begin(),
+                       aData.begin() + static_cast<ptrdiff_t>(fits));
+  node.Size = node.Content->size();
   node.Attributes |= fileattr::Archive;
   node.LastWriteTime = FMachine.Now;
   return fits == aData.size() ? err::Success : err::DiskFull;
