@@ -200,6 +200,16 @@ TEST_F(FilesConformance, ReadFilePartReadsFromItsOffsetToTheEnd) {
   EXPECT_TRUE(data.empty());
 }
 
+// Large files are hashed and copied in parts of several megabytes; a small file must not cost
+// a buffer of the whole bound.
+TEST_F(FilesConformance, ReadFilePartOfASmallFileHoldsLittleMemory) {
+  ASSERT_EQ(Files().WriteFile(Path(L"small.bin"), Bytes("0123456789")), err::Success);
+  std::vector<uint8_t> data;
+  ASSERT_EQ(Files().ReadFilePart(Path(L"small.bin"), 2, 16u << 20, data), err::Success);
+  EXPECT_EQ(data, Bytes("23456789"));
+  EXPECT_LT(data.capacity(), 64u * 1024);
+}
+
 TEST_F(FilesConformance, WriteAppendAndReplace) {
   const std::wstring file = Path(L"data.txt");
   std::vector<uint8_t> data;
