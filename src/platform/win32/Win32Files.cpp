@@ -200,6 +200,21 @@ public:
     return err::Success;
   }
 
+  TErrorCode GetFileInfo(const std::wstring& aPath, TFileInfo& aInfo) override {
+    aInfo = TFileInfo();
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(aPath.c_str(), GetFileExInfoStandard, &data)) {
+      return LastError(err::FileNotFound);
+    }
+    aInfo.Attributes = data.dwFileAttributes;
+    aInfo.Times = {ToFileTime(data.ftCreationTime), ToFileTime(data.ftLastAccessTime),
+                   ToFileTime(data.ftLastWriteTime)};
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      aInfo.Size = ToUInt64(data.nFileSizeHigh, data.nFileSizeLow);
+    }
+    return err::Success;
+  }
+
   TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) override {
     THandle file(::CreateFileW(aPath.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
