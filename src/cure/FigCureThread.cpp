@@ -553,10 +553,10 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
     // the quarantine unless it is to be deleted for good; nothing is deleted that the
     // quarantine was meant to keep and could not.
     // A file whose size cannot be read is not deleted for good either: taking it fails too.
-    uint64_t size = 0;
+    kplat::TFileInfo info;
     const bool keep =
-        !aItem.NoUndo && (Platform().Files().GetFileSize(file, size) != kplat::err::Success ||
-                          FQuarantine.Fits(size));
+        !aItem.NoUndo && (Platform().Files().GetFileInfo(file, info) != kplat::err::Success ||
+                          FQuarantine.Fits(info.Size));
     const kplat::TErrorCode deleted =
         keep ? FQuarantine.Take(file, start) : Platform().Files().DeleteFileInFolder(file, start);
     FCurrentNotKept = keep && deleted != kplat::err::Success && FQuarantine.FailedHere();

@@ -86,36 +86,36 @@ std::wstring FileLine(int aNumber, const TQuarantineEntry& aEntry) {
          L'\t' + aEntry.Path;
 }
 
-// Reads what a file's manifest line holds; its times are read before its content, so that a
-// file written meanwhile shows a later time than its line.
-kplat::TErrorCode Describe(const std::wstring& aFile, TQuarantineEntry& aEntry) {
-  kplat::IFileSystem& files = Platform().Files();
+// Reads what a file's manifest line holds from what the file system tells of it (aInfo) and its
+// content; aInfo is read before the content, so that a file written meanwhile shows a later time
+// than its line.
+kplat::TErrorCode Describe(const std::wstring& aFile, const kplat::TFileInfo& aInfo,
+                           TQuarantineEntry& aEntry) {
   aEntry.Path = aFile;
-  if (kplat::TErrorCode rc = files.GetAttributes(aFile, aEntry.Attributes); rc != err::Success) {
-    return rc;
-  }
-  if ((aEntry.Attributes & kplat::fileattr::ReadOnly) != 0) {
+  aEntry.Attributes = aInfo.Attributes;
+  aEntry.Times = aInfo.Times;
+  aEntry.Size = aInfo.Size;
+  if ((aInfo.Attributes & kplat::fileattr::ReadOnly) != 0) {
     return err::AccessDenied;
-  }
-  if (kplat::TErrorCode rc = files.GetFileTimes(aFile, aEntry.Times); rc != err::Success) {
-    return rc;
-  }
-  if (kplat::TErrorCode rc = files.GetFileSize(aFile, aEntry.Size); rc != err::Success) {
-    return rc;
   }
   return kplat::HashFile(aFile, aEntry.Digest);
 }
 
+kplat::TErrorCode Describe(const std::wstring& aFile, TQuarantineEntry& aEntry) {
+  kplat::TFileInfo info;
+  if (const kplat::TErrorCode rc = Platform().Files().GetFileInfo(aFile, info);
+      rc != err::Success) {
+    return rc;
+  }
+  return Describe(aFile, info, aEntry);
+}
+
 // Whether a file still is as its line describes it, by what can be seen without reading it.
 bool Unchanged(const std::wstring& aFile, const TQuarantineEntry& aEntry) {
-  kplat::IFileSystem& files = Platform().Files();
-  uint32_t attributes = 0;
-  kplat::TFileTimes times;
-  uint64_t size = 0;
-  return files.GetAttributes(aFile, attributes) == err::Success &&
-         attributes == aEntry.Attributes && files.GetFileTimes(aFile, times) == err::Success &&
-         times.Creation == aEntry.Times.Creation && times.LastWrite == aEntry.Times.LastWrite &&
-         files.GetFileSize(aFile, size) == err::Success && size == aEntry.Size;
+  kplat::TFileInfo info;
+  return Platform().Files().GetFileInfo(aFile, info) == err::Success &&
+         info.Attributes == aEntry.Attributes && info.Times.Creation == aEntry.Times.Creation &&
+         info.Times.LastWrite == aEntry.Times.LastWrite && info.Size == aEntry.Size;
 }
 
 bool IsLink(const std::wstring& aPath) {
@@ -563,12 +563,11 @@ kplat::TErrorCode TFigQuarantine::Reserve(const std::vector<std::wstring>& aFile
   uint64_t bytes = 0;
   int next = FNext;
   for (const std::wstring& file : aFiles) {
-    uint32_t attributes = 0;
+    kplat::TFileInfo info;
     TQuarantineEntry entry;
-    if (FReserved.count(file) != 0 ||
-        Platform().Files().GetAttributes(file, attributes) != err::Success ||
-        (attributes & (kplat::fileattr::Directory | kplat::fileattr::ReparsePoint)) != 0 ||
-        Describe(file, entry) != err::Success || !Fits(FReservedBytes + bytes + entry.Size)) {
+    if (FReserved.count(file) != 0 || Platform().Files().GetFileInfo(file, info) != err::Success ||
+        (info.Attributes & (kplat::fileattr::Directory | kplat::fileattr::ReparsePoint)) != 0 ||
+        !Fits(FReservedBytes + bytes + info.Size) || Describe(file, info, entry) != err::Success) {
       continue;
     }
     bytes += entry.Size;

@@ -153,12 +153,13 @@ TErrorCode HashFile(const std::wstring& aPath, TSha256Digest& aDigest) {
   TFilePartReader file(aPath, kCopyPartBytes);
   TSha256 hash;
   std::vector<uint8_t> part;
+  // A part shorter than asked for ends where the file ended: no second open to find the end.
   do {
     if (const TErrorCode rc = file.Next(part); rc != err::Success) {
       return rc;
     }
     hash.Update(part.data(), part.size());
-  } while (!part.empty());
+  } while (part.size() == kCopyPartBytes);
   return hash.Final(aDigest) ? err::Success : err::NotSupported;
 }
 

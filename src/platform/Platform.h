@@ -67,6 +67,9 @@ public:
   // The three times of a file; SetFileTimes sets all three.
   virtual TErrorCode GetFileTimes(const std::wstring& aPath, TFileTimes& aTimes) = 0;
   virtual TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) = 0;
+  // The attributes, times and size of a file or folder in one call that opens nothing, of a link
+  // itself rather than of what it leads to (as GetAttributes); cheaper than the three calls.
+  virtual TErrorCode GetFileInfo(const std::wstring& aPath, TFileInfo& aInfo) = 0;
 
   virtual TErrorCode DeleteFile(const std::wstring& aPath) = 0;
   // Deletes the file aPath, which must lie inside aFolder, without following a junction or

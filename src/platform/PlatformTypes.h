@@ -122,6 +122,13 @@ struct TFileTimes {
   bool operator==(const TFileTimes&) const = default;
 };
 
+// What the file system tells of a file or folder without opening it.
+struct TFileInfo {
+  uint32_t Attributes = 0;
+  TFileTimes Times;
+  uint64_t Size = 0; // 0 for a folder
+};
+
 using TFindHandle = std::uintptr_t;
 constexpr TFindHandle kNoFindHandle = 0;
 

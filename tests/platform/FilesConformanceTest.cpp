@@ -202,6 +202,42 @@ TEST_F(FilesConformance, ReadFilePartReadsFromItsOffsetToTheEnd) {
   EXPECT_TRUE(data.empty());
 }
 
+// Large files are hashed and copied in parts of several megabytes; a small file must not cost
+// a buffer of the whole bound.
+TEST_F(FilesConformance, ReadFilePartOfASmallFileHoldsLittleMemory) {
+  ASSERT_EQ(Files().WriteFile(Path(L"small.bin"), Bytes("0123456789")), err::Success);
+  std::vector<uint8_t> data;
+  ASSERT_EQ(Files().ReadFilePart(Path(L"small.bin"), 2, 16u << 20, data), err::Success);
+  EXPECT_EQ(data, Bytes("23456789"));
+  EXPECT_LT(data.capacity(), 64u * 1024);
+}
+
+TEST_F(FilesConformance, GetFileInfoTellsWhatTheSeparateCallsTell) {
+  const std::wstring file = Path(L"info.bin");
+  ASSERT_EQ(Files().WriteFile(file, Bytes("abcde")), err::Success);
+  ASSERT_EQ(Files().SetFileTimes(
+                file, {132224714450000000ull, 132224714460000000ull, 132224714470000000ull}),
+            err::Success);
+  ASSERT_EQ(Files().SetAttributes(file, fileattr::Hidden), err::Success);
+  ASSERT_EQ(ForceFolders(Path(L"Folder")), err::Success);
+  for (const std::wstring& path : {file, Path(L"Folder")}) {
+    TFileInfo info;
+    ASSERT_EQ(Files().GetFileInfo(path, info), err::Success) << ToUtf8(path);
+    uint32_t attributes = 0;
+    TFileTimes times;
+    uint64_t size = 0;
+    ASSERT_EQ(Files().GetAttributes(path, attributes), err::Success);
+    ASSERT_EQ(Files().GetFileTimes(path, times), err::Success);
+    Files().GetFileSize(path, size); // a folder has none: 0
+    EXPECT_EQ(info.Attributes, attributes) << ToUtf8(path);
+    EXPECT_EQ(info.Times, times) << ToUtf8(path);
+    EXPECT_EQ(info.Size, size) << ToUtf8(path);
+  }
+  TFileInfo info;
+  EXPECT_EQ(Files().GetFileInfo(Path(L"missing.bin"), info), err::FileNotFound);
+  EXPECT_EQ(Files().GetFileInfo(Path(L"Missing\\x.bin"), info), err::PathNotFound);
+}
+
 TEST_F(FilesConformance, WriteAppendAndReplace) {
   const std::wstring file = Path(L"data.txt");
   std::vector<uint8_t> data;

@@ -98,6 +98,10 @@ public:
     FOwner.Count("GetFileTimes");
     return FInner.GetFileTimes(aPath, aTimes);
   }
+  TErrorCode GetFileInfo(const std::wstring& aPath, TFileInfo& aInfo) override {
+    FOwner.Count("GetFileInfo");
+    return FInner.GetFileInfo(aPath, aInfo);
+  }
   TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) override {
     FOwner.Count("SetFileTimes");
     return FInner.SetFileTimes(aPath, aTimes);

@@ -464,6 +464,19 @@ TErrorCode TFakeFiles::GetFileTimes(const std::wstring& aPath, TFileTimes& aTime
   return err::Success;
 }
 
+TErrorCode TFakeFiles::GetFileInfo(const std::wstring& aPath, TFileInfo& aInfo) {
+  TGuard guard(FMachine.Lock);
+  aInfo = TFileInfo();
+  TFsNode* node = nullptr;
+  if (const TErrorCode rc = Locate(aPath, false, node); rc != err::Success) {
+    return rc;
+  }
+  aInfo.Attributes = ReportedAttributes(*node);
+  aInfo.Times = {node->CreationTime, node->LastAccessTime, node->LastWriteTime};
+  aInfo.Size = node->IsFolder ? 0 : node->Size;
+  return err::Success;
+}
+
 TErrorCode TFakeFiles::SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) {
   TGuard guard(FMachine.Lock);
   TFsNode* node = nullptr;

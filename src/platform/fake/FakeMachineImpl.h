@@ -143,6 +143,7 @@ public:
   TErrorCode GetFileSize(const std::wstring& aPath, uint64_t& aSize) override;
   TErrorCode GetCreationTime(const std::wstring& aPath, TFileTime& aTime) override;
   TErrorCode GetFileTimes(const std::wstring& aPath, TFileTimes& aTimes) override;
+  TErrorCode GetFileInfo(const std::wstring& aPath, TFileInfo& aInfo) override;
   TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) override;
   TErrorCode DeleteFile(const std::wstring& aPath) override;
   TErrorCode DeleteFileInFolder(const std::wstring& aPath, const std::wstring& aFolder) override;

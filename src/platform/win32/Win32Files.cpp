@@ -11,6 +11,8 @@ namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // Reads and writes go in pieces a DWORD can count.
 constexpr DWORD kChunk = 1u << 20;
+// What a part read holds beyond the file's size, so that its last read finds the end.
+constexpr uint64_t kEndRoom = 4096;
 
 void FillFindData(const WIN32_FIND_DATAW& aFound, TFindData& aData) {
   aData.Name = aFound.cFileName;
@@ -198,6 +200,21 @@ public:
     return err::Success;
   }
 
+  TErrorCode GetFileInfo(const std::wstring& aPath, TFileInfo& aInfo) override {
+    aInfo = TFileInfo();
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(aPath.c_str(), GetFileExInfoStandard, &data)) {
+      return LastError(err::FileNotFound);
+    }
+    aInfo.Attributes = data.dwFileAttributes;
+    aInfo.Times = {ToFileTime(data.ftCreationTime), ToFileTime(data.ftLastAccessTime),
+                   ToFileTime(data.ftLastWriteTime)};
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      aInfo.Size = ToUInt64(data.nFileSizeHigh, data.nFileSizeLow);
+    }
+    return err::Success;
+  }
+
   TErrorCode SetFileTimes(const std::wstring& aPath, const TFileTimes& aTimes) override {
     THandle file(::CreateFileW(aPath.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -310,10 +327,25 @@ public:
     if (!::SetFilePointerEx(file.Get(), offset, nullptr, FILE_BEGIN)) {
       return LastError();
     }
-    // One read may give less than asked for (a pipe or a network file): read on to the end.
-    std::vector<uint8_t> data(aMaxBytes);
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size)) {
+      return LastError();
+    }
+    // Sized by what the file holds, not by the bound: most files are small, and a buffer of the
+    // whole bound would be allocated and cleared for each of them. The room beyond lets a read
+    // see the end; a file that grows meanwhile is read on in larger buffers, up to the bound.
+    const uint64_t bytes = static_cast<uint64_t>(size.QuadPart);
+    const uint64_t left = bytes > aOffset ? bytes - aOffset : 0;
+    std::vector<uint8_t> data(static_cast<size_t>(std::min<uint64_t>(aMaxBytes, left + kEndRoom)));
     size_t done = 0;
-    while (done < data.size()) {
+    // One read may give less than asked for (a pipe or a network file): read on to the end.
+    for (;;) {
+      if (done == data.size()) {
+        if (data.size() >= aMaxBytes) {
+          break;
+        }
+        data.resize(std::min<size_t>(aMaxBytes, data.size() * 2));
+      }
       DWORD got = 0;
       const DWORD part = static_cast<DWORD>(std::min<size_t>(data.size() - done, kChunk));
       if (!::ReadFile(file.Get(), data.data() + done, part, &got, nullptr)) {
