@@ -133,10 +133,12 @@ TEST_F(CLMainThreadWinTest, DueTimersFireBetweenThePaintsThatFollowACall) {
   RegisterClassW(&windowClass);
   std::vector<HWND> windows;
   for (int i = 0; i < 4; ++i) {
-    windows.push_back(CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP | WS_VISIBLE,
+    // Shown without taking the focus: a window that had it takes seconds to go again.
+    windows.push_back(CreateWindowExW(WS_EX_NOACTIVATE, windowClass.lpszClassName, L"", WS_POPUP,
                                       30 * i, 0, 20, 20, nullptr, nullptr, windowClass.hInstance,
                                       nullptr));
     ASSERT_NE(windows.back(), nullptr);
+    ShowWindow(windows.back(), SW_SHOWNOACTIVATE);
   }
   MSG message;
   while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
