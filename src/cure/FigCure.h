@@ -303,7 +303,8 @@ private:
   void DoFinished();
 
   TFigCure& FFigCure;
-  // The owner's list as the run started; the owner copies it before it changes it.
+  // The owner's list as the run started; the owner copies it before it changes it while the run
+  // still holds it. Let go once the run has reported its last finding; FItems is not read after.
   std::shared_ptr<const std::vector<TFigScanedItem>> FSharedItems;
   const std::vector<TFigScanedItem>& FItems;
   int FItemCount = 0;

@@ -257,6 +257,9 @@ void TFigCureThread::Execute() {
     DeliverEvents(true);
   } catch (...) {
   }
+  // The run reads no finding from here on: the owner may change its list in place, as a window
+  // does when it unticks what was repaired, without a copy of thousands of findings.
+  FSharedItems.reset();
   // The final step of every run. The backup is on disk already, unless a failed append left a
   // partial entry that could not be cut off yet.
   RepairBackup();

@@ -382,6 +382,22 @@ TEST_F(FigCureTest, FindingsChangedDuringARunLeaveTheRunAsItStarted) {
   }
 }
 
+TEST_F(FigCureTest, TheEndOfARunLetsTheOwnerUntickWithoutACopyOfTheFindings) {
+  for (const wchar_t* name : {L"a", L"b"}) {
+    Machine().SetRegString(regroot::CurrentUser, L"Soft\\Run", name, name);
+    FCure->AddMatchedItem(ValueFinding(L"Soft\\Run", name));
+  }
+  const TFigScanedItem* before = &FCure->GetMatchedItem(0);
+  const TFigScanedItem* atEnd = nullptr;
+  FCure->OnFinished = [&](TObject&) {
+    FCure->SetChecked(0, false);
+    atEnd = &FCure->GetMatchedItem(0);
+  };
+  Run();
+  EXPECT_EQ(atEnd, before);
+  EXPECT_FALSE(FCure->GetMatchedItem(0).Checked);
+}
+
 TEST_F(FigCureTest, EveryRunGetsItsOwnBackupFileAndIndexLine) {
   Machine().AddTextFile(kIndex, "2026-03-01 08:00:00,3,03012026080000.reg");
   Machine().SetRegString(regroot::CurrentUser, L"Soft\\V", L"a", L"first");
