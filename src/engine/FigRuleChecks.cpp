@@ -8,7 +8,6 @@
 #include "platform/TextCodec.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 using kplat::Platform;
@@ -101,40 +100,30 @@ bool TFigRuleProcessor::CheckActiveX(TFigResultItem& aRet) const {
     return false;
   }
   const kplat::TRegKey& key = FOpenKey != nullptr ? FOpenKey->Key() : opened;
-  const auto hasSubKeys = [&]() -> std::optional<bool> {
+  std::vector<std::wstring> ownValues;
+  if (FOpenKey == nullptr) {
+    ownValues = key.ValueNames();
+  }
+  const std::vector<std::wstring>& values =
+      FOpenKey != nullptr ? FOpenKey->ValueNames() : ownValues;
+  // Only a class without values can be empty; whether it has sub-keys is asked only then, from
+  // the walk's list when it made one.
+  if (values.empty() || (values.size() == 1 && values[0].empty() && FName.empty())) {
+    bool hasSubKeys = false;
     if (FOpenKey != nullptr && FOpenKey->SubKeysListed()) {
-      return !FOpenKey->SubKeyNames().empty();
-    }
-    kplat::TRegKeyInfo info;
-    if (key.Info(info) != kplat::err::Success) {
-      return std::nullopt;
-    }
-    return info.SubKeyCount > 0;
-  };
-  const auto withoutValues = [&](const std::vector<std::wstring>& aValues) {
-    return aValues.empty() || (aValues.size() == 1 && aValues[0].empty() && FName.empty());
-  };
-  bool empty = false;
-  if (FOpenKey != nullptr) {
-    // The values are listed already: the sub-keys only matter to a class without any.
-    if (withoutValues(FOpenKey->ValueNames())) {
-      const std::optional<bool> subKeys = hasSubKeys();
-      if (!subKeys) {
+      hasSubKeys = !FOpenKey->SubKeyNames().empty();
+    } else {
+      kplat::TRegKeyInfo info;
+      if (key.Info(info) != kplat::err::Success) {
         return false;
       }
-      empty = !*subKeys;
+      hasSubKeys = info.SubKeyCount > 0;
     }
-  } else {
-    const std::optional<bool> subKeys = hasSubKeys();
-    if (!subKeys) {
-      return false;
+    if (!hasSubKeys) {
+      aRet.Reason = frActiveXEmptyKey;
+      aRet.Msg = L"Empty key.";
+      return true;
     }
-    empty = !*subKeys && withoutValues(key.ValueNames());
-  }
-  if (empty) {
-    aRet.Reason = frActiveXEmptyKey;
-    aRet.Msg = L"Empty key.";
-    return true;
   }
   // A class whose sub-keys the walk listed is looked into only for a library it names.
   const bool mayNameLibrary =
