@@ -341,6 +341,8 @@ private:
   uint64_t FPendingTick = 0; // when the first of them was found
   // The folder the current disk walk began in, where it really is; empty outside a walk.
   std::wstring FDiskStart;
+  // The key the registry walk holds open at the place it hands to CheckItem; null elsewhere.
+  const TFigOpenRegKey* FWalkKey = nullptr;
   TFigSummary FSummary;
   int32_t FSid = 0;
   bool FPacing = true;

@@ -515,7 +515,7 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     kind = aFileSize < 0 ? TFigPlaceKind::Folder : TFigPlaceKind::File;
   }
   const TFigRuleProcessor processor(*values.Rule, aLocationStyle, aRoot, aPath, aSection, aName,
-                                    kind);
+                                    kind, aLocationStyle == lsRegistry ? FWalkKey : nullptr);
   TFigResultItem result;
   if (processor.DoSearch(result)) {
     // A record of its own: one copied from the progress record would keep what the finding

@@ -7,6 +7,7 @@
 #include "platform/FileIO.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <vector>
 
 using kplat::Platform;
@@ -156,6 +157,18 @@ std::wstring JoinCheckedPath(const std::wstring& aBase, const std::wstring& aRel
   return JoinPath(aBase, aRelative);
 }
 
+bool TFigOpenRegKey::HasValue(const std::wstring& aName) const {
+  return std::any_of(FValueNames.begin(), FValueNames.end(),
+                     [&](const std::wstring& aListed) { return kplat::SameText(aListed, aName); });
+}
+
+const std::vector<std::wstring>& TFigOpenRegKey::SubKeyNames() const {
+  if (!FSubKeys) {
+    FSubKeys = FKey.SubKeyNames();
+  }
+  return *FSubKeys;
+}
+
 TFigRuleSetup::TFigRuleSetup(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
                              const TStringList& aRegItemList, TTopicStatus aTopicStatus,
                              const std::wstring& aTopicExceptOptions)
@@ -193,12 +206,12 @@ TFigRuleProcessor::TFigRuleProcessor(const std::wstring& aRuleString,
 TFigRuleProcessor::TFigRuleProcessor(const TFigRuleSetup& aSetup, TLocationStyle aLocationStyle,
                                      const std::wstring& aRoot, const std::wstring& aPath,
                                      const std::wstring& aSection, const std::wstring& aName,
-                                     TFigPlaceKind aPlaceKind)
+                                     TFigPlaceKind aPlaceKind, const TFigOpenRegKey* aOpenKey)
     : FSetup(aSetup), FRuleString(FSetup.RuleString), FRuleCaption(FSetup.RuleCaption),
       FLocationStyle(aLocationStyle), FRoot(aRoot), FPath(aPath), FSection(aSection), FName(aName),
-      FPlaceKind(aPlaceKind), FRuleStyle(FSetup.RuleStyle), FRuleParams(FSetup.RuleParams),
-      FRegItemList(FSetup.RegItemList), FTopicStatus(FSetup.TopicStatus),
-      FExceptOptions(FSetup.ExceptOptions) {}
+      FPlaceKind(aPlaceKind), FOpenKey(aOpenKey), FRuleStyle(FSetup.RuleStyle),
+      FRuleParams(FSetup.RuleParams), FRegItemList(FSetup.RegItemList),
+      FTopicStatus(FSetup.TopicStatus), FExceptOptions(FSetup.ExceptOptions) {}
 
 bool TFigRuleProcessor::DoSearch(TFigResultItem& aRet) const {
   aRet.MatchFlag = false;

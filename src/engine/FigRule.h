@@ -5,11 +5,14 @@
 
 #include "base/CLStrings.h"
 #include "engine/FigTopic.h"
+#include "platform/RegKey.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 enum TRuleStyle : uint8_t {
   rsRegistryBoostOrFix,
@@ -204,6 +207,27 @@ struct TFigRuleSetup {
 // What the caller knows of a disk place, so that the rule need not ask the file system.
 enum class TFigPlaceKind : uint8_t { Unknown, File, Folder };
 
+// What the registry walk already holds of the key a place is in: the key open for reading and
+// its value names as listed. The sub-key names are listed once, by whichever of the walk and the
+// rule asks first. A rule judging the place reads through it instead of opening the key again.
+class TFigOpenRegKey {
+public:
+  TFigOpenRegKey(const kplat::TRegKey& aKey, const std::vector<std::wstring>& aValueNames)
+      : FKey(aKey), FValueNames(aValueNames) {}
+
+  const kplat::TRegKey& Key() const { return FKey; }
+  const std::vector<std::wstring>& ValueNames() const { return FValueNames; }
+  bool HasValue(const std::wstring& aName) const;
+  // Whether the sub-key names have been listed already.
+  bool SubKeysListed() const { return FSubKeys.has_value(); }
+  const std::vector<std::wstring>& SubKeyNames() const;
+
+private:
+  const kplat::TRegKey& FKey;
+  const std::vector<std::wstring>& FValueNames;
+  mutable std::optional<std::vector<std::wstring>> FSubKeys;
+};
+
 class TFigRuleProcessor {
 public:
   TFigRuleProcessor(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
@@ -212,11 +236,13 @@ public:
                     const std::wstring& aName, const TStringList& aRegItemList,
                     TTopicStatus aTopicStatus, const std::wstring& aTopicExceptOptions);
   // The same over a setup and place strings that outlive the processor: nothing is copied, as
-  // the scan makes one processor for every place it checks.
+  // the scan makes one processor for every place it checks. aOpenKey, when given, is the key of
+  // a registry place as the walk holds it.
   TFigRuleProcessor(const TFigRuleSetup& aSetup, TLocationStyle aLocationStyle,
                     const std::wstring& aRoot, const std::wstring& aPath,
                     const std::wstring& aSection, const std::wstring& aName,
-                    TFigPlaceKind aPlaceKind = TFigPlaceKind::Unknown);
+                    TFigPlaceKind aPlaceKind = TFigPlaceKind::Unknown,
+                    const TFigOpenRegKey* aOpenKey = nullptr);
   TFigRuleProcessor(const TFigRuleProcessor&) = delete;
   TFigRuleProcessor& operator=(const TFigRuleProcessor&) = delete;
 
@@ -274,6 +300,7 @@ private:
   const std::wstring& FSection;
   const std::wstring& FName;
   TFigPlaceKind FPlaceKind;
+  const TFigOpenRegKey* FOpenKey = nullptr;
   const TRuleStyle FRuleStyle;
   const TStringList& FRuleParams;
   const TStringList& FRegItemList;

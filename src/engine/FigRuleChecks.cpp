@@ -8,6 +8,7 @@
 #include "platform/TextCodec.h"
 
 #include <algorithm>
+#include <vector>
 
 using kplat::Platform;
 
@@ -89,32 +90,55 @@ bool TFigRuleProcessor::CheckRegistryBoostOrFix(TFigResultItem& aRet) const {
 
 bool TFigRuleProcessor::CheckActiveX(TFigResultItem& aRet) const {
   const kplat::TRegHandle root = kplat::regroot::ClassesRoot;
-  kplat::TRegKey key;
   // The class list of either view is no class: an empty one must not be removed as an empty key.
-  if (kplat::SameText(FPath, L"CLSID") || kplat::SameText(FPath, L"Wow6432Node\\CLSID") ||
-      !OpenForReading(root, FPath, key)) {
+  if (kplat::SameText(FPath, L"CLSID") || kplat::SameText(FPath, L"Wow6432Node\\CLSID")) {
     return false;
   }
-  kplat::TRegKeyInfo info;
-  if (key.Info(info) != kplat::err::Success) {
+  // The class key as the walk holds it; a place judged on its own opens it here.
+  kplat::TRegKey opened;
+  if (FOpenKey == nullptr && !OpenForReading(root, FPath, opened)) {
     return false;
   }
-  if (info.SubKeyCount == 0) {
-    const auto values = key.ValueNames();
-    if (values.empty() || (values.size() == 1 && values[0].empty() && FName.empty())) {
+  const kplat::TRegKey& key = FOpenKey != nullptr ? FOpenKey->Key() : opened;
+  std::vector<std::wstring> ownValues;
+  if (FOpenKey == nullptr) {
+    ownValues = key.ValueNames();
+  }
+  const std::vector<std::wstring>& values =
+      FOpenKey != nullptr ? FOpenKey->ValueNames() : ownValues;
+  // Only a class without values can be empty; whether it has sub-keys is asked only then, from
+  // the walk's list when it made one.
+  if (values.empty() || (values.size() == 1 && values[0].empty() && FName.empty())) {
+    bool hasSubKeys = false;
+    if (FOpenKey != nullptr && FOpenKey->SubKeysListed()) {
+      hasSubKeys = !FOpenKey->SubKeyNames().empty();
+    } else {
+      kplat::TRegKeyInfo info;
+      if (key.Info(info) != kplat::err::Success) {
+        return false;
+      }
+      hasSubKeys = info.SubKeyCount > 0;
+    }
+    if (!hasSubKeys) {
       aRet.Reason = frActiveXEmptyKey;
       aRet.Msg = L"Empty key.";
       return true;
     }
   }
-  bool missing = false;
+  // A class whose sub-keys the walk listed is looked into only for a library it names.
+  const bool mayNameLibrary =
+      FOpenKey == nullptr || !FOpenKey->SubKeysListed() ||
+      std::any_of(FOpenKey->SubKeyNames().begin(), FOpenKey->SubKeyNames().end(),
+                  [](const std::wstring& aName) { return kplat::SameText(aName, L"TypeLib"); });
   kplat::TRegKey typeLibKey;
-  const std::wstring typeLib = OpenForReading(root, FPath + L"\\TypeLib", typeLibKey)
-                                   ? Trim(ReadText(typeLibKey, L""))
-                                   : std::wstring();
+  const std::wstring typeLib =
+      mayNameLibrary && OpenForReading(key.Handle(), L"TypeLib", typeLibKey)
+          ? Trim(ReadText(typeLibKey, L""))
+          : std::wstring();
+  bool missing = false;
   if (!typeLib.empty() && typeLib != L"{}" && !KeyExists(root, L"TypeLib\\" + typeLib)) {
     missing = true;
-  } else {
+  } else if (FOpenKey == nullptr || FOpenKey->HasValue(L"AppID")) {
     const std::wstring appId = Trim(ReadText(key, L"AppID"));
     missing = !appId.empty() && !KeyExists(root, L"AppID\\" + appId);
   }

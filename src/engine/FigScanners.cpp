@@ -206,19 +206,19 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
   if (!Proceed()) {
     return false;
   }
-  // Sub-key names are read once, and only when the walk needs them.
-  std::optional<std::vector<std::wstring>> subKeys;
-  const auto hasSubKeys = [&] {
-    if (!subKeys) {
-      subKeys = key.SubKeyNames();
-    }
-    return !subKeys->empty();
+  const std::vector<std::wstring> valueNames = key.ValueNames();
+  // Sub-key names are read once, and only when the walk or a rule needs them.
+  const TFigOpenRegKey openKey(key, valueNames);
+  const auto hasSubKeys = [&] { return !openKey.SubKeyNames().empty(); };
+  // The rule judges the place through the key held open here.
+  const auto checkPlace = [&](const std::wstring& aName, const std::wstring& aData) {
+    FWalkKey = &openKey;
+    const bool proceed = CheckItem(aTopic, lsRegistry, aRootName, aKey, aName, aData, aCount);
+    FWalkKey = nullptr;
+    return proceed;
   };
-  std::vector<std::wstring> names = key.ValueNames();
-  if (names.empty()) {
-    names.emplace_back();
-  }
-  for (const std::wstring& name : names) {
+  static const std::vector<std::wstring> kDefaultValueOnly{std::wstring()};
+  for (const std::wstring& name : valueNames.empty() ? kDefaultValueOnly : valueNames) {
     if (!Proceed()) {
       return false;
     }
@@ -229,7 +229,7 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
         return false;
       }
       ++aCount;
-      if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, name, data, aCount)) {
+      if (!checkPlace(name, data)) {
         return false;
       }
       if (!aWalk.CheckValues) {
@@ -237,7 +237,7 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
       }
     } else if (hasSubKeys()) {
       ++aCount;
-      if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, L"", L"", aCount)) {
+      if (!checkPlace(L"", L"")) {
         return false;
       }
     } else {
@@ -246,17 +246,18 @@ bool TFigScanThread::WalkRegistryKey(TFigTopic& aTopic, const TWalkValues& aWalk
       if (aWalk.CheckValues) {
         return false;
       }
-      if (!CheckItem(aTopic, lsRegistry, aRootName, aKey, L"", L"", aCount)) {
+      if (!checkPlace(L"", L"")) {
         return false;
       }
     }
   }
-  if (!aWalk.IncludeSubFolder || !hasSubKeys()) {
+  // At the last level the sub-keys would not be walked: they are not listed for that.
+  if (!aWalk.IncludeSubFolder || aDepth == 1 || !hasSubKeys()) {
     return true;
   }
   // The sub-keys are walked with their own handles; this one is not needed any more.
   key.Close();
-  for (const std::wstring& subKey : *subKeys) {
+  for (const std::wstring& subKey : openKey.SubKeyNames()) {
     if (!Proceed()) {
       return false;
     }

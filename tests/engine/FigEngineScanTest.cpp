@@ -361,6 +361,66 @@ TEST_F(FigEngineScanTest, ScansRegistryKeysAndRegistryItems) {
   EXPECT_EQ(FEngine->Summary().FileCount, 0);
 }
 
+TEST_F(FigEngineScanTest, AClassRegistrationAsksOnlyWhatItsCheckNeedsBeyondTheWalk) {
+  // The walk of a class costs open, list the values, read the first, close. Beyond that a class
+  // pays for what it names: a type library looked up, an application registration looked up.
+  using kplat::regroot::ClassesRoot;
+  struct TCase {
+    const wchar_t* What;
+    std::function<void(const std::wstring&)> Plant; // the class key below CLSID
+    bool Finding;
+    size_t CallsPerClass;
+  };
+  const std::vector<TCase> cases = {
+      {L"a class naming nothing",
+       [&](const std::wstring& aKey) {
+         Machine().SetRegString(ClassesRoot, aKey, L"", L"Control");
+         Machine().SetRegString(ClassesRoot, aKey + L"\\InprocServer32", L"", L"c.dll");
+       },
+       false, 4 + 1},
+      // The walk lists the sub-keys of a key without values; the check has nothing to add.
+      {L"an empty class", [&](const std::wstring& aKey) { Machine().AddRegKey(ClassesRoot, aKey); },
+       true, 5},
+      // Open the library's key, read it, close; look the library up.
+      {L"a class with a missing type library",
+       [&](const std::wstring& aKey) {
+         Machine().SetRegString(ClassesRoot, aKey, L"", L"Control");
+         Machine().SetRegString(ClassesRoot, aKey + L"\\TypeLib", L"", L"{GONE}");
+       },
+       true, 4 + 4},
+      // Look for the library, read the named application, look it up.
+      {L"a class with a missing application",
+       [&](const std::wstring& aKey) {
+         Machine().SetRegString(ClassesRoot, aKey, L"", L"Control");
+         Machine().SetRegString(ClassesRoot, aKey, L"AppID", L"{GONE}");
+       },
+       true, 4 + 3},
+  };
+  TCountingPlatform counting(Machine());
+  const kplat::TScopedPlatform countingScope(counting);
+  constexpr int kFew = 5;
+  constexpr int kMany = 25;
+  for (const TCase& test : cases) {
+    Machine().RemoveRegKey(ClassesRoot, L"CLSID");
+    FEngine->ClearTopicList();
+    AddTopic(L"Classes", tcARegFix, true,
+             {L"Rule=rsActiveX", L"LOCATION_0=lsRegistry,HKEY_CLASSES_ROOT\\CLSID",
+              L"FolderDepth=2", L"IncludeSubFolder=1", L"CHECKVALUES=0"});
+    std::vector<size_t> calls;
+    for (int count : {kFew, kMany}) {
+      for (int i = 0; i < count; ++i) {
+        test.Plant(L"CLSID\\{C" + std::to_wstring(i) + L"}");
+      }
+      counting.Reset();
+      FMatched.clear();
+      ASSERT_TRUE(ScanToTheEnd());
+      EXPECT_EQ(FMatched.size(), test.Finding ? static_cast<size_t>(count) : 0u) << test.What;
+      calls.push_back(counting.CallsBesidesEnumeration());
+    }
+    EXPECT_LE(calls[1] - calls[0], (kMany - kFew) * test.CallsPerClass) << test.What;
+  }
+}
+
 TEST_F(FigEngineScanTest, APlaceAsksTheSystemNothingBeyondTheWalkThatMeetsIt) {
   // Every place is a finding, so that whatever a finding asks of the system shows too.
   const std::wstring history =
