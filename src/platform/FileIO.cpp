@@ -116,13 +116,15 @@ TErrorCode ForceFolders(const std::wstring& aPath) {
     end = parent;
   }
   // Made from the top down: a name the system refuses ends the walk at the first folder that has
-  // it, not after a check of every folder below.
+  // it, not after a check of every folder below. Below a folder it had to make, the rest are made
+  // without asking first; one that exists all the same says so when made.
+  bool checking = true;
   for (auto end = ends.rbegin(); end != ends.rend(); ++end) {
     const std::wstring folder = path.substr(0, *end);
-    if (end + 1 != ends.rend() && FolderExists(folder)) {
+    if (checking && end + 1 != ends.rend() && FolderExists(folder)) {
       continue;
     }
-    // A folder that exists after all was made meanwhile by someone else.
+    checking = false;
     const TErrorCode rc = Platform().Files().CreateFolder(folder);
     if (rc != err::Success && !(rc == err::AlreadyExists && FolderExists(folder))) {
       return rc;
