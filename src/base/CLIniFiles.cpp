@@ -278,10 +278,16 @@ const TIniSection* TCLMemIniFile::FindSection(std::wstring_view aSection) const 
 
 std::wstring TCLMemIniFile::ReadString(std::wstring_view aSection, std::wstring_view aKey,
                                        std::wstring_view aDefault) const {
+  std::optional<std::wstring> value = FindString(aSection, aKey);
+  return value ? std::move(*value) : std::wstring(aDefault);
+}
+
+std::optional<std::wstring> TCLMemIniFile::FindString(std::wstring_view aSection,
+                                                      std::wstring_view aKey) const {
   const TIniSection* section = FindSection(aSection);
   const TIniEntry* entry = section == nullptr ? nullptr : FindEntryIn(*section, aKey);
   if (entry == nullptr || !entry->HasValue) {
-    return std::wstring(aDefault);
+    return std::nullopt;
   }
   return std::wstring(ini::Unquote(entry->Value));
 }

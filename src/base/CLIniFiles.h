@@ -150,6 +150,8 @@ public:
   // Reads as TIniProfile does, but values are never cut.
   std::wstring ReadString(std::wstring_view aSection, std::wstring_view aKey,
                           std::wstring_view aDefault) const;
+  // The value ReadString gives, or nothing when the key has none: one lookup for both answers.
+  std::optional<std::wstring> FindString(std::wstring_view aSection, std::wstring_view aKey) const;
   // Decimal or "$" hexadecimal.
   int32_t ReadInteger(std::wstring_view aSection, std::wstring_view aKey, int32_t aDefault) const;
   bool ReadBool(std::wstring_view aSection, std::wstring_view aKey, bool aDefault) const;

@@ -60,13 +60,6 @@ std::optional<std::wstring> FindInList(const TStringList& aList, const std::wstr
   return aList.ValueFromIndex(index);
 }
 
-std::optional<std::wstring> FindInFile(const TCLMemIniFile& aFile, const std::wstring& strName) {
-  if (!aFile.ValueExists(kSettingSection, strName)) {
-    return std::nullopt;
-  }
-  return aFile.ReadString(kSettingSection, strName, L"");
-}
-
 std::optional<double> ParseFloat(std::wstring_view aText) {
   // Digits, one separator, a sign and an exponent are all ASCII; anything else is no number.
   std::string text;
@@ -154,14 +147,14 @@ std::optional<std::wstring> TCLSettings::FindSetting(const std::wstring& strName
     }
   }
   if (FSettingIni != nullptr) {
-    if (std::optional<std::wstring> value = FindInFile(*FSettingIni, strName)) {
+    if (std::optional<std::wstring> value = FSettingIni->FindString(kSettingSection, strName)) {
       return value;
     }
   }
-  if (std::optional<std::wstring> value = FindInFile(FOemValueIni, strName)) {
+  if (std::optional<std::wstring> value = FOemValueIni.FindString(kSettingSection, strName)) {
     return value;
   }
-  if (std::optional<std::wstring> value = FindInFile(FConstValueIni, strName)) {
+  if (std::optional<std::wstring> value = FConstValueIni.FindString(kSettingSection, strName)) {
     return value;
   }
   if (owner != nullptr) {

@@ -229,6 +229,9 @@ TEST_F(IniFileTest, MemFileReadsAsTheProfileButNeverCuts) {
   EXPECT_EQ(ini.ReadSections(), (TNames{L"S", L"L"}));
   EXPECT_FALSE(ini.ValueExists(L"S", L"lonely"));
   EXPECT_TRUE(ini.ValueExists(L"S", L"K"));
+  EXPECT_EQ(ini.FindString(L" s", L"K "), L"quoted");
+  EXPECT_EQ(ini.FindString(L"S", L"lonely"), std::nullopt);
+  EXPECT_EQ(ini.FindString(L"X", L"k"), std::nullopt);
   EXPECT_TRUE(ini.SectionExists(L"l"));
   EXPECT_FALSE(ini.SectionExists(L"X"));
 }
