@@ -170,6 +170,19 @@ TEST_F(FilesConformance, FoldersAreCreatedOneLevelAndRemovedOnlyWhenEmpty) {
   EXPECT_EQ(Files().RemoveFolder(Path(L"Full")), err::FileNotFound);
 }
 
+TEST_F(FilesConformance, APathNamesTheSameFileHoweverItIsWritten) {
+  ASSERT_EQ(Files().CreateFolder(Path(L"Sub")), err::Success);
+  ASSERT_EQ(Files().WriteFile(Path(L"Sub\\file.txt"), Bytes("x")), err::Success);
+  std::wstring slashed = Path(L"Sub\\file.txt");
+  std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+  for (const std::wstring& path :
+       {slashed, Path(L"Sub\\\\file.txt"), Path(L"Sub\\.\\file.txt"),
+        Path(L"Sub\\..\\Sub\\.\\file.txt"), Path(L"Other\\..\\sub\\FILE.TXT"),
+        L"\\\\?\\" + Path(L"Sub\\file.txt")}) {
+    EXPECT_EQ(ReadAll(path), "x") << ToUtf8(path);
+  }
+}
+
 TEST_F(FilesConformance, ReadFileHonoursItsBound) {
   ASSERT_EQ(Files().WriteFile(Path(L"ten.bin"), Bytes("0123456789")), err::Success);
   std::vector<uint8_t> data;

@@ -60,60 +60,99 @@ TFindData MakeFindData(const std::wstring& aName, const TFsNode& aNode) {
 // Network shares are kept in the drive map under keys no drive letter has.
 constexpr wchar_t kFirstShareKey = 0xE000;
 
+namespace {
+
+bool IsSeparator(wchar_t aChar) {
+  return aChar == L'\\' || aChar == L'/';
+}
+
+// Whether aPath starts with aPrefix, a slash standing for a backslash.
+bool StartsWithPath(std::wstring_view aPath, std::wstring_view aPrefix) {
+  return aPath.size() >= aPrefix.size() &&
+         std::equal(aPrefix.begin(), aPrefix.end(), aPath.begin(), [](wchar_t aWant, wchar_t aGot) {
+           return aWant == aGot || (aWant == L'\\' && aGot == L'/');
+         });
+}
+
+size_t FindSeparator(std::wstring_view aPath, size_t aFrom) {
+  const size_t at = aPath.find_first_of(L"\\/", aFrom);
+  return at == std::wstring_view::npos ? aPath.size() : at;
+}
+
+// The names of aRest after aNames: "." is dropped, ".." drops the name before it.
+void AppendNames(std::wstring_view aRest, std::vector<std::wstring>& aNames) {
+  for (size_t start = 0; start < aRest.size();) {
+    const size_t end = FindSeparator(aRest, start);
+    const std::wstring_view name = aRest.substr(start, end - start);
+    if (name == L"..") {
+      if (!aNames.empty()) {
+        aNames.pop_back();
+      }
+    } else if (!name.empty() && name != L".") {
+      aNames.emplace_back(name);
+    }
+    start = end + 1;
+  }
+}
+
+} // namespace
+
+// Parsed in place: every call of the machine parses a path, and a deep one is met once per
+// folder above it.
 bool TFakeMachine::TImpl::ParsePath(const std::wstring& aPath, TFsPath& aParsed) const {
-  std::wstring path = aPath;
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-    path.replace(0, 8, L"\\\\");
-  } else if (path.rfind(L"\\\\?\\", 0) == 0) {
-    path.erase(0, 4);
+  std::wstring_view path = aPath;
+  bool unc = false;
+  if (StartsWithPath(path, L"\\\\?\\UNC\\")) {
+    path.remove_prefix(8);
+    unc = true;
+  } else {
+    if (StartsWithPath(path, L"\\\\?\\")) {
+      path.remove_prefix(4);
+    }
+    if (StartsWithPath(path, L"\\\\")) {
+      path.remove_prefix(2);
+      unc = true;
+    } else if (path.empty()) {
+      return false;
+    }
   }
-  if (path.empty()) {
-    return false;
-  }
-  std::wstring rest;
   aParsed.Share.clear();
-  if (path.rfind(L"\\\\", 0) == 0) {
-    const size_t serverEnd = path.find(L'\\', 2);
-    const size_t shareEnd =
-        serverEnd == std::wstring::npos ? serverEnd : path.find(L'\\', serverEnd + 1);
-    if (serverEnd == std::wstring::npos || serverEnd == 2 || shareEnd == serverEnd + 1) {
+  aParsed.Names.clear();
+  if (unc) {
+    // "server\share" is what remains of "\\server\share".
+    const size_t serverEnd = FindSeparator(path, 0);
+    if (serverEnd == path.size() || serverEnd == 0) {
       return false; // "\\server" alone is no folder
     }
-    const std::wstring share = path.substr(0, shareEnd);
+    const size_t shareEnd = FindSeparator(path, serverEnd + 1);
+    if (shareEnd == serverEnd + 1 && shareEnd < path.size()) {
+      return false;
+    }
+    std::wstring share = L"\\\\" + std::wstring(path.substr(0, shareEnd));
+    std::replace(share.begin(), share.end(), L'/', L'\\');
     auto [it, added] = Shares.try_emplace(UpperCase(share));
     if (added) {
-      it->second = {static_cast<wchar_t>(kFirstShareKey + Shares.size() - 1), share};
+      it->second = {static_cast<wchar_t>(kFirstShareKey + Shares.size() - 1), std::move(share)};
     }
     aParsed.Drive = it->second.first;
     aParsed.Share = it->second.second;
-    rest = shareEnd == std::wstring::npos ? L"" : path.substr(shareEnd);
+    AppendNames(path.substr(shareEnd), aParsed.Names);
   } else if (path.size() >= 2 && path[1] == L':') {
     const wchar_t letter = AsciiUpper(path[0]);
     if (letter < L'A' || letter > L'Z') {
       return false;
     }
     aParsed.Drive = letter;
-    rest = path.substr(2);
+    AppendNames(path.substr(2), aParsed.Names);
   } else {
     if (CurrentFolder.size() < 2 || CurrentFolder[1] != L':') {
       return false;
     }
     aParsed.Drive = AsciiUpper(CurrentFolder[0]);
-    rest = path[0] == L'\\' ? path : CurrentFolder.substr(2) + L"\\" + path;
-  }
-  aParsed.Names.clear();
-  for (std::wstring& name : SplitKeyPath(rest)) {
-    if (name == L".") {
-      continue;
+    if (!IsSeparator(path[0])) {
+      AppendNames(std::wstring_view(CurrentFolder).substr(2), aParsed.Names);
     }
-    if (name == L"..") {
-      if (!aParsed.Names.empty()) {
-        aParsed.Names.pop_back();
-      }
-      continue;
-    }
-    aParsed.Names.push_back(std::move(name));
+    AppendNames(path, aParsed.Names);
   }
   return true;
 }
@@ -883,15 +922,18 @@ TErrorCode TFakeFiles::GetLongPath(const std::wstring& aPath, std::wstring& aLon
     return err::PathNotFound;
   }
   std::wstring result = aPath;
-  for (size_t count = path.Names.size(); count > 0; --count) {
-    TFsPath prefix{path.Drive, path.Share, {path.Names.begin(), path.Names.begin() + count}};
-    const auto it = FMachine.ShortNames.find(TFakeMachine::TImpl::FormatPath(prefix));
-    if (it != FMachine.ShortNames.end()) {
-      result = it->second;
-      for (size_t i = count; i < path.Names.size(); ++i) {
-        result += L'\\' + path.Names[i];
+  // The deepest folder with a short name stands for its long one; each folder's path is a
+  // prefix of the whole path written out once.
+  if (!FMachine.ShortNames.empty()) {
+    const std::wstring formatted = TFakeMachine::TImpl::FormatPath(path);
+    size_t end = formatted.size();
+    for (size_t count = path.Names.size(); count > 0; --count) {
+      const auto it = FMachine.ShortNames.find(formatted.substr(0, end));
+      if (it != FMachine.ShortNames.end()) {
+        result = it->second + formatted.substr(end);
+        break;
       }
-      break;
+      end -= path.Names[count - 1].size() + 1;
     }
   }
   TFsPath resolved;
