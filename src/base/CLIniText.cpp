@@ -5,6 +5,8 @@
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 
+#include <cstdint>
+
 namespace {
 
 // Windows-1252 for 0x80..0x9F; the five unassigned bytes map to the same code point, as the
@@ -77,9 +79,12 @@ bool IsLineBreak(wchar_t aChar) {
 namespace ini {
 
 bool IsBlank(wchar_t aChar) {
-  // The profile functions also take Ctrl-Z (the old end-of-file mark) for a blank.
-  return aChar == L' ' || aChar == L'\t' || aChar == L'\r' || aChar == L'\n' || aChar == L'\v' ||
-         aChar == L'\f' || aChar == 0x1A;
+  // The profile functions also take Ctrl-Z (the old end-of-file mark) for a blank. One test of a
+  // mask: every character of every line meets it.
+  constexpr uint64_t kBlanks = (1ull << 0x20) | (1ull << 0x09) | (1ull << 0x0D) | (1ull << 0x0A) |
+                               (1ull << 0x0B) | (1ull << 0x0C) | (1ull << 0x1A);
+  const auto code = static_cast<uint32_t>(aChar);
+  return code <= 0x20u && ((kBlanks >> code) & 1) != 0;
 }
 
 std::wstring_view Unquote(std::wstring_view aValue) {
