@@ -216,7 +216,7 @@ public:
   // Asks the worker to stop; a paused worker is released.
   void Terminate();
   bool Terminated() const { return FStop.stop_requested(); }
-  // The thread has made its last report and is about to end.
+  // The thread has made its last report and waits for the main thread no more: it may be joined.
   bool Finished() const { return FFinished.load(); }
   // The end of the thread has reached the main thread (main thread only).
   bool EndReported() const { return FEndReported; }

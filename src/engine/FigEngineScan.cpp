@@ -264,6 +264,9 @@ void TFigScanThread::Start() {
         if (OnThreadEnded) {
           OnThreadEnded(*this);
         }
+        // Nothing after this call waits for the main thread, so the worker may be joined once it
+        // is over: set here, the main thread knows that without looking again later.
+        FFinished.store(true);
       });
     } catch (...) {
     }
