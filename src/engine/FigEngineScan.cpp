@@ -307,7 +307,26 @@ bool TFigScanThread::Proceed() {
 }
 
 bool TFigScanThread::Report(const std::function<void()>& aProc) {
-  return DeliverFindings() && GetCLMainThread().Synchronize(aProc, FStop.get_token());
+  // The findings held back go in the same call, ahead of the report: one wait for the main
+  // thread, not two. A pause or stop while they are reported keeps the report back.
+  bool reported = false;
+  while (!reported) {
+    if ((FDelivered < FPending.size() && !Proceed()) ||
+        !GetCLMainThread().Synchronize(
+            [&] {
+              DeliverPending();
+              if (FDelivered == FPending.size() && !Terminated()) {
+                reported = true;
+                aProc();
+              }
+            },
+            FStop.get_token())) {
+      return false;
+    }
+  }
+  FPending.clear();
+  FDelivered = 0;
+  return true;
 }
 
 bool TFigScanThread::DeliverFindings() {
