@@ -584,6 +584,9 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
   if (!Proceed()) {
     return false;
   }
-  FItemScaned.store(true);
+  // Set once: a store at every place would take the cache line from the main thread's reads.
+  if (!FItemScaned.load(std::memory_order_relaxed)) {
+    FItemScaned.store(true);
+  }
   return true;
 }
