@@ -258,17 +258,11 @@ void TFigScanThread::Start() {
       Execute();
     } catch (...) {
     }
-    try {
-      GetCLMainThread().Synchronize([this] {
-        FEndReported = true;
-        if (OnThreadEnded) {
-          OnThreadEnded(*this);
-        }
-        // Nothing after this call waits for the main thread, so the worker may be joined once it
-        // is over: set here, the main thread knows that without looking again later.
-        FFinished.store(true);
-      });
-    } catch (...) {
+    if (!FEndReported.load()) {
+      try {
+        GetCLMainThread().Synchronize([this] { ReportEnd(); });
+      } catch (...) {
+      }
     }
     FFinished.store(true);
   });
@@ -447,14 +441,25 @@ void TFigScanThread::Execute() {
       PaceTopic(minimumMs);
     }
   }
-  // A stop that came during the last topic still ends the scan as aborted, never as finished.
+  // The last category's end, the scan's and the thread's go in one call into the main thread.
+  // A stop that came during the last topic, or while its category was closed, still ends the
+  // scan as aborted, never as finished.
   bool finished = false;
   if (!aborted && !Terminated()) {
-    CategoryFinished();
-    finished = Report([this] {
+    const TTopicCategory category = FCurrentCategory;
+    const bool closeCategory = EnabledCountOf(category) > 0;
+    Report([this, category, closeCategory, &finished] {
+      if (closeCategory && OnCategoryFinished) {
+        OnCategoryFinished(category);
+      }
+      if (Terminated()) {
+        return;
+      }
+      finished = true;
       if (OnFinished) {
         OnFinished(*this);
       }
+      ReportEnd();
     });
   }
   if (!finished) {
@@ -462,8 +467,19 @@ void TFigScanThread::Execute() {
       if (OnScanTerminated) {
         OnScanTerminated(*this);
       }
+      ReportEnd();
     });
   }
+}
+
+void TFigScanThread::ReportEnd() {
+  FEndReported.store(true);
+  if (OnThreadEnded) {
+    OnThreadEnded(*this);
+  }
+  // Nothing after this call waits for the main thread, so the worker may be joined once it is
+  // over: set here, the main thread knows that without looking again later.
+  FFinished.store(true);
 }
 
 // --- TFigScanThread: one place
