@@ -216,10 +216,10 @@ public:
   // Asks the worker to stop; a paused worker is released.
   void Terminate();
   bool Terminated() const { return FStop.stop_requested(); }
-  // The thread has made its last report and is about to end.
+  // The thread has made its last report and waits for the main thread no more: it may be joined.
   bool Finished() const { return FFinished.load(); }
-  // The end of the thread has reached the main thread (main thread only).
-  bool EndReported() const { return FEndReported; }
+  // The end of the thread has reached the main thread.
+  bool EndReported() const { return FEndReported.load(); }
   bool ItemScaned() const { return FItemScaned.load(); }
   bool PauseFlag() const { return FPauseFlag.load(); }
   void SetPauseFlag(bool aPaused);
@@ -297,6 +297,8 @@ private:
   // Main thread: reports the findings held back one by one while the scan neither stops nor
   // pauses, and counts them.
   void DeliverPending();
+  // Main thread: makes the end of the thread known, after the scan's own last report.
+  void ReportEnd();
   void CategoryStarted();
   void CategoryFinished();
   int EnabledCountOf(TTopicCategory aCategory) const;
@@ -356,7 +358,7 @@ private:
   std::atomic<bool> FItemScaned{false};
   std::atomic<bool> FPauseFlag{false};
   std::atomic<bool> FFinished{false};
-  bool FEndReported = false; // main thread only
+  std::atomic<bool> FEndReported{false}; // set on the main thread
   std::mutex FPauseLock;
   std::condition_variable FPauseChanged;
   std::stop_source FStop;

@@ -258,14 +258,11 @@ void TFigScanThread::Start() {
       Execute();
     } catch (...) {
     }
-    try {
-      GetCLMainThread().Synchronize([this] {
-        FEndReported = true;
-        if (OnThreadEnded) {
-          OnThreadEnded(*this);
-        }
-      });
-    } catch (...) {
+    if (!FEndReported.load()) {
+      try {
+        GetCLMainThread().Synchronize([this] { ReportEnd(); });
+      } catch (...) {
+      }
     }
     FFinished.store(true);
   });
@@ -304,7 +301,26 @@ bool TFigScanThread::Proceed() {
 }
 
 bool TFigScanThread::Report(const std::function<void()>& aProc) {
-  return DeliverFindings() && GetCLMainThread().Synchronize(aProc, FStop.get_token());
+  // The findings held back go in the same call, ahead of the report: one wait for the main
+  // thread, not two. A pause or stop while they are reported keeps the report back.
+  bool reported = false;
+  while (!reported) {
+    if ((FDelivered < FPending.size() && !Proceed()) ||
+        !GetCLMainThread().Synchronize(
+            [&] {
+              DeliverPending();
+              if (FDelivered == FPending.size() && !Terminated()) {
+                reported = true;
+                aProc();
+              }
+            },
+            FStop.get_token())) {
+      return false;
+    }
+  }
+  FPending.clear();
+  FDelivered = 0;
+  return true;
 }
 
 bool TFigScanThread::DeliverFindings() {
@@ -425,14 +441,25 @@ void TFigScanThread::Execute() {
       PaceTopic(minimumMs);
     }
   }
-  // A stop that came during the last topic still ends the scan as aborted, never as finished.
+  // The last category's end, the scan's and the thread's go in one call into the main thread.
+  // A stop that came during the last topic, or while its category was closed, still ends the
+  // scan as aborted, never as finished.
   bool finished = false;
   if (!aborted && !Terminated()) {
-    CategoryFinished();
-    finished = Report([this] {
+    const TTopicCategory category = FCurrentCategory;
+    const bool closeCategory = EnabledCountOf(category) > 0;
+    Report([this, category, closeCategory, &finished] {
+      if (closeCategory && OnCategoryFinished) {
+        OnCategoryFinished(category);
+      }
+      if (Terminated()) {
+        return;
+      }
+      finished = true;
       if (OnFinished) {
         OnFinished(*this);
       }
+      ReportEnd();
     });
   }
   if (!finished) {
@@ -440,8 +467,19 @@ void TFigScanThread::Execute() {
       if (OnScanTerminated) {
         OnScanTerminated(*this);
       }
+      ReportEnd();
     });
   }
+}
+
+void TFigScanThread::ReportEnd() {
+  FEndReported.store(true);
+  if (OnThreadEnded) {
+    OnThreadEnded(*this);
+  }
+  // Nothing after this call waits for the main thread, so the worker may be joined once it is
+  // over: set here, the main thread knows that without looking again later.
+  FFinished.store(true);
 }
 
 // --- TFigScanThread: one place
@@ -562,6 +600,9 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
   if (!Proceed()) {
     return false;
   }
-  FItemScaned.store(true);
+  // Set once: a store at every place would take the cache line from the main thread's reads.
+  if (!FItemScaned.load(std::memory_order_relaxed)) {
+    FItemScaned.store(true);
+  }
   return true;
 }

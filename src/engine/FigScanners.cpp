@@ -313,7 +313,8 @@ bool TFigScanThread::ScanDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk,
 bool TFigScanThread::WalkDiskFolder(TFigTopic& aTopic, const TWalkValues& aWalk,
                                     const std::wstring& aFolder, const std::wstring& aSection,
                                     int32_t aDepth, int32_t aCount) {
-  if (aDepth == 0 || !kplat::FolderExists(aFolder)) {
+  // A folder that is gone, or is no folder, lists nothing: no need to ask first whether it is.
+  if (aDepth == 0) {
     return true;
   }
   const std::wstring folder = NormalizeFolder(aFolder);

@@ -434,6 +434,12 @@ TEST_F(FigEngineScanTest, APlaceAsksTheSystemNothingBeyondTheWalkThatMeetsIt) {
       {{L"Rule=rsJunkFile,.tmp", L"LOCATION_0=lsDisk,@Temp"},
        [&](int aNumber) { Machine().AddFile(kTemp + L"f" + std::to_wstring(aNumber) + L".tmp"); },
        0},
+      // A folder walked is met by its parent's enumeration: its own is all it asks.
+      {{L"Rule=rsJunkFile,.tmp", L"LOCATION_0=lsDisk,@Temp", L"IncludeSubFolder=1"},
+       [&](int aNumber) {
+         Machine().AddFile(kTemp + L"d" + std::to_wstring(aNumber) + L"\\f.tmp");
+       },
+       0},
       // Open, list the values, read the one there, list the sub-keys, close.
       {{L"Rule=rsHistoryNMRU", L"LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\" + history,
         L"IncludeSubFolder=1", L"CHECKVALUES=1"},

@@ -7,6 +7,7 @@
 #include "platform/fake/FakeMachine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -360,7 +361,8 @@ struct TFakeMachine::TImpl {
   int64_t RestoreSequence = 100;
   std::vector<TRestorePointInfo> RestoreCalls;
   TFileTime Now = 0;
-  uint64_t Tick = 0;
+  // Read without the lock, as the system's tick count is: a scan reads it at every place.
+  std::atomic<uint64_t> Tick{0};
   int LocalOffsetMinutes = 0;
   std::vector<TDebugLine> DebugLines;
 

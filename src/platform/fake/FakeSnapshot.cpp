@@ -103,7 +103,7 @@ void CopyState(const TFakeMachine::TImpl& aFrom, TFakeMachine::TImpl& aTo) {
   aTo.RestoreSequence = aFrom.RestoreSequence;
   aTo.RestoreCalls = aFrom.RestoreCalls;
   aTo.Now = aFrom.Now;
-  aTo.Tick = aFrom.Tick;
+  aTo.Tick = aFrom.Tick.load();
   aTo.LocalOffsetMinutes = aFrom.LocalOffsetMinutes;
   aTo.DebugLines = aFrom.DebugLines;
 }

@@ -349,8 +349,7 @@ TFileTime TFakeClock::UtcToLocal(TFileTime aUtc) {
 }
 
 uint64_t TFakeClock::TickMs() {
-  TGuard guard(FMachine.Lock);
-  return FMachine.Tick;
+  return FMachine.Tick.load();
 }
 
 void TFakeClock::SleepMs(uint32_t aMs) {
