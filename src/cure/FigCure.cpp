@@ -239,8 +239,6 @@ bool TFigCure::StartCure() {
     FLastError = FileError(L"write the backup file", backupFile, kplat::err::PathNotFound);
     return false;
   }
-  // The header carries the run's first seal, so a sealed run's file always holds one.
-  FSealKey = LoadSealKey(true);
 
   FLastBackupFile = backupFile;
   FLastImportStatus = isNone;

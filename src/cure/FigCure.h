@@ -170,9 +170,10 @@ public:
   void SetExclusionsFile(const std::wstring& aFileName) { FExclusionsFile = aFileName; }
   // The full path of the last run's backup file; "" before the first run.
   const std::wstring& LastBackupFile() const { return FLastBackupFile; }
-  // Whether the last run seals its backup and manifest (FigSeal.h); false when the seal key
-  // could not be read or made: the run is backed up all the same, unsealed.
-  bool LastRunSealed() const { return FSealKey.has_value(); }
+  // Whether the last run that ended sealed its backup and manifest (FigSeal.h); false when the
+  // seal key could not be read or made: the run is backed up all the same, unsealed. Valid from
+  // its OnFinished on.
+  bool LastRunSealed() const { return FLastRunSealed; }
 
   const std::wstring& BackupPath() const { return FBackupPath; }
   void SetBackupPath(const std::wstring& aPath) { FBackupPath = aPath; }
@@ -228,13 +229,14 @@ private:
   bool FUnattended = false;
   std::wstring FExclusionsFile;
   std::wstring FLastBackupFile;
-  std::optional<TSealKey> FSealKey; // the last run's
+  bool FLastRunSealed = false;
   // Every worker not joined yet; the current one is among them.
   std::vector<std::unique_ptr<TFigCureThread>> FWorkers;
 };
 
 // The worker of one repair run. Created by StartCure with the name of the run's backup file, the
-// run's line for the backup index and a copy of the manager's findings and handlers.
+// run's line for the backup index and a copy of the manager's findings and handlers. What takes
+// time to set up (the seal key, the exclusions) it reads itself, off the main thread.
 class TFigCureThread : public TObject {
 public:
   TFigCureThread(const std::wstring& aRegFile, std::string aIndexLine, TFigCure& aFigCure);
@@ -327,16 +329,19 @@ private:
   TOnTopicCuredEvent FOnTopicCured;
   TNotifyEvent FOnFinished;
   TNotifyEvent FOnAbort;
-  // The files the run deletes, kept for a restore.
-  TFigQuarantine FQuarantine;
+  std::wstring FExclusionsFile;
+  uint64_t FQuarantineBytes = 0;
+  std::optional<TSealKey> FSealKey;
+  // The files the run deletes, kept for a restore; made by the worker as it starts.
+  std::optional<TFigQuarantine> FQuarantine;
   // The collected fix lines; the backup goes to disk entry by entry.
   TRegExporter FRegCureExporter;
-  std::vector<bool> FBackupSaved; // per finding, once its entries were collected
-  int FBackupEnd = 0;             // the findings before it have had their entries collected
-  int FBackupBatch = 1;           // findings whose entries are flushed together
-  TSealWriter FRegBkSeal;
-  uint64_t FRegBkSize = 0;    // the bytes of whole sealed entries in the backup file
-  bool FRegBkDamaged = false; // the file may end in a partly written entry
+  std::vector<bool> FBackupSaved;        // per finding, once its entries were collected
+  int FBackupEnd = 0;                    // the findings before it have had their entries collected
+  int FBackupBatch = 1;                  // findings whose entries are flushed together
+  std::optional<TSealWriter> FRegBkSeal; // made by the worker as it starts
+  uint64_t FRegBkSize = 0;               // the bytes of whole sealed entries in the backup file
+  bool FRegBkDamaged = false;            // the file may end in a partly written entry
   std::wstring FRegBkFileName;
   std::string FIndexLine;
   std::wstring FStartError; // why the backup file or the index could not be written

@@ -171,18 +171,10 @@ TFigCureThread::TFigCureThread(const std::wstring& aRegFile, std::string aIndexL
     : FFigCure(aFigCure), FSharedItems(aFigCure.FItems), FItems(*FSharedItems),
       FItemCount(aFigCure.FItemCount), FOnCured(aFigCure.OnCured),
       FOnTopicCured(aFigCure.OnTopicCured), FOnFinished(aFigCure.OnFinished),
-      FOnAbort(aFigCure.OnAbort),
-      FQuarantine(aRegFile, aFigCure.QuarantineBytes(), aFigCure.FSealKey),
-      FBackupSaved(static_cast<size_t>(FItemCount)),
-      FRegBkSeal(aFigCure.FSealKey, TSealKind::RegistryBackup, aRegFile), FRegBkFileName(aRegFile),
-      FIndexLine(std::move(aIndexLine)) {
+      FOnAbort(aFigCure.OnAbort), FExclusionsFile(aFigCure.ExclusionsFile()),
+      FQuarantineBytes(aFigCure.QuarantineBytes()), FBackupSaved(static_cast<size_t>(FItemCount)),
+      FRegBkFileName(aRegFile), FIndexLine(std::move(aIndexLine)) {
   FUnattended = aFigCure.Unattended();
-  if (!aFigCure.ExclusionsFile().empty()) {
-    // A damaged list still protects every place of it that can be read.
-    TFigExclusions exclusions;
-    exclusions.Load(aFigCure.ExclusionsFile());
-    FExclusions = TFigExclusionMatcher(exclusions.Items());
-  }
   if (aFigCure.Paced() && FItemCount > 0) {
     FMinSlotMs = static_cast<uint32_t>(std::lround(12.0 / FItemCount * 1000));
   }
@@ -207,6 +199,16 @@ void TFigCureThread::Execute() {
   bool aborted = false;
   bool completed = false;
   try {
+    // The header carries the run's first seal, so a sealed run's file always holds one.
+    FSealKey = LoadSealKey(true);
+    FRegBkSeal.emplace(FSealKey, TSealKind::RegistryBackup, FRegBkFileName);
+    FQuarantine.emplace(FRegBkFileName, FQuarantineBytes, FSealKey);
+    if (!FExclusionsFile.empty()) {
+      // A damaged list still protects every place of it that can be read.
+      TFigExclusions exclusions;
+      exclusions.Load(FExclusionsFile);
+      FExclusions = TFigExclusionMatcher(exclusions.Items());
+    }
     // Nothing changes without a backup file; a run without one only reports its end.
     if (WriteBackupHeader()) {
       FRegCureFileName = MakeUniqueTempName(GetTempDir(), L"regcure", L"reg");
@@ -263,7 +265,9 @@ void TFigCureThread::Execute() {
   // The final step of every run. The backup is on disk already, unless a failed append left a
   // partial entry that could not be cut off yet.
   RepairBackup();
-  FQuarantine.Finish();
+  if (FQuarantine) {
+    FQuarantine->Finish();
+  }
   // An editor that did not end may still read the fix file; it is left to it.
   if (FImportStatus != isTimedOut && !FRegCureFileName.empty()) {
     Platform().Files().DeleteFile(FRegCureFileName);
@@ -277,13 +281,13 @@ bool TFigCureThread::WriteBackupHeader() {
   // The header carries the run's first seal, so a sealed run's file always holds one; the
   // entries are chained to it.
   kplat::TSha256Digest seal{};
-  const std::vector<uint8_t> header = FRegBkSeal.Seal(TRegExporter().Stream(), seal);
+  const std::vector<uint8_t> header = FRegBkSeal->Seal(TRegExporter().Stream(), seal);
   FStartError = TFigCure::WriteRunFiles(FRegBkFileName, header, FIndexLine);
   if (!FStartError.empty()) {
     return false;
   }
   FRegBkSize = header.size();
-  FRegBkSeal.Written(seal);
+  FRegBkSeal->Written(seal);
   return true;
 }
 
@@ -458,7 +462,7 @@ bool TFigCureThread::BackupItem(int aIndex) {
       files.push_back(JoinFolderPath(item.ScanedPath, item.ScanedName));
     }
   }
-  FQuarantine.Reserve(files);
+  FQuarantine->Reserve(files);
   if (entries.Stream().size() == kHeaderBytes || AppendBackup(Entries(entries))) {
     FBackupEnd = end;
     return FBackupSaved[static_cast<size_t>(aIndex)];
@@ -480,10 +484,10 @@ bool TFigCureThread::AppendBackup(const std::vector<uint8_t>& aEntries) {
   }
   // The batch and its seal in one append: a batch on disk without its seal was cut off.
   kplat::TSha256Digest seal{};
-  const std::vector<uint8_t> sealed = FRegBkSeal.Seal(aEntries, seal);
+  const std::vector<uint8_t> sealed = FRegBkSeal->Seal(aEntries, seal);
   if (Platform().Files().AppendFile(FRegBkFileName, sealed) == kplat::err::Success) {
     FRegBkSize += sealed.size();
-    FRegBkSeal.Written(seal);
+    FRegBkSeal->Written(seal);
     return true;
   }
   // A failed append may have left part of the entries behind.
@@ -548,21 +552,21 @@ TFigCureStatus TFigCureThread::CureItem(const TFigScanedItem& aItem, TRegKeyCach
     if (file.empty()) {
       return csUncured;
     }
-    if (!kplat::FileExists(file)) {
+    // Read once: whether it is still there, whether it fits the quarantine, whether it changed
+    // since its manifest line was written.
+    kplat::TFileInfo info;
+    if (Platform().Files().GetFileInfo(file, info) != kplat::err::Success ||
+        (info.Attributes & kplat::fileattr::Directory) != 0) {
       return csIgnored;
     }
     // Through a handle that follows no link and must still be inside the start: a folder
     // swapped for a link after the checks above leads nowhere else either. The file goes into
     // the quarantine unless it is to be deleted for good; nothing is deleted that the
     // quarantine was meant to keep and could not.
-    // A file whose size cannot be read is not deleted for good either: taking it fails too.
-    kplat::TFileInfo info;
-    const bool keep =
-        !aItem.NoUndo && (Platform().Files().GetFileInfo(file, info) != kplat::err::Success ||
-                          FQuarantine.Fits(info.Size));
-    const kplat::TErrorCode deleted =
-        keep ? FQuarantine.Take(file, start) : Platform().Files().DeleteFileInFolder(file, start);
-    FCurrentNotKept = keep && deleted != kplat::err::Success && FQuarantine.FailedHere();
+    const bool keep = !aItem.NoUndo && FQuarantine->Fits(info.Size);
+    const kplat::TErrorCode deleted = keep ? FQuarantine->Take(file, start, info)
+                                           : Platform().Files().DeleteFileInFolder(file, start);
+    FCurrentNotKept = keep && deleted != kplat::err::Success && FQuarantine->FailedHere();
     // A file another program holds open is in use, not refused: it goes once that program ends.
     FCurrentInUse = deleted == kplat::err::SharingViolation;
     return deleted == kplat::err::Success ? csCured : csUncured;
@@ -591,7 +595,7 @@ TFigCureStatus TFigCureThread::RemoveEmptyFolder(const std::wstring& aFolder) {
   }
   find.Close();
   // Recorded first, so that a restore makes it again.
-  if (FQuarantine.RecordFolder(aFolder) != kplat::err::Success) {
+  if (FQuarantine->RecordFolder(aFolder) != kplat::err::Success) {
     FCurrentNotKept = true;
     return csUncured;
   }
@@ -615,6 +619,7 @@ void TFigCureThread::DoAbort() {
 }
 
 void TFigCureThread::DoFinished() {
+  FFigCure.FLastRunSealed = FSealKey.has_value();
   FFigCure.FLastImportStatus = FImportStatus;
   FFigCure.FLastRunNotStarted = !FStartError.empty();
   if (!FStartError.empty()) {

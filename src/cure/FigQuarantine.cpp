@@ -23,6 +23,9 @@ constexpr uint64_t kMaxManifestBytes = 256ull * 1024 * 1024;
 constexpr uint32_t kRestorableAttributes = kplat::fileattr::ReadOnly | kplat::fileattr::Hidden |
                                            kplat::fileattr::System | kplat::fileattr::Archive |
                                            kplat::fileattr::Temporary;
+// The files a folder of the quarantine holds.
+constexpr int kFilesPerFolder = 1000;
+constexpr size_t kMaxNumberDigits = 10;
 
 std::vector<std::wstring> Fields(const std::wstring& aLine) {
   std::vector<std::wstring> fields;
@@ -53,11 +56,22 @@ std::wstring Hex(uint32_t aValue) {
   return text;
 }
 
-// A stored file is named by its number alone: an edited manifest cannot point a restore at a
-// file outside the quarantine.
-bool IsStoredName(const std::wstring& aName) {
-  return !aName.empty() && aName.size() <= 10 &&
-         aName.find_first_not_of(L"0123456789") == std::wstring::npos;
+bool IsNumber(std::wstring_view aText) {
+  return !aText.empty() && aText.size() <= kMaxNumberDigits &&
+         aText.find_first_not_of(L"0123456789") == std::wstring_view::npos;
+}
+
+// A stored file is named by its number, in the folder of its thousand or (written by earlier
+// versions) alone: an edited manifest cannot point a restore at a file outside the quarantine.
+bool IsStoredName(std::wstring_view aName) {
+  const size_t slash = aName.find(L'\\');
+  return slash == std::wstring_view::npos
+             ? IsNumber(aName)
+             : IsNumber(aName.substr(0, slash)) && IsNumber(aName.substr(slash + 1));
+}
+
+std::wstring StoredName(int aNumber) {
+  return std::to_wstring(aNumber / kFilesPerFolder) + L'\\' + std::to_wstring(aNumber);
 }
 
 bool ParseEntry(const std::vector<std::wstring>& aFields, TQuarantineEntry& aEntry) {
@@ -79,7 +93,7 @@ bool ParseEntry(const std::vector<std::wstring>& aFields, TQuarantineEntry& aEnt
 }
 
 std::wstring FileLine(int aNumber, const TQuarantineEntry& aEntry) {
-  return L"F\t" + std::to_wstring(aNumber) + L'\t' + std::to_wstring(aEntry.Size) + L'\t' +
+  return L"F\t" + StoredName(aNumber) + L'\t' + std::to_wstring(aEntry.Size) + L'\t' +
          Hex(aEntry.Attributes) + L'\t' + std::to_wstring(aEntry.Times.Creation) + L'\t' +
          std::to_wstring(aEntry.Times.LastAccess) + L'\t' +
          std::to_wstring(aEntry.Times.LastWrite) + L'\t' + kplat::DigestText(aEntry.Digest) +
@@ -101,21 +115,30 @@ kplat::TErrorCode Describe(const std::wstring& aFile, const kplat::TFileInfo& aI
   return kplat::HashFile(aFile, aEntry.Digest);
 }
 
-kplat::TErrorCode Describe(const std::wstring& aFile, TQuarantineEntry& aEntry) {
-  kplat::TFileInfo info;
-  if (const kplat::TErrorCode rc = Platform().Files().GetFileInfo(aFile, info);
-      rc != err::Success) {
-    return rc;
-  }
-  return Describe(aFile, info, aEntry);
+// Whether a file (its information aInfo) still is as its line describes it, by what can be seen
+// without reading it.
+bool Unchanged(const kplat::TFileInfo& aInfo, const TQuarantineEntry& aEntry) {
+  return aInfo.Attributes == aEntry.Attributes && aInfo.Times.Creation == aEntry.Times.Creation &&
+         aInfo.Times.LastWrite == aEntry.Times.LastWrite && aInfo.Size == aEntry.Size;
 }
 
-// Whether a file still is as its line describes it, by what can be seen without reading it.
-bool Unchanged(const std::wstring& aFile, const TQuarantineEntry& aEntry) {
-  kplat::TFileInfo info;
-  return Platform().Files().GetFileInfo(aFile, info) == err::Success &&
-         info.Attributes == aEntry.Attributes && info.Times.Creation == aEntry.Times.Creation &&
-         info.Times.LastWrite == aEntry.Times.LastWrite && info.Size == aEntry.Size;
+// Deletes the files of aFolder, one of a quarantine; a link is never followed.
+void DeleteStoredFiles(const std::wstring& aFolder) {
+  kplat::IFileSystem& files = Platform().Files();
+  std::vector<std::wstring> names;
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(aFolder + L"\\*", data); found; found = find.Next(data)) {
+    if ((data.Attributes & kplat::fileattr::Directory) == 0) {
+      names.push_back(data.Name);
+    }
+  }
+  find.Close();
+  for (const std::wstring& name : names) {
+    const std::wstring file = aFolder + L'\\' + name;
+    files.SetAttributes(file, kplat::fileattr::Normal);
+    files.DeleteFileInFolder(file, aFolder);
+  }
 }
 
 bool IsLink(const std::wstring& aPath) {
@@ -267,19 +290,22 @@ void DeleteQuarantine(const std::wstring& aBackupFile) {
   const std::wstring folder = QuarantineFolderOf(aBackupFile);
   kplat::IFileSystem& files = Platform().Files();
   if (!IsLink(folder)) {
-    std::vector<std::wstring> names;
+    DeleteStoredFiles(folder);
+    // The folders of a thousand; one that became a link is removed as the link it is.
+    std::vector<std::wstring> subFolders;
     kplat::TFileFind find;
     kplat::TFindData data;
     for (bool found = find.First(folder + L"\\*", data); found; found = find.Next(data)) {
-      if ((data.Attributes & kplat::fileattr::Directory) == 0) {
-        names.push_back(data.Name);
+      if ((data.Attributes & kplat::fileattr::Directory) != 0 && !kplat::IsDotEntry(data)) {
+        subFolders.push_back(folder + L'\\' + data.Name);
       }
     }
     find.Close();
-    for (const std::wstring& name : names) {
-      const std::wstring file = folder + L'\\' + name;
-      files.SetAttributes(file, kplat::fileattr::Normal);
-      files.DeleteFileInFolder(file, folder);
+    for (const std::wstring& subFolder : subFolders) {
+      if (!IsLink(subFolder)) {
+        DeleteStoredFiles(subFolder);
+      }
+      files.RemoveFolder(subFolder);
     }
   }
   files.RemoveFolder(folder);
@@ -373,7 +399,7 @@ TFileRestoreResult RestoreQuarantine(const std::wstring& aBackupFile,
     // Written beside the target under a name of its own, then renamed without replacing: a file
     // that appears at the path meanwhile is never overwritten.
     const std::wstring temp =
-        JoinFolderPath(parent, L"~kestrova-restore-" + entry.StoredName + L".tmp");
+        JoinFolderPath(parent, L"~kestrova-restore-" + ExtractFileName(entry.StoredName) + L".tmp");
     // The copy is what is compared, not the quarantine file, which could change meanwhile.
     kplat::TErrorCode rc = kplat::CopyFileFlushed(stored, temp);
     if (rc == err::Success && !SameContent(temp, entry.Digest)) {
@@ -467,13 +493,23 @@ void TFigQuarantine::CutBack() {
 
 kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wstring& aFolder) {
   FFailedHere = false;
+  kplat::TFileInfo info;
+  if (const kplat::TErrorCode rc = Platform().Files().GetFileInfo(aFile, info);
+      rc != err::Success) {
+    return rc;
+  }
+  return Take(aFile, aFolder, info);
+}
+
+kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wstring& aFolder,
+                                       const kplat::TFileInfo& aInfo) {
+  FFailedHere = false;
   if (const auto reserved = FReserved.find(aFile); reserved != FReserved.end()) {
     const TReserved taken = std::move(reserved->second);
     FReserved.erase(reserved);
     FReservedBytes -= taken.Entry.Size;
-    if (Unchanged(aFile, taken.Entry)) {
-      const kplat::TErrorCode rc = Store(
-          aFile, aFolder, FFolder + L'\\' + std::to_wstring(taken.Number), taken.Entry.Digest);
+    if (Unchanged(aInfo, taken.Entry)) {
+      const kplat::TErrorCode rc = Store(aFile, aFolder, taken.Number, taken.Entry.Digest);
       if (rc != err::Success) {
         FUnused.push_back(taken.Number);
         return rc;
@@ -485,7 +521,7 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
     FUnused.push_back(taken.Number);
   }
   TQuarantineEntry entry;
-  if (kplat::TErrorCode rc = Describe(aFile, entry); rc != err::Success) {
+  if (kplat::TErrorCode rc = Describe(aFile, aInfo, entry); rc != err::Success) {
     return rc;
   }
   FFailedHere = true;
@@ -495,7 +531,7 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
   if (kplat::TErrorCode rc = Begin(); rc != err::Success) {
     return rc;
   }
-  const std::wstring stored = FFolder + L'\\' + std::to_wstring(FNext);
+  const int number = FNext;
   const uint64_t lineStart = FManifestSize;
   const kplat::TSha256Digest sealBefore = FSeal.Last();
   if (kplat::TErrorCode rc = Append(UnusedLines(false) + FileLine(FNext, entry) + L"\r\n");
@@ -503,7 +539,7 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
     return rc;
   }
   ++FNext;
-  if (const kplat::TErrorCode rc = Store(aFile, aFolder, stored, entry.Digest);
+  if (const kplat::TErrorCode rc = Store(aFile, aFolder, number, entry.Digest);
       rc != err::Success) {
     // The file is still in its place: its line goes again, the unused marks with it.
     FManifestSize = lineStart;
@@ -517,16 +553,26 @@ kplat::TErrorCode TFigQuarantine::Take(const std::wstring& aFile, const std::wst
 }
 
 kplat::TErrorCode TFigQuarantine::Store(const std::wstring& aFile, const std::wstring& aFolder,
-                                        const std::wstring& aStored,
-                                        const kplat::TSha256Digest& aDigest) {
+                                        int aNumber, const kplat::TSha256Digest& aDigest) {
   kplat::IFileSystem& files = Platform().Files();
-  kplat::TErrorCode rc = files.MoveFileInFolder(aFile, aFolder, aStored);
+  // Numbers are given in order, so the folders are made in order too; one a killed run made
+  // before it moved anything is there already.
+  for (; FFolders <= aNumber / kFilesPerFolder; ++FFolders) {
+    const std::wstring made = FFolder + L'\\' + std::to_wstring(FFolders);
+    if (const kplat::TErrorCode rc = files.CreateFolder(made);
+        rc != err::Success && !kplat::FolderExists(made)) {
+      FFailedHere = true;
+      return rc;
+    }
+  }
+  const std::wstring stored = FFolder + L'\\' + StoredName(aNumber);
+  kplat::TErrorCode rc = files.MoveFileInFolder(aFile, aFolder, stored);
   // A move that fails was refused for the file itself: in use, read-only, behind a link.
   FFailedHere = rc == err::NotSameDevice;
   if (rc == err::NotSameDevice) {
     // Another volume: the original goes only once its copy is on disk and proven the same.
-    rc = kplat::CopyFileFlushed(aFile, aStored);
-    if (rc == err::Success && !SameContent(aStored, aDigest)) {
+    rc = kplat::CopyFileFlushed(aFile, stored);
+    if (rc == err::Success && !SameContent(stored, aDigest)) {
       rc = err::InvalidData;
     }
     if (rc == err::Success) {
@@ -536,7 +582,7 @@ kplat::TErrorCode TFigQuarantine::Store(const std::wstring& aFile, const std::ws
       }
     }
     if (rc != err::Success) {
-      files.DeleteFile(aStored);
+      files.DeleteFile(stored);
     }
   }
   return rc;
@@ -552,7 +598,7 @@ std::wstring TFigQuarantine::UnusedLines(bool aAll) {
   }
   std::wstring lines;
   for (const int number : FUnused) {
-    lines += L"X\t" + std::to_wstring(number) + L"\r\n";
+    lines += L"X\t" + StoredName(number) + L"\r\n";
   }
   return lines;
 }

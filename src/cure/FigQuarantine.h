@@ -1,15 +1,18 @@
 #pragma once
 // The quarantine of a repair run: the files it deletes, kept so that a restore brings them back.
 // It is a folder beside the run's backup file, named after it ("05172010140309.reg" keeps its
-// files in "05172010140309.files"), holding each file under a number and the manifest
-// "manifest.txt". The manifest is UTF-8 text, one line per entry, fields separated by tabs (no
-// path can hold one), and only ever appended to, the lines of the files of the next findings
-// flushed together before the first of them leaves its place:
+// files in "05172010140309.files"), holding the manifest "manifest.txt" and each file under its
+// number in a folder of a thousand ("0\\1" to "0\\999", "1\\1000", ...): a name that does not exist
+// yet is looked up by scanning its whole folder on some systems (Wine), so no folder grows with the
+// run. Runs of earlier versions kept every file in the folder itself, named by its number alone.
+// The manifest is UTF-8 text, one line per entry, fields separated by tabs (no path can hold one),
+// and only ever appended to, the lines of the files of the next findings flushed together before
+// the first of them leaves its place:
 //   KESTROVA-QUARANTINE <tab> 1                       the first line
-//   F <tab> number <tab> size <tab> attributes (hex) <tab> created <tab> accessed <tab> written
-//     <tab> SHA-256 <tab> original path                 a file; times as file times, decimal
+//   F <tab> stored name <tab> size <tab> attributes (hex) <tab> created <tab> accessed
+//     <tab> written <tab> SHA-256 <tab> original path  a file; times as file times, decimal
 //   D <tab> original path                              a folder the run removed
-//   X <tab> number                                     the file of that number never left its
+//   X <tab> stored name                                the file of that name never left its
 //                                                      place: its line describes nothing kept
 //   S <tab> seal                                       the seal of the lines before it (FigSeal.h)
 // Readers skip a line of any other kind, so later versions can add kinds of their own. A process
@@ -112,6 +115,10 @@ public:
   // file is where it was (a read-only file is refused with AccessDenied, as a deletion is) and
   // the manifest holds no line for it.
   kplat::TErrorCode Take(const std::wstring& aFile, const std::wstring& aFolder);
+  // The same for a caller that has just read the file's information (aInfo): it is not read
+  // again.
+  kplat::TErrorCode Take(const std::wstring& aFile, const std::wstring& aFolder,
+                         const kplat::TFileInfo& aInfo);
   // Whether the last Take failed in the quarantine (no room, a copy that did not match) rather
   // than for the file itself (in use, read-only, behind a link).
   bool FailedHere() const { return FFailedHere; }
@@ -132,9 +139,10 @@ private:
   // last sealed line.
   kplat::TErrorCode Append(const std::wstring& aLines);
   void CutBack();
-  // Moves or copies aFile to the quarantine file aStored (see Take); aDigest is its content's.
-  kplat::TErrorCode Store(const std::wstring& aFile, const std::wstring& aFolder,
-                          const std::wstring& aStored, const kplat::TSha256Digest& aDigest);
+  // Moves or copies aFile to the quarantine file of number aNumber (see Take), making its folder
+  // first; aDigest is its content's.
+  kplat::TErrorCode Store(const std::wstring& aFile, const std::wstring& aFolder, int aNumber,
+                          const kplat::TSha256Digest& aDigest);
   // The lines that mark the files of FUnused, and with aAll every reserved file not taken, as
   // unused.
   std::wstring UnusedLines(bool aAll);
@@ -155,6 +163,7 @@ private:
   std::unordered_map<std::wstring, TReserved> FReserved; // by path, lines on disk, not taken yet
   uint64_t FReservedBytes = 0;
   std::vector<int> FUnused; // numbers of lines on disk whose files stay in place
+  int FFolders = 0;         // the folders of a thousand made so far, from "0" on
   bool FBegun = false;
   bool FFailedHere = false;
 };

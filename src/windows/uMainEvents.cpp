@@ -413,6 +413,9 @@ void TfrmMain::FigEngineAbort() {
 
 void TfrmMain::FigCureStarted() {
   FCureAborted = false;
+  // Sized once for the whole list rather than grown finding by finding.
+  if (FOutcomes.size() < static_cast<size_t>(FFigCure->ItemCount()))
+    FOutcomes.resize(static_cast<size_t>(FFigCure->ItemCount()));
   for (int i = 0; i < FFigCure->ItemCount(); ++i) {
     if (const TFigScanedItem& item = FFigCure->GetMatchedItem(i); item.Checked)
       SetOutcome(i, {TFindingState::Trying, item.Category, L""});

@@ -6,14 +6,17 @@
 #include "cure/RestoreCenter.h"
 #include "platform/FileIO.h"
 #include "platform/RegKey.h"
+#include "platform/Sha256.h"
 #include "platform/TextCodec.h"
 #include "platform/fake/FakeMachine.h"
+#include "support/CountingPlatform.h"
 #include "support/FakeRegEdit.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 #include <string>
 #include <vector>
@@ -284,10 +287,13 @@ TEST_F(QuarantineTest, AFileThatCameBackIsKeptAndAnAlteredCopyIsRefused) {
   FCure.AddMatchedItem(FileFinding(altered));
   Run();
   AddFile(back, "new");
-  const std::wstring folder = QuarantineFolderOf(FCure.LastBackupFile());
-  for (const std::wstring& name : Machine().ListFolder(folder)) {
-    if (Content(folder + L"\\" + name) == "original") {
-      Machine().AddFileContent(folder + L"\\" + name, Bytes("tampered"));
+  std::vector<TQuarantineEntry> entries;
+  std::wstring error;
+  ASSERT_TRUE(ReadQuarantine(FCure.LastBackupFile(), entries, error)) << ToUtf8(error);
+  for (const TQuarantineEntry& entry : entries) {
+    if (entry.Path == altered) {
+      Machine().AddFileContent(
+          QuarantineFolderOf(FCure.LastBackupFile()) + L"\\" + entry.StoredName, Bytes("tampered"));
     }
   }
 
@@ -358,12 +364,12 @@ TEST_F(QuarantineTest, AFullDiskDeletesNothingThatIsNotKept) {
     AddFile(c.File, std::string(4000, 'z'));
     FCure.AddMatchedItem(FileFinding(c.File));
     // The disk fills once the run's backup file and index line are written: the header, with
-    // its seal, and the index with one more line ("yyyy-mm-dd hh:mm:ss,1,<name>" CR LF), each
-    // written whole through a file of its own.
+    // its seal (the key made here when the run has not made it yet), and the index with one more
+    // line ("yyyy-mm-dd hh:mm:ss,1,<name>" CR LF), each written whole through a file of its own.
     FCure.OnStarted = [&](TObject&) {
       kplat::TSha256Digest seal{};
       const uint64_t start =
-          TSealWriter(LoadSealKey(false), TSealKind::RegistryBackup, FCure.LastBackupFile())
+          TSealWriter(LoadSealKey(true), TSealKind::RegistryBackup, FCure.LastBackupFile())
               .Seal(TRegExporter().Stream(), seal)
               .size() +
           Content(kBackup + L"\\info.rec").size() + 23 +
@@ -634,6 +640,96 @@ TEST_F(QuarantineTest, AKilledRunsSealedPartIsRestoredAndItsUnsealedTailDropped)
   EXPECT_FALSE(Machine().HasFolder(L"C:\\Unsealed"));
   EXPECT_EQ(Content(L"C:\\Temp\\a.tmp"), "data of C:\\Temp\\a.tmp");
   EXPECT_EQ(Content(backup), sealed);
+}
+
+// What the system is asked per file a run keeps, however many it keeps: a look at the file as its
+// manifest line is written and one before it moves, a look at its folder (no link since the
+// scan), one read for its hash and one move.
+TEST_F(QuarantineTest, EachKeptFileCostsThreeLooksOneReadAndOneMove) {
+  TCountingPlatform counting(Machine());
+  const TScopedPlatform countingScope(counting);
+  // The first run makes the backup index and the seal, which every later run only reads.
+  RunOver({L"C:\\Temp\\first.tmp"});
+  std::vector<std::map<std::string, size_t>> counts;
+  for (const int files : {20, 60}) {
+    FCure.Clear();
+    for (int i = 0; i < files; ++i) {
+      const std::wstring file = L"C:\\Temp\\Many\\f" + std::to_wstring(i) + L".tmp";
+      AddFile(file, "junk " + std::to_string(i));
+      FCure.AddMatchedItem(FileFinding(file));
+    }
+    // A run of its own second: its backup file name is free at the first try.
+    Machine().AdvanceMs(1000);
+    FOutcomes.clear();
+    counting.Reset();
+    Run();
+    EXPECT_EQ(FOutcomes, std::vector<std::wstring>(static_cast<size_t>(files), L"csCured cfNone"));
+    counts.push_back(counting.Counts());
+  }
+  const auto perFile = [&counts](const std::string& aCall) {
+    return static_cast<double>(counts[1][aCall] - counts[0][aCall]) / 40;
+  };
+  EXPECT_EQ(perFile("GetFileInfo") + perFile("GetAttributes"), 3);
+  EXPECT_EQ(perFile("ReadFilePart"), 1);
+  EXPECT_EQ(perFile("MoveFileInFolder"), 1);
+  for (const auto& [call, count] : counts[1]) {
+    if (call != "GetFileInfo" && call != "GetAttributes" && call != "ReadFilePart" &&
+        call != "MoveFileInFolder") {
+      EXPECT_EQ(count, counts[0][call]) << call;
+    }
+  }
+}
+
+// A run keeps no more than a thousand files in one folder of its quarantine (a name that does not
+// exist yet is found by reading its whole folder on some systems), and every one comes back.
+TEST_F(QuarantineTest, ALargeRunKeepsAThousandFilesAFolderAndRestoresThemAll) {
+  constexpr int kFiles = 2500;
+  std::vector<std::wstring> files;
+  for (int i = 0; i < kFiles; ++i) {
+    files.push_back(L"C:\\Temp\\Many\\f" + std::to_wstring(i) + L".tmp");
+  }
+  RunOver(files);
+  const std::wstring backup = FCure.LastBackupFile();
+  const std::wstring folder = QuarantineFolderOf(backup);
+  size_t kept = 0;
+  for (const std::wstring& name : Machine().ListFolder(folder)) {
+    if (Machine().HasFolder(folder + L"\\" + name)) {
+      const size_t held = Machine().ListFolder(folder + L"\\" + name).size();
+      EXPECT_LE(held, 1000u) << ToUtf8(name);
+      kept += held;
+    }
+  }
+  EXPECT_EQ(kept, static_cast<size_t>(kFiles));
+  const TRestoreResult result = RestoreBackupFile(backup);
+  EXPECT_TRUE(result.Complete()) << ToUtf8(result.Error);
+  EXPECT_EQ(result.Files.Restored, kFiles);
+  EXPECT_EQ(Content(files.back()), "data of " + ToUtf8(files.back()));
+}
+
+// A quarantine written before the folders of a thousand holds each file under its number alone;
+// it is read and restored as it is.
+TEST_F(QuarantineTest, AQuarantineOfFilesUnderTheirNumberAloneIsStillRestored) {
+  const std::wstring backup = kBackup + L"\\01022020030405.reg";
+  const std::wstring folder = QuarantineFolderOf(backup);
+  const std::string content = "kept by an earlier version";
+  AddFile(folder + L"\\1", content);
+  TSha256 hash;
+  hash.Update(reinterpret_cast<const uint8_t*>(content.data()), content.size());
+  TSha256Digest digest{};
+  ASSERT_TRUE(hash.Final(digest));
+  AddFile(folder + L"\\manifest.txt",
+          "KESTROVA-QUARANTINE\t1\r\nF\t1\t" + std::to_string(content.size()) + "\t20\t" +
+              std::to_string(kTimes.Creation) + "\t" + std::to_string(kTimes.LastAccess) + "\t" +
+              std::to_string(kTimes.LastWrite) + "\t" + ToUtf8(DigestText(digest)) +
+              "\tC:\\Temp\\old.tmp\r\n");
+  std::vector<TQuarantineEntry> entries;
+  std::wstring error;
+  ASSERT_TRUE(ReadQuarantine(backup, entries, error)) << ToUtf8(error);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].StoredName, L"1");
+  const TFileRestoreResult result = RestoreQuarantine(backup, entries, false);
+  EXPECT_EQ(result.Restored, 1);
+  EXPECT_EQ(Content(L"C:\\Temp\\old.tmp"), content);
 }
 
 } // namespace
