@@ -9,8 +9,11 @@
 #include "platform/fake/FakeMachine.h"
 #endif
 
+#include "platform/FileIO.h"
+
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class TBenchMachine {
 public:
@@ -31,4 +34,29 @@ private:
 inline void PrintNow(const std::string& aText) {
   std::fwrite(aText.data(), 1, aText.size(), stdout);
   std::fflush(stdout);
+}
+
+// Removes a folder a benchmark made (aFolder ends in a backslash) with everything in it, read-only
+// files too.
+inline void RemoveBenchTree(const std::wstring& aFolder) {
+  kplat::IFileSystem& files = kplat::Platform().Files();
+  std::vector<std::wstring> folders;
+  kplat::TFileFind find;
+  kplat::TFindData data;
+  for (bool found = find.First(aFolder + L"*", data); found; found = find.Next(data)) {
+    if (kplat::IsDotEntry(data)) {
+      continue;
+    }
+    if (data.Attributes & kplat::fileattr::Directory) {
+      folders.push_back(aFolder + data.Name + L"\\");
+    } else {
+      files.SetAttributes(aFolder + data.Name, kplat::fileattr::Normal);
+      files.DeleteFile(aFolder + data.Name);
+    }
+  }
+  find.Close();
+  for (const std::wstring& folder : folders) {
+    RemoveBenchTree(folder);
+  }
+  files.RemoveFolder(aFolder.substr(0, aFolder.size() - 1));
 }

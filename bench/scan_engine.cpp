@@ -9,6 +9,7 @@
 // the rounds of the bare walk and the scans take turns, so that a change in the machine's load
 // meets them alike.
 
+#include "BenchMachine.h"
 #include "BenchRow.h"
 #include "base/CLHelpers.h"
 #include "base/CLMainThread.h"
@@ -89,23 +90,6 @@ void MakeFolderTree(const std::wstring& aRoot, int aFiles) {
     const wchar_t* extension = i % 100 == 0 ? L".tmp" : L".log";
     Platform().Files().WriteFile(folder + Numbered(L"f", i) + extension, content);
   }
-}
-
-void RemoveFolderTree(const std::wstring& aFolder) {
-  kplat::TFileFind find;
-  kplat::TFindData data;
-  for (bool found = find.First(aFolder + L"*", data); found; found = find.Next(data)) {
-    if (kplat::IsDotEntry(data)) {
-      continue;
-    }
-    if (data.Attributes & kplat::fileattr::Directory) {
-      RemoveFolderTree(aFolder + data.Name + L"\\");
-    } else {
-      Platform().Files().DeleteFile(aFolder + data.Name);
-    }
-  }
-  find.Close();
-  Platform().Files().RemoveFolder(aFolder.substr(0, aFolder.size() - 1));
 }
 
 int64_t BareRegistryWalk(const std::wstring& aKey) {
@@ -194,7 +178,7 @@ int Run(int aCount) {
 
   const std::wstring folder = GetTempDir() + L"KestrovaBench\\";
   Platform().Registry().DeleteKeyTree(CurrentUser, kBenchKey, kplat::TRegView::Default);
-  RemoveFolderTree(folder);
+  RemoveBenchTree(folder);
   std::printf("scan engine on %s: %d keys with one value, %d files\n", where, count, count);
   MakeRegistryTree(count);
   MakeFolderTree(folder, count);
@@ -229,7 +213,7 @@ int Run(int aCount) {
   Report(std::to_string(count) + " files, junk rule", disk[0], disk[1], diskResult);
 
   Platform().Registry().DeleteKeyTree(CurrentUser, kBenchKey, kplat::TRegView::Default);
-  RemoveFolderTree(folder);
+  RemoveBenchTree(folder);
   return 0;
 }
 
