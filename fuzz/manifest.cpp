@@ -1,5 +1,6 @@
 // The quarantine manifest reader over any bytes: the input's first part (up to a line "--") is a
-// run's "manifest.txt", the rest the content of its kept file "1". The manifest is read from the
+// run's "manifest.txt", the rest the content of its kept file 1 (as "0\1", in its folder of a
+// thousand, and as "1", where earlier versions kept it). The manifest is read from the
 // in-memory machine plainly, with its seals checked and from memory, counted, and restored; a
 // restore of a manifest whose seal was not checked writes nothing into the Windows folder.
 #include "FuzzMachine.h"
@@ -48,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* aData, size_t aSize) {
   const auto [manifest, kept] = fuzz::SplitInput(aData, aSize);
   const std::wstring folder = QuarantineFolderOf(kBackupFile);
   machine.AddFileContent(folder + L"\\manifest.txt", manifest);
+  machine.AddFileContent(folder + L"\\0\\1", kept);
   machine.AddFileContent(folder + L"\\1", kept);
 
   std::vector<TQuarantineEntry> entries;
