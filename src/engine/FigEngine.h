@@ -269,6 +269,7 @@ private:
     bool CheckValues = true;
     std::wstring Programs;
     bool NoUndo = false;
+    std::wstring RuleParams; // the rule's fields as a finding holds them
   };
   // How a location is walked.
   struct TWalkValues {
@@ -286,8 +287,14 @@ private:
   // Counts a file that the walk leaves unjudged (too young) as a place seen.
   void CountUnjudgedFile(uint64_t aSize);
 
-  // Waits while the scan is paused; false when the scan must stop.
-  bool Proceed();
+  // Waits while the scan is paused; false when the scan must stop. Asked at every place.
+  bool Proceed() {
+    if (FPauseFlag.load()) {
+      WaitWhilePaused();
+    }
+    return !Terminated();
+  }
+  void WaitWhilePaused();
   // Runs aProc on the main thread while the worker waits, after the findings still held back;
   // false when the call was refused because the scan was asked to stop or the program is ending.
   bool Report(const std::function<void()>& aProc);
@@ -338,7 +345,10 @@ private:
   // Whether the main thread asked for the next place checked (read by the worker without FLock).
   std::atomic<bool> FPlaceWanted{true};
   // Findings not yet reported, in the order found: one call into the main thread reports many.
+  // The records stay once reported and are filled afresh for the next batch, so that their
+  // strings keep their room: a scan makes and frees no record per finding.
   std::vector<TFigScanedItem> FPending;
+  size_t FPendingCount = 0;  // the records of FPending that hold findings
   size_t FDelivered = 0;     // the findings of FPending already reported
   uint64_t FPendingTick = 0; // when the first of them was found
   // The folder the current disk walk began in, where it really is; empty outside a walk.

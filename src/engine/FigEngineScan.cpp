@@ -290,14 +290,11 @@ TFigScanedItem TFigScanThread::TakeScannedItem() {
   return FFigScannedItem;
 }
 
-bool TFigScanThread::Proceed() {
-  if (FPauseFlag.load()) {
-    // Terminate asks to stop under this lock, so its wake-up cannot fall between the check and
-    // the wait. No stop_token wait: its callback's removal can hang with the MinGW library.
-    std::unique_lock lock(FPauseLock);
-    FPauseChanged.wait(lock, [this] { return !FPauseFlag.load() || FStop.stop_requested(); });
-  }
-  return !Terminated();
+void TFigScanThread::WaitWhilePaused() {
+  // Terminate asks to stop under this lock, so its wake-up cannot fall between the check and
+  // the wait. No stop_token wait: its callback's removal can hang with the MinGW library.
+  std::unique_lock lock(FPauseLock);
+  FPauseChanged.wait(lock, [this] { return !FPauseFlag.load() || FStop.stop_requested(); });
 }
 
 bool TFigScanThread::Report(const std::function<void()>& aProc) {
@@ -305,11 +302,11 @@ bool TFigScanThread::Report(const std::function<void()>& aProc) {
   // thread, not two. A pause or stop while they are reported keeps the report back.
   bool reported = false;
   while (!reported) {
-    if ((FDelivered < FPending.size() && !Proceed()) ||
+    if ((FDelivered < FPendingCount && !Proceed()) ||
         !GetCLMainThread().Synchronize(
             [&] {
               DeliverPending();
-              if (FDelivered == FPending.size() && !Terminated()) {
+              if (FDelivered == FPendingCount && !Terminated()) {
                 reported = true;
                 aProc();
               }
@@ -318,25 +315,25 @@ bool TFigScanThread::Report(const std::function<void()>& aProc) {
       return false;
     }
   }
-  FPending.clear();
+  FPendingCount = 0;
   FDelivered = 0;
   return true;
 }
 
 bool TFigScanThread::DeliverFindings() {
-  while (FDelivered < FPending.size()) {
+  while (FDelivered < FPendingCount) {
     if (!Proceed() ||
         !GetCLMainThread().Synchronize([this] { DeliverPending(); }, FStop.get_token())) {
       return false;
     }
   }
-  FPending.clear();
+  FPendingCount = 0;
   FDelivered = 0;
   return !Terminated();
 }
 
 void TFigScanThread::DeliverPending() {
-  while (FDelivered < FPending.size() && !Terminated() && !FPauseFlag.load()) {
+  while (FDelivered < FPendingCount && !Terminated() && !FPauseFlag.load()) {
     const TFigScanedItem& item = FPending[FDelivered++];
     {
       // While a finding is reported, the progress shows the place where it was found.
@@ -498,6 +495,7 @@ const TFigScanThread::TTopicValues& TFigScanThread::ValuesOf(const TFigTopic& aT
     FTopicValues.CheckValues = aTopic.GetBool(kTopicKeyCheckValues, true);
     FTopicValues.Programs = aTopic.GetValue(kTopicKeyProcess);
     FTopicValues.NoUndo = !aTopic.GetBool(kTopicKeyUndo, true);
+    FTopicValues.RuleParams = FTopicValues.Rule->RuleParams.Text();
   }
   return FTopicValues;
 }
@@ -527,9 +525,6 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
     fillPlace(FFigScannedItem);
     FPlaceWanted.store(false, std::memory_order_relaxed);
   }
-  if (!Proceed()) {
-    return false;
-  }
 
   int64_t fileSize = -1;
   ++FSummary.AllCount;
@@ -544,21 +539,28 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
       FSummary.FileSizeCount += fileSize;
     }
   }
-  if (!Proceed()) {
-    return false;
-  }
 
   TFigPlaceKind kind = TFigPlaceKind::Unknown;
   if (aLocationStyle == lsDisk && aFileSize != kUnknownFileSize) {
     kind = aFileSize < 0 ? TFigPlaceKind::Folder : TFigPlaceKind::File;
   }
-  const TFigRuleProcessor processor(*values.Rule, aLocationStyle, aRoot, aPath, aSection, aName,
-                                    kind, aLocationStyle == lsRegistry ? FWalkKey : nullptr);
+  // Most files of a junk walk are not of a kind the rule lists: told at once, without the rule.
+  std::optional<TFigRuleProcessor> processor;
+  if (kind != TFigPlaceKind::File || values.Rule->RuleStyle != rsJunkFile ||
+      values.Rule->ListsJunkFile(aName)) {
+    processor.emplace(*values.Rule, aLocationStyle, aRoot, aPath, aSection, aName, kind,
+                      aLocationStyle == lsRegistry ? FWalkKey : nullptr);
+  }
   TFigResultItem result;
-  if (processor.DoSearch(result)) {
-    // A record of its own: one copied from the progress record would keep what the finding
-    // reported last left there (such as being kept).
-    TFigScanedItem item;
+  if (processor && processor->DoSearch(result)) {
+    // A record of its own, emptied first: one copied from the progress record, or kept from an
+    // earlier finding, would keep what that one left there (such as being kept). Emptying keeps
+    // the strings' room.
+    if (FPendingCount == FPending.size()) {
+      FPending.emplace_back();
+    }
+    TFigScanedItem& item = FPending[FPendingCount];
+    item = TFigScanedItem();
     fillPlace(item);
     item.ValueCheck = values.CheckValues;
     // An excluded place has been counted as a place; it is never a finding.
@@ -581,18 +583,18 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
       return false;
     }
     item.SID = FSid++;
-    item.RuleStyle = processor.RuleStyle();
-    item.RuleCaption = processor.RuleCaption();
-    item.RuleParams = processor.RuleParams().Text();
+    item.RuleStyle = processor->RuleStyle();
+    item.RuleCaption = processor->RuleCaption();
+    item.RuleParams = values.RuleParams;
     item.FigResult = result;
-    if (FPending.empty()) {
+    if (FPendingCount == 0) {
       FPendingTick = kplat::Platform().Clock().TickMs();
     }
-    FPending.push_back(std::move(item));
+    ++FPendingCount;
   }
   // The counts hold only the findings that reached the main thread.
-  if (!FPending.empty() &&
-      (FPending.size() >= kFindingBatch ||
+  if (FPendingCount > 0 &&
+      (FPendingCount >= kFindingBatch ||
        kplat::Platform().Clock().TickMs() - FPendingTick >= kFindingBatchMs) &&
       !DeliverFindings()) {
     return false;

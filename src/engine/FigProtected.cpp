@@ -69,11 +69,20 @@ TFigKeptFolders::TFigKeptFolders() {
   }
 }
 
-bool TFigKeptFolders::Covers(const std::wstring& aFolder, const std::wstring& aName) const {
+bool TFigKeptFolders::Covers(const std::wstring& aFolder, const std::wstring& aName) {
   if (IsKeptFileName(aName)) {
     return true;
   }
-  const std::wstring path = kplat::ComparablePath(NormalizeFolder(aFolder) + aName);
+  std::wstring path;
+  if (!aFolder.empty() && !aName.empty() && aName.find_first_of(L"\\/") == std::wstring::npos) {
+    if (aFolder != FLastFolder || FLastComparable.empty()) {
+      FLastFolder = aFolder;
+      FLastComparable = kplat::ComparablePath(NormalizeFolder(aFolder)) + L'\\';
+    }
+    path = FLastComparable + kplat::UpperCase(aName);
+  } else {
+    path = kplat::ComparablePath(NormalizeFolder(aFolder) + aName);
+  }
   return std::any_of(FFolders.begin(), FFolders.end(),
                      [&](const std::wstring& aKept) { return Overlaps(path, aKept); });
 }

@@ -18,8 +18,12 @@ public:
   TFigKeptFolders();
   // Whether the disk place aName in aFolder is a kept file, lies in one of the user's own folders
   // or holds one of them.
-  bool Covers(const std::wstring& aFolder, const std::wstring& aName) const;
+  bool Covers(const std::wstring& aFolder, const std::wstring& aName);
 
 private:
   std::vector<std::wstring> FFolders; // in the form kplat::ComparablePath gives
+  // The folder asked about last, and its comparable form with a trailing backslash: a walk asks
+  // about the places of one folder after another.
+  std::wstring FLastFolder;
+  std::wstring FLastComparable;
 };

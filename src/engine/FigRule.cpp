@@ -183,6 +183,10 @@ TFigRuleSetup::TFigRuleSetup(const std::wstring& aRuleString, const std::wstring
   if (!RuleParams.Empty()) {
     RuleStyle = StrToEnum<TRuleStyle>(RuleParams.Strings(0));
   }
+  for (int i = 1; i < RuleParams.Count(); ++i) {
+    TrimmedParams.emplace_back(
+        TrimBy(RuleParams.Strings(i), [](wchar_t aChar) { return aChar <= L' '; }));
+  }
   ExceptOptions.SetCommaText(kplat::UpperCase(aTopicExceptOptions));
 }
 

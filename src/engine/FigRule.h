@@ -195,10 +195,16 @@ struct TFigRuleSetup {
                 const TStringList& aRegItemList, TTopicStatus aTopicStatus,
                 const std::wstring& aTopicExceptOptions);
 
+  // Whether the fields name a file of this name as the junk-file rule reads them: ".*" for
+  // every file, an extension with its dot, or a whole file name.
+  bool ListsJunkFile(std::wstring_view aName) const;
+
   std::wstring RuleString;
   std::wstring RuleCaption;
   TRuleStyle RuleStyle;
   TStringList RuleParams;
+  // The fields after the style name without the blanks around them.
+  std::vector<std::wstring> TrimmedParams;
   TStringList RegItemList;
   TTopicStatus TopicStatus;
   TStringList ExceptOptions; // upper case

@@ -321,22 +321,22 @@ bool TFigRuleProcessor::CheckEmptyKey(TFigResultItem& aRet) const {
   return true;
 }
 
+bool TFigRuleSetup::ListsJunkFile(std::wstring_view aName) const {
+  const std::wstring_view extension = FileExtension(aName);
+  // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written. A parameter
+  // without its leading dot is a whole file name ("History", "Cookies-journal").
+  return std::any_of(TrimmedParams.begin(), TrimmedParams.end(), [&](std::wstring_view aParam) {
+    return aParam == L".*" || kplat::SameText(aParam, extension) ||
+           (!aParam.empty() && aParam[0] != L'.' && kplat::SameText(aParam, aName));
+  });
+}
+
 bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
   if (FPlaceKind == TFigPlaceKind::Folder || (FPlaceKind == TFigPlaceKind::Unknown &&
                                               kplat::FolderExists(JoinCheckedPath(FRoot, FName)))) {
     return false;
   }
-  const std::wstring_view extension = FileExtension(FName);
-  bool listed = false;
-  for (int i = 1; i < FRuleParams.Count() && !listed; ++i) {
-    // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written. A parameter
-    // without its leading dot is a whole file name ("History", "Cookies-journal").
-    const std::wstring_view param =
-        TrimBy(FRuleParams.Strings(i), [](wchar_t aChar) { return aChar <= L' '; });
-    listed = param == L".*" || kplat::SameText(param, extension) ||
-             (!param.empty() && param[0] != L'.' && kplat::SameText(param, FName));
-  }
-  if (!listed || FExceptOptions.IndexOf(kplat::UpperCase(FName)) >= 0) {
+  if (!FSetup.ListsJunkFile(FName) || FExceptOptions.IndexOf(kplat::UpperCase(FName)) >= 0) {
     return false;
   }
   aRet.Reason = frJunkFile;

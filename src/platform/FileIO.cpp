@@ -45,7 +45,8 @@ bool PathExists(const std::wstring& aPath) {
 }
 
 bool IsDotEntry(const TFindData& aData) {
-  return aData.Name == L"." || aData.Name == L"..";
+  const std::wstring_view name = aData.Name;
+  return name == L"." || name == L"..";
 }
 
 TErrorCode TFilePartReader::Next(std::vector<uint8_t>& aPart) {

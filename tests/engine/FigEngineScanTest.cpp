@@ -308,20 +308,30 @@ TEST_F(FigEngineScanTest, TheProgressTimerShowsThePlaceBeingChecked) {
 
 TEST_F(FigEngineScanTest, AFindingAfterAKeptOneIsNeitherKeptNorUnticked) {
   // The kept file is the last finding of the first topic, so it is reported just before the
-  // second topic's first finding is made.
+  // next topic's first finding is made, in the record that held the kept one: a registry value,
+  // which is never judged as kept, then a file.
   const std::wstring profile = L"C:\\Profile\\";
   Machine().AddFile(profile + L"Bookmarks", 1);
+  Machine().SetRegString(kplat::regroot::CurrentUser, L"Software\\Stale", L"", L"C:\\gone.exe");
   AddJunkFiles(1);
   AddTopic(L"Profile", tcCJunkFile, true,
            {L"Rule=rsJunkFile,Bookmarks", L"LOCATION_0=lsDisk," + profile, L"LEVEL=2"});
+  AddTopic(
+      L"Stale", tcCJunkFile, true,
+      {L"Rule=rsStartup", L"LOCATION_0=lsRegistry,HKEY_CURRENT_USER\\Software\\Stale", L"LEVEL=2"});
   AddJunkTopic(L"Temp files");
   ASSERT_TRUE(ScanToTheEnd());
-  ASSERT_EQ(FMatched.size(), 2u);
+  ASSERT_EQ(FMatched.size(), 3u);
   EXPECT_TRUE(FMatched[0].Kept);
   EXPECT_FALSE(FMatched[0].Checked);
-  EXPECT_EQ(FMatched[1].ScanedName, L"f1000.tmp");
+  EXPECT_EQ(FMatched[1].ScanedPath, L"Software\\Stale");
   EXPECT_FALSE(FMatched[1].Kept);
   EXPECT_TRUE(FMatched[1].Checked);
+  EXPECT_EQ(FMatched[1].StartFolder, L"");
+  EXPECT_EQ(FMatched[1].FileSize, -1);
+  EXPECT_EQ(FMatched[2].ScanedName, L"f1000.tmp");
+  EXPECT_FALSE(FMatched[2].Kept);
+  EXPECT_TRUE(FMatched[2].Checked);
 }
 
 TEST_F(FigEngineScanTest, DestroyingTheEngineStopsItsScanWithoutAnotherEvent) {
