@@ -280,7 +280,14 @@ private:
     kplat::TFileTime WrittenAfter = 0;
   };
 
-  const TTopicValues& ValuesOf(const TFigTopic& aTopic);
+  // The topic's values, read from it once: every place of the topic needs them.
+  const TTopicValues& ValuesOf(const TFigTopic& aTopic) {
+    if (FTopicValues.Topic != &aTopic) {
+      LoadValuesOf(aTopic);
+    }
+    return FTopicValues;
+  }
+  void LoadValuesOf(const TFigTopic& aTopic);
   // For a topic made for a moment, whose address a later one may take.
   void ForgetTopicValues() { FTopicValues.Topic = nullptr; }
   static TWalkValues WalkValuesOf(const TFigTopic& aTopic);

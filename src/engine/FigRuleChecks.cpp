@@ -14,20 +14,22 @@ using kplat::Platform;
 
 namespace {
 
-constexpr const wchar_t* kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr const wchar_t* kAppPathsKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr std::wstring_view kUninstallKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr std::wstring_view kAppPathsKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 // The same lists as 32-bit programs see them.
-constexpr const wchar_t* kUninstallKey32 =
+constexpr std::wstring_view kUninstallKey32 =
     L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr const wchar_t* kAppPathsKey32 =
+constexpr std::wstring_view kAppPathsKey32 =
     L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-constexpr const wchar_t* kFileExtsKey =
+constexpr std::wstring_view kFileExtsKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-constexpr const wchar_t* kComDlg32Key =
+constexpr std::wstring_view kComDlg32Key =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32";
-constexpr const wchar_t* kUserAssistKey =
+constexpr std::wstring_view kUserAssistKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist";
-constexpr const wchar_t* kEmptyMark = L"@Empty";
+constexpr std::wstring_view kEmptyMark = L"@Empty";
 
 // Case-sensitive, as every "contains" test of the rules is.
 bool Contains(const std::wstring& aText, std::wstring_view aPart) {
