@@ -183,9 +183,13 @@ TFigRuleSetup::TFigRuleSetup(const std::wstring& aRuleString, const std::wstring
   if (!RuleParams.Empty()) {
     RuleStyle = StrToEnum<TRuleStyle>(RuleParams.Strings(0));
   }
+  // Blanks around a field are how "rsJunkFile, .tmp, .chk" is usually written. A field without
+  // its leading dot is a whole file name ("History", "Cookies-journal").
   for (int i = 1; i < RuleParams.Count(); ++i) {
-    TrimmedParams.emplace_back(
+    const std::wstring field = kplat::UpperCase(
         TrimBy(RuleParams.Strings(i), [](wchar_t aChar) { return aChar <= L' '; }));
+    JunkEveryFile = JunkEveryFile || field == L".*";
+    (field.empty() || field[0] == L'.' ? JunkExtensions : JunkNames).push_back(field);
   }
   ExceptOptions.SetCommaText(kplat::UpperCase(aTopicExceptOptions));
 }

@@ -203,8 +203,12 @@ struct TFigRuleSetup {
   std::wstring RuleCaption;
   TRuleStyle RuleStyle;
   TStringList RuleParams;
-  // The fields after the style name without the blanks around them.
-  std::vector<std::wstring> TrimmedParams;
+  // The fields after the style name, blanks around them removed and upper-cased, as the
+  // junk-file rule reads them: ".*", extensions with their dot (an empty field stands for no
+  // extension), and whole file names.
+  bool JunkEveryFile = false;
+  std::vector<std::wstring> JunkExtensions;
+  std::vector<std::wstring> JunkNames;
   TStringList RegItemList;
   TTopicStatus TopicStatus;
   TStringList ExceptOptions; // upper case

@@ -58,6 +58,20 @@ std::wstring LastPart(const std::wstring& aPath) {
   return pos == std::wstring::npos ? aPath : aPath.substr(pos + 1);
 }
 
+// The same text without regard to case, aUpper being upper-cased already: the junk-file rule
+// meets every file name of a walk with it.
+bool SameTextAsUpper(std::wstring_view aText, std::wstring_view aUpper) {
+  if (aText.size() != aUpper.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < aText.size(); ++i) {
+    if (aText[i] != aUpper[i] && kplat::UpperChar(aText[i]) != aUpper[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::wstring_view FileExtension(std::wstring_view aName) {
   const size_t dot = aName.rfind(L'.');
   return dot == std::wstring_view::npos ? std::wstring_view() : aName.substr(dot);
@@ -325,12 +339,12 @@ bool TFigRuleProcessor::CheckEmptyKey(TFigResultItem& aRet) const {
 
 bool TFigRuleSetup::ListsJunkFile(std::wstring_view aName) const {
   const std::wstring_view extension = FileExtension(aName);
-  // Blanks around a parameter are how "rsJunkFile, .tmp, .chk" is usually written. A parameter
-  // without its leading dot is a whole file name ("History", "Cookies-journal").
-  return std::any_of(TrimmedParams.begin(), TrimmedParams.end(), [&](std::wstring_view aParam) {
-    return aParam == L".*" || kplat::SameText(aParam, extension) ||
-           (!aParam.empty() && aParam[0] != L'.' && kplat::SameText(aParam, aName));
-  });
+  const auto matches = [](std::wstring_view aText) {
+    return [aText](std::wstring_view aUpper) { return SameTextAsUpper(aText, aUpper); };
+  };
+  return JunkEveryFile ||
+         std::any_of(JunkExtensions.begin(), JunkExtensions.end(), matches(extension)) ||
+         std::any_of(JunkNames.begin(), JunkNames.end(), matches(aName));
 }
 
 bool TFigRuleProcessor::CheckJunkFile(TFigResultItem& aRet) const {
