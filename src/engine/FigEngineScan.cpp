@@ -542,10 +542,8 @@ bool TFigScanThread::CheckItem(TFigTopic& aTopic, TLocationStyle aLocationStyle,
   if (aLocationStyle == lsDisk && aFileSize != kUnknownFileSize) {
     kind = aFileSize < 0 ? TFigPlaceKind::Folder : TFigPlaceKind::File;
   }
-  // Most files of a junk walk are not of a kind the rule lists: told at once, without the rule.
   TFigResultItem result;
-  const bool found = (kind != TFigPlaceKind::File || values.Rule->RuleStyle != rsJunkFile ||
-                      values.Rule->ListsJunkFile(aName)) &&
+  const bool found = !values.Rule->RulesOut(kind, aName) &&
                      TFigRuleProcessor(*values.Rule, aLocationStyle, aRoot, aPath, aSection, aName,
                                        kind, aLocationStyle == lsRegistry ? FWalkKey : nullptr)
                          .DoSearch(result);

@@ -185,7 +185,7 @@ TFigRuleSetup::TFigRuleSetup(const std::wstring& aRuleString, const std::wstring
   }
   // Blanks around a field are how "rsJunkFile, .tmp, .chk" is usually written. A field without
   // its leading dot is a whole file name ("History", "Cookies-journal").
-  for (int i = 1; i < RuleParams.Count(); ++i) {
+  for (int i = 1; RuleStyle == rsJunkFile && i < RuleParams.Count(); ++i) {
     const std::wstring field = kplat::UpperCase(Trim(RuleParams.Strings(i)));
     JunkEveryFile = JunkEveryFile || field == L".*";
     (field.empty() || field[0] == L'.' ? JunkExtensions : JunkNames).push_back(field);

@@ -189,6 +189,9 @@ std::wstring JoinCheckedPath(const std::wstring& aBase, const std::wstring& aRel
 // Judges one place by one topic's rule. Created for a single check on the scan worker; keeps no
 // shared state and opens registry keys for reading only.
 
+// What the caller knows of a disk place, so that the rule need not ask the file system.
+enum class TFigPlaceKind : uint8_t { Unknown, File, Folder };
+
 // What a rule reads of its topic, read once for all the places a scan judges by that topic.
 struct TFigRuleSetup {
   TFigRuleSetup(const std::wstring& aRuleString, const std::wstring& aRuleCaption,
@@ -198,14 +201,19 @@ struct TFigRuleSetup {
   // Whether the fields name a file of this name as the junk-file rule reads them: ".*" for
   // every file, an extension with its dot, or a whole file name.
   bool ListsJunkFile(std::wstring_view aName) const;
+  // Whether the place is no finding by its kind and name alone, without the rule's check being
+  // set up: most files of a junk walk are of no kind the rule lists.
+  bool RulesOut(TFigPlaceKind aKind, std::wstring_view aName) const {
+    return RuleStyle == rsJunkFile && aKind == TFigPlaceKind::File && !ListsJunkFile(aName);
+  }
 
   std::wstring RuleString;
   std::wstring RuleCaption;
   TRuleStyle RuleStyle;
   TStringList RuleParams;
-  // The fields after the style name, blanks around them removed and upper-cased, as the
-  // junk-file rule reads them: ".*", extensions with their dot (an empty field stands for no
-  // extension), and whole file names.
+  // For the junk-file rule, the fields after the style name, blanks around them removed and
+  // upper-cased: ".*", extensions with their dot (an empty field stands for no extension), and
+  // whole file names.
   bool JunkEveryFile = false;
   std::vector<std::wstring> JunkExtensions;
   std::vector<std::wstring> JunkNames;
@@ -213,9 +221,6 @@ struct TFigRuleSetup {
   TTopicStatus TopicStatus;
   TStringList ExceptOptions; // upper case
 };
-
-// What the caller knows of a disk place, so that the rule need not ask the file system.
-enum class TFigPlaceKind : uint8_t { Unknown, File, Folder };
 
 // What the registry walk already holds of the key a place is in: the key open for reading and
 // its value names as listed. The sub-key names are listed once, by whichever of the walk and the
